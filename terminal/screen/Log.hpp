@@ -1,0 +1,41 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace corvix {
+
+// The terminal module's one diagnostic sink. Lines go to standard output unless a test (or a
+// host) installs its own sink. Each call is one line; the sink adds no newline of its own.
+namespace log {
+
+using Sink = std::function<void(std::string_view line)>;
+
+// Writes one diagnostic line. Standard output is written through stdio's buffer, so a burst of
+// diagnostics does not cost a system call per line when the output is not a terminal.
+void write(std::string_view line);
+
+// Installs a sink; an empty function restores standard output. Returns the previous sink.
+// Not thread-safe: install before terminals run (tests and start-up only).
+Sink setSink(Sink sink);
+
+// Captures every line written while it lives (for tests).
+class Capture {
+public:
+    Capture();
+    ~Capture();
+    Capture(const Capture&) = delete;
+    Capture& operator=(const Capture&) = delete;
+
+    const std::vector<std::string>& lines() const { return lines_; }
+    void clear() { lines_.clear(); }
+
+private:
+    std::vector<std::string> lines_;
+    Sink previous_;
+};
+
+} // namespace log
+} // namespace corvix
