@@ -77,8 +77,7 @@ TEST(UnicodeProperties, GraphemeClassesAndFlags)
 TEST(UnicodeProperties, ExtenderFlag)
 {
     const char32_t extenders[] = {0x0301, 0x200D, 0xFE0E, 0xFE0F, 0x180B, 0x180F, 0xE0100,
-                                  0x1F3FB, 0x0903, 0x0000,
-                                  0x1D165}; // a spacing mark with a non-zero combining class
+                                  0x1F3FB, 0x0903, 0x1D165, 0x0000};
     for (char32_t c : extenders)
         EXPECT_TRUE(UnicodeProperties::of(c).isExtender()) << std::hex << uint32_t(c);
     const char32_t bases[] = {U'a', 0x00A0, 0x1F600, 0x1F1E6, 0x4E00, 0x2764, 0x0007};
