@@ -1,6 +1,7 @@
 #include "terminal/screen/Log.hpp"
 
 #include <cstdio>
+#include <cstdlib>
 #include <utility>
 
 namespace corvix::log {
@@ -22,6 +23,13 @@ void write(std::string_view line)
     }
     std::fwrite(line.data(), 1, line.size(), stdout);
     std::fputc('\n', stdout);
+}
+
+void fatal(std::string_view line)
+{
+    write(line);
+    std::fflush(stdout);
+    std::abort();
 }
 
 Sink setSink(Sink sink)

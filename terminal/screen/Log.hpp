@@ -21,6 +21,18 @@ void write(std::string_view line);
 // Not thread-safe: install before terminals run (tests and start-up only).
 Sink setSink(Sink sink);
 
+// Writes the line, flushes standard output and stops the program: for caller errors that would
+// otherwise corrupt memory (a broken precondition is a bug in the caller, never bad input).
+[[noreturn]] void fatal(std::string_view line);
+
+// Stops the program with the message when a caller's precondition does not hold.
+inline void check(bool condition, std::string_view message)
+{
+    if (!condition) [[unlikely]] {
+        fatal(message);
+    }
+}
+
 // Captures every line written while it lives (for tests).
 class Capture {
 public:

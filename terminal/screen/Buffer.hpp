@@ -1,0 +1,158 @@
+#pragma once
+
+#include "terminal/screen/BidiPresentationState.hpp"
+#include "terminal/screen/BufferLine.hpp"
+#include "terminal/screen/CharData.hpp"
+#include "terminal/screen/CircularBufferLineList.hpp"
+#include "terminal/screen/Position.hpp"
+#include "terminal/screen/TerminalImage.hpp"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace corvix {
+
+// One screen of the terminal: the normal screen with its scroll-back, or the alternate screen
+// without one. Owns the line ring, the cursor, scroll region, margins, tab stops and saved-cursor
+// state, and the two print operations. Single-threaded: used only on its terminal's thread.
+//
+// Rows of the ring are absolute (0 = oldest kept line); `yBase` is the screen's top row, the
+// cursor row `y` counts from it, `yDisp` is the top row displayed.
+//
+// Fields the owner maintains directly are public; those with assignment rules have accessors.
+class Buffer {
+public:
+    // Where the last print operation wrote (absolute row, column) and the size at that moment.
+    struct BufferStorage {
+        int y = 0;
+        int x = 0;
+        int cols = 0;
+        int rows = 0;
+    };
+
+    static constexpr const char* kScrollNotSetMessage = "This should be set after creating a buffer";
+
+    Buffer(int cols, int rows, int tabStopWidth, std::optional<int64_t> scrollback,
+           const BidiPresentationState& bidiState);
+    Buffer(const Buffer&) = delete;
+    Buffer& operator=(const Buffer&) = delete;
+
+    uint64_t serial() const { return serial_; }
+
+    CircularBufferLineList& lines() { return lines_; }
+
+    // Assigning a negative value to x, y, yDisp, scrollTop or scrollBottom leaves it unchanged.
+    int x() const { return x_; }
+    void setX(int value) { if (value >= 0) x_ = value; }
+    int y() const { return y_; }
+    void setY(int value) { if (value >= 0) y_ = value; }
+    int yDisp() const { return yDisp_; }
+    void setYDisp(int value) { if (value >= 0) yDisp_ = value; }
+    int yBase() const { return yBase_; }
+    void setYBase(int value) { yBase_ = value; }
+    int scrollTop() const { return scrollTop_; }
+    void setScrollTop(int value) { if (value >= 0) scrollTop_ = value; }
+    int scrollBottom() const { return scrollBottom_; }
+    void setScrollBottom(int value) { if (value >= 0) scrollBottom_ = value; }
+    int marginLeft() const { return marginLeft_; }
+    void setMarginLeft(int value) { marginLeft_ = value; }
+    int marginRight() const { return marginRight_; }
+    void setMarginRight(int value) { marginRight_ = value; }
+
+    int cols() const { return cols_; }
+    int rows() const { return rows_; }
+    const std::optional<int64_t>& scrollback() const { return scrollback_; }
+    bool hasScrollback() const { return hasScrollback_; }
+    bool isReflowEnabled() const { return hasScrollback_; }
+    bool hasAnyImages() const { return linesWithImagesCount_ > 0; }
+    int linesWithImagesCount() const { return linesWithImagesCount_; }
+    int totalLinesTrimmed() const { return linesTop; }
+
+    int xDisp = 0;
+    int xBase = 0;
+    // Lines trimmed off the top; kept by the owner.
+    int linesTop = 0;
+    std::vector<bool> tabStops;
+    int savedX = 0;
+    int savedY = 0;
+    bool savedOriginMode = false;
+    bool savedMarginMode = false;
+    bool savedWraparound = false;
+    bool savedReverseWraparound = false;
+    Attribute savedAttr;
+    std::optional<std::unordered_map<uint8_t, std::string>> savedCharset;
+    // Attribute of the placeholder and insert-fill cells made by `insertCharacter`.
+    Attribute curAttr = Attribute::empty;
+    // Print-time modes (IRM, DECLRMM, DECAWM), kept in step with the terminal's by the owner.
+    bool insertMode = false;
+    bool marginMode = false;
+    bool wraparound = false;
+    BidiPresentationState defaultBidiState;
+    // The owner's scroll-up hook; the owner installs it right after creating the buffer.
+    std::function<void(bool isWrapped)> scroll;
+    BufferStorage lastBufferStorage;
+
+    // Creation and reset.
+    int getCorrectBufferLength(int rows) const;
+    void clear();
+    void softReset();
+    void fillViewportRows(const std::optional<Attribute>& attribute = std::nullopt);
+    void changeHistorySize(std::optional<int64_t> newSize);
+
+    // Lines and cells.
+    std::shared_ptr<BufferLine> getBlankLine(const Attribute& attribute, bool isWrapped = false) const;
+    CharData getNullCell(const std::optional<Attribute>& attribute = std::nullopt) const;
+    // The cell at (col, yDisp + row); `CharData::Null` for a column outside the line.
+    CharData getChar(Position at);
+    // The same with `row` an absolute ring index.
+    CharData getCharBufferRelative(Position at);
+    void clearImagesFromLine(int row);
+    void attachImage(std::shared_ptr<TerminalImage> image, int row);
+    void recalculateLinesWithImagesCount();
+
+    // Tab stops.
+    void setupTabStops(int index, int tabStopWidth);
+    void tabSet(int pos);
+    void tabClear(int pos);
+    int nextTabStop(bool marginMode, int index = -1) const;
+    int previousTabStop(int index = -1) const;
+
+    // Printing.
+    // Writes one character (width 1 or 2) at the cursor, wrapping, scrolling and inserting as the
+    // modes say.
+    void insertCharacter(const CharData& ch);
+    // Writes a run of printable ASCII bytes with one attribute; returns how many it placed (none
+    // in insert mode; it stops at the pending-wrap column without autowrap).
+    int insertAsciiRun(std::span<const uint8_t> bytes, const Attribute& attribute);
+
+private:
+    void setupLinesCallbacks();
+    void makeLines();
+    int rightLimit() const { return marginMode ? marginRight_ : cols_ - 1; }
+    // Moves the cursor to the start of the next row for auto-wrap, scrolling at the region's end.
+    void wrapToNextRow();
+
+    uint64_t serial_;
+    CircularBufferLineList lines_;
+    int yDisp_ = 0;
+    int x_ = 0;
+    int y_ = 0;
+    int yBase_ = 0;
+    int linesWithImagesCount_ = 0;
+    int scrollBottom_;
+    int scrollTop_ = 0;
+    int marginLeft_ = 0;
+    int marginRight_;
+    bool hasScrollback_;
+    int cols_;
+    int rows_;
+    std::optional<int64_t> scrollback_;
+};
+
+} // namespace corvix

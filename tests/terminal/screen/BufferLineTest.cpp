@@ -1,0 +1,269 @@
+#include "terminal/screen/BufferLine.hpp"
+#include "terminal/screen/Log.hpp"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+using namespace corvix;
+
+namespace {
+
+CharData cell(char32_t c, int width = 1)
+{
+    CharData d;
+    d.code = static_cast<int32_t>(c);
+    d.width = static_cast<int8_t>(width);
+    return d;
+}
+
+// Writes `text` from column 0 (lines are not copyable by assignment).
+void put(BufferLine& line, const std::string& text)
+{
+    for (size_t i = 0; i < text.size(); ++i) {
+        line.set(static_cast<int>(i), cell(static_cast<unsigned char>(text[i])));
+    }
+}
+
+std::string textOf(const BufferLine& line, int from = 0, int to = -1)
+{
+    std::string out;
+    const int end = to == -1 ? line.count() : to;
+    for (int c = from; c < end; ++c) {
+        out += line[c].code == 0 ? '.' : static_cast<char>(line[c].code);
+    }
+    return out;
+}
+
+class FakeImage : public TerminalImage {
+public:
+    int pixelWidth() const override { return 10; }
+    int pixelHeight() const override { return 20; }
+    int col() const override { return col_; }
+    void setCol(int col) override { col_ = col; }
+
+private:
+    int col_ = 0;
+};
+
+} // namespace
+
+TEST(BufferLine, ConstructionAndCopy)
+{
+    CharData fill = cell('~');
+    fill.attribute.fg = Attribute::Color::ansi256(2);
+    BufferLine line(4, fill, true);
+    EXPECT_EQ(textOf(line), "~~~~");
+    EXPECT_EQ(line.fillCharacter(), fill);
+    EXPECT_TRUE(line.isWrapped());
+    EXPECT_EQ(line.generation(), 0u);
+    line.setRenderMode(BufferLine::RenderLineMode::doubleWidth);
+    line.attach(std::make_shared<FakeImage>());
+
+    const BufferLine copy(line);
+    EXPECT_EQ(textOf(copy), "~~~~");
+    EXPECT_TRUE(copy.isWrapped());
+    EXPECT_EQ(copy.renderMode(), BufferLine::RenderLineMode::doubleWidth);
+    EXPECT_EQ(copy.images()->front(), line.images()->front());
+    EXPECT_EQ(copy.generation(), 0u);
+    EXPECT_GT(copy.serial(), line.serial());
+
+    EXPECT_EQ(BufferLine(0).count(), 0);
+    EXPECT_EQ(BufferLine(3)[1], CharData::Null);
+}
+
+TEST(BufferLine, OutOfRangeWriteIsReportedAndClampedToTheLastCell)
+{
+    BufferLine line(80);
+    log::Capture capture;
+    line.set(80, cell('Z'));
+    ASSERT_EQ(capture.lines().size(), 1u);
+    EXPECT_EQ(capture.lines()[0], BufferLine::kOutOfRangeMessage);
+    EXPECT_EQ(line[79].code, 'Z');
+    // Reading past the end reads the last cell without a report.
+    EXPECT_EQ(line[500].code, 'Z');
+    EXPECT_EQ(capture.lines().size(), 1u);
+
+    // The ASCII run writer: the clamped tail ends on the last cell, reported once.
+    line.writeAsciiRun(78, std::span<const uint8_t>(reinterpret_cast<const uint8_t*>("abcd"), 4), Attribute{});
+    EXPECT_EQ(textOf(line, 78), "ad");
+    EXPECT_EQ(capture.lines().size(), 2u);
+}
+
+TEST(BufferLine, TrimmedLengthAndContent)
+{
+    BufferLine wide(80);
+    wide.set(78, cell(0x4E2D, 2));
+    EXPECT_EQ(wide.getTrimmedLength(), 80);
+
+    CharData coloured;
+    coloured.attribute.bg = Attribute::Color::ansi256(4);
+    BufferLine blanks(80, coloured);
+    EXPECT_EQ(blanks.getTrimmedLength(), 0);
+    EXPECT_TRUE(blanks.hasAnyContent());
+    EXPECT_FALSE(BufferLine(80).hasAnyContent());
+
+    // Each attribute field that differs from the plain attribute counts as content.
+    BufferLine line(6);
+    CharData c;
+    c.attribute.bg = Attribute::Color::defaultInvertedColor();
+    line.set(0, c);
+    c = CharData{};
+    c.attribute.style = CharacterStyle::italic;
+    line.set(1, c);
+    c = CharData{};
+    c.attribute.underlineStyle = UnderlineStyle::dotted;
+    line.set(2, c);
+    c = CharData{};
+    c.attribute.underlineColor = Attribute::Color::defaultColor();
+    line.set(3, c);
+    line.set(4, cell('q'));
+    for (int col = 0; col < 5; ++col) {
+        EXPECT_TRUE(line.hasContent(col)) << col;
+    }
+    EXPECT_FALSE(line.hasContent(5));
+}
+
+TEST(BufferLine, InsertAndDeleteCellsStayWithinTheRightMargin)
+{
+    BufferLine line(16);
+    put(line, "0123456789ABCDEF");
+    const CharData fill = cell('_');
+    line.insertCells(5, 100, 9, fill);
+    EXPECT_EQ(textOf(line), "01234_____ABCDEF");
+
+    put(line, "0123456789ABCDEF");
+    line.insertCells(2, 3, 9, fill);
+    EXPECT_EQ(textOf(line), "01___23456ABCDEF");
+
+    put(line, "0123456789ABCDEF");
+    line.deleteCells(2, 3, 9, fill);
+    EXPECT_EQ(textOf(line), "0156789___ABCDEF");
+
+    put(line, "0123456789ABCDEF");
+    line.deleteCells(4, 6, 9, fill);
+    EXPECT_EQ(textOf(line), "0123______ABCDEF");
+}
+
+TEST(BufferLine, GenerationCounts)
+{
+    BufferLine line(10);
+    line.resize(10, CharData::Null);
+    EXPECT_EQ(line.generation(), 0u);
+    line.clear(Attribute{});
+    EXPECT_EQ(line.generation(), 2u);
+    line.setIsWrapped(true);
+    line.setBidiState(BidiPresentationState{});
+    EXPECT_EQ(line.generation(), 4u);
+    line.replaceCells(5, 2, CharData::Null); // writes nothing, still a change
+    EXPECT_EQ(line.generation(), 5u);
+    BufferLine other(4);
+    line.copyFrom(other);
+    EXPECT_EQ(line.generation(), 8u);
+}
+
+TEST(BufferLine, ClearKeepsFlagsAndDropsImages)
+{
+    BufferLine line(5);
+    put(line, "abc");
+    line.setIsWrapped(true);
+    line.setRenderMode(BufferLine::RenderLineMode::doubledTop);
+    line.attach(std::make_shared<FakeImage>());
+    Attribute red;
+    red.bg = Attribute::Color::ansi256(1);
+    line.clear(red);
+    EXPECT_FALSE(line.images().has_value());
+    EXPECT_TRUE(line.isWrapped());
+    EXPECT_EQ(line.renderMode(), BufferLine::RenderLineMode::doubledTop);
+    for (int c = 0; c < 5; ++c) {
+        EXPECT_EQ(line[c].code, 0);
+        EXPECT_EQ(line[c].attribute, red);
+    }
+}
+
+TEST(BufferLine, TranslateToString)
+{
+    BufferLine ab(10);
+    put(ab, "ab");
+    EXPECT_EQ(ab.translateToString(true), "ab");
+    EXPECT_EQ(ab.translateToString(true, 5), "");
+    EXPECT_EQ(ab.translateToString(false, 0, 3), std::string("ab\0", 3));
+    EXPECT_EQ(ab.translateToString(false, 1, 2), "b");
+
+    BufferLine wide(5);
+    wide.set(0, cell(0x4E2D, 2));
+    wide.set(1, cell(0, 0));
+    wide.set(2, cell('x'));
+    EXPECT_EQ(wide.translateToString(true, 0, -1, true), "\xE4\xB8\xADx");
+    EXPECT_EQ(wide.translateToString(true, 1, -1, true), "x");
+    EXPECT_EQ(wide.translateToString(true, 0, -1, false), std::string("\xE4\xB8\xAD\0x", 5));
+
+    auto provider = [](const CharData& c) { return c.code == 0 ? std::string("_") : std::string("<>"); };
+    EXPECT_EQ(ab.translateToString(false, 0, 4, false, provider), "<><>__");
+}
+
+TEST(BufferLine, CopyFromOverlappingRangesIsExact)
+{
+    BufferLine line(8);
+    put(line, "abcdefgh");
+    line.copyFrom(line, 0, 2, 5);
+    EXPECT_EQ(textOf(line), "ababcdeh");
+
+    put(line, "abcdefgh");
+    line.copyFrom(line, 2, 0, 5);
+    EXPECT_EQ(textOf(line), "cdefgfgh");
+
+    BufferLine other(3);
+    put(other, "xyz");
+    line.copyFrom(other, 1, 6, 2);
+    EXPECT_EQ(textOf(line), "cdefgfyz");
+    line.copyFrom(other, 0, 0, 0);
+    EXPECT_EQ(textOf(line), "cdefgfyz");
+}
+
+TEST(BufferLine, CopyFromLineReusesLargeEnoughStorage)
+{
+    BufferLine line(8);
+    put(line, "abcdefgh");
+    BufferLine shorter(3);
+    put(shorter, "xy");
+    shorter.setIsWrapped(true);
+    line.copyFrom(shorter);
+    EXPECT_EQ(line.count(), 3);
+    EXPECT_EQ(line.capacity(), 8);
+    EXPECT_EQ(textOf(line), "xy.");
+    EXPECT_TRUE(line.isWrapped());
+
+    BufferLine longer(10);
+    put(longer, "0123456789");
+    line.copyFrom(longer);
+    EXPECT_EQ(line.count(), 10);
+    EXPECT_EQ(line.capacity(), 10);
+    EXPECT_EQ(textOf(line), "0123456789");
+}
+
+TEST(BufferLine, Resize)
+{
+    BufferLine line(4);
+    put(line, "abcd");
+    line.resize(6, cell('+'));
+    EXPECT_EQ(textOf(line), "abcd++");
+    line.resize(2, cell('+'));
+    EXPECT_EQ(textOf(line), "ab");
+    EXPECT_EQ(line.capacity(), 2);
+    line.resize(0, cell('+'));
+    EXPECT_EQ(line.count(), 0);
+    EXPECT_TRUE(line.getData().empty());
+    EXPECT_EQ(line.getTrimmedLength(), 0);
+}
+
+TEST(BufferLine, FillRangeAndReplaceCells)
+{
+    BufferLine line(8);
+    put(line, "abcdefgh");
+    line.fill(cell('-'), 2, 3);
+    EXPECT_EQ(textOf(line), "ab---fgh");
+    line.replaceCells(6, 100, cell('*'));
+    EXPECT_EQ(textOf(line), "ab---f**");
+}
