@@ -259,7 +259,6 @@ void EscapeSequenceParser::clearSequence()
 {
     _osc.clear();
     _apc.clear();
-    _parsTxt.fill(0);
     _pars[0] = 0;
     _parsCount = 1;
     _collectLength = 0;
@@ -320,8 +319,9 @@ void EscapeSequenceParser::parseChunk(std::span<const uint8_t> data)
             i = scanPrintable(bytes, i + 1, length);
             continue;
         }
-        if (state == S::csiParam && static_cast<unsigned>(code - '0') <= 9u) {
-            i = addDigits(bytes, i, length);
+        if ((state == S::csiParam || state == S::csiEntry) && static_cast<unsigned>(code - '0') <= 9u) {
+            state = S::csiParam;
+            i = addParams(bytes, i, length);
             continue;
         }
         if (state == S::dcsPassthrough && table.entry(state, code) == kDcsPutEntry) {
@@ -431,19 +431,23 @@ void EscapeSequenceParser::parseChunk(std::span<const uint8_t> data)
     currentState = state;
 }
 
-size_t EscapeSequenceParser::addDigits(const uint8_t* bytes, size_t i, size_t length)
+// The parameter bytes of a CSI sequence in one loop: digits, ':' and ';' act as the param
+// action does, without a trip through the table for each.
+size_t EscapeSequenceParser::addParams(const uint8_t* bytes, size_t i, size_t length)
 {
-    int32_t value = _pars[static_cast<size_t>(_parsCount - 1)];
     for (; i < length; ++i) {
         const unsigned digit = bytes[i] - unsigned{'0'};
-        if (digit > 9) {
+        if (digit <= 9) {
+            if (!_parameterLimitExceeded) {
+                int32_t& value = _pars[static_cast<size_t>(_parsCount - 1)];
+                value = addDigit(value, static_cast<int>(digit));
+            }
+        } else if (bytes[i] == ';' || bytes[i] == ':') {
+            addParam(bytes[i]);
+        } else {
             break;
         }
-        if (!_parameterLimitExceeded) {
-            value = addDigit(value, static_cast<int>(digit));
-        }
     }
-    _pars[static_cast<size_t>(_parsCount - 1)] = value;
     return i;
 }
 

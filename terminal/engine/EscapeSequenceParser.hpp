@@ -59,7 +59,7 @@ private:
     ParserHandler& handler();
 
     void parseChunk(std::span<const uint8_t> data);
-    size_t addDigits(const uint8_t* bytes, size_t i, size_t length);
+    size_t addParams(const uint8_t* bytes, size_t i, size_t length);
     void addParam(uint8_t code);
     void addCollect(uint8_t code);
     size_t putString(ParserState state, const uint8_t* bytes, size_t i, size_t length);

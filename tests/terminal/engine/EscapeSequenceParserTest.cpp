@@ -156,9 +156,25 @@ TEST(EscapeSequenceParser, CsiParametersAndCollect) { expectCases(kCsiCases); }
 TEST(EscapeSequenceParser, TextControlsAndEscSequences) { expectCases(kEscAndTextCases); }
 TEST(EscapeSequenceParser, DcsStrings) { expectCases(kDcsCases); }
 
-TEST(EscapeSequenceParser, OscStringAcrossTwoFeedsDispatchesOnce)
+TEST(EscapeSequenceParser, StringsAcrossTwoFeeds)
 {
-    EXPECT_THAT(parseLog(Chunks{bytesOf(OSC "2;a"), bytesOf("b" BEL)}), ElementsAre("osc 2 'ab'"));
+    struct TwoFeeds {
+        std::string_view first;
+        std::string_view second;
+        std::vector<std::string> expected;
+    };
+    const std::vector<TwoFeeds> cases = {
+        {OSC "2;a", "b" BEL, {"osc 2 'ab'"}},
+        // A byte that starts a chunk is string data just as it is mid-chunk.
+        {OSC "2;\xe6", "\x9c\xac" BEL, {"osc 2 '\\xe6\\x9c\\xac'"}},
+        {APC "Ga", "\x9c" "b" ST, {"kitty 'a\\x9cb'", kEscST}},
+        {OSC "2;a", "\x19" "b" BEL, {"osc 2 'ab'"}},
+        {OSC "2;a" ESC, "\\", {"osc 2 'a'", kEscST}},
+    };
+    for (const TwoFeeds& c : cases) {
+        EXPECT_EQ(parseLog(Chunks{bytesOf(c.first), bytesOf(c.second)}), c.expected)
+            << escapeBytes(bytesOf(c.first)) << " | " << escapeBytes(bytesOf(c.second));
+    }
 }
 
 TEST(EscapeSequenceParser, DcsDataReachesTheHandlerOncePerChunk)
