@@ -13,7 +13,10 @@ namespace {
 // Takes everything and does nothing, so the figures are the parser's own.
 class NoOpHandler : public ParserHandler {
 public:
-    void printHandler(std::span<const uint8_t> data) override { benchmark::DoNotOptimize(data.data()); }
+    void printHandler(std::span<const uint8_t> data) override
+    {
+        benchmark::DoNotOptimize(data.data());
+    }
     void dispatchCsi(uint8_t, std::span<const int32_t> pars, std::span<const uint8_t>,
                      std::span<const uint8_t>) override
     {
@@ -73,11 +76,13 @@ void runParser(benchmark::State& state, const std::string& input)
 {
     NoOpHandler handler;
     EscapeSequenceParser parser(&handler);
-    const std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(input.data()), input.size());
+    const std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(input.data()),
+                                         input.size());
     for (auto _ : state) {
         parser.parse(bytes);
     }
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(bytes.size()));
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations())
+                            * static_cast<int64_t>(bytes.size()));
 }
 
 void BM_ParsePlainText(benchmark::State& state)

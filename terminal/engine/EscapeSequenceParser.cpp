@@ -129,7 +129,8 @@ TransitionTable EscapeSequenceParser::buildVt500TransitionTable()
     for (S state : rinclusive(S::ground, S::csiIgnore)) {
         executables(state, A::execute, state);
     }
-    for (S state : {S::escape, S::escapeIntermediate, S::csiEntry, S::csiParam, S::csiIntermediate}) {
+    for (S state :
+         {S::escape, S::escapeIntermediate, S::csiEntry, S::csiParam, S::csiIntermediate}) {
         t.add(0x7F, state, A::ignore, state);
     }
 
@@ -284,7 +285,7 @@ void EscapeSequenceParser::parse(std::span<const uint8_t> data)
 
 void EscapeSequenceParser::parseChunk(std::span<const uint8_t> data)
 {
-    static const uint8_t kDcsPutEntry = TransitionTable::makeEntry(A::dcsPut, S::dcsPassthrough);
+    constexpr uint8_t kDcsPutEntry = TransitionTable::makeEntry(A::dcsPut, S::dcsPassthrough);
 
     ParserHandler& h = handler();
     const uint8_t* const bytes = data.data();
@@ -295,13 +296,15 @@ void EscapeSequenceParser::parseChunk(std::span<const uint8_t> data)
 
     auto flushPrint = [&](size_t end) {
         if (print >= 0) {
-            h.printHandler(data.subspan(static_cast<size_t>(print), end - static_cast<size_t>(print)));
+            const auto start = static_cast<size_t>(print);
+            h.printHandler(data.subspan(start, end - start));
             print = -1;
         }
     };
     auto flushDcs = [&](size_t end) {
         if (dcs >= 0) {
-            putDcs(data.subspan(static_cast<size_t>(dcs), end - static_cast<size_t>(dcs)));
+            const auto start = static_cast<size_t>(dcs);
+            putDcs(data.subspan(start, end - start));
             dcs = -1;
         }
     };
@@ -319,7 +322,8 @@ void EscapeSequenceParser::parseChunk(std::span<const uint8_t> data)
             i = scanPrintable(bytes, i + 1, length);
             continue;
         }
-        if ((state == S::csiParam || state == S::csiEntry) && static_cast<unsigned>(code - '0') <= 9u) {
+        if ((state == S::csiParam || state == S::csiEntry)
+            && static_cast<unsigned>(code - '0') <= 9u) {
             state = S::csiParam;
             i = addParams(bytes, i, length);
             continue;

@@ -74,7 +74,10 @@ private:
     void clearSequence();
     bool sequenceDropped() const { return _parameterLimitExceeded || _collectLimitExceeded; }
 
-    std::span<const int32_t> pars() const { return {_pars.data(), static_cast<size_t>(_parsCount)}; }
+    std::span<const int32_t> pars() const
+    {
+        return {_pars.data(), static_cast<size_t>(_parsCount)};
+    }
     std::span<const uint8_t> parsTxt() const
     {
         return {_parsTxt.data(), static_cast<size_t>(_parsCount - 1)};
@@ -87,7 +90,8 @@ private:
     std::vector<uint8_t> _apc;
     std::array<int32_t, kMaxParameters> _pars{};
     int _parsCount = 1;
-    std::array<uint8_t, kMaxParameters - 1> _parsTxt{}; // separator before each element after the first
+    // The separator that opened each element after the first.
+    std::array<uint8_t, kMaxParameters - 1> _parsTxt{};
     std::array<uint8_t, kMaxCollect> _collect{};
     size_t _collectLength = 0;
     bool _parameterLimitExceeded = false;

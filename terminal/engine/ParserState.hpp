@@ -24,15 +24,6 @@ enum class ParserState : uint8_t {
     dcsPassthrough = 14,
 };
 
-inline constexpr int kParserStateCount = 15;
-
-// A raw byte as a state; anything above the last state clamps to 15, which is no state and is
-// never stored.
-constexpr uint8_t parserStateFromRaw(uint8_t raw)
-{
-    return raw > static_cast<uint8_t>(ParserState::dcsPassthrough) ? 15 : raw;
-}
-
 const char* toString(ParserState state);
 
 } // namespace corvix

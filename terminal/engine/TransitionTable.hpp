@@ -17,16 +17,22 @@ public:
     static constexpr int kSize = 4095;
     static constexpr uint8_t kHighSlot = 0xA0;
 
-    static int index(ParserState state, uint8_t code)
+    static constexpr int index(ParserState state, uint8_t code)
     {
         return static_cast<int>(state) << 8 | (code < kHighSlot ? code : kHighSlot);
     }
 
     uint8_t entry(ParserState state, uint8_t code) const { return table[index(state, code)]; }
 
-    static ParserAction actionOf(uint8_t entry) { return static_cast<ParserAction>(entry >> 4); }
-    static ParserState stateOf(uint8_t entry) { return static_cast<ParserState>(entry & 0x0F); }
-    static uint8_t makeEntry(ParserAction action, ParserState next)
+    static constexpr ParserAction actionOf(uint8_t entry)
+    {
+        return static_cast<ParserAction>(entry >> 4);
+    }
+    static constexpr ParserState stateOf(uint8_t entry)
+    {
+        return static_cast<ParserState>(entry & 0x0F);
+    }
+    static constexpr uint8_t makeEntry(ParserAction action, ParserState next)
     {
         return static_cast<uint8_t>(static_cast<uint8_t>(action) << 4 | static_cast<uint8_t>(next));
     }

@@ -124,8 +124,8 @@ public:
     }
     ParsingState errorHandler(const ParsingState& state) override
     {
-        events.push_back({"error", std::string(toString(state.currentState)) + " " + hex(state.code),
-                          state.position});
+        const std::string where = toString(state.currentState);
+        events.push_back({"error", where + " " + hex(state.code), state.position});
         ParsingState result = state;
         result.abort = abortOnError;
         return result;
@@ -172,7 +172,10 @@ private:
         std::snprintf(text, sizeof text, "0x%02x", code);
         return text;
     }
-    void add(std::string kind, std::string text) { events.push_back({std::move(kind), std::move(text)}); }
+    void add(std::string kind, std::string text)
+    {
+        events.push_back({std::move(kind), std::move(text)});
+    }
 };
 
 } // namespace corvix::test
