@@ -1,0 +1,621 @@
+#include "terminal/engine/EscapeSequenceParser.hpp"
+
+#include "terminal/screen/Log.hpp"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <string>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace corvix {
+
+namespace {
+
+using S = ParserState;
+using A = ParserAction;
+
+constexpr uint8_t kBel = 0x07;
+constexpr uint8_t kCan = 0x18;
+constexpr uint8_t kSub = 0x1A;
+constexpr uint8_t kEsc = 0x1B;
+
+constexpr S kAllStates[] = {
+    S::ground,         S::escape,    S::escapeIntermediate, S::csiEntry,  S::csiParam,
+    S::csiIntermediate, S::csiIgnore, S::sosPmApcString,     S::oscString, S::apcString,
+    S::dcsEntry,       S::dcsParam,  S::dcsIgnore,          S::dcsIntermediate,
+    S::dcsPassthrough,
+};
+
+const TransitionTable& sharedTable()
+{
+    static const TransitionTable table = EscapeSequenceParser::buildVt500TransitionTable();
+    return table;
+}
+
+bool profilingEnabled()
+{
+    static const bool enabled = [] {
+        const char* value = std::getenv("CORVIX_PROFILE");
+        return value != nullptr && std::strcmp(value, "1") == 0;
+    }();
+    return enabled;
+}
+
+// Index of the first byte below 0x20 at or after i, or length. Text is the bulk of the input,
+// so this runs 16 (or 8) bytes at a time.
+size_t scanPrintable(const uint8_t* bytes, size_t i, size_t length)
+{
+#if defined(__SSE2__)
+    const __m128i highestControl = _mm_set1_epi8(0x1F);
+    while (i + 16 <= length) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
+        const __m128i isControl = _mm_cmpeq_epi8(_mm_min_epu8(v, highestControl), v);
+        const int mask = _mm_movemask_epi8(isControl);
+        if (mask != 0) {
+            return i + static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
+        }
+        i += 16;
+    }
+#else
+    constexpr uint64_t kOnes = 0x0101010101010101ULL;
+    constexpr uint64_t kHighBits = 0x8080808080808080ULL;
+    while (i + 8 <= length) {
+        uint64_t word;
+        std::memcpy(&word, bytes + i, sizeof word);
+        if (((word - kOnes * 0x20) & ~word & kHighBits) != 0) {
+            break; // some byte is below 0x20
+        }
+        i += 8;
+    }
+#endif
+    while (i < length && bytes[i] >= 0x20) {
+        ++i;
+    }
+    return i;
+}
+
+int32_t addDigit(int32_t value, int digit)
+{
+    constexpr int32_t kMax = EscapeSequenceParser::kMaxParameterValue;
+    return value > (kMax - digit) / 10 ? kMax : value * 10 + digit;
+}
+
+} // namespace
+
+TransitionTable EscapeSequenceParser::buildVt500TransitionTable()
+{
+    TransitionTable t;
+    auto r = [&](int low, int high, S state, A action, S next) {
+        t.addRange(low, high, state, action, next);
+    };
+    auto rinclusive = [](S low, S high) {
+        std::vector<S> states;
+        for (int s = static_cast<int>(low); s <= static_cast<int>(high); ++s) {
+            states.push_back(static_cast<S>(s));
+        }
+        return states;
+    };
+    auto executables = [&](S state, A action, S next) {
+        r(0x00, 0x19, state, action, next);
+        r(0x1C, 0x20, state, action, next);
+    };
+
+    // Anything without a rule is an error.
+    for (S state : kAllStates) {
+        r(0x00, TransitionTable::kHighSlot + 1, state, A::error, S::ground);
+    }
+    r(0x20, 0x7F, S::ground, A::print, S::ground);
+
+    // Controls that act in every state.
+    for (S state : kAllStates) {
+        t.addMany({0x18, 0x1A, 0x99, 0x9A}, state, A::execute, S::ground);
+        r(0x80, 0x90, state, A::execute, S::ground);
+        r(0x90, 0x98, state, A::execute, S::ground);
+        t.add(0x9C, state, A::ignore, S::ground);
+        t.add(kEsc, state, A::clear, S::escape);
+        t.add(0x9D, state, A::oscStart, S::oscString);
+        t.addMany({0x98, 0x9E}, state, A::ignore, S::sosPmApcString);
+        t.add(0x9F, state, A::oscStart, S::apcString);
+        t.add(0x9B, state, A::clear, S::csiEntry);
+        t.add(0x90, state, A::clear, S::dcsEntry);
+    }
+
+    for (S state : rinclusive(S::ground, S::csiIgnore)) {
+        executables(state, A::execute, state);
+    }
+    for (S state :
+         {S::escape, S::escapeIntermediate, S::csiEntry, S::csiParam, S::csiIntermediate}) {
+        t.add(0x7F, state, A::ignore, state);
+    }
+
+    // ESC sequences.
+    t.add(kEsc, S::escape, A::clear, S::escape);
+    r(0x20, 0x30, S::escape, A::collect, S::escapeIntermediate);
+    r(0x30, 0x7F, S::escape, A::escDispatch, S::ground);
+    t.add('P', S::escape, A::clear, S::dcsEntry);
+    t.addMany({'X', '^'}, S::escape, A::ignore, S::sosPmApcString);
+    t.add('[', S::escape, A::clear, S::csiEntry);
+    t.add(']', S::escape, A::oscStart, S::oscString);
+    t.add('_', S::escape, A::oscStart, S::apcString);
+    r(0x20, 0x30, S::escapeIntermediate, A::collect, S::escapeIntermediate);
+    r(0x30, 0x7F, S::escapeIntermediate, A::escDispatch, S::ground);
+
+    // CSI sequences.
+    r(0x20, 0x30, S::csiEntry, A::collect, S::csiIntermediate);
+    r('0', '9' + 1, S::csiEntry, A::param, S::csiParam);
+    t.add(';', S::csiEntry, A::param, S::csiParam);
+    r('<', '?' + 1, S::csiEntry, A::collect, S::csiParam);
+    r(0x40, 0x7F, S::csiEntry, A::csiDispatch, S::ground);
+
+    r(0x20, 0x30, S::csiParam, A::collect, S::csiIntermediate);
+    r('0', ';' + 1, S::csiParam, A::param, S::csiParam); // digits, ':' and ';'
+    r('<', '?' + 1, S::csiParam, A::ignore, S::csiIgnore);
+    r(0x40, 0x7F, S::csiParam, A::csiDispatch, S::ground);
+
+    r(0x20, 0x30, S::csiIntermediate, A::collect, S::csiIntermediate);
+    r(0x30, 0x40, S::csiIntermediate, A::ignore, S::csiIgnore);
+    r(0x40, 0x7F, S::csiIntermediate, A::csiDispatch, S::ground);
+
+    r(0x20, 0x40, S::csiIgnore, A::ignore, S::csiIgnore);
+    t.add(0x7F, S::csiIgnore, A::ignore, S::csiIgnore);
+    r(0x40, 0x7F, S::csiIgnore, A::ignore, S::ground);
+
+    // SOS and PM strings: their content is ignored. Bytes 0x80 and up are content too (UTF-8
+    // text), so only ESC, SUB or an error ends them; 0x9C would be a continuation byte.
+    executables(S::sosPmApcString, A::ignore, S::sosPmApcString);
+    r(0x20, 0x80, S::sosPmApcString, A::ignore, S::sosPmApcString);
+    r(0x80, TransitionTable::kHighSlot + 1, S::sosPmApcString, A::ignore, S::sosPmApcString);
+
+    // OSC and APC strings. Every byte from 0x80 up is string data wherever it falls (UTF-8
+    // continuation bytes include 0x80-0x9F), so 8-bit ST does not end a string; BEL, CAN, SUB and
+    // ESC do. Other C0 bytes, EM included, are dropped, as the sweep in putString drops them.
+    for (S state : {S::oscString, S::apcString}) {
+        executables(state, A::ignore, state);
+        t.add(0x19, state, A::ignore, state);
+        r(0x20, TransitionTable::kHighSlot + 1, state, A::oscPut, state);
+        t.addMany({kBel, kCan, kSub}, state, A::oscEnd, S::ground);
+        t.add(kEsc, state, A::oscEnd, S::escape);
+    }
+
+    // DCS introducer.
+    for (S state : {S::dcsEntry, S::dcsParam, S::dcsIntermediate}) {
+        executables(state, A::ignore, state);
+        t.add(0x7F, state, A::ignore, state);
+        r(0x20, 0x30, state, A::collect, S::dcsIntermediate);
+        r(0x40, 0x7F, state, A::dcsHook, S::dcsPassthrough);
+    }
+    r('0', '9' + 1, S::dcsEntry, A::param, S::dcsParam);
+    t.add(';', S::dcsEntry, A::param, S::dcsParam);
+    t.add(':', S::dcsEntry, A::ignore, S::dcsIgnore);
+    r('<', '?' + 1, S::dcsEntry, A::collect, S::dcsParam);
+    r('0', '9' + 1, S::dcsParam, A::param, S::dcsParam);
+    t.add(';', S::dcsParam, A::param, S::dcsParam);
+    t.add(':', S::dcsParam, A::ignore, S::dcsIgnore);
+    r('<', '?' + 1, S::dcsParam, A::ignore, S::dcsIgnore);
+    r(0x30, 0x40, S::dcsIntermediate, A::ignore, S::dcsIgnore);
+
+    executables(S::dcsIgnore, A::ignore, S::dcsIgnore);
+    r(0x20, 0x80, S::dcsIgnore, A::ignore, S::dcsIgnore);
+
+    // DCS data.
+    executables(S::dcsPassthrough, A::dcsPut, S::dcsPassthrough);
+    r(0x20, 0x7F, S::dcsPassthrough, A::dcsPut, S::dcsPassthrough);
+    t.add(0x7F, S::dcsPassthrough, A::ignore, S::dcsPassthrough);
+    t.add(kEsc, S::dcsPassthrough, A::dcsUnhook, S::escape);
+    t.add(0x9C, S::dcsPassthrough, A::dcsUnhook, S::ground);
+
+    // Bytes from 0xA0 up: text in ground, skipped while ignoring a CSI or DCS, data inside a DCS
+    // string. (Ground never reaches the table for them: its print loop takes them first.)
+    t.add(TransitionTable::kHighSlot, S::ground, A::print, S::ground);
+    t.add(TransitionTable::kHighSlot, S::csiIgnore, A::ignore, S::csiIgnore);
+    t.add(TransitionTable::kHighSlot, S::dcsIgnore, A::ignore, S::dcsIgnore);
+    t.add(TransitionTable::kHighSlot, S::dcsPassthrough, A::dcsPut, S::dcsPassthrough);
+    return t;
+}
+
+std::optional<int64_t> EscapeSequenceParser::parseDecimal(std::span<const uint8_t> bytes)
+{
+    if (bytes.empty()) {
+        return std::nullopt;
+    }
+    constexpr int64_t kMax = std::numeric_limits<int64_t>::max();
+    int64_t value = 0;
+    for (uint8_t byte : bytes) {
+        const int digit = byte - '0';
+        if (digit < 0 || digit > 9 || value > (kMax - digit) / 10) {
+            return std::nullopt;
+        }
+        value = value * 10 + digit;
+    }
+    return value;
+}
+
+EscapeSequenceParser::EscapeSequenceParser(ParserHandler* terminal)
+    : terminal(terminal)
+    , table(sharedTable())
+{
+}
+
+ParserHandler& EscapeSequenceParser::handler()
+{
+    static ParserHandler none;
+    return terminal != nullptr ? *terminal : none;
+}
+
+void EscapeSequenceParser::reset()
+{
+    currentState = initialState;
+    activeDcsHandler.reset();
+    clearSequence();
+    handler().printStateReset();
+}
+
+void EscapeSequenceParser::clearSequence()
+{
+    _osc.clear();
+    _apc.clear();
+    _pars[0] = 0;
+    _parsCount = 1;
+    _collectLength = 0;
+    _parameterLimitExceeded = false;
+    _collectLimitExceeded = false;
+    _stringAbandoned = false;
+    _stringLimit = kMaxStringLength;
+}
+
+void EscapeSequenceParser::parse(std::span<const uint8_t> data)
+{
+    if (!profilingEnabled()) {
+        parseChunk(data);
+        return;
+    }
+    const auto start = std::chrono::steady_clock::now();
+    parseChunk(data);
+    const auto elapsed = std::chrono::duration_cast<std::chrono::nanoseconds>(
+        std::chrono::steady_clock::now() - start);
+    log::write("ParserProfile: Parser.Parse " + std::to_string(data.size()) + " bytes "
+               + std::to_string(elapsed.count()) + " ns");
+}
+
+void EscapeSequenceParser::parseChunk(std::span<const uint8_t> data)
+{
+    constexpr uint8_t kDcsPutEntry = TransitionTable::makeEntry(A::dcsPut, S::dcsPassthrough);
+
+    ParserHandler& h = handler();
+    const uint8_t* const bytes = data.data();
+    const size_t length = data.size();
+    S state = currentState;
+    int64_t print = -1; // start of the pending print run
+    int64_t dcs = -1;   // start of the pending DCS data
+
+    auto flushPrint = [&](size_t end) {
+        if (print >= 0) {
+            const auto start = static_cast<size_t>(print);
+            h.printHandler(data.subspan(start, end - start));
+            print = -1;
+        }
+    };
+    auto flushDcs = [&](size_t end) {
+        if (dcs >= 0) {
+            const auto start = static_cast<size_t>(dcs);
+            putDcs(data.subspan(start, end - start));
+            dcs = -1;
+        }
+    };
+
+    size_t i = 0;
+    while (i < length) {
+        const uint8_t code = bytes[i];
+
+        // The hot runs skip the table: text in ground (C1 bytes there are UTF-8, not controls),
+        // parameter digits, DCS data.
+        if (state == S::ground && code >= 0x20) {
+            if (print < 0) {
+                print = static_cast<int64_t>(i);
+            }
+            i = scanPrintable(bytes, i + 1, length);
+            continue;
+        }
+        if ((state == S::csiParam || state == S::csiEntry)
+            && static_cast<unsigned>(code - '0') <= 9u) {
+            state = S::csiParam;
+            i = addParams(bytes, i, length);
+            continue;
+        }
+        if (state == S::dcsPassthrough && table.entry(state, code) == kDcsPutEntry) {
+            if (dcs < 0) {
+                dcs = static_cast<int64_t>(i);
+            }
+            do {
+                ++i;
+            } while (i < length && table.entry(state, bytes[i]) == kDcsPutEntry);
+            continue;
+        }
+
+        const uint8_t entry = table.entry(state, code);
+        const A action = TransitionTable::actionOf(entry);
+        const S next = TransitionTable::stateOf(entry);
+
+        // Nothing in the table extends a print run or DCS data (the loops above take those
+        // bytes), so what is pending goes out now, before the control acts. Where the chunk was
+        // split then makes no difference to what the handlers see.
+        const int64_t pendingPrint = print;
+        const int64_t pendingDcs = dcs;
+        flushPrint(i);
+        flushDcs(i);
+        if (state == S::dcsPassthrough && next != S::dcsPassthrough && action != A::dcsUnhook) {
+            activeDcsHandler.reset(); // abandoned (SUB, a C1 control, an error): no unhook
+        }
+
+        if (action == A::error) {
+            ParsingState record;
+            record.position = static_cast<int64_t>(i);
+            record.code = code;
+            record.currentState = state;
+            record.print = pendingPrint;
+            record.dcs = pendingDcs;
+            record.osc = _osc;
+            record.apc = _apc;
+            record.collect = collect();
+            if (h.errorHandler(record).abort) {
+                currentState = state;
+                return;
+            }
+        }
+
+        switch (action) {
+        case A::ignore:
+        case A::error:
+            break;
+        case A::print:
+            print = static_cast<int64_t>(i);
+            break;
+        case A::execute:
+            h.dispatchExecute(code);
+            break;
+        case A::oscStart:
+            (next == S::apcString ? _apc : _osc).clear();
+            _stringAbandoned = false;
+            _stringLimit = kMaxStringLength;
+            break;
+        case A::oscPut:
+            i = putString(state, bytes, i, length);
+            continue; // the byte that stopped the sweep goes through the table
+        case A::oscEnd:
+            endString(state, code);
+            break;
+        case A::csiDispatch:
+            if (!sequenceDropped()) {
+                h.dispatchCsi(code, pars(), parsTxt(), collect());
+            }
+            break;
+        case A::param:
+            addParam(code);
+            break;
+        case A::collect:
+            addCollect(code);
+            break;
+        case A::escDispatch:
+            if (!_collectLimitExceeded) {
+                h.dispatchEsc(collect(), code);
+            }
+            break;
+        case A::clear:
+            clearSequence();
+            h.printStateReset();
+            break;
+        case A::dcsHook:
+            hookDcs(code);
+            break;
+        case A::dcsPut:
+            dcs = static_cast<int64_t>(i);
+            break;
+        case A::dcsUnhook:
+            if (auto handler = std::move(activeDcsHandler)) {
+                handler->unhook();
+            }
+            clearSequence();
+            h.printStateReset();
+            break;
+        }
+        state = next;
+        ++i;
+    }
+
+    if (state == S::dcsPassthrough) {
+        flushDcs(length);
+    }
+    flushPrint(length);
+    currentState = state;
+}
+
+// The parameter bytes of a CSI sequence in one loop: digits, ':' and ';' act as the param
+// action does, without a trip through the table for each.
+size_t EscapeSequenceParser::addParams(const uint8_t* bytes, size_t i, size_t length)
+{
+    for (; i < length; ++i) {
+        const unsigned digit = bytes[i] - unsigned{'0'};
+        if (digit <= 9) {
+            if (!_parameterLimitExceeded) {
+                int32_t& value = _pars[static_cast<size_t>(_parsCount - 1)];
+                value = addDigit(value, static_cast<int>(digit));
+            }
+        } else if (bytes[i] == ';' || bytes[i] == ':') {
+            addParam(bytes[i]);
+        } else {
+            break;
+        }
+    }
+    return i;
+}
+
+void EscapeSequenceParser::addParam(uint8_t code)
+{
+    if (code >= '0' && code <= '9') {
+        if (!_parameterLimitExceeded) {
+            int32_t& value = _pars[static_cast<size_t>(_parsCount - 1)];
+            value = addDigit(value, code - '0');
+        }
+        return;
+    }
+    // ';' or ':' opens a new element.
+    if (_parameterLimitExceeded || _parsCount == kMaxParameters) {
+        _parameterLimitExceeded = true;
+        return;
+    }
+    _parsTxt[static_cast<size_t>(_parsCount - 1)] = code;
+    _pars[static_cast<size_t>(_parsCount)] = 0;
+    ++_parsCount;
+}
+
+void EscapeSequenceParser::addCollect(uint8_t code)
+{
+    if (_collectLength == kMaxCollect) {
+        _collectLimitExceeded = true; // no real sequence has this many; drop it
+        return;
+    }
+    _collect[_collectLength++] = code;
+}
+
+size_t EscapeSequenceParser::putString(S state, const uint8_t* bytes, size_t i, size_t length)
+{
+    std::vector<uint8_t>& buffer = state == S::apcString ? _apc : _osc;
+    while (i < length) {
+        const size_t end = scanPrintable(bytes, i, length);
+        if (end > i) {
+            appendString(buffer, state, bytes + i, end - i);
+        }
+        i = end;
+        if (i == length) {
+            break;
+        }
+        const uint8_t code = bytes[i];
+        if (code == kBel || code == kCan || code == kSub || code == kEsc) {
+            break;
+        }
+        ++i; // other C0 bytes are dropped
+    }
+    return i;
+}
+
+void EscapeSequenceParser::appendString(std::vector<uint8_t>& buffer, S state,
+                                        const uint8_t* bytes, size_t count)
+{
+    if (_stringAbandoned) {
+        return;
+    }
+    if (count > _stringLimit - buffer.size()) {
+        if (_stringLimit == kMaxStringLength && carriesLargePayload(buffer, state, bytes, count)) {
+            _stringLimit = kMaxLargeStringLength;
+        }
+        if (count > _stringLimit - buffer.size()) {
+            _stringAbandoned = true;
+            buffer.clear();
+            return;
+        }
+    }
+    buffer.insert(buffer.end(), bytes, bytes + count);
+}
+
+// Whether the string (what the buffer holds followed by the new bytes) is an image or clipboard
+// payload: APC "G", OSC 52 or OSC 1337. Looked at once per string, when it passes the normal bound.
+bool EscapeSequenceParser::carriesLargePayload(const std::vector<uint8_t>& buffer, S state,
+                                               const uint8_t* bytes, size_t count) const
+{
+    const size_t total = buffer.size() + count;
+    auto at = [&](size_t j) { return j < buffer.size() ? buffer[j] : bytes[j - buffer.size()]; };
+    if (state == S::apcString) {
+        return total > 0 && at(0) == 'G';
+    }
+    int64_t code = 0;
+    for (size_t j = 0; j < total; ++j) {
+        const uint8_t byte = at(j);
+        if (byte == ';') {
+            return j > 0 && (code == 52 || code == 1337);
+        }
+        if (byte < '0' || byte > '9') {
+            return false;
+        }
+        code = std::min<int64_t>(code * 10 + (byte - '0'), 1'000'000);
+    }
+    return false;
+}
+
+void EscapeSequenceParser::endString(S state, uint8_t code)
+{
+    ParserHandler& h = handler();
+    const bool dispatch = !_stringAbandoned && code != kCan && code != kSub;
+    if (state == S::apcString) {
+        if (dispatch && !_apc.empty()) {
+            const uint8_t letter = _apc[0];
+            const std::span<const uint8_t> rest = std::span<const uint8_t>(_apc).subspan(1);
+            if (letter == 'G') {
+                h.handleKittyGraphics(rest);
+            } else {
+                h.apcHandlerFallback(letter, rest);
+            }
+        }
+    } else if (dispatch && !_osc.empty()) {
+        const std::span<const uint8_t> osc(_osc);
+        const auto semicolon = std::find(osc.begin(), osc.end(), ';');
+        const auto codeLength = static_cast<size_t>(semicolon - osc.begin());
+        const std::span<const uint8_t> oscData =
+            semicolon == osc.end() ? std::span<const uint8_t>() : osc.subspan(codeLength + 1);
+        if (const auto oscCode = parseDecimal(osc.first(codeLength))) {
+            dispatchOsc(*oscCode, oscData);
+        }
+    }
+    clearSequence();
+    h.printStateReset();
+}
+
+void EscapeSequenceParser::dispatchOsc(int64_t code, std::span<const uint8_t> data)
+{
+    if (const auto found = oscHandlers.find(code); found != oscHandlers.end()) {
+        found->second(data);
+        return;
+    }
+    handler().dispatchOsc(code, data);
+}
+
+void EscapeSequenceParser::hookDcs(uint8_t code)
+{
+    activeDcsHandler.reset();
+    if (sequenceDropped()) {
+        return; // too many parameters or intermediates: the string is consumed and dropped
+    }
+    activeDcsHandler = handler().createDcsHandler(collect(), code);
+    _dcsLength = 0;
+    if (activeDcsHandler) {
+        activeDcsHandler->hook(collect(), pars(), code);
+    }
+    _parameterLimitExceeded = false;
+}
+
+void EscapeSequenceParser::putDcs(std::span<const uint8_t> data)
+{
+    if (!activeDcsHandler || data.empty()) {
+        return;
+    }
+    const size_t room = kMaxDcsLength - _dcsLength;
+    if (data.size() <= room) {
+        _dcsLength += data.size();
+        activeDcsHandler->put(data);
+        return;
+    }
+    // Hand over exactly what fits, then abandon: the handler sees the same bytes wherever the
+    // input was split.
+    if (room > 0) {
+        _dcsLength = kMaxDcsLength;
+        activeDcsHandler->put(data.first(room));
+    }
+    activeDcsHandler.reset();
+}
+
+} // namespace corvix
