@@ -114,7 +114,9 @@ constexpr auto kControlMapping = makeControlMapping();
 std::optional<uint8_t> legacyControlMapping(uint32_t scalar)
 {
     for (uint32_t s : {uint32_t(UnicodeProperties::simpleLowercase(scalar)), scalar}) {
-        if (s < kControlMapping.size() && kControlMapping[s] != kNoMapping) return kControlMapping[s];
+        if (s < kControlMapping.size() && kControlMapping[s] != kNoMapping) {
+            return kControlMapping[s];
+        }
     }
     return std::nullopt;
 }
@@ -287,7 +289,9 @@ Bytes encodeCsiU(const KittyKeyEvent& event, std::optional<uint32_t> overrideKey
 // only a release has no legacy form.
 std::optional<Bytes> legacyTextKeySequence(const KittyKeyEvent& event)
 {
-    if (event.key.kind != KittyKey::Kind::unicode || !isScalar(event.key.scalar)) return std::nullopt;
+    if (event.key.kind != KittyKey::Kind::unicode || !isScalar(event.key.scalar)) {
+        return std::nullopt;
+    }
     if (event.eventType == EventType::release) return std::nullopt;
     Mods m = event.modifiers;
     if (!(m & (Mods::super | Mods::hyper | Mods::meta)).isEmpty()) return std::nullopt;
@@ -312,9 +316,8 @@ std::optional<Bytes> legacyTextKeySequence(const KittyKeyEvent& event)
 
 } // namespace
 
-std::optional<Bytes> KittyKeyboardEncoder::legacySpecialKeySequence(KittyFunctionalKey key,
-                                                                    KittyKeyboardModifiers modifiers,
-                                                                    KittyKeyboardEventType eventType) const
+std::optional<Bytes> KittyKeyboardEncoder::legacySpecialKeySequence(
+    KittyFunctionalKey key, KittyKeyboardModifiers modifiers, KittyKeyboardEventType eventType) const
 {
     // See legacyTextKeySequence: a repeat is sent like a press.
     if (eventType == EventType::release) return std::nullopt;
@@ -338,8 +341,9 @@ std::optional<Bytes> KittyKeyboardEncoder::legacySpecialKeySequence(KittyFunctio
     return out;
 }
 
-std::optional<Bytes> KittyKeyboardEncoder::encodeNonText(const KittyKeyEvent& event, bool disambiguate,
-                                                         bool includeEventType, bool includeAlternates,
+std::optional<Bytes> KittyKeyboardEncoder::encodeNonText(const KittyKeyEvent& event,
+                                                         bool disambiguate, bool includeEventType,
+                                                         bool includeAlternates,
                                                          bool includeLocks) const
 {
     Mods m = withoutLocks(event.modifiers, includeLocks);
@@ -418,7 +422,9 @@ std::optional<std::vector<uint8_t>> KittyKeyboardEncoder::encode(const KittyKeyE
             }
             // `disambiguate` here already includes reportAllKeys.
             if (mods.contains(Mods::alt) && disambiguate) return nonText();
-            if (!mods.contains(Mods::alt) && mods.contains(Mods::ctrl) && disambiguate) return nonText();
+            if (!mods.contains(Mods::alt) && mods.contains(Mods::ctrl) && disambiguate) {
+                return nonText();
+            }
             return plainText();
         }
     } else if (!allKeys) {

@@ -18,14 +18,31 @@ struct KittyKeyboardFlags {
     static const KittyKeyboardFlags reportAllKeys;
     static const KittyKeyboardFlags reportText;
 
-    constexpr bool contains(KittyKeyboardFlags o) const { return (rawValue & o.rawValue) == o.rawValue; }
+    constexpr bool contains(KittyKeyboardFlags o) const
+    {
+        return (rawValue & o.rawValue) == o.rawValue;
+    }
     constexpr bool isEmpty() const { return rawValue == 0; }
 
-    friend constexpr KittyKeyboardFlags operator|(KittyKeyboardFlags a, KittyKeyboardFlags b) { return {a.rawValue | b.rawValue}; }
-    friend constexpr KittyKeyboardFlags operator&(KittyKeyboardFlags a, KittyKeyboardFlags b) { return {a.rawValue & b.rawValue}; }
+    friend constexpr KittyKeyboardFlags operator|(KittyKeyboardFlags a, KittyKeyboardFlags b)
+    {
+        return {a.rawValue | b.rawValue};
+    }
+    friend constexpr KittyKeyboardFlags operator&(KittyKeyboardFlags a, KittyKeyboardFlags b)
+    {
+        return {a.rawValue & b.rawValue};
+    }
     friend constexpr KittyKeyboardFlags operator~(KittyKeyboardFlags a) { return {~a.rawValue}; }
-    constexpr KittyKeyboardFlags& operator|=(KittyKeyboardFlags o) { rawValue |= o.rawValue; return *this; }
-    constexpr KittyKeyboardFlags& operator&=(KittyKeyboardFlags o) { rawValue &= o.rawValue; return *this; }
+    constexpr KittyKeyboardFlags& operator|=(KittyKeyboardFlags o)
+    {
+        rawValue |= o.rawValue;
+        return *this;
+    }
+    constexpr KittyKeyboardFlags& operator&=(KittyKeyboardFlags o)
+    {
+        rawValue &= o.rawValue;
+        return *this;
+    }
     friend constexpr bool operator==(KittyKeyboardFlags, KittyKeyboardFlags) = default;
 };
 
@@ -48,14 +65,36 @@ struct KittyKeyboardModifiers {
     static const KittyKeyboardModifiers capsLock;
     static const KittyKeyboardModifiers numLock;
 
-    constexpr bool contains(KittyKeyboardModifiers o) const { return (rawValue & o.rawValue) == o.rawValue; }
+    constexpr bool contains(KittyKeyboardModifiers o) const
+    {
+        return (rawValue & o.rawValue) == o.rawValue;
+    }
     constexpr bool isEmpty() const { return rawValue == 0; }
 
-    friend constexpr KittyKeyboardModifiers operator|(KittyKeyboardModifiers a, KittyKeyboardModifiers b) { return {a.rawValue | b.rawValue}; }
-    friend constexpr KittyKeyboardModifiers operator&(KittyKeyboardModifiers a, KittyKeyboardModifiers b) { return {a.rawValue & b.rawValue}; }
-    friend constexpr KittyKeyboardModifiers operator~(KittyKeyboardModifiers a) { return {~a.rawValue}; }
-    constexpr KittyKeyboardModifiers& operator|=(KittyKeyboardModifiers o) { rawValue |= o.rawValue; return *this; }
-    constexpr KittyKeyboardModifiers& operator&=(KittyKeyboardModifiers o) { rawValue &= o.rawValue; return *this; }
+    friend constexpr KittyKeyboardModifiers operator|(KittyKeyboardModifiers a,
+                                                      KittyKeyboardModifiers b)
+    {
+        return {a.rawValue | b.rawValue};
+    }
+    friend constexpr KittyKeyboardModifiers operator&(KittyKeyboardModifiers a,
+                                                      KittyKeyboardModifiers b)
+    {
+        return {a.rawValue & b.rawValue};
+    }
+    friend constexpr KittyKeyboardModifiers operator~(KittyKeyboardModifiers a)
+    {
+        return {~a.rawValue};
+    }
+    constexpr KittyKeyboardModifiers& operator|=(KittyKeyboardModifiers o)
+    {
+        rawValue |= o.rawValue;
+        return *this;
+    }
+    constexpr KittyKeyboardModifiers& operator&=(KittyKeyboardModifiers o)
+    {
+        rawValue &= o.rawValue;
+        return *this;
+    }
     friend constexpr bool operator==(KittyKeyboardModifiers, KittyKeyboardModifiers) = default;
 };
 
@@ -112,7 +151,10 @@ struct KittyKey {
 
     static constexpr KittyKey none() { return {}; }
     static constexpr KittyKey unicode(uint32_t scalar) { return {Kind::unicode, scalar, {}}; }
-    static constexpr KittyKey functional(KittyFunctionalKey key) { return {Kind::functional, 0, key}; }
+    static constexpr KittyKey functional(KittyFunctionalKey key)
+    {
+        return {Kind::functional, 0, key};
+    }
 
     friend constexpr bool operator==(const KittyKey&, const KittyKey&) = default;
 };
