@@ -23,15 +23,19 @@ TEST(SerialQueue, RunsPostedTasksInOrderOnItsOwnThread)
 {
     SerialQueue queue;
     std::string log;
+    std::promise<void> done;
     bool allOnQueue = true;
-    for (char c = 'a'; c <= 'e'; ++c) {
-        queue.post([&, c] {
-            allOnQueue = allOnQueue && queue.isCurrent();
-            log += c;
-            if (c == 'a') queue.post([&] { log += 'z'; }); // posted from a task: after the others
-        });
-    }
-    waitIdle(queue);
+    // Posted from one task, so that 'a' cannot run before 'e' is queued.
+    queue.post([&] {
+        for (char c = 'a'; c <= 'e'; ++c) {
+            queue.post([&, c] {
+                allOnQueue = allOnQueue && queue.isCurrent();
+                log += c;
+                if (c == 'a') queue.post([&] { log += 'z'; done.set_value(); }); // queued after the others
+            });
+        }
+    });
+    ASSERT_EQ(done.get_future().wait_for(30s), std::future_status::ready);
     EXPECT_EQ(log, "abcdez");
     EXPECT_TRUE(allOnQueue);
     EXPECT_FALSE(queue.isCurrent());
