@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <utility>
 
@@ -138,11 +139,19 @@ void LocalProcess::startProcess(const std::string& executable, const std::vector
     channel->loggingDir = loggingDir_;
     fcntl(forked->masterFd, F_SETFL, fcntl(forked->masterFd, F_GETFL) | O_NONBLOCK);
 
-    channel_ = channel;
+    try {
+        std::thread(ioLoop, channel).detach();
+    } catch (const std::system_error&) {
+        // Without its thread nobody would read or reap the child: end it here instead.
+        kill(forked->pid, SIGKILL);
+        waitpid(forked->pid, nullptr, 0);
+        log::write("LocalProcess: could not start the child's I/O thread");
+        return;
+    }
+    channel_ = std::move(channel);
     running_ = true;
     childfd_ = forked->masterFd;
     shellPid_ = forked->pid;
-    std::thread(ioLoop, std::move(channel)).detach();
 }
 
 void LocalProcess::send(std::span<const uint8_t> data)
@@ -223,12 +232,14 @@ void LocalProcess::drain(const std::shared_ptr<Channel>& c)
         if (!self) return;
 
         std::vector<uint8_t> chunk;
+        bool drained = false;
         bool resume = false;
         bool outputEnded = false;
         std::optional<int32_t> exitStatus;
         {
             std::lock_guard guard(c->lock);
             if (c->pendingChunkIndex >= c->pendingChunks.size()) {
+                drained = true;
                 c->pendingChunks.clear();
                 c->pendingChunkIndex = 0;
                 c->pendingBytes = 0;
@@ -255,7 +266,7 @@ void LocalProcess::drain(const std::shared_ptr<Channel>& c)
             }
         }
 
-        if (chunk.empty()) {
+        if (drained) {
             if (outputEnded) {
                 self->running_ = false;
                 self->childfd_ = -1;

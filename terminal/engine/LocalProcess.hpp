@@ -40,7 +40,9 @@ public:
 // the master side, writes what the host sends (in order, across partial writes) and reaps the
 // child. Output reaches the host in slices of at most kPendingTimeSliceNs per posted task;
 // reading pauses at kPendingHighWaterBytes queued and resumes at kPendingLowWaterBytes or below.
-// Nothing is dropped.
+// Nothing is dropped. The exit is reported once the output has reached end of file and every
+// chunk before it was delivered; when the child's own children keep the terminal open, it is
+// reported kExitGraceSeconds after the child was reaped, and later output still arrives.
 //
 // `post` must queue its task for later; it must not run it inline.
 class LocalProcess {
