@@ -215,8 +215,22 @@ TEST_F(LocalProcessTest, ChildSeesTheWindowSizeAtStartAndAfterTheHostAppliesANew
         host.process->send(bytesOf("\n"));
     });
     ASSERT_TRUE(host.waitForExit());
-    std::lock_guard lock(host.mutex);
-    EXPECT_EQ(host.output, "25 80\r\n\r\n30 100\r\n");
+    {
+        std::lock_guard lock(host.mutex);
+        EXPECT_EQ(host.output, "25 80\r\n\r\n30 100\r\n");
+    }
+
+    // Without a delegate the terminal starts at 0 x 0.
+    fs::path file = fs::path(testing::TempDir()) / ("local-process-size-" + std::to_string(getpid()));
+    fs::remove(file);
+    host.onQueue([&] {
+        LocalProcess orphan(nullptr, [this](std::function<void()> task) { queue.post(std::move(task)); });
+        orphan.startProcess("/bin/sh", {"-c", "/bin/stty size > '" + file.string() + ".tmp'; /bin/mv '" +
+                                                  file.string() + ".tmp' '" + file.string() + "'"});
+        EXPECT_TRUE(eventually([&] { return fs::exists(file); }));
+    });
+    EXPECT_EQ(readFile(file), "0 0\n");
+    fs::remove(file);
 }
 
 TEST_F(LocalProcessTest, ChildReceivesTheReplyToItsStatusRequest)
