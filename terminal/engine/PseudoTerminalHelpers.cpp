@@ -1,0 +1,64 @@
+#include "terminal/engine/PseudoTerminalHelpers.hpp"
+
+#include <climits>
+
+#include <fcntl.h>
+#include <pty.h>
+#include <unistd.h>
+
+namespace corvix {
+
+namespace {
+
+// Null-terminated pointer array over strings that outlive it.
+std::vector<char*> cStringArray(const std::vector<std::string>& strings)
+{
+    std::vector<char*> result;
+    result.reserve(strings.size() + 1);
+    for (const std::string& s : strings) result.push_back(const_cast<char*>(s.c_str()));
+    result.push_back(nullptr);
+    return result;
+}
+
+} // namespace
+
+std::optional<PseudoTerminalHelpers::ForkResult> PseudoTerminalHelpers::forkAndExec(
+    const std::string& path, const std::vector<std::string>& args, const std::vector<std::string>& env,
+    const std::optional<std::string>& currentDirectory, winsize& desiredWindowSize)
+{
+    // Everything the child touches is made before the fork: after it, only async-signal-safe
+    // calls are allowed in a threaded process.
+    std::vector<char*> argv = cStringArray(args);
+    std::vector<char*> envp = cStringArray(env);
+    const char* directory = currentDirectory ? currentDirectory->c_str() : nullptr;
+
+    int master = -1;
+    pid_t pid = forkpty(&master, nullptr, nullptr, &desiredWindowSize);
+    if (pid < 0) return std::nullopt;
+    if (pid == 0) {
+        if (directory) (void)chdir(directory);
+        // The child must not hold other children's masters (or anything else of ours).
+        if (close_range(3, UINT_MAX, 0) != 0) {
+            for (int fd = 3; fd < 65536; ++fd) close(fd);
+        }
+        execve(path.c_str(), argv.data(), envp.data());
+        _exit(127);
+    }
+    // forkpty gives no way to ask for close-on-exec; set it before anything else can exec.
+    fcntl(master, F_SETFD, fcntl(master, F_GETFD) | FD_CLOEXEC);
+    return ForkResult{pid, master};
+}
+
+int32_t PseudoTerminalHelpers::setWinSize(int32_t masterPtyDescriptor, winsize& windowSize)
+{
+    return ioctl(masterPtyDescriptor, TIOCSWINSZ, &windowSize);
+}
+
+PseudoTerminalHelpers::Available PseudoTerminalHelpers::availableBytes(int32_t fd)
+{
+    int size = 0;
+    int status = ioctl(fd, FIONREAD, &size);
+    return {status, size};
+}
+
+} // namespace corvix
