@@ -2,6 +2,8 @@
 
 #include <climits>
 
+#include <csignal>
+
 #include <fcntl.h>
 #include <pty.h>
 #include <unistd.h>
@@ -41,6 +43,14 @@ std::optional<PseudoTerminalHelpers::ForkResult> PseudoTerminalHelpers::forkAndE
         if (close_range(3, UINT_MAX, 0) != 0) {
             for (int fd = 3; fd < 65536; ++fd) close(fd);
         }
+        // A shell must start with default signal handling: an ignored SIGPIPE or a blocked
+        // signal inherited from the application would change how every pipeline behaves.
+        struct sigaction defaultAction {};
+        defaultAction.sa_handler = SIG_DFL;
+        for (int sig = 1; sig < NSIG; ++sig) (void)sigaction(sig, &defaultAction, nullptr);
+        sigset_t none;
+        sigemptyset(&none);
+        (void)sigprocmask(SIG_SETMASK, &none, nullptr);
         execve(path.c_str(), argv.data(), envp.data());
         _exit(127);
     }

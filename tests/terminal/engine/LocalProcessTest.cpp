@@ -204,6 +204,28 @@ TEST_F(LocalProcessTest, PassesArgumentsEnvironmentAndDirectory)
     }
 }
 
+TEST_F(LocalProcessTest, ChildStartsWithDefaultSignalHandling)
+{
+    // The application may ignore SIGPIPE or block signals; its shells must not inherit that.
+    struct sigaction ignore {}, previousAction {};
+    ignore.sa_handler = SIG_IGN;
+    sigaction(SIGPIPE, &ignore, &previousAction);
+    sigset_t blocked, previousMask;
+    sigemptyset(&blocked);
+    sigaddset(&blocked, SIGUSR1);
+    pthread_sigmask(SIG_BLOCK, &blocked, &previousMask);
+
+    Host host(queue);
+    host.start("/bin/sh", {"-c", "grep -E '^Sig(Ign|Blk)' /proc/self/status"});
+    bool exited = host.waitForExit();
+    sigaction(SIGPIPE, &previousAction, nullptr);
+    pthread_sigmask(SIG_SETMASK, &previousMask, nullptr);
+    ASSERT_TRUE(exited);
+    std::lock_guard lock(host.mutex);
+    EXPECT_NE(host.output.find("SigBlk:\t0000000000000000"), std::string::npos) << host.output;
+    EXPECT_NE(host.output.find("SigIgn:\t0000000000000000"), std::string::npos) << host.output;
+}
+
 TEST_F(LocalProcessTest, ChildSeesTheWindowSizeAtStartAndAfterTheHostAppliesANewOne)
 {
     Host host(queue);
