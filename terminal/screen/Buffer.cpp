@@ -87,7 +87,7 @@ void Buffer::softReset()
     savedAttr = Attribute{};
     savedX = 0;
     savedY = 0;
-    savedCharset.reset();
+    savedCharset = nullptr;
     savedOriginMode = false;
     savedMarginMode = false;
     savedWraparound = false;

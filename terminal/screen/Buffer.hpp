@@ -18,6 +18,9 @@
 
 namespace corvix {
 
+// A character-set translation table (a static table of the engine; defined with the tables).
+struct CharsetMap;
+
 // One screen of the terminal: the normal screen with its scroll-back, or the alternate screen
 // without one. Owns the line ring, the cursor, scroll region, margins, tab stops and saved-cursor
 // state, and the two print operations. Single-threaded: used only on its terminal's thread.
@@ -86,7 +89,8 @@ public:
     bool savedWraparound = false;
     bool savedReverseWraparound = false;
     Attribute savedAttr;
-    std::optional<std::unordered_map<uint8_t, std::string>> savedCharset;
+    // The saved character set: one of the static translation tables, or none.
+    const CharsetMap* savedCharset = nullptr;
     // Attribute of the placeholder and insert-fill cells made by `insertCharacter`.
     Attribute curAttr = Attribute::empty;
     // Print-time modes (IRM, DECLRMM, DECAWM), kept in step with the terminal's by the owner.

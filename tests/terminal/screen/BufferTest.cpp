@@ -358,14 +358,14 @@ TEST_F(BufferTest, ClearAndResets)
     b->setMarginLeft(2);
     b->savedX = 5;
     b->savedWraparound = true;
-    b->savedCharset.emplace();
+    b->savedCharset = reinterpret_cast<const CharsetMap*>(&b);
     b->savedAttr.style = CharacterStyle::bold;
     b->attachImage(std::make_shared<FakeImage>(), 0);
 
     b->softReset();
     EXPECT_EQ(b->savedX, 0);
     EXPECT_FALSE(b->savedWraparound);
-    EXPECT_FALSE(b->savedCharset.has_value());
+    EXPECT_EQ(b->savedCharset, nullptr);
     EXPECT_EQ(b->savedAttr, Attribute{});
     EXPECT_EQ(b->marginLeft(), 0);
     EXPECT_EQ(b->x(), 4);

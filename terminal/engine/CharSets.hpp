@@ -1,0 +1,26 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+namespace corvix {
+
+// A designatable character set: a replacement for some 7-bit bytes. A byte with no entry (0)
+// prints as itself.
+struct CharsetMap {
+    std::array<char32_t, 128> map{};
+    // True for the plain ASCII set, which replaces nothing.
+    bool empty = true;
+
+    char32_t operator[](uint8_t byte) const { return byte < 128 ? map[byte] : 0; }
+};
+
+// The DEC Special Graphics set and the DEC national replacement sets, by designator byte (the
+// final byte of ESC ( F and its siblings). Built once; shared by every terminal.
+struct CharSets {
+    CharSets() = delete;
+    // The set named by a designator, or nothing when the table lacks it.
+    static const CharsetMap* find(uint8_t designator);
+};
+
+} // namespace corvix

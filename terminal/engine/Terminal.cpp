@@ -1,0 +1,258 @@
+#include "terminal/engine/Terminal.hpp"
+
+#include "terminal/engine/ChildEnvironment.hpp"
+#include "terminal/screen/Log.hpp"
+#include "terminal/screen/SelectionService.hpp"
+#include "terminal/screen/Serial.hpp"
+#include "terminal/screen/TinyAtom.hpp"
+
+#include <algorithm>
+
+namespace corvix {
+
+const Terminal::BidiStateProperties& Terminal::allBidiStateProperties()
+{
+    static const BidiStateProperties all = {BidiStateProperty::supportMode, BidiStateProperty::autodetectDirection,
+                                            BidiStateProperty::fallbackDirection, BidiStateProperty::boxMirroring};
+    return all;
+}
+
+Terminal::Terminal(TerminalDelegate* delegate, TerminalOptions opts, Executor* executor)
+    : options(std::move(opts))
+    , serial_(nextSerial())
+    , tdel(delegate)
+    , executor_(executor)
+    , kittyGraphicsState_(std::make_unique<KittyGraphicsState>())
+    , kittyPlacementContext(KittyPlacementContext{})
+{
+    installedColors = Color::terminalAppColors();
+    if (options.ansi256PaletteStrategy == Ansi256PaletteStrategy::xterm)
+        defaultAnsiColors = Color::generateXtermPalette(installedColors);
+    else
+        defaultAnsiColors = Color::generateBase16LabPalette(
+            installedColors, backgroundColor, foregroundColor,
+            options.ansi256PaletteStrategy == Ansi256PaletteStrategy::base16LabHarmonious);
+    ansiColors = defaultAnsiColors;
+
+    currentBidiState = options.initialBidiState;
+    bidiArrowKeySwap = options.initialBidiArrowKeySwap;
+    lineFeedMode = options.convertEol;
+    blankLine = std::make_shared<BufferLine>(0);
+
+    parser_ = std::make_unique<EscapeSequenceParser>(static_cast<ParserHandler*>(this));
+
+    normalBuffer_ = makeNormalBuffer();
+    altBuffer_ = std::make_unique<Buffer>(cols, rows, tabStopWidth, std::nullopt, options.initialBidiState);
+    buffer_ = normalBuffer_.get();
+    cc.send8bit = false;
+
+    installScrollHook(*altBuffer_);
+    normalBuffer_->setupTabStops(-1, tabStopWidth);
+    altBuffer_->setupTabStops(-1, tabStopWidth);
+
+    setup(false);
+}
+
+Terminal::~Terminal()
+{
+    *alive_ = false;
+    if (executor_ && synchronizedOutputTimeoutItem) executor_->cancel(synchronizedOutputTimeoutItem);
+    if (!payloadCodes.empty()) TinyAtom::release(payloadCodes);
+}
+
+std::unique_ptr<Buffer> Terminal::makeNormalBuffer()
+{
+    std::optional<int64_t> scrollback = options.scrollback;
+    auto b = std::make_unique<Buffer>(cols, rows, tabStopWidth, scrollback, currentBidiState);
+    installScrollHook(*b);
+    if (b->lines().count() == 0) b->fillViewportRows(Attribute{});
+    return b;
+}
+
+void Terminal::installScrollHook(Buffer& b)
+{
+    // The buffer never outlives its terminal, so a plain pointer is safe here.
+    b.scroll = [this](bool isWrapped) { scroll(isWrapped); };
+}
+
+// ---- Input ----------------------------------------------------------------------------------
+
+void Terminal::feed(std::span<const uint8_t> buffer)
+{
+    parser_->parse(buffer);
+}
+
+void Terminal::feed(std::string_view text)
+{
+    feed(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
+}
+
+void Terminal::registerOscHandler(int64_t code, EscapeSequenceParser::OscHandler handler)
+{
+    parser_->oscHandlers[code] = std::move(handler);
+}
+
+// ---- Read accessors -------------------------------------------------------------------------
+
+BufferLine* Terminal::getLine(int row)
+{
+    if (row < 0 || row >= rows) return nullptr;
+    return &buffer_->lines()[row + buffer_->yDisp()];
+}
+
+BufferLine* Terminal::getScrollInvariantLine(int row)
+{
+    int top = buffer_->linesTop;
+    if (row < top || row >= top + buffer_->lines().count()) return nullptr;
+    return &buffer_->lines()[row - top];
+}
+
+std::optional<CharData> Terminal::getCharData(int col, int row)
+{
+    if (col < 0 || col >= cols) return std::nullopt;
+    BufferLine* line = getLine(row);
+    if (!line || line->count() == 0) return std::nullopt;
+    return (*line)[std::min(col, line->count() - 1)];
+}
+
+std::optional<std::u32string> Terminal::getCharacter(int col, int row)
+{
+    auto cell = getCharData(col, row);
+    if (!cell) return std::nullopt;
+    return character(cell->code);
+}
+
+KittyKeyboardFlags Terminal::keyboardEnhancementFlags() const
+{
+    return isCurrentBufferAlternate() ? keyboardModeAlt.flags : keyboardModeNormal.flags;
+}
+
+void Terminal::setMouseMode(MouseMode mode)
+{
+    mouseMode_ = mode;
+    if (tdel) tdel->mouseModeChanged(*this);
+}
+
+// ---- Grapheme clusters ----------------------------------------------------------------------
+
+std::u32string Terminal::character(int32_t code) const
+{
+    if (code <= 0x400000) {
+        if (code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return U" ";
+        return std::u32string(1, char32_t(code));
+    }
+    size_t index = size_t(code - kFirstClusterCode);
+    if (index < indexToCharMap.size()) return indexToCharMap[index];
+    return U" ";
+}
+
+int32_t Terminal::code(std::u32string_view ch)
+{
+    if (ch.size() == 1 && ch[0] < 0x10000) return int32_t(ch[0]);
+    if (ch == U"\r\n") return 10;
+    std::u32string key(ch);
+    if (auto it = charToIndexMap.find(key); it != charToIndexMap.end()) return it->second;
+    int32_t assigned = lastCharIndex++;
+    indexToCharMap.push_back(key);
+    charToIndexMap.emplace(std::move(key), assigned);
+    return assigned;
+}
+
+// ---- Focus ----------------------------------------------------------------------------------
+
+void Terminal::setTerminalFocus(bool focused)
+{
+    reportedFocusState = focused;
+    if (sendFocus) sendFocusReport();
+}
+
+void Terminal::sendFocusReport()
+{
+    if (!tdel) return;
+    std::string report = cc.send8bit ? "\x9b" : "\x1b[";
+    report += reportedFocusState ? 'I' : 'O';
+    sendResponse(report);
+}
+
+// ---- Selections -----------------------------------------------------------------------------
+
+void Terminal::registerSelection(const std::shared_ptr<SelectionService>& selection)
+{
+    std::erase_if(selections, [](const std::weak_ptr<SelectionService>& w) { return w.expired(); });
+    for (auto& weak : selections)
+        if (weak.lock() == selection) return;
+    selections.push_back(selection);
+}
+
+void Terminal::selectionsInvalidateForColumnRestrictedScroll(int top, int bottom, int left, int right)
+{
+    forEachSelection([&](SelectionService& s) {
+        if (!s.active()) return;
+        Position a = s.start, b = s.end;
+        if (b.row < a.row || (b.row == a.row && b.col < a.col)) std::swap(a, b);
+        if (b.row < top || a.row > bottom) return;
+        if (a.row == b.row && (b.col < left || a.col > right)) return;
+        s.setActive(false);
+        if (tdel) tdel->selectionChanged(*this);
+    });
+}
+
+// ---- Child environment ----------------------------------------------------------------------
+
+std::vector<std::string> Terminal::getEnvironmentVariables(std::optional<std::string> termName, bool trueColor)
+{
+    return childEnvironmentVariables(std::move(termName), trueColor);
+}
+
+// ---- OSC 8 payload --------------------------------------------------------------------------
+
+std::optional<std::string> Terminal::parseHyperlinkPayload(std::string_view payload)
+{
+    size_t semicolon = payload.find(';');
+    if (semicolon == std::string_view::npos) return std::nullopt;
+    return std::string(payload.substr(semicolon + 1));
+}
+
+// ---- Replies and diagnostics ----------------------------------------------------------------
+
+void Terminal::sendResponse(std::span<const uint8_t> data)
+{
+    if (tdel) tdel->send(*this, data);
+}
+
+void Terminal::sendResponse(std::string_view text)
+{
+    sendResponse(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
+}
+
+void Terminal::logInfo(std::string_view message) const
+{
+    if (silentLog) return;
+    std::string line = "Info: ";
+    line += message;
+    log::write(line);
+}
+
+// ---- Delegate defaults that need the terminal -----------------------------------------------
+
+void TerminalDelegate::setForegroundColor(Terminal& source, const Color& color)
+{
+    source.foregroundColor = color;
+}
+
+void TerminalDelegate::setBackgroundColor(Terminal& source, const Color& color)
+{
+    source.backgroundColor = color;
+}
+
+void TerminalDelegate::setCursorColor(Terminal& source, std::optional<Color> color)
+{
+    source.cursorColor = color;
+}
+
+std::pair<Color, Color> TerminalDelegate::getColors(Terminal& source)
+{
+    return {source.foregroundColor, source.backgroundColor};
+}
+
+} // namespace corvix

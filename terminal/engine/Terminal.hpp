@@ -1,0 +1,464 @@
+#pragma once
+
+#include "terminal/engine/EscapeSequenceParser.hpp"
+#include "terminal/engine/Executor.hpp"
+#include "terminal/engine/KittyGraphics.hpp"
+#include "terminal/engine/KittyKeyboardProtocol.hpp"
+#include "terminal/engine/ParserHandler.hpp"
+#include "terminal/engine/TerminalDelegate.hpp"
+#include "terminal/engine/TerminalTypes.hpp"
+#include "terminal/screen/Attribute.hpp"
+#include "terminal/screen/BidiPresentationState.hpp"
+#include "terminal/screen/Buffer.hpp"
+#include "terminal/screen/BufferLine.hpp"
+#include "terminal/screen/CharData.hpp"
+#include "terminal/screen/Color.hpp"
+#include "terminal/screen/Position.hpp"
+#include "terminal/screen/TerminalOptions.hpp"
+
+#include <array>
+#include <climits>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <span>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+#include <utility>
+#include <vector>
+
+namespace corvix {
+
+class SelectionService;
+
+// The emulator's engine: two screen buffers, modes, character sets, colours, the parser and the
+// host-reported state. Bytes from the child enter through `feed`; replies and events leave
+// through the delegate. Single-threaded: everything runs on the thread that owns the terminal.
+//
+// The engine's operations are spread over several source files by concern (TerminalBuffers.cpp,
+// TerminalScroll.cpp, ...); this header declares them all.
+class Terminal : private ParserHandler {
+public:
+    static constexpr int MINIMUM_COLS = 2;
+    static constexpr int MINIMUM_ROWS = 1;
+    static constexpr int kFirstClusterCode = 0x400001;
+
+    // Per-screen state of the Kitty keyboard protocol: the current flags and the pushed ones.
+    struct KeyboardModeState {
+        KittyKeyboardFlags flags{};
+        std::vector<KittyKeyboardFlags> stack;
+        friend bool operator==(const KeyboardModeState&, const KeyboardModeState&) = default;
+    };
+
+    // Which member of the bidi state a mode change touches.
+    enum class BidiStateProperty : uint8_t { supportMode, autodetectDirection, fallbackDirection, boxMirroring };
+    using BidiStateProperties = std::set<BidiStateProperty>;
+    static const BidiStateProperties& allBidiStateProperties();
+
+    // `delegate` is not owned and may be null; `executor` (not owned) runs the terminal's one
+    // timer and may be null, in which case timed work never fires.
+    explicit Terminal(TerminalDelegate* delegate, TerminalOptions options = TerminalOptions::defaults(),
+                      Executor* executor = nullptr);
+    ~Terminal();
+    Terminal(const Terminal&) = delete;
+    Terminal& operator=(const Terminal&) = delete;
+
+    uint64_t serial() const { return serial_; }
+
+    TerminalDelegate* delegate() const { return tdel; }
+    // The host clears the delegate before it goes away.
+    void setDelegate(TerminalDelegate* delegate) { tdel = delegate; }
+    Executor* executor() const { return executor_; }
+
+    // ---- Input ------------------------------------------------------------------------------
+    void feed(std::span<const uint8_t> buffer);
+    void feed(std::string_view text);
+    void feed(const std::vector<uint8_t>& byteArray) { feed(std::span<const uint8_t>(byteArray)); }
+    void registerOscHandler(int64_t code, EscapeSequenceParser::OscHandler handler);
+    EscapeSequenceParser& parser() { return *parser_; }
+
+    // ---- Geometry and read accessors --------------------------------------------------------
+    int cols = 80;
+    int rows = 25;
+    int tabStopWidth = 8;
+    TerminalOptions options;
+
+    std::pair<int, int> getDims() const { return {cols, rows}; }
+    Buffer& buffer() { return *buffer_; }
+    Buffer& normalBuffer() { return *normalBuffer_; }
+    Buffer& altBuffer() { return *altBuffer_; }
+    bool isCurrentBufferAlternate() const { return buffer_ == altBuffer_.get(); }
+
+    // A row of the viewport (yDisp + row); nothing outside 0..<rows.
+    BufferLine* getLine(int row);
+    // Rows counted from the first line ever kept; stable while the screen scrolls.
+    BufferLine* getScrollInvariantLine(int row);
+    std::optional<CharData> getCharData(int col, int row);
+    std::optional<std::u32string> getCharacter(int col, int row);
+    const Attribute& currentAttribute() const { return curAttr; }
+    KittyKeyboardFlags keyboardEnhancementFlags() const;
+
+    bool bidiSupportEnabled() const { return currentBidiState.supportMode == BidiSupportMode::implicit; }
+    bool bidiAutodetectDirection() const { return currentBidiState.autodetectDirection; }
+    bool bidiRTLPreference() const { return currentBidiState.fallbackDirection == BidiDirection::rightToLeft; }
+    bool bidiBoxMirroring() const { return currentBidiState.boxMirroring; }
+
+    MouseMode mouseMode() const { return mouseMode_; }
+    // Stores the mode and tells the delegate.
+    void setMouseMode(MouseMode mode);
+
+    // ---- Grapheme clusters ------------------------------------------------------------------
+    // The text of a cell's code: a scalar, or a stored cluster (a space for an unknown code).
+    std::u32string getCharacter(const CharData& cell) const { return character(cell.code); }
+    std::u32string character(int32_t code) const;
+    // The cell code of a character: the scalar below U+10000, else the cluster table's code.
+    int32_t code(std::u32string_view character);
+
+    // ---- Focus ------------------------------------------------------------------------------
+    void setTerminalFocus(bool focused);
+    void sendFocusReport();
+
+    // ---- Selections -------------------------------------------------------------------------
+    void registerSelection(const std::shared_ptr<SelectionService>& selection);
+    void selectionsInvalidateForColumnRestrictedScroll(int top, int bottom, int left, int right);
+    // Calls `fn` for every registered selection that still exists.
+    template <typename Fn>
+    void forEachSelection(Fn&& fn)
+    {
+        for (auto& weak : selections)
+            if (auto s = weak.lock()) fn(*s);
+    }
+
+    // ---- Child environment ------------------------------------------------------------------
+    static std::vector<std::string> getEnvironmentVariables(std::optional<std::string> termName = std::nullopt,
+                                                            bool trueColor = true);
+
+    // ---- OSC 8 payload ----------------------------------------------------------------------
+    // The link target of "params;uri", or nothing without a ";".
+    static std::optional<std::string> parseHyperlinkPayload(std::string_view payload);
+
+    // ---- Buffer switching and reset ---------------------------------------------------------
+    void setup(bool isReset = false);
+    void resetNormalBuffer();
+    void activateAltBuffer(std::optional<Attribute> fillAttr = std::nullopt);
+    void activateNormalBuffer(bool clearAlt);
+    void resizeBuffers(int newColumns, int newRows);
+    void resetToInitialState();
+
+    // ---- Update ranges, resize, scroll-back -------------------------------------------------
+    // Marks a screen row dirty. The scroll-invariant range widens too unless `scrolling`.
+    void updateRange(int row, bool scrolling = false);
+    void updateFullScreen();
+    void refresh(int startRow, int endRow);
+    // (startY, endY) of the dirty screen rows, or nothing. After a full-screen update the end is
+    // `rows` (one past the last row); it is clamped there, never beyond.
+    std::optional<std::pair<int, int>> getUpdateRange() const;
+    std::optional<std::pair<int, int>> getScrollInvariantUpdateRange() const;
+    void clearUpdateRange();
+    std::pair<int, int> getCursorLocation() const { return {buffer_->x(), buffer_->y()}; }
+    int getTopVisibleRow() const { return buffer_->yDisp(); }
+    void resize(int cols, int rows);
+    void changeScrollback(std::optional<int64_t> scrollback);
+    void changeHistorySize(std::optional<int64_t> scrollback) { changeScrollback(scrollback); }
+
+    // ---- View support -----------------------------------------------------------------------
+    // The view tells the terminal whether the user is looking at the scroll-back.
+    void setUserScrolling(bool scrolling) { userScrolling = scrolling; }
+    bool isUserScrolling() const { return userScrolling; }
+    // Shows the line ring from `row` (clamped to 0...yBase) at the top of the view.
+    void scrollTo(int row);
+
+    // ---- Scrolling --------------------------------------------------------------------------
+    // Scrolls the region up by one line; `isWrapped` marks the new bottom line as a
+    // continuation (auto-wrap).
+    void scroll(bool isWrapped = false);
+    // The erase attribute: default foreground, the current background, nothing else.
+    Attribute eraseAttribute() const;
+
+    // ---- Synchronized output and bidi modes -------------------------------------------------
+    bool synchronizedOutputActive() const { return synchronizedOutputActive_; }
+    void endSynchronizedOutput();
+    void scheduleSynchronizedOutputTimeout();
+    void applyCurrentBidiStateAtParagraphStart(const BidiStateProperties& properties);
+
+    // ---- Inline graphics --------------------------------------------------------------------
+    void handleKittyGraphics(std::span<const uint8_t> data) override;
+    void updateKittyRelativePlacementsForCurrentBuffer();
+    void clearKittyImages(Buffer& buffer, bool isAlternateBuffer);
+    void clearAllKittyImages();
+    KittyGraphicsState& kittyGraphicsState() { return *kittyGraphicsState_; }
+
+    // ---- Replies ----------------------------------------------------------------------------
+    void sendResponse(std::span<const uint8_t> data);
+    void sendResponse(std::string_view text);
+
+    // ---- Control functions ------------------------------------------------------------------
+    // CSI commands take the parameter list (at least one element; an omitted parameter is 0)
+    // and the collected private-prefix and intermediate bytes. The separators of the sequence
+    // being dispatched (';' or ':' before each parameter after the first) are in `csiParsTxt`.
+    using Params = std::span<const int32_t>;
+    using Bytes = std::span<const uint8_t>;
+
+    // Print path and character sets.
+    void handlePrint(Bytes data);
+    // The bytes of the current print run and a UTF-8 sequence cut by the previous run.
+    struct ReadingBuffer {
+        std::array<uint8_t, 4> putbackBuffer{};
+        int putbackCount = 0;
+        Bytes rest;
+        int idx = 0;
+        int count = 0;
+        uint8_t at(int i) const { return i < putbackCount ? putbackBuffer[size_t(i)] : rest[size_t(i - putbackCount)]; }
+        void putback(uint8_t b);
+        void done();
+    } readingBuffer;
+    CharData makeCharData(const Attribute& attribute, int32_t code, int size) const;
+    void garbageCollectPayload();
+    void setgLevel(int level);
+    void setgCharset(int slot, const CharsetMap* set);
+    void selectCharset(Bytes designation);
+
+    // Cursor motion, index and scrolling.
+    void restrictCursor(bool limitCols = true);
+    void setCursor(int col, int row);
+    void cursorForward(int count);
+    void cursorBackward(int count);
+    void cmdBackspace();
+    void cmdCarriageReturn();
+    void cmdLineFeedBasic();
+    void emitLineFeed();
+    void cmdCursorUp(Params pars, Bytes collect);
+    void cmdCursorDown(Params pars, Bytes collect);
+    void cmdCursorCharAbsolute(Params pars, Bytes collect);
+    void cmdCursorPosition(Params pars, Bytes collect);
+    void cmdCharPosAbsolute(Params pars, Bytes collect);
+    void cmdHPositionRelative(Params pars, Bytes collect);
+    void cmdLinePosAbsolute(Params pars, Bytes collect);
+    void cmdVPositionRelative(Params pars, Bytes collect);
+    void cmdHVPosition(Params pars, Bytes collect);
+    void cmdTabClear(Params pars, Bytes collect);
+    void cmdIndex();
+    void reverseIndex();
+    void columnIndex(bool back);
+    void columnScroll(bool back, int at);
+    void cmdSetScrollRegion(Params pars, Bytes collect);
+    void cmdSetMargins(Params pars, Bytes collect);
+    void cmdSaveCursor(Params pars, Bytes collect);
+    void cmdRestoreCursor(Params pars, Bytes collect);
+    void cmdSelectCharacterPath(Params pars, Bytes collect);
+
+    // Erase.
+    void cmdEraseInDisplay(Params pars, Bytes collect);
+    void cmdEraseInLine(Params pars, Bytes collect);
+    void cmdEraseChars(Params pars, Bytes collect);
+
+    // Insert, delete and scroll.
+    void cmdInsertChars(Params pars, Bytes collect);
+    void cmdDeleteChars(Params pars, Bytes collect);
+    void cmdInsertLines(Params pars, Bytes collect);
+    void cmdDeleteLines(Params pars, Bytes collect);
+    void cmdScrollUp(Params pars, Bytes collect);
+    void cmdScrollDown(Params pars);
+    void cmdRepeatPrecedingCharacter(Params pars, Bytes collect);
+    void cmdDeleteColumns(Params pars, Bytes collect);
+    void csiCloseBrace(Params pars, Bytes collect);
+
+    // Rectangular areas.
+    void csiCopyRectangularArea(Params pars, Bytes collect);
+    void csiX(Params pars, Bytes collect);
+    void cmdDECRQCRA(Params pars, Bytes collect);
+    void csiZ(Params pars, Bytes collect);
+    void csiOpenBrace(Params pars, Bytes collect);
+
+    // Line render modes, screen alignment, presentation direction.
+    void setLineRenderMode(BufferLine::RenderLineMode mode);
+    void cmdScreenAlignmentPattern();
+    void cmdSelectPresentationDirection(Params pars, Bytes collect);
+
+    // Character attributes.
+    void cmdCsiM(Params pars, Bytes collect);
+
+    // Modes.
+    void cmdSetMode(Params pars, Bytes collect);
+    void cmdResetMode(Params pars, Bytes collect);
+    void csiPHandler(Params pars, Bytes collect);
+    void cmdSetCursorStyle(Params pars, Bytes collect);
+    void setCursorStyle(CursorStyle style);
+    void cmdSavePrivateModes(Params pars);
+    // XTRESTORE of the bidi private modes (CSI ? Pm r).
+    void cmdRestoreBidiPrivateModes(Params pars);
+    void softReset();
+
+    // Kitty keyboard flags; false when the sequence is not one of the protocol's.
+    bool handleKittyKeyboardProtocol(Params pars, Bytes collect);
+
+    // Device reports.
+    void cmdSendDeviceAttributes(Params pars, Bytes collect);
+    void cmdDeviceStatus(Params pars, Bytes collect);
+    // The handler of a status-string request (DCS $ q ... ST).
+    std::unique_ptr<DcsHandler> makeDecrqssHandler();
+
+    // Mouse and focus reports.
+    // Reports a mouse event at a screen cell (and pixel) when the mouse mode asks for it.
+    void sendEvent(int buttonFlags, int x, int y, int pixelX = 0, int pixelY = 0);
+
+    // Window operations.
+    void csit(Params pars, Bytes collect);
+
+    // OSC commands and colours.
+    void oscSetCurrentDocument(Bytes data);
+    void oscSetCurrentDirectory(Bytes data);
+    void oscHyperlink(Bytes data);
+    std::optional<ProgressReport> parseProgressReport(Bytes data);
+    void oscClipboard(Bytes data);
+    void oscNotification(Bytes data);
+    void osciTerm2(Bytes data);
+    void oscChangeOrQueryColorIndex(Bytes data);
+    void oscSetColors(Bytes data, int startAt);
+    void oscResetColor(Bytes data);
+
+    // Separators of the CSI sequence being dispatched (';' or ':' before each parameter after
+    // the first); empty outside a dispatch.
+    Bytes csiParsTxt;
+
+    // ---- Diagnostics ------------------------------------------------------------------------
+    // While true (the default) "Info: " lines are suppressed.
+    bool silentLog = true;
+    // Writes "Info: " + message unless `silentLog`.
+    void logInfo(std::string_view message) const;
+
+    // ---- State (plain fields; the operations above keep them consistent) -------------------
+    // Modes.
+    bool applicationKeypad = false;
+    bool applicationCursor = false;
+    bool cursorHidden = false;
+    bool originMode = false;
+    bool marginMode = false;
+    bool insertMode = false;
+    bool wraparound = true;
+    bool reverseWraparound = false;
+    bool bracketedPasteMode = false;
+    bool lineFeedMode = false;
+    bool smoothScroll = false;
+    bool cursorBlink = false;
+    bool allow80To132 = false;
+    bool sendFocus = false;
+    bool userScrolling = false;
+    MouseProtocolEncoding mouseProtocol = MouseProtocolEncoding::x10;
+    bool mouseShiftCapture = false;
+    bool reportedFocusState = true;
+    TerminalConformance conformance = TerminalConformance::vt500;
+    struct CC {
+        bool send8bit = false;
+    } cc;
+    bool xtermTitleSetUtf = false;
+    bool xtermTitleSetHex = false;
+    bool xtermTitleQueryUtf = false;
+    bool xtermTitleQueryHex = false;
+    double synchronizedOutputTimeoutSeconds = 1.0;
+
+    // Keyboard.
+    KeyboardModeState keyboardModeNormal;
+    KeyboardModeState keyboardModeAlt;
+
+    // Bidirectional presentation.
+    BidiPresentationState currentBidiState;
+    bool bidiArrowKeySwap = false;
+    std::map<int, bool> savedBidiPrivateModes;
+
+    // Character sets and the current attribute.
+    const CharsetMap* charset = nullptr;
+    std::array<const CharsetMap*, 4> gCharsets{};
+    int gcharset = 0;
+    uint8_t gLevel = 0;
+    Attribute curAttr;
+
+    // Hyperlink payload codes this terminal registered (released when it goes away).
+    std::unordered_set<uint16_t> payloadCodes;
+    std::optional<std::pair<Position, std::string>> hyperLinkTracking;
+
+    // Colours.
+    Color foregroundColor = Color::defaultForeground();
+    Color backgroundColor = Color::defaultBackground();
+    std::optional<Color> cursorColor;
+    std::vector<Color> installedColors;
+    std::vector<Color> defaultAnsiColors;
+    std::vector<Color> ansiColors;
+    bool settingFgColor = false;
+    bool settingBgColor = false;
+    bool settingCursorColor = false;
+
+    // Dirty ranges.
+    int refreshStart = INT_MAX;
+    int refreshEnd = -1;
+    int scrollInvariantRefreshStart = INT_MAX;
+    int scrollInvariantRefreshEnd = -1;
+
+    // Host-reported state.
+    std::string terminalTitle;
+    std::string iconTitle;
+    std::vector<std::string> terminalTitleStack;
+    std::vector<std::string> terminalIconStack;
+    std::optional<std::string> hostCurrentDirectory;
+    std::optional<std::string> hostCurrentDocument;
+
+    // The template line that scrolling copies; reused while width and erase attribute match.
+    std::shared_ptr<BufferLine> blankLine;
+
+private:
+    // ParserHandler: the parser's calls on its terminal.
+    void printHandler(std::span<const uint8_t> data) override;
+    void printStateReset() override;
+    void dispatchExecute(uint8_t code) override;
+    void dispatchCsi(uint8_t code, std::span<const int32_t> pars, std::span<const uint8_t> parsTxt,
+                     std::span<const uint8_t> collect) override;
+    void dispatchEsc(std::span<const uint8_t> collect, uint8_t code) override;
+    void dispatchOsc(int64_t code, std::span<const uint8_t> data) override;
+    std::unique_ptr<DcsHandler> createDcsHandler(std::span<const uint8_t> collect, uint8_t final) override;
+    ParsingState errorHandler(const ParsingState& state) override;
+    void escHandlerFallback(std::span<const uint8_t> collect, uint8_t code) override;
+    void csiHandlerFallback(std::span<const int32_t> pars, std::span<const uint8_t> collect,
+                            uint8_t code) override;
+    void oscHandlerFallback(int64_t code, std::span<const uint8_t> data) override;
+    void apcHandlerFallback(uint8_t letter, std::span<const uint8_t> data) override;
+
+    // Print path steps.
+    bool printNextCharacter();
+    void printByte(uint8_t byte);
+    void printScalar(char32_t scalar);
+    void printNewCell(char32_t scalar, int width);
+    void joinWithPreviousCell(char32_t scalar, int width);
+    void joinWithLeftNeighbour(char32_t scalar, int width);
+    bool lastPrintedCellValid() const;
+
+    std::unique_ptr<Buffer> makeNormalBuffer();
+    void installScrollHook(Buffer& buffer);
+
+    uint64_t serial_;
+    TerminalDelegate* tdel = nullptr;
+    Executor* executor_ = nullptr;
+    std::unique_ptr<EscapeSequenceParser> parser_;
+    std::unique_ptr<Buffer> normalBuffer_;
+    std::unique_ptr<Buffer> altBuffer_;
+    Buffer* buffer_ = nullptr;
+    MouseMode mouseMode_ = MouseMode::off;
+    bool synchronizedOutputActive_ = false;
+    Executor::TaskId synchronizedOutputTimeoutItem = 0;
+    std::vector<std::weak_ptr<SelectionService>> selections;
+    std::unique_ptr<KittyGraphicsState> kittyGraphicsState_;
+    std::optional<KittyPlacementContext> kittyPlacementContext;
+
+    // The grapheme-cluster table: code = kFirstClusterCode + index.
+    std::unordered_map<std::u32string, int32_t> charToIndexMap;
+    std::vector<std::u32string> indexToCharMap;
+    int32_t lastCharIndex = kFirstClusterCode;
+
+    // Guards against the terminal being destroyed while a posted task is pending.
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+};
+
+} // namespace corvix

@@ -1,0 +1,400 @@
+// The parser's calls on the terminal: fixed tables from a finished control, ESC, CSI, OSC or
+// DCS sequence to the terminal operation that carries it out, and the fallbacks that log what
+// no table handles.
+#include "terminal/engine/Terminal.hpp"
+
+#include "terminal/engine/CharSets.hpp"
+#include "terminal/screen/Utf8.hpp"
+
+#include <algorithm>
+#include <string>
+
+namespace corvix {
+
+namespace {
+
+std::string decimalList(std::span<const uint8_t> bytes)
+{
+    std::string s = "[";
+    for (size_t i = 0; i < bytes.size(); i++) {
+        if (i) s += ", ";
+        s += std::to_string(bytes[i]);
+    }
+    return s + "]";
+}
+
+std::string decimalList(std::span<const int32_t> values)
+{
+    std::string s = "[";
+    for (size_t i = 0; i < values.size(); i++) {
+        if (i) s += ", ";
+        s += std::to_string(values[i]);
+    }
+    return s + "]";
+}
+
+// UTF-8 text of an OSC argument; the empty string when it is not valid UTF-8.
+std::string oscText(std::span<const uint8_t> data)
+{
+    std::string_view text(reinterpret_cast<const char*>(data.data()), data.size());
+    return Utf8::isValid(text) ? std::string(text) : std::string();
+}
+
+bool collectIs(std::span<const uint8_t> collect, uint8_t byte)
+{
+    return collect.size() == 1 && collect[0] == byte;
+}
+
+const char* stateName(ParserState s)
+{
+    static constexpr const char* names[] = {
+        "ground",          "escape",         "escapeIntermediate", "csiEntry",        "csiParam",
+        "csiIntermediate", "csiIgnore",      "sosPmApcString",     "oscString",       "apcString",
+        "dcsEntry",        "dcsParam",       "dcsIgnore",          "dcsIntermediate", "dcsPassthrough",
+    };
+    auto i = size_t(s);
+    return i < std::size(names) ? names[i] : "?";
+}
+
+} // namespace
+
+// ---- Print ------------------------------------------------------------------------------------
+
+void Terminal::printHandler(std::span<const uint8_t> data)
+{
+    handlePrint(data);
+}
+
+void Terminal::printStateReset()
+{
+    readingBuffer.putbackCount = 0;
+    readingBuffer.idx = 0;
+}
+
+// ---- C0 and C1 controls -----------------------------------------------------------------------
+
+void Terminal::dispatchExecute(uint8_t code)
+{
+    Buffer& b = *buffer_;
+    switch (code) {
+    case 0x07:
+        if (tdel) tdel->bell(*this);
+        break;
+    case 0x08: cmdBackspace(); break;
+    case 0x09: {
+        int t = b.nextTabStop(marginMode, -1);
+        if (t >= 0) b.setX(t);
+        break;
+    }
+    case 0x0A:
+    case 0x0B:
+    case 0x0C: cmdLineFeedBasic(); break;
+    case 0x0D: cmdCarriageReturn(); break;
+    case 0x0E: setgLevel(1); break;
+    case 0x0F: setgLevel(0); break;
+    case 0x84: cmdIndex(); break;
+    case 0x85:
+        b.setX(originMode && marginMode ? b.marginLeft() : 0);
+        cmdIndex();
+        break;
+    case 0x88: b.tabSet(b.x()); break;
+    default: break;
+    }
+}
+
+// ---- ESC sequences ----------------------------------------------------------------------------
+
+void Terminal::dispatchEsc(std::span<const uint8_t> collect, uint8_t code)
+{
+    Buffer& b = *buffer_;
+    if (collect.empty()) {
+        switch (code) {
+        case '6':
+            if (b.x() != b.marginLeft())
+                cursorBackward(1);
+            else
+                columnScroll(true, b.x());
+            return;
+        case '7': cmdSaveCursor({}, {}); return;
+        case '8': cmdRestoreCursor({}, {}); return;
+        case '9': columnIndex(false); return;
+        case '=': applicationKeypad = true; return;
+        case '>': applicationKeypad = false; return;
+        case 'D': cmdIndex(); return;
+        case 'E':
+            b.setX(originMode && marginMode ? b.marginLeft() : 0);
+            cmdIndex();
+            return;
+        case 'H': b.tabSet(b.x()); return;
+        case 'M': reverseIndex(); return;
+        case '\\': return;
+        case 'c':
+            parser_->reset();
+            resetToInitialState();
+            return;
+        case 'n':
+        case '}': setgLevel(2); return;
+        case 'o':
+        case '|': setgLevel(3); return;
+        case '~': setgLevel(1); return;
+        default: break;
+        }
+    } else if (collect.size() == 1) {
+        switch (collect[0]) {
+        case '(':
+        case ')':
+        case '*':
+        case '+':
+        case '-':
+        case '.':
+        case '/':
+            if (CharSets::find(code)) {
+                const uint8_t designation[2] = {collect[0], code};
+                selectCharset(designation);
+                return;
+            }
+            break;
+        case '#':
+            switch (code) {
+            case '3': setLineRenderMode(BufferLine::RenderLineMode::doubledTop); return;
+            case '4': setLineRenderMode(BufferLine::RenderLineMode::doubledDown); return;
+            case '5': setLineRenderMode(BufferLine::RenderLineMode::single); return;
+            case '6': setLineRenderMode(BufferLine::RenderLineMode::doubleWidth); return;
+            case '8': cmdScreenAlignmentPattern(); return;
+            default: break;
+            }
+            break;
+        case '%':
+            if (code == '@' || code == 'G') {
+                setgLevel(0);
+                setgCharset(0, nullptr);
+                return;
+            }
+            break;
+        case ' ':
+            if (code == 'F') {
+                cc.send8bit = false;
+                return;
+            }
+            if (code == 'G') {
+                cc.send8bit = true;
+                return;
+            }
+            break;
+        default: break;
+        }
+    }
+    escHandlerFallback(collect, code);
+}
+
+// ---- CSI sequences ----------------------------------------------------------------------------
+
+void Terminal::dispatchCsi(uint8_t code, std::span<const int32_t> pars, std::span<const uint8_t> parsTxt,
+                           std::span<const uint8_t> collect)
+{
+    Buffer& b = *buffer_;
+    csiParsTxt = parsTxt;
+    const int p0 = pars.empty() ? 0 : pars[0];
+    switch (code) {
+    case '@': cmdInsertChars(pars, collect); break;
+    case 'A': cmdCursorUp(pars, collect); break;
+    case 'B': cmdCursorDown(pars, collect); break;
+    case 'C': cursorForward(p0 == 0 ? 1 : p0); break;
+    case 'D': cursorBackward(p0 == 0 ? 1 : p0); break;
+    case 'E':
+        cmdCursorDown(pars, collect);
+        b.setX(b.marginLeft());
+        break;
+    case 'F':
+        cmdCursorUp(pars, collect);
+        b.setX(b.marginLeft());
+        break;
+    case 'G': cmdCursorCharAbsolute(pars, collect); break;
+    case 'H': cmdCursorPosition(pars, collect); break;
+    case 'I': {
+        int n = p0 < 2 ? 1 : p0;
+        n = std::min(n, cols - 1);
+        for (int i = 0; i < n; i++) {
+            int t = b.nextTabStop(marginMode, -1);
+            if (t >= 0) b.setX(t);
+        }
+        break;
+    }
+    case 'J': cmdEraseInDisplay(pars, collect); break;
+    case 'K': cmdEraseInLine(pars, collect); break;
+    case 'L': cmdInsertLines(pars, collect); break;
+    case 'M': cmdDeleteLines(pars, collect); break;
+    case 'P': cmdDeleteChars(pars, collect); break;
+    case 'S':
+        if (collectIs(collect, ' '))
+            cmdSelectPresentationDirection(pars, collect);
+        else
+            cmdScrollUp(pars, collect);
+        break;
+    case 'T':
+        if (collect.empty()) {
+            cmdScrollDown(pars);
+        } else if (collectIs(collect, '>')) {
+            for (int32_t p : pars) {
+                switch (p) {
+                case 0: xtermTitleSetHex = false; break;
+                case 1: xtermTitleQueryHex = false; break;
+                case 2: xtermTitleSetUtf = false; break;
+                case 3: xtermTitleQueryUtf = false; break;
+                default: break;
+                }
+            }
+        }
+        break;
+    case 'X': cmdEraseChars(pars, collect); break;
+    case 'Z':
+        if (cols >= b.x()) {
+            int n = std::min(p0 < 2 ? 1 : p0, b.cols());
+            for (int i = 0; i < n; i++) {
+                int t = b.previousTabStop(-1);
+                if (t >= 0) b.setX(t);
+            }
+        }
+        break;
+    case '`': cmdCharPosAbsolute(pars, collect); break;
+    case 'a': cmdHPositionRelative(pars, collect); break;
+    case 'b': cmdRepeatPrecedingCharacter(pars, collect); break;
+    case 'c': cmdSendDeviceAttributes(pars, collect); break;
+    case 'd': cmdLinePosAbsolute(pars, collect); break;
+    case 'e': cmdVPositionRelative(pars, collect); break;
+    case 'f': cmdHVPosition(pars, collect); break;
+    case 'g': cmdTabClear(pars, collect); break;
+    case 'h': cmdSetMode(pars, collect); break;
+    case 'k':
+        if (collectIs(collect, ' ')) cmdSelectCharacterPath(pars, collect);
+        break;
+    case 'l': cmdResetMode(pars, collect); break;
+    case 'm': cmdCsiM(pars, collect); break;
+    case 'n': cmdDeviceStatus(pars, collect); break;
+    case 'p': csiPHandler(pars, collect); break;
+    case 'q': cmdSetCursorStyle(pars, collect); break;
+    case 'r':
+        if (collectIs(collect, '?'))
+            cmdRestoreBidiPrivateModes(pars);
+        else
+            cmdSetScrollRegion(pars, collect);
+        break;
+    case 's':
+        if (collectIs(collect, '>')) {
+            if (p0 == 0)
+                mouseShiftCapture = false;
+            else if (p0 == 1)
+                mouseShiftCapture = true;
+        } else if (collectIs(collect, '?')) {
+            cmdSavePrivateModes(pars);
+        } else if (collect.empty()) {
+            if (marginMode)
+                cmdSetMargins(pars, collect);
+            else
+                cmdSaveCursor(pars, collect);
+        }
+        break;
+    case 't': csit(pars, collect); break;
+    case 'u':
+        if (!handleKittyKeyboardProtocol(pars, collect) && collect.empty()) cmdRestoreCursor(pars, collect);
+        break;
+    case 'v': csiCopyRectangularArea(pars, collect); break;
+    case 'x': csiX(pars, collect); break;
+    case 'y': cmdDECRQCRA(pars, collect); break;
+    case 'z': csiZ(pars, collect); break;
+    case '{': csiOpenBrace(pars, collect); break;
+    case '}': csiCloseBrace(pars, collect); break;
+    case '~': cmdDeleteColumns(pars, collect); break;
+    default: csiHandlerFallback(pars, collect, code); break;
+    }
+    csiParsTxt = {};
+}
+
+// ---- OSC strings ------------------------------------------------------------------------------
+
+void Terminal::dispatchOsc(int64_t code, std::span<const uint8_t> data)
+{
+    switch (code) {
+    case 0:
+    case 2:
+        terminalTitle = oscText(data);
+        if (tdel) tdel->setTerminalTitle(*this, terminalTitle);
+        break;
+    case 1:
+        iconTitle = oscText(data);
+        if (tdel) tdel->setTerminalIconTitle(*this, iconTitle);
+        break;
+    case 4: oscChangeOrQueryColorIndex(data); break;
+    case 6: oscSetCurrentDocument(data); break;
+    case 7: oscSetCurrentDirectory(data); break;
+    case 8: oscHyperlink(data); break;
+    case 9:
+        if (auto report = parseProgressReport(data)) {
+            if (tdel) tdel->progressReport(*this, *report);
+        } else {
+            oscHandlerFallback(9, data);
+        }
+        break;
+    case 10:
+    case 11:
+    case 12: oscSetColors(data, int(code - 10)); break;
+    case 52: oscClipboard(data); break;
+    case 104: oscResetColor(data); break;
+    case 112:
+        if (tdel) tdel->setCursorColor(*this, std::nullopt);
+        break;
+    case 777: oscNotification(data); break;
+    case 1337: osciTerm2(data); break;
+    default: oscHandlerFallback(code, data); break;
+    }
+}
+
+// ---- DCS strings ------------------------------------------------------------------------------
+
+std::unique_ptr<DcsHandler> Terminal::createDcsHandler(std::span<const uint8_t> collect, uint8_t final)
+{
+    if (final != 'q') return nullptr;
+    if (collectIs(collect, '$')) return makeDecrqssHandler();
+    // Sixel images arrive with the inline graphics protocols; until then the string is consumed.
+    return nullptr;
+}
+
+// ---- Errors and fallbacks ---------------------------------------------------------------------
+
+ParsingState Terminal::errorHandler(const ParsingState& state)
+{
+    if (!silentLog) {
+        logInfo("Corvix: Parsing error, state: position=" + std::to_string(state.position) +
+                " code=" + std::to_string(state.code) + " currentState=" + stateName(state.currentState) +
+                " print=" + std::to_string(state.print) + " dcs=" + std::to_string(state.dcs) +
+                " collect=" + decimalList(state.collect));
+    }
+    return state;
+}
+
+void Terminal::escHandlerFallback(std::span<const uint8_t> collect, uint8_t code)
+{
+    if (silentLog) return;
+    logInfo(std::string("Corvix: Unknown ESC Code: ESC + ") + char(code) + " txt=" + decimalList(collect));
+}
+
+void Terminal::csiHandlerFallback(std::span<const int32_t> pars, std::span<const uint8_t> collect, uint8_t code)
+{
+    if (silentLog) return;
+    logInfo("Corvix: Unknown CSI Code (collect=" + decimalList(collect) + " code=" + char(code) +
+            " pars=" + decimalList(pars) + ")");
+}
+
+void Terminal::oscHandlerFallback(int64_t code, std::span<const uint8_t> data)
+{
+    if (silentLog) return;
+    logInfo("Corvix: Unknown OSC code: " + std::to_string(code));
+}
+
+void Terminal::apcHandlerFallback(uint8_t letter, std::span<const uint8_t> data)
+{
+    if (silentLog) return;
+    logInfo(std::string("Corvix: Unknown APC code: ") + char(letter));
+}
+
+} // namespace corvix

@@ -1,0 +1,325 @@
+// The print path: runs of printable bytes become cells. Plain ASCII stretches go to the buffer's
+// run writer in one call; everything else is decoded scalar by scalar, given its width and
+// clustered with the cell before it (combining marks, variation selectors, joiner sequences,
+// flag pairs).
+#include "terminal/engine/CharSets.hpp"
+#include "terminal/engine/Terminal.hpp"
+#include "terminal/screen/GraphemeBreakState.hpp"
+#include "terminal/screen/TinyAtom.hpp"
+#include "terminal/screen/UnicodeProperties.hpp"
+#include "terminal/screen/UnicodeUtil.hpp"
+#include "terminal/screen/UnicodeWidthData.hpp"
+
+#include <algorithm>
+#include <unordered_set>
+
+namespace corvix {
+
+namespace {
+
+constexpr char32_t kZeroWidthJoiner = 0x200D;
+
+bool isRegionalIndicator(char32_t s)
+{
+    return s >= 0x1F1E6 && s <= 0x1F1FF;
+}
+
+// Length of the UTF-8 sequence a byte starts: 1 for ASCII, 0 for a byte that cannot start one
+// (a continuation byte, C0/C1 overlong leads, 0xF5 and above).
+constexpr std::array<uint8_t, 256> kSequenceLength = [] {
+    std::array<uint8_t, 256> t{};
+    for (int b = 0; b < 0x80; b++) t[size_t(b)] = 1;
+    for (int b = 0xC2; b <= 0xDF; b++) t[size_t(b)] = 2;
+    for (int b = 0xE0; b <= 0xEF; b++) t[size_t(b)] = 3;
+    for (int b = 0xF0; b <= 0xF4; b++) t[size_t(b)] = 4;
+    return t;
+}();
+
+// The range a sequence's second byte must lie in; the leads E0, ED, F0 and F4 narrow it so that
+// overlong forms, surrogates and values past U+10FFFF are invalid from their second byte on.
+std::pair<uint8_t, uint8_t> secondByteRange(uint8_t lead)
+{
+    switch (lead) {
+    case 0xE0: return {0xA0, 0xBF};
+    case 0xED: return {0x80, 0x9F};
+    case 0xF0: return {0x90, 0xBF};
+    case 0xF4: return {0x80, 0x8F};
+    default: return {0x80, 0xBF};
+    }
+}
+
+// Printable ASCII, the bytes the run writer handles (DEL is not printable).
+inline bool isPrintableAscii(uint8_t b)
+{
+    return b >= 0x20 && b < 0x7F;
+}
+
+} // namespace
+
+// ---- Reading buffer ---------------------------------------------------------------------------
+
+void Terminal::ReadingBuffer::putback(uint8_t b)
+{
+    // Called with the lead byte just read (idx already past it); keeps it and every unread byte.
+    std::array<uint8_t, 4> kept{};
+    int n = 0;
+    kept[size_t(n++)] = b;
+    for (int i = idx; i < count && n < 4; i++) kept[size_t(n++)] = at(i);
+    putbackBuffer = kept;
+    putbackCount = n;
+    idx = count;
+    rest = {};
+}
+
+void Terminal::ReadingBuffer::done()
+{
+    if (idx >= putbackCount) {
+        putbackCount = 0;
+    } else {
+        std::copy(putbackBuffer.begin() + idx, putbackBuffer.begin() + putbackCount, putbackBuffer.begin());
+        putbackCount -= idx;
+    }
+    rest = {};
+    idx = 0;
+    count = putbackCount;
+}
+
+// ---- Cells ------------------------------------------------------------------------------------
+
+CharData Terminal::makeCharData(const Attribute& attribute, int32_t code, int size) const
+{
+    CharData c;
+    c.code = code;
+    c.width = int8_t(size);
+    c.attribute = attribute;
+    return c;
+}
+
+// ---- Printing ---------------------------------------------------------------------------------
+
+void Terminal::handlePrint(Bytes data)
+{
+    Buffer& b = *buffer_;
+    ReadingBuffer& rb = readingBuffer;
+    rb.rest = data;
+    rb.count = rb.putbackCount + int(data.size());
+    rb.idx = 0;
+    // An empty translation table maps nothing, so it prints exactly like no table.
+    const bool plainAscii = charset == nullptr || charset->empty;
+
+    updateRange(b.y());
+    while (rb.idx < rb.count) {
+        if (plainAscii && rb.idx >= rb.putbackCount) {
+            const size_t start = size_t(rb.idx - rb.putbackCount);
+            size_t end = start;
+            while (end < data.size() && isPrintableAscii(data[end])) end++;
+            if (end > start) {
+                int placed = b.insertAsciiRun(data.subspan(start, end - start), curAttr);
+                rb.idx += placed;
+                updateRange(b.y());
+                // What the run writer could not place (insert mode, or the pending-wrap column
+                // without autowrap) goes through the general path one character at a time.
+                while (size_t(rb.idx - rb.putbackCount) < end) printNextCharacter();
+                continue;
+            }
+        }
+        if (!printNextCharacter()) return; // an incomplete sequence waits for the next run
+    }
+    updateRange(b.y());
+    rb.done();
+}
+
+bool Terminal::printNextCharacter()
+{
+    ReadingBuffer& rb = readingBuffer;
+    const uint8_t lead = rb.at(rb.idx++);
+    const int n = kSequenceLength[lead];
+    if (n <= 1) {
+        printByte(lead);
+        return true;
+    }
+    char32_t value = lead & (0x7F >> n);
+    auto [lo, hi] = secondByteRange(lead);
+    for (int k = 1; k < n; k++) {
+        if (rb.idx + k - 1 >= rb.count) {
+            // Valid so far but cut by the end of the run: keep it for the next run.
+            rb.putback(lead);
+            return false;
+        }
+        const uint8_t c = rb.at(rb.idx + k - 1);
+        if (c < lo || c > hi) {
+            // Not a valid sequence: the lead shows as its Latin-1 character, the continuation
+            // bytes before the offending byte go with it, and the offending byte is read again
+            // (it may start something valid).
+            rb.idx += k - 1;
+            printByte(lead);
+            return true;
+        }
+        value = (value << 6) | (c & 0x3F);
+        lo = 0x80;
+        hi = 0xBF;
+    }
+    rb.idx += n - 1;
+    printScalar(value);
+    return true;
+}
+
+void Terminal::printByte(uint8_t byte)
+{
+    if (byte < 0x7F && charset && !charset->empty) {
+        if (char32_t mapped = (*charset)[byte]) {
+            printNewCell(mapped, 1);
+            return;
+        }
+    }
+    int width = UnicodeUtil::lowPlaneWidths[byte];
+    if (width < 1) return;
+    printNewCell(char32_t(byte), width);
+}
+
+void Terminal::printNewCell(char32_t scalar, int width)
+{
+    int32_t cellCode = scalar < 0x10000 ? int32_t(scalar) : code(std::u32string_view(&scalar, 1));
+    buffer_->insertCharacter(makeCharData(curAttr, cellCode, width));
+}
+
+bool Terminal::lastPrintedCellValid() const
+{
+    const auto& s = buffer_->lastBufferStorage;
+    return s.cols == cols && s.rows == rows && s.y < buffer_->lines().count();
+}
+
+void Terminal::printScalar(char32_t s)
+{
+    const UnicodeProperties props = UnicodeProperties::of(s);
+    int width = props.width();
+    if (width < 0) return;
+    const bool narrowFlags = options.regionalIndicatorWidth == RegionalIndicatorWidth::narrow;
+    if (narrowFlags && width == 2 && isRegionalIndicator(s)) width = 1;
+
+    if (props.isExtender()) {
+        joinWithPreviousCell(s, width);
+        return;
+    }
+
+    Buffer& b = *buffer_;
+    if (!lastPrintedCellValid()) {
+        if (narrowFlags && isRegionalIndicator(s))
+            joinWithLeftNeighbour(s, width);
+        else
+            printNewCell(s, width);
+        return;
+    }
+
+    const auto& last = b.lastBufferStorage;
+    const CharData& previous = b.lines()[last.y][std::min(last.x, cols - 1)];
+    if (previous.code == int32_t(kZeroWidthJoiner) ||
+        (previous.code > 0x400000 && character(previous.code).back() == kZeroWidthJoiner)) {
+        joinWithPreviousCell(s, width); // a joiner sequence continues
+        return;
+    }
+    if (isRegionalIndicator(s)) {
+        if (narrowFlags && b.x() != last.x + 1) {
+            joinWithLeftNeighbour(s, width);
+            return;
+        }
+        std::u32string previousText = character(previous.code);
+        if (previousText.size() == 1 && isRegionalIndicator(previousText[0])) {
+            joinWithPreviousCell(s, width);
+            return;
+        }
+        if (narrowFlags) {
+            joinWithLeftNeighbour(s, width);
+            return;
+        }
+    }
+    printNewCell(s, width);
+}
+
+void Terminal::joinWithLeftNeighbour(char32_t s, int width)
+{
+    Buffer& b = *buffer_;
+    if (b.x() >= 1) {
+        const int row = b.y() + b.yBase();
+        const CharData& left = b.lines()[row][b.x() - 1];
+        std::u32string text = character(left.code);
+        if (left.width == 1 && text.size() == 1 && isRegionalIndicator(text[0])) {
+            b.lastBufferStorage = {row, b.x() - 1, cols, rows};
+            joinWithPreviousCell(s, width);
+            return;
+        }
+    }
+    printNewCell(s, width);
+}
+
+void Terminal::joinWithPreviousCell(char32_t s, int width)
+{
+    Buffer& b = *buffer_;
+    if (!lastPrintedCellValid()) {
+        if (width != 0) printNewCell(s, width);
+        return;
+    }
+    const auto& last = b.lastBufferStorage;
+    BufferLine& line = b.lines()[last.y];
+    const int x = std::min(last.x, cols - 1);
+    const CharData previous = line[x];
+    std::u32string text = character(previous.code);
+    text.push_back(s);
+    if (!GraphemeBreakState::isSingleGrapheme(text)) {
+        if (width != 0) printNewCell(s, width);
+        return;
+    }
+
+    int newWidth = previous.width;
+    auto placeholderAfter = [&] {
+        CharData placeholder = makeCharData(previous.attribute, 0, 0);
+        line.set(x + 1, placeholder);
+        b.setX(b.x() + 1);
+        newWidth = 2;
+    };
+    if (s == 0xFE0E || s == 0xFE0F) {
+        const char32_t base = text[text.size() - 2];
+        const auto& table = UnicodeWidthData::emojiVs16Base;
+        if (!UnicodeUtil::bisearch(base, table, int(table.size()) - 1)) return; // selector dropped
+        if (s == 0xFE0F) {
+            if (previous.width != 2 && x + 1 < cols) placeholderAfter();
+        } else {
+            newWidth = 1;
+            if (previous.width == 2 && b.x() > 0) b.setX(b.x() - 1);
+        }
+    } else if (isRegionalIndicator(s) && options.regionalIndicatorWidth == RegionalIndicatorWidth::narrow &&
+               previous.width == 1 && x + 1 < cols) {
+        placeholderAfter();
+    }
+
+    CharData joined = previous;
+    joined.code = code(text);
+    joined.width = int8_t(newWidth);
+    line.set(x, joined);
+    updateRange(last.y - b.yBase());
+}
+
+// ---- Payload collection -----------------------------------------------------------------------
+
+void Terminal::garbageCollectPayload()
+{
+    if (payloadCodes.empty()) return;
+    std::unordered_set<uint16_t> inUse;
+    for (Buffer* b : {normalBuffer_.get(), altBuffer_.get()}) {
+        auto& lines = b->lines();
+        for (int i = 0; i < lines.count(); i++) {
+            const auto& line = lines.getLine(i);
+            if (!line) continue;
+            for (const CharData& cell : line->cells())
+                if (cell.payload.code != 0) inUse.insert(cell.payload.code);
+        }
+    }
+    std::vector<uint16_t> unused;
+    for (uint16_t code : payloadCodes)
+        if (!inUse.count(code)) unused.push_back(code);
+    if (unused.empty()) return;
+    TinyAtom::release(unused);
+    for (uint16_t code : unused) payloadCodes.erase(code);
+}
+
+} // namespace corvix

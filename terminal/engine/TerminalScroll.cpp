@@ -1,0 +1,137 @@
+// Scrolling the region up by one line: what every line feed at the bottom margin does.
+#include "terminal/engine/Terminal.hpp"
+
+#include "terminal/screen/Log.hpp"
+#include "terminal/screen/SelectionService.hpp"
+
+#include <string>
+
+namespace corvix {
+
+Attribute Terminal::eraseAttribute() const
+{
+    Attribute a;
+    a.bg = curAttr.bg;
+    return a;
+}
+
+void Terminal::scroll(bool isWrapped)
+{
+    Buffer& b = *buffer_;
+    auto& lines = b.lines();
+    const int topRow = b.yBase() + b.scrollTop();
+    const int bottomRow = b.yBase() + b.scrollBottom();
+    const Attribute erase = eraseAttribute();
+
+    // 1. The new line's bidi state.
+    BidiPresentationState bidi = currentBidiState;
+    if (isWrapped && bottomRow < lines.count()) bidi = lines[bottomRow].bidiState();
+
+    // 2. The blank template line.
+    if (blankLine->count() != cols || (*blankLine)[0].attribute != erase) blankLine = b.getBlankLine(erase, false);
+    blankLine->setIsWrapped(isWrapped);
+    blankLine->setBidiState(bidi);
+
+    const bool columnRestricted = marginMode && (b.marginLeft() >= 1 || b.marginRight() < cols - 1);
+    if (columnRestricted) {
+        // 3. Only the columns between the margins move; the ring stays as it is.
+        const int left = b.marginLeft(), right = b.marginRight();
+        const int len = right - left + 1;
+        for (int row = topRow; row < bottomRow; row++) {
+            lines[row].copyFrom(lines[row + 1], left, left, len);
+            b.clearImagesFromLine(row);
+        }
+        BufferLine& bottom = lines[bottomRow];
+        CharData blank = CharData::Null;
+        blank.attribute = erase;
+        bottom.replaceCells(left, right + 1, blank);
+        bottom.setIsWrapped(false);
+        bottom.setBidiState(currentBidiState);
+        bottom.setRenderMode(BufferLine::RenderLineMode::single);
+        b.clearImagesFromLine(bottomRow);
+        selectionsInvalidateForColumnRestrictedScroll(topRow, bottomRow, left, right);
+    } else if (b.scrollTop() == 0) {
+        // 4. Region at the top: the top line goes into the scroll-back.
+        const bool ringFull = lines.count() == lines.maxLength();
+        bool grew = false;
+        bool dropped = false;
+        if (bottomRow == lines.count() - 1) {
+            if (ringFull) {
+                lines.recycle(erase);
+                BufferLine& newest = lines[lines.count() - 1];
+                newest.setIsWrapped(isWrapped);
+                newest.setBidiState(bidi);
+                dropped = true;
+            } else {
+                lines.push(std::make_shared<BufferLine>(*blankLine));
+                grew = true;
+            }
+        } else {
+            const int before = lines.count();
+            auto copy = std::make_shared<BufferLine>(*blankLine);
+            lines.splice(bottomRow + 1, 0, {&copy, 1}, [&](int index) { updateRange(index - b.yBase()); });
+            if (ringFull)
+                dropped = true;
+            else
+                grew = lines.count() > before;
+        }
+        if (grew) {
+            b.setYBase(b.yBase() + 1);
+            if (!userScrolling) b.setYDisp(b.yDisp() + 1);
+        }
+        if (dropped) {
+            if (b.hasScrollback()) b.linesTop++;
+            const int last = lines.count() - 1;
+            forEachSelection([&](SelectionService& s) { s.adjustForInPlaceScroll(0, last, 1); });
+            if (userScrolling) b.setYDisp(std::max(b.yDisp() - 1, 0));
+        }
+    } else {
+        // 5. Region below the top: move its lines up inside the ring.
+        if (bottomRow >= lines.count()) {
+            log::write("scroll: bottomRow " + std::to_string(bottomRow) + " >= lines.count " +
+                       std::to_string(lines.count()) + ", state: yBase=" + std::to_string(b.yBase()) +
+                       " scrollTop=" + std::to_string(b.scrollTop()) + " scrollBottom=" +
+                       std::to_string(b.scrollBottom()) + " isAlternate=" +
+                       (isCurrentBufferAlternate() ? "true" : "false"));
+            return;
+        }
+        // The line leaving the region at the top is reused as the new bottom line, so nothing is
+        // allocated per scrolled line.
+        auto leaving = lines.getLine(topRow);
+        if (!lines.shiftElements(topRow + 1, bottomRow - topRow, -1)) {
+            log::write("Assertion on scroll, state was: bottomRow=" + std::to_string(bottomRow) +
+                       " topRow=" + std::to_string(topRow) + " yDisp=" + std::to_string(b.yDisp()) +
+                       " linesTop=" + std::to_string(b.linesTop) + " isAlternate=" +
+                       (isCurrentBufferAlternate() ? "true" : "false"));
+        }
+        if (leaving.use_count() > 1) {
+            lines.set(bottomRow, std::make_shared<BufferLine>(*blankLine));
+        } else {
+            leaving->copyFrom(*blankLine);
+            leaving->setRenderMode(BufferLine::RenderLineMode::single);
+            leaving->setImages(std::nullopt);
+            lines.set(bottomRow, std::move(leaving));
+        }
+        forEachSelection([&](SelectionService& s) { s.adjustForInPlaceScroll(topRow, bottomRow, 1); });
+    }
+
+    // 6. The view follows the output unless the user is scrolling back.
+    if (!userScrolling) b.setYDisp(b.yBase());
+
+    // 7. Dirty rows.
+    refreshStart = std::min(refreshStart, b.scrollTop());
+    refreshEnd = std::max(refreshEnd, b.scrollBottom());
+    const bool fullScreenRegion = b.scrollTop() == 0 && b.scrollBottom() == rows - 1;
+    if (!(fullScreenRegion && b.hasScrollback())) {
+        updateRange(b.scrollTop());
+        updateRange(b.scrollBottom());
+    }
+
+    // 8. Image placements anchored to text move with it.
+    if (b.hasAnyImages()) updateKittyRelativePlacementsForCurrentBuffer();
+
+    // 9.
+    if (tdel) tdel->scrolled(*this, b.yDisp());
+}
+
+} // namespace corvix

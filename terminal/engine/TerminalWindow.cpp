@@ -1,0 +1,10 @@
+// Window operations (not built yet).
+#include "terminal/engine/Terminal.hpp"
+
+namespace corvix {
+
+void Terminal::csit(Params pars, Bytes collect)
+{
+}
+
+} // namespace corvix

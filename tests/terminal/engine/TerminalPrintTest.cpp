@@ -1,0 +1,190 @@
+#include "terminal/engine/Terminal.hpp"
+
+#include "support/ChunkSplit.hpp"
+#include "support/RecordingDelegate.hpp"
+#include "support/ScreenDump.hpp"
+
+#include <gtest/gtest.h>
+
+using namespace corvix;
+using corvix::test::dumpRow;
+using corvix::test::RecordingDelegate;
+
+namespace {
+
+struct Fixture {
+    RecordingDelegate delegate;
+    Terminal terminal;
+    explicit Fixture(TerminalOptions o = TerminalOptions::defaults()) : terminal(&delegate, std::move(o)) {}
+    const CharData& cell(int col, int row) { return (*terminal.getLine(row))[col]; }
+};
+
+TerminalOptions narrowFlags()
+{
+    TerminalOptions o;
+    o.regionalIndicatorWidth = RegionalIndicatorWidth::narrow;
+    return o;
+}
+
+} // namespace
+
+TEST(TerminalPrint, MixedScriptsLandInTheRightCells)
+{
+    Fixture f;
+    f.terminal.feed("h\xc3\xa9llo \xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e \xf0\x9f\x91\x8d\xf0\x9f\x8f\xbd\r\n");
+    auto& t = f.terminal;
+    EXPECT_EQ(f.cell(1, 0).code, 0xE9);
+    for (int col : {6, 8, 10}) {
+        EXPECT_EQ(f.cell(col, 0).width, 2) << col;
+        EXPECT_EQ(f.cell(col + 1, 0).width, 0) << col;
+        EXPECT_EQ(f.cell(col + 1, 0).code, 0) << col;
+    }
+    EXPECT_EQ(f.cell(6, 0).code, 0x65E5);
+    const CharData& thumb = f.cell(13, 0);
+    EXPECT_EQ(thumb.width, 2);
+    EXPECT_GT(thumb.code, 0x400000);
+    EXPECT_EQ(t.getCharacter(thumb), U"\U0001F44D\U0001F3FD");
+    EXPECT_EQ(f.cell(14, 0).width, 0);
+    EXPECT_EQ(f.cell(15, 0).code, 0); // the skin tone joined; nothing after it
+    EXPECT_EQ(t.getCursorLocation(), std::make_pair(0, 1));
+    EXPECT_EQ(dumpRow(t, 0), "h\xc3\xa9llo \xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e \xf0\x9f\x91\x8d\xf0\x9f\x8f\xbd");
+}
+
+TEST(TerminalPrint, SequenceSplitAcrossFeedsPrintsOnce)
+{
+    Fixture f;
+    f.terminal.feed("a\xe6\x97");
+    EXPECT_EQ(f.terminal.getCursorLocation(), std::make_pair(1, 0));
+    f.terminal.feed("\xa5z");
+    EXPECT_EQ(f.cell(1, 0).code, 0x65E5);
+    EXPECT_EQ(f.cell(3, 0).code, 'z');
+    EXPECT_EQ(f.terminal.getCursorLocation(), std::make_pair(4, 0));
+}
+
+TEST(TerminalPrint, InvalidUtf8NeverSwallowsValidBytes)
+{
+    struct Case {
+        const char* name;
+        std::string input;
+        std::u32string expected; // the row's characters
+    };
+    const Case cases[] = {
+        {"missing continuation", "\xe2\x41\x42", U"\u00e2AB"},
+        {"truncated then valid", "\xe2\x82\xe6\x97\xa5", U"\u00e2\u65e5"},
+        {"surrogate", "\xed\xa0\x80x", U"\u00ed\u00a0x"},
+        {"overlong", "\xc0\xafx", U"\u00c0\u00afx"},
+        {"stray continuation", "\xa9x", U"\u00a9x"},
+        {"C1 byte alone", "\x85x", U"x"},
+        {"DEL", "a\x7f" "b", U"ab"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Fixture f;
+        f.terminal.feed(c.input);
+        std::u32string row;
+        for (int col = 0; col < 80; col++) {
+            const CharData& cell = f.cell(col, 0);
+            if (cell.code == 0) continue;
+            row += f.terminal.getCharacter(cell);
+        }
+        EXPECT_EQ(row, c.expected);
+    }
+}
+
+TEST(TerminalPrint, CombiningMarkGetsAClusterCodeThatIsReused)
+{
+    Fixture f;
+    f.terminal.feed("e\xcc\x81 e\xcc\x81");
+    EXPECT_EQ(f.cell(0, 0).code, 0x400001);
+    EXPECT_EQ(f.cell(2, 0).code, 0x400001);
+    EXPECT_EQ(f.terminal.getCursorLocation(), std::make_pair(3, 0));
+
+    Fixture fresh;
+    fresh.terminal.feed("\xcc\x81x"); // nothing to join: dropped
+    EXPECT_EQ(fresh.cell(0, 0).code, 'x');
+}
+
+TEST(TerminalPrint, VariationSelectorsChangeWidth)
+{
+    Fixture f;
+    f.terminal.feed("\xe2\x9d\xa4\xef\xb8\x8f|");  // U+2764 U+FE0F
+    EXPECT_EQ(f.cell(0, 0).width, 2);
+    EXPECT_EQ(f.cell(1, 0).width, 0);
+    EXPECT_EQ(f.cell(2, 0).code, '|');
+
+    Fixture letter;
+    letter.terminal.feed("a\xef\xb8\x8f|");
+    EXPECT_EQ(letter.cell(0, 0).code, 'a');
+    EXPECT_EQ(letter.cell(1, 0).code, '|');
+}
+
+TEST(TerminalPrint, ZeroWidthJoinerSequenceIsOneCell)
+{
+    Fixture f;
+    f.terminal.feed("\xf0\x9f\x91\xa8\xe2\x80\x8d\xf0\x9f\x91\xa9!");
+    EXPECT_EQ(f.terminal.getCharacter(f.cell(0, 0)), U"\U0001F468\u200D\U0001F469");
+    EXPECT_EQ(f.cell(2, 0).code, '!');
+}
+
+TEST(TerminalPrint, FlagPairsUnderBothWidthPolicies)
+{
+    const std::string flag = "\xf0\x9f\x87\xaf\xf0\x9f\x87\xb5"; // J P
+    const std::string third = "\xf0\x9f\x87\xa6";                // A
+    {
+        Fixture f;
+        f.terminal.feed(flag + third);
+        EXPECT_EQ(f.terminal.getCharacter(f.cell(0, 0)), U"\U0001F1EF\U0001F1F5");
+        EXPECT_EQ(f.cell(0, 0).width, 2);
+        EXPECT_EQ(f.cell(2, 0).width, 2); // the third starts a new cell, wide on its own
+        EXPECT_EQ(f.terminal.getCursorLocation(), std::make_pair(4, 0));
+    }
+    {
+        Fixture f(narrowFlags());
+        f.terminal.feed(flag + third);
+        EXPECT_EQ(f.terminal.getCharacter(f.cell(0, 0)), U"\U0001F1EF\U0001F1F5");
+        EXPECT_EQ(f.cell(0, 0).width, 2);
+        EXPECT_EQ(f.cell(1, 0).width, 0);
+        EXPECT_EQ(f.cell(2, 0).width, 1);
+        EXPECT_EQ(f.terminal.getCursorLocation(), std::make_pair(3, 0));
+    }
+}
+
+TEST(TerminalPrint, DecSpecialGraphicsDrawsBoxes)
+{
+    Fixture f;
+    f.terminal.feed("\x1b(0lqqk\x1b(B_q");
+    EXPECT_EQ(dumpRow(f.terminal, 0), "\xe2\x94\x8c\xe2\x94\x80\xe2\x94\x80\xe2\x94\x90_q");
+    EXPECT_EQ(f.cell(0, 0).width, 1);
+}
+
+TEST(TerminalPrint, SecondSlotAppliesOnlyAfterShiftOut)
+{
+    Fixture f;
+    f.terminal.feed("\x1b)0q\x0eq\x0fq");
+    EXPECT_EQ(dumpRow(f.terminal, 0), "q\xe2\x94\x80q");
+}
+
+TEST(TerminalPrint, AsciiRunWithoutAutowrapOverwritesTheLastColumn)
+{
+    Fixture f;
+    f.terminal.wraparound = f.terminal.buffer().wraparound = false;
+    f.terminal.feed(std::string(79, '.') + "abc");
+    EXPECT_EQ(f.cell(79, 0).code, 'c');
+    EXPECT_EQ(f.cell(78, 0).code, '.');
+    EXPECT_EQ(f.terminal.getCursorLocation(), std::make_pair(80, 0));
+}
+
+TEST(TerminalPrint, EveryChunkSplitGivesTheSameScreen)
+{
+    const std::string input =
+        "ab\xe6\x97\xa5 e\xcc\x81 \xf0\x9f\x91\x8d\xf0\x9f\x8f\xbd\xe2\x9d\xa4\xef\xb8\x8f\xe2\x41\r\n"
+        "\x1b(0lq\x1b(B\xf0\x9f\x87\xaf\xf0\x9f\x87\xb5\x1b]0;t\xc3\xa9\x07z";
+    auto bytes = std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(input.data()), input.size());
+    EXPECT_TRUE(corvix::test::sameForEverySplit(bytes, [](const corvix::test::Chunks& chunks) {
+        Fixture f;
+        for (auto chunk : chunks) f.terminal.feed(chunk);
+        return corvix::test::dumpScreen(f.terminal, {.wrapMarkers = true, .attributes = true}) + "@" +
+               std::to_string(f.terminal.getCursorLocation().first) + "," +
+               std::to_string(f.terminal.getCursorLocation().second) + " " + f.terminal.terminalTitle;
+    }));
+}
