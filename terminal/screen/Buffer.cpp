@@ -118,8 +118,11 @@ void Buffer::changeHistorySize(std::optional<int64_t> newSize)
     if (m < lines_.maxLength()) {
         const int e = lines_.count() - m;
         if (e >= 1) {
-            lines_.setStartIndex(lines_.startIndex() + std::min(lines_.count(), e));
+            const int dropped = std::min(lines_.count(), e);
+            lines_.setStartIndex(lines_.startIndex() + dropped);
             lines_.setCount(lines_.count() - e);
+            // Rows counted from the top of the history must keep naming the same lines.
+            linesTop += dropped;
             yBase_ = std::max(yBase_ - e, 0);
             yDisp_ = std::max(yDisp_ - e, 0);
             savedY = std::max(savedY - e, 0);

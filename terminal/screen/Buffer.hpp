@@ -127,6 +127,20 @@ public:
     int nextTabStop(bool marginMode, int index = -1) const;
     int previousTabStop(int index = -1) const;
 
+    // Resize and reflow.
+    // Changes the size: grows or shrinks the ring and the rows, keeps the cursor on the screen and,
+    // for a buffer with scroll-back, re-wraps soft-wrapped lines for the new width. The caller
+    // passes at least 2 columns and 1 row.
+    void resize(int newCols, int newRows);
+    // The used length of row `i` of one logical line laid out on `cols` columns: the last row's
+    // trimmed length; `cols` - 1 for a row whose blank last cell was left by a wide character
+    // pushed onto the next row; otherwise `cols`.
+    static int getWrappedLineTrimmedLength(std::span<const CircularBufferLineList::LinePtr> lines, int i, int cols);
+    // The row lengths one logical line needs on `newCols` columns (a row is one short where a
+    // wide character would straddle the edge).
+    static std::vector<int> getNewLineLengths(std::span<const CircularBufferLineList::LinePtr> wrappedLines,
+                                              int oldCols, int newCols);
+
     // Printing.
     // Writes one character (width 1 or 2) at the cursor, wrapping, scrolling and inserting as the
     // modes say.
@@ -136,6 +150,23 @@ public:
     int insertAsciiRun(std::span<const uint8_t> bytes, const Attribute& attribute);
 
 private:
+    // Rows to insert into the ring at `start` once narrowing has walked every line; `isNull` marks
+    // a set that inserts nothing.
+    struct InsertionSet {
+        std::vector<CircularBufferLineList::LinePtr> lines;
+        int start = 0;
+        bool isNull = false;
+    };
+
+    void reflowWider(int oldCols, int newCols, int newRows);
+    void reflowNarrower(int oldCols, int newCols, int newRows);
+    // Joins the continuation rows of every logical line (except the cursor's) onto the wider rows
+    // and returns the emptied rows as (first row, count) pairs in increasing order.
+    std::vector<int> getLinesToRemove(int oldCols, int newCols, int bufferAbsoluteY, const CharData& nullChar);
+    // Places the collected insertions in one pass over the ring, dropping the oldest lines that no
+    // longer fit.
+    void rearrange(const std::vector<InsertionSet>& toInsert, int countToInsert);
+
     void setupLinesCallbacks();
     void makeLines();
     int rightLimit() const { return marginMode ? marginRight_ : cols_ - 1; }

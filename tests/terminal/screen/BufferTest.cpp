@@ -298,6 +298,7 @@ TEST_F(BufferTest, ChangeHistorySizeDropsTheOldestLines)
     EXPECT_EQ(b->yBase(), 100);
     EXPECT_EQ(b->yDisp(), 90);
     EXPECT_EQ(b->savedY, 0);
+    EXPECT_EQ(b->linesTop, 400);
     EXPECT_EQ(b->lines()[0][0].code, 0x1000 + 376);
     EXPECT_EQ(b->lines()[123][0].code, 0x1000 + 499);
 
@@ -307,6 +308,7 @@ TEST_F(BufferTest, ChangeHistorySizeDropsTheOldestLines)
     b->changeHistorySize(std::nullopt);
     EXPECT_FALSE(b->hasScrollback());
     EXPECT_EQ(b->lines().maxLength(), 24);
+    EXPECT_EQ(b->linesTop, 500);
     EXPECT_EQ(b->lines()[23][0].code, 0x1000 + 499);
 }
 
