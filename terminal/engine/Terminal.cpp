@@ -233,6 +233,26 @@ void Terminal::logInfo(std::string_view message) const
     log::write(line);
 }
 
+std::string Terminal::decimalList(std::span<const uint8_t> bytes)
+{
+    std::string s = "[";
+    for (size_t i = 0; i < bytes.size(); i++) {
+        if (i) s += ", ";
+        s += std::to_string(bytes[i]);
+    }
+    return s + "]";
+}
+
+std::string Terminal::decimalList(std::span<const int32_t> values)
+{
+    std::string s = "[";
+    for (size_t i = 0; i < values.size(); i++) {
+        if (i) s += ", ";
+        s += std::to_string(values[i]);
+    }
+    return s + "]";
+}
+
 // ---- Delegate defaults that need the terminal -----------------------------------------------
 
 void TerminalDelegate::setForegroundColor(Terminal& source, const Color& color)
