@@ -169,7 +169,7 @@ void Terminal::setTerminalFocus(bool focused)
 void Terminal::sendFocusReport()
 {
     if (!tdel) return;
-    std::string report = cc.send8bit ? "\x9b" : "\x1b[";
+    std::string report(replyCsi());
     report += reportedFocusState ? 'I' : 'O';
     sendResponse(report);
 }

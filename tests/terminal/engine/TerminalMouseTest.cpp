@@ -110,25 +110,6 @@ TEST(TerminalMouse, SgrPressAndReleaseOfAButtonWithControl)
     EXPECT_EQ(d.sent, "\x1b[<17;5;3M\x1b[<16;5;3m");
 }
 
-TEST(TerminalMouse, FocusReportsOnlyWhileFocusReportingIsOn)
-{
-    RecordingDelegate d;
-    Terminal t(&d);
-    t.setTerminalFocus(false);
-    EXPECT_TRUE(d.sent.empty());
-
-    t.sendFocus = true;
-    t.setTerminalFocus(true);
-    t.setTerminalFocus(false);
-    EXPECT_EQ(d.sent, "\x1b[I\x1b[O");
-    EXPECT_FALSE(t.reportedFocusState);
-
-    d.clear();
-    t.cc.send8bit = true;
-    t.setTerminalFocus(true);
-    EXPECT_EQ(d.sent, "\x9bI");
-}
-
 TEST(TerminalMouse, CursorVisibilityNotifiesOnlyChanges)
 {
     RecordingDelegate d;
