@@ -6,6 +6,7 @@
 
 #include <fcntl.h>
 #include <pty.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace corvix {
@@ -47,7 +48,14 @@ std::optional<PseudoTerminalHelpers::ForkResult> PseudoTerminalHelpers::forkAndE
         // signal inherited from the application would change how every pipeline behaves.
         struct sigaction defaultAction {};
         defaultAction.sa_handler = SIG_DFL;
-        for (int sig = 1; sig < NSIG; ++sig) (void)sigaction(sig, &defaultAction, nullptr);
+        // The C library refuses the signals it reserves for itself, yet an ignored one is still
+        // inherited through exec; the kernel call resets those too. An all-zero kernel
+        // sigaction is SIG_DFL with no flags and an empty mask on every layout.
+        static const unsigned long kDefaultKernelAction[4] = {};
+        for (int sig = 1; sig < NSIG; ++sig) {
+            if (sigaction(sig, &defaultAction, nullptr) != 0)
+                (void)syscall(SYS_rt_sigaction, sig, kDefaultKernelAction, nullptr, (NSIG - 1) / 8);
+        }
         sigset_t none;
         sigemptyset(&none);
         (void)sigprocmask(SIG_SETMASK, &none, nullptr);
