@@ -297,6 +297,10 @@ public:
     // XTRESTORE of the bidi private modes (CSI ? Pm r).
     void cmdRestoreBidiPrivateModes(Params pars);
     void softReset();
+    // One mode each of SM/RM and DECSET/DECRST, and the mode report (DECRQM).
+    void setMode(int par, Bytes collect);
+    void resetMode(int par, Bytes collect);
+    void cmdDecRqm(Params pars, bool decMode);
 
     // Kitty keyboard flags; false when the sequence is not one of the protocol's.
     bool handleKittyKeyboardProtocol(Params pars, Bytes collect);
@@ -458,6 +462,14 @@ private:
     void joinWithPreviousCell(char32_t scalar, int width);
     void joinWithLeftNeighbour(char32_t scalar, int width);
     bool lastPrintedCellValid() const;
+
+    // Mode helpers: screen switches, synchronized-output start, bidi state change, DECRQM values.
+    void enterAltScreen();
+    void leaveAltScreen(int mode);
+    void beginSynchronizedOutput();
+    void applyBidiUpdate(const BidiStateProperties& changed);
+    int decModeValue(int mode) const;
+    int ansiModeValue(int mode) const;
 
     std::unique_ptr<Buffer> makeNormalBuffer();
     void installScrollHook(Buffer& buffer);

@@ -44,7 +44,12 @@ public:
     const BidiPresentationState& bidiState() const { return bidiState_; }
     void setBidiState(const BidiPresentationState& value);
     RenderLineMode renderMode() const { return renderMode_; }
-    void setRenderMode(RenderLineMode mode) { renderMode_ = mode; }
+    // Counts as a change: the renderer draws the row differently.
+    void setRenderMode(RenderLineMode mode)
+    {
+        renderMode_ = mode;
+        ++generation_;
+    }
     const CharData& fillCharacter() const { return fillCharacter_; }
 
     const std::optional<ImageList>& images() const { return images_; }
