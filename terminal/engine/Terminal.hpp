@@ -139,8 +139,7 @@ public:
     std::string getText(Position start, Position end);
     // Every line of the buffer, oldest first, each followed by a line feed; lines the encoding
     // cannot represent are left out.
-    std::vector<uint8_t> getBufferAsData(BufferKind kind = BufferKind::active,
-                                         TextEncoding encoding = TextEncoding::utf8);
+    std::vector<uint8_t> getBufferAsData(BufferKind kind, TextEncoding encoding);
     // The selection's rows as lines of fragments; `start` not after `end`, both rows of `buffer`.
     std::vector<Line> _getSelectedLines(Position start, Position end, Buffer& buffer);
     // Row `line` from column `start` up to `end` (-1: the row's end), trailing null cells trimmed,

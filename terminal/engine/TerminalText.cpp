@@ -41,6 +41,7 @@ bool isBlank(const BufferLine& line)
 
 std::string Terminal::translateBufferLineToString(Buffer& buffer, int line, int start, int end)
 {
+    if (line < 0 || line >= buffer.lines().count()) return {};
     BufferLine& row = buffer.lines()[line];
     if (row.count() == 0) return {};
     // Callers pass columns of 0 or more; a negative one would address no cell.

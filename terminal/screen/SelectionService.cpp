@@ -52,7 +52,12 @@ std::optional<std::u32string> SelectionService::characterAt(Buffer& buffer, int 
     if (row < 0 || row >= ring.count() || col < 0) return std::nullopt;
     const BufferLine& line = ring[row];
     if (col >= line.count()) return std::nullopt;
-    return terminal_.character(line[col].code);
+    const CharData& cell = line[col];
+    // The right half of a wide character belongs to it: otherwise it would read as an empty cell
+    // and a word of wide characters would end after its first half.
+    if (cell.width == 0 && cell.code == 0 && col > 0 && line[col - 1].width == 2)
+        return terminal_.character(line[col - 1].code);
+    return terminal_.character(cell.code);
 }
 
 SelectionService::CharClass SelectionService::classAt(Buffer& buffer, int col, int row) const

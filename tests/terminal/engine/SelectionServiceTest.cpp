@@ -60,6 +60,7 @@ TEST(SelectionService, DoubleClickSelectsTheRunUnderTheMouse)
     Fixture f;
     f.write(1, "x foo.bar-baz_1   y");
     f.write(2, "caf\xc3\xa9 \xe2\x86\x92 x");
+    f.write(3, "\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e x");
     struct Case {
         int col, row;
         Range expected;
@@ -71,6 +72,8 @@ TEST(SelectionService, DoubleClickSelectsTheRunUnderTheMouse)
         {25, 1, {{19, 1}, {30, 1}, true}}, // the empty cells after the text
         {0, 2, {{0, 2}, {4, 2}, true}},    // letters outside ASCII
         {5, 2, {{5, 2}, {5, 2}, false}},   // an arrow is not a word character
+        {1, 3, {{0, 3}, {6, 3}, true}},    // wide letters, clicked on a right half
+        {7, 3, {{7, 3}, {8, 3}, true}},    // the blank after them
     };
     for (const auto& c : cases) {
         f.doubleClick(c.col, c.row);
@@ -83,6 +86,8 @@ TEST(SelectionService, DoubleClickSelectsTheRunUnderTheMouse)
     }
     f.doubleClick(2, 1);
     EXPECT_EQ(f.selection->getSelectedText(), "foo.bar-baz_1");
+    f.doubleClick(3, 3);
+    EXPECT_EQ(f.selection->getSelectedText(), "\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e");
 }
 
 TEST(SelectionService, DoubleClickOnABracketSelectsThroughItsPartner)

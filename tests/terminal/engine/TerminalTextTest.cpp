@@ -104,6 +104,7 @@ TEST(TerminalText, WideCharactersAndInnerNullCells)
     EXPECT_EQ(f.terminal.translateBufferLineToString(f.terminal.buffer(), 1, -3, 2), "a ");
     EXPECT_EQ(f.terminal.translateBufferLineToString(f.terminal.buffer(), 1, 2, 99), " b");
     EXPECT_EQ(f.terminal.translateBufferLineToString(f.terminal.buffer(), 1, 4, -1), "");
+    EXPECT_EQ(f.terminal.translateBufferLineToString(f.terminal.buffer(), 99, 0, -1), "") << "no such row";
 }
 
 TEST(TerminalText, BufferAsDataWritesEveryLineWithItsOwnLineFeed)
