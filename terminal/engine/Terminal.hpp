@@ -13,6 +13,7 @@
 #include "terminal/screen/BufferLine.hpp"
 #include "terminal/screen/CharData.hpp"
 #include "terminal/screen/Color.hpp"
+#include "terminal/screen/Line.hpp"
 #include "terminal/screen/Position.hpp"
 #include "terminal/screen/TerminalOptions.hpp"
 
@@ -132,6 +133,18 @@ public:
         for (auto& weak : selections)
             if (auto s = weak.lock()) fn(*s);
     }
+
+    // ---- Text extraction (TerminalText.cpp) ---------------------------------------------------
+    // Text of the active buffer from the earlier to the later position (its column exclusive).
+    std::string getText(Position start, Position end);
+    // Every line of the buffer, oldest first, each followed by a line feed; lines the encoding
+    // cannot represent are left out.
+    std::vector<uint8_t> getBufferAsData(BufferKind kind, TextEncoding encoding);
+    // The selection's rows as lines of fragments; `start` not after `end`, both rows of `buffer`.
+    std::vector<Line> _getSelectedLines(Position start, Position end, Buffer& buffer);
+    // Row `line` from column `start` up to `end` (-1: the row's end), trailing null cells trimmed,
+    // inner ones read as spaces.
+    std::string translateBufferLineToString(Buffer& buffer, int line, int start, int end);
 
     // ---- Child environment ------------------------------------------------------------------
     static std::vector<std::string> getEnvironmentVariables(std::optional<std::string> termName = std::nullopt,

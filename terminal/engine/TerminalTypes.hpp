@@ -20,6 +20,8 @@ enum class MouseProtocolEncoding : uint8_t { x10, utf8, sgr, urxvt, sgrPixel };
 enum class TerminalConformance : uint8_t { vt100, vt200, vt300, vt400, vt500 };
 
 enum class BufferKind : uint8_t { active, normal, alt };
+// Encodings `Terminal::getBufferAsData` can produce.
+enum class TextEncoding : uint8_t { utf8, ascii };
 
 enum class LinkLookupMode : uint8_t { explicitOnly, explicitAndImplicit };
 
