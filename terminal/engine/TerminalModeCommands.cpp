@@ -93,10 +93,7 @@ void Terminal::setMode(int par, Bytes collect)
     case 9: setMouseMode(MouseMode::x10); break;
     case 12: cursorBlink = true; break;
     case 25:
-        if (cursorHidden) {
-            cursorHidden = false;
-            if (tdel) tdel->showCursor(*this);
-        }
+        showCursor();
         break;
     case 40: allow80To132 = true; break;
     case 45:
@@ -175,10 +172,7 @@ void Terminal::resetMode(int par, Bytes collect)
     case 1003: setMouseMode(MouseMode::off); break;
     case 12: cursorBlink = false; break;
     case 25:
-        if (!cursorHidden) {
-            cursorHidden = true;
-            if (tdel) tdel->hideCursor(*this);
-        }
+        hideCursor();
         break;
     case 40: allow80To132 = false; break;
     case 41:
@@ -217,10 +211,7 @@ void Terminal::enterAltScreen()
     updateRange(0);
     updateRange(rows - 1);
     // Full-screen programs expect a visible cursor on the new screen.
-    if (cursorHidden) {
-        cursorHidden = false;
-        if (tdel) tdel->showCursor(*this);
-    }
+    showCursor();
     if (tdel) tdel->bufferActivated(*this);
 }
 
@@ -230,10 +221,7 @@ void Terminal::leaveAltScreen(int mode)
     if (mode == 1049) cmdRestoreCursor({}, {});
     updateRange(0);
     updateRange(rows - 1);
-    if (cursorHidden) {
-        cursorHidden = false;
-        if (tdel) tdel->showCursor(*this);
-    }
+    showCursor();
     if (tdel) tdel->bufferActivated(*this);
 }
 
