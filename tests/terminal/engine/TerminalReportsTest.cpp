@@ -224,3 +224,15 @@ TEST(TerminalReports, NoDelegateNoReply)
     t.feed("\x1b[5n\x1b[6n\x1b[c\x1bP$qm\x1b\\");
     SUCCEED();
 }
+
+TEST(TerminalReportsAfterConformance, EightBitControlsChosenByDecsclReachTheReplies)
+{
+    corvix::test::RecordingDelegate d;
+    corvix::Terminal t(&d);
+    t.feed("\x1b[62;2\"p");
+    t.feed("\x1b[5n");
+    EXPECT_EQ(d.sent, "\x9b\x30\x6e");
+    d.sent.clear();
+    t.feed("\x1b[62;1\"p\x1b[5n"); // 7-bit again
+    EXPECT_EQ(d.sent, "\x1b[0n");
+}
