@@ -6,6 +6,7 @@
 
 #include <fcntl.h>
 #include <pty.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace corvix {
@@ -47,7 +48,14 @@ std::optional<PseudoTerminalHelpers::ForkResult> PseudoTerminalHelpers::forkAndE
         // signal inherited from the application would change how every pipeline behaves.
         struct sigaction defaultAction {};
         defaultAction.sa_handler = SIG_DFL;
-        for (int sig = 1; sig < NSIG; ++sig) (void)sigaction(sig, &defaultAction, nullptr);
+        for (int sig = 1; sig < NSIG; ++sig) {
+            if (sigaction(sig, &defaultAction, nullptr) == 0) continue;
+            // The C library refuses the real-time signals it keeps for itself, yet an ignored one
+            // is still inherited (make ignores them): reset it through the kernel. SIG_DFL with
+            // no flags and an empty mask is all zeros in every layout; the kernel's set is 64 bits.
+            const unsigned long zeros[4] = {};
+            (void)syscall(SYS_rt_sigaction, sig, zeros, nullptr, 8);
+        }
         sigset_t none;
         sigemptyset(&none);
         (void)sigprocmask(SIG_SETMASK, &none, nullptr);

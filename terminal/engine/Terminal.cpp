@@ -169,7 +169,7 @@ void Terminal::setTerminalFocus(bool focused)
 void Terminal::sendFocusReport()
 {
     if (!tdel) return;
-    std::string report = cc.send8bit ? "\x9b" : "\x1b[";
+    std::string report(replyCsi());
     report += reportedFocusState ? 'I' : 'O';
     sendResponse(report);
 }
@@ -231,6 +231,26 @@ void Terminal::logInfo(std::string_view message) const
     std::string line = "Info: ";
     line += message;
     log::write(line);
+}
+
+std::string Terminal::decimalList(std::span<const uint8_t> bytes)
+{
+    std::string s = "[";
+    for (size_t i = 0; i < bytes.size(); i++) {
+        if (i) s += ", ";
+        s += std::to_string(bytes[i]);
+    }
+    return s + "]";
+}
+
+std::string Terminal::decimalList(std::span<const int32_t> values)
+{
+    std::string s = "[";
+    for (size_t i = 0; i < values.size(); i++) {
+        if (i) s += ", ";
+        s += std::to_string(values[i]);
+    }
+    return s + "]";
 }
 
 // ---- Delegate defaults that need the terminal -----------------------------------------------

@@ -195,6 +195,11 @@ public:
     // ---- Replies ----------------------------------------------------------------------------
     void sendResponse(std::span<const uint8_t> data);
     void sendResponse(std::string_view text);
+    // Reply introducers and terminator: the single C1 byte while `cc.send8bit`, else ESC + byte.
+    std::string_view replyCsi() const { return cc.send8bit ? "\x9b" : "\x1b["; }
+    std::string_view replyOsc() const { return cc.send8bit ? "\x9d" : "\x1b]"; }
+    std::string_view replyDcs() const { return cc.send8bit ? "\x90" : "\x1bP"; }
+    std::string_view replySt() const { return cc.send8bit ? "\x9c" : "\x1b\\"; }
 
     // ---- Control functions ------------------------------------------------------------------
     // CSI commands take the parameter list (at least one element; an omitted parameter is 0)
@@ -306,11 +311,27 @@ public:
     std::unique_ptr<DcsHandler> makeDecrqssHandler();
 
     // Mouse and focus reports.
-    // Reports a mouse event at a screen cell (and pixel) when the mouse mode asks for it.
-    void sendEvent(int buttonFlags, int x, int y, int pixelX = 0, int pixelY = 0);
+    // The view decides which events to report; these only encode and send them.
+    // Button flags: low bits the button (3 = release), 4 Shift, 8 Meta, 16 Control, 32 motion,
+    // 64 wheel. Modifier bits only in the modes that report them.
+    int encodeButton(int button, bool release, bool shift, bool meta, bool control) const;
+    // One report at a zero-based cell (and pixel, for the SGR-pixel encoding).
+    void sendEvent(int buttonFlags, int x, int y, int pixelX, int pixelY);
+    void sendEvent(int buttonFlags, int x, int y) { sendEvent(buttonFlags, x, y, x, y); }
+    void sendMotion(int buttonFlags, int x, int y, int pixelX, int pixelY);
+    // Appends one coordinate or button value in the UTF-8 mouse encoding.
+    static void encodeMouseUtf(std::vector<uint8_t>& data, int ch);
+    // Cursor visibility; the delegate hears only of a change.
+    void showCursor();
+    void hideCursor();
 
     // Window operations.
     void csit(Params pars, Bytes collect);
+    void cmdWindowOptions(Params pars);
+    // Bounds for sizes a child may request and for the title stacks it may grow.
+    static constexpr int kMaxWindowCells = 2048;
+    static constexpr int kMaxWindowPixels = 32768;
+    static constexpr size_t kMaxTitleStackDepth = 10;
 
     // OSC commands and colours.
     void oscSetCurrentDocument(Bytes data);
@@ -333,6 +354,9 @@ public:
     bool silentLog = true;
     // Writes "Info: " + message unless `silentLog`.
     void logInfo(std::string_view message) const;
+    // "[1, 2, 3]": values for diagnostic lines.
+    static std::string decimalList(std::span<const uint8_t> bytes);
+    static std::string decimalList(std::span<const int32_t> values);
 
     // ---- State (plain fields; the operations above keep them consistent) -------------------
     // Modes.

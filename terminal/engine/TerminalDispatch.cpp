@@ -13,26 +13,6 @@ namespace corvix {
 
 namespace {
 
-std::string decimalList(std::span<const uint8_t> bytes)
-{
-    std::string s = "[";
-    for (size_t i = 0; i < bytes.size(); i++) {
-        if (i) s += ", ";
-        s += std::to_string(bytes[i]);
-    }
-    return s + "]";
-}
-
-std::string decimalList(std::span<const int32_t> values)
-{
-    std::string s = "[";
-    for (size_t i = 0; i < values.size(); i++) {
-        if (i) s += ", ";
-        s += std::to_string(values[i]);
-    }
-    return s + "]";
-}
-
 // UTF-8 text of an OSC argument; the empty string when it is not valid UTF-8.
 std::string oscText(std::span<const uint8_t> data)
 {
