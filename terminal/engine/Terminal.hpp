@@ -273,6 +273,9 @@ public:
     void cmdEraseInDisplay(Params pars, Bytes collect);
     void cmdEraseInLine(Params pars, Bytes collect);
     void cmdEraseChars(Params pars, Bytes collect);
+    // Blanks screen row `y` whole (erase cells, no wrap, single render mode), optionally drops
+    // its images and sets its bidi state.
+    void resetBufferLine(int y, bool clearImages, std::optional<BidiPresentationState> bidiState);
 
     // Insert, delete and scroll.
     void cmdInsertChars(Params pars, Bytes collect);

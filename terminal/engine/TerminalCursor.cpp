@@ -1,28 +1,102 @@
-// Cursor motion, index, margins, saved cursor (not built yet).
+// Cursor motion, index and reverse index, column scrolling, margins, the saved cursor.
 #include "terminal/engine/Terminal.hpp"
 
+#include "terminal/screen/Log.hpp"
+#include "terminal/screen/SelectionService.hpp"
+
 #include <algorithm>
+#include <string>
 
 namespace corvix {
 
+namespace {
+
+// The count of a CSI command: the first parameter, 1 when it is missing or below 1.
+int countParam(Terminal::Params pars, size_t index = 0)
+{
+    return index < pars.size() && pars[index] >= 1 ? pars[index] : 1;
+}
+
+// `base` + `count` without overflow, capped at `limit`.
+int addCapped(int base, int count, int limit)
+{
+    return int(std::min<int64_t>(int64_t(base) + count, limit));
+}
+
+} // namespace
+
+// ---- Primitives -------------------------------------------------------------------------------
+
 void Terminal::restrictCursor(bool limitCols)
 {
+    Buffer& b = *buffer_;
+    b.setX(std::clamp(b.x(), 0, limitCols ? cols - 1 : cols));
+    if (originMode)
+        b.setY(std::clamp(b.y(), b.scrollTop(), b.scrollBottom()));
+    else
+        b.setY(std::clamp(b.y(), 0, rows - 1));
+    updateRange(b.y());
 }
 
 void Terminal::setCursor(int col, int row)
 {
+    Buffer& b = *buffer_;
+    updateRange(b.y());
+    if (originMode) {
+        col = addCapped(col, marginMode ? b.marginLeft() : 0, cols);
+        row = addCapped(row, b.scrollTop(), rows);
+    }
+    b.setX(std::max(col, 0));
+    b.setY(std::max(row, 0));
+    restrictCursor(true);
 }
 
 void Terminal::cursorForward(int count)
 {
+    Buffer& b = *buffer_;
+    const int right = marginMode ? b.marginRight() : cols - 1;
+    const int limit = b.x() > right ? cols - 1 : right;
+    b.setX(addCapped(b.x(), std::max(count, 1), limit));
 }
 
 void Terminal::cursorBackward(int count)
 {
+    Buffer& b = *buffer_;
+    const int left = marginMode ? b.marginLeft() : 0;
+    const int limit = b.x() < left ? 0 : left;
+    b.setX(int(std::max<int64_t>(int64_t(b.x()) - std::max(count, 1), limit)));
 }
+
+// ---- C0 controls ------------------------------------------------------------------------------
 
 void Terminal::cmdBackspace()
 {
+    Buffer& b = *buffer_;
+    restrictCursor(!reverseWraparound);
+    const int left = marginMode ? b.marginLeft() : 0;
+    const int right = marginMode ? b.marginRight() : cols - 1;
+    if (b.x() > left) {
+        b.setX(b.x() - 1);
+        return;
+    }
+    if (!reverseWraparound) {
+        // Left of the left margin the cursor still moves; at the margin it stops.
+        if (b.x() < left && b.x() >= 1) b.setX(b.x() - 1);
+        return;
+    }
+    if (b.y() > b.scrollTop() && b.y() <= b.scrollBottom()) {
+        BufferLine& line = b.lines()[b.yBase() + b.y()];
+        // Backing over the wrap undoes it: the row above no longer continues into this one.
+        if (line.isWrapped() && !marginMode) line.setIsWrapped(false);
+        b.setY(b.y() - 1);
+        b.setX(right);
+    } else if (b.y() == b.scrollTop()) {
+        b.setX(right);
+        b.setY(b.scrollBottom());
+    } else if (b.y() >= 1) {
+        b.setX(right);
+        b.setY(b.y() - 1);
+    }
 }
 
 void Terminal::cmdCarriageReturn()
@@ -54,80 +128,277 @@ void Terminal::emitLineFeed()
     if (tdel) tdel->linefeed(*this);
 }
 
-void Terminal::cmdCursorUp(Params pars, Bytes collect)
+// ---- CSI cursor commands ----------------------------------------------------------------------
+
+void Terminal::cmdCursorUp(Params pars, Bytes)
 {
+    Buffer& b = *buffer_;
+    const int top = b.y() < b.scrollTop() ? 0 : b.scrollTop();
+    b.setY(int(std::max<int64_t>(int64_t(b.y()) - countParam(pars), top)));
 }
 
-void Terminal::cmdCursorDown(Params pars, Bytes collect)
+void Terminal::cmdCursorDown(Params pars, Bytes)
 {
+    Buffer& b = *buffer_;
+    const int bottom = b.y() > b.scrollBottom() ? rows - 1 : b.scrollBottom();
+    b.setY(addCapped(b.y(), countParam(pars), bottom));
+    if (b.x() >= cols) b.setX(cols - 1);
 }
 
-void Terminal::cmdCursorCharAbsolute(Params pars, Bytes collect)
+void Terminal::cmdCursorCharAbsolute(Params pars, Bytes)
 {
+    Buffer& b = *buffer_;
+    const int n = countParam(pars);
+    // In origin mode with left/right margins the column counts from the left margin and stops
+    // at the right one, so the cursor never leaves the line.
+    if (originMode && marginMode)
+        b.setX(std::min(addCapped(b.marginLeft(), n - 1, cols - 1), b.marginRight()));
+    else
+        b.setX(std::min(n - 1, cols - 1));
 }
 
-void Terminal::cmdCursorPosition(Params pars, Bytes collect)
+void Terminal::cmdCursorPosition(Params pars, Bytes)
 {
+    setCursor(pars.size() > 1 ? countParam(pars, 1) - 1 : 0, countParam(pars) - 1);
 }
 
-void Terminal::cmdCharPosAbsolute(Params pars, Bytes collect)
+void Terminal::cmdCharPosAbsolute(Params pars, Bytes)
 {
+    buffer_->setX(std::min(countParam(pars) - 1, cols - 1));
 }
 
-void Terminal::cmdHPositionRelative(Params pars, Bytes collect)
+void Terminal::cmdHPositionRelative(Params pars, Bytes)
 {
+    Buffer& b = *buffer_;
+    b.setX(addCapped(b.x(), countParam(pars), cols - 1));
 }
 
-void Terminal::cmdLinePosAbsolute(Params pars, Bytes collect)
+void Terminal::cmdLinePosAbsolute(Params pars, Bytes)
 {
+    buffer_->setY(std::min(countParam(pars) - 1, rows - 1));
 }
 
-void Terminal::cmdVPositionRelative(Params pars, Bytes collect)
+void Terminal::cmdVPositionRelative(Params pars, Bytes)
 {
+    Buffer& b = *buffer_;
+    b.setY(addCapped(b.y(), countParam(pars), rows - 1));
+    if (b.x() >= cols) b.setX(cols - 1);
 }
 
-void Terminal::cmdHVPosition(Params pars, Bytes collect)
+void Terminal::cmdHVPosition(Params pars, Bytes)
 {
+    Buffer& b = *buffer_;
+    const int row = countParam(pars) - 1;
+    const int col = pars.size() > 1 ? countParam(pars, 1) - 1 : 0;
+    b.setY(addCapped(row, originMode ? b.scrollTop() : 0, rows - 1));
+    b.setX(addCapped(col, originMode && marginMode ? b.marginLeft() : 0, cols - 1));
 }
 
-void Terminal::cmdTabClear(Params pars, Bytes collect)
+void Terminal::cmdTabClear(Params pars, Bytes)
 {
+    Buffer& b = *buffer_;
+    const int p = pars.empty() ? 0 : pars[0];
+    if (p == 0)
+        b.tabClear(b.x());
+    else if (p == 3)
+        std::fill(b.tabStops.begin(), b.tabStops.end(), false);
 }
+
+// ---- Index and scrolling ----------------------------------------------------------------------
 
 void Terminal::cmdIndex()
 {
+    restrictCursor(true);
+    Buffer& b = *buffer_;
+    const bool insideBottom = b.y() + 1 <= b.scrollBottom();
+    if (marginMode) {
+        if (b.x() < b.marginLeft()) {
+            if (insideBottom) b.setY(b.y() + 1);
+        } else if (insideBottom) {
+            b.setY(b.y() + 1);
+        } else if (b.x() <= b.marginRight()) {
+            scroll(false);
+        }
+    } else if (insideBottom) {
+        b.setY(b.y() + 1);
+    } else {
+        scroll(false);
+    }
 }
 
 void Terminal::reverseIndex()
 {
+    restrictCursor(true);
+    Buffer& b = *buffer_;
+    if (b.y() != b.scrollTop()) {
+        if (b.y() > 0) b.setY(b.y() - 1);
+        return;
+    }
+    // At the top of the region: cursors left of the left margin and right of the right one stay.
+    if (marginMode && (b.x() < b.marginLeft() || b.x() > b.marginRight())) return;
+
+    auto& lines = b.lines();
+    const int topRow = b.yBase() + b.y();
+    const int bottomRow = b.yBase() + b.scrollBottom();
+    const auto alternate = [this] { return std::string(isCurrentBufferAlternate() ? "true" : "false"); };
+    if (topRow >= lines.count()) {
+        log::write("reverseIndex: start index " + std::to_string(topRow) + " >= lines.count " +
+                   std::to_string(lines.count()) + ", state: y=" + std::to_string(b.y()) +
+                   " yBase=" + std::to_string(b.yBase()) + " scrollTop=" + std::to_string(b.scrollTop()) +
+                   " scrollBottom=" + std::to_string(b.scrollBottom()) + " isAlternate=" + alternate());
+        return;
+    }
+    const Attribute erase = eraseAttribute();
+    const bool columnRestricted = marginMode && (b.marginLeft() >= 1 || b.marginRight() < cols - 1);
+    if (columnRestricted) {
+        const int left = b.marginLeft(), right = b.marginRight();
+        for (int row = bottomRow; row > topRow; row--) {
+            BufferLine& line = lines[row];
+            BufferLine& above = lines[row - 1];
+            const int len = std::min({right + 1, line.count(), above.count()}) - left;
+            if (len > 0) line.copyFrom(above, left, left, len);
+            b.clearImagesFromLine(row);
+        }
+        BufferLine& top = lines[topRow];
+        CharData blank = CharData::Null;
+        blank.attribute = erase;
+        top.replaceCells(left, right + 1, blank);
+        top.setIsWrapped(false);
+        top.setRenderMode(BufferLine::RenderLineMode::single);
+        b.clearImagesFromLine(topRow);
+        selectionsInvalidateForColumnRestrictedScroll(topRow, bottomRow, left, right);
+    } else {
+        if (!lines.shiftElements(topRow, b.scrollBottom() - b.y(), 1)) {
+            log::write("Assertion on reverseIndex, state was: y=" + std::to_string(b.y()) + " scrollTop=" +
+                       std::to_string(b.scrollTop()) + "  yDisp=" + std::to_string(b.yDisp()) +
+                       " linesTop=" + std::to_string(b.linesTop) + " isAlternate=" + alternate());
+        }
+        lines.set(topRow, b.getBlankLine(erase, false));
+        forEachSelection([&](SelectionService& s) { s.adjustForInPlaceScroll(topRow, bottomRow, -1); });
+    }
+    updateRange(b.scrollTop());
+    updateRange(b.scrollBottom());
 }
 
 void Terminal::columnIndex(bool back)
 {
+    Buffer& b = *buffer_;
+    if (back) {
+        if (b.x() == b.marginLeft())
+            columnScroll(true, b.marginLeft());
+        else
+            cursorBackward(1);
+    } else {
+        if (b.x() == b.marginRight())
+            columnScroll(false, b.marginLeft());
+        else if (b.x() != cols)
+            cursorForward(1);
+    }
 }
 
 void Terminal::columnScroll(bool back, int at)
 {
+    Buffer& b = *buffer_;
+    if (b.y() < b.scrollTop() || b.y() > b.scrollBottom()) return;
+    if (b.x() < b.marginLeft() || b.x() > b.marginRight()) return;
+    const int right = marginMode ? b.marginRight() : cols - 1;
+    if (at < 0 || at > right) return;
+
+    CharData blank = CharData::Null;
+    blank.code = ' ';
+    // Forward index opens a cell in the current background, back index a plain one.
+    if (!back) blank.attribute = eraseAttribute();
+    auto& lines = b.lines();
+    for (int row = b.scrollTop(); row <= b.scrollBottom(); row++) {
+        BufferLine& line = lines[b.yBase() + row];
+        const int last = std::min(right, line.count() - 1);
+        if (at > last) continue;
+        if (back) {
+            line.copyFrom(line, at, at + 1, last - at);
+            line.set(at, blank);
+        } else {
+            line.copyFrom(line, at + 1, at, last - at);
+            line.set(last, blank);
+        }
+    }
+    updateRange(b.scrollTop());
+    updateRange(b.scrollBottom());
 }
+
+// ---- Margins ----------------------------------------------------------------------------------
 
 void Terminal::cmdSetScrollRegion(Params pars, Bytes collect)
 {
+    if (!collect.empty()) return;
+    Buffer& b = *buffer_;
+    const int top = pars.empty() ? 0 : std::max(pars[0] - 1, 0);
+    int bottom = rows;
+    if (pars.size() > 1 && pars[1] != 0 && pars[1] <= rows) bottom = pars[1];
+    bottom -= 1;
+    // A region of one line or an upside-down one is ignored; the cursor still goes home.
+    if (top < bottom) {
+        b.setScrollTop(top);
+        b.setScrollBottom(bottom);
+    }
+    setCursor(0, 0);
 }
 
 void Terminal::cmdSetMargins(Params pars, Bytes collect)
 {
+    if (!collect.empty()) return;
+    Buffer& b = *buffer_;
+    const int left = pars.empty() ? 0 : std::max(pars[0] - 1, 0);
+    const int right = pars.size() >= 2 ? std::min(std::max(pars[1] - 1, 0), cols - 1) : cols - 1;
+    b.setMarginRight(right);
+    b.setMarginLeft(std::min(left, right));
 }
 
-void Terminal::cmdSaveCursor(Params pars, Bytes collect)
+// ---- Saved cursor -----------------------------------------------------------------------------
+
+void Terminal::cmdSaveCursor(Params, Bytes collect)
 {
+    if (!collect.empty()) return;
+    Buffer& b = *buffer_;
+    b.savedX = b.x();
+    b.savedY = b.y();
+    b.savedAttr = curAttr;
+    b.savedCharset = charset;
+    b.savedWraparound = wraparound;
+    b.savedOriginMode = originMode;
+    b.savedMarginMode = marginMode;
+    b.savedReverseWraparound = reverseWraparound;
 }
 
-void Terminal::cmdRestoreCursor(Params pars, Bytes collect)
+void Terminal::cmdRestoreCursor(Params, Bytes collect)
 {
+    if (!collect.empty()) return;
+    Buffer& b = *buffer_;
+    b.setX(std::clamp(b.savedX, 0, cols - 1));
+    b.setY(std::clamp(b.savedY, 0, rows - 1));
+    curAttr = b.savedAttr;
+    charset = b.savedCharset;
+    originMode = b.savedOriginMode;
+    reverseWraparound = b.savedReverseWraparound;
+    marginMode = b.savedMarginMode;
+    wraparound = b.savedWraparound;
+    for (Buffer* each : {normalBuffer_.get(), altBuffer_.get()}) {
+        each->marginMode = marginMode;
+        each->wraparound = wraparound;
+    }
 }
 
-void Terminal::cmdSelectCharacterPath(Params pars, Bytes collect)
+void Terminal::cmdSelectCharacterPath(Params pars, Bytes)
 {
+    switch (pars.empty() ? 0 : pars[0]) {
+    case 0: currentBidiState.fallbackDirection = options.initialBidiState.fallbackDirection; break;
+    case 1: currentBidiState.fallbackDirection = BidiDirection::leftToRight; break;
+    case 2: currentBidiState.fallbackDirection = BidiDirection::rightToLeft; break;
+    default: return;
+    }
+    normalBuffer_->defaultBidiState = currentBidiState;
+    altBuffer_->defaultBidiState = currentBidiState;
+    applyCurrentBidiStateAtParagraphStart({BidiStateProperty::fallbackDirection});
+    updateFullScreen();
 }
 
 } // namespace corvix

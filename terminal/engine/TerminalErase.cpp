@@ -1,18 +1,112 @@
-// Erase in display, in line, and erase characters (not built yet).
+// Erase in display, erase in line, erase characters, and the whole-row reset they share.
 #include "terminal/engine/Terminal.hpp"
+
+#include <algorithm>
+#include <climits>
 
 namespace corvix {
 
-void Terminal::cmdEraseInDisplay(Params pars, Bytes collect)
+namespace {
+
+// The cell every erase leaves: nothing written, only the current background kept.
+CharData eraseCell(const Attribute& erase)
 {
+    CharData cell = CharData::Null;
+    cell.attribute = erase;
+    return cell;
 }
 
-void Terminal::cmdEraseInLine(Params pars, Bytes collect)
+} // namespace
+
+void Terminal::resetBufferLine(int y, bool clearImages, std::optional<BidiPresentationState> bidiState)
 {
+    Buffer& b = *buffer_;
+    const int row = b.yBase() + y;
+    BufferLine& line = b.lines()[row];
+    if (clearImages) b.clearImagesFromLine(row);
+    line.replaceCells(0, cols, eraseCell(eraseAttribute()));
+    line.setIsWrapped(false);
+    line.setRenderMode(BufferLine::RenderLineMode::single);
+    if (bidiState) line.setBidiState(*bidiState);
+    updateRange(y);
 }
 
-void Terminal::cmdEraseChars(Params pars, Bytes collect)
+void Terminal::cmdEraseInDisplay(Params pars, Bytes)
 {
+    Buffer& b = *buffer_;
+    auto& lines = b.lines();
+    const int x = b.x();
+    const int y = b.y();
+    switch (pars.empty() ? 0 : pars[0]) {
+    case 0: {
+        updateRange(y);
+        BufferLine& line = lines[b.yBase() + y];
+        line.replaceCells(x, cols, eraseCell(eraseAttribute()));
+        // Erased from its first cell, the row no longer continues the one above.
+        if (x == 0) line.setIsWrapped(false);
+        int last = y;
+        for (int row = y + 1; row < rows; row++) {
+            resetBufferLine(row, false, currentBidiState);
+            last = row;
+        }
+        updateRange(last);
+        break;
+    }
+    case 1: {
+        updateRange(y);
+        BufferLine& line = lines[b.yBase() + y];
+        line.replaceCells(0, x + 1, eraseCell(eraseAttribute()));
+        line.setIsWrapped(false);
+        // The row's last cell is gone, so the next row no longer continues it.
+        if (x + 1 >= cols && y + 1 < rows) lines[b.yBase() + y + 1].setIsWrapped(false);
+        for (int row = y - 1; row >= 0; row--) resetBufferLine(row, false, currentBidiState);
+        updateRange(0);
+        break;
+    }
+    case 2:
+        updateRange(rows - 1);
+        for (int row = rows - 1; row >= 0; row--) resetBufferLine(row, true, currentBidiState);
+        clearAllKittyImages();
+        updateRange(0);
+        break;
+    case 3: {
+        // Drops the scroll-back. `linesTop` counts the dropped lines, so rows numbered from the
+        // first line ever kept keep naming the same lines.
+        const int n = lines.count() - rows;
+        if (n < 1) break;
+        lines.setStartIndex(lines.startIndex() + n);
+        lines.setCount(rows);
+        b.linesTop += n;
+        b.setYBase(std::max(b.yBase() - n, 0));
+        b.setYDisp(std::max(b.yDisp() - n, 0));
+        if (b.hasAnyImages()) b.recalculateLinesWithImagesCount();
+        break;
+    }
+    default: break;
+    }
+}
+
+void Terminal::cmdEraseInLine(Params pars, Bytes)
+{
+    Buffer& b = *buffer_;
+    BufferLine& line = b.lines()[b.yBase() + b.y()];
+    const int x = b.x();
+    switch (pars.empty() ? 0 : pars[0]) {
+    case 0: line.replaceCells(x, cols, eraseCell(eraseAttribute())); break;
+    case 1: line.replaceCells(0, x + 1, eraseCell(eraseAttribute())); break;
+    case 2: line.replaceCells(0, cols, eraseCell(eraseAttribute())); break;
+    default: break;
+    }
+    updateRange(b.y());
+}
+
+void Terminal::cmdEraseChars(Params pars, Bytes)
+{
+    Buffer& b = *buffer_;
+    const int n = !pars.empty() && pars[0] >= 1 ? pars[0] : 1;
+    // The line clamps the end to its own cells.
+    const int end = int(std::min<int64_t>(int64_t(b.x()) + n, INT_MAX));
+    b.lines()[b.yBase() + b.y()].replaceCells(b.x(), end, eraseCell(eraseAttribute()));
 }
 
 } // namespace corvix

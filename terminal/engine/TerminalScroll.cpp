@@ -61,6 +61,8 @@ void Terminal::scroll(bool isWrapped)
                 BufferLine& newest = lines[lines.count() - 1];
                 newest.setIsWrapped(isWrapped);
                 newest.setBidiState(bidi);
+                // The recycled line may have been a double-width one; a new line is plain.
+                newest.setRenderMode(BufferLine::RenderLineMode::single);
                 dropped = true;
             } else {
                 lines.push(std::make_shared<BufferLine>(*blankLine));
