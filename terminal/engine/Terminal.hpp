@@ -320,6 +320,9 @@ public:
     void csit(Params pars, Bytes collect);
 
     // OSC commands and colours.
+    // Store the title and tell the delegate.
+    void setTitle(const std::string& text);
+    void setIconTitle(const std::string& text);
     void oscSetCurrentDocument(Bytes data);
     void oscSetCurrentDirectory(Bytes data);
     void oscHyperlink(Bytes data);

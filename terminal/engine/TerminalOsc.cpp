@@ -99,6 +99,20 @@ ImageSizeRequest parseDimension(const std::map<std::string, std::string, std::le
 
 } // namespace
 
+// ---- Titles (OSC 0, 1, 2) ---------------------------------------------------------------------
+
+void Terminal::setTitle(const std::string& text)
+{
+    terminalTitle = text;
+    if (tdel) tdel->setTerminalTitle(*this, terminalTitle);
+}
+
+void Terminal::setIconTitle(const std::string& text)
+{
+    iconTitle = text;
+    if (tdel) tdel->setTerminalIconTitle(*this, iconTitle);
+}
+
 // ---- OSC 6 and 7: the host's current document and directory -----------------------------------
 // The texts are stored for the host as data; they are never interpreted here.
 

@@ -73,6 +73,20 @@ protected:
 
 } // namespace
 
+// ---- Titles ----------------------------------------------------------------------------------
+
+TEST_F(TerminalOsc, TitlesAreSetSeparately)
+{
+    Fixture f;
+    f.feed("\x1b]0;win\x07\x1b]1;icon\x07");
+    EXPECT_EQ(f.terminal.terminalTitle, "win");
+    EXPECT_EQ(f.terminal.iconTitle, "icon");
+    EXPECT_EQ(f.delegate.calls, (std::vector<std::string>{"setTerminalTitle win", "setTerminalIconTitle icon"}));
+    f.feed("\x1b]2;\xc3\x28\x07"); // not UTF-8: an empty title
+    EXPECT_EQ(f.terminal.terminalTitle, "");
+    EXPECT_EQ(f.terminal.iconTitle, "icon");
+}
+
 // ---- OSC 6 and 7 ------------------------------------------------------------------------------
 
 TEST_F(TerminalOsc, DirectoryAndDocumentAreStoredVerbatimOnlyForTrustedProcesses)
@@ -257,6 +271,18 @@ TEST_F(TerminalOsc, ClipboardWritesDecodeAndReadsNeedPermission)
         f.feed("\x1b]52;c;?\x07");
         EXPECT_EQ(f.delegate.sent, "");
     }
+}
+
+TEST_F(TerminalOsc, ClipboardWritesAreBounded)
+{
+    Fixture f;
+    // 5592405 full groups and one padded group: exactly 16 MiB, then one byte more.
+    const std::string groups(size_t{5592405} * 4, 'A');
+    f.feed("\x1b]52;c;" + groups + "AA==\x07");
+    ASSERT_EQ(f.delegate.calls.size(), 1u);
+    EXPECT_EQ(f.delegate.calls[0].size(), std::string("clipboardCopy ").size() + (size_t{16} << 20));
+    f.feed("\x1b]52;c;" + groups + "AAA=\x07");
+    EXPECT_TRUE(f.delegate.calls.empty());
 }
 
 // ---- OSC 777, OSC 9 ---------------------------------------------------------------------------
