@@ -26,13 +26,7 @@ Terminal::Terminal(TerminalDelegate* delegate, TerminalOptions opts, Executor* e
     , kittyPlacementContext(KittyPlacementContext{})
 {
     installedColors = Color::terminalAppColors();
-    if (options.ansi256PaletteStrategy == Ansi256PaletteStrategy::xterm)
-        defaultAnsiColors = Color::generateXtermPalette(installedColors);
-    else
-        defaultAnsiColors = Color::generateBase16LabPalette(
-            installedColors, backgroundColor, foregroundColor,
-            options.ansi256PaletteStrategy == Ansi256PaletteStrategy::base16LabHarmonious);
-    ansiColors = defaultAnsiColors;
+    rebuildAnsiPalette(false);
 
     currentBidiState = options.initialBidiState;
     bidiArrowKeySwap = options.initialBidiArrowKeySwap;
@@ -257,22 +251,22 @@ std::string Terminal::decimalList(std::span<const int32_t> values)
 
 void TerminalDelegate::setForegroundColor(Terminal& source, const Color& color)
 {
-    source.foregroundColor = color;
+    source.setForegroundColor(color);
 }
 
 void TerminalDelegate::setBackgroundColor(Terminal& source, const Color& color)
 {
-    source.backgroundColor = color;
+    source.setBackgroundColor(color);
 }
 
 void TerminalDelegate::setCursorColor(Terminal& source, std::optional<Color> color)
 {
-    source.cursorColor = color;
+    source.setCursorColor(color);
 }
 
 std::pair<Color, Color> TerminalDelegate::getColors(Terminal& source)
 {
-    return {source.foregroundColor, source.backgroundColor};
+    return {source.foregroundColor(), source.backgroundColor()};
 }
 
 } // namespace corvix

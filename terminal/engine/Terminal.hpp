@@ -294,6 +294,16 @@ public:
     void cmdDECRQCRA(Params pars, Bytes collect);
     void csiZ(Params pars, Bytes collect);
     void csiOpenBrace(Params pars, Bytes collect);
+    // A rectangle of screen cells, zero-based and inclusive; nothing for an empty request.
+    struct Rectangle {
+        int top = 0;
+        int left = 0;
+        int bottom = 0;
+        int right = 0;
+    };
+    std::optional<Rectangle> getRectangleFromRequest(Params pars) const;
+    void cmdDECERA(Params pars);
+    void cmdSelectiveEraseRectangularArea(Params pars);
 
     // Line render modes, screen alignment, presentation direction.
     void setLineRenderMode(BufferLine::RenderLineMode mode);
@@ -351,6 +361,9 @@ public:
     static constexpr size_t kMaxTitleStackDepth = 10;
 
     // OSC commands and colours.
+    // Store the title and tell the delegate.
+    void setTitle(const std::string& text);
+    void setIconTitle(const std::string& text);
     void oscSetCurrentDocument(Bytes data);
     void oscSetCurrentDirectory(Bytes data);
     void oscHyperlink(Bytes data);
@@ -361,6 +374,22 @@ public:
     void oscChangeOrQueryColorIndex(Bytes data);
     void oscSetColors(Bytes data, int startAt);
     void oscResetColor(Bytes data);
+    // Interns a hyperlink payload: one code per distinct value while any cell uses it. When the
+    // table is full, this terminal's unused codes are collected first; nothing if still full.
+    std::optional<TinyAtom> makePayload(const std::string& value);
+
+    // Palette and default colours: the setters tell the delegate once and, for the Lab palettes
+    // (which depend on the default colours), rebuild the palette.
+    void installPalette(const std::vector<Color>& colors);
+    Ansi256PaletteStrategy ansi256PaletteStrategy() const { return options.ansi256PaletteStrategy; }
+    void setAnsi256PaletteStrategy(Ansi256PaletteStrategy strategy);
+    const Color& foregroundColor() const { return foregroundColor_; }
+    void setForegroundColor(const Color& color);
+    const Color& backgroundColor() const { return backgroundColor_; }
+    void setBackgroundColor(const Color& color);
+    const std::optional<Color>& cursorColor() const { return cursorColor_; }
+    void setCursorColor(std::optional<Color> color);
+    void resetAllColors();
 
     // Separators of the CSI sequence being dispatched (';' or ':' before each parameter after
     // the first); empty outside a dispatch.
@@ -424,11 +453,12 @@ public:
     // Hyperlink payload codes this terminal registered (released when it goes away).
     std::unordered_set<uint16_t> payloadCodes;
     std::optional<std::pair<Position, std::string>> hyperLinkTracking;
+    // Interned payloads (value -> code) and the open link's code, stamped on printed cells while
+    // `hyperLinkTracking` is set.
+    std::unordered_map<std::string, uint16_t> payloadCodeByValue;
+    uint16_t hyperLinkCode = 0;
 
-    // Colours.
-    Color foregroundColor = Color::defaultForeground();
-    Color backgroundColor = Color::defaultBackground();
-    std::optional<Color> cursorColor;
+    // Colours (the default colours are behind setters, above).
     std::vector<Color> installedColors;
     std::vector<Color> defaultAnsiColors;
     std::vector<Color> ansiColors;
@@ -486,6 +516,12 @@ private:
     void applyBidiUpdate(const BidiStateProperties& changed);
     int decModeValue(int mode) const;
     int ansiModeValue(int mode) const;
+
+    // Colours.
+    void rebuildAnsiPalette(bool notifyDelegate);
+    Color foregroundColor_ = Color::defaultForeground();
+    Color backgroundColor_ = Color::defaultBackground();
+    std::optional<Color> cursorColor_;
 
     std::unique_ptr<Buffer> makeNormalBuffer();
     void installScrollHook(Buffer& buffer);

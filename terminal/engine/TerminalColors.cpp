@@ -1,18 +1,195 @@
-// Palette and colour commands (not built yet).
+// The palette, the default colours and the colour OSC commands (4, 10-12, 104).
 #include "terminal/engine/Terminal.hpp"
+
+#include <string>
 
 namespace corvix {
 
+namespace {
+
+std::string_view oscIntroducer(bool send8bit)
+{
+    return send8bit ? "\x9d" : "\x1b]";
+}
+
+std::string_view stringTerminator(bool send8bit)
+{
+    return send8bit ? "\x9c" : "\x1b\\";
+}
+
+size_t findSemicolon(std::span<const uint8_t> data, size_t from)
+{
+    for (size_t i = from; i < data.size(); i++)
+        if (data[i] == ';') return i;
+    return data.size();
+}
+
+} // namespace
+
+// ---- Palette and default colours --------------------------------------------------------------
+
+void Terminal::rebuildAnsiPalette(bool notifyDelegate)
+{
+    const Ansi256PaletteStrategy strategy = options.ansi256PaletteStrategy;
+    if (strategy == Ansi256PaletteStrategy::xterm)
+        defaultAnsiColors = Color::generateXtermPalette(installedColors);
+    else
+        defaultAnsiColors = Color::generateBase16LabPalette(installedColors, backgroundColor_, foregroundColor_,
+                                                            strategy == Ansi256PaletteStrategy::base16LabHarmonious);
+    ansiColors = defaultAnsiColors;
+    if (notifyDelegate && tdel) tdel->colorChanged(*this, std::nullopt);
+}
+
+void Terminal::installPalette(const std::vector<Color>& colors)
+{
+    if (colors.size() != 16) return;
+    installedColors = colors;
+    // The host installed these itself; it is not told back.
+    rebuildAnsiPalette(false);
+}
+
+void Terminal::setAnsi256PaletteStrategy(Ansi256PaletteStrategy strategy)
+{
+    if (strategy == options.ansi256PaletteStrategy) return;
+    options.ansi256PaletteStrategy = strategy;
+    rebuildAnsiPalette(true);
+}
+
+// The delegate's default implementations write the colour back through these setters; the guard
+// ends that echo after one delegate call.
+void Terminal::setForegroundColor(const Color& color)
+{
+    foregroundColor_ = color;
+    if (settingFgColor) return;
+    settingFgColor = true;
+    if (tdel) tdel->setForegroundColor(*this, foregroundColor_);
+    settingFgColor = false;
+    if (options.ansi256PaletteStrategy != Ansi256PaletteStrategy::xterm) rebuildAnsiPalette(true);
+}
+
+void Terminal::setBackgroundColor(const Color& color)
+{
+    backgroundColor_ = color;
+    if (settingBgColor) return;
+    settingBgColor = true;
+    if (tdel) tdel->setBackgroundColor(*this, backgroundColor_);
+    settingBgColor = false;
+    if (options.ansi256PaletteStrategy != Ansi256PaletteStrategy::xterm) rebuildAnsiPalette(true);
+}
+
+void Terminal::setCursorColor(std::optional<Color> color)
+{
+    cursorColor_ = color;
+    if (settingCursorColor) return;
+    settingCursorColor = true;
+    if (tdel) tdel->setCursorColor(*this, cursorColor_);
+    settingCursorColor = false;
+}
+
+void Terminal::resetAllColors()
+{
+    ansiColors = defaultAnsiColors;
+    if (tdel) tdel->colorChanged(*this, std::nullopt);
+}
+
+// ---- OSC 4: set or query palette entries ("index;spec" pairs) ---------------------------------
+
 void Terminal::oscChangeOrQueryColorIndex(Bytes data)
 {
+    size_t pos = 0;
+    while (pos < data.size()) {
+        const size_t semicolon = findSemicolon(data, pos);
+        if (semicolon == data.size()) return; // an index without a specification
+        const auto index = EscapeSequenceParser::parseDecimal(data.subspan(pos, semicolon - pos));
+        if (!index || *index > 255) return;
+        const size_t specStart = semicolon + 1;
+        if (specStart < data.size() && data[specStart] == '?') {
+            std::string reply(oscIntroducer(cc.send8bit));
+            reply += "4;" + std::to_string(*index) + ";" + ansiColors[size_t(*index)].formatAsXcolor();
+            reply += stringTerminator(cc.send8bit);
+            sendResponse(reply);
+            pos = specStart + 1;
+            if (pos < data.size() && data[pos] == ';') pos++;
+            continue;
+        }
+        const size_t specEnd = findSemicolon(data, specStart);
+        if (auto color = Color::parseColor(data.subspan(specStart, specEnd - specStart))) {
+            ansiColors[size_t(*index)] = *color;
+            if (tdel) tdel->colorChanged(*this, int(*index));
+        }
+        pos = specEnd + 1;
+    }
 }
+
+// ---- OSC 10, 11, 12: default foreground, background and cursor colour ------------------------
 
 void Terminal::oscSetColors(Bytes data, int startAt)
 {
+    std::vector<Bytes> items;
+    for (size_t pos = 0; pos <= data.size();) {
+        const size_t end = findSemicolon(data, pos);
+        if (end > pos) items.push_back(data.subspan(pos, end - pos));
+        pos = end + 1;
+    }
+    if (items.empty()) return;
+
+    const auto [foreground, background] =
+        tdel ? tdel->getColors(*this) : std::pair<Color, Color>{foregroundColor_, backgroundColor_};
+    int slot = startAt;
+    for (Bytes item : items) {
+        if (slot > 2) break;
+        if (item[0] == '?') {
+            const Color& reported = slot == 0 ? foreground : slot == 1 ? background : cursorColor_.value_or(foreground);
+            std::string reply(oscIntroducer(cc.send8bit));
+            reply += std::to_string(10 + slot) + ";" + reported.formatAsXcolor();
+            reply += stringTerminator(cc.send8bit);
+            sendResponse(reply);
+        } else if (auto color = Color::parseColor(item)) {
+            switch (slot) {
+            case 0:
+                setForegroundColor(*color);
+                if (tdel) tdel->setForegroundColor(*this, *color);
+                break;
+            case 1:
+                setBackgroundColor(*color);
+                if (tdel) tdel->setBackgroundColor(*this, *color);
+                break;
+            default:
+                setCursorColor(*color);
+                if (tdel) tdel->setCursorColor(*this, *color);
+                break;
+            }
+        }
+        slot++;
+    }
 }
+
+// ---- OSC 104: reset palette entries -----------------------------------------------------------
 
 void Terminal::oscResetColor(Bytes data)
 {
+    if (data.empty()) {
+        resetAllColors();
+        return;
+    }
+    for (uint8_t b : data)
+        if (b >= 0x80) return;
+    for (size_t pos = 0; pos <= data.size();) {
+        const size_t end = findSemicolon(data, pos);
+        if (end > pos) {
+            // An unreadable item counts as entry 0; negative and too large values name no entry.
+            int64_t n = 0;
+            Bytes item = data.subspan(pos, end - pos);
+            bool negative = item[0] == '-';
+            if (item[0] == '-' || item[0] == '+') item = item.subspan(1);
+            if (auto value = EscapeSequenceParser::parseDecimal(item)) n = negative ? -*value : *value;
+            if (n >= 0 && n <= 255) {
+                ansiColors[size_t(n)] = defaultAnsiColors[size_t(n)];
+                if (tdel) tdel->colorChanged(*this, int(n));
+            }
+        }
+        pos = end + 1;
+    }
 }
 
 } // namespace corvix

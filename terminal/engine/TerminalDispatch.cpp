@@ -297,13 +297,9 @@ void Terminal::dispatchOsc(int64_t code, std::span<const uint8_t> data)
     switch (code) {
     case 0:
     case 2:
-        terminalTitle = oscText(data);
-        if (tdel) tdel->setTerminalTitle(*this, terminalTitle);
+        setTitle(oscText(data));
         break;
-    case 1:
-        iconTitle = oscText(data);
-        if (tdel) tdel->setTerminalIconTitle(*this, iconTitle);
-        break;
+    case 1: setIconTitle(oscText(data)); break;
     case 4: oscChangeOrQueryColorIndex(data); break;
     case 6: oscSetCurrentDocument(data); break;
     case 7: oscSetCurrentDirectory(data); break;

@@ -437,9 +437,7 @@ void Terminal::softReset()
     hyperLinkTracking.reset();
     lineFeedMode = options.convertEol;
 
-    // The whole palette back to its defaults.
-    ansiColors = defaultAnsiColors;
-    if (tdel) tdel->colorChanged(*this, std::nullopt);
+    resetAllColors();
 
     if (tdel) tdel->showCursor(*this);
 }

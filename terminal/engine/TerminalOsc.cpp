@@ -1,35 +1,267 @@
-// OSC commands (not built yet).
+// OSC commands: current directory and document, hyperlinks, clipboard, notifications, progress
+// reports and the OSC 1337 family (inline images). The colour commands are in TerminalColors.cpp.
+#include "terminal/engine/Base64.hpp"
 #include "terminal/engine/Terminal.hpp"
+#include "terminal/screen/TinyAtom.hpp"
+#include "terminal/screen/Utf8.hpp"
+
+#include <algorithm>
+#include <charconv>
+#include <map>
 
 namespace corvix {
 
+namespace {
+
+// Decoded OSC 52 contents above this size are refused (the host would hold them in memory twice).
+constexpr size_t kMaxClipboardBytes = size_t{16} << 20;
+
+std::string_view asText(std::span<const uint8_t> data)
+{
+    return {reinterpret_cast<const char*>(data.data()), data.size()};
+}
+
+bool isAscii(std::span<const uint8_t> data)
+{
+    return std::all_of(data.begin(), data.end(), [](uint8_t b) { return b < 0x80; });
+}
+
+std::optional<std::string> utf8Text(std::span<const uint8_t> data)
+{
+    std::string_view text = asText(data);
+    if (!Utf8::isValid(text)) return std::nullopt;
+    return std::string(text);
+}
+
+// Every part between ';' separators, empty parts kept.
+std::vector<std::string_view> splitAll(std::string_view text, char separator)
+{
+    std::vector<std::string_view> parts;
+    size_t start = 0;
+    while (true) {
+        size_t end = text.find(separator, start);
+        if (end == std::string_view::npos) {
+            parts.push_back(text.substr(start));
+            return parts;
+        }
+        parts.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+}
+
+// A decimal integer with an optional sign; nothing for anything else (also on overflow).
+std::optional<int64_t> parseSignedInteger(std::string_view text)
+{
+    bool negative = false;
+    if (!text.empty() && (text[0] == '+' || text[0] == '-')) {
+        negative = text[0] == '-';
+        text.remove_prefix(1);
+    }
+    if (text.empty() || text[0] < '0' || text[0] > '9') return std::nullopt;
+    int64_t value = 0;
+    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+    return negative ? -value : value;
+}
+
+// "key=value;key=value" up to the first empty, "="-less or non-UTF-8 segment.
+std::map<std::string, std::string, std::less<>> parseKeyValues(std::string_view text)
+{
+    std::map<std::string, std::string, std::less<>> values;
+    for (std::string_view segment : splitAll(text, ';')) {
+        const size_t eq = segment.find('=');
+        if (segment.empty() || eq == std::string_view::npos || !Utf8::isValid(segment)) break;
+        values[std::string(segment.substr(0, eq))] = std::string(segment.substr(eq + 1));
+    }
+    return values;
+}
+
+ImageSizeRequest parseDimension(const std::map<std::string, std::string, std::less<>>& args, std::string_view key)
+{
+    using Kind = ImageSizeRequest::Kind;
+    const auto it = args.find(key);
+    if (it == args.end()) return {};
+    std::string_view value = it->second;
+    auto number = [](std::string_view digits, int64_t max) -> std::optional<int> {
+        auto n = parseSignedInteger(digits);
+        if (!n || *n < 1 || *n > max) return std::nullopt;
+        return int(*n);
+    };
+    if (value.ends_with('%')) {
+        if (auto n = number(value.substr(0, value.size() - 1), 100)) return {Kind::percent, *n};
+    } else if (value.ends_with("px")) {
+        if (auto n = number(value.substr(0, value.size() - 2), 4095)) return {Kind::pixels, *n};
+    } else if (auto n = number(value, 199)) {
+        return {Kind::cells, *n};
+    }
+    return {}; // empty, "auto", unreadable or out of range
+}
+
+} // namespace
+
+// ---- Titles (OSC 0, 1, 2) ---------------------------------------------------------------------
+
+void Terminal::setTitle(const std::string& text)
+{
+    terminalTitle = text;
+    if (tdel) tdel->setTerminalTitle(*this, terminalTitle);
+}
+
+void Terminal::setIconTitle(const std::string& text)
+{
+    iconTitle = text;
+    if (tdel) tdel->setTerminalIconTitle(*this, iconTitle);
+}
+
+// ---- OSC 6 and 7: the host's current document and directory -----------------------------------
+// The texts are stored for the host as data; they are never interpreted here.
+
 void Terminal::oscSetCurrentDocument(Bytes data)
 {
+    if (!tdel || !tdel->isProcessTrusted(*this)) return;
+    auto text = utf8Text(data);
+    if (!text) return;
+    hostCurrentDocument = std::move(*text);
+    tdel->hostCurrentDocumentUpdated(*this);
 }
 
 void Terminal::oscSetCurrentDirectory(Bytes data)
 {
+    if (!tdel || !tdel->isProcessTrusted(*this)) return;
+    auto text = utf8Text(data);
+    if (!text) return;
+    hostCurrentDirectory = std::move(*text);
+    tdel->hostCurrentDirectoryUpdated(*this);
 }
 
+// ---- OSC 8: hyperlinks ------------------------------------------------------------------------
+
+std::optional<TinyAtom> Terminal::makePayload(const std::string& value)
+{
+    if (auto it = payloadCodeByValue.find(value); it != payloadCodeByValue.end()) return TinyAtom{it->second};
+    auto atom = TinyAtom::lookup(value);
+    if (!atom) {
+        // The table is full: give back the codes no cell of ours refers to any more, then retry.
+        garbageCollectPayload();
+        atom = TinyAtom::lookup(value);
+    }
+    if (!atom) return std::nullopt;
+    payloadCodes.insert(atom->code);
+    payloadCodeByValue.emplace(value, atom->code);
+    return atom;
+}
+
+// The print path stamps the open link's code on every cell it writes, so a link covers exactly
+// its own text wherever that text went (wrapped, scrolled, on either screen).
 void Terminal::oscHyperlink(Bytes data)
 {
+    // "params;" with an empty target closes the link, as the bare ";" does.
+    const bool closing = !data.empty() && data.back() == ';' &&
+                         std::find(data.begin(), data.end(), ';') == data.end() - 1;
+    if (closing) {
+        hyperLinkTracking.reset();
+        hyperLinkCode = 0;
+        return;
+    }
+    std::string payload = isAscii(data) ? std::string(asText(data)) : std::string();
+    const Position start{buffer_->x(), buffer_->yBase() + buffer_->y()};
+    auto atom = makePayload(payload);
+    // A full table leaves the link's cells unmarked.
+    hyperLinkCode = atom ? atom->code : 0;
+    hyperLinkTracking = std::pair{start, std::move(payload)};
 }
 
-std::optional<ProgressReport> Terminal::parseProgressReport(Bytes data)
-{
-    return std::nullopt;
-}
+// ---- OSC 52: clipboard ------------------------------------------------------------------------
 
 void Terminal::oscClipboard(Bytes data)
 {
+    const auto semicolon = std::find(data.begin(), data.end(), ';');
+    if (semicolon == data.end()) return;
+    Bytes selection(data.begin(), semicolon);
+    Bytes content(semicolon + 1, data.end());
+
+    // Only the selection names xterm knows go back into a reply; anything else reads as "c".
+    std::string pc(asText(selection));
+    if (pc.empty() || pc.find_first_not_of("cpqs01234567") != std::string::npos) pc = "c";
+
+    if (content.size() == 1 && content[0] == '?') {
+        if (!tdel || !options.clipboardReadAllowed || !tdel->isProcessTrusted(*this)) return;
+        auto clip = tdel->clipboardRead(*this);
+        if (!clip) return;
+        std::string reply = cc.send8bit ? "\x9d" : "\x1b]";
+        reply += "52;" + pc + ";" + Base64::encode(*clip);
+        reply += cc.send8bit ? "\x9c" : "\x1b\\";
+        sendResponse(reply);
+        return;
+    }
+    if (Base64::decodedSize(content) > kMaxClipboardBytes) return;
+    auto decoded = Base64::decode(content);
+    if (!decoded) return;
+    if (tdel) tdel->clipboardCopy(*this, *decoded);
 }
+
+// ---- OSC 777: notifications -------------------------------------------------------------------
 
 void Terminal::oscNotification(Bytes data)
 {
+    auto text = utf8Text(data);
+    if (!text) return;
+    const size_t first = text->find(';');
+    if (first == std::string::npos || text->compare(0, first, "notify") != 0) return;
+    const size_t second = text->find(';', first + 1);
+    if (second == std::string::npos) return; // "notify;title" without a body part
+    if (tdel) tdel->notify(*this, text->substr(first + 1, second - first - 1), text->substr(second + 1));
 }
+
+// ---- OSC 9 ; 4: progress reports --------------------------------------------------------------
+
+std::optional<ProgressReport> Terminal::parseProgressReport(Bytes data)
+{
+    if (!isAscii(data)) return std::nullopt;
+    const auto parts = splitAll(asText(data), ';');
+    if (parts.size() < 2 || parts[0] != "4") return std::nullopt;
+    if (parts[1].size() != 1 || parts[1][0] < '0' || parts[1][0] > '9') return std::nullopt;
+    const auto state = progressReportStateFromRaw(parts[1][0] - '0');
+    if (!state) return std::nullopt;
+
+    ProgressReport report{*state, std::nullopt};
+    if (parts.size() >= 3 && !parts[2].empty()) {
+        auto value = parseSignedInteger(parts[2]);
+        if (!value) return std::nullopt;
+        if (*state != ProgressReportState::remove) report.progress = uint8_t(std::clamp<int64_t>(*value, 0, 100));
+    } else if (*state == ProgressReportState::set) {
+        report.progress = 0;
+    }
+    return report;
+}
+
+// ---- OSC 1337: inline images and other extension content --------------------------------------
 
 void Terminal::osciTerm2(Bytes data)
 {
+    const auto eq = std::find(data.begin(), data.end(), '=');
+    if (eq == data.end()) return;
+    std::string_view key = asText(Bytes(data.begin(), eq));
+    if (!Utf8::isValid(key)) return;
+    if (key != "File") {
+        if (tdel) tdel->iTermContent(*this, data);
+        return;
+    }
+    const auto colon = std::find(eq + 1, data.end(), ':');
+    if (colon == data.end()) return;
+    const auto args = parseKeyValues(asText(Bytes(eq + 1, colon)));
+    const auto inlineArg = args.find("inline");
+    if (inlineArg == args.end() || inlineArg->second != "1") {
+        if (tdel) tdel->iTermContent(*this, data);
+        return;
+    }
+    auto image = Base64::decode(Bytes(colon + 1, data.end()));
+    if (!image) return;
+    const auto keepAspect = args.find("preserveAspectRatio");
+    const bool preserveAspectRatio = keepAspect == args.end() || keepAspect->second == "1";
+    if (tdel)
+        tdel->createImage(*this, *image, parseDimension(args, "width"), parseDimension(args, "height"),
+                          preserveAspectRatio);
 }
 
 } // namespace corvix

@@ -104,8 +104,9 @@ void Terminal::handlePrint(Bytes data)
     rb.rest = data;
     rb.count = rb.putbackCount + int(data.size());
     rb.idx = 0;
-    // An empty translation table maps nothing, so it prints exactly like no table.
-    const bool plainAscii = charset == nullptr || charset->empty;
+    // An empty translation table maps nothing, so it prints exactly like no table. The run
+    // writer makes cells without a payload, so text inside an open link goes cell by cell.
+    const bool plainAscii = (charset == nullptr || charset->empty) && !hyperLinkTracking;
 
     updateRange(b.y());
     while (rb.idx < rb.count) {
@@ -180,7 +181,10 @@ void Terminal::printByte(uint8_t byte)
 void Terminal::printNewCell(char32_t scalar, int width)
 {
     int32_t cellCode = scalar < 0x10000 ? int32_t(scalar) : code(std::u32string_view(&scalar, 1));
-    buffer_->insertCharacter(makeCharData(curAttr, cellCode, width));
+    CharData cell = makeCharData(curAttr, cellCode, width);
+    // Text printed inside an open OSC 8 link carries the link.
+    if (hyperLinkTracking) cell.payload.code = hyperLinkCode;
+    buffer_->insertCharacter(cell);
 }
 
 bool Terminal::lastPrintedCellValid() const
@@ -273,6 +277,7 @@ void Terminal::joinWithPreviousCell(char32_t s, int width)
     int newWidth = previous.width;
     auto placeholderAfter = [&] {
         CharData placeholder = makeCharData(previous.attribute, 0, 0);
+        placeholder.payload = previous.payload;
         line.set(x + 1, placeholder);
         b.setX(b.x() + 1);
         newWidth = 2;
@@ -305,6 +310,8 @@ void Terminal::garbageCollectPayload()
 {
     if (payloadCodes.empty()) return;
     std::unordered_set<uint16_t> inUse;
+    // The open link's code is in use even before any cell carries it.
+    if (hyperLinkTracking && hyperLinkCode != 0) inUse.insert(hyperLinkCode);
     for (Buffer* b : {normalBuffer_.get(), altBuffer_.get()}) {
         auto& lines = b->lines();
         for (int i = 0; i < lines.count(); i++) {
@@ -320,6 +327,7 @@ void Terminal::garbageCollectPayload()
     if (unused.empty()) return;
     TinyAtom::release(unused);
     for (uint16_t code : unused) payloadCodes.erase(code);
+    std::erase_if(payloadCodeByValue, [&](const auto& entry) { return !payloadCodes.count(entry.second); });
 }
 
 } // namespace corvix

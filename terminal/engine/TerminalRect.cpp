@@ -1,26 +1,205 @@
-// Rectangular area operations (not built yet).
+// Rectangular area operations: copy (DECCRA), fill (DECFRA), erase (DECERA), selective erase
+// (DECSERA) and the checksum report (DECRQCRA). They write cells directly and widen no update
+// range: a view notices them through the lines' generation counters.
 #include "terminal/engine/Terminal.hpp"
+#include "terminal/screen/Log.hpp"
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
 
 namespace corvix {
 
+namespace {
+
+bool collectIs(std::span<const uint8_t> collect, uint8_t byte)
+{
+    return collect.size() == 1 && collect[0] == byte;
+}
+
+std::string decimalList(std::span<const uint8_t> bytes)
+{
+    std::string s = "[";
+    for (size_t i = 0; i < bytes.size(); i++) {
+        if (i) s += ", ";
+        s += std::to_string(bytes[i]);
+    }
+    return s + "]";
+}
+
+std::string decimalList(std::span<const int32_t> values)
+{
+    std::string s = "[";
+    for (size_t i = 0; i < values.size(); i++) {
+        if (i) s += ", ";
+        s += std::to_string(values[i]);
+    }
+    return s + "]";
+}
+
+// Fill characters that are safe to store: printable ASCII and every scalar from U+00A0 on.
+// Control characters would come back as live control bytes when the text is copied and pasted.
+bool isPrintableFill(int32_t ch)
+{
+    return (ch >= 0x20 && ch <= 0x7E) || (ch >= 0xA0 && ch <= 0x10FFFF && !(ch >= 0xD800 && ch <= 0xDFFF));
+}
+
+} // namespace
+
+std::optional<Terminal::Rectangle> Terminal::getRectangleFromRequest(Params pars) const
+{
+    auto at = [&](size_t i) -> std::optional<int> {
+        if (i < pars.size()) return int(pars[i]);
+        return std::nullopt;
+    };
+    int top = std::max(at(0).value_or(1), 1);
+    int left = std::max(at(1).value_or(1), 1);
+    int bottom = at(2).value_or(-1);
+    int right = at(3).value_or(-1);
+    if (bottom < 0) bottom = rows;
+    if (right < 0) right = cols;
+    right = std::min(cols, right);
+    bottom = std::min(rows, bottom);
+    if (originMode) {
+        top += buffer_->scrollTop();
+        bottom += buffer_->scrollTop();
+        left += buffer_->marginLeft();
+        right += buffer_->marginLeft();
+    }
+    if (bottom < top || right < left) return std::nullopt;
+    return Rectangle{std::min(top - 1, rows - 1), std::min(left - 1, cols - 1), std::min(bottom - 1, rows - 1),
+                     std::min(right - 1, cols - 1)};
+}
+
+// ---- DECCRA -----------------------------------------------------------------------------------
+
 void Terminal::csiCopyRectangularArea(Params pars, Bytes collect)
 {
+    if (!collectIs(collect, '$')) return;
+    auto one = [&](size_t i) { return i < pars.size() ? std::max(int(pars[i]), 1) : 1; };
+    auto last = [&](size_t i, int fallback) { return i < pars.size() && pars[i] > 0 ? int(pars[i]) : fallback; };
+    if (one(4) != 1 || one(7) != 1) return; // pages other than the screen
+    const int32_t source[] = {one(0), one(1), last(2, rows), last(3, cols)};
+    auto rect = getRectangleFromRequest(source);
+    if (!rect) return;
+
+    Buffer& b = *buffer_;
+    const int dstTop = std::min(one(5) - 1, rows - 1);
+    const int dstLeft = std::min(one(6) - 1, cols - 1);
+    const int copyWidth = std::min(rect->right - rect->left + 1, cols - dstLeft);
+
+    // Copy the source out first so that overlapping rectangles copy as through a buffer.
+    std::vector<CharData> copied;
+    copied.reserve(size_t(rect->bottom - rect->top + 1) * size_t(copyWidth));
+    for (int row = rect->top; row <= rect->bottom; row++) {
+        const BufferLine& line = b.lines()[b.yBase() + row];
+        for (int col = rect->left; col < rect->left + copyWidth; col++) copied.push_back(line[col]);
+    }
+    const int dstCols = std::min(copyWidth, b.cols() - dstLeft);
+    for (int i = 0; i <= rect->bottom - rect->top && dstTop + i < b.rows(); i++) {
+        BufferLine& line = b.lines()[b.yBase() + dstTop + i];
+        for (int k = 0; k < dstCols; k++) line.set(dstLeft + k, copied[size_t(i * copyWidth + k)]);
+    }
 }
+
+// ---- DECFRA, DECERA, DECSERA ------------------------------------------------------------------
 
 void Terminal::csiX(Params pars, Bytes collect)
 {
-}
-
-void Terminal::cmdDECRQCRA(Params pars, Bytes collect)
-{
+    if (!collectIs(collect, '$')) {
+        logInfo("Not implemented CSI x with collect: collect=" + decimalList(collect) +
+                " and pars=" + decimalList(pars));
+        return;
+    }
+    const int32_t ch = pars[0];
+    if (!isPrintableFill(ch)) return;
+    auto rect = getRectangleFromRequest(pars.subspan(1));
+    if (!rect) return;
+    const char32_t scalar = char32_t(ch);
+    const CharData fill = makeCharData(curAttr, code(std::u32string_view(&scalar, 1)), 1);
+    Buffer& b = *buffer_;
+    for (int row = rect->top; row <= rect->bottom; row++) {
+        BufferLine& line = b.lines()[b.yBase() + row];
+        for (int col = rect->left; col <= rect->right; col++) line.set(col, fill);
+    }
 }
 
 void Terminal::csiZ(Params pars, Bytes collect)
 {
+    if (collectIs(collect, '$')) {
+        cmdDECERA(pars);
+    } else if (collectIs(collect, '\'')) {
+        log::write("TODO: Enable Locator Reporting (DECELR)");
+    }
+}
+
+void Terminal::cmdDECERA(Params pars)
+{
+    auto rect = getRectangleFromRequest(pars);
+    if (!rect) return;
+    const CharData blank = makeCharData(curAttr, ' ', 1);
+    Buffer& b = *buffer_;
+    for (int row = rect->top; row <= rect->bottom; row++) {
+        BufferLine& line = b.lines()[b.yBase() + row];
+        for (int col = rect->left; col <= rect->right; col++) line.set(col, blank);
+    }
 }
 
 void Terminal::csiOpenBrace(Params pars, Bytes collect)
 {
+    if (collectIs(collect, '$')) {
+        cmdSelectiveEraseRectangularArea(pars);
+        return;
+    }
+    logInfo("CSI # { not implemented - XTPUSHSGR with " + decimalList(pars));
+}
+
+void Terminal::cmdSelectiveEraseRectangularArea(Params pars)
+{
+    auto rect = getRectangleFromRequest(pars);
+    if (!rect) return;
+    Buffer& b = *buffer_;
+    for (int row = rect->top; row <= rect->bottom; row++) {
+        BufferLine& line = b.lines()[b.yBase() + row];
+        for (int col = rect->left; col <= rect->right; col++) {
+            // Payload and attribute stay: there are no protected cells, only the text goes.
+            CharData& cell = line.mutableCell(col);
+            cell.code = ' ';
+            cell.width = 1;
+        }
+    }
+}
+
+// ---- DECRQCRA ---------------------------------------------------------------------------------
+
+void Terminal::cmdDECRQCRA(Params pars, Bytes collect)
+{
+    const int32_t id = pars[0];
+    uint32_t sum = 0; // wraps modulo 2^32 on huge rectangles of high code points
+    if (tdel && tdel->isProcessTrusted(*this) && pars.size() >= 3) {
+        if (auto rect = getRectangleFromRequest(pars.subspan(2))) {
+            Buffer& b = *buffer_;
+            for (int row = rect->top; row <= rect->bottom; row++) {
+                const BufferLine& line = b.lines()[b.yBase() + row];
+                for (int col = rect->left; col <= rect->right; col++) {
+                    const int32_t cellCode = line[col].code;
+                    if (cellCode == 0) {
+                        sum += ' ';
+                    } else if (cellCode < CharData::kClusterBase) {
+                        sum += uint32_t(character(cellCode)[0]);
+                    } else {
+                        for (char32_t s : character(cellCode)) sum += uint32_t(s);
+                    }
+                }
+            }
+        }
+    }
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "%04x", unsigned(sum));
+    std::string reply = cc.send8bit ? "\x90" : "\x1bP";
+    reply += std::to_string(id) + "!~" + hex;
+    reply += cc.send8bit ? "\x9c" : "\x1b\\";
+    sendResponse(reply);
 }
 
 } // namespace corvix

@@ -299,6 +299,7 @@ void Buffer::insertCharacter(const CharData& ch)
             CharData placeholder;
             placeholder.width = 0;
             placeholder.attribute = curAttr;
+            placeholder.payload = ch.payload; // the right half belongs to the same link
             line.set(x_, placeholder);
             ++x_;
         }

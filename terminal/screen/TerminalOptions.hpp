@@ -36,6 +36,8 @@ struct TerminalOptions {
     BidiPresentationState initialBidiState = BidiPresentationState::defaultState();
     int64_t maximumBidiParagraphRows = 500;
     bool initialBidiArrowKeySwap = false;
+    // Whether a trusted child may read the clipboard (OSC 52 query); writes are always allowed.
+    bool clipboardReadAllowed = false;
 
     // A copy of the shared defaults.
     static TerminalOptions defaults() { return {}; }
