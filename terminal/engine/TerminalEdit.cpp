@@ -1,42 +1,346 @@
-// Insert, delete and scroll commands (not built yet).
+// Insert, delete and scroll: ICH, DCH, IL, DL, SU, SD, DECIC, DECDC and REP.
 #include "terminal/engine/Terminal.hpp"
+
+#include "terminal/screen/SelectionService.hpp"
+
+#include <algorithm>
+#include <cstdint>
+#include <string>
+#include <vector>
 
 namespace corvix {
 
-void Terminal::cmdInsertChars(Params pars, Bytes collect)
+namespace {
+
+using LinePtr = CircularBufferLineList::LinePtr;
+
+// The count of a command: 0, a negative value and a missing parameter all mean 1.
+int countOf(Terminal::Params pars)
 {
+    return pars.empty() || pars[0] < 1 ? 1 : pars[0];
 }
 
-void Terminal::cmdDeleteChars(Params pars, Bytes collect)
+CharData blankCell(int32_t code, const Attribute& attribute)
 {
+    CharData c;
+    c.code = code;
+    c.attribute = attribute;
+    return c;
 }
 
-void Terminal::cmdInsertLines(Params pars, Bytes collect)
+// Whether cells pos...right can be shifted inside `line` (pos and right come from the cursor and
+// the margins; a line is never shorter than the screen, but a bad value must not reach memory).
+bool shiftable(const BufferLine& line, int pos, int right)
 {
+    return pos >= 0 && pos <= right && right < line.count();
 }
 
-void Terminal::cmdDeleteLines(Params pars, Bytes collect)
+bool marginsUsable(const Buffer& b)
 {
+    return b.marginLeft() >= 0 && b.marginLeft() <= b.marginRight() && b.marginRight() < b.cols();
 }
 
-void Terminal::cmdScrollUp(Params pars, Bytes collect)
+// Moves the lines top...bottom (ring indices) by `count` rows, down or up inside that block; the
+// rows it vacates become blank lines of `fill` (not wrapped, the buffer's default bidi state).
+// The lines pushed out of the block become those blanks when nobody else holds them, so a
+// scroll inside a region allocates nothing. `count` is at most the block's height.
+void shiftLines(Buffer& b, int top, int bottom, int count, bool down, const Attribute& fill)
 {
+    auto& lines = b.lines();
+    const int leaveStart = down ? bottom - count + 1 : top;
+    const int blankStart = down ? top : bottom - count + 1;
+
+    std::vector<LinePtr> leaving;
+    leaving.reserve(size_t(count));
+    for (int i = 0; i < count; i++) {
+        b.clearImagesFromLine(leaveStart + i);
+        leaving.push_back(lines.getLine(leaveStart + i));
+    }
+    if (down) {
+        for (int r = bottom; r >= top + count; r--) lines.set(r, lines.getLine(r - count));
+    } else {
+        for (int r = top; r + count <= bottom; r++) lines.set(r, lines.getLine(r + count));
+    }
+    // Empty the vacated slots first: a leaving line may still sit in one of them.
+    for (int i = 0; i < count; i++) lines.set(blankStart + i, nullptr);
+
+    const CharData cell = blankCell(0, fill);
+    for (int i = 0; i < count; i++) {
+        LinePtr line = std::move(leaving[size_t(i)]);
+        if (line.use_count() == 1 && line->count() == b.cols()) {
+            line->fill(cell);
+            line->setIsWrapped(false);
+            line->setBidiState(b.defaultBidiState);
+            line->setRenderMode(BufferLine::RenderLineMode::single);
+        } else {
+            line = b.getBlankLine(fill, false);
+        }
+        lines.set(blankStart + i, std::move(line));
+    }
+}
+
+// The margin-restricted form: only columns left...right of lines top...bottom move; the vacated
+// cells become `blank`.
+void shiftColumns(Buffer& b, int top, int bottom, int count, bool down, const CharData& blank)
+{
+    auto& lines = b.lines();
+    const int left = b.marginLeft();
+    const int right = b.marginRight();
+    const int len = right - left + 1;
+    if (down) {
+        for (int r = bottom; r >= top + count; r--) lines[r].copyFrom(lines[r - count], left, left, len);
+        for (int r = top; r < top + count; r++) lines[r].replaceCells(left, right + 1, blank);
+    } else {
+        for (int r = top; r + count <= bottom; r++) lines[r].copyFrom(lines[r + count], left, left, len);
+        for (int r = bottom - count + 1; r <= bottom; r++) lines[r].replaceCells(left, right + 1, blank);
+    }
+}
+
+std::string parameterText(Terminal::Params pars)
+{
+    std::string s = "[";
+    for (size_t i = 0; i < pars.size(); i++) {
+        if (i) s += ", ";
+        s += std::to_string(pars[i]);
+    }
+    return s + "]";
+}
+
+} // namespace
+
+void Terminal::cmdInsertChars(Params pars, Bytes)
+{
+    Buffer& b = *buffer_;
+    const int x = b.x();
+    if (marginMode && (x < b.marginLeft() || x > b.marginRight())) return;
+    const int right = marginMode ? b.marginRight() : cols - 1;
+    // The pending-wrap column inserts at the start of the line.
+    const int pos = x % (right + 1);
+    BufferLine& line = b.lines()[b.yBase() + b.y()];
+    if (!shiftable(line, pos, right)) return;
+    line.insertCells(pos, countOf(pars), right, blankCell(0, eraseAttribute()));
+    updateRange(b.y());
+}
+
+void Terminal::cmdDeleteChars(Params pars, Bytes)
+{
+    Buffer& b = *buffer_;
+    const int x = b.x();
+    int n = countOf(pars);
+    if (marginMode) {
+        if (x < b.marginLeft() || x > b.marginRight()) return;
+        n = std::min(n, b.marginRight() - x + 1);
+    }
+    if (x == b.cols()) return;
+    const int right = marginMode ? b.marginRight() : cols - 1;
+    BufferLine& line = b.lines()[b.yBase() + b.y()];
+    if (!shiftable(line, x, right)) return;
+    line.deleteCells(x, n, right, blankCell(0, eraseAttribute()));
+    updateRange(b.y());
+}
+
+void Terminal::cmdInsertLines(Params pars, Bytes)
+{
+    Buffer& b = *buffer_;
+    const int y = b.y();
+    if (y < b.scrollTop() || y > b.scrollBottom()) return;
+    const int row = b.yBase() + y;
+    const int bottom = b.yBase() + b.scrollBottom();
+    // More lines than the region holds blank it all; counting on changes nothing.
+    const int n = std::min(countOf(pars), bottom - row + 1);
+
+    if (marginMode) {
+        const int x = b.x();
+        if (marginsUsable(b) && x >= b.marginLeft() && x <= b.marginRight()) {
+            shiftColumns(b, row, bottom, n, true, blankCell(0, eraseAttribute()));
+            selectionsInvalidateForColumnRestrictedScroll(row, bottom, b.marginLeft(), b.marginRight());
+        }
+    } else if (bottom < b.lines().count()) {
+        shiftLines(b, row, bottom, n, true, eraseAttribute());
+        forEachSelection([&](SelectionService& s) { s.adjustForInPlaceScroll(row, bottom, -n); });
+        hardenBidiLineShiftBoundaries(row, row + n <= bottom ? std::optional<int>(row + n) : std::nullopt, bottom);
+    }
+
+    updateRange(y);
+    updateRange(b.scrollBottom());
+    if (b.scrollTop() != 0 || b.scrollBottom() != rows - 1) {
+        updateRange(b.scrollTop());
+        updateRange(b.scrollBottom());
+    }
+}
+
+void Terminal::cmdDeleteLines(Params pars, Bytes)
+{
+    restrictCursor(true);
+    Buffer& b = *buffer_;
+    const int y = b.y();
+    if (y >= b.scrollTop() && y <= b.scrollBottom()) {
+        const int row = b.yBase() + y;
+        const int bottom = b.yBase() + b.scrollBottom();
+        const int n = std::min(countOf(pars), bottom - row + 1);
+        if (marginMode) {
+            const int x = b.x();
+            if (marginsUsable(b) && x >= b.marginLeft() && x <= b.marginRight()) {
+                shiftColumns(b, row, bottom, n, false, blankCell(0, eraseAttribute()));
+                selectionsInvalidateForColumnRestrictedScroll(row, bottom, b.marginLeft(), b.marginRight());
+            }
+        } else if (bottom < b.lines().count()) {
+            shiftLines(b, row, bottom, n, false, eraseAttribute());
+            forEachSelection([&](SelectionService& s) { s.adjustForInPlaceScroll(row, bottom, n); });
+            hardenBidiLineShiftBoundaries(row, std::nullopt, bottom);
+        }
+    }
+
+    updateRange(y);
+    updateRange(b.scrollBottom());
+    if (b.scrollTop() != 0 || b.scrollBottom() != rows - 1) {
+        updateRange(b.scrollTop());
+        updateRange(b.scrollBottom());
+    }
+}
+
+void Terminal::cmdScrollUp(Params pars, Bytes)
+{
+    Buffer& b = *buffer_;
+    const int top = b.yBase() + b.scrollTop();
+    const int bottom = b.yBase() + b.scrollBottom();
+    if (top > bottom || bottom >= b.lines().count()) return;
+    const int n = std::min(countOf(pars), bottom - top + 1);
+
+    if (marginMode) {
+        if (marginsUsable(b)) {
+            shiftColumns(b, top, bottom, n, false, CharData::Null);
+            selectionsInvalidateForColumnRestrictedScroll(top, bottom, b.marginLeft(), b.marginRight());
+        }
+    } else {
+        // Scrolled-in lines take the plain attribute, not the current background.
+        shiftLines(b, top, bottom, n, false, Attribute{});
+        forEachSelection([&](SelectionService& s) { s.adjustForInPlaceScroll(top, bottom, n); });
+    }
+    hardenBidiScrollBoundaries(false, n);
+    updateRange(b.scrollTop());
+    updateRange(b.scrollBottom());
 }
 
 void Terminal::cmdScrollDown(Params pars)
 {
+    Buffer& b = *buffer_;
+    const int top = b.yBase() + b.scrollTop();
+    const int bottom = b.yBase() + b.scrollBottom();
+    if (top > bottom || bottom >= b.lines().count()) return;
+    const int n = std::min(countOf(pars), bottom - top + 1);
+
+    if (marginMode) {
+        if (marginsUsable(b)) {
+            shiftColumns(b, top, bottom, n, true, CharData::Null);
+            selectionsInvalidateForColumnRestrictedScroll(top, bottom, b.marginLeft(), b.marginRight());
+        }
+    } else {
+        shiftLines(b, top, bottom, n, true, Attribute{});
+        forEachSelection([&](SelectionService& s) { s.adjustForInPlaceScroll(top, bottom, -n); });
+    }
+    hardenBidiScrollBoundaries(true, n);
+    updateRange(b.scrollTop());
+    updateRange(b.scrollBottom());
 }
 
-void Terminal::cmdRepeatPrecedingCharacter(Params pars, Bytes collect)
+void Terminal::cmdRepeatPrecedingCharacter(Params pars, Bytes)
 {
+    Buffer& b = *buffer_;
+    const int64_t cap = int64_t(2) * cols * rows;
+    const int n = int(std::min<int64_t>(countOf(pars), cap));
+
+    // What the screen holds left of the cursor, with its own attribute.
+    CharData cell = CharData::Null;
+    const int x = b.x();
+    if (x > 0) {
+        BufferLine& line = b.lines()[b.yBase() + b.y()];
+        if (line.count() > 0) {
+            cell = line[x - 1];
+            if (cell.width == 0) {
+                // The right half of a wide character: repeat the whole character. A lone right
+                // half repeats as an empty cell; a width-0 cell cannot be printed.
+                if (x >= 2 && line[x - 2].width == 2)
+                    cell = line[x - 2];
+                else
+                    cell.width = 1;
+            }
+        }
+    }
+
+    updateRange(b.y());
+    for (int i = 0; i < n; i++) b.insertCharacter(cell, curAttr.bg);
+    updateRange(b.y());
 }
 
-void Terminal::cmdDeleteColumns(Params pars, Bytes collect)
+void Terminal::cmdDeleteColumns(Params pars, Bytes)
 {
+    Buffer& b = *buffer_;
+    const int x = b.x();
+    if (b.y() < b.scrollTop() || b.y() > b.scrollBottom() || x == b.cols()) return;
+    if (marginMode && (x < b.marginLeft() || x > b.marginRight())) return;
+    const int right = marginMode ? b.marginRight() : cols - 1;
+    const int n = countOf(pars);
+    const CharData blank = blankCell(0x20, eraseAttribute());
+    auto& lines = b.lines();
+    for (int r = b.scrollTop(); r <= b.scrollBottom(); r++) {
+        BufferLine& line = lines[b.yBase() + r];
+        if (!shiftable(line, x, right)) continue;
+        line.deleteCells(x, n, right, blank);
+        line.setIsWrapped(false);
+    }
+    updateRange(b.scrollTop());
+    updateRange(b.scrollBottom());
 }
 
 void Terminal::csiCloseBrace(Params pars, Bytes collect)
 {
+    if (!(collect.size() == 1 && collect[0] == '\'')) {
+        logInfo("CSI # } not implemented- XTPOPSGR with " + parameterText(pars));
+        return;
+    }
+    // DECIC: blank columns at the cursor column in every row of the scroll region.
+    Buffer& b = *buffer_;
+    const int x = b.x();
+    if ((marginMode && x < b.marginLeft()) || x > b.marginRight()) return;
+    const int right = marginMode ? b.marginRight() : cols - 1;
+    const int pos = x % (right + 1);
+    const int n = countOf(pars);
+    // The same blank as DECDC: a space in the current background (a default-inverted background
+    // would paint solid bands).
+    const CharData blank = blankCell(0x20, eraseAttribute());
+    auto& lines = b.lines();
+    for (int r = b.scrollTop(); r <= b.scrollBottom(); r++) {
+        BufferLine& line = lines[b.yBase() + r];
+        if (!shiftable(line, pos, right)) continue;
+        line.insertCells(pos, n, right, blank);
+        line.setIsWrapped(false);
+    }
+}
+
+void Terminal::hardenBidiScrollBoundaries(bool insertedAtTop, int count)
+{
+    Buffer& b = *buffer_;
+    auto& lines = b.lines();
+    const int top = b.yBase() + b.scrollTop();
+    const int bottom = b.yBase() + b.scrollBottom();
+    auto unwrap = [&](int index) {
+        if (index >= 0 && index < lines.count()) lines[index].setIsWrapped(false);
+    };
+    unwrap(top);
+    if (insertedAtTop && count < bottom - top + 1) unwrap(top + count);
+    unwrap(bottom + 1);
+}
+
+void Terminal::hardenBidiLineShiftBoundaries(int firstChangedRow, std::optional<int> firstMovedRow, int lastChangedRow)
+{
+    auto& lines = buffer_->lines();
+    auto unwrap = [&](int index) {
+        if (index >= 0 && index < lines.count()) lines[index].setIsWrapped(false);
+    };
+    unwrap(firstChangedRow);
+    if (firstMovedRow) unwrap(*firstMovedRow);
+    unwrap(lastChangedRow + 1);
 }
 
 } // namespace corvix

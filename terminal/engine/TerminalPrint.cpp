@@ -180,7 +180,7 @@ void Terminal::printByte(uint8_t byte)
 void Terminal::printNewCell(char32_t scalar, int width)
 {
     int32_t cellCode = scalar < 0x10000 ? int32_t(scalar) : code(std::u32string_view(&scalar, 1));
-    buffer_->insertCharacter(makeCharData(curAttr, cellCode, width));
+    buffer_->insertCharacter(makeCharData(curAttr, cellCode, width), curAttr.bg);
 }
 
 bool Terminal::lastPrintedCellValid() const

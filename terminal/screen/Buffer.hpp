@@ -143,8 +143,10 @@ public:
 
     // Printing.
     // Writes one character (width 1 or 2) at the cursor, wrapping, scrolling and inserting as the
-    // modes say.
-    void insertCharacter(const CharData& ch);
+    // modes say. `eraseBackground` colours the blank that insert mode leaves where it pushes a wide
+    // character off the last column (the owner passes its current background).
+    void insertCharacter(const CharData& ch,
+                         Attribute::Color eraseBackground = Attribute::Color::defaultInvertedColor());
     // Writes a run of printable ASCII bytes with one attribute; returns how many it placed (none
     // in insert mode; it stops at the pending-wrap column without autowrap).
     int insertAsciiRun(std::span<const uint8_t> bytes, const Attribute& attribute);
