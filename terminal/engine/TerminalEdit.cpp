@@ -5,8 +5,8 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <numeric>
 #include <string>
-#include <vector>
 
 namespace corvix {
 
@@ -42,40 +42,44 @@ bool marginsUsable(const Buffer& b)
 
 // Moves the lines top...bottom (ring indices) by `count` rows, down or up inside that block; the
 // rows it vacates become blank lines of `fill` (not wrapped, the buffer's default bidi state).
-// The lines pushed out of the block become those blanks when nobody else holds them, so a
-// scroll inside a region allocates nothing. `count` is at most the block's height.
+// The block is rotated in place, so the lines pushed out of it land on the vacated rows and are
+// cleared there: a scroll inside a region allocates nothing unless someone else holds a line.
+// `count` is at most the block's height.
 void shiftLines(Buffer& b, int top, int bottom, int count, bool down, const Attribute& fill)
 {
     auto& lines = b.lines();
-    const int leaveStart = down ? bottom - count + 1 : top;
+    const int height = bottom - top + 1;
     const int blankStart = down ? top : bottom - count + 1;
+    for (int i = 0; i < count; i++) b.clearImagesFromLine(down ? bottom - i : top + i);
 
-    std::vector<LinePtr> leaving;
-    leaving.reserve(size_t(count));
-    for (int i = 0; i < count; i++) {
-        b.clearImagesFromLine(leaveStart + i);
-        leaving.push_back(lines.getLine(leaveStart + i));
+    // Rotate left by `shift`: the line at top + (i + shift) % height moves to top + i.
+    const int shift = down ? height - count : count;
+    if (shift % height != 0) {
+        const int cycles = std::gcd(height, shift);
+        for (int start = 0; start < cycles; start++) {
+            LinePtr held = lines.getLine(top + start);
+            int j = start;
+            while (true) {
+                int from = (j + shift) % height;
+                if (from == start) break;
+                lines.set(top + j, lines.getLine(top + from));
+                j = from;
+            }
+            lines.set(top + j, std::move(held));
+        }
     }
-    if (down) {
-        for (int r = bottom; r >= top + count; r--) lines.set(r, lines.getLine(r - count));
-    } else {
-        for (int r = top; r + count <= bottom; r++) lines.set(r, lines.getLine(r + count));
-    }
-    // Empty the vacated slots first: a leaving line may still sit in one of them.
-    for (int i = 0; i < count; i++) lines.set(blankStart + i, nullptr);
 
     const CharData cell = blankCell(0, fill);
-    for (int i = 0; i < count; i++) {
-        LinePtr line = std::move(leaving[size_t(i)]);
+    for (int row = blankStart; row < blankStart + count; row++) {
+        const LinePtr& line = lines.getLine(row);
         if (line.use_count() == 1 && line->count() == b.cols()) {
             line->fill(cell);
             line->setIsWrapped(false);
             line->setBidiState(b.defaultBidiState);
             line->setRenderMode(BufferLine::RenderLineMode::single);
         } else {
-            line = b.getBlankLine(fill, false);
+            lines.set(row, b.getBlankLine(fill, false));
         }
-        lines.set(blankStart + i, std::move(line));
     }
 }
 

@@ -116,6 +116,10 @@ TEST(TerminalEdit, LineCommandsInsideRegionTwoToTen)
         {"\x1b[65535M", 4, "r0 r1 r2 r3 . . . . . . . r11"},
         {"\x1b[3M", 0, "r0 r1 r2 r3 r4 r5 r6 r7 r8 r9 r10 r11"},
         {"\x1b[2S", 0, "r0 r1 r4 r5 r6 r7 r8 r9 r10 . . r11"},
+        {"\x1b[3S", 0, "r0 r1 r5 r6 r7 r8 r9 r10 . . . r11"},
+        {"\x1b[3T", 0, "r0 r1 . . . r2 r3 r4 r5 r6 r7 r11"},
+        {"\x1b[6L", 2, "r0 r1 . . . . . . r2 r3 r4 r11"},
+        {"\x1b[6M", 2, "r0 r1 r8 r9 r10 . . . . . . r11"},
         {"\x1b[?5S", 11, "r0 r1 r7 r8 r9 r10 . . . . . r11"},
         {"\x1b[5 S", 4, "r0 r1 r2 r3 r4 r5 r6 r7 r8 r9 r10 r11"}, // SPD, not a scroll
         {"\x1b[99S", 4, "r0 r1 . . . . . . . . . r11"},
