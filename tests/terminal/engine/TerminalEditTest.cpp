@@ -183,6 +183,30 @@ TEST(TerminalEdit, ScrollUpAndDownBlankWithThePlainAttribute)
     }
 }
 
+TEST(TerminalEdit, RegionScrollsBreakParagraphsAtTheBlockEdges)
+{
+    struct Case {
+        const char* input;
+        std::vector<int> unwrapped; // rows 0..11 all start wrapped
+    };
+    const Case cases[] = {
+        {"\x1b[2S", {2, 9, 10, 11}},     // region top, the two new blanks, the line below
+        {"\x1b[2T", {2, 3, 4, 11}},      // region top, the new blank, the first moved line, below
+        {"\x1b[20T", {2, 3, 4, 5, 6, 7, 8, 9, 10, 11}},
+    };
+    for (const auto& c : cases) {
+        Screen s(10, 12);
+        s.label();
+        for (int r = 0; r < 12; r++) s.line(r).setIsWrapped(true);
+        s.region(2, 10);
+        s.t.feed(c.input);
+        std::vector<int> unwrapped;
+        for (int r = 0; r < 12; r++)
+            if (!s.line(r).isWrapped()) unwrapped.push_back(r);
+        EXPECT_EQ(unwrapped, c.unwrapped) << c.input;
+    }
+}
+
 TEST(TerminalEdit, LineShiftsReuseTheRegionsLineObjects)
 {
     // Every full-width line shift keeps the same set of line objects on the screen: the lines
