@@ -91,7 +91,8 @@ public:
     Attribute savedAttr;
     // The saved character set: one of the static translation tables, or none.
     const CharsetMap* savedCharset = nullptr;
-    // Attribute of the placeholder and insert-fill cells made by `insertCharacter`.
+    // Attribute of the placeholder and insert-fill cells made by `insertCharacter` (the fill takes
+    // the background the caller passes).
     Attribute curAttr = Attribute::empty;
     // Print-time modes (IRM, DECLRMM, DECAWM), kept in step with the terminal's by the owner.
     bool insertMode = false;
