@@ -6,6 +6,7 @@
 
 #include <fcntl.h>
 #include <pty.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace corvix {
@@ -48,6 +49,16 @@ std::optional<PseudoTerminalHelpers::ForkResult> PseudoTerminalHelpers::forkAndE
         struct sigaction defaultAction {};
         defaultAction.sa_handler = SIG_DFL;
         for (int sig = 1; sig < NSIG; ++sig) (void)sigaction(sig, &defaultAction, nullptr);
+        // sigaction refuses the signals the C library keeps for itself (32 and 33), and an ignored
+        // one survives exec (make, for one, runs its recipes with them ignored): ask the kernel.
+        struct KernelSigaction {
+            void (*handler)(int);
+            unsigned long flags;
+            void (*restorer)();
+            unsigned long mask;
+        } kernelDefault{SIG_DFL, 0, nullptr, 0};
+        for (int sig = 32; sig < SIGRTMIN; ++sig)
+            (void)syscall(SYS_rt_sigaction, sig, &kernelDefault, nullptr, sizeof kernelDefault.mask);
         sigset_t none;
         sigemptyset(&none);
         (void)sigprocmask(SIG_SETMASK, &none, nullptr);
