@@ -20,14 +20,6 @@ int countOf(Terminal::Params pars)
     return pars.empty() || pars[0] < 1 ? 1 : pars[0];
 }
 
-CharData blankCell(int32_t code, const Attribute& attribute)
-{
-    CharData c;
-    c.code = code;
-    c.attribute = attribute;
-    return c;
-}
-
 // Whether cells pos...right can be shifted inside `line` (pos and right come from the cursor and
 // the margins; a line is never shorter than the screen, but a bad value must not reach memory).
 bool shiftable(const BufferLine& line, int pos, int right)
@@ -41,11 +33,12 @@ bool marginsUsable(const Buffer& b)
 }
 
 // Moves the lines top...bottom (ring indices) by `count` rows, down or up inside that block; the
-// rows it vacates become blank lines of `fill` (not wrapped, the buffer's default bidi state).
+// rows it vacates become blank lines of `fill` cells (not wrapped, the buffer's default bidi
+// state).
 // The block is rotated in place, so the lines pushed out of it land on the vacated rows and are
 // cleared there: a scroll inside a region allocates nothing unless someone else holds a line.
 // `count` is at most the block's height.
-void shiftLines(Buffer& b, int top, int bottom, int count, bool down, const Attribute& fill)
+void shiftLines(Buffer& b, int top, int bottom, int count, bool down, const CharData& fill)
 {
     auto& lines = b.lines();
     const int height = bottom - top + 1;
@@ -69,16 +62,15 @@ void shiftLines(Buffer& b, int top, int bottom, int count, bool down, const Attr
         }
     }
 
-    const CharData cell = blankCell(0, fill);
     for (int row = blankStart; row < blankStart + count; row++) {
         const LinePtr& line = lines.getLine(row);
         if (line.use_count() == 1 && line->count() == b.cols()) {
-            line->fill(cell);
+            line->fill(fill);
             line->setIsWrapped(false);
             line->setBidiState(b.defaultBidiState);
             line->setRenderMode(BufferLine::RenderLineMode::single);
         } else {
-            lines.set(row, b.getBlankLine(fill, false));
+            lines.set(row, b.getBlankLine(fill.attribute, false));
         }
     }
 }
@@ -122,7 +114,7 @@ void Terminal::cmdInsertChars(Params pars, Bytes)
     const int pos = x % (right + 1);
     BufferLine& line = b.lines()[b.yBase() + b.y()];
     if (!shiftable(line, pos, right)) return;
-    line.insertCells(pos, countOf(pars), right, blankCell(0, eraseAttribute()));
+    line.insertCells(pos, countOf(pars), right, makeCharData(eraseAttribute(), 0, 1));
     updateRange(b.y());
 }
 
@@ -139,7 +131,7 @@ void Terminal::cmdDeleteChars(Params pars, Bytes)
     const int right = marginMode ? b.marginRight() : cols - 1;
     BufferLine& line = b.lines()[b.yBase() + b.y()];
     if (!shiftable(line, x, right)) return;
-    line.deleteCells(x, n, right, blankCell(0, eraseAttribute()));
+    line.deleteCells(x, n, right, makeCharData(eraseAttribute(), 0, 1));
     updateRange(b.y());
 }
 
@@ -152,15 +144,16 @@ void Terminal::cmdInsertLines(Params pars, Bytes)
     const int bottom = b.yBase() + b.scrollBottom();
     // More lines than the region holds blank it all; counting on changes nothing.
     const int n = std::min(countOf(pars), bottom - row + 1);
+    const CharData erase = makeCharData(eraseAttribute(), 0, 1);
 
     if (marginMode) {
         const int x = b.x();
         if (marginsUsable(b) && x >= b.marginLeft() && x <= b.marginRight()) {
-            shiftColumns(b, row, bottom, n, true, blankCell(0, eraseAttribute()));
+            shiftColumns(b, row, bottom, n, true, erase);
             selectionsInvalidateForColumnRestrictedScroll(row, bottom, b.marginLeft(), b.marginRight());
         }
     } else if (bottom < b.lines().count()) {
-        shiftLines(b, row, bottom, n, true, eraseAttribute());
+        shiftLines(b, row, bottom, n, true, erase);
         forEachSelection([&](SelectionService& s) { s.adjustForInPlaceScroll(row, bottom, -n); });
         hardenBidiLineShiftBoundaries(row, row + n <= bottom ? std::optional<int>(row + n) : std::nullopt, bottom);
     }
@@ -182,14 +175,15 @@ void Terminal::cmdDeleteLines(Params pars, Bytes)
         const int row = b.yBase() + y;
         const int bottom = b.yBase() + b.scrollBottom();
         const int n = std::min(countOf(pars), bottom - row + 1);
+        const CharData erase = makeCharData(eraseAttribute(), 0, 1);
         if (marginMode) {
             const int x = b.x();
             if (marginsUsable(b) && x >= b.marginLeft() && x <= b.marginRight()) {
-                shiftColumns(b, row, bottom, n, false, blankCell(0, eraseAttribute()));
+                shiftColumns(b, row, bottom, n, false, erase);
                 selectionsInvalidateForColumnRestrictedScroll(row, bottom, b.marginLeft(), b.marginRight());
             }
         } else if (bottom < b.lines().count()) {
-            shiftLines(b, row, bottom, n, false, eraseAttribute());
+            shiftLines(b, row, bottom, n, false, erase);
             forEachSelection([&](SelectionService& s) { s.adjustForInPlaceScroll(row, bottom, n); });
             hardenBidiLineShiftBoundaries(row, std::nullopt, bottom);
         }
@@ -218,7 +212,7 @@ void Terminal::cmdScrollUp(Params pars, Bytes)
         }
     } else {
         // Scrolled-in lines take the plain attribute, not the current background.
-        shiftLines(b, top, bottom, n, false, Attribute{});
+        shiftLines(b, top, bottom, n, false, CharData::Null);
         forEachSelection([&](SelectionService& s) { s.adjustForInPlaceScroll(top, bottom, n); });
     }
     hardenBidiScrollBoundaries(false, n);
@@ -240,7 +234,7 @@ void Terminal::cmdScrollDown(Params pars)
             selectionsInvalidateForColumnRestrictedScroll(top, bottom, b.marginLeft(), b.marginRight());
         }
     } else {
-        shiftLines(b, top, bottom, n, true, Attribute{});
+        shiftLines(b, top, bottom, n, true, CharData::Null);
         forEachSelection([&](SelectionService& s) { s.adjustForInPlaceScroll(top, bottom, -n); });
     }
     hardenBidiScrollBoundaries(true, n);
@@ -285,7 +279,7 @@ void Terminal::cmdDeleteColumns(Params pars, Bytes)
     if (marginMode && (x < b.marginLeft() || x > b.marginRight())) return;
     const int right = marginMode ? b.marginRight() : cols - 1;
     const int n = countOf(pars);
-    const CharData blank = blankCell(0x20, eraseAttribute());
+    const CharData blank = makeCharData(eraseAttribute(), 0x20, 1);
     auto& lines = b.lines();
     for (int r = b.scrollTop(); r <= b.scrollBottom(); r++) {
         BufferLine& line = lines[b.yBase() + r];
@@ -312,7 +306,7 @@ void Terminal::csiCloseBrace(Params pars, Bytes collect)
     const int n = countOf(pars);
     // The same blank as DECDC: a space in the current background (a default-inverted background
     // would paint solid bands).
-    const CharData blank = blankCell(0x20, eraseAttribute());
+    const CharData blank = makeCharData(eraseAttribute(), 0x20, 1);
     auto& lines = b.lines();
     for (int r = b.scrollTop(); r <= b.scrollBottom(); r++) {
         BufferLine& line = lines[b.yBase() + r];
