@@ -287,6 +287,9 @@ public:
     void cmdRepeatPrecedingCharacter(Params pars, Bytes collect);
     void cmdDeleteColumns(Params pars, Bytes collect);
     void csiCloseBrace(Params pars, Bytes collect);
+    // Clear the wrap flag of lines that now start a block, so paragraphs do not join across it.
+    void hardenBidiScrollBoundaries(bool insertedAtTop, int count);
+    void hardenBidiLineShiftBoundaries(int firstChangedRow, std::optional<int> firstMovedRow, int lastChangedRow);
 
     // Rectangular areas.
     void csiCopyRectangularArea(Params pars, Bytes collect);

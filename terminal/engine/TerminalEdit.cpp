@@ -1,42 +1,344 @@
-// Insert, delete and scroll commands (not built yet).
+// Insert, delete and scroll: ICH, DCH, IL, DL, SU, SD, DECIC, DECDC and REP.
 #include "terminal/engine/Terminal.hpp"
+
+#include "terminal/screen/SelectionService.hpp"
+
+#include <algorithm>
+#include <cstdint>
+#include <numeric>
+#include <string>
 
 namespace corvix {
 
-void Terminal::cmdInsertChars(Params pars, Bytes collect)
+namespace {
+
+using LinePtr = CircularBufferLineList::LinePtr;
+
+// The count of a command: 0, a negative value and a missing parameter all mean 1.
+int countOf(Terminal::Params pars)
 {
+    return pars.empty() || pars[0] < 1 ? 1 : pars[0];
 }
 
-void Terminal::cmdDeleteChars(Params pars, Bytes collect)
+// Whether cells pos...right can be shifted inside `line` (pos and right come from the cursor and
+// the margins; a line is never shorter than the screen, but a bad value must not reach memory).
+bool shiftable(const BufferLine& line, int pos, int right)
 {
+    return pos >= 0 && pos <= right && right < line.count();
 }
 
-void Terminal::cmdInsertLines(Params pars, Bytes collect)
+bool marginsUsable(const Buffer& b)
 {
+    return b.marginLeft() >= 0 && b.marginLeft() <= b.marginRight() && b.marginRight() < b.cols();
 }
 
-void Terminal::cmdDeleteLines(Params pars, Bytes collect)
+// Moves the lines top...bottom (ring indices) by `count` rows, down or up inside that block; the
+// rows it vacates become blank lines of `fill` cells (not wrapped, the buffer's default bidi
+// state).
+// The block is rotated in place, so the lines pushed out of it land on the vacated rows and are
+// cleared there: a scroll inside a region allocates nothing unless someone else holds a line.
+// `count` is at most the block's height.
+void shiftLines(Buffer& b, int top, int bottom, int count, bool down, const CharData& fill)
 {
+    auto& lines = b.lines();
+    const int height = bottom - top + 1;
+    const int blankStart = down ? top : bottom - count + 1;
+    for (int i = 0; i < count; i++) b.clearImagesFromLine(down ? bottom - i : top + i);
+
+    // Rotate left by `shift`: the line at top + (i + shift) % height moves to top + i.
+    const int shift = down ? height - count : count;
+    if (shift % height != 0) {
+        const int cycles = std::gcd(height, shift);
+        for (int start = 0; start < cycles; start++) {
+            LinePtr held = lines.getLine(top + start);
+            int j = start;
+            while (true) {
+                int from = (j + shift) % height;
+                if (from == start) break;
+                lines.set(top + j, lines.getLine(top + from));
+                j = from;
+            }
+            lines.set(top + j, std::move(held));
+        }
+    }
+
+    for (int row = blankStart; row < blankStart + count; row++) {
+        const LinePtr& line = lines.getLine(row);
+        if (line.use_count() == 1 && line->count() == b.cols()) {
+            line->fill(fill);
+            line->setIsWrapped(false);
+            line->setBidiState(b.defaultBidiState);
+            line->setRenderMode(BufferLine::RenderLineMode::single);
+        } else {
+            lines.set(row, b.getBlankLine(fill.attribute, false));
+        }
+    }
 }
 
-void Terminal::cmdScrollUp(Params pars, Bytes collect)
+// The margin-restricted form: only columns left...right of lines top...bottom move; the vacated
+// cells become `blank`.
+void shiftColumns(Buffer& b, int top, int bottom, int count, bool down, const CharData& blank)
 {
+    auto& lines = b.lines();
+    const int left = b.marginLeft();
+    const int right = b.marginRight();
+    const int len = right - left + 1;
+    if (down) {
+        for (int r = bottom; r >= top + count; r--) lines[r].copyFrom(lines[r - count], left, left, len);
+        for (int r = top; r < top + count; r++) lines[r].replaceCells(left, right + 1, blank);
+    } else {
+        for (int r = top; r + count <= bottom; r++) lines[r].copyFrom(lines[r + count], left, left, len);
+        for (int r = bottom - count + 1; r <= bottom; r++) lines[r].replaceCells(left, right + 1, blank);
+    }
+}
+
+std::string parameterText(Terminal::Params pars)
+{
+    std::string s = "[";
+    for (size_t i = 0; i < pars.size(); i++) {
+        if (i) s += ", ";
+        s += std::to_string(pars[i]);
+    }
+    return s + "]";
+}
+
+} // namespace
+
+void Terminal::cmdInsertChars(Params pars, Bytes)
+{
+    Buffer& b = *buffer_;
+    const int x = b.x();
+    if (marginMode && (x < b.marginLeft() || x > b.marginRight())) return;
+    const int right = marginMode ? b.marginRight() : cols - 1;
+    // The pending-wrap column inserts at the start of the line.
+    const int pos = x % (right + 1);
+    BufferLine& line = b.lines()[b.yBase() + b.y()];
+    if (!shiftable(line, pos, right)) return;
+    line.insertCells(pos, countOf(pars), right, makeCharData(eraseAttribute(), 0, 1));
+    updateRange(b.y());
+}
+
+void Terminal::cmdDeleteChars(Params pars, Bytes)
+{
+    Buffer& b = *buffer_;
+    const int x = b.x();
+    int n = countOf(pars);
+    if (marginMode) {
+        if (x < b.marginLeft() || x > b.marginRight()) return;
+        n = std::min(n, b.marginRight() - x + 1);
+    }
+    if (x == b.cols()) return;
+    const int right = marginMode ? b.marginRight() : cols - 1;
+    BufferLine& line = b.lines()[b.yBase() + b.y()];
+    if (!shiftable(line, x, right)) return;
+    line.deleteCells(x, n, right, makeCharData(eraseAttribute(), 0, 1));
+    updateRange(b.y());
+}
+
+void Terminal::cmdInsertLines(Params pars, Bytes)
+{
+    Buffer& b = *buffer_;
+    const int y = b.y();
+    if (y < b.scrollTop() || y > b.scrollBottom()) return;
+    const int row = b.yBase() + y;
+    const int bottom = b.yBase() + b.scrollBottom();
+    // More lines than the region holds blank it all; counting on changes nothing.
+    const int n = std::min(countOf(pars), bottom - row + 1);
+    const CharData erase = makeCharData(eraseAttribute(), 0, 1);
+
+    if (marginMode) {
+        const int x = b.x();
+        if (marginsUsable(b) && x >= b.marginLeft() && x <= b.marginRight()) {
+            shiftColumns(b, row, bottom, n, true, erase);
+            selectionsInvalidateForColumnRestrictedScroll(row, bottom, b.marginLeft(), b.marginRight());
+        }
+    } else if (bottom < b.lines().count()) {
+        shiftLines(b, row, bottom, n, true, erase);
+        forEachSelection([&](SelectionService& s) { s.adjustForInPlaceScroll(row, bottom, -n); });
+        hardenBidiLineShiftBoundaries(row, row + n <= bottom ? std::optional<int>(row + n) : std::nullopt, bottom);
+    }
+
+    updateRange(y);
+    updateRange(b.scrollBottom());
+    if (b.scrollTop() != 0 || b.scrollBottom() != rows - 1) {
+        updateRange(b.scrollTop());
+        updateRange(b.scrollBottom());
+    }
+}
+
+void Terminal::cmdDeleteLines(Params pars, Bytes)
+{
+    restrictCursor(true);
+    Buffer& b = *buffer_;
+    const int y = b.y();
+    if (y >= b.scrollTop() && y <= b.scrollBottom()) {
+        const int row = b.yBase() + y;
+        const int bottom = b.yBase() + b.scrollBottom();
+        const int n = std::min(countOf(pars), bottom - row + 1);
+        const CharData erase = makeCharData(eraseAttribute(), 0, 1);
+        if (marginMode) {
+            const int x = b.x();
+            if (marginsUsable(b) && x >= b.marginLeft() && x <= b.marginRight()) {
+                shiftColumns(b, row, bottom, n, false, erase);
+                selectionsInvalidateForColumnRestrictedScroll(row, bottom, b.marginLeft(), b.marginRight());
+            }
+        } else if (bottom < b.lines().count()) {
+            shiftLines(b, row, bottom, n, false, erase);
+            forEachSelection([&](SelectionService& s) { s.adjustForInPlaceScroll(row, bottom, n); });
+            hardenBidiLineShiftBoundaries(row, std::nullopt, bottom);
+        }
+    }
+
+    updateRange(y);
+    updateRange(b.scrollBottom());
+    if (b.scrollTop() != 0 || b.scrollBottom() != rows - 1) {
+        updateRange(b.scrollTop());
+        updateRange(b.scrollBottom());
+    }
+}
+
+void Terminal::cmdScrollUp(Params pars, Bytes)
+{
+    Buffer& b = *buffer_;
+    const int top = b.yBase() + b.scrollTop();
+    const int bottom = b.yBase() + b.scrollBottom();
+    if (top > bottom || bottom >= b.lines().count()) return;
+    const int n = std::min(countOf(pars), bottom - top + 1);
+
+    if (marginMode) {
+        if (marginsUsable(b)) {
+            shiftColumns(b, top, bottom, n, false, CharData::Null);
+            selectionsInvalidateForColumnRestrictedScroll(top, bottom, b.marginLeft(), b.marginRight());
+        }
+    } else {
+        // Scrolled-in lines take the plain attribute, not the current background.
+        shiftLines(b, top, bottom, n, false, CharData::Null);
+        forEachSelection([&](SelectionService& s) { s.adjustForInPlaceScroll(top, bottom, n); });
+    }
+    hardenBidiScrollBoundaries(false, n);
+    updateRange(b.scrollTop());
+    updateRange(b.scrollBottom());
 }
 
 void Terminal::cmdScrollDown(Params pars)
 {
+    Buffer& b = *buffer_;
+    const int top = b.yBase() + b.scrollTop();
+    const int bottom = b.yBase() + b.scrollBottom();
+    if (top > bottom || bottom >= b.lines().count()) return;
+    const int n = std::min(countOf(pars), bottom - top + 1);
+
+    if (marginMode) {
+        if (marginsUsable(b)) {
+            shiftColumns(b, top, bottom, n, true, CharData::Null);
+            selectionsInvalidateForColumnRestrictedScroll(top, bottom, b.marginLeft(), b.marginRight());
+        }
+    } else {
+        shiftLines(b, top, bottom, n, true, CharData::Null);
+        forEachSelection([&](SelectionService& s) { s.adjustForInPlaceScroll(top, bottom, -n); });
+    }
+    hardenBidiScrollBoundaries(true, n);
+    updateRange(b.scrollTop());
+    updateRange(b.scrollBottom());
 }
 
-void Terminal::cmdRepeatPrecedingCharacter(Params pars, Bytes collect)
+void Terminal::cmdRepeatPrecedingCharacter(Params pars, Bytes)
 {
+    Buffer& b = *buffer_;
+    const int64_t cap = int64_t(2) * cols * rows;
+    const int n = int(std::min<int64_t>(countOf(pars), cap));
+
+    // What the screen holds left of the cursor, with its own attribute.
+    CharData cell = CharData::Null;
+    const int x = b.x();
+    if (x > 0) {
+        BufferLine& line = b.lines()[b.yBase() + b.y()];
+        if (line.count() > 0) {
+            cell = line[x - 1];
+            if (cell.width == 0) {
+                // The right half of a wide character: repeat the whole character. A lone right
+                // half repeats as an empty cell; a width-0 cell cannot be printed.
+                if (x >= 2 && line[x - 2].width == 2)
+                    cell = line[x - 2];
+                else
+                    cell.width = 1;
+            }
+        }
+    }
+
+    updateRange(b.y());
+    for (int i = 0; i < n; i++) b.insertCharacter(cell, curAttr.bg);
+    updateRange(b.y());
 }
 
-void Terminal::cmdDeleteColumns(Params pars, Bytes collect)
+void Terminal::cmdDeleteColumns(Params pars, Bytes)
 {
+    Buffer& b = *buffer_;
+    const int x = b.x();
+    if (b.y() < b.scrollTop() || b.y() > b.scrollBottom() || x == b.cols()) return;
+    if (marginMode && (x < b.marginLeft() || x > b.marginRight())) return;
+    const int right = marginMode ? b.marginRight() : cols - 1;
+    const int n = countOf(pars);
+    const CharData blank = makeCharData(eraseAttribute(), 0x20, 1);
+    auto& lines = b.lines();
+    for (int r = b.scrollTop(); r <= b.scrollBottom(); r++) {
+        BufferLine& line = lines[b.yBase() + r];
+        if (!shiftable(line, x, right)) continue;
+        line.deleteCells(x, n, right, blank);
+        line.setIsWrapped(false);
+    }
+    updateRange(b.scrollTop());
+    updateRange(b.scrollBottom());
 }
 
 void Terminal::csiCloseBrace(Params pars, Bytes collect)
 {
+    if (!(collect.size() == 1 && collect[0] == '\'')) {
+        logInfo("CSI # } not implemented- XTPOPSGR with " + parameterText(pars));
+        return;
+    }
+    // DECIC: blank columns at the cursor column in every row of the scroll region.
+    Buffer& b = *buffer_;
+    const int x = b.x();
+    if ((marginMode && x < b.marginLeft()) || x > b.marginRight()) return;
+    const int right = marginMode ? b.marginRight() : cols - 1;
+    const int pos = x % (right + 1);
+    const int n = countOf(pars);
+    // The same blank as DECDC: a space in the current background (a default-inverted background
+    // would paint solid bands).
+    const CharData blank = makeCharData(eraseAttribute(), 0x20, 1);
+    auto& lines = b.lines();
+    for (int r = b.scrollTop(); r <= b.scrollBottom(); r++) {
+        BufferLine& line = lines[b.yBase() + r];
+        if (!shiftable(line, pos, right)) continue;
+        line.insertCells(pos, n, right, blank);
+        line.setIsWrapped(false);
+    }
+}
+
+void Terminal::hardenBidiScrollBoundaries(bool insertedAtTop, int count)
+{
+    Buffer& b = *buffer_;
+    auto& lines = b.lines();
+    const int top = b.yBase() + b.scrollTop();
+    const int bottom = b.yBase() + b.scrollBottom();
+    auto unwrap = [&](int index) {
+        if (index >= 0 && index < lines.count()) lines[index].setIsWrapped(false);
+    };
+    unwrap(top);
+    if (insertedAtTop && count < bottom - top + 1) unwrap(top + count);
+    unwrap(bottom + 1);
+}
+
+void Terminal::hardenBidiLineShiftBoundaries(int firstChangedRow, std::optional<int> firstMovedRow, int lastChangedRow)
+{
+    auto& lines = buffer_->lines();
+    auto unwrap = [&](int index) {
+        if (index >= 0 && index < lines.count()) lines[index].setIsWrapped(false);
+    };
+    unwrap(firstChangedRow);
+    if (firstMovedRow) unwrap(*firstMovedRow);
+    unwrap(lastChangedRow + 1);
 }
 
 } // namespace corvix

@@ -184,7 +184,7 @@ void Terminal::printNewCell(char32_t scalar, int width)
     CharData cell = makeCharData(curAttr, cellCode, width);
     // Text printed inside an open OSC 8 link carries the link.
     if (hyperLinkTracking) cell.payload.code = hyperLinkCode;
-    buffer_->insertCharacter(cell);
+    buffer_->insertCharacter(cell, curAttr.bg);
 }
 
 bool Terminal::lastPrintedCellValid() const

@@ -265,7 +265,7 @@ void Buffer::wrapToNextRow()
     next.setBidiState(bidi);
 }
 
-void Buffer::insertCharacter(const CharData& ch)
+void Buffer::insertCharacter(const CharData& ch, Attribute::Color eraseBackground)
 {
     const int right = rightLimit();
     if (x_ + ch.width - 1 > right) {
@@ -282,6 +282,7 @@ void Buffer::insertCharacter(const CharData& ch)
     if (insertMode) {
         CharData fill = CharData::Null;
         fill.attribute = curAttr;
+        fill.attribute.bg = eraseBackground;
         line.insertCells(x_, ch.width, right, fill);
         // A wide character pushed onto the last column would have lost its right half.
         if (line[std::min(cols_, line.count()) - 1].width == 2) {

@@ -91,7 +91,8 @@ public:
     Attribute savedAttr;
     // The saved character set: one of the static translation tables, or none.
     const CharsetMap* savedCharset = nullptr;
-    // Attribute of the placeholder and insert-fill cells made by `insertCharacter`.
+    // Attribute of the placeholder and insert-fill cells made by `insertCharacter` (the fill takes
+    // the background the caller passes).
     Attribute curAttr = Attribute::empty;
     // Print-time modes (IRM, DECLRMM, DECAWM), kept in step with the terminal's by the owner.
     bool insertMode = false;
@@ -143,8 +144,10 @@ public:
 
     // Printing.
     // Writes one character (width 1 or 2) at the cursor, wrapping, scrolling and inserting as the
-    // modes say.
-    void insertCharacter(const CharData& ch);
+    // modes say. `eraseBackground` colours the blank that insert mode leaves where it pushes a wide
+    // character off the last column (the owner passes its current background).
+    void insertCharacter(const CharData& ch,
+                         Attribute::Color eraseBackground = Attribute::Color::defaultInvertedColor());
     // Writes a run of printable ASCII bytes with one attribute; returns how many it placed (none
     // in insert mode; it stops at the pending-wrap column without autowrap).
     int insertAsciiRun(std::span<const uint8_t> bytes, const Attribute& attribute);

@@ -58,4 +58,4 @@ TEST_P(RecordedPrograms, ScreenMatchesWhatTmuxShowed)
     for (size_t row = 0; row < 24; row++) EXPECT_EQ(actual[row], expected[row]) << "row " << row;
 }
 
-INSTANTIATE_TEST_SUITE_P(Fixtures, RecordedPrograms, ::testing::Values("less", "vi"));
+INSTANTIATE_TEST_SUITE_P(Fixtures, RecordedPrograms, ::testing::Values("less", "vi", "region"));
