@@ -1,77 +1,14 @@
 #include "terminal/engine/HeadlessTerminal.hpp"
-#include "terminal/engine/SerialQueue.hpp"
 
+#include "support/HeadlessSession.hpp"
 #include "support/ScreenDump.hpp"
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <condition_variable>
-#include <future>
-#include <mutex>
-
 using namespace corvix;
 using namespace std::chrono_literals;
 
-namespace {
-
-// Runs a headless terminal on its own queue and lets the test wait for its end.
-class Session {
-public:
-    template <typename Fn>
-    auto onQueue(Fn fn)
-    {
-        std::packaged_task<decltype(fn())()> task(fn);
-        auto result = task.get_future();
-        queue.post([&task] { task(); });
-        return result.get();
-    }
-
-    explicit Session(TerminalOptions options = TerminalOptions::defaults())
-    {
-        onQueue([&] {
-            headless = std::make_unique<HeadlessTerminal>(queue, options, [this](std::optional<int32_t> status) {
-                std::lock_guard lock(mutex);
-                // What the screen shows at the moment the end is reported.
-                screenAtEnd = test::dumpScreen(headless->terminal());
-                endStatus = status;
-                ended = true;
-                changed.notify_all();
-            });
-        });
-    }
-    ~Session()
-    {
-        onQueue([&] { headless.reset(); });
-    }
-
-    bool waitForEnd(std::chrono::seconds limit = 20s)
-    {
-        std::unique_lock lock(mutex);
-        return changed.wait_for(lock, limit, [&] { return ended; });
-    }
-
-    template <typename Pred>
-    bool eventually(Pred pred, std::chrono::seconds limit = 20s)
-    {
-        auto deadline = std::chrono::steady_clock::now() + limit;
-        while (std::chrono::steady_clock::now() < deadline) {
-            if (onQueue(pred)) return true;
-            std::this_thread::sleep_for(10ms);
-        }
-        return false;
-    }
-
-    SerialQueue queue;
-    std::unique_ptr<HeadlessTerminal> headless;
-    std::mutex mutex;
-    std::condition_variable changed;
-    bool ended = false;
-    std::optional<int32_t> endStatus;
-    std::string screenAtEnd;
-};
-
-} // namespace
+using corvix::test::Session;
 
 TEST(HeadlessTerminal, EndIsReportedAfterTheLastOutputWasFed)
 {
@@ -83,6 +20,38 @@ TEST(HeadlessTerminal, EndIsReportedAfterTheLastOutputWasFed)
     std::lock_guard lock(s.mutex);
     EXPECT_EQ(s.endStatus, 768);
     EXPECT_EQ(s.screenAtEnd.substr(0, 8), "one\ntwo\n");
+}
+
+TEST(HeadlessTerminal, ColoursAndDirectoryArriveBeforeTheEnd)
+{
+    Session s;
+    s.onQueue([&] {
+        s.headless->process().startProcess(
+            "/bin/sh", {"-c", "printf \"\\033[31mred\\033[0m\\033]7;file://h/tmp\\007\"; exit 3"});
+    });
+    ASSERT_TRUE(s.waitForEnd());
+    EXPECT_EQ(s.endStatus, 768);
+    s.onQueue([&] {
+        Terminal& t = s.headless->terminal();
+        auto cell = t.getCharData(0, 0);
+        ASSERT_TRUE(cell.has_value());
+        EXPECT_EQ(cell->code, 'r');
+        EXPECT_EQ(cell->attribute.fg, Attribute::Color::ansi256(1));
+        EXPECT_EQ(s.headless->dir, std::optional<std::string>("file://h/tmp"));
+    });
+}
+
+TEST(HeadlessTerminal, ChildGetsTheReplyToItsCursorPositionRequest)
+{
+    Session s;
+    // Non-canonical mode so the reply is readable without a newline; od shows it visibly.
+    s.onQueue([&] {
+        s.headless->process().startProcess(
+            "/bin/sh", {"-c", "stty -icanon -echo min 6; printf 'abc\\033[6n'; "
+                              "dd bs=1 count=6 2>/dev/null | od -An -c | tr -s ' '"});
+    });
+    ASSERT_TRUE(s.waitForEnd());
+    EXPECT_EQ(s.onQueue([&] { return test::dumpRow(s.headless->terminal(), 0); }), "abc 033 [ 1 ; 4 R");
 }
 
 TEST(HeadlessTerminal, ResizeReachesTheChild)
