@@ -13,9 +13,13 @@ namespace log {
 
 using Sink = std::function<void(std::string_view line)>;
 
-// Writes one diagnostic line. Standard output is written through stdio's buffer, so a burst of
-// diagnostics does not cost a system call per line when the output is not a terminal.
+// Writes one diagnostic line. Standard output is written in blocks during a burst of lines, so
+// a flood of diagnostics does not cost a system call per line; an isolated line goes out at
+// once, and whatever is pending is written at exit or by `flush`.
 void write(std::string_view line);
+
+// Writes pending standard-output lines now.
+void flush();
 
 // Installs a sink; an empty function restores standard output. Returns the previous sink.
 // Not thread-safe: install before terminals run (tests and start-up only).
