@@ -332,6 +332,9 @@ std::optional<LinkMatch> Terminal::implicitLinkMatch(Position at, Buffer& buffer
         int endChar = int(std::lower_bound(starts.begin(), starts.end(), m.end) - starts.begin());
         endChar = std::min(endChar, cellCount);
         if (startChar < 0 || startChar >= cellCount || startChar >= endChar) return true;
+        // Matches come in order: once one starts after the target cell, none can cover it.
+        const ImplicitCellRef& head = map->cells[size_t(startChar)];
+        if (head.row > map->row || (head.row == map->row && head.col > map->col)) return false;
 
         LinkMatch match;
         match.row = map->row;
