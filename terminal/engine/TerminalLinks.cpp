@@ -18,9 +18,13 @@ namespace {
 constexpr int kSeamWindow = 96;
 // The hover window: at most this many rows on each side of the pointer's row, and fewer on
 // wide terminals so that one side holds at most kLinkWindowCells cells. A lookup inside a huge
-// soft-wrapped line then costs the same as one in a short line.
-constexpr int kLinkWindowRows = 32;
-constexpr int kLinkWindowCells = 4096;
+// soft-wrapped line then costs the same as one in a 33-row line; links that reach no further
+// than the window from the pointer are found as in the whole line.
+constexpr int kLinkWindowRows = 16;
+constexpr int kLinkWindowCells = 2048;
+// The pattern scans ahead from every start position, so a window full of word characters costs
+// quadratic work (about 20 ms); the limit sits above that and only stops a runaway match.
+constexpr int kLinkWorkLimit = 400;
 
 // Schemes, then paths ("../", "./", "~/", "$VAR/", ".dir/", "/"), then relative paths with a dot.
 constexpr std::u16string_view kImplicitLinkPattern =
@@ -57,7 +61,7 @@ void appendUtf16(std::u16string& out, const std::u32string& ch)
 
 const Regex* Terminal::implicitLinkRegex()
 {
-    static const std::shared_ptr<const Regex> regex = Regex::compile(kImplicitLinkPattern);
+    static const std::shared_ptr<const Regex> regex = Regex::compile(kImplicitLinkPattern, 0, kLinkWorkLimit);
     return regex.get();
 }
 

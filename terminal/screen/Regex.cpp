@@ -11,11 +11,11 @@ struct Regex::Impl {
     std::unique_ptr<icu::RegexPattern> pattern;
 };
 
-Regex::Regex(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+Regex::Regex(std::unique_ptr<Impl> impl, int32_t workLimit) : impl_(std::move(impl)), workLimit_(workLimit) {}
 
 Regex::~Regex() = default;
 
-std::shared_ptr<const Regex> Regex::compile(std::u16string_view pattern, unsigned options)
+std::shared_ptr<const Regex> Regex::compile(std::u16string_view pattern, unsigned options, int32_t workLimit)
 {
     uint32_t flags = 0;
     if (options & kCaseInsensitive) flags |= UREGEX_CASE_INSENSITIVE;
@@ -25,7 +25,7 @@ std::shared_ptr<const Regex> Regex::compile(std::u16string_view pattern, unsigne
     icu::UnicodeString source(false, pattern.data(), int32_t(pattern.size()));
     std::unique_ptr<icu::RegexPattern> compiled(icu::RegexPattern::compile(source, flags, parseError, status));
     if (U_FAILURE(status) || !compiled) return nullptr;
-    return std::shared_ptr<const Regex>(new Regex(std::make_unique<Impl>(Impl{std::move(compiled)})));
+    return std::shared_ptr<const Regex>(new Regex(std::make_unique<Impl>(Impl{std::move(compiled)}), workLimit));
 }
 
 void Regex::forEachMatch(std::u16string_view text, int32_t from, int32_t to,
@@ -39,7 +39,7 @@ void Regex::forEachMatch(std::u16string_view text, int32_t from, int32_t to,
     icu::UnicodeString input(false, text.data(), length);
     std::unique_ptr<icu::RegexMatcher> matcher(impl_->pattern->matcher(input, status));
     if (U_FAILURE(status) || !matcher) return;
-    matcher->setTimeLimit(kWorkLimit, status);
+    matcher->setTimeLimit(workLimit_, status);
     matcher->region(from, to, status);
     if (U_FAILURE(status)) return;
     while (matcher->find(status) && U_SUCCESS(status)) {

@@ -22,12 +22,14 @@ public:
         friend bool operator==(const Match&, const Match&) = default;
     };
 
-    // Steps of ICU's match engine allowed for one match operation (its time limit, counted in
-    // steps, not wall time: the same input always gives the same answer).
+    // The default work allowed for one match operation, in units of ICU's time limit (which
+    // counts steps of the match engine, not wall time: the same input always gives the same
+    // answer). About 5 ms of work.
     static constexpr int32_t kWorkLimit = 50;
 
     // The compiled pattern, or nothing when it does not compile.
-    static std::shared_ptr<const Regex> compile(std::u16string_view pattern, unsigned options = 0);
+    static std::shared_ptr<const Regex> compile(std::u16string_view pattern, unsigned options = 0,
+                                                int32_t workLimit = kWorkLimit);
 
     ~Regex();
     Regex(const Regex&) = delete;
@@ -42,8 +44,9 @@ public:
 
 private:
     struct Impl; // holds the ICU pattern, kept out of this header
-    explicit Regex(std::unique_ptr<Impl> impl);
+    Regex(std::unique_ptr<Impl> impl, int32_t workLimit);
     std::unique_ptr<Impl> impl_;
+    int32_t workLimit_;
 };
 
 } // namespace corvix

@@ -248,3 +248,14 @@ TEST(TerminalLinks, HugeWrappedLineGivesTheSameLinksAsAShortOne)
     // The filler words are not links.
     EXPECT_FALSE(f.implicit(10, row - 3000));
 }
+
+// A long run of word characters makes the pattern's work grow with the square of its length;
+// the link after it is still found within the work allowed.
+TEST(TerminalLinks, LinkAfterALongRunOfLettersIsFound)
+{
+    Fixture f;
+    f.terminal.feed(std::string(3000, 'w') + " https://x.example/a.html");
+    const int row = 3000 / 80;
+    ASSERT_EQ(f.terminal.buffer().lines()[row][41].code, 'h');
+    EXPECT_EQ(f.link(45, row), "https://x.example/a.html");
+}
