@@ -5,6 +5,7 @@
 #include "terminal/screen/Utf16.hpp"
 
 #include <algorithm>
+#include <climits>
 
 namespace corvix {
 
@@ -169,6 +170,26 @@ std::optional<SearchResult> SearchEngine::findInLine(std::string_view term, Posi
     return makeResult(row, entry, *found, term, searchOptions);
 }
 
+// Rows are searched by logical line: a row that continues the one above is part of that row's
+// text, so searching it again on its own would only repeat (and, for a long soft-wrapped line,
+// square) the work. A position on a continuation row is moved to its line's first row, its
+// column counted through the rows in between.
+bool SearchEngine::startsLine(int row)
+{
+    return row == 0 || !terminal.buffer().lines()[row].isWrapped();
+}
+
+Position SearchEngine::lineStart(Position position)
+{
+    auto& lines = terminal.buffer().lines();
+    if (position.row < 0 || position.row >= lines.count()) return position;
+    while (position.row > 0 && lines[position.row].isWrapped()) {
+        --position.row;
+        position.col += terminal.cols;
+    }
+    return position;
+}
+
 std::optional<SearchResult> SearchEngine::findNextWithSelection(std::string_view term,
                                                                 const SearchOptions& searchOptions,
                                                                 const std::optional<std::string>& cachedSearchTerm,
@@ -179,15 +200,17 @@ std::optional<SearchResult> SearchEngine::findNextWithSelection(std::string_view
     const int n = terminal.buffer().lines().count();
     Position start{0, 0};
     if (previousSelection)
-        start = cachedSearchTerm == term ? previousSelection->end : previousSelection->start;
+        start = lineStart(cachedSearchTerm == term ? previousSelection->end : previousSelection->start);
 
     if (auto hit = findInLine(term, start, searchOptions, false)) return hit;
     for (int y = start.row + 1; y < n; ++y)
-        if (auto hit = findInLine(term, {0, y}, searchOptions, false)) return hit;
+        if (startsLine(y))
+            if (auto hit = findInLine(term, {0, y}, searchOptions, false)) return hit;
     for (int y = 0; y < std::min(start.row, n); ++y)
-        if (auto hit = findInLine(term, {0, y}, searchOptions, false)) return hit;
+        if (startsLine(y))
+            if (auto hit = findInLine(term, {0, y}, searchOptions, false)) return hit;
     if (!previousSelection) return std::nullopt;
-    return findInLine(term, {0, previousSelection->start.row}, searchOptions, false);
+    return findInLine(term, {0, lineStart(previousSelection->start).row}, searchOptions, false);
 }
 
 std::optional<SearchResult> SearchEngine::findPreviousWithSelection(
@@ -197,22 +220,25 @@ std::optional<SearchResult> SearchEngine::findPreviousWithSelection(
     if (term.empty()) return std::nullopt;
     lineCache.initLinesCache();
     const int n = terminal.buffer().lines().count();
-    const int cols = terminal.cols;
-    Position position{cols, n - 1};
+    Position position{terminal.cols, n - 1};
     if (previousSelection) {
         position = previousSelection->start;
         if (cachedSearchTerm != term) {
             // A changed term: keep a hit that still matches where the last one began.
-            if (auto hit = findInLine(term, position, searchOptions, false)) return hit;
+            if (auto hit = findInLine(term, lineStart(position), searchOptions, false)) return hit;
             position = previousSelection->end;
         }
     }
+    position = lineStart(position);
     if (auto hit = findInLine(term, position, searchOptions, true)) return hit;
-    const int column = std::max(position.col, cols);
+    // Other lines are searched whole, their last hit first.
+    constexpr int kWholeLine = INT_MAX;
     for (int y = std::min(position.row, n) - 1; y >= 0; --y)
-        if (auto hit = findInLine(term, {column, y}, searchOptions, true)) return hit;
+        if (startsLine(y))
+            if (auto hit = findInLine(term, {kWholeLine, y}, searchOptions, true)) return hit;
     for (int y = n - 1; y > position.row; --y)
-        if (auto hit = findInLine(term, {column, y}, searchOptions, true)) return hit;
+        if (startsLine(y))
+            if (auto hit = findInLine(term, {kWholeLine, y}, searchOptions, true)) return hit;
     return std::nullopt;
 }
 

@@ -64,6 +64,8 @@ private:
                                            const SearchOptions& searchOptions, bool isReverseSearch);
     const Regex* pattern(std::string_view term, const SearchOptions& options);
     const SearchLineCache::Entry& line(int row);
+    bool startsLine(int row);
+    Position lineStart(Position position);
     // Calls `visit` for each non-empty hit inside characters [from, to) of the line, in order,
     // until it returns false. Whole-word search skips the hits that are not whole words and
     // keeps looking. `overlapping` also reports hits that start inside an earlier hit.

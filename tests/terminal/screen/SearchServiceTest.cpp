@@ -166,3 +166,38 @@ TEST(SearchService, PathologicalPatternDoesNotHang)
     EXPECT_TRUE(f.search.findAll("(a|aa)+$x", {.regex = true}, 10).empty());
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
 }
+
+// A soft-wrapped line is searched as one text: hits on its continuation rows come in order,
+// and find previous also finds a hit that crosses a wrap in a line above.
+TEST(SearchService, WrappedLinesAreSearchedAsOneText)
+{
+    Fixture f(10);
+    f.terminal.feed("ab......ab" "cd..ab...." "..ab\r\nzz");
+    auto& s = f.search;
+    const std::vector<SearchResult> hits{hit("ab", 0, 0, 2), hit("ab", 8, 0, 2), hit("ab", 4, 1, 2),
+                                         hit("ab", 2, 2, 2)};
+    for (int round = 0; round < 2; ++round)
+        for (const auto& expected : hits) EXPECT_EQ(s.findNext("ab"), expected);
+    s.reset();
+    for (auto it = hits.rbegin(); it != hits.rend(); ++it) EXPECT_EQ(s.findPrevious("ab"), *it);
+    s.reset();
+    EXPECT_EQ(s.findPrevious("abcd"), hit("abcd", 8, 0, 4));
+}
+
+// Each logical line's text is built once, for its first row only: a line of thousands of rows
+// costs one text, not one per row.
+TEST(SearchService, LongWrappedLineIsJoinedOnce)
+{
+    Fixture f(80, 24);
+    f.terminal.feed(std::string(80 * 400, 'x') + "\r\nend");
+    auto& s = f.search;
+    EXPECT_EQ(s.findNext("absent"), std::nullopt);
+    EXPECT_EQ(s.findPrevious("absent"), std::nullopt);
+    auto& lines = f.terminal.buffer().lines();
+    ASSERT_EQ(lines.count(), 401);
+    ASSERT_TRUE(lines[399].isWrapped());
+    ASSERT_TRUE(s.lineCache.linesCache);
+    int built = 0;
+    for (const auto& entry : *s.lineCache.linesCache) built += entry.has_value();
+    EXPECT_EQ(built, 2);
+}
