@@ -34,6 +34,7 @@
 
 namespace corvix {
 
+class Regex;
 class SelectionService;
 
 // The emulator's engine: two screen buffers, modes, character sets, colours, the parser and the
@@ -153,6 +154,29 @@ public:
     // ---- OSC 8 payload ----------------------------------------------------------------------
     // The link target of "params;uri", or nothing without a ";".
     static std::optional<std::string> parseHyperlinkPayload(std::string_view payload);
+
+    // ---- Link detection (TerminalLinks.cpp) -------------------------------------------------
+    // The link target under a cell of the active buffer: an OSC 8 hyperlink first, then (in
+    // `explicitAndImplicit` mode) a URL or path recognised in the text.
+    std::optional<std::string> link(LinkLookupLocation at, LinkLookupMode mode);
+    std::optional<Position> resolveLinkLocation(LinkLookupLocation location, Buffer& buffer);
+    std::optional<LinkMatch> explicitLinkMatch(Position at, Buffer& buffer);
+    std::optional<LinkMatch> implicitLinkMatch(Position at, Buffer& buffer);
+    std::optional<uint16_t> payloadCode(Position at, Buffer& buffer);
+    std::optional<LinkRowEdgeInfo> linkRowEdgeInfo(int row, Buffer& buffer);
+    bool canJoinImplicitRows(int upper, int lower, Buffer& buffer);
+    bool seamContainsImplicitLink(int upper, int lower, int upperLastCol, int lowerFirstCol, Buffer& buffer);
+    std::u16string implicitLineSegmentText(const BufferLine& line, int startCol, int endCol);
+    // Rows joined to `row` by hard-broken links, walking at most `reach` rows each way.
+    std::optional<std::pair<int, int>> heuristicImplicitGroup(int row, Buffer& buffer, int reach = INT_MAX);
+    bool isImplicitContinuationRow(int row, int startRow, Buffer& buffer);
+    std::optional<ImplicitLineMap> buildImplicitLineMap(Position at, Buffer& buffer);
+    // The URL and path pattern (built once per process); null when it does not compile.
+    static const Regex* implicitLinkRegex();
+    // Characters that may sit on both sides of a row break inside a link.
+    static bool isImplicitContinuationCharacter(char32_t c);
+    // The hover window: rows looked at on each side of the pointer's row.
+    int implicitLinkWindowRows() const;
 
     // ---- Buffer switching and reset ---------------------------------------------------------
     void setup(bool isReset = false);

@@ -1,7 +1,11 @@
 #pragma once
 
+#include "terminal/screen/Position.hpp"
+
 #include <cstdint>
 #include <optional>
+#include <string>
+#include <vector>
 
 namespace corvix {
 
@@ -24,6 +28,62 @@ enum class BufferKind : uint8_t { active, normal, alt };
 enum class TextEncoding : uint8_t { utf8, ascii };
 
 enum class LinkLookupMode : uint8_t { explicitOnly, explicitAndImplicit };
+
+// Link detection: where a lookup points and what it finds.
+struct LinkLookupLocation {
+    enum class Kind : uint8_t { buffer, screen };
+    Kind kind = Kind::buffer;
+    // A buffer row (scroll-back included), or a screen row counted from the buffer's yDisp.
+    Position position;
+    static LinkLookupLocation buffer(Position p) { return {Kind::buffer, p}; }
+    static LinkLookupLocation screen(Position p) { return {Kind::screen, p}; }
+};
+
+// Columns lowerBound..<upperBound.
+struct ColumnRange {
+    int lowerBound = 0;
+    int upperBound = 0;
+    bool empty() const { return upperBound <= lowerBound; }
+    friend bool operator==(const ColumnRange&, const ColumnRange&) = default;
+};
+
+struct LinkMatch {
+    struct RowRange {
+        int row = 0;
+        ColumnRange range;
+        friend bool operator==(const RowRange&, const RowRange&) = default;
+    };
+    std::string text;     // the link target (UTF-8)
+    int row = 0;          // the row looked up
+    ColumnRange range;    // the link's columns on `row`
+    bool isExplicit = false;
+    std::vector<RowRange> rowRanges; // ascending by row
+};
+
+// The cell one character of an implicit logical line came from (width at least 1).
+struct ImplicitCellRef {
+    int row = 0;
+    int col = 0;
+    int width = 1;
+};
+
+// A logical line assembled for implicit link detection: UTF-16 text, one cell per character.
+struct ImplicitLineMap {
+    std::u16string text;
+    std::vector<ImplicitCellRef> cells;
+    // UTF-16 offset where each cell's character starts, plus the text's length at the end.
+    std::vector<int32_t> charStarts;
+    int row = 0;
+    int col = 0;
+};
+
+// The first and last non-whitespace cells of a row and their characters.
+struct LinkRowEdgeInfo {
+    int firstCol = 0;
+    std::u32string firstCharacter;
+    int lastCol = 0;
+    std::u32string lastCharacter;
+};
 
 enum class ProgressReportState : uint8_t { remove = 0, set = 1, error = 2, indeterminate = 3, pause = 4 };
 
