@@ -114,6 +114,18 @@ TEST(TerminalLinks, ExplicitLinkCoversItsPayloadRun)
     EXPECT_FALSE(f.link(10, 0));
 }
 
+TEST(TerminalLinks, LinkFedThroughOsc8IsFoundOnExactlyItsText)
+{
+    Fixture f;
+    f.terminal.feed("0123\x1b]8;id=7;https://example.com/x\x07" "456789\x1b]8;;\x07" "abc");
+    auto m = f.terminal.explicitLinkMatch({6, 0}, f.terminal.buffer());
+    ASSERT_TRUE(m);
+    EXPECT_EQ(m->text, "https://example.com/x");
+    EXPECT_EQ(m->range, (ColumnRange{4, 10}));
+    EXPECT_EQ(m->rowRanges, (Ranges{{0, {4, 10}}}));
+    EXPECT_FALSE(f.link(10, 0, LinkLookupMode::explicitOnly));
+}
+
 TEST(TerminalLinks, ExplicitLinkFoundFromTheRightHalfOfAWideCharacter)
 {
     Fixture f;
