@@ -1,11 +1,13 @@
 #include "terminal/engine/Terminal.hpp"
 #include "terminal/screen/SelectionService.hpp"
 
+#include "support/Options.hpp"
 #include "support/RecordingDelegate.hpp"
 
 #include <gtest/gtest.h>
 
 using namespace corvix;
+using corvix::test::sized;
 using corvix::test::RecordingDelegate;
 
 namespace corvix {
@@ -22,13 +24,6 @@ struct Fixture {
     explicit Fixture(int cols = 30, int rows = 12) : terminal(&delegate, sized(cols, rows))
     {
         selection = SelectionService::create(terminal);
-    }
-    static TerminalOptions sized(int cols, int rows)
-    {
-        TerminalOptions o;
-        o.cols = cols;
-        o.rows = rows;
-        return o;
     }
     // Writes `text` at the start of screen row `row` (a fresh terminal: buffer row = screen row).
     void write(int row, std::string_view text)

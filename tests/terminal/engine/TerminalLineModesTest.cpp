@@ -1,5 +1,6 @@
 #include "terminal/engine/Terminal.hpp"
 
+#include "support/Options.hpp"
 #include "support/RecordingDelegate.hpp"
 #include "support/ScreenDump.hpp"
 
@@ -8,21 +9,10 @@
 #include <string>
 
 using namespace corvix;
+using corvix::test::sized;
 using corvix::test::dumpRow;
 using corvix::test::RecordingDelegate;
 using Mode = BufferLine::RenderLineMode;
-
-namespace {
-
-TerminalOptions sized(int cols, int rows)
-{
-    TerminalOptions o;
-    o.cols = cols;
-    o.rows = rows;
-    return o;
-}
-
-} // namespace
 
 TEST(TerminalLineModes, LineSizeChangesOnlyTheCursorLine)
 {

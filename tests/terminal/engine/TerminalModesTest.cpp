@@ -1,6 +1,7 @@
 #include "terminal/engine/Terminal.hpp"
 #include "terminal/screen/Log.hpp"
 
+#include "support/Options.hpp"
 #include "support/RecordingDelegate.hpp"
 #include "support/ScreenDump.hpp"
 
@@ -11,18 +12,12 @@
 #include <vector>
 
 using namespace corvix;
+using corvix::test::sized;
 using corvix::test::dumpRow;
 using corvix::test::RecordingDelegate;
 
 namespace {
 
-TerminalOptions sized(int cols, int rows)
-{
-    TerminalOptions o;
-    o.cols = cols;
-    o.rows = rows;
-    return o;
-}
 
 std::string reply(const std::string& input)
 {

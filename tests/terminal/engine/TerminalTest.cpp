@@ -1,22 +1,17 @@
 #include "terminal/engine/Terminal.hpp"
 #include "terminal/screen/SelectionService.hpp"
 
+#include "support/Options.hpp"
 #include "support/RecordingDelegate.hpp"
 
 #include <gtest/gtest.h>
 
 using namespace corvix;
+using corvix::test::sized;
 using corvix::test::RecordingDelegate;
 
 namespace {
 
-TerminalOptions sized(int cols, int rows)
-{
-    TerminalOptions o;
-    o.cols = cols;
-    o.rows = rows;
-    return o;
-}
 
 // Pushes `n` lines into the scroll-back by scrolling the full-screen region.
 void scrollLines(Terminal& t, int n)

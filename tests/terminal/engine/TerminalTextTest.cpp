@@ -1,10 +1,12 @@
 #include "terminal/engine/Terminal.hpp"
 
+#include "support/Options.hpp"
 #include "support/RecordingDelegate.hpp"
 
 #include <gtest/gtest.h>
 
 using namespace corvix;
+using corvix::test::sized;
 using corvix::test::RecordingDelegate;
 
 namespace {
@@ -14,13 +16,6 @@ struct Fixture {
     Terminal terminal;
     explicit Fixture(int cols = 20, int rows = 6) : terminal(&delegate, sized(cols, rows)) {}
 
-    static TerminalOptions sized(int cols, int rows)
-    {
-        TerminalOptions o;
-        o.cols = cols;
-        o.rows = rows;
-        return o;
-    }
     BufferLine& row(int r) { return terminal.buffer().lines()[r]; }
     void put(int col, int r, char32_t ch, int width = 1)
     {

@@ -1,25 +1,15 @@
 #include "terminal/engine/Terminal.hpp"
 
+#include "support/Options.hpp"
 #include "support/RecordingDelegate.hpp"
 #include "support/ScreenDump.hpp"
 
 #include <gtest/gtest.h>
 
 using namespace corvix;
+using corvix::test::sized;
 using corvix::test::dumpScreen;
 using corvix::test::RecordingDelegate;
-
-namespace {
-
-TerminalOptions sized(int cols, int rows)
-{
-    TerminalOptions o;
-    o.cols = cols;
-    o.rows = rows;
-    return o;
-}
-
-} // namespace
 
 TEST(TerminalUpdate, FeedingReportsDirtyRowsUntilCleared)
 {
