@@ -327,12 +327,14 @@ void EscapeSequenceParser::parseChunk(std::span<const uint8_t> data)
             i = scanPrintable(bytes, i + 1, length);
             continue;
         }
-        // ESC "[" from ground: the table's two clears (the same fields, set twice) in one step.
+        // ESC "[" from ground: the table's two clears in one step (the fields once, the
+        // handler's reset twice, as it sees each clear).
         if (state == S::ground && code == 0x1B && i + 1 < length && bytes[i + 1] == '['
             && table.entry(state, code) == kClearToEscapeEntry
             && table.entry(S::escape, '[') == kClearToCsiEntry) {
             flushPrint(i);
             clearSequence();
+            h.printStateReset();
             h.printStateReset();
             state = S::csiEntry;
             i += 2;
