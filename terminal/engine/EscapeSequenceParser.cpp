@@ -83,7 +83,9 @@ size_t scanPrintable(const uint8_t* bytes, size_t i, size_t length)
 int32_t addDigit(int32_t value, int digit)
 {
     constexpr int32_t kMax = EscapeSequenceParser::kMaxParameterValue;
-    return value > (kMax - digit) / 10 ? kMax : value * 10 + digit;
+    // `value` never exceeds kMax, so this cannot overflow; same result as comparing first.
+    const int32_t next = value * 10 + digit;
+    return next > kMax ? kMax : next;
 }
 
 } // namespace
@@ -286,6 +288,9 @@ void EscapeSequenceParser::parse(std::span<const uint8_t> data)
 void EscapeSequenceParser::parseChunk(std::span<const uint8_t> data)
 {
     constexpr uint8_t kDcsPutEntry = TransitionTable::makeEntry(A::dcsPut, S::dcsPassthrough);
+    constexpr uint8_t kClearToEscapeEntry = TransitionTable::makeEntry(A::clear, S::escape);
+    constexpr uint8_t kClearToCsiEntry = TransitionTable::makeEntry(A::clear, S::csiEntry);
+    constexpr uint8_t kCsiDispatchEntry = TransitionTable::makeEntry(A::csiDispatch, S::ground);
 
     ParserHandler& h = handler();
     const uint8_t* const bytes = data.data();
@@ -322,10 +327,31 @@ void EscapeSequenceParser::parseChunk(std::span<const uint8_t> data)
             i = scanPrintable(bytes, i + 1, length);
             continue;
         }
+        // ESC "[" from ground: the table's two clears in one step (the fields once, the
+        // handler's reset twice, as it sees each clear).
+        if (state == S::ground && code == 0x1B && i + 1 < length && bytes[i + 1] == '['
+            && table.entry(state, code) == kClearToEscapeEntry
+            && table.entry(S::escape, '[') == kClearToCsiEntry) {
+            flushPrint(i);
+            clearSequence();
+            h.printStateReset();
+            h.printStateReset();
+            state = S::csiEntry;
+            i += 2;
+            continue;
+        }
         if ((state == S::csiParam || state == S::csiEntry)
             && static_cast<unsigned>(code - '0') <= 9u) {
             state = S::csiParam;
             i = addParams(bytes, i, length);
+            // The final byte right after the parameters dispatches here, as the table would.
+            if (i < length && table.entry(state, bytes[i]) == kCsiDispatchEntry) {
+                if (!sequenceDropped()) {
+                    h.dispatchCsi(bytes[i], pars(), parsTxt(), collect());
+                }
+                state = S::ground;
+                ++i;
+            }
             continue;
         }
         if (state == S::dcsPassthrough && table.entry(state, code) == kDcsPutEntry) {
@@ -439,18 +465,33 @@ void EscapeSequenceParser::parseChunk(std::span<const uint8_t> data)
 // action does, without a trip through the table for each.
 size_t EscapeSequenceParser::addParams(const uint8_t* bytes, size_t i, size_t length)
 {
-    for (; i < length; ++i) {
-        const unsigned digit = bytes[i] - unsigned{'0'};
+    // The element in progress stays in a register; it is written back at each separator and at
+    // the end.
+    int count = _parsCount;
+    int32_t value = _pars[static_cast<size_t>(count - 1)];
+    for (; i < length && !_parameterLimitExceeded; ++i) {
+        const uint8_t code = bytes[i];
+        const unsigned digit = code - unsigned{'0'};
         if (digit <= 9) {
-            if (!_parameterLimitExceeded) {
-                int32_t& value = _pars[static_cast<size_t>(_parsCount - 1)];
-                value = addDigit(value, static_cast<int>(digit));
+            value = addDigit(value, static_cast<int>(digit));
+        } else if (code == ';' || code == ':') {
+            if (count == kMaxParameters) {
+                _parameterLimitExceeded = true;
+            } else {
+                _pars[static_cast<size_t>(count - 1)] = value;
+                _parsTxt[static_cast<size_t>(count - 1)] = code;
+                value = 0;
+                ++count;
             }
-        } else if (bytes[i] == ';' || bytes[i] == ':') {
-            addParam(bytes[i]);
         } else {
             break;
         }
+    }
+    _pars[static_cast<size_t>(count - 1)] = value;
+    _parsCount = count;
+    // Past the limit digits and separators are dropped.
+    while (i < length && (static_cast<unsigned>(bytes[i] - '0') <= 9u || bytes[i] == ';' || bytes[i] == ':')) {
+        ++i;
     }
     return i;
 }

@@ -17,6 +17,7 @@
 #include "terminal/screen/Position.hpp"
 #include "terminal/screen/TerminalOptions.hpp"
 
+#include <algorithm>
 #include <array>
 #include <climits>
 #include <cstdint>
@@ -188,7 +189,21 @@ public:
 
     // ---- Update ranges, resize, scroll-back -------------------------------------------------
     // Marks a screen row dirty. The scroll-invariant range widens too unless `scrolling`.
-    void updateRange(int row, bool scrolling = false);
+    // Inline: the print path widens the range for every run.
+    void updateRange(int row, bool scrolling = false)
+    {
+        if (!scrolling) {
+            int invariantRow = row + buffer_->yDisp();
+            if (invariantRow >= 0) {
+                scrollInvariantRefreshStart = std::min(scrollInvariantRefreshStart, invariantRow);
+                scrollInvariantRefreshEnd = std::max(scrollInvariantRefreshEnd, invariantRow);
+            }
+        }
+        if (row >= 0) {
+            refreshStart = std::min(refreshStart, row);
+            refreshEnd = std::max(refreshEnd, row);
+        }
+    }
     void updateFullScreen();
     void refresh(int startRow, int endRow);
     // (startY, endY) of the dirty screen rows, or nothing. After a full-screen update the end is

@@ -19,15 +19,10 @@ uint8_t component(int32_t value)
     return uint8_t(std::clamp(value, 0, 255));
 }
 
-// A parsed extended colour and how many parameters it took from the selector on.
-struct ExtendedColor {
-    std::optional<CellColor> color;
-    size_t consumed = 0;
-};
-
-// The five attribute fields an SGR sequence changes, written back once at the end.
+// The five attribute fields an SGR sequence changes, changed in place (no copy in and out: the
+// 15-byte attribute is copied byte by byte).
 struct SgrState {
-    Attribute attr;
+    Attribute& attr;
     Terminal::Params pars;
     Terminal::Bytes seps; // seps[k] stands between pars[k] and pars[k + 1]
 
@@ -53,24 +48,34 @@ struct SgrState {
         attr.underlineStyle = code >= 1 && code <= 5 ? UnderlineStyle(code) : UnderlineStyle::single;
     }
 
-    ExtendedColor parseExtendedColor(size_t s, bool usesColon) const
+    // Parses the extended colour whose selector is at `s` into `color` (true when there is one)
+    // and tells in `consumed` how many parameters it took from the selector on. Out parameters:
+    // a returned optional colour travels through the stack byte by byte.
+    bool parseExtendedColor(size_t s, bool usesColon, CellColor& color, size_t& consumed) const
     {
         const size_t count = pars.size();
-        if (s >= count) return {};
+        consumed = 0;
+        if (s >= count) return false;
         const int32_t selector = pars[s];
         if (!usesColon) {
+            consumed = 1;
             if (selector == 5) {
-                if (s + 1 < count) return {CellColor::ansi256(component(pars[s + 1])), 2};
-                return {std::nullopt, 1};
+                if (s + 1 >= count) return false;
+                color = CellColor::ansi256(component(pars[s + 1]));
+                consumed = 2;
+                return true;
             }
-            if (selector == 2 && s + 3 < count)
-                return {CellColor::trueColor(component(pars[s + 1]), component(pars[s + 2]), component(pars[s + 3])), 4};
-            return {std::nullopt, 1};
+            if (selector == 2 && s + 3 < count) {
+                color = CellColor::trueColor(component(pars[s + 1]), component(pars[s + 2]), component(pars[s + 3]));
+                consumed = 4;
+                return true;
+            }
+            return false;
         }
         // The colon group: the selector and every parameter joined to it by ':'.
         size_t n = 1;
         while (colonAfter(s + n - 1) && s + n < count) n++;
-        std::optional<CellColor> color;
+        consumed = n;
         if (selector == 5 && n >= 2) {
             color = CellColor::ansi256(component(pars[s + 1]));
         } else if (selector == 2 && n >= 5) {
@@ -78,8 +83,10 @@ struct SgrState {
             color = CellColor::trueColor(component(pars[s + 2]), component(pars[s + 3]), component(pars[s + 4]));
         } else if (selector == 2 && n == 4) {
             color = CellColor::trueColor(component(pars[s + 1]), component(pars[s + 2]), component(pars[s + 3]));
+        } else {
+            return false;
         }
-        return {color, n};
+        return true;
     }
 };
 
@@ -105,7 +112,6 @@ void Terminal::cmdCsiM(Params pars, Bytes collect)
     SgrState st{curAttr, pars, csiParsTxt.first(std::min(csiParsTxt.size(), pars.empty() ? 0 : pars.size() - 1))};
     if (pars.size() == 1 && pars[0] == 0) {
         st.reset();
-        curAttr = st.attr;
         return;
     }
 
@@ -168,23 +174,23 @@ void Terminal::cmdCsiM(Params pars, Bytes collect)
         case 48:
         case 58: {
             const size_t s = i + 1;
-            const ExtendedColor ext = st.parseExtendedColor(s, st.colonAfter(i));
-            if (ext.color) {
+            CellColor color;
+            size_t consumed = 0;
+            if (st.parseExtendedColor(s, st.colonAfter(i), color, consumed)) {
                 if (p == 38)
-                    a.fg = *ext.color;
+                    a.fg = color;
                 else if (p == 48)
-                    a.bg = *ext.color;
+                    a.bg = color;
                 else
-                    a.underlineColor = *ext.color;
+                    a.underlineColor = color;
             }
-            next = s + std::max<size_t>(ext.consumed, 1);
+            next = s + std::max<size_t>(consumed, 1);
             break;
         }
         default: logUnknown(p, pars); break;
         }
         i = next;
     }
-    curAttr = a;
 }
 
 } // namespace corvix

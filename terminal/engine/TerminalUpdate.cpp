@@ -5,21 +5,6 @@
 
 namespace corvix {
 
-void Terminal::updateRange(int row, bool scrolling)
-{
-    if (!scrolling) {
-        int invariantRow = row + buffer_->yDisp();
-        if (invariantRow >= 0) {
-            scrollInvariantRefreshStart = std::min(scrollInvariantRefreshStart, invariantRow);
-            scrollInvariantRefreshEnd = std::max(scrollInvariantRefreshEnd, invariantRow);
-        }
-    }
-    if (row >= 0) {
-        refreshStart = std::min(refreshStart, row);
-        refreshEnd = std::max(refreshEnd, row);
-    }
-}
-
 void Terminal::updateFullScreen()
 {
     refreshStart = 0;

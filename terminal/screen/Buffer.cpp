@@ -297,11 +297,14 @@ void Buffer::insertCharacter(const CharData& ch, Attribute::Color eraseBackgroun
     ++x_;
     for (int i = 1; i < ch.width; ++i) {
         if (x_ < cols_) {
-            CharData placeholder;
+            // The placeholder is written field by field into the cell: one built on the stack
+            // and copied stalls on the reload.
+            CharData& placeholder = line.mutableCell(x_);
+            placeholder.code = 0;
             placeholder.width = 0;
-            placeholder.attribute = curAttr;
             placeholder.payload = ch.payload; // the right half belongs to the same link
-            line.set(x_, placeholder);
+            placeholder.unused = 0;
+            placeholder.attribute = curAttr;
             ++x_;
         }
     }

@@ -3,6 +3,8 @@
 #include "terminal/screen/Serial.hpp"
 
 #include <algorithm>
+#include <bit>
+#include <cstddef>
 #include <cstring>
 #include <utility>
 
@@ -13,6 +15,37 @@ namespace {
 std::unique_ptr<CharData[]> allocateCells(int n)
 {
     return std::make_unique_for_overwrite<CharData[]>(static_cast<size_t>(n));
+}
+
+// A cell as three machine words. Loops store these instead of assigning `CharData`: the compiler
+// builds a struct copy byte by byte on the stack and reloads it, a store-forwarding stall per cell.
+struct CellWords {
+    uint64_t word[3];
+};
+static_assert(sizeof(CellWords) == sizeof(CharData));
+
+CellWords wordsOf(const CharData& cell)
+{
+    CellWords words;
+    std::memcpy(&words, &cell, sizeof words);
+    return words;
+}
+
+// Three word stores: the words stay in registers.
+void storeCell(CharData* dst, uint64_t word0, uint64_t word1, uint64_t word2)
+{
+    auto* bytes = reinterpret_cast<unsigned char*>(dst);
+    std::memcpy(bytes, &word0, 8);
+    std::memcpy(bytes + 8, &word1, 8);
+    std::memcpy(bytes + 16, &word2, 8);
+}
+
+void fillCells(CharData* dst, int n, const CharData& cell)
+{
+    const CellWords words = wordsOf(cell);
+    for (int i = 0; i < n; ++i) {
+        storeCell(dst + i, words.word[0], words.word[1], words.word[2]);
+    }
 }
 
 } // namespace
@@ -28,7 +61,7 @@ BufferLine::BufferLine(int cols, const std::optional<CharData>& fillData, bool i
     data_ = allocateCells(cols);
     capacity_ = cols;
     count_ = cols;
-    std::fill_n(data_.get(), cols, fillCharacter_);
+    fillCells(data_.get(), cols, fillCharacter_);
 }
 
 BufferLine::BufferLine(const BufferLine& other)
@@ -150,20 +183,32 @@ void BufferLine::writeAsciiRun(int col, std::span<const uint8_t> bytes, const At
         return;
     }
     log::check(col >= 0 && count_ > 0, "BufferLine: negative index or empty line");
-    CharData cell;
-    cell.attribute = attribute;
     const int n = static_cast<int>(bytes.size());
     const int inRange = std::clamp(count_ - col, 0, n);
     CharData* dst = data_.get() + col;
+    // The words of a cell with code 0, width 1, no payload and the attribute, built in registers
+    // (a `CharData` built on the stack and reloaded as words stalls). The code is the low half
+    // of the first word; the attribute fills the last 15 bytes, after the unused byte.
+    static_assert(offsetof(CharData, code) == 0 && offsetof(CharData, width) == 4 && offsetof(CharData, unused) == 8
+                  && offsetof(CharData, attribute) == 9 && sizeof(Attribute) == 15
+                  && std::endian::native == std::endian::little);
+    const uint64_t head = uint64_t{1} << 32;
+    // Bytes 0-6 as two overlapping 4-byte loads: a 7-byte copy goes through the stack.
+    const auto* attributeBytes = reinterpret_cast<const unsigned char*>(&attribute);
+    uint32_t first = 0;
+    uint32_t middle = 0;
+    uint64_t attributeHigh = 0;
+    std::memcpy(&first, attributeBytes, 4);
+    std::memcpy(&middle, attributeBytes + 3, 4);
+    std::memcpy(&attributeHigh, attributeBytes + 7, 8);
+    const uint64_t attributeLow = (uint64_t{first} | (uint64_t{middle} << 24)) << 8;
     for (int i = 0; i < inRange; ++i) {
-        cell.code = bytes[i];
-        dst[i] = cell;
+        storeCell(dst + i, head | bytes[i], attributeLow, attributeHigh);
     }
     if (inRange < n) [[unlikely]] {
         // Every clamped byte lands on the last cell, so only the last one remains; one report.
         log::write(kOutOfRangeMessage);
-        cell.code = bytes[n - 1];
-        data_[count_ - 1] = cell;
+        storeCell(data_.get() + count_ - 1, head | bytes[n - 1], attributeLow, attributeHigh);
     }
     ++generation_;
 }
@@ -173,21 +218,21 @@ void BufferLine::replaceCells(int start, int end, const CharData& fillData)
     log::check(start >= 0, "BufferLine.replaceCells: negative start");
     const int stop = std::min(end, count_);
     if (start < stop) {
-        std::fill(data_.get() + start, data_.get() + stop, fillData);
+        fillCells(data_.get() + start, stop - start, fillData);
     }
     ++generation_;
 }
 
 void BufferLine::fill(const CharData& cell)
 {
-    std::fill_n(data_.get(), capacity_, cell);
+    fillCells(data_.get(), capacity_, cell);
     ++generation_;
 }
 
 void BufferLine::fill(const CharData& cell, int atCol, int len)
 {
     log::check(atCol >= 0 && len >= 0 && atCol + len <= capacity_, "BufferLine.fill: range outside the line");
-    std::fill_n(data_.get() + atCol, len, cell);
+    fillCells(data_.get() + atCol, len, cell);
     ++generation_;
 }
 
@@ -195,7 +240,7 @@ void BufferLine::clear(const Attribute& attribute)
 {
     CharData blank;
     blank.attribute = attribute;
-    std::fill_n(data_.get(), capacity_, blank);
+    fillCells(data_.get(), capacity_, blank);
     images_.reset();
     generation_ += 2;
 }
@@ -207,9 +252,9 @@ void BufferLine::insertCells(int pos, int n, int rightMargin, const CharData& fi
     const int len = rightMargin + 1;
     if (n < len - pos) {
         std::copy_backward(data_.get() + pos, data_.get() + len - n, data_.get() + len);
-        std::fill_n(data_.get() + pos, n, fillData);
+        fillCells(data_.get() + pos, n, fillData);
     } else {
-        std::fill(data_.get() + pos, data_.get() + len, fillData);
+        fillCells(data_.get() + pos, len - pos, fillData);
     }
     ++generation_;
 }
@@ -221,9 +266,9 @@ void BufferLine::deleteCells(int pos, int n, int rightMargin, const CharData& fi
     const int len = rightMargin + 1;
     if (n < len - pos) {
         std::copy(data_.get() + pos + n, data_.get() + len, data_.get() + pos);
-        std::fill(data_.get() + len - n, data_.get() + len, fillData);
+        fillCells(data_.get() + len - n, n, fillData);
     } else {
-        std::fill(data_.get() + pos, data_.get() + len, fillData);
+        fillCells(data_.get() + pos, len - pos, fillData);
     }
     ++generation_;
 }
@@ -271,7 +316,7 @@ void BufferLine::resize(int cols, const CharData& fillData)
     auto storage = allocateCells(cols);
     const int kept = std::min(cols, count_);
     std::copy_n(data_.get(), kept, storage.get());
-    std::fill(storage.get() + kept, storage.get() + cols, fillData);
+    fillCells(storage.get() + kept, cols - kept, fillData);
     data_ = std::move(storage);
     capacity_ = cols;
     count_ = cols;

@@ -78,7 +78,17 @@ public:
     std::string debugDescription() const;
 
     // Cell writes. A column at or past `count()` writes the last cell and reports it.
-    void set(int index, const CharData& cell) { mutableCell(index) = cell; }
+    // Copied field by field: cells are mostly built on the stack just before, and a wide reload
+    // of fields written one by one stalls.
+    void set(int index, const CharData& cell)
+    {
+        CharData& dst = mutableCell(index);
+        dst.code = cell.code;
+        dst.width = cell.width;
+        dst.payload = cell.payload;
+        dst.unused = cell.unused;
+        dst.attribute = cell.attribute;
+    }
     // In-place modification of one cell (counts as a write).
     CharData& mutableCell(int index);
     // Cells `col`..<`col`+bytes become the bytes (width 1, no payload, `attribute`).

@@ -14,12 +14,6 @@ CircularBufferLineList::CircularBufferLineList(int maxLength)
     array_.resize(static_cast<size_t>(maxLength));
 }
 
-size_t CircularBufferLineList::slotOf(int64_t i) const
-{
-    log::check(i >= 0 && !array_.empty(), "CircularBufferLineList: negative index or no slots");
-    return static_cast<size_t>((startIndex_ + i) % static_cast<int64_t>(array_.size()));
-}
-
 void CircularBufferLineList::setCount(int k)
 {
     log::check(k >= 0 && k <= maxLength(), "CircularBufferLineList: count above capacity");
@@ -47,13 +41,11 @@ void CircularBufferLineList::setStartIndex(int64_t value)
     startIndex_ = value % static_cast<int64_t>(array_.size());
 }
 
-const CircularBufferLineList::LinePtr& CircularBufferLineList::getLine(int i)
+const CircularBufferLineList::LinePtr& CircularBufferLineList::makeEmptyLine(int i)
 {
     LinePtr& slot = array_[slotOf(i)];
-    if (!slot) [[unlikely]] {
-        log::check(static_cast<bool>(makeEmpty), "CircularBufferLineList: empty slot read without a factory");
-        slot = makeEmpty(static_cast<int>(slotOf(i)));
-    }
+    log::check(static_cast<bool>(makeEmpty), "CircularBufferLineList: empty slot read without a factory");
+    slot = makeEmpty(static_cast<int>(slotOf(i)));
     return slot;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "terminal/screen/BufferLine.hpp"
+#include "terminal/screen/Log.hpp"
 
 #include <cstdint>
 #include <functional>
@@ -44,7 +45,15 @@ public:
 
     // The line at logical index `i`, made by `makeEmpty` when its slot is empty.
     BufferLine& operator[](int i) { return *getLine(i); }
-    const LinePtr& getLine(int i);
+    // Inline: the print path looks up its line for every run.
+    const LinePtr& getLine(int i)
+    {
+        LinePtr& slot = array_[slotOf(i)];
+        if (!slot) [[unlikely]] {
+            return makeEmptyLine(i);
+        }
+        return slot;
+    }
     void set(int i, LinePtr line);
 
     void push(LinePtr line);
@@ -59,7 +68,21 @@ public:
                 const std::function<void(int index)>& change = {});
 
 private:
-    size_t slotOf(int64_t i) const;
+    size_t slotOf(int64_t i) const
+    {
+        log::check(i >= 0 && !array_.empty(), "CircularBufferLineList: negative index or no slots");
+        // `startIndex_` is below the slot count, so one subtraction wraps every index in range.
+        const auto n = static_cast<int64_t>(array_.size());
+        int64_t slot = startIndex_ + i;
+        if (slot >= n) {
+            slot -= n;
+            if (slot >= n) [[unlikely]] {
+                slot %= n;
+            }
+        }
+        return static_cast<size_t>(slot);
+    }
+    const LinePtr& makeEmptyLine(int i);
 
     std::vector<LinePtr> array_;
     int64_t startIndex_ = 0;

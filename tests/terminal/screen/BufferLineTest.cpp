@@ -91,6 +91,31 @@ TEST(BufferLine, OutOfRangeWriteIsReportedAndClampedToTheLastCell)
     EXPECT_EQ(capture.lines().size(), 2u);
 }
 
+TEST(BufferLine, AsciiRunWritesTheSameCellsAsSingleWrites)
+{
+    // Every attribute byte set, so a misplaced byte in the run writer's cell image shows.
+    Attribute attribute;
+    attribute.fg = Attribute::Color::trueColor(1, 2, 3);
+    attribute.bg = Attribute::Color::ansi256(200);
+    attribute.style = CharacterStyle::bold | CharacterStyle::crossedOut;
+    attribute.underlineStyle = UnderlineStyle::curly;
+    attribute.underlineColor = Attribute::Color::trueColor(250, 251, 252);
+    for (const Attribute& a : {attribute, Attribute{}, Attribute::empty}) {
+        BufferLine run(10);
+        BufferLine single(10);
+        const std::string text = "a~ Z";
+        run.writeAsciiRun(3, std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(text.data()), text.size()), a);
+        for (size_t i = 0; i < text.size(); ++i) {
+            CharData c = cell(static_cast<char32_t>(text[i]));
+            c.attribute = a;
+            single.set(3 + static_cast<int>(i), c);
+        }
+        for (int col = 0; col < 10; ++col) {
+            EXPECT_EQ(run[col], single[col]) << "column " << col;
+        }
+    }
+}
+
 TEST(BufferLine, TrimmedLengthAndContent)
 {
     BufferLine wide(80);
