@@ -543,6 +543,7 @@ private:
     void apcHandlerFallback(uint8_t letter, std::span<const uint8_t> data) override;
 
     // Print path steps.
+    bool printWholeSequence(Bytes data, size_t at);
     bool printNextCharacter();
     void printByte(uint8_t byte);
     void printScalar(char32_t scalar);
@@ -584,6 +585,7 @@ private:
 
     // The grapheme-cluster table: code = kFirstClusterCode + index.
     std::unordered_map<std::u32string, int32_t> charToIndexMap;
+    std::unordered_map<char32_t, int32_t> singleScalarCodes; // the same codes, for single scalars
     std::vector<std::u32string> indexToCharMap;
     int32_t lastCharIndex = kFirstClusterCode;
 

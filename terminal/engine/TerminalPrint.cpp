@@ -101,13 +101,35 @@ void Terminal::handlePrint(Bytes data)
 {
     Buffer& b = *buffer_;
     ReadingBuffer& rb = readingBuffer;
-    rb.rest = data;
-    rb.count = rb.putbackCount + int(data.size());
-    rb.idx = 0;
     // An empty translation table maps nothing, so it prints exactly like no table. The run
     // writer makes cells without a payload, so text inside an open link goes cell by cell.
     const bool plainAscii = (charset == nullptr || charset->empty) && !hyperLinkTracking;
 
+    // A run of printable ASCII with nothing put back, the text between two sequences, goes
+    // straight to the run writer without the reading buffer.
+    if (plainAscii && rb.putbackCount == 0) {
+        size_t end = 0;
+        while (end < data.size() && isPrintableAscii(data[end])) end++;
+        if (end == data.size()) {
+            const int top = b.y();
+            const int placed = b.insertAsciiRun(data, curAttr);
+            updateRange(top);
+            updateRange(b.y());
+            if (size_t(placed) == end) return;
+            // The rest, one character at a time, as the general path below does it.
+            rb.rest = data;
+            rb.count = int(end);
+            rb.idx = placed;
+            while (rb.idx < rb.count) printNextCharacter();
+            updateRange(b.y());
+            rb.done();
+            return;
+        }
+    }
+
+    rb.rest = data;
+    rb.count = rb.putbackCount + int(data.size());
+    rb.idx = 0;
     updateRange(b.y());
     while (rb.idx < rb.count) {
         if (plainAscii && rb.idx >= rb.putbackCount) {
@@ -124,10 +146,32 @@ void Terminal::handlePrint(Bytes data)
                 continue;
             }
         }
+        if (rb.idx >= rb.putbackCount && printWholeSequence(data, size_t(rb.idx - rb.putbackCount))) continue;
         if (!printNextCharacter()) return; // an incomplete sequence waits for the next run
     }
     updateRange(b.y());
     rb.done();
+}
+
+bool Terminal::printWholeSequence(Bytes data, size_t at)
+{
+    // A valid multi-byte sequence that lies wholly in this run, read straight from it. Anything
+    // else (ASCII, a cut or invalid sequence) is left to printNextCharacter.
+    const uint8_t lead = data[at];
+    const int n = kSequenceLength[lead];
+    if (n < 2 || at + size_t(n) > data.size()) return false;
+    auto [lo, hi] = secondByteRange(lead);
+    char32_t value = lead & (0x7F >> n);
+    for (int k = 1; k < n; k++) {
+        const uint8_t c = data[at + size_t(k)];
+        if (c < lo || c > hi) return false;
+        value = (value << 6) | (c & 0x3F);
+        lo = 0x80;
+        hi = 0xBF;
+    }
+    readingBuffer.idx += n;
+    printScalar(value);
+    return true;
 }
 
 bool Terminal::printNextCharacter()
@@ -180,7 +224,14 @@ void Terminal::printByte(uint8_t byte)
 
 void Terminal::printNewCell(char32_t scalar, int width)
 {
-    int32_t cellCode = scalar < 0x10000 ? int32_t(scalar) : code(std::u32string_view(&scalar, 1));
+    int32_t cellCode = int32_t(scalar);
+    if (scalar >= 0x10000) {
+        // A scalar past U+FFFF has a cluster code; emoji come again and again, so their codes
+        // are kept by scalar rather than looked up as strings.
+        auto [it, added] = singleScalarCodes.try_emplace(scalar, 0);
+        if (added) it->second = code(std::u32string_view(&scalar, 1));
+        cellCode = it->second;
+    }
     CharData cell = makeCharData(curAttr, cellCode, width);
     // Text printed inside an open OSC 8 link carries the link.
     if (hyperLinkTracking) cell.payload.code = hyperLinkCode;
