@@ -1,3 +1,5 @@
+#include "Payloads.hpp"
+
 #include "terminal/engine/EscapeSequenceParser.hpp"
 
 #include <benchmark/benchmark.h>
@@ -97,6 +99,13 @@ void BM_ParseSgrHeavy(benchmark::State& state)
     runParser(state, input);
 }
 
+// The peer comparison's SGR payload: the parser's own share of it.
+void BM_ParseSgrPerCharacter(benchmark::State& state)
+{
+    static const std::string input = bench::sgrPerCharacter(kPayloadSize);
+    runParser(state, input);
+}
+
 void BM_ParseUtf8Text(benchmark::State& state)
 {
     static const std::string input = utf8Text();
@@ -107,4 +116,5 @@ void BM_ParseUtf8Text(benchmark::State& state)
 
 BENCHMARK(BM_ParsePlainText);
 BENCHMARK(BM_ParseSgrHeavy);
+BENCHMARK(BM_ParseSgrPerCharacter);
 BENCHMARK(BM_ParseUtf8Text);

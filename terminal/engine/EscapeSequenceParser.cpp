@@ -80,34 +80,6 @@ size_t scanPrintable(const uint8_t* bytes, size_t i, size_t length)
     return i;
 }
 
-// How many of the word's bytes (first byte lowest) are ASCII digits before the first other byte;
-// 8 when all are.
-int leadingDigits(uint64_t word)
-{
-    constexpr uint64_t kOnes = 0x0101010101010101ULL;
-    // Digits become 0-9; a byte's high bit below marks anything else (no carry between bytes).
-    const uint64_t t = word ^ (kOnes * '0');
-    const uint64_t other = (t | ((t & (kOnes * 0x7F)) + kOnes * 0x76)) & (kOnes * 0x80);
-    return other == 0 ? 8 : __builtin_ctzll(other) / 8;
-}
-
-// `value` followed by the first `digits` (1 to 7) digits of the word, saturated as addDigit
-// saturates (growing digit by digit only ever passes the maximum once).
-int32_t appendDigits(int32_t value, uint64_t word, int digits)
-{
-    static constexpr int64_t kPowers[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000};
-    constexpr uint64_t kOnes = 0x0101010101010101ULL;
-    // The digits to the top of the word: the bytes below them read as leading zeros.
-    uint64_t v = (word ^ (kOnes * '0')) << (8 * (8 - digits));
-    // Pairs, then fours, then all eight, the first byte the most significant digit.
-    v = (v * 10 + (v >> 8)) & 0x00FF00FF00FF00FFULL;
-    v = (v * 100 + (v >> 16)) & 0x0000FFFF0000FFFFULL;
-    v = (v * 10000 + (v >> 32)) & 0xFFFFFFFFULL;
-    const int64_t next = int64_t{value} * kPowers[digits] + static_cast<int64_t>(v);
-    constexpr int32_t kMax = EscapeSequenceParser::kMaxParameterValue;
-    return next > kMax ? kMax : static_cast<int32_t>(next);
-}
-
 int32_t addDigit(int32_t value, int digit)
 {
     constexpr int32_t kMax = EscapeSequenceParser::kMaxParameterValue;
@@ -507,38 +479,23 @@ size_t EscapeSequenceParser::addParams(const uint8_t* bytes, size_t i, size_t le
     int count = _parsCount;
     int32_t value = _pars[static_cast<size_t>(count - 1)];
     bool exceeded = _parameterLimitExceeded;
-    while (!exceeded) {
-        // The element's digits: up to seven from one 8-byte word, so that their number (which
-        // varies from sequence to sequence) costs no mispredicted loop exit.
-        uint64_t word = 0;
-        int digits = 8;
-        if (i + 8 <= length) {
-            std::memcpy(&word, bytes + i, sizeof word);
-            digits = leadingDigits(word);
-        }
-        if (digits < 8) {
-            if (digits > 0) {
-                value = appendDigits(value, word, digits);
-                i += static_cast<size_t>(digits);
+    for (; i < length && !exceeded; ++i) {
+        const uint8_t code = bytes[i];
+        const unsigned digit = code - unsigned{'0'};
+        if (digit <= 9) {
+            value = addDigit(value, static_cast<int>(digit));
+        } else if (code == ';' || code == ':') {
+            if (count == kMaxParameters) {
+                exceeded = true;
+            } else {
+                _pars[static_cast<size_t>(count - 1)] = value;
+                _parsTxt[static_cast<size_t>(count - 1)] = code;
+                value = 0;
+                ++count;
             }
         } else {
-            while (i < length && static_cast<unsigned>(bytes[i] - '0') <= 9u) {
-                value = addDigit(value, bytes[i] - '0');
-                ++i;
-            }
-        }
-        if (i == length || (bytes[i] != ';' && bytes[i] != ':')) {
             break;
         }
-        if (count == kMaxParameters) {
-            exceeded = true;
-            break;
-        }
-        _pars[static_cast<size_t>(count - 1)] = value;
-        _parsTxt[static_cast<size_t>(count - 1)] = bytes[i];
-        value = 0;
-        ++count;
-        ++i;
     }
     _pars[static_cast<size_t>(count - 1)] = value;
     _parsCount = count;

@@ -543,6 +543,8 @@ private:
     void apcHandlerFallback(uint8_t letter, std::span<const uint8_t> data) override;
 
     // Print path steps.
+    bool plainAscii() const;
+    [[gnu::noinline]] void printRun(Bytes data); // the general path, out of the short runs' way
     bool printWholeSequence(Bytes data, size_t at);
     bool printNextCharacter();
     void printByte(uint8_t byte);

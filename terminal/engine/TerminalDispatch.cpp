@@ -172,8 +172,14 @@ void Terminal::dispatchEsc(std::span<const uint8_t> collect, uint8_t code)
 void Terminal::dispatchCsi(uint8_t code, std::span<const int32_t> pars, std::span<const uint8_t> parsTxt,
                            std::span<const uint8_t> collect)
 {
-    Buffer& b = *buffer_;
     csiParsTxt = parsTxt;
+    if (code == 'm') {
+        // SGR, the most frequent by far, before the table's set-up.
+        cmdCsiM(pars, collect);
+        csiParsTxt = {};
+        return;
+    }
+    Buffer& b = *buffer_;
     const int p0 = pars.empty() ? 0 : pars[0];
     switch (code) {
     case '@': cmdInsertChars(pars, collect); break;
@@ -249,7 +255,6 @@ void Terminal::dispatchCsi(uint8_t code, std::span<const int32_t> pars, std::spa
         if (collectIs(collect, ' ')) cmdSelectCharacterPath(pars, collect);
         break;
     case 'l': cmdResetMode(pars, collect); break;
-    case 'm': cmdCsiM(pars, collect); break;
     case 'n': cmdDeviceStatus(pars, collect); break;
     case 'p': csiPHandler(pars, collect); break;
     case 'q': cmdSetCursorStyle(pars, collect); break;

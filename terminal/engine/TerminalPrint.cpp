@@ -99,24 +99,20 @@ CharData Terminal::makeCharData(const Attribute& attribute, int32_t code, int si
 
 void Terminal::handlePrint(Bytes data)
 {
-    Buffer& b = *buffer_;
-    ReadingBuffer& rb = readingBuffer;
-    // An empty translation table maps nothing, so it prints exactly like no table. The run
-    // writer makes cells without a payload, so text inside an open link goes cell by cell.
-    const bool plainAscii = (charset == nullptr || charset->empty) && !hyperLinkTracking;
-
     // A run of printable ASCII with nothing put back, the text between two sequences, goes
     // straight to the run writer without the reading buffer.
-    if (plainAscii && rb.putbackCount == 0) {
+    if (readingBuffer.putbackCount == 0 && plainAscii()) {
         size_t end = 0;
         while (end < data.size() && isPrintableAscii(data[end])) end++;
         if (end == data.size()) {
+            Buffer& b = *buffer_;
             const int top = b.y();
             const int placed = b.insertAsciiRun(data, curAttr);
             updateRange(top);
-            updateRange(b.y());
+            if (b.y() != top) updateRange(b.y());
             if (size_t(placed) == end) return;
-            // The rest, one character at a time, as the general path below does it.
+            // The rest, one character at a time, as printRun does it.
+            ReadingBuffer& rb = readingBuffer;
             rb.rest = data;
             rb.count = int(end);
             rb.idx = placed;
@@ -126,7 +122,21 @@ void Terminal::handlePrint(Bytes data)
             return;
         }
     }
+    printRun(data);
+}
 
+bool Terminal::plainAscii() const
+{
+    // An empty translation table maps nothing, so it prints exactly like no table. The run
+    // writer makes cells without a payload, so text inside an open link goes cell by cell.
+    return (charset == nullptr || charset->empty) && !hyperLinkTracking;
+}
+
+void Terminal::printRun(Bytes data)
+{
+    Buffer& b = *buffer_;
+    ReadingBuffer& rb = readingBuffer;
+    const bool plainAscii = this->plainAscii();
     rb.rest = data;
     rb.count = rb.putbackCount + int(data.size());
     rb.idx = 0;

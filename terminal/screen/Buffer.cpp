@@ -310,7 +310,7 @@ void Buffer::insertCharacter(const CharData& ch, Attribute::Color eraseBackgroun
     }
 }
 
-int Buffer::insertAsciiRun(std::span<const uint8_t> bytes, const Attribute& attribute)
+int Buffer::insertAsciiRunWrapping(std::span<const uint8_t> bytes, const Attribute& attribute)
 {
     if (insertMode || bytes.empty()) {
         return 0;

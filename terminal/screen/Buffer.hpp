@@ -150,9 +150,22 @@ public:
                          Attribute::Color eraseBackground = Attribute::Color::defaultInvertedColor());
     // Writes a run of printable ASCII bytes with one attribute; returns how many it placed (none
     // in insert mode; it stops at the pending-wrap column without autowrap).
-    int insertAsciiRun(std::span<const uint8_t> bytes, const Attribute& attribute);
+    int insertAsciiRun(std::span<const uint8_t> bytes, const Attribute& attribute)
+    {
+        // Inline: a run that fits before the margin, as the text between two sequences nearly
+        // always does, is one write.
+        const int room = rightLimit() - x_ + 1;
+        if (!insertMode && room > 0 && !bytes.empty() && bytes.size() <= static_cast<size_t>(room)) {
+            lines_[yBase_ + y_].writeAsciiRun(x_, bytes, attribute);
+            x_ += static_cast<int>(bytes.size());
+            lastBufferStorage = BufferStorage{yBase_ + y_, x_ - 1, cols_, rows_};
+            return static_cast<int>(bytes.size());
+        }
+        return insertAsciiRunWrapping(bytes, attribute);
+    }
 
 private:
+    int insertAsciiRunWrapping(std::span<const uint8_t> bytes, const Attribute& attribute);
     // Rows to insert into the ring at `start` once narrowing has walked every line; `isNull` marks
     // a set that inserts nothing.
     struct InsertionSet {

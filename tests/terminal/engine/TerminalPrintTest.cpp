@@ -174,6 +174,18 @@ TEST(TerminalPrint, AsciiRunWithoutAutowrapOverwritesTheLastColumn)
     EXPECT_EQ(f.terminal.getCursorLocation(), std::make_pair(80, 0));
 }
 
+TEST(TerminalPrint, ScalarsPastTheBmpKeepOneClusterCode)
+{
+    Fixture f;
+    f.terminal.feed("\xf0\x9f\x91\x8d" "e\xcc\x81" "\xf0\x9f\x8e\x89" "\xf0\x9f\x91\x8d");
+    const int32_t thumbs = f.cell(0, 0).code;
+    EXPECT_EQ(thumbs, f.terminal.code(U"\U0001F44D"));
+    EXPECT_EQ(f.cell(5, 0).code, thumbs);
+    EXPECT_EQ(f.cell(3, 0).code, f.terminal.code(U"\U0001F389"));
+    EXPECT_NE(f.cell(3, 0).code, thumbs);
+    EXPECT_EQ(f.terminal.character(thumbs), U"\U0001F44D");
+}
+
 TEST(TerminalPrint, EveryChunkSplitGivesTheSameScreen)
 {
     const std::string input =

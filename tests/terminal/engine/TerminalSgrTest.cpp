@@ -161,3 +161,18 @@ TEST(TerminalSgr, SplitSequencesGiveTheSameAttribute)
         return describe(t.currentAttribute());
     }));
 }
+
+// The frequent shapes have their own path; applying a shape twice in one sequence goes through
+// the general loop and must leave the same attribute, whatever was set before.
+TEST(TerminalSgr, FrequentShapesMatchTheGeneralLoop)
+{
+    const std::string before = "\x1b[1;2;3;4:3;7;38;2;1;2;3;48;5;9;58;5;4m";
+    const char* shapes[] = {"38;5;0", "38;5;255", "38;5;300", "48;5;17", "38;5:12", "48:5:12",
+                            "0",      "1",        "30",       "37",      "40",      "47"};
+    for (const char* shape : shapes) {
+        const std::string once = attributeAfter(before + "\x1b[" + shape + "m");
+        const std::string twice = attributeAfter(before + "\x1b[" + shape + ";" + shape + "m");
+        EXPECT_EQ(once, twice) << shape;
+    }
+    EXPECT_EQ(attributeAfter(before + "\x1b[38;5;300m"), "fg=255 bg=9 bold underline inverse dim italic ul=curly ulc=4");
+}
