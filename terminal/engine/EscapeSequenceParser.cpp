@@ -328,6 +328,27 @@ void EscapeSequenceParser::parseChunk(std::span<const uint8_t> data)
         return at;
     };
 
+    // ESC "[" from ground at `at`: the table's two clears in one step (the fields once, the
+    // handler's reset twice, as it sees each clear), and the parameters and final byte when a
+    // digit follows, as most sequences go on.
+    const bool csiShortcut = table.entry(S::ground, kEsc) == kClearToEscapeEntry
+                             && table.entry(S::escape, '[') == kClearToCsiEntry;
+    auto csiFromGround = [&](size_t at) {
+        if (!csiShortcut || at + 1 >= length || bytes[at + 1] != '[') {
+            return at;
+        }
+        flushPrint(at);
+        clearSequence();
+        h.printStateReset();
+        h.printStateReset();
+        state = S::csiEntry;
+        at += 2;
+        if (at < length && static_cast<unsigned>(bytes[at] - '0') <= 9u) {
+            at = paramsAndFinal(at);
+        }
+        return at;
+    };
+
     size_t i = 0;
     while (i < length) {
         const uint8_t code = bytes[i];
@@ -339,24 +360,17 @@ void EscapeSequenceParser::parseChunk(std::span<const uint8_t> data)
                 print = static_cast<int64_t>(i);
             }
             i = scanPrintable(bytes, i + 1, length);
-            continue;
-        }
-        // ESC "[" from ground: the table's two clears in one step (the fields once, the
-        // handler's reset twice, as it sees each clear).
-        if (state == S::ground && code == 0x1B && i + 1 < length && bytes[i + 1] == '['
-            && table.entry(state, code) == kClearToEscapeEntry
-            && table.entry(S::escape, '[') == kClearToCsiEntry) {
-            flushPrint(i);
-            clearSequence();
-            h.printStateReset();
-            h.printStateReset();
-            state = S::csiEntry;
-            i += 2;
-            // Most sequences go on with a digit: no trip round the loop for it.
-            if (i < length && static_cast<unsigned>(bytes[i] - '0') <= 9u) {
-                i = paramsAndFinal(i);
+            // Text and sequences alternate: the sequence that ends the text goes on here.
+            if (i < length && bytes[i] == kEsc) {
+                i = csiFromGround(i);
             }
             continue;
+        }
+        if (state == S::ground && code == kEsc) {
+            if (const size_t next = csiFromGround(i); next != i) {
+                i = next;
+                continue;
+            }
         }
         if ((state == S::csiParam || state == S::csiEntry)
             && static_cast<unsigned>(code - '0') <= 9u) {

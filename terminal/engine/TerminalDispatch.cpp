@@ -40,11 +40,6 @@ const char* stateName(ParserState s)
 
 // ---- Print ------------------------------------------------------------------------------------
 
-void Terminal::printHandler(std::span<const uint8_t> data)
-{
-    handlePrint(data);
-}
-
 void Terminal::printStateReset()
 {
     readingBuffer.putbackCount = 0;

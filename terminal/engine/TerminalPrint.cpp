@@ -97,6 +97,12 @@ CharData Terminal::makeCharData(const Attribute& attribute, int32_t code, int si
 
 // ---- Printing ---------------------------------------------------------------------------------
 
+// The parser's print call; here, beside the print path, so that the path is inlined into it.
+void Terminal::printHandler(std::span<const uint8_t> data)
+{
+    handlePrint(data);
+}
+
 void Terminal::handlePrint(Bytes data)
 {
     // A run of printable ASCII with nothing put back, the text between two sequences, goes
