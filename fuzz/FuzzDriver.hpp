@@ -1,0 +1,194 @@
+#pragma once
+
+// Runs one fuzz input through a Terminal and checks the screen model's invariants after every
+// chunk. Shared by the libFuzzer target and by the regression tests that replay the inputs it
+// once failed on, so both see exactly the same chunking and resizes.
+//
+// Input layout: 4 header bytes (columns, rows, scroll-back and flags, seed), then the byte stream.
+// Chunk sizes and the occasional resize come from a small generator seeded by the header, so the
+// stream itself stays whole and dictionary entries inside it are not broken up.
+
+#include "terminal/engine/Terminal.hpp"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+
+namespace corvix::fuzz {
+
+// Sizes the driver gives the terminal; requests from the child are clamped to these so that one
+// input stays quick to run.
+inline constexpr int kMaxCols = 300;
+inline constexpr int kMaxRows = 120;
+// Longest title the engine should hold: the parser's bound on one OSC string.
+inline constexpr size_t kMaxTitleBytes = EscapeSequenceParser::kMaxStringLength;
+// What the parser may hold for strings in progress: the large-payload bound plus the vector's
+// growth headroom.
+inline constexpr size_t kMaxParserStringBytes = 2 * EscapeSequenceParser::kMaxLargeStringLength;
+
+// A host that answers like a real one: it knows its cell size and applies resize requests
+// (after the chunk, as a view would on its next turn).
+class FuzzDelegate : public TerminalDelegate {
+public:
+    size_t sentBytes = 0;
+    std::optional<std::pair<int, int>> pendingResize;
+
+    void send(Terminal&, std::span<const uint8_t> data) override { sentBytes += data.size(); }
+    std::optional<std::pair<int, int>> cellSizeInPixels(Terminal&) override { return std::pair{9, 18}; }
+    std::optional<std::vector<uint8_t>> windowCommand(Terminal&, const WindowManipulationCommand& c) override
+    {
+        if (c.kind == WindowManipulationCommand::Kind::resizeTerminal) pendingResize = std::pair{c.a, c.b};
+        return std::nullopt;
+    }
+};
+
+// xorshift32: deterministic for a given seed, which is all the driver needs.
+class FuzzRandom {
+public:
+    explicit FuzzRandom(uint32_t seed) : state(seed == 0 ? 0x9e3779b9u : seed) {}
+    uint32_t next()
+    {
+        state ^= state << 13;
+        state ^= state >> 17;
+        state ^= state << 5;
+        return state;
+    }
+    uint32_t below(uint32_t n) { return next() % n; }
+
+private:
+    uint32_t state;
+};
+
+// The first broken invariant, or nothing. An inactive alternate buffer may have no lines yet: it
+// is filled when it is switched to.
+inline std::optional<std::string> checkBuffer(Terminal& t, Buffer& b, const char* name)
+{
+    auto fail = [&](const std::string& what) { return std::optional<std::string>(std::string(name) + ": " + what); };
+    const int cols = t.cols;
+    const int rows = t.rows;
+    if (b.cols() != cols || b.rows() != rows) return fail("size differs from the terminal's");
+    auto& ring = b.lines();
+    if (ring.count() == 0 && &b != &t.buffer()) return std::nullopt;
+    if (ring.count() < rows || ring.count() > ring.maxLength()) {
+        return fail("ring count " + std::to_string(ring.count()) + " outside rows..maxLength " +
+                    std::to_string(ring.maxLength()));
+    }
+    if (b.yBase() < 0 || b.yBase() + rows > ring.count()) {
+        return fail("yBase " + std::to_string(b.yBase()) + " leaves the ring of " + std::to_string(ring.count()));
+    }
+    if (b.yDisp() < 0 || b.yDisp() + rows > ring.count()) {
+        return fail("yDisp " + std::to_string(b.yDisp()) + " leaves the ring of " + std::to_string(ring.count()));
+    }
+    if (b.x() < 0 || b.x() > cols) return fail("cursor x " + std::to_string(b.x()));
+    if (b.y() < 0 || b.y() >= rows) return fail("cursor y " + std::to_string(b.y()));
+    if (b.scrollTop() < 0 || b.scrollTop() > b.scrollBottom() || b.scrollBottom() >= rows) {
+        return fail("scroll region " + std::to_string(b.scrollTop()) + ".." + std::to_string(b.scrollBottom()));
+    }
+    if (b.marginLeft() < 0 || b.marginLeft() > b.marginRight() || b.marginRight() >= cols) {
+        return fail("margins " + std::to_string(b.marginLeft()) + ".." + std::to_string(b.marginRight()));
+    }
+    if (static_cast<int>(b.tabStops.size()) < cols) return fail("fewer tab stops than columns");
+    for (int i = 0; i < ring.count(); ++i) {
+        const BufferLine& line = ring[i];
+        if (line.count() < cols) {
+            return fail("line " + std::to_string(i) + " has " + std::to_string(line.count()) + " cells");
+        }
+        // A line holds a screen width of cells; anything far beyond that is a leak.
+        if (line.capacity() > 2 * kMaxCols + 2) {
+            return fail("line " + std::to_string(i) + " capacity " + std::to_string(line.capacity()));
+        }
+    }
+    return std::nullopt;
+}
+
+inline std::optional<std::string> checkTerminal(Terminal& t)
+{
+    if (t.cols < Terminal::MINIMUM_COLS || t.rows < Terminal::MINIMUM_ROWS) return "terminal size below the minimum";
+    if (auto f = checkBuffer(t, t.normalBuffer(), "normal")) return f;
+    if (auto f = checkBuffer(t, t.altBuffer(), "alternate")) return f;
+    if (t.altBuffer().yBase() != 0 || t.altBuffer().lines().count() > t.rows) return "alternate buffer has scroll-back";
+    if (auto r = t.getUpdateRange()) {
+        if (r->first < 0 || r->first > r->second || r->first >= t.rows || r->second > t.rows) {
+            return "update range " + std::to_string(r->first) + ".." + std::to_string(r->second);
+        }
+    }
+    if (auto r = t.getScrollInvariantUpdateRange()) {
+        if (r->first < 0 || r->first > r->second) {
+            return "scroll-invariant range " + std::to_string(r->first) + ".." + std::to_string(r->second);
+        }
+    }
+    if (t.terminalTitleStack.size() > Terminal::kMaxTitleStackDepth ||
+        t.terminalIconStack.size() > Terminal::kMaxTitleStackDepth) {
+        return "title stack past its bound";
+    }
+    if (t.terminalTitle.size() > kMaxTitleBytes || t.iconTitle.size() > kMaxTitleBytes) return "title past its bound";
+    if (t.parser().stringBufferBytes() > kMaxParserStringBytes) return "parser string buffers past their bound";
+    return std::nullopt;
+}
+
+// Feeds the input as described at the top; the first broken invariant ends the run.
+inline std::optional<std::string> runInput(std::span<const uint8_t> input)
+{
+    if (input.size() < 4) return std::nullopt;
+    const uint8_t* header = input.data();
+    const std::span<const uint8_t> stream = input.subspan(4);
+
+    TerminalOptions options = TerminalOptions::defaults();
+    options.cols = Terminal::MINIMUM_COLS + header[0] % (kMaxCols / 2);
+    options.rows = Terminal::MINIMUM_ROWS + header[1] % (kMaxRows / 2);
+    static constexpr int64_t kScrollbacks[] = {0, 1, 7, 100};
+    options.scrollback = kScrollbacks[header[2] & 3];
+    FuzzRandom random(header[3] | uint32_t(header[2]) << 8 | uint32_t(header[1]) << 16 | uint32_t(header[0]) << 24);
+
+    FuzzDelegate delegate;
+    Terminal terminal(&delegate, options);
+    // Diagnostic lines quote hostile bytes: run their formatting too.
+    terminal.silentLog = (header[2] & 4) == 0;
+    if (auto f = checkTerminal(terminal)) return "at creation: " + *f;
+
+    size_t at = 0;
+    while (at < stream.size()) {
+        // Mostly short chunks (sequences split anywhere), now and then a long run.
+        const size_t size = random.below(8) == 0 ? 1 + random.below(4096) : 1 + random.below(16);
+        const size_t n = std::min(size, stream.size() - at);
+        terminal.feed(stream.subspan(at, n));
+        at += n;
+
+        if (delegate.pendingResize) {
+            terminal.resize(std::min(delegate.pendingResize->first, kMaxCols),
+                            std::min(delegate.pendingResize->second, kMaxRows));
+            delegate.pendingResize.reset();
+        } else if (random.below(32) == 0) {
+            terminal.resize(1 + int(random.below(kMaxCols)), 1 + int(random.below(kMaxRows / 2)));
+        }
+        if (random.below(16) == 0) {
+            // The user looks into the scroll-back, as the view would let them.
+            terminal.setUserScrolling(true);
+            terminal.scrollTo(int(random.below(uint32_t(terminal.buffer().yBase()) + 1)));
+        } else if (random.below(16) == 0) {
+            terminal.setUserScrolling(false);
+            terminal.scrollTo(terminal.buffer().yBase());
+        }
+        if (auto f = checkTerminal(terminal)) return "after byte " + std::to_string(4 + at) + ": " + *f;
+        if (random.below(4) == 0) terminal.clearUpdateRange();
+        if (random.below(32) == 0) {
+            // A pointer over some cell asks for the link under it.
+            const Position p{int(random.below(uint32_t(terminal.cols))), int(random.below(uint32_t(terminal.rows)))};
+            (void)terminal.link(LinkLookupLocation::screen(p), LinkLookupMode::explicitAndImplicit);
+        }
+    }
+
+    // The read paths a view takes after feeding.
+    for (int row = 0; row < terminal.rows; ++row) {
+        for (int col = 0; col < terminal.cols; ++col) (void)terminal.getCharacter(col, row);
+    }
+    const int top = terminal.buffer().yBase();
+    (void)terminal.getText(Position{0, top}, Position{terminal.cols, top + terminal.rows - 1});
+    (void)terminal.getBufferAsData(BufferKind::active, TextEncoding::utf8);
+    return std::nullopt;
+}
+
+} // namespace corvix::fuzz
