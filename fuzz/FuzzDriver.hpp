@@ -9,6 +9,7 @@
 // stream itself stays whole and dictionary entries inside it are not broken up.
 
 #include "terminal/engine/Terminal.hpp"
+#include "terminal/screen/SelectionService.hpp"
 
 #include <algorithm>
 #include <cstddef>
@@ -100,6 +101,15 @@ inline std::optional<std::string> checkBuffer(Terminal& t, Buffer& b, const char
         if (line.capacity() > 2 * kMaxCols + 2) {
             return fail("line " + std::to_string(i) + " capacity " + std::to_string(line.capacity()));
         }
+        // Widths are 0 (right half or combining), 1 or 2. Editing may leave a lone half of a wide
+        // character, even a left half in the last column: readers and reflow must cope with it.
+        for (int col = 0; col < cols; ++col) {
+            const int width = line[col].width;
+            if (width < 0 || width > 2) {
+                return fail("line " + std::to_string(i) + " column " + std::to_string(col) + " has width " +
+                            std::to_string(width));
+            }
+        }
     }
     return std::nullopt;
 }
@@ -141,12 +151,17 @@ inline std::optional<std::string> runInput(std::span<const uint8_t> input)
     options.rows = Terminal::MINIMUM_ROWS + header[1] % (kMaxRows / 2);
     static constexpr int64_t kScrollbacks[] = {0, 1, 7, 100};
     options.scrollback = kScrollbacks[header[2] & 3];
+    if (header[2] & 8) options.regionalIndicatorWidth = RegionalIndicatorWidth::narrow;
+    if (header[2] & 16) options.convertEol = true;
+    if (header[2] & 32) options.initialBidiState.supportMode = BidiSupportMode::explicit_;
     FuzzRandom random(header[3] | uint32_t(header[2]) << 8 | uint32_t(header[1]) << 16 | uint32_t(header[0]) << 24);
 
     FuzzDelegate delegate;
     Terminal terminal(&delegate, options);
     // Diagnostic lines quote hostile bytes: run their formatting too.
     terminal.silentLog = (header[2] & 4) == 0;
+    // A selection the user made: scrolling and erasing move or drop it.
+    const auto selection = SelectionService::create(terminal);
     if (auto f = checkTerminal(terminal)) return "at creation: " + *f;
 
     size_t at = 0;
@@ -174,10 +189,20 @@ inline std::optional<std::string> runInput(std::span<const uint8_t> input)
         }
         if (auto f = checkTerminal(terminal)) return "after byte " + std::to_string(4 + at) + ": " + *f;
         if (random.below(4) == 0) terminal.clearUpdateRange();
-        if (random.below(32) == 0) {
-            // A pointer over some cell asks for the link under it.
-            const Position p{int(random.below(uint32_t(terminal.cols))), int(random.below(uint32_t(terminal.rows)))};
-            (void)terminal.link(LinkLookupLocation::screen(p), LinkLookupMode::explicitAndImplicit);
+        // What the user does with the pointer: look up a link, report a click (in whatever mouse
+        // mode the child chose), select.
+        const int col = int(random.below(uint32_t(terminal.cols)));
+        const int row = int(random.below(uint32_t(terminal.rows)));
+        const int bufferRow = terminal.buffer().yDisp() + row;
+        switch (random.below(64)) {
+        case 0: (void)terminal.link(LinkLookupLocation::screen({col, row}), LinkLookupMode::explicitAndImplicit); break;
+        case 1: terminal.sendEvent(int(random.below(128)), col, row, col * 9 + 4, row * 18 + 9); break;
+        case 2: terminal.sendMotion(int(random.below(128)), col, row, col * 9, row * 18); break;
+        case 3: terminal.setTerminalFocus(random.below(2) == 0); break;
+        case 4: selection->setSelection({col, bufferRow}, {int(random.below(uint32_t(terminal.cols) + 1)), terminal.buffer().yBase()}); break;
+        case 5: selection->selectWordOrExpression({col, bufferRow}, terminal.buffer()); break;
+        case 6: (void)selection->getSelectedText(); break;
+        default: break;
         }
     }
 
@@ -188,6 +213,7 @@ inline std::optional<std::string> runInput(std::span<const uint8_t> input)
     const int top = terminal.buffer().yBase();
     (void)terminal.getText(Position{0, top}, Position{terminal.cols, top + terminal.rows - 1});
     (void)terminal.getBufferAsData(BufferKind::active, TextEncoding::utf8);
+    (void)selection->getSelectedText();
     return std::nullopt;
 }
 
