@@ -39,7 +39,7 @@ bench: deps build/release/build.ninja
 FUZZ_SECONDS ?= 180
 build/fuzz/build.ninja: | deps
 	cmake -S . -B build/fuzz $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-		-DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DBRISVANE_TESTS=OFF -DBRISVANE_FUZZ=ON
+		-DCMAKE_CXX_COMPILER=clang++ -DBRISVANE_TESTS=OFF -DBRISVANE_FUZZ=ON
 
 fuzz: deps build/fuzz/build.ninja
 	cmake --build build/fuzz -j $(JOBS) --target corvix_fuzz
