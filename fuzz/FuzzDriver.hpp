@@ -5,6 +5,7 @@
 // once failed on, so both see exactly the same chunking and resizes.
 //
 // Input layout: 4 header bytes (columns, rows, scroll-back and flags, seed), then the byte stream.
+// One header flag instead compares the stream fed in chunks with the stream fed whole.
 // Chunk sizes and the occasional resize come from a small generator seeded by the header, so the
 // stream itself stays whole and dictionary entries inside it are not broken up.
 
@@ -34,10 +35,15 @@ inline constexpr size_t kMaxParserStringBytes = 2 * EscapeSequenceParser::kMaxLa
 // (after the chunk, as a view would on its next turn).
 class FuzzDelegate : public TerminalDelegate {
 public:
-    size_t sentBytes = 0;
+    // Replies are kept only while `keepReplies` (the split comparison reads them).
+    bool keepReplies = false;
+    std::string replies;
     std::optional<std::pair<int, int>> pendingResize;
 
-    void send(Terminal&, std::span<const uint8_t> data) override { sentBytes += data.size(); }
+    void send(Terminal&, std::span<const uint8_t> data) override
+    {
+        if (keepReplies) replies.append(data.begin(), data.end());
+    }
     std::optional<std::pair<int, int>> cellSizeInPixels(Terminal&) override { return std::pair{9, 18}; }
     std::optional<std::vector<uint8_t>> windowCommand(Terminal&, const WindowManipulationCommand& c) override
     {
@@ -139,6 +145,54 @@ inline std::optional<std::string> checkTerminal(Terminal& t)
     return std::nullopt;
 }
 
+// Where two terminals fed the same bytes differ: screen cells of both buffers, cursor, replies.
+inline std::optional<std::string> compareTerminals(Terminal& a, FuzzDelegate& da, Terminal& b, FuzzDelegate& db)
+{
+    if (da.replies != db.replies) return "replies differ";
+    if (a.isCurrentBufferAlternate() != b.isCurrentBufferAlternate()) return "active buffers differ";
+    for (bool alt : {false, true}) {
+        Buffer& ba = alt ? a.altBuffer() : a.normalBuffer();
+        Buffer& bb = alt ? b.altBuffer() : b.normalBuffer();
+        const std::string name = alt ? "alternate" : "normal";
+        if (ba.x() != bb.x() || ba.y() != bb.y() || ba.yBase() != bb.yBase()) return name + ": cursors differ";
+        if (ba.lines().count() != bb.lines().count()) return name + ": line counts differ";
+        for (int row = 0; row < ba.lines().count(); ++row) {
+            const BufferLine& la = ba.lines()[row];
+            const BufferLine& lb = bb.lines()[row];
+            if (la.isWrapped() != lb.isWrapped()) return name + ": wrap flags differ on line " + std::to_string(row);
+            for (int col = 0; col < a.cols; ++col) {
+                const CharData& ca = la[col];
+                const CharData& cb = lb[col];
+                if (ca.width != cb.width || ca.attribute != cb.attribute || ca.hasPayload() != cb.hasPayload() ||
+                    a.character(ca.code) != b.character(cb.code)) {
+                    return name + ": cells differ at line " + std::to_string(row) + " column " + std::to_string(col);
+                }
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+// The stream fed in random chunks and fed whole must leave the same terminal: input may be split
+// anywhere. No resizes here, so that the two runs see the same geometry throughout.
+inline std::optional<std::string> runSplitComparison(const TerminalOptions& options, std::span<const uint8_t> stream,
+                                                     FuzzRandom& random)
+{
+    FuzzDelegate chunkedDelegate, wholeDelegate;
+    chunkedDelegate.keepReplies = wholeDelegate.keepReplies = true;
+    Terminal chunked(&chunkedDelegate, options);
+    Terminal whole(&wholeDelegate, options);
+    for (size_t at = 0; at < stream.size();) {
+        const size_t n = std::min<size_t>(1 + random.below(random.below(4) == 0 ? 64 : 4), stream.size() - at);
+        chunked.feed(stream.subspan(at, n));
+        at += n;
+    }
+    whole.feed(stream);
+    if (auto f = checkTerminal(chunked)) return "chunked: " + *f;
+    if (auto f = compareTerminals(chunked, chunkedDelegate, whole, wholeDelegate)) return "split changes the result: " + *f;
+    return std::nullopt;
+}
+
 // Feeds the input as described at the top; the first broken invariant ends the run.
 inline std::optional<std::string> runInput(std::span<const uint8_t> input)
 {
@@ -155,6 +209,8 @@ inline std::optional<std::string> runInput(std::span<const uint8_t> input)
     if (header[2] & 16) options.convertEol = true;
     if (header[2] & 32) options.initialBidiState.supportMode = BidiSupportMode::explicit_;
     FuzzRandom random(header[3] | uint32_t(header[2]) << 8 | uint32_t(header[1]) << 16 | uint32_t(header[0]) << 24);
+
+    if (header[2] & 64) return runSplitComparison(options, stream, random);
 
     FuzzDelegate delegate;
     Terminal terminal(&delegate, options);
