@@ -2,7 +2,7 @@
 JOBS ?= $(shell nproc)
 CMAKE_GEN = -G Ninja
 
-.PHONY: all deps build test test-sanitize bench clean
+.PHONY: all deps build test test-sanitize bench fuzz clean
 
 all: build
 
@@ -32,6 +32,22 @@ build/release/build.ninja: | deps
 bench: deps build/release/build.ninja
 	cmake --build build/release -j $(JOBS) --target corvix_bench
 	build/release/bench/corvix_bench
+
+# The libFuzzer target, built with clang, run for FUZZ_SECONDS. The corpus it grows stays in
+# build/fuzz/corpus; fuzz/corpus holds the checked-in seeds. Crashing inputs land in
+# build/fuzz/artifacts.
+FUZZ_SECONDS ?= 180
+build/fuzz/build.ninja: | deps
+	cmake -S . -B build/fuzz $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DCMAKE_CXX_COMPILER=clang++ -DBRISVANE_TESTS=OFF -DBRISVANE_FUZZ=ON
+
+fuzz: deps build/fuzz/build.ninja
+	cmake --build build/fuzz -j $(JOBS) --target corvix_fuzz
+	mkdir -p build/fuzz/corpus build/fuzz/artifacts
+	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	build/fuzz/fuzz/corvix_fuzz build/fuzz/corpus fuzz/corpus -dict=fuzz/terminal.dict \
+		-max_total_time=$(FUZZ_SECONDS) -max_len=8192 -timeout=20 -rss_limit_mb=2048 \
+		-malloc_limit_mb=512 -close_fd_mask=1 -artifact_prefix=build/fuzz/artifacts/ -print_final_stats=1
 
 clean:
 	rm -rf build

@@ -52,6 +52,9 @@ public:
     // Handlers by OSC code; they take precedence over the terminal's own OSC commands.
     std::unordered_map<int64_t, OscHandler> oscHandlers;
 
+    // Memory held for OSC and APC strings (in progress or kept for reuse), for bound checks.
+    size_t stringBufferBytes() const { return _osc.capacity() + _apc.capacity(); }
+
     ParserState initialState = ParserState::ground;
     ParserState currentState = ParserState::ground;
 
