@@ -49,6 +49,9 @@ public:
     static constexpr int MINIMUM_COLS = 2;
     static constexpr int MINIMUM_ROWS = 1;
     static constexpr int kFirstClusterCode = 0x400001;
+    // Bounds of the grapheme-cluster table: scalars in one cluster, and clusters in all.
+    static constexpr size_t kMaxClusterScalars = 32;
+    static constexpr size_t kMaxClusterCodes = size_t{1} << 20;
 
     // Per-screen state of the Kitty keyboard protocol: the current flags and the pushed ones.
     struct KeyboardModeState {
@@ -259,6 +262,11 @@ public:
     // being dispatched (';' or ':' before each parameter after the first) are in `csiParsTxt`.
     using Params = std::span<const int32_t>;
     using Bytes = std::span<const uint8_t>;
+    // True when the collected private-prefix and intermediate bytes are exactly `text`.
+    static bool collectIs(Bytes collect, std::string_view text)
+    {
+        return std::string_view(reinterpret_cast<const char*>(collect.data()), collect.size()) == text;
+    }
 
     // Print path and character sets.
     void handlePrint(Bytes data);

@@ -20,10 +20,6 @@ std::string oscText(std::span<const uint8_t> data)
     return Utf8::isValid(text) ? std::string(text) : std::string();
 }
 
-bool collectIs(std::span<const uint8_t> collect, uint8_t byte)
-{
-    return collect.size() == 1 && collect[0] == byte;
-}
 
 const char* stateName(ParserState s)
 {
@@ -207,7 +203,7 @@ void Terminal::dispatchCsi(uint8_t code, std::span<const int32_t> pars, std::spa
     case 'M': cmdDeleteLines(pars, collect); break;
     case 'P': cmdDeleteChars(pars, collect); break;
     case 'S':
-        if (collectIs(collect, ' '))
+        if (collectIs(collect, " "))
             cmdSelectPresentationDirection(pars, collect);
         else
             cmdScrollUp(pars, collect);
@@ -215,7 +211,7 @@ void Terminal::dispatchCsi(uint8_t code, std::span<const int32_t> pars, std::spa
     case 'T':
         if (collect.empty()) {
             cmdScrollDown(pars);
-        } else if (collectIs(collect, '>')) {
+        } else if (collectIs(collect, ">")) {
             for (int32_t p : pars) {
                 switch (p) {
                 case 0: xtermTitleSetHex = false; break;
@@ -247,25 +243,25 @@ void Terminal::dispatchCsi(uint8_t code, std::span<const int32_t> pars, std::spa
     case 'g': cmdTabClear(pars, collect); break;
     case 'h': cmdSetMode(pars, collect); break;
     case 'k':
-        if (collectIs(collect, ' ')) cmdSelectCharacterPath(pars, collect);
+        if (collectIs(collect, " ")) cmdSelectCharacterPath(pars, collect);
         break;
     case 'l': cmdResetMode(pars, collect); break;
     case 'n': cmdDeviceStatus(pars, collect); break;
     case 'p': csiPHandler(pars, collect); break;
     case 'q': cmdSetCursorStyle(pars, collect); break;
     case 'r':
-        if (collectIs(collect, '?'))
+        if (collectIs(collect, "?"))
             cmdRestoreBidiPrivateModes(pars);
         else
             cmdSetScrollRegion(pars, collect);
         break;
     case 's':
-        if (collectIs(collect, '>')) {
+        if (collectIs(collect, ">")) {
             if (p0 == 0)
                 mouseShiftCapture = false;
             else if (p0 == 1)
                 mouseShiftCapture = true;
-        } else if (collectIs(collect, '?')) {
+        } else if (collectIs(collect, "?")) {
             cmdSavePrivateModes(pars);
         } else if (collect.empty()) {
             if (marginMode)
@@ -330,7 +326,7 @@ void Terminal::dispatchOsc(int64_t code, std::span<const uint8_t> data)
 std::unique_ptr<DcsHandler> Terminal::createDcsHandler(std::span<const uint8_t> collect, uint8_t final)
 {
     if (final != 'q') return nullptr;
-    if (collectIs(collect, '$')) return makeDecrqssHandler();
+    if (collectIs(collect, "$")) return makeDecrqssHandler();
     // Sixel images arrive with the inline graphics protocols; until then the string is consumed.
     return nullptr;
 }

@@ -336,7 +336,12 @@ void Terminal::joinWithPreviousCell(char32_t s, int width)
     const CharData previous = line[x];
     std::u32string text = character(previous.code);
     text.push_back(s);
-    if (!GraphemeBreakState::isSingleGrapheme(text)) {
+    // The cluster table keeps every cluster for the terminal's life, so a child must not be
+    // able to grow it without bound: an endless run of combining marks would otherwise store
+    // every prefix of the run (quadratic memory). Past the limits the mark joins nothing.
+    const bool tableHasRoom = text.size() <= kMaxClusterScalars &&
+                              (charToIndexMap.count(text) != 0 || indexToCharMap.size() < kMaxClusterCodes);
+    if (!tableHasRoom || !GraphemeBreakState::isSingleGrapheme(text)) {
         if (width != 0) printNewCell(s, width);
         return;
     }

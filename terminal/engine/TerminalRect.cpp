@@ -12,31 +12,6 @@ namespace corvix {
 
 namespace {
 
-bool collectIs(std::span<const uint8_t> collect, uint8_t byte)
-{
-    return collect.size() == 1 && collect[0] == byte;
-}
-
-std::string decimalList(std::span<const uint8_t> bytes)
-{
-    std::string s = "[";
-    for (size_t i = 0; i < bytes.size(); i++) {
-        if (i) s += ", ";
-        s += std::to_string(bytes[i]);
-    }
-    return s + "]";
-}
-
-std::string decimalList(std::span<const int32_t> values)
-{
-    std::string s = "[";
-    for (size_t i = 0; i < values.size(); i++) {
-        if (i) s += ", ";
-        s += std::to_string(values[i]);
-    }
-    return s + "]";
-}
-
 // Fill characters that are safe to store: printable ASCII and every scalar from U+00A0 on.
 // Control characters would come back as live control bytes when the text is copied and pasted.
 bool isPrintableFill(int32_t ch)
@@ -75,7 +50,7 @@ std::optional<Terminal::Rectangle> Terminal::getRectangleFromRequest(Params pars
 
 void Terminal::csiCopyRectangularArea(Params pars, Bytes collect)
 {
-    if (!collectIs(collect, '$')) return;
+    if (!collectIs(collect, "$")) return;
     auto one = [&](size_t i) { return i < pars.size() ? std::max(int(pars[i]), 1) : 1; };
     auto last = [&](size_t i, int fallback) { return i < pars.size() && pars[i] > 0 ? int(pars[i]) : fallback; };
     if (one(4) != 1 || one(7) != 1) return; // pages other than the screen
@@ -106,7 +81,7 @@ void Terminal::csiCopyRectangularArea(Params pars, Bytes collect)
 
 void Terminal::csiX(Params pars, Bytes collect)
 {
-    if (!collectIs(collect, '$')) {
+    if (!collectIs(collect, "$")) {
         logInfo("Not implemented CSI x with collect: collect=" + decimalList(collect) +
                 " and pars=" + decimalList(pars));
         return;
@@ -126,9 +101,9 @@ void Terminal::csiX(Params pars, Bytes collect)
 
 void Terminal::csiZ(Params pars, Bytes collect)
 {
-    if (collectIs(collect, '$')) {
+    if (collectIs(collect, "$")) {
         cmdDECERA(pars);
-    } else if (collectIs(collect, '\'')) {
+    } else if (collectIs(collect, "'")) {
         log::write("TODO: Enable Locator Reporting (DECELR)");
     }
 }
@@ -147,7 +122,7 @@ void Terminal::cmdDECERA(Params pars)
 
 void Terminal::csiOpenBrace(Params pars, Bytes collect)
 {
-    if (collectIs(collect, '$')) {
+    if (collectIs(collect, "$")) {
         cmdSelectiveEraseRectangularArea(pars);
         return;
     }

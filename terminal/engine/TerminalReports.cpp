@@ -12,11 +12,6 @@ namespace corvix {
 
 namespace {
 
-bool collectIs(Terminal::Bytes collect, std::string_view text)
-{
-    return std::string_view(reinterpret_cast<const char*>(collect.data()), collect.size()) == text;
-}
-
 // Printable ASCII as it is, everything else as \xNN, so a diagnostic line cannot carry controls.
 std::string printable(std::string_view bytes)
 {
