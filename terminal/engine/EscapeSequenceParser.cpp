@@ -493,6 +493,17 @@ size_t EscapeSequenceParser::addParams(const uint8_t* bytes, size_t i, size_t le
         // at the end. Digits, the bulk, take the short inner loop.
         int count = _parsCount;
         int32_t value = _pars[static_cast<size_t>(count - 1)];
+        // "38;5;" and "48;5;" (256-colour foreground and background) open most SGR sequences
+        // that programs send per character: taken in one step, the loop goes on with the colour.
+        if (count == 1 && value == 0 && length - i > 5 && (bytes[i] == '3' || bytes[i] == '4')
+            && std::memcmp(bytes + i + 1, "8;5;", 4) == 0) {
+            _pars[0] = (bytes[i] - '0') * 10 + 8;
+            _pars[1] = 5;
+            _parsTxt[0] = ';';
+            _parsTxt[1] = ';';
+            count = 3;
+            i += 5;
+        }
         while (i < length) {
             const uint8_t code = bytes[i];
             const unsigned digit = code - unsigned{'0'};
