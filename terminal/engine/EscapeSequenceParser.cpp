@@ -488,32 +488,49 @@ void EscapeSequenceParser::parseChunk(std::span<const uint8_t> data)
 // action does, without a trip through the table for each.
 size_t EscapeSequenceParser::addParams(const uint8_t* bytes, size_t i, size_t length)
 {
-    // The element in progress stays in a register; it is written back at each separator and at
-    // the end.
-    int count = _parsCount;
-    int32_t value = _pars[static_cast<size_t>(count - 1)];
-    bool exceeded = _parameterLimitExceeded;
-    for (; i < length && !exceeded; ++i) {
-        const uint8_t code = bytes[i];
-        const unsigned digit = code - unsigned{'0'};
-        if (digit <= 9) {
-            value = addDigit(value, static_cast<int>(digit));
-        } else if (code == ';' || code == ':') {
-            if (count == kMaxParameters) {
-                exceeded = true;
-            } else {
-                _pars[static_cast<size_t>(count - 1)] = value;
-                _parsTxt[static_cast<size_t>(count - 1)] = code;
-                value = 0;
-                ++count;
+    if (!_parameterLimitExceeded) {
+        // The element in progress stays in a register; it is written back at each separator and
+        // at the end. Digits, the bulk, take the short inner loop.
+        int count = _parsCount;
+        int32_t value = _pars[static_cast<size_t>(count - 1)];
+        // "38;5;" and "48;5;" (256-colour foreground and background) open most SGR sequences
+        // that programs send per character: taken in one step, the loop goes on with the colour.
+        if (count == 1 && value == 0 && length - i > 5 && (bytes[i] == '3' || bytes[i] == '4')
+            && std::memcmp(bytes + i + 1, "8;5;", 4) == 0) {
+            _pars[0] = (bytes[i] - '0') * 10 + 8;
+            _pars[1] = 5;
+            _parsTxt[0] = ';';
+            _parsTxt[1] = ';';
+            count = 3;
+            i += 5;
+        }
+        while (i < length) {
+            const uint8_t code = bytes[i];
+            const unsigned digit = code - unsigned{'0'};
+            if (digit <= 9) {
+                value = addDigit(value, static_cast<int>(digit));
+                ++i;
+                continue;
             }
-        } else {
-            break;
+            if (code != ';' && code != ':') {
+                break;
+            }
+            if (count == kMaxParameters) {
+                _parameterLimitExceeded = true;
+                break;
+            }
+            _pars[static_cast<size_t>(count - 1)] = value;
+            _parsTxt[static_cast<size_t>(count - 1)] = code;
+            value = 0;
+            ++count;
+            ++i;
+        }
+        _pars[static_cast<size_t>(count - 1)] = value;
+        _parsCount = count;
+        if (!_parameterLimitExceeded) {
+            return i;
         }
     }
-    _pars[static_cast<size_t>(count - 1)] = value;
-    _parsCount = count;
-    _parameterLimitExceeded = exceeded;
     // Past the limit digits and separators are dropped.
     while (i < length && (static_cast<unsigned>(bytes[i] - '0') <= 9u || bytes[i] == ';' || bytes[i] == ':')) {
         ++i;

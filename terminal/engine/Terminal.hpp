@@ -269,7 +269,8 @@ public:
     }
 
     // Print path and character sets.
-    void handlePrint(Bytes data);
+    // Out of line: printHandler's single-cell path then needs no register saves.
+    [[gnu::noinline]] void handlePrint(Bytes data);
     // The bytes of the current print run and a UTF-8 sequence cut by the previous run.
     struct ReadingBuffer {
         std::array<uint8_t, 4> putbackBuffer{};

@@ -100,6 +100,14 @@ CharData Terminal::makeCharData(const Attribute& attribute, int32_t code, int si
 // The parser's print call; here, beside the print path, so that the path is inlined into it.
 void Terminal::printHandler(std::span<const uint8_t> data)
 {
+    // A single letter between two sequences (text coloured character by character): one cell.
+    if (data.size() == 1 && isPrintableAscii(data[0]) && readingBuffer.putbackCount == 0 && plainAscii()) {
+        Buffer& b = *buffer_;
+        if (b.insertAsciiCell(data[0], curAttr)) {
+            updateRange(b.y());
+            return;
+        }
+    }
     handlePrint(data);
 }
 

@@ -19,6 +19,20 @@ uint8_t component(int32_t value)
     return uint8_t(std::clamp(value, 0, 255));
 }
 
+// "Unknown SGR attribute: 6 [6, 1]". Cold: inlined, its strings would weigh on every SGR.
+[[gnu::cold]] void logUnknown(int32_t value, Terminal::Params pars)
+{
+    std::string line = "Unknown SGR attribute: ";
+    line += std::to_string(value);
+    line += " [";
+    for (size_t i = 0; i < pars.size(); i++) {
+        if (i) line += ", ";
+        line += std::to_string(pars[i]);
+    }
+    line += ']';
+    log::write(line);
+}
+
 // The five attribute fields an SGR sequence changes, changed in place (no copy in and out: the
 // 15-byte attribute is copied byte by byte).
 struct SgrState {
@@ -88,35 +102,103 @@ struct SgrState {
         }
         return true;
     }
-};
 
-// "Unknown SGR attribute: 6 [6, 1]". Cold: inlined, its strings would weigh on every SGR.
-[[gnu::cold]] void logUnknown(int32_t value, Terminal::Params pars)
-{
-    std::string line = "Unknown SGR attribute: ";
-    line += std::to_string(value);
-    line += " [";
-    for (size_t i = 0; i < pars.size(); i++) {
-        if (i) line += ", ";
-        line += std::to_string(pars[i]);
+    // Every parameter in turn. Out of line: the shapes cmdCsiM takes first stay short.
+    [[gnu::noinline]] void applyAll()
+    {
+        Attribute& a = attr;
+        size_t i = 0;
+        while (i < pars.size()) {
+            const int32_t p = pars[i];
+            size_t next = i + 1;
+            switch (p) {
+            case 0: reset(); break;
+            case 1: a.style.insert(CharacterStyle::bold); break;
+            case 2: a.style.insert(CharacterStyle::dim); break;
+            case 3: a.style.insert(CharacterStyle::italic); break;
+            case 4:
+                if (colonAfter(i) && i + 1 < pars.size()) {
+                    applyUnderlineStyle(pars[i + 1]);
+                    next = i + 2;
+                } else {
+                    a.style.insert(CharacterStyle::underline);
+                    a.underlineStyle = UnderlineStyle::single;
+                }
+                break;
+            case 5: a.style.insert(CharacterStyle::blink); break;
+            case 7: a.style.insert(CharacterStyle::inverse); break;
+            case 8: a.style.insert(CharacterStyle::invisible); break;
+            case 9: a.style.insert(CharacterStyle::crossedOut); break;
+            case 21:
+                a.style.insert(CharacterStyle::underline);
+                a.underlineStyle = UnderlineStyle::double_;
+                break;
+            case 22:
+                a.style.remove(CharacterStyle::bold);
+                a.style.remove(CharacterStyle::dim);
+                break;
+            case 23: a.style.remove(CharacterStyle::italic); break;
+            case 24:
+                a.style.remove(CharacterStyle::underline);
+                a.underlineStyle = UnderlineStyle::none;
+                break;
+            case 25: a.style.remove(CharacterStyle::blink); break;
+            case 27: a.style.remove(CharacterStyle::inverse); break;
+            case 28: a.style.remove(CharacterStyle::invisible); break;
+            case 29: a.style.remove(CharacterStyle::crossedOut); break;
+            case 30: case 31: case 32: case 33: case 34: case 35: case 36: case 37:
+                a.fg = CellColor::ansi256(uint8_t(p - 30));
+                break;
+            case 39: a.fg = CellColor::defaultColor(); break;
+            case 40: case 41: case 42: case 43: case 44: case 45: case 46: case 47:
+                a.bg = CellColor::ansi256(uint8_t(p - 40));
+                break;
+            case 49: a.bg = CellColor::defaultColor(); break;
+            case 59: a.underlineColor.reset(); break;
+            case 90: case 91: case 92: case 93: case 94: case 95: case 96: case 97:
+                a.fg = CellColor::ansi256(uint8_t(p - 82));
+                break;
+            case 100: case 101: case 102: case 103: case 104: case 105: case 106: case 107:
+                a.bg = CellColor::ansi256(uint8_t(p - 92));
+                break;
+            case 38:
+            case 48:
+            case 58: {
+                const size_t s = i + 1;
+                CellColor color;
+                size_t consumed = 0;
+                if (parseExtendedColor(s, colonAfter(i), color, consumed)) {
+                    if (p == 38)
+                        a.fg = color;
+                    else if (p == 48)
+                        a.bg = color;
+                    else
+                        a.underlineColor = color;
+                }
+                next = s + std::max<size_t>(consumed, 1);
+                break;
+            }
+            default: logUnknown(p, pars); break;
+            }
+            i = next;
+        }
     }
-    line += ']';
-    log::write(line);
-}
+};
 
 } // namespace
 
 void Terminal::cmdCsiM(Params pars, Bytes collect)
 {
     if (!collect.empty()) return;
-    SgrState st{curAttr, pars, csiParsTxt.first(std::min(csiParsTxt.size(), pars.empty() ? 0 : pars.size() - 1))};
     // The shapes programs send most, before the general loop: a 256-colour foreground or
     // background ("38;5;N", "48;5;N"; a colon after the 5 reads the same) and one-parameter
     // sequences that set a single field.
-    if (pars.size() == 3 && pars[1] == 5 && (pars[0] == 38 || pars[0] == 48) && !st.colonAfter(0)) {
+    if (pars.size() == 3 && pars[1] == 5 && (pars[0] == 38 || pars[0] == 48)
+        && (csiParsTxt.empty() || csiParsTxt[0] != ':')) {
         (pars[0] == 38 ? curAttr.fg : curAttr.bg) = CellColor::ansi256(component(pars[2]));
         return;
     }
+    SgrState st{curAttr, pars, csiParsTxt.first(std::min(csiParsTxt.size(), pars.empty() ? 0 : pars.size() - 1))};
     if (pars.size() == 1) {
         const int32_t p = pars[0];
         if (p == 0) {
@@ -137,82 +219,7 @@ void Terminal::cmdCsiM(Params pars, Bytes collect)
         }
     }
 
-    Attribute& a = st.attr;
-    size_t i = 0;
-    while (i < pars.size()) {
-        const int32_t p = pars[i];
-        size_t next = i + 1;
-        switch (p) {
-        case 0: st.reset(); break;
-        case 1: a.style.insert(CharacterStyle::bold); break;
-        case 2: a.style.insert(CharacterStyle::dim); break;
-        case 3: a.style.insert(CharacterStyle::italic); break;
-        case 4:
-            if (st.colonAfter(i) && i + 1 < pars.size()) {
-                st.applyUnderlineStyle(pars[i + 1]);
-                next = i + 2;
-            } else {
-                a.style.insert(CharacterStyle::underline);
-                a.underlineStyle = UnderlineStyle::single;
-            }
-            break;
-        case 5: a.style.insert(CharacterStyle::blink); break;
-        case 7: a.style.insert(CharacterStyle::inverse); break;
-        case 8: a.style.insert(CharacterStyle::invisible); break;
-        case 9: a.style.insert(CharacterStyle::crossedOut); break;
-        case 21:
-            a.style.insert(CharacterStyle::underline);
-            a.underlineStyle = UnderlineStyle::double_;
-            break;
-        case 22:
-            a.style.remove(CharacterStyle::bold);
-            a.style.remove(CharacterStyle::dim);
-            break;
-        case 23: a.style.remove(CharacterStyle::italic); break;
-        case 24:
-            a.style.remove(CharacterStyle::underline);
-            a.underlineStyle = UnderlineStyle::none;
-            break;
-        case 25: a.style.remove(CharacterStyle::blink); break;
-        case 27: a.style.remove(CharacterStyle::inverse); break;
-        case 28: a.style.remove(CharacterStyle::invisible); break;
-        case 29: a.style.remove(CharacterStyle::crossedOut); break;
-        case 30: case 31: case 32: case 33: case 34: case 35: case 36: case 37:
-            a.fg = CellColor::ansi256(uint8_t(p - 30));
-            break;
-        case 39: a.fg = CellColor::defaultColor(); break;
-        case 40: case 41: case 42: case 43: case 44: case 45: case 46: case 47:
-            a.bg = CellColor::ansi256(uint8_t(p - 40));
-            break;
-        case 49: a.bg = CellColor::defaultColor(); break;
-        case 59: a.underlineColor.reset(); break;
-        case 90: case 91: case 92: case 93: case 94: case 95: case 96: case 97:
-            a.fg = CellColor::ansi256(uint8_t(p - 82));
-            break;
-        case 100: case 101: case 102: case 103: case 104: case 105: case 106: case 107:
-            a.bg = CellColor::ansi256(uint8_t(p - 92));
-            break;
-        case 38:
-        case 48:
-        case 58: {
-            const size_t s = i + 1;
-            CellColor color;
-            size_t consumed = 0;
-            if (st.parseExtendedColor(s, st.colonAfter(i), color, consumed)) {
-                if (p == 38)
-                    a.fg = color;
-                else if (p == 48)
-                    a.bg = color;
-                else
-                    a.underlineColor = color;
-            }
-            next = s + std::max<size_t>(consumed, 1);
-            break;
-        }
-        default: logUnknown(p, pars); break;
-        }
-        i = next;
-    }
+    st.applyAll();
 }
 
 } // namespace corvix

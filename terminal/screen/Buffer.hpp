@@ -164,6 +164,19 @@ public:
         return insertAsciiRunWrapping(bytes, attribute);
     }
 
+    // One byte of `insertAsciiRun` when it fits before the margin; false (nothing written) when
+    // it does not, for the run writer to handle.
+    bool insertAsciiCell(uint8_t byte, const Attribute& attribute)
+    {
+        if (insertMode || x_ > rightLimit()) {
+            return false;
+        }
+        lines_[yBase_ + y_].writeAsciiCell(x_, byte, attribute);
+        ++x_;
+        lastBufferStorage = BufferStorage{yBase_ + y_, x_ - 1, cols_, rows_};
+        return true;
+    }
+
 private:
     int insertAsciiRunWrapping(std::span<const uint8_t> bytes, const Attribute& attribute);
     // Rows to insert into the ring at `start` once narrowing has walked every line; `isNull` marks

@@ -6,6 +6,7 @@
 #include "terminal/screen/TerminalImage.hpp"
 
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -93,6 +94,22 @@ public:
     CharData& mutableCell(int index);
     // Cells `col`..<`col`+bytes become the bytes (width 1, no payload, `attribute`).
     void writeAsciiRun(int col, std::span<const uint8_t> bytes, const Attribute& attribute);
+    // The same for one byte, inline: between two sequences the text is often a single letter.
+    void writeAsciiCell(int col, uint8_t byte, const Attribute& attribute)
+    {
+        if (col < 0 || col >= count_) [[unlikely]] {
+            writeAsciiRun(col, {&byte, 1}, attribute);
+            return;
+        }
+        // The bytes writeAsciiRun stores: code, width 1, the rest of the first word zero, the
+        // unused byte, then the attribute.
+        auto* cell = reinterpret_cast<unsigned char*>(data_.get() + col);
+        const uint64_t head = (uint64_t{1} << 32) | byte;
+        std::memcpy(cell, &head, 8);
+        cell[8] = 0;
+        std::memcpy(cell + 9, &attribute, sizeof(Attribute));
+        ++generation_;
+    }
 
     void replaceCells(int start, int end, const CharData& fillData);
     void fill(const CharData& cell);

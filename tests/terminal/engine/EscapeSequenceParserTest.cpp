@@ -106,6 +106,12 @@ const std::vector<Case> kCsiCases = {
     {CSI "1" CAN "2m", {"execute 0x18", "csi '' 12 m"}},
     {CSI "1" SUB "m", {"execute 0x1a", "print 'm'"}},
     {CSI "38;5;1m", {"csi '' 38;5;1 m"}},
+    // The 256-colour opening "38;5;" / "48;5;" and what may follow it.
+    {CSI "48;5;255;1m" CSI "38;5;m", {"csi '' 48;5;255;1 m", "csi '' 38;5;0 m"}},
+    {CSI "1;38;5;2m" CSI "38;5:3m" CSI "38;6;4m", {"csi '' 1;38;5;2 m", "csi '' 38;5:3 m", "csi '' 38;6;4 m"}},
+    {CSI "38;5;1;2;3;4;5;6;7;8;9;10;11;12;13;14;15;16;17;18;19;20;21;22m",
+     {"csi '' 38;5;1;2;3;4;5;6;7;8;9;10;11;12;13;14;15;16;17;18;19;20;21;22 m"}},
+    {CSI "38;5;1;2;3;4;5;6;7;8;9;10;11;12;13;14;15;16;17;18;19;20;21;22;23m" "x", {"print 'x'"}},
     {CSI ">4;1m" CSI "?$p" CSI "1 q", {"csi '>' 4;1 m", "csi '?$' 0 p", "csi ' ' 1 q"}},
     // Collect is bounded: a sequence with more intermediates than any real one is dropped.
     {CSI "?$$$$p" "x", {"print 'x'"}},
