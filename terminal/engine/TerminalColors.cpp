@@ -92,14 +92,14 @@ void Terminal::resetAllColors()
     if (tdel) tdel->colorChanged(*this, std::nullopt);
 }
 
-// ---- OSC 4: set or query palette entries ("index;spec" pairs) ---------------------------------
+// ---- OSC 4: set or query palette entries ("index;colour" pairs) -------------------------------
 
 void Terminal::oscChangeOrQueryColorIndex(Bytes data)
 {
     size_t pos = 0;
     while (pos < data.size()) {
         const size_t semicolon = findSemicolon(data, pos);
-        if (semicolon == data.size()) return; // an index without a specification
+        if (semicolon == data.size()) return; // an index without a colour
         const auto index = EscapeSequenceParser::parseDecimal(data.subspan(pos, semicolon - pos));
         if (!index || *index > 255) return;
         const size_t specStart = semicolon + 1;

@@ -1,5 +1,6 @@
 #include "terminal/engine/Terminal.hpp"
 
+#include "support/Options.hpp"
 #include "support/ChunkSplit.hpp"
 #include "support/RecordingDelegate.hpp"
 #include "support/ScreenDump.hpp"
@@ -12,19 +13,12 @@
 #include <utility>
 
 using namespace corvix;
+using corvix::test::sized;
 using corvix::test::dumpRow;
 using corvix::test::RecordingDelegate;
 
 namespace {
 
-TerminalOptions sized(int cols, int rows, int scrollback = 100)
-{
-    TerminalOptions o;
-    o.cols = cols;
-    o.rows = rows;
-    o.scrollback = scrollback;
-    return o;
-}
 
 struct Modes {
     bool origin = false;
@@ -132,7 +126,7 @@ TEST(TerminalCursor, MotionCommandsLandOnTheExpectedCell)
         {"TBC with an unknown parameter clears nothing", {}, "\e[9G\e[5g\r\t", 8, 0},
     };
     for (const Case& c : cases) {
-        Fixture f(sized(20, 25));
+        Fixture f(sized(20, 25, 100));
         f.set(c.modes);
         f.t.feed(c.input);
         EXPECT_EQ(f.cursor(), std::make_pair(c.x, c.y)) << c.name;
@@ -171,7 +165,7 @@ TEST(TerminalCursor, ScrollingGoldenScreens)
         {"DECBI outside the region rows does nothing", margins, "\e[2;4r\e[3;6s\e[5;3H\e6", kSixRowsDump, 2, 4},
     };
     for (const Case& c : cases) {
-        Fixture f(sized(10, 6));
+        Fixture f(sized(10, 6, 100));
         f.t.feed(kSixRows);
         ASSERT_EQ(f.screen(), kSixRowsDump);
         f.set(c.modes);
@@ -183,7 +177,7 @@ TEST(TerminalCursor, ScrollingGoldenScreens)
 
 TEST(TerminalCursor, RegionAtTheTopPushesItsTopLineIntoTheScrollback)
 {
-    Fixture f(sized(10, 6));
+    Fixture f(sized(10, 6, 100));
     f.t.feed(kSixRows);
     f.t.feed("\e[1;4r\e[4;1H\n");
     EXPECT_EQ(f.screen(), "klmnopqrst|uvwxyzABCD|EFGHIJKLMN||OPQRSTUVWX|YZ01234567");
@@ -246,7 +240,7 @@ TEST(TerminalCursor, RecycledLineStartsAsAPlainLine)
 
 TEST(TerminalCursor, LineFeedTakesTheBidiStateAndHonoursLineFeedMode)
 {
-    Fixture f(sized(10, 4));
+    Fixture f(sized(10, 4, 100));
     f.t.currentBidiState.fallbackDirection = BidiDirection::rightToLeft;
     f.t.lineFeedMode = true;
     f.t.feed("abc\n");
@@ -254,7 +248,7 @@ TEST(TerminalCursor, LineFeedTakesTheBidiStateAndHonoursLineFeedMode)
     EXPECT_EQ(f.t.getLine(1)->bidiState().fallbackDirection, BidiDirection::rightToLeft);
     EXPECT_EQ(f.delegate.callsNamed("linefeed").size(), 1u);
     // A continuation row keeps the state of the line it continues.
-    Fixture g(sized(4, 4));
+    Fixture g(sized(4, 4, 100));
     g.t.feed("abcdefg\e[1;1H");
     g.t.currentBidiState.fallbackDirection = BidiDirection::rightToLeft;
     g.t.feed("\n");
@@ -263,7 +257,7 @@ TEST(TerminalCursor, LineFeedTakesTheBidiStateAndHonoursLineFeedMode)
 
 TEST(TerminalCursor, ReverseWraparoundBackspaceUndoesTheWrap)
 {
-    Fixture f(sized(4, 4));
+    Fixture f(sized(4, 4, 100));
     f.t.feed("abcdef");
     ASSERT_TRUE(f.t.getLine(1)->isWrapped());
     f.set({.reverseWrap = true});
@@ -287,7 +281,7 @@ TEST(TerminalCursor, MarginsCommands)
         {"\e[2;99s", 1, 9},       // right capped at the last column
     };
     for (const Case& c : cases) {
-        Fixture f(sized(10, 6));
+        Fixture f(sized(10, 6, 100));
         f.set({.margins = true});
         f.t.feed("\e[4;5H");
         f.t.feed(c.input);
@@ -296,7 +290,7 @@ TEST(TerminalCursor, MarginsCommands)
         EXPECT_EQ(f.cursor(), std::make_pair(4, 3)) << c.input; // the cursor stays
     }
     // Without margin mode CSI s saves the cursor and leaves the margins alone.
-    Fixture f(sized(10, 6));
+    Fixture f(sized(10, 6, 100));
     f.t.feed("\e[4;5H\e[3;8s");
     EXPECT_EQ(f.t.buffer().marginLeft(), 0);
     EXPECT_EQ(f.t.buffer().savedX, 4);
@@ -304,7 +298,7 @@ TEST(TerminalCursor, MarginsCommands)
 
 TEST(TerminalCursor, SaveAndRestoreCarryAttributeCharsetAndModes)
 {
-    Fixture f(sized(10, 6));
+    Fixture f(sized(10, 6, 100));
     f.t.curAttr.bg = Attribute::Color::ansi256(1);
     f.t.feed("\e(0\e[3;4H\e7");
     const CharsetMap* graphics = f.t.charset;
@@ -329,7 +323,7 @@ TEST(TerminalCursor, SaveAndRestoreCarryAttributeCharsetAndModes)
 
 TEST(TerminalCursor, ReverseIndexMovesSelectionsWithTheText)
 {
-    Fixture f(sized(10, 6));
+    Fixture f(sized(10, 6, 100));
     f.t.feed(kSixRows);
     auto inside = std::make_shared<SelectionService>(f.t);
     inside->start = {1, 2};
@@ -355,7 +349,7 @@ TEST(TerminalCursor, SelectCharacterPathSetsTheFallbackDirection)
         {"\e[2 k\e[7 k", BidiDirection::rightToLeft}, // unknown values are ignored
     };
     for (const Case& c : cases) {
-        Fixture f(sized(10, 6));
+        Fixture f(sized(10, 6, 100));
         f.t.clearUpdateRange();
         f.t.feed(c.input);
         EXPECT_EQ(f.t.currentBidiState.fallbackDirection, c.expected) << c.input;
@@ -370,7 +364,7 @@ TEST(TerminalCursor, RegionScrollIsTheSameForEverySplit)
     const std::string input = std::string(kSixRows) + "\e[2;4r\e[4;1H\nxy\e[2;1H\eMz\e[9Hq";
     EXPECT_TRUE(corvix::test::sameForEverySplit(
         {reinterpret_cast<const uint8_t*>(input.data()), input.size()}, [](const corvix::test::Chunks& chunks) {
-            Fixture f(sized(10, 6));
+            Fixture f(sized(10, 6, 100));
             for (auto chunk : chunks) f.t.feed(chunk);
             return std::make_pair(f.screen(), f.cursor());
         }));

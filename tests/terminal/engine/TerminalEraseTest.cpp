@@ -1,5 +1,6 @@
 #include "terminal/engine/Terminal.hpp"
 
+#include "support/Options.hpp"
 #include "support/RecordingDelegate.hpp"
 #include "support/ScreenDump.hpp"
 
@@ -11,24 +12,17 @@
 #include <utility>
 
 using namespace corvix;
+using corvix::test::sized;
 using corvix::test::dumpRow;
 using corvix::test::RecordingDelegate;
 
 namespace {
 
-TerminalOptions sized(int cols, int rows, int scrollback = 200)
-{
-    TerminalOptions o;
-    o.cols = cols;
-    o.rows = rows;
-    o.scrollback = scrollback;
-    return o;
-}
 
 struct Fixture {
     RecordingDelegate delegate;
     Terminal t;
-    explicit Fixture(TerminalOptions o = sized(10, 5)) : t(&delegate, std::move(o)) {}
+    explicit Fixture(TerminalOptions o = sized(10, 5, 200)) : t(&delegate, std::move(o)) {}
 
     std::pair<int, int> cursor() const { return t.getCursorLocation(); }
     // The screen rows joined by "|" ("~" before a soft-wrapped row).
@@ -160,7 +154,7 @@ TEST(TerminalErase, DirtyRows)
 
 TEST(TerminalErase, EraseDisplayResetsWholeRows)
 {
-    Fixture f(sized(10, 4));
+    Fixture f(sized(10, 4, 200));
     f.t.feed("old\r\n1\r\n2\r\n3\r\n4");
     Buffer& b = f.t.buffer();
     ASSERT_EQ(b.yBase(), 1);
@@ -217,12 +211,12 @@ TEST(TerminalErase, EraseScrollbackKeepsScrollInvariantRowsStable)
 
 TEST(TerminalErase, EraseScrollbackWithoutScrollbackChangesNothing)
 {
-    Fixture fresh(sized(10, 5));
+    Fixture fresh(sized(10, 5, 200));
     fresh.t.feed("x\e[3J");
     EXPECT_EQ(fresh.t.buffer().lines().count(), 5);
     EXPECT_EQ(fresh.t.buffer().linesTop, 0);
 
-    Fixture alt(sized(10, 5));
+    Fixture alt(sized(10, 5, 200));
     for (int i = 0; i < 20; i++) alt.t.feed("\r\nline");
     alt.t.activateAltBuffer();
     alt.t.feed("\e[Halt\e[3J");
