@@ -338,6 +338,9 @@ public:
     // Clear the wrap flag of lines that now start a block, so paragraphs do not join across it.
     void hardenBidiScrollBoundaries(bool insertedAtTop, int count);
     void hardenBidiLineShiftBoundaries(int firstChangedRow, std::optional<int> firstMovedRow, int lastChangedRow);
+    // The shared body of IL and DL, and their dirty rows.
+    void shiftLinesAtCursor(int count, bool insert);
+    void markLineShiftDirty(int y);
 
     // Rectangular areas.
     void csiCopyRectangularArea(Params pars, Bytes collect);

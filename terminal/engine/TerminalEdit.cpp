@@ -135,29 +135,35 @@ void Terminal::cmdDeleteChars(Params pars, Bytes)
     updateRange(b.y());
 }
 
-void Terminal::cmdInsertLines(Params pars, Bytes)
+// IL and DL differ only in direction: the lines from the cursor row to the region's bottom move
+// down (insert) or up (delete) by the count, capped at the region height, and the lines opened up
+// are blank. With left/right margins only the columns between them move.
+void Terminal::shiftLinesAtCursor(int count, bool insert)
 {
     Buffer& b = *buffer_;
-    const int y = b.y();
-    if (y < b.scrollTop() || y > b.scrollBottom()) return;
-    const int row = b.yBase() + y;
+    const int row = b.yBase() + b.y();
     const int bottom = b.yBase() + b.scrollBottom();
     // More lines than the region holds blank it all; counting on changes nothing.
-    const int n = std::min(countOf(pars), bottom - row + 1);
+    const int n = std::min(count, bottom - row + 1);
     const CharData erase = makeCharData(eraseAttribute(), 0, 1);
 
     if (marginMode) {
         const int x = b.x();
         if (marginsUsable(b) && x >= b.marginLeft() && x <= b.marginRight()) {
-            shiftColumns(b, row, bottom, n, true, erase);
+            shiftColumns(b, row, bottom, n, insert, erase);
             selectionsInvalidateForColumnRestrictedScroll(row, bottom, b.marginLeft(), b.marginRight());
         }
     } else if (bottom < b.lines().count()) {
-        shiftLines(b, row, bottom, n, true, erase);
-        forEachSelection([&](SelectionService& s) { s.adjustForInPlaceScroll(row, bottom, -n); });
-        hardenBidiLineShiftBoundaries(row, row + n <= bottom ? std::optional<int>(row + n) : std::nullopt, bottom);
+        shiftLines(b, row, bottom, n, insert, erase);
+        forEachSelection([&](SelectionService& s) { s.adjustForInPlaceScroll(row, bottom, insert ? -n : n); });
+        const bool linesMovedDown = insert && row + n <= bottom;
+        hardenBidiLineShiftBoundaries(row, linesMovedDown ? std::optional<int>(row + n) : std::nullopt, bottom);
     }
+}
 
+void Terminal::markLineShiftDirty(int y)
+{
+    Buffer& b = *buffer_;
     updateRange(y);
     updateRange(b.scrollBottom());
     if (b.scrollTop() != 0 || b.scrollBottom() != rows - 1) {
@@ -166,35 +172,20 @@ void Terminal::cmdInsertLines(Params pars, Bytes)
     }
 }
 
+void Terminal::cmdInsertLines(Params pars, Bytes)
+{
+    const int y = buffer_->y();
+    if (y < buffer_->scrollTop() || y > buffer_->scrollBottom()) return;
+    shiftLinesAtCursor(countOf(pars), true);
+    markLineShiftDirty(y);
+}
+
 void Terminal::cmdDeleteLines(Params pars, Bytes)
 {
     restrictCursor(true);
-    Buffer& b = *buffer_;
-    const int y = b.y();
-    if (y >= b.scrollTop() && y <= b.scrollBottom()) {
-        const int row = b.yBase() + y;
-        const int bottom = b.yBase() + b.scrollBottom();
-        const int n = std::min(countOf(pars), bottom - row + 1);
-        const CharData erase = makeCharData(eraseAttribute(), 0, 1);
-        if (marginMode) {
-            const int x = b.x();
-            if (marginsUsable(b) && x >= b.marginLeft() && x <= b.marginRight()) {
-                shiftColumns(b, row, bottom, n, false, erase);
-                selectionsInvalidateForColumnRestrictedScroll(row, bottom, b.marginLeft(), b.marginRight());
-            }
-        } else if (bottom < b.lines().count()) {
-            shiftLines(b, row, bottom, n, false, erase);
-            forEachSelection([&](SelectionService& s) { s.adjustForInPlaceScroll(row, bottom, n); });
-            hardenBidiLineShiftBoundaries(row, std::nullopt, bottom);
-        }
-    }
-
-    updateRange(y);
-    updateRange(b.scrollBottom());
-    if (b.scrollTop() != 0 || b.scrollBottom() != rows - 1) {
-        updateRange(b.scrollTop());
-        updateRange(b.scrollBottom());
-    }
+    const int y = buffer_->y();
+    if (y >= buffer_->scrollTop() && y <= buffer_->scrollBottom()) shiftLinesAtCursor(countOf(pars), false);
+    markLineShiftDirty(y);
 }
 
 void Terminal::cmdScrollUp(Params pars, Bytes)
