@@ -341,6 +341,8 @@ public:
     // The shared body of IL and DL, and their dirty rows.
     void shiftLinesAtCursor(int count, bool insert);
     void markLineShiftDirty(int y);
+    // The shared body of SU and SD.
+    void scrollRegion(int count, bool down);
 
     // Rectangular areas.
     void csiCopyRectangularArea(Params pars, Bytes collect);

@@ -188,49 +188,38 @@ void Terminal::cmdDeleteLines(Params pars, Bytes)
     markLineShiftDirty(y);
 }
 
-void Terminal::cmdScrollUp(Params pars, Bytes)
+// SU and SD differ only in direction: the whole region moves up or down by the count, capped at
+// the region height; scrolled-in lines take the plain attribute, not the current background.
+void Terminal::scrollRegion(int count, bool down)
 {
     Buffer& b = *buffer_;
     const int top = b.yBase() + b.scrollTop();
     const int bottom = b.yBase() + b.scrollBottom();
     if (top > bottom || bottom >= b.lines().count()) return;
-    const int n = std::min(countOf(pars), bottom - top + 1);
+    const int n = std::min(count, bottom - top + 1);
 
     if (marginMode) {
         if (marginsUsable(b)) {
-            shiftColumns(b, top, bottom, n, false, CharData::Null);
+            shiftColumns(b, top, bottom, n, down, CharData::Null);
             selectionsInvalidateForColumnRestrictedScroll(top, bottom, b.marginLeft(), b.marginRight());
         }
     } else {
-        // Scrolled-in lines take the plain attribute, not the current background.
-        shiftLines(b, top, bottom, n, false, CharData::Null);
-        forEachSelection([&](SelectionService& s) { s.adjustForInPlaceScroll(top, bottom, n); });
+        shiftLines(b, top, bottom, n, down, CharData::Null);
+        forEachSelection([&](SelectionService& s) { s.adjustForInPlaceScroll(top, bottom, down ? -n : n); });
     }
-    hardenBidiScrollBoundaries(false, n);
+    hardenBidiScrollBoundaries(down, n);
     updateRange(b.scrollTop());
     updateRange(b.scrollBottom());
 }
 
+void Terminal::cmdScrollUp(Params pars, Bytes)
+{
+    scrollRegion(countOf(pars), false);
+}
+
 void Terminal::cmdScrollDown(Params pars)
 {
-    Buffer& b = *buffer_;
-    const int top = b.yBase() + b.scrollTop();
-    const int bottom = b.yBase() + b.scrollBottom();
-    if (top > bottom || bottom >= b.lines().count()) return;
-    const int n = std::min(countOf(pars), bottom - top + 1);
-
-    if (marginMode) {
-        if (marginsUsable(b)) {
-            shiftColumns(b, top, bottom, n, true, CharData::Null);
-            selectionsInvalidateForColumnRestrictedScroll(top, bottom, b.marginLeft(), b.marginRight());
-        }
-    } else {
-        shiftLines(b, top, bottom, n, true, CharData::Null);
-        forEachSelection([&](SelectionService& s) { s.adjustForInPlaceScroll(top, bottom, -n); });
-    }
-    hardenBidiScrollBoundaries(true, n);
-    updateRange(b.scrollTop());
-    updateRange(b.scrollBottom());
+    scrollRegion(countOf(pars), true);
 }
 
 void Terminal::cmdRepeatPrecedingCharacter(Params pars, Bytes)
