@@ -1,3 +1,4 @@
+#include "BenchTerminal.hpp"
 #include "terminal/engine/Terminal.hpp"
 
 #include <benchmark/benchmark.h>
@@ -5,13 +6,9 @@
 #include <string>
 
 using namespace corvix;
+using bench::NullDelegate;
 
 namespace {
-
-class NullDelegate : public TerminalDelegate {
-public:
-    void send(Terminal&, std::span<const uint8_t>) override {}
-};
 
 // An 80-column terminal holding one logical line of `rows` soft-wrapped rows: words of path-like
 // text with a URL every few rows. Lookups point at the middle row.

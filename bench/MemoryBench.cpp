@@ -1,5 +1,6 @@
 // Memory of a terminal with 200 columns and 10,000 lines of full scroll-back: bytes per cell,
 // heap bytes in use, and the resident memory the terminal adds to the process.
+#include "BenchTerminal.hpp"
 #include "terminal/engine/Terminal.hpp"
 
 #include <benchmark/benchmark.h>
@@ -11,13 +12,9 @@
 #include <string>
 
 using namespace corvix;
+using bench::NullDelegate;
 
 namespace {
-
-class NullDelegate : public TerminalDelegate {
-public:
-    void send(Terminal&, std::span<const uint8_t>) override {}
-};
 
 size_t residentBytes()
 {

@@ -6,7 +6,7 @@
 // merged to whole scrolls so that no per-cell damage work is counted, and an `sb_pushline`
 // callback that copies each line scrolled off the top into a 1000-line scroll-back ring, as
 // Corvix keeps 1000 lines of scroll-back. Nothing else is hooked up.
-#include "Payloads.hpp"
+#include "BenchTerminal.hpp"
 
 #include "terminal/engine/Terminal.hpp"
 
@@ -18,17 +18,13 @@
 #include <vector>
 
 using namespace corvix;
+using bench::NullDelegate;
 
 namespace {
 
 constexpr int kCols = 80;
 constexpr int kRows = 24;
 constexpr int kScrollback = 1000;
-
-class NullDelegate : public TerminalDelegate {
-public:
-    void send(Terminal&, std::span<const uint8_t>) override {}
-};
 
 // libvterm's scroll-back: a ring of copied lines, like Corvix's line ring.
 struct VtermScrollback {
@@ -60,8 +56,7 @@ double feedCorvix(const std::string& payload)
     Terminal terminal(&delegate, options);
     auto bytes = std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(payload.data()), payload.size());
     auto start = std::chrono::steady_clock::now();
-    for (size_t at = 0; at < bytes.size(); at += bench::kChunkSize)
-        terminal.feed(bytes.subspan(at, std::min(bench::kChunkSize, bytes.size() - at)));
+    bench::feedInChunks(terminal, bytes);
     terminal.clearUpdateRange();
     return secondsSince(start);
 }

@@ -1,6 +1,6 @@
 // Feeding whole payloads into an 80x24 terminal with scroll-back, in 64 KiB chunks, as a
 // pseudo-terminal delivers them. Reported as bytes per second.
-#include "Payloads.hpp"
+#include "BenchTerminal.hpp"
 
 #include "terminal/engine/Terminal.hpp"
 
@@ -9,13 +9,9 @@
 #include <span>
 
 using namespace corvix;
+using bench::NullDelegate;
 
 namespace {
-
-class NullDelegate : public TerminalDelegate {
-public:
-    void send(Terminal&, std::span<const uint8_t>) override {}
-};
 
 void feedPayload(benchmark::State& state, const std::string& payload)
 {
@@ -27,8 +23,7 @@ void feedPayload(benchmark::State& state, const std::string& payload)
     Terminal terminal(&delegate, options);
     auto bytes = std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(payload.data()), payload.size());
     for (auto _ : state) {
-        for (size_t at = 0; at < bytes.size(); at += bench::kChunkSize)
-            terminal.feed(bytes.subspan(at, std::min(bench::kChunkSize, bytes.size() - at)));
+        bench::feedInChunks(terminal, bytes);
         terminal.clearUpdateRange();
     }
     state.SetBytesProcessed(int64_t(state.iterations()) * int64_t(payload.size()));

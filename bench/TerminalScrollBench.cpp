@@ -1,5 +1,6 @@
 // Line feeds at the bottom of a scrolling region, per region layout: the cost every scrolled
 // line of output pays.
+#include "BenchTerminal.hpp"
 #include "terminal/engine/Terminal.hpp"
 
 #include <benchmark/benchmark.h>
@@ -7,12 +8,9 @@
 #include <string>
 
 using namespace corvix;
+using bench::NullDelegate;
 
 namespace {
-
-struct NullDelegate : TerminalDelegate {
-    void send(Terminal&, std::span<const uint8_t>) override {}
-};
 
 // arg 0: whole screen; 1: region at the top ending above a status row; 2: region in the middle;
 // 3: region in the middle with left/right margins (column-restricted scroll).
