@@ -1,4 +1,4 @@
-#include "terminal/engine/EscapeSequenceParser.hpp"
+#include "terminal/engine/EscapeSequenceParserLoop.hpp"
 
 #include "terminal/screen/Log.hpp"
 
@@ -9,9 +9,6 @@
 #include <limits>
 #include <string>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace corvix {
 
@@ -36,56 +33,6 @@ const TransitionTable& sharedTable()
 {
     static const TransitionTable table = EscapeSequenceParser::buildVt500TransitionTable();
     return table;
-}
-
-bool profilingEnabled()
-{
-    static const bool enabled = [] {
-        const char* value = std::getenv("CORVIX_PROFILE");
-        return value != nullptr && std::strcmp(value, "1") == 0;
-    }();
-    return enabled;
-}
-
-// Index of the first byte below 0x20 at or after i, or length. Text is the bulk of the input,
-// so this runs 16 (or 8) bytes at a time.
-size_t scanPrintable(const uint8_t* bytes, size_t i, size_t length)
-{
-#if defined(__SSE2__)
-    const __m128i highestControl = _mm_set1_epi8(0x1F);
-    while (i + 16 <= length) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
-        const __m128i isControl = _mm_cmpeq_epi8(_mm_min_epu8(v, highestControl), v);
-        const int mask = _mm_movemask_epi8(isControl);
-        if (mask != 0) {
-            return i + static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
-        }
-        i += 16;
-    }
-#else
-    constexpr uint64_t kOnes = 0x0101010101010101ULL;
-    constexpr uint64_t kHighBits = 0x8080808080808080ULL;
-    while (i + 8 <= length) {
-        uint64_t word;
-        std::memcpy(&word, bytes + i, sizeof word);
-        if (((word - kOnes * 0x20) & ~word & kHighBits) != 0) {
-            break; // some byte is below 0x20
-        }
-        i += 8;
-    }
-#endif
-    while (i < length && bytes[i] >= 0x20) {
-        ++i;
-    }
-    return i;
-}
-
-int32_t addDigit(int32_t value, int digit)
-{
-    constexpr int32_t kMax = EscapeSequenceParser::kMaxParameterValue;
-    // `value` never exceeds kMax, so this cannot overflow; same result as comparing first.
-    const int32_t next = value * 10 + digit;
-    return next > kMax ? kMax : next;
 }
 
 } // namespace
@@ -258,284 +205,25 @@ void EscapeSequenceParser::reset()
     handler().printStateReset();
 }
 
-void EscapeSequenceParser::clearSequence()
-{
-    _osc.clear();
-    _apc.clear();
-    _pars[0] = 0;
-    _parsCount = 1;
-    _collectLength = 0;
-    _parameterLimitExceeded = false;
-    _collectLimitExceeded = false;
-    _stringAbandoned = false;
-    _stringLimit = kMaxStringLength;
-}
-
 void EscapeSequenceParser::parse(std::span<const uint8_t> data)
 {
-    if (!profilingEnabled()) {
-        parseChunk(data);
-        return;
-    }
-    const auto start = std::chrono::steady_clock::now();
-    parseChunk(data);
-    const auto elapsed = std::chrono::duration_cast<std::chrono::nanoseconds>(
-        std::chrono::steady_clock::now() - start);
-    log::write("ParserProfile: Parser.Parse " + std::to_string(data.size()) + " bytes "
-               + std::to_string(elapsed.count()) + " ns");
+    parse(handler(), data);
 }
 
-void EscapeSequenceParser::parseChunk(std::span<const uint8_t> data)
+bool EscapeSequenceParser::profilingEnabled()
 {
-    constexpr uint8_t kDcsPutEntry = TransitionTable::makeEntry(A::dcsPut, S::dcsPassthrough);
-    constexpr uint8_t kClearToEscapeEntry = TransitionTable::makeEntry(A::clear, S::escape);
-    constexpr uint8_t kClearToCsiEntry = TransitionTable::makeEntry(A::clear, S::csiEntry);
-    constexpr uint8_t kCsiDispatchEntry = TransitionTable::makeEntry(A::csiDispatch, S::ground);
-
-    ParserHandler& h = handler();
-    const uint8_t* const bytes = data.data();
-    const size_t length = data.size();
-    S state = currentState;
-    int64_t print = -1; // start of the pending print run
-    int64_t dcs = -1;   // start of the pending DCS data
-
-    auto flushPrint = [&](size_t end) {
-        if (print >= 0) {
-            const auto start = static_cast<size_t>(print);
-            h.printHandler(data.subspan(start, end - start));
-            print = -1;
-        }
-    };
-    auto flushDcs = [&](size_t end) {
-        if (dcs >= 0) {
-            const auto start = static_cast<size_t>(dcs);
-            putDcs(data.subspan(start, end - start));
-            dcs = -1;
-        }
-    };
-
-    // Parameter bytes and, right after them, a final byte that dispatches, as the table would.
-    auto paramsAndFinal = [&](size_t at) {
-        state = S::csiParam;
-        at = addParams(bytes, at, length);
-        if (at < length && table.entry(state, bytes[at]) == kCsiDispatchEntry) {
-            if (!sequenceDropped()) {
-                h.dispatchCsi(bytes[at], pars(), parsTxt(), collect());
-            }
-            state = S::ground;
-            ++at;
-        }
-        return at;
-    };
-
-    // ESC "[" from ground at `at`: the table's two clears in one step (the fields once, the
-    // handler's reset twice, as it sees each clear), and the parameters and final byte when a
-    // digit follows, as most sequences go on.
-    const bool csiShortcut = table.entry(S::ground, kEsc) == kClearToEscapeEntry
-                             && table.entry(S::escape, '[') == kClearToCsiEntry;
-    auto csiFromGround = [&](size_t at) {
-        if (!csiShortcut || at + 1 >= length || bytes[at + 1] != '[') {
-            return at;
-        }
-        flushPrint(at);
-        clearSequence();
-        h.printStateReset();
-        h.printStateReset();
-        state = S::csiEntry;
-        at += 2;
-        if (at < length && static_cast<unsigned>(bytes[at] - '0') <= 9u) {
-            at = paramsAndFinal(at);
-        }
-        return at;
-    };
-
-    size_t i = 0;
-    while (i < length) {
-        const uint8_t code = bytes[i];
-
-        // The hot runs skip the table: text in ground (C1 bytes there are UTF-8, not controls),
-        // parameter digits, DCS data.
-        if (state == S::ground && code >= 0x20) {
-            if (print < 0) {
-                print = static_cast<int64_t>(i);
-            }
-            i = scanPrintable(bytes, i + 1, length);
-            // Text and sequences alternate: the sequence that ends the text goes on here.
-            if (i < length && bytes[i] == kEsc) {
-                i = csiFromGround(i);
-            }
-            continue;
-        }
-        if (state == S::ground && code == kEsc) {
-            if (const size_t next = csiFromGround(i); next != i) {
-                i = next;
-                continue;
-            }
-        }
-        if ((state == S::csiParam || state == S::csiEntry)
-            && static_cast<unsigned>(code - '0') <= 9u) {
-            i = paramsAndFinal(i);
-            continue;
-        }
-        if (state == S::dcsPassthrough && table.entry(state, code) == kDcsPutEntry) {
-            if (dcs < 0) {
-                dcs = static_cast<int64_t>(i);
-            }
-            do {
-                ++i;
-            } while (i < length && table.entry(state, bytes[i]) == kDcsPutEntry);
-            continue;
-        }
-
-        const uint8_t entry = table.entry(state, code);
-        const A action = TransitionTable::actionOf(entry);
-        const S next = TransitionTable::stateOf(entry);
-
-        // Nothing in the table extends a print run or DCS data (the loops above take those
-        // bytes), so what is pending goes out now, before the control acts. Where the chunk was
-        // split then makes no difference to what the handlers see.
-        const int64_t pendingPrint = print;
-        const int64_t pendingDcs = dcs;
-        flushPrint(i);
-        flushDcs(i);
-        if (state == S::dcsPassthrough && next != S::dcsPassthrough && action != A::dcsUnhook) {
-            activeDcsHandler.reset(); // abandoned (SUB, a C1 control, an error): no unhook
-        }
-
-        if (action == A::error) {
-            ParsingState record;
-            record.position = static_cast<int64_t>(i);
-            record.code = code;
-            record.currentState = state;
-            record.print = pendingPrint;
-            record.dcs = pendingDcs;
-            record.osc = _osc;
-            record.apc = _apc;
-            record.collect = collect();
-            if (h.errorHandler(record).abort) {
-                currentState = state;
-                return;
-            }
-        }
-
-        switch (action) {
-        case A::ignore:
-        case A::error:
-            break;
-        case A::print:
-            print = static_cast<int64_t>(i);
-            break;
-        case A::execute:
-            h.dispatchExecute(code);
-            break;
-        case A::oscStart:
-            (next == S::apcString ? _apc : _osc).clear();
-            _stringAbandoned = false;
-            _stringLimit = kMaxStringLength;
-            break;
-        case A::oscPut:
-            i = putString(state, bytes, i, length);
-            continue; // the byte that stopped the sweep goes through the table
-        case A::oscEnd:
-            endString(state, code);
-            break;
-        case A::csiDispatch:
-            if (!sequenceDropped()) {
-                h.dispatchCsi(code, pars(), parsTxt(), collect());
-            }
-            break;
-        case A::param:
-            addParam(code);
-            break;
-        case A::collect:
-            addCollect(code);
-            break;
-        case A::escDispatch:
-            if (!_collectLimitExceeded) {
-                h.dispatchEsc(collect(), code);
-            }
-            break;
-        case A::clear:
-            clearSequence();
-            h.printStateReset();
-            break;
-        case A::dcsHook:
-            hookDcs(code);
-            break;
-        case A::dcsPut:
-            dcs = static_cast<int64_t>(i);
-            break;
-        case A::dcsUnhook:
-            if (auto handler = std::move(activeDcsHandler)) {
-                handler->unhook();
-            }
-            clearSequence();
-            h.printStateReset();
-            break;
-        }
-        state = next;
-        ++i;
-    }
-
-    if (state == S::dcsPassthrough) {
-        flushDcs(length);
-    }
-    flushPrint(length);
-    currentState = state;
+    static const bool enabled = [] {
+        const char* value = std::getenv("CORVIX_PROFILE");
+        return value != nullptr && std::strcmp(value, "1") == 0;
+    }();
+    return enabled;
 }
 
-// The parameter bytes of a CSI sequence in one loop: digits, ':' and ';' act as the param
-// action does, without a trip through the table for each.
-size_t EscapeSequenceParser::addParams(const uint8_t* bytes, size_t i, size_t length)
+void EscapeSequenceParser::logProfile(size_t bytes, std::chrono::steady_clock::duration elapsed)
 {
-    if (!_parameterLimitExceeded) {
-        // The element in progress stays in a register; it is written back at each separator and
-        // at the end. Digits, the bulk, take the short inner loop.
-        int count = _parsCount;
-        int32_t value = _pars[static_cast<size_t>(count - 1)];
-        // "38;5;" and "48;5;" (256-colour foreground and background) open most SGR sequences
-        // that programs send per character: taken in one step, the loop goes on with the colour.
-        if (count == 1 && value == 0 && length - i > 5 && (bytes[i] == '3' || bytes[i] == '4')
-            && std::memcmp(bytes + i + 1, "8;5;", 4) == 0) {
-            _pars[0] = (bytes[i] - '0') * 10 + 8;
-            _pars[1] = 5;
-            _parsTxt[0] = ';';
-            _parsTxt[1] = ';';
-            count = 3;
-            i += 5;
-        }
-        while (i < length) {
-            const uint8_t code = bytes[i];
-            const unsigned digit = code - unsigned{'0'};
-            if (digit <= 9) {
-                value = addDigit(value, static_cast<int>(digit));
-                ++i;
-                continue;
-            }
-            if (code != ';' && code != ':') {
-                break;
-            }
-            if (count == kMaxParameters) {
-                _parameterLimitExceeded = true;
-                break;
-            }
-            _pars[static_cast<size_t>(count - 1)] = value;
-            _parsTxt[static_cast<size_t>(count - 1)] = code;
-            value = 0;
-            ++count;
-            ++i;
-        }
-        _pars[static_cast<size_t>(count - 1)] = value;
-        _parsCount = count;
-        if (!_parameterLimitExceeded) {
-            return i;
-        }
-    }
-    // Past the limit digits and separators are dropped.
-    while (i < length && (static_cast<unsigned>(bytes[i] - '0') <= 9u || bytes[i] == ';' || bytes[i] == ':')) {
-        ++i;
-    }
-    return i;
+    const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(elapsed).count();
+    log::write("ParserProfile: Parser.Parse " + std::to_string(bytes) + " bytes "
+               + std::to_string(ns) + " ns");
 }
 
 void EscapeSequenceParser::addParam(uint8_t code)
@@ -543,7 +231,7 @@ void EscapeSequenceParser::addParam(uint8_t code)
     if (code >= '0' && code <= '9') {
         if (!_parameterLimitExceeded) {
             int32_t& value = _pars[static_cast<size_t>(_parsCount - 1)];
-            value = addDigit(value, code - '0');
+            value = parser_detail::addDigit(value, code - '0');
         }
         return;
     }
@@ -570,7 +258,7 @@ size_t EscapeSequenceParser::putString(S state, const uint8_t* bytes, size_t i, 
 {
     std::vector<uint8_t>& buffer = state == S::apcString ? _apc : _osc;
     while (i < length) {
-        const size_t end = scanPrintable(bytes, i, length);
+        const size_t end = parser_detail::scanPrintable(bytes, i, length);
         if (end > i) {
             appendString(buffer, state, bytes + i, end - i);
         }

@@ -6,6 +6,7 @@
 #include "terminal/engine/TransitionTable.hpp"
 
 #include <array>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -41,6 +42,10 @@ public:
     // Runs the machine over one chunk. Print runs and DCS data are handed on as slices of
     // `data`, never copied.
     void parse(std::span<const uint8_t> data);
+    // The same with the calls on `handler`, the parser's own, bound statically (the terminal's
+    // feed). Defined in EscapeSequenceParserLoop.hpp.
+    template <class Handler>
+    void parse(Handler& handler, std::span<const uint8_t> data);
 
     // Back to the initial state; an unfinished DCS string is dropped without unhook.
     void reset();
@@ -61,7 +66,10 @@ public:
 private:
     ParserHandler& handler();
 
-    void parseChunk(std::span<const uint8_t> data);
+    template <class Handler>
+    void parseChunk(Handler& h, std::span<const uint8_t> data);
+    static bool profilingEnabled();
+    static void logProfile(size_t bytes, std::chrono::steady_clock::duration elapsed);
     size_t addParams(const uint8_t* bytes, size_t i, size_t length);
     void addParam(uint8_t code);
     void addCollect(uint8_t code);
@@ -74,7 +82,19 @@ private:
     void dispatchOsc(int64_t code, std::span<const uint8_t> data);
     void hookDcs(uint8_t code);
     void putDcs(std::span<const uint8_t> data);
-    void clearSequence();
+    // Inline: it runs for every sequence.
+    void clearSequence()
+    {
+        _osc.clear();
+        _apc.clear();
+        _pars[0] = 0;
+        _parsCount = 1;
+        _collectLength = 0;
+        _parameterLimitExceeded = false;
+        _collectLimitExceeded = false;
+        _stringAbandoned = false;
+        _stringLimit = kMaxStringLength;
+    }
     bool sequenceDropped() const { return _parameterLimitExceeded || _collectLimitExceeded; }
 
     std::span<const int32_t> pars() const

@@ -1,5 +1,7 @@
 #include "terminal/engine/Terminal.hpp"
 
+#include "terminal/engine/EscapeSequenceParserLoop.hpp"
+
 #include "terminal/engine/ChildEnvironment.hpp"
 #include "terminal/screen/Log.hpp"
 #include "terminal/screen/SelectionService.hpp"
@@ -73,7 +75,7 @@ void Terminal::installScrollHook(Buffer& b)
 
 void Terminal::feed(std::span<const uint8_t> buffer)
 {
-    parser_->parse(buffer);
+    parser_->parse(*this, buffer);
 }
 
 void Terminal::feed(std::string_view text)

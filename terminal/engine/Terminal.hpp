@@ -1,5 +1,6 @@
 #pragma once
 
+#include "terminal/engine/CharSets.hpp"
 #include "terminal/engine/EscapeSequenceParser.hpp"
 #include "terminal/engine/Executor.hpp"
 #include "terminal/engine/KittyGraphics.hpp"
@@ -44,7 +45,11 @@ class SelectionService;
 //
 // The engine's operations are spread over several source files by concern (TerminalBuffers.cpp,
 // TerminalScroll.cpp, ...); this header declares them all.
-class Terminal : private ParserHandler {
+class Terminal final : private ParserHandler {
+    // The parser calls the handler operations below on the terminal itself, not through the
+    // interface, so the hot ones inline (see EscapeSequenceParserLoop.hpp).
+    friend class EscapeSequenceParser;
+
 public:
     static constexpr int MINIMUM_COLS = 2;
     static constexpr int MINIMUM_ROWS = 1;
@@ -540,12 +545,45 @@ public:
     std::shared_ptr<BufferLine> blankLine;
 
 private:
-    // ParserHandler: the parser's calls on its terminal.
-    void printHandler(std::span<const uint8_t> data) override;
-    void printStateReset() override;
+    // ParserHandler: the parser's calls on its terminal. The three made for every coloured
+    // character are inline: one printable letter, the clear before a sequence, and SGR.
+    void printHandler(std::span<const uint8_t> data) override
+    {
+        if (data.size() == 1 && data[0] >= 0x20 && data[0] < 0x7F && readingBuffer.putbackCount == 0
+            && plainAscii()) {
+            Buffer& b = *buffer_;
+            if (b.insertAsciiCell(data[0], curAttr)) {
+                updateRange(b.y());
+                return;
+            }
+        }
+        handlePrint(data);
+    }
+    void printStateReset() override
+    {
+        readingBuffer.putbackCount = 0;
+        readingBuffer.idx = 0;
+    }
     void dispatchExecute(uint8_t code) override;
     void dispatchCsi(uint8_t code, std::span<const int32_t> pars, std::span<const uint8_t> parsTxt,
-                     std::span<const uint8_t> collect) override;
+                     std::span<const uint8_t> collect) override
+    {
+        // A 256-colour foreground or background ("38;5;N", "48;5;N"; a colon after the 5 reads
+        // the same), what programs send per character, sets its field here.
+        if (code == 'm' && pars.size() == 3 && pars[1] == 5 && (pars[0] == 38 || pars[0] == 48)
+            && parsTxt[0] != ':' && collect.empty()) {
+            (pars[0] == 38 ? curAttr.fg : curAttr.bg) = Attribute::Color::ansi256(uint8_t(std::clamp(pars[2], 0, 255)));
+            return;
+        }
+        csiParsTxt = parsTxt;
+        if (code == 'm') {
+            cmdCsiM(pars, collect);
+        } else {
+            dispatchCsiTable(code, pars, collect);
+        }
+        csiParsTxt = {};
+    }
+    void dispatchCsiTable(uint8_t code, std::span<const int32_t> pars, std::span<const uint8_t> collect);
     void dispatchEsc(std::span<const uint8_t> collect, uint8_t code) override;
     void dispatchOsc(int64_t code, std::span<const uint8_t> data) override;
     std::unique_ptr<DcsHandler> createDcsHandler(std::span<const uint8_t> collect, uint8_t final) override;
@@ -557,7 +595,12 @@ private:
     void apcHandlerFallback(uint8_t letter, std::span<const uint8_t> data) override;
 
     // Print path steps.
-    bool plainAscii() const;
+    bool plainAscii() const
+    {
+        // An empty translation table maps nothing, so it prints exactly like no table. The run
+        // writer makes cells without a payload, so text inside an open link goes cell by cell.
+        return (charset == nullptr || charset->empty) && !hyperLinkTracking;
+    }
     [[gnu::noinline]] void printRun(Bytes data); // the general path, out of the short runs' way
     bool printWholeSequence(Bytes data, size_t at);
     bool printNextCharacter();

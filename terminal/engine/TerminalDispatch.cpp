@@ -34,14 +34,6 @@ const char* stateName(ParserState s)
 
 } // namespace
 
-// ---- Print ------------------------------------------------------------------------------------
-
-void Terminal::printStateReset()
-{
-    readingBuffer.putbackCount = 0;
-    readingBuffer.idx = 0;
-}
-
 // ---- C0 and C1 controls -----------------------------------------------------------------------
 
 void Terminal::dispatchExecute(uint8_t code)
@@ -160,16 +152,9 @@ void Terminal::dispatchEsc(std::span<const uint8_t> collect, uint8_t code)
 
 // ---- CSI sequences ----------------------------------------------------------------------------
 
-void Terminal::dispatchCsi(uint8_t code, std::span<const int32_t> pars, std::span<const uint8_t> parsTxt,
-                           std::span<const uint8_t> collect)
+// Every final byte but 'm' (SGR, the most frequent by far, is taken before this).
+void Terminal::dispatchCsiTable(uint8_t code, std::span<const int32_t> pars, std::span<const uint8_t> collect)
 {
-    csiParsTxt = parsTxt;
-    if (code == 'm') {
-        // SGR, the most frequent by far, before the table's set-up.
-        cmdCsiM(pars, collect);
-        csiParsTxt = {};
-        return;
-    }
     Buffer& b = *buffer_;
     const int p0 = pars.empty() ? 0 : pars[0];
     switch (code) {
@@ -283,7 +268,6 @@ void Terminal::dispatchCsi(uint8_t code, std::span<const int32_t> pars, std::spa
     case '~': cmdDeleteColumns(pars, collect); break;
     default: csiHandlerFallback(pars, collect, code); break;
     }
-    csiParsTxt = {};
 }
 
 // ---- OSC strings ------------------------------------------------------------------------------

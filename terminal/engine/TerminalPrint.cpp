@@ -98,19 +98,6 @@ CharData Terminal::makeCharData(const Attribute& attribute, int32_t code, int si
 // ---- Printing ---------------------------------------------------------------------------------
 
 // The parser's print call; here, beside the print path, so that the path is inlined into it.
-void Terminal::printHandler(std::span<const uint8_t> data)
-{
-    // A single letter between two sequences (text coloured character by character): one cell.
-    if (data.size() == 1 && isPrintableAscii(data[0]) && readingBuffer.putbackCount == 0 && plainAscii()) {
-        Buffer& b = *buffer_;
-        if (b.insertAsciiCell(data[0], curAttr)) {
-            updateRange(b.y());
-            return;
-        }
-    }
-    handlePrint(data);
-}
-
 void Terminal::handlePrint(Bytes data)
 {
     // A run of printable ASCII with nothing put back, the text between two sequences, goes
@@ -137,13 +124,6 @@ void Terminal::handlePrint(Bytes data)
         }
     }
     printRun(data);
-}
-
-bool Terminal::plainAscii() const
-{
-    // An empty translation table maps nothing, so it prints exactly like no table. The run
-    // writer makes cells without a payload, so text inside an open link goes cell by cell.
-    return (charset == nullptr || charset->empty) && !hyperLinkTracking;
 }
 
 void Terminal::printRun(Bytes data)

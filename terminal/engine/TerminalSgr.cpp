@@ -190,14 +190,8 @@ struct SgrState {
 void Terminal::cmdCsiM(Params pars, Bytes collect)
 {
     if (!collect.empty()) return;
-    // The shapes programs send most, before the general loop: a 256-colour foreground or
-    // background ("38;5;N", "48;5;N"; a colon after the 5 reads the same) and one-parameter
-    // sequences that set a single field.
-    if (pars.size() == 3 && pars[1] == 5 && (pars[0] == 38 || pars[0] == 48)
-        && (csiParsTxt.empty() || csiParsTxt[0] != ':')) {
-        (pars[0] == 38 ? curAttr.fg : curAttr.bg) = CellColor::ansi256(component(pars[2]));
-        return;
-    }
+    // One-parameter sequences that set a single field, the shapes programs send most after the
+    // 256-colour ones (taken before this call), skip the general loop.
     SgrState st{curAttr, pars, csiParsTxt.first(std::min(csiParsTxt.size(), pars.empty() ? 0 : pars.size() - 1))};
     if (pars.size() == 1) {
         const int32_t p = pars[0];
