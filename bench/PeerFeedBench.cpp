@@ -13,6 +13,7 @@
 #include <benchmark/benchmark.h>
 #include <vterm.h>
 
+#include <algorithm>
 #include <chrono>
 #include <span>
 #include <vector>
@@ -81,21 +82,23 @@ double feedVterm(const std::string& payload)
     return seconds;
 }
 
+// The engines take turns, and each one's fastest feed counts: this machine is shared, and a
+// burst of other work during one feed would otherwise decide the ratio.
 void comparePeers(benchmark::State& state, const std::string& payload)
 {
-    double corvixSeconds = 0;
-    double vtermSeconds = 0;
+    double corvixBest = 0;
+    double vtermBest = 0;
     for (auto _ : state) {
         double corvix = feedCorvix(payload);
         double vterm = feedVterm(payload);
-        corvixSeconds += corvix;
-        vtermSeconds += vterm;
+        corvixBest = corvixBest == 0 ? corvix : std::min(corvixBest, corvix);
+        vtermBest = vtermBest == 0 ? vterm : std::min(vtermBest, vterm);
         state.SetIterationTime(corvix + vterm);
     }
-    double mib = double(payload.size()) * double(state.iterations()) / double(1 << 20);
-    state.counters["corvix_MiB/s"] = mib / corvixSeconds;
-    state.counters["libvterm_MiB/s"] = mib / vtermSeconds;
-    state.counters["ratio"] = vtermSeconds / corvixSeconds;
+    double mib = double(payload.size()) / double(1 << 20);
+    state.counters["corvix_MiB/s"] = mib / corvixBest;
+    state.counters["libvterm_MiB/s"] = mib / vtermBest;
+    state.counters["ratio"] = vtermBest / corvixBest;
 }
 
 void BM_PeerPlainAscii(benchmark::State& state)
@@ -124,7 +127,7 @@ void BM_PeerAgentScreen(benchmark::State& state)
 
 } // namespace
 
-BENCHMARK(BM_PeerPlainAscii)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_PeerSgrPerCharacter)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_PeerMixedCjk)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_PeerAgentScreen)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PeerPlainAscii)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PeerSgrPerCharacter)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PeerMixedCjk)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PeerAgentScreen)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);

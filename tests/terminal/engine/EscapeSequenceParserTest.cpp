@@ -106,6 +106,11 @@ const std::vector<Case> kCsiCases = {
     {CSI "1" CAN "2m", {"execute 0x18", "csi '' 12 m"}},
     {CSI "1" SUB "m", {"execute 0x1a", "print 'm'"}},
     {CSI "38;5;1m", {"csi '' 38;5;1 m"}},
+    // Parameters of every length, read three digits at a time where they can be: leading zeros,
+    // a fourth digit, and numbers ended by ':', ';', the final byte or an intermediate.
+    {CSI "7;42;255;1234;65535;007;0000001;99;100m", {"csi '' 7;42;255;1234;65535;7;1;99;100 m"}},
+    {CSI "5:12:123:1234:12345:123456H", {"csi '' 5:12:123:1234:12345:65535 H"}},
+    {CSI "255 q" CSI "25$p" CSI "3m", {"csi ' ' 255 q", "csi '$' 25 p", "csi '' 3 m"}},
     // The 256-colour opening "38;5;" / "48;5;" and what may follow it.
     {CSI "48;5;255;1m" CSI "38;5;m", {"csi '' 48;5;255;1 m", "csi '' 38;5;0 m"}},
     {CSI "1;38;5;2m" CSI "38;5:3m" CSI "38;6;4m", {"csi '' 1;38;5;2 m", "csi '' 38;5:3 m", "csi '' 38;6;4 m"}},
