@@ -35,18 +35,27 @@ constexpr std::array<uint8_t, 256> kSequenceLength = [] {
     return t;
 }();
 
-// The range a sequence's second byte must lie in; the leads E0, ED, F0 and F4 narrow it so that
-// overlong forms, surrogates and values past U+10FFFF are invalid from their second byte on.
-std::pair<uint8_t, uint8_t> secondByteRange(uint8_t lead)
-{
-    switch (lead) {
-    case 0xE0: return {0xA0, 0xBF};
-    case 0xED: return {0x80, 0x9F};
-    case 0xF0: return {0x90, 0xBF};
-    case 0xF4: return {0x80, 0x8F};
-    default: return {0x80, 0xBF};
-    }
-}
+// The range a sequence's second byte must lie in, by lead byte, as (low, span): the byte is valid
+// when byte - low <= span. The leads E0, ED, F0 and F4 narrow it so that overlong forms,
+// surrogates and values past U+10FFFF are invalid from their second byte on. A table, not a
+// switch: the lead bytes of mixed text vary from one character to the next.
+struct ByteRange {
+    uint8_t low;
+    uint8_t span;
+    bool contains(uint8_t b) const { return uint8_t(b - low) <= span; }
+};
+
+constexpr std::array<ByteRange, 256> kSecondByteRange = [] {
+    std::array<ByteRange, 256> t{};
+    t.fill({0x80, 0x3F});
+    t[0xE0] = {0xA0, 0x1F};
+    t[0xED] = {0x80, 0x1F};
+    t[0xF0] = {0x90, 0x2F};
+    t[0xF4] = {0x80, 0x0F};
+    return t;
+}();
+
+constexpr ByteRange kContinuation{0x80, 0x3F};
 
 // Printable ASCII, the bytes the run writer handles (DEL is not printable).
 inline bool isPrintableAscii(uint8_t b)
@@ -160,18 +169,23 @@ void Terminal::printRun(Bytes data)
 bool Terminal::printWholeSequence(Bytes data, size_t at)
 {
     // A valid multi-byte sequence that lies wholly in this run, read straight from it. Anything
-    // else (ASCII, a cut or invalid sequence) is left to printNextCharacter.
+    // else (ASCII, a cut or invalid sequence) is left to printNextCharacter. Unrolled: a loop
+    // over the continuation bytes mispredicts its exit whenever the lengths mix.
     const uint8_t lead = data[at];
     const int n = kSequenceLength[lead];
     if (n < 2 || at + size_t(n) > data.size()) return false;
-    auto [lo, hi] = secondByteRange(lead);
-    char32_t value = lead & (0x7F >> n);
-    for (int k = 1; k < n; k++) {
-        const uint8_t c = data[at + size_t(k)];
-        if (c < lo || c > hi) return false;
-        value = (value << 6) | (c & 0x3F);
-        lo = 0x80;
-        hi = 0xBF;
+    const uint8_t c1 = data[at + 1];
+    if (!kSecondByteRange[lead].contains(c1)) return false;
+    char32_t value = (char32_t(lead & (0x7F >> n)) << 6) | (c1 & 0x3F);
+    if (n >= 3) {
+        const uint8_t c2 = data[at + 2];
+        if (!kContinuation.contains(c2)) return false;
+        value = (value << 6) | (c2 & 0x3F);
+        if (n == 4) {
+            const uint8_t c3 = data[at + 3];
+            if (!kContinuation.contains(c3)) return false;
+            value = (value << 6) | (c3 & 0x3F);
+        }
     }
     readingBuffer.idx += n;
     printScalar(value);
@@ -188,7 +202,7 @@ bool Terminal::printNextCharacter()
         return true;
     }
     char32_t value = lead & (0x7F >> n);
-    auto [lo, hi] = secondByteRange(lead);
+    ByteRange range = kSecondByteRange[lead];
     for (int k = 1; k < n; k++) {
         if (rb.idx + k - 1 >= rb.count) {
             // Valid so far but cut by the end of the run: keep it for the next run.
@@ -196,7 +210,7 @@ bool Terminal::printNextCharacter()
             return false;
         }
         const uint8_t c = rb.at(rb.idx + k - 1);
-        if (c < lo || c > hi) {
+        if (!range.contains(c)) {
             // Not a valid sequence: the lead shows as its Latin-1 character, the continuation
             // bytes before the offending byte go with it, and the offending byte is read again
             // (it may start something valid).
@@ -205,8 +219,7 @@ bool Terminal::printNextCharacter()
             return true;
         }
         value = (value << 6) | (c & 0x3F);
-        lo = 0x80;
-        hi = 0xBF;
+        range = kContinuation;
     }
     rb.idx += n - 1;
     printScalar(value);

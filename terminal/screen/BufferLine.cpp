@@ -166,15 +166,10 @@ std::string BufferLine::debugDescription() const
     return out;
 }
 
-CharData& BufferLine::mutableCell(int index)
+int BufferLine::clampOutOfRange() const
 {
-    log::check(index >= 0 && count_ > 0, "BufferLine: negative index or empty line");
-    ++generation_;
-    if (index >= count_) [[unlikely]] {
-        log::write(kOutOfRangeMessage);
-        index = count_ - 1;
-    }
-    return data_[index];
+    log::write(kOutOfRangeMessage);
+    return count_ - 1;
 }
 
 void BufferLine::writeAsciiRun(int col, std::span<const uint8_t> bytes, const Attribute& attribute)

@@ -90,8 +90,17 @@ public:
         dst.unused = cell.unused;
         dst.attribute = cell.attribute;
     }
-    // In-place modification of one cell (counts as a write).
-    CharData& mutableCell(int index);
+    // In-place modification of one cell (counts as a write). Inline: every printed cell passes
+    // here; the out-of-range report stays out of line.
+    CharData& mutableCell(int index)
+    {
+        log::check(index >= 0 && count_ > 0, "BufferLine: negative index or empty line");
+        ++generation_;
+        if (index >= count_) [[unlikely]] {
+            index = clampOutOfRange();
+        }
+        return data_[index];
+    }
     // Cells `col`..<`col`+bytes become the bytes (width 1, no payload, `attribute`).
     void writeAsciiRun(int col, std::span<const uint8_t> bytes, const Attribute& attribute);
     // The same for one byte, inline: between two sequences the text is often a single letter.
@@ -122,6 +131,8 @@ public:
     void resize(int cols, const CharData& fillData);
 
 private:
+    // Reports an index past the end and returns the last cell's.
+    [[gnu::cold]] int clampOutOfRange() const;
     uint64_t serial_;
     uint64_t generation_ = 0;
     bool isWrapped_;
