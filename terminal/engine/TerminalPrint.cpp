@@ -13,6 +13,10 @@
 #include <algorithm>
 #include <unordered_set>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace corvix {
 
 namespace {
@@ -61,6 +65,30 @@ constexpr ByteRange kContinuation{0x80, 0x3F};
 inline bool isPrintableAscii(uint8_t b)
 {
     return b >= 0x20 && b < 0x7F;
+}
+
+// Length of the printable-ASCII prefix of `data`. Runs of text are long, so this looks at 16
+// bytes at a time: a byte is printable when it lies in 0x20..0x7E.
+size_t printableAsciiPrefix(Terminal::Bytes data)
+{
+    const uint8_t* bytes = data.data();
+    const size_t length = data.size();
+    size_t i = 0;
+#if defined(__SSE2__)
+    const __m128i lowest = _mm_set1_epi8(0x20);
+    const __m128i highest = _mm_set1_epi8(0x7E);
+    while (i + 16 <= length) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
+        // Unsigned range test through min/max: v is in range where both leave it unchanged.
+        const __m128i inRange = _mm_and_si128(_mm_cmpeq_epi8(_mm_max_epu8(v, lowest), v),
+                                              _mm_cmpeq_epi8(_mm_min_epu8(v, highest), v));
+        const int mask = ~_mm_movemask_epi8(inRange) & 0xFFFF;
+        if (mask != 0) return i + size_t(__builtin_ctz(unsigned(mask)));
+        i += 16;
+    }
+#endif
+    while (i < length && isPrintableAscii(bytes[i])) i++;
+    return i;
 }
 
 } // namespace
@@ -112,8 +140,7 @@ void Terminal::handlePrint(Bytes data)
     // A run of printable ASCII with nothing put back, the text between two sequences, goes
     // straight to the run writer without the reading buffer.
     if (readingBuffer.putbackCount == 0 && plainAscii()) {
-        size_t end = 0;
-        while (end < data.size() && isPrintableAscii(data[end])) end++;
+        const size_t end = printableAsciiPrefix(data);
         if (end == data.size()) {
             Buffer& b = *buffer_;
             const int top = b.y();
@@ -147,8 +174,7 @@ void Terminal::printRun(Bytes data)
     while (rb.idx < rb.count) {
         if (plainAscii && rb.idx >= rb.putbackCount) {
             const size_t start = size_t(rb.idx - rb.putbackCount);
-            size_t end = start;
-            while (end < data.size() && isPrintableAscii(data[end])) end++;
+            const size_t end = start + printableAsciiPrefix(data.subspan(start));
             if (end > start) {
                 int placed = b.insertAsciiRun(data.subspan(start, end - start), curAttr);
                 rb.idx += placed;
