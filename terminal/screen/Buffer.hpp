@@ -194,7 +194,8 @@ private:
     std::vector<int> getLinesToRemove(int oldCols, int newCols, int bufferAbsoluteY, const CharData& nullChar);
     // Places the collected insertions in one pass over the ring, dropping the oldest lines that no
     // longer fit.
-    void rearrange(const std::vector<InsertionSet>& toInsert, int countToInsert);
+    // Returns the number of lines that fell off the top of the ring.
+    int rearrange(const std::vector<InsertionSet>& toInsert, int countToInsert);
 
     void setupLinesCallbacks();
     void makeLines();

@@ -256,13 +256,18 @@ void Buffer::reflowWider(int oldCols, int newCols, int newRows)
     }
 
     const int count = lines_.count();
+    const int cursorLine = yBase_ + y_;
     CircularList<int> layout(count);
     int countRemoved = 0;
+    int removedAbove = 0; // rows joined away above the cursor; those below leave it in place
     size_t nextPair = 0;
     for (int i = 0; i < count; ++i) {
         if (nextPair < toRemove.size() && toRemove[nextPair] == i) {
             const int n = toRemove[nextPair + 1];
             countRemoved += n;
+            if (i < cursorLine) {
+                removedAbove += n;
+            }
             i += n - 1;
             nextPair += 2;
             continue;
@@ -296,6 +301,7 @@ void Buffer::reflowWider(int oldCols, int newCols, int newRows)
             --yBase_;
         }
     }
+    y_ = std::clamp(cursorLine - removedAbove - yBase_, 0, newRows - 1);
     savedY = std::max(savedY - countRemoved, 0);
 }
 
@@ -304,6 +310,9 @@ void Buffer::reflowNarrower(int oldCols, int newCols, int newRows)
     std::vector<InsertionSet> toInsert;
     int countToInsert = 0;
     std::vector<LinePtr> wrapped;
+    // The cursor's line, followed through the rows inserted above it, places the cursor at the end.
+    const int cursorLine = yBase_ + y_;
+    int insertedAbove = 0;
     for (int row = lines_.count() - 1; row >= 0; --row) {
         LinePtr line = lines_.getLine(row);
         if (!line->isWrapped() && line->getTrimmedLength() <= newCols) {
@@ -319,11 +328,14 @@ void Buffer::reflowNarrower(int oldCols, int newCols, int newRows)
         std::reverse(wrapped.begin(), wrapped.end());
         const int rowCount = static_cast<int>(wrapped.size());
 
-        const int absoluteY = yBase_ + y_;
-        if (absoluteY >= row && absoluteY < row + rowCount) {
+        // Rows here are those of the ring before any insertion, as `cursorLine` is.
+        if (cursorLine >= row && cursorLine < row + rowCount) {
             // The application redraws the line it is editing.
             continue;
         }
+        // Programs that draw a status area below the cursor leave lines there; rows added to them
+        // move neither the cursor nor the lines above.
+        const bool belowCursor = row > cursorLine;
 
         const int lastLineLength = getWrappedLineTrimmedLength(wrapped, rowCount - 1, oldCols);
         const std::vector<int> destLengths = getNewLineLengths(wrapped, oldCols, newCols);
@@ -382,12 +394,21 @@ void Buffer::reflowNarrower(int oldCols, int newCols, int newRows)
             }
         }
 
+        if (!belowCursor) {
+            insertedAbove += linesToAdd;
+        }
         for (int k = linesToAdd - trimmedLines; k > 0; --k) {
-            if (yBase_ == 0 && y_ < newRows - 1) {
-                // The screen is not full yet: the cursor moves down over a blank line.
-                ++y_;
-                lines_.set(lines_.count() - 1, nullptr);
-                lines_.setCount(lines_.count() - 1);
+            // The screen is not full yet and its last row is unused: the new row takes its place
+            // (the cursor moves down with the lines above it). A row holding anything stays.
+            const int last = lines_.count() - 1;
+            const bool lastRowUnused = last > cursorLine && last > row && !lines_[last].isWrapped()
+                                       && lines_[last].getTrimmedLength() == 0;
+            if (yBase_ == 0 && lastRowUnused && (belowCursor || y_ < newRows - 1)) {
+                if (!belowCursor) {
+                    ++y_;
+                }
+                lines_.set(last, nullptr);
+                lines_.setCount(last);
             } else if (yBase_ < std::min(lines_.count() + countToInsert, lines_.maxLength()) - newRows) {
                 // Scroll only while the ring will hold a full screen below the new top; a screen
                 // starting at row 0 is bound by this too, or its last rows would lie past the ring.
@@ -395,17 +416,23 @@ void Buffer::reflowNarrower(int oldCols, int newCols, int newRows)
                     ++yDisp_;
                 }
                 ++yBase_;
+                if (belowCursor && y_ > 0) {
+                    --y_; // the cursor's line stays where it was
+                }
             }
         }
         savedY = std::min(savedY + linesToAdd, yBase_ + newRows - 1);
     }
-    rearrange(toInsert, countToInsert);
+    const int dropped = rearrange(toInsert, countToInsert);
+    if (countToInsert > 0) {
+        y_ = std::clamp(cursorLine + insertedAbove - dropped - yBase_, 0, newRows - 1);
+    }
 }
 
-void Buffer::rearrange(const std::vector<InsertionSet>& toInsert, int countToInsert)
+int Buffer::rearrange(const std::vector<InsertionSet>& toInsert, int countToInsert)
 {
     if (countToInsert == 0) {
-        return;
+        return 0;
     }
     const int formerCount = lines_.count();
     std::vector<LinePtr> former;
@@ -438,6 +465,7 @@ void Buffer::rearrange(const std::vector<InsertionSet>& toInsert, int countToIns
     }
     // The lines that no longer fit fell off the top.
     linesTop += total - newCount;
+    return total - newCount;
 }
 
 } // namespace corvix

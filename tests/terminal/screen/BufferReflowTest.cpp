@@ -489,3 +489,68 @@ TEST(BufferReflowTest, ReflowKeepsTheTextOfEveryLogicalLine)
         }
     }
 }
+
+// The cursor anywhere on the screen, as programs that redraw a status area below it leave it,
+// and room in the scroll-back: any sequence of widths keeps the text of every other logical line,
+// and the cursor stays on its own line (whose rows the application redraws).
+TEST(BufferReflowTest, ReflowKeepsTheTextAroundACursorAnywhere)
+{
+    std::mt19937 rng(11);
+    auto pick = [&rng](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    const std::string alphabet = "abcdefghijklmnopqrstuvwxyzABCDEFGH\n\n";
+    // Logical lines with the first row of each: the cursor's is found by its row.
+    auto linesWithStarts = [](Buffer& b) {
+        std::vector<std::pair<int, std::string>> out;
+        for (int i = 0; i < b.lines().count(); ++i) {
+            BufferLine& line = b.lines()[i];
+            if (!line.isWrapped() || out.empty()) out.push_back({i, ""});
+            for (const CharData& d : line.cells()) {
+                if (d.code != 0) out.back().second += render(d);
+            }
+        }
+        return out;
+    };
+    for (int run = 0; run < 400; ++run) {
+        auto b = make(pick(2, 25), pick(2, 10), 1000);
+        std::string text;
+        for (int i = pick(1, 200); i > 0; --i) {
+            text += alphabet[static_cast<size_t>(pick(0, static_cast<int>(alphabet.size()) - 1))];
+        }
+        print(*b, text);
+        b->setY(pick(0, b->rows() - 1));
+        b->setX(0);
+        for (int step = 0; step < 4; ++step) {
+            auto before = linesWithStarts(*b);
+            const int cursorRow = b->yBase() + b->y();
+            size_t cursorLine = 0;
+            while (cursorLine + 1 < before.size() && before[cursorLine + 1].first <= cursorRow) ++cursorLine;
+            const std::string cursorText = before[cursorLine].second;
+            before.erase(before.begin() + static_cast<ptrdiff_t>(cursorLine));
+
+            const int newCols = pick(2, 30);
+            SCOPED_TRACE("run " + std::to_string(run) + " step " + std::to_string(step) + ": "
+                         + std::to_string(b->cols()) + " -> " + std::to_string(newCols)
+                         + " columns, cursor row " + std::to_string(b->y()));
+            b->resize(newCols, b->rows());
+
+            // Every other line keeps its text and order; the cursor's line may come out cut.
+            const auto after = linesWithStarts(*b);
+            std::vector<std::string> expected;
+            for (const auto& [start, t] : before) {
+                if (!t.empty()) expected.push_back(t);
+            }
+            size_t matched = 0;
+            size_t cursorLineAfter = 0;
+            for (size_t k = 0; k < after.size(); ++k) {
+                if (after[k].first <= b->yBase() + b->y()) cursorLineAfter = k;
+                if (matched < expected.size() && after[k].second == expected[matched]) ++matched;
+            }
+            ASSERT_EQ(matched, expected.size());
+            // The cursor stays on its line, unless rows added below pushed that line above the
+            // screen (the cursor then stays on the top row).
+            if (b->y() > 0) {
+                ASSERT_EQ(after[cursorLineAfter].second.substr(0, 1), cursorText.substr(0, 1));
+            }
+        }
+    }
+}
