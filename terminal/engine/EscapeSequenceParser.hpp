@@ -82,16 +82,20 @@ private:
     void dispatchOsc(int64_t code, std::span<const uint8_t> data);
     void hookDcs(uint8_t code);
     void putDcs(std::span<const uint8_t> data);
-    // Inline: it runs for every sequence.
-    void clearSequence()
+    // Inline: they run for every sequence.
+    void clearParameters()
     {
-        _osc.clear();
-        _apc.clear();
         _pars[0] = 0;
         _parsCount = 1;
         _collectLength = 0;
         _parameterLimitExceeded = false;
         _collectLimitExceeded = false;
+    }
+    void clearSequence()
+    {
+        _osc.clear();
+        _apc.clear();
+        clearParameters();
         _stringAbandoned = false;
         _stringLimit = kMaxStringLength;
     }

@@ -152,7 +152,7 @@ void EscapeSequenceParser::parseChunk(Handler& h, std::span<const uint8_t> data)
             return at;
         }
         flushPrint(at);
-        clearSequence();
+        clearParameters(); // in ground no OSC or APC string is held: each one ends with a clear
         h.printStateReset();
         h.printStateReset();
         state = S::csiEntry;

@@ -201,7 +201,13 @@ public:
     void updateRange(int row, bool scrolling = false)
     {
         if (!scrolling) {
-            int invariantRow = row + buffer_->yDisp();
+            // Text arrives a piece at a time on one row: once the row is in both ranges it stays
+            // there until they are cleared.
+            const int yDisp = buffer_->yDisp();
+            if (row == lastMarkedRow_ && yDisp == lastMarkedYDisp_) return;
+            lastMarkedRow_ = row;
+            lastMarkedYDisp_ = yDisp;
+            int invariantRow = row + yDisp;
             if (invariantRow >= 0) {
                 scrollInvariantRefreshStart = std::min(scrollInvariantRefreshStart, invariantRow);
                 scrollInvariantRefreshEnd = std::max(scrollInvariantRefreshEnd, invariantRow);
@@ -532,6 +538,10 @@ public:
     int refreshEnd = -1;
     int scrollInvariantRefreshStart = INT_MAX;
     int scrollInvariantRefreshEnd = -1;
+    // The last row (with its viewport top) that updateRange put in both ranges since they were
+    // last set.
+    int lastMarkedRow_ = INT_MIN;
+    int lastMarkedYDisp_ = INT_MIN;
 
     // Host-reported state.
     std::string terminalTitle;

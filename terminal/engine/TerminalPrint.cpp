@@ -67,13 +67,11 @@ inline bool isPrintableAscii(uint8_t b)
     return b >= 0x20 && b < 0x7F;
 }
 
-// Length of the printable-ASCII prefix of `data`. Runs of text are long, so this looks at 16
-// bytes at a time: a byte is printable when it lies in 0x20..0x7E.
-size_t printableAsciiPrefix(Terminal::Bytes data)
+// Length of the printable-ASCII prefix of `data` after its first byte. Runs of text are long, so
+// this looks at 16 bytes at a time: a byte is printable when it lies in 0x20..0x7E.
+[[gnu::noinline]] size_t printableAsciiTail(const uint8_t* bytes, size_t length)
 {
-    const uint8_t* bytes = data.data();
-    const size_t length = data.size();
-    size_t i = 0;
+    size_t i = 1;
 #if defined(__SSE2__)
     const __m128i lowest = _mm_set1_epi8(0x20);
     const __m128i highest = _mm_set1_epi8(0x7E);
@@ -89,6 +87,14 @@ size_t printableAsciiPrefix(Terminal::Bytes data)
 #endif
     while (i < length && isPrintableAscii(bytes[i])) i++;
     return i;
+}
+
+// Length of the printable-ASCII prefix of `data`. Mixed text asks at every non-ASCII character,
+// so that answer comes inline, without the vector set-up.
+inline size_t printableAsciiPrefix(Terminal::Bytes data)
+{
+    if (data.empty() || !isPrintableAscii(data[0])) return 0;
+    return printableAsciiTail(data.data(), data.size());
 }
 
 } // namespace

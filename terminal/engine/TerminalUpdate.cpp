@@ -11,6 +11,7 @@ void Terminal::updateFullScreen()
     refreshEnd = rows;
     scrollInvariantRefreshStart = buffer_->yDisp();
     scrollInvariantRefreshEnd = buffer_->yDisp() + rows;
+    lastMarkedRow_ = INT_MIN;
 }
 
 void Terminal::refresh(int startRow, int endRow)
@@ -37,6 +38,7 @@ void Terminal::clearUpdateRange()
     refreshEnd = -1;
     scrollInvariantRefreshStart = INT_MAX;
     scrollInvariantRefreshEnd = -1;
+    lastMarkedRow_ = INT_MIN;
 }
 
 void Terminal::resize(int newCols, int newRows)
