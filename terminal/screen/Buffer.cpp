@@ -265,7 +265,7 @@ void Buffer::wrapToNextRow()
     next.setBidiState(bidi);
 }
 
-void Buffer::insertCharacter(const CharData& ch, Attribute::Color eraseBackground)
+void Buffer::insertCharacterAtEdge(const CharData& ch, Attribute::Color eraseBackground)
 {
     const int right = rightLimit();
     if (x_ + ch.width - 1 > right) {
@@ -295,18 +295,8 @@ void Buffer::insertCharacter(const CharData& ch, Attribute::Color eraseBackgroun
     }
     line.set(x_, ch);
     ++x_;
-    for (int i = 1; i < ch.width; ++i) {
-        if (x_ < cols_) {
-            // The placeholder is written field by field into the cell: one built on the stack
-            // and copied stalls on the reload.
-            CharData& placeholder = line.mutableCell(x_);
-            placeholder.code = 0;
-            placeholder.width = 0;
-            placeholder.payload = ch.payload; // the right half belongs to the same link
-            placeholder.unused = 0;
-            placeholder.attribute = curAttr;
-            ++x_;
-        }
+    for (int i = 1; i < ch.width && x_ < cols_; ++i) {
+        writePlaceholder(line, ch.payload);
     }
 }
 

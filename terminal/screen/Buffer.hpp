@@ -147,7 +147,23 @@ public:
     // modes say. `eraseBackground` colours the blank that insert mode leaves where it pushes a wide
     // character off the last column (the owner passes its current background).
     void insertCharacter(const CharData& ch,
-                         Attribute::Color eraseBackground = Attribute::Color::defaultInvertedColor());
+                         Attribute::Color eraseBackground = Attribute::Color::defaultInvertedColor())
+    {
+        // Inline: a character that fits before the margin outside insert mode, nearly every one,
+        // is written here; wrapping, insert mode and the pending-wrap column go out of line.
+        const int width = ch.width; // read once: the cell writes below may alias `ch`
+        if (insertMode || x_ + width - 1 > rightLimit() || x_ >= cols_) [[unlikely]] {
+            insertCharacterAtEdge(ch, eraseBackground);
+            return;
+        }
+        BufferLine& line = lines_[yBase_ + y_];
+        lastBufferStorage = BufferStorage{yBase_ + y_, x_, cols_, rows_};
+        line.set(x_, ch);
+        ++x_;
+        for (int i = 1; i < width && x_ < cols_; ++i) {
+            writePlaceholder(line, ch.payload);
+        }
+    }
     // Writes a run of printable ASCII bytes with one attribute; returns how many it placed (none
     // in insert mode; it stops at the pending-wrap column without autowrap).
     int insertAsciiRun(std::span<const uint8_t> bytes, const Attribute& attribute)
@@ -178,6 +194,20 @@ public:
     }
 
 private:
+    void insertCharacterAtEdge(const CharData& ch, Attribute::Color eraseBackground);
+    // The right half of a wide character at the cursor, which moves past it.
+    void writePlaceholder(BufferLine& line, const TinyAtom& payload)
+    {
+        // Written field by field into the cell: one built on the stack and copied stalls on the
+        // reload.
+        CharData& placeholder = line.mutableCell(x_);
+        placeholder.code = 0;
+        placeholder.width = 0;
+        placeholder.payload = payload; // the right half belongs to the same link
+        placeholder.unused = 0;
+        placeholder.attribute = curAttr;
+        ++x_;
+    }
     int insertAsciiRunWrapping(std::span<const uint8_t> bytes, const Attribute& attribute);
     // Rows to insert into the ring at `start` once narrowing has walked every line; `isNull` marks
     // a set that inserts nothing.
