@@ -581,7 +581,7 @@ private:
         // A 256-colour foreground or background ("38;5;N", "48;5;N"; a colon after the 5 reads
         // the same), what programs send per character, sets its field here.
         if (code == 'm' && pars.size() == 3 && pars[1] == 5 && (pars[0] == 38 || pars[0] == 48)
-            && parsTxt[0] != ':' && collect.empty()) {
+            && (parsTxt.empty() || parsTxt[0] != ':') && collect.empty()) {
             (pars[0] == 38 ? curAttr.fg : curAttr.bg) = Attribute::Color::ansi256(uint8_t(std::clamp(pars[2], 0, 255)));
             return;
         }
