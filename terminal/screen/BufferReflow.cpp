@@ -401,9 +401,11 @@ void Buffer::reflowNarrower(int oldCols, int newCols, int newRows)
             // The screen is not full yet and its last row is unused: the new row takes its place
             // (the cursor moves down with the lines above it). A row holding anything stays.
             const int last = lines_.count() - 1;
-            const bool lastRowUnused = last > cursorLine && last > row && !lines_[last].isWrapped()
-                                       && lines_[last].getTrimmedLength() == 0;
-            if (yBase_ == 0 && lastRowUnused && (belowCursor || y_ < newRows - 1)) {
+            auto lastRowUnused = [&] {
+                return last > cursorLine && last > row && !lines_[last].isWrapped()
+                       && lines_[last].getTrimmedLength() == 0;
+            };
+            if (yBase_ == 0 && (belowCursor || y_ < newRows - 1) && lastRowUnused()) {
                 if (!belowCursor) {
                     ++y_;
                 }
