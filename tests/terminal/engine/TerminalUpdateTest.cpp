@@ -24,6 +24,14 @@ TEST(TerminalUpdate, FeedingReportsDirtyRowsUntilCleared)
     t.feed("\x1b[31m"); // not a cell change: nothing dirty
     t.feed("d");
     EXPECT_EQ(t.getUpdateRange(), std::make_pair(2, 2));
+
+    // Text on the same screen row after the screen scrolled lands on a new scroll-back row.
+    t.feed(std::string(30, '\n'));
+    t.clearUpdateRange();
+    const int top = t.buffer().yDisp();
+    t.feed("e\nf");
+    EXPECT_EQ(t.buffer().yDisp(), top + 1);
+    EXPECT_EQ(t.getScrollInvariantUpdateRange(), std::make_pair(top + 24, top + 25));
 }
 
 TEST(TerminalUpdate, ResizeReflowsFedTextAndKeepsTheCursorOnScreen)
