@@ -140,7 +140,8 @@ CharData Terminal::makeCharData(const Attribute& attribute, int32_t code, int si
 
 // ---- Printing ---------------------------------------------------------------------------------
 
-// The parser's print call; here, beside the print path, so that the path is inlined into it.
+// Every print run but a single letter; here, beside the print path, so that the path is inlined
+// into it.
 void Terminal::handlePrint(Bytes data)
 {
     // A run of printable ASCII with nothing put back, the text between two sequences, goes
