@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <limits>
 #include <span>
 #include <vector>
 
@@ -86,13 +87,13 @@ double feedVterm(const std::string& payload)
 // burst of other work during one feed would otherwise decide the ratio.
 void comparePeers(benchmark::State& state, const std::string& payload)
 {
-    double corvixBest = 0;
-    double vtermBest = 0;
+    double corvixBest = std::numeric_limits<double>::infinity();
+    double vtermBest = std::numeric_limits<double>::infinity();
     for (auto _ : state) {
         double corvix = feedCorvix(payload);
         double vterm = feedVterm(payload);
-        corvixBest = corvixBest == 0 ? corvix : std::min(corvixBest, corvix);
-        vtermBest = vtermBest == 0 ? vterm : std::min(vtermBest, vterm);
+        corvixBest = std::min(corvixBest, corvix);
+        vtermBest = std::min(vtermBest, vterm);
         state.SetIterationTime(corvix + vterm);
     }
     double mib = double(payload.size()) / double(1 << 20);

@@ -273,6 +273,8 @@ public:
     // being dispatched (';' or ':' before each parameter after the first) are in `csiParsTxt`.
     using Params = std::span<const int32_t>;
     using Bytes = std::span<const uint8_t>;
+    // Printable ASCII, the bytes the run writer handles (DEL is not printable).
+    static bool isPrintableAscii(uint8_t b) { return b >= 0x20 && b < 0x7F; }
     // True when the collected private-prefix and intermediate bytes are exactly `text`.
     static bool collectIs(Bytes collect, std::string_view text)
     {
@@ -559,8 +561,7 @@ private:
     // character are inline: one printable letter, the clear before a sequence, and SGR.
     void printHandler(std::span<const uint8_t> data) override
     {
-        if (data.size() == 1 && data[0] >= 0x20 && data[0] < 0x7F && readingBuffer.putbackCount == 0
-            && plainAscii()) {
+        if (data.size() == 1 && isPrintableAscii(data[0]) && readingBuffer.putbackCount == 0 && plainAscii()) {
             Buffer& b = *buffer_;
             if (b.insertAsciiCell(data[0], curAttr)) {
                 updateRange(b.y());

@@ -61,12 +61,6 @@ constexpr std::array<ByteRange, 256> kSecondByteRange = [] {
 
 constexpr ByteRange kContinuation{0x80, 0x3F};
 
-// Printable ASCII, the bytes the run writer handles (DEL is not printable).
-inline bool isPrintableAscii(uint8_t b)
-{
-    return b >= 0x20 && b < 0x7F;
-}
-
 // Length of the printable-ASCII prefix of `data` after its first byte. Runs of text are long, so
 // this looks at 16 bytes at a time: a byte is printable when it lies in 0x20..0x7E.
 [[gnu::noinline]] size_t printableAsciiTail(const uint8_t* bytes, size_t length)
@@ -85,7 +79,7 @@ inline bool isPrintableAscii(uint8_t b)
         i += 16;
     }
 #endif
-    while (i < length && isPrintableAscii(bytes[i])) i++;
+    while (i < length && Terminal::isPrintableAscii(bytes[i])) i++;
     return i;
 }
 
@@ -93,7 +87,7 @@ inline bool isPrintableAscii(uint8_t b)
 // so that answer comes inline, without the vector set-up.
 inline size_t printableAsciiPrefix(Terminal::Bytes data)
 {
-    if (data.empty() || !isPrintableAscii(data[0])) return 0;
+    if (data.empty() || !Terminal::isPrintableAscii(data[0])) return 0;
     return printableAsciiTail(data.data(), data.size());
 }
 

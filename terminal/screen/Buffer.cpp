@@ -293,11 +293,7 @@ void Buffer::insertCharacterAtEdge(const CharData& ch, Attribute::Color eraseBac
     if (x_ >= cols_) {
         x_ = cols_ - 1;
     }
-    line.set(x_, ch);
-    ++x_;
-    for (int i = 1; i < ch.width && x_ < cols_; ++i) {
-        writePlaceholder(line, ch.payload);
-    }
+    placeCharacter(line, ch, ch.width);
 }
 
 int Buffer::insertAsciiRunWrapping(std::span<const uint8_t> bytes, const Attribute& attribute)

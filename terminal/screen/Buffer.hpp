@@ -158,11 +158,7 @@ public:
         }
         BufferLine& line = lines_[yBase_ + y_];
         lastBufferStorage = BufferStorage{yBase_ + y_, x_, cols_, rows_};
-        line.set(x_, ch);
-        ++x_;
-        for (int i = 1; i < width && x_ < cols_; ++i) {
-            writePlaceholder(line, ch.payload);
-        }
+        placeCharacter(line, ch, width);
     }
     // Writes a run of printable ASCII bytes with one attribute; returns how many it placed (none
     // in insert mode; it stops at the pending-wrap column without autowrap).
@@ -195,18 +191,23 @@ public:
 
 private:
     void insertCharacterAtEdge(const CharData& ch, Attribute::Color eraseBackground);
-    // The right half of a wide character at the cursor, which moves past it.
-    void writePlaceholder(BufferLine& line, const TinyAtom& payload)
+    // Writes the character at the cursor, then the placeholder of its right half if it is wide
+    // and there is room, and moves the cursor past them.
+    void placeCharacter(BufferLine& line, const CharData& ch, int width)
     {
-        // Written field by field into the cell: one built on the stack and copied stalls on the
-        // reload.
-        CharData& placeholder = line.mutableCell(x_);
-        placeholder.code = 0;
-        placeholder.width = 0;
-        placeholder.payload = payload; // the right half belongs to the same link
-        placeholder.unused = 0;
-        placeholder.attribute = curAttr;
+        line.set(x_, ch);
         ++x_;
+        for (int i = 1; i < width && x_ < cols_; ++i) {
+            // Written field by field into the cell: one built on the stack and copied stalls on
+            // the reload.
+            CharData& placeholder = line.mutableCell(x_);
+            placeholder.code = 0;
+            placeholder.width = 0;
+            placeholder.payload = ch.payload; // the right half belongs to the same link
+            placeholder.unused = 0;
+            placeholder.attribute = curAttr;
+            ++x_;
+        }
     }
     int insertAsciiRunWrapping(std::span<const uint8_t> bytes, const Attribute& attribute);
     // Rows to insert into the ring at `start` once narrowing has walked every line; `isNull` marks
