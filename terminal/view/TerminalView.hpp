@@ -1,0 +1,357 @@
+#pragma once
+
+#include "terminal/engine/Terminal.hpp"
+#include "terminal/engine/TerminalDelegate.hpp"
+#include "terminal/screen/SearchOptions.hpp"
+#include "terminal/screen/SearchService.hpp"
+#include "terminal/screen/SelectionService.hpp"
+#include "terminal/view/TerminalDebugView.hpp"
+#include "terminal/view/TextAttributes.hpp"
+#include "terminal/view/gpu/GpuTerminalRenderer.hpp"
+
+#include <QBrush>
+#include <QColor>
+#include <QFont>
+#include <QGlyphRun>
+#include <QList>
+#include <QPointer>
+#include <QRawFont>
+#include <QWidget>
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+class QScrollBar;
+class QTimer;
+
+namespace corvix {
+
+class CaretView;
+class QtExecutor;
+class TerminalProgressBarView;
+class TerminalViewDelegate;
+
+// Which links the view reports: none, OSC 8 links only, or links found in the text too.
+enum class LinkReporting { none, explicit_, implicit };
+// When links are underlined under the pointer.
+enum class LinkHighlightMode { hover, hoverWithModifier, always, alwaysWithModifier };
+// Overlay scrollers float over the content; legacy ones take their width from it.
+enum class ScrollerStyle { legacy, overlay };
+
+// Offsets and scale that fit a wide glyph into its cells. `dx` and `dy` move the glyph's origin
+// (left edge of its first cell, on the baseline; `dy` grows downward); `scale` multiplies its
+// size about that origin.
+struct GlyphSlotFit {
+    double dx = 0;
+    double dy = 0;
+    double scale = 1;
+    friend bool operator==(const GlyphSlotFit&, const GlyphSlotFit&) = default;
+};
+
+// The widget that shows one terminal and drives it. It owns its `Terminal`, the selection and
+// search over it, the caret, the scroller and the progress bar; the host hears from it through
+// `TerminalViewDelegate`.
+//
+// Coordinates are Qt's: y grows downward and screen row 0 is at the top.
+class TerminalView : public QWidget, public TerminalDelegate {
+    Q_OBJECT
+public:
+    // The four faces drawn with, all from one base font.
+    struct FontSet {
+        QFont normal;
+        QFont bold;
+        QFont italic;
+        QFont boldItalic;
+
+        explicit FontSet(const QFont& base);
+        const QFont& face(FontFace face) const;
+    };
+
+    // Cursor column, absolute row and visibility at the last GPU redraw request.
+    struct RenderedCursor {
+        int x = 0;
+        int y = 0;
+        bool hidden = false;
+        friend bool operator==(const RenderedCursor&, const RenderedCursor&) = default;
+    };
+
+    // No font: the system's monospaced font at its usual size.
+    explicit TerminalView(const QRect& frame, std::optional<QFont> font = std::nullopt, QWidget* parent = nullptr);
+    ~TerminalView() override;
+
+    // ---- Host and engine --------------------------------------------------------------------
+    TerminalViewDelegate* terminalDelegate = nullptr;
+    Terminal& getTerminal() { return *terminal; }
+    SelectionService& selectionService() { return *selection; }
+    SearchService* searchService() { return search.get(); }
+    CaretView* caret() const { return caretView; }
+    QScrollBar* scrollBar() const { return scroller; }
+    TerminalProgressBarView* progressBar() const { return progressBarView; }
+    TerminalDebugView* debugView() const { return debug; }
+
+    // ---- Fonts and cell metrics -------------------------------------------------------------
+    const FontSet& fonts() const { return fontSet; }
+    // The cell size in device-independent pixels; set up at construction.
+    QSizeF cellSize() const { return *cellDimension; }
+    // The cell size for the current font set, line spacing and screen scale.
+    QSizeF computeFontDimensions() const;
+    // The cell-size rule on raw metrics: whole device pixels, width at least 1, height 1 to 8192.
+    static QSizeF cellSizeFor(double ascent, double descent, double leading, double advance, double lineSpacing,
+                              double scale);
+    // Recomputes the cell size after a font or line-spacing change and fits the terminal to the view.
+    void resetFont();
+    // Back to the system's monospaced font. Only the faces change: call `resetFont` to re-measure.
+    void resetFontSize();
+    double lineSpacing() const { return _lineSpacing; }
+    void setLineSpacing(double value);
+    bool fontSmoothing() const { return _fontSmoothing; }
+    void setFontSmoothing(bool value) { _fontSmoothing = value; }
+    // The placement of one glyph in a slot of `columnWidth` cells.
+    GlyphSlotFit glyphSlotFit(const QRawFont& font, quint32 glyph, int columnWidth) const;
+
+    // Process-wide caches (GUI thread only), emptied whole when full.
+    // A font that can draw `character`, starting from `base`.
+    static QRawFont resolvedFont(const QString& character, const QFont& base);
+    // `text` laid out left to right in `font`, as glyph runs.
+    static QList<QGlyphRun> cachedCTLine(const QString& text, const QFont& font);
+
+    // ---- Geometry ---------------------------------------------------------------------------
+    // Creates or reconfigures the terminal for a view of the given size.
+    void setupOptions(double width, double height);
+    // Fits the terminal to a new frame size; true when its size changed.
+    bool processSizeChange(QSizeF newSize);
+    void resize(int cols, int rows);
+    using QWidget::resize;
+    // The frame that holds the terminal's columns and rows exactly, scroller included.
+    QRect getOptimalFrameSize() const;
+    // The caret's frame, or an empty rectangle without a caret.
+    QRect caretFrame() const;
+    // The scroller's width: 0 while hidden.
+    int scrollerWidth() const;
+
+    // ---- Colours ----------------------------------------------------------------------------
+    QColor mapColor(Attribute::Color color, bool isFg, bool isBold, bool useBrightColors);
+    void installColors(const std::vector<Color>& colors);
+    void colorsChanged();
+    void resetCaches();
+    QColor nativeForegroundColor() const { return *_nativeFg; }
+    void setNativeForegroundColor(const QColor& color);
+    QColor nativeBackgroundColor() const { return *_nativeBg; }
+    void setNativeBackgroundColor(const QColor& color);
+    void configureNativeColors();
+    bool useBrightColors = true;
+    QColor caretColor() const;
+    void setCaretColor(const QColor& color);
+    std::optional<QColor> caretTextColor() const;
+    void setCaretTextColor(const std::optional<QColor>& color);
+    // The caret's colours; no colour restores the defaults. Not the engine's callback, whose
+    // default (keeping the colour in the engine) stays.
+    using TerminalDelegate::setCursorColor;
+    void setCursorColor(Terminal& source, std::optional<Color> color, std::optional<Color> textColor);
+    QColor selectedTextBackgroundColor() const { return _selectedTextBackgroundColor; }
+    void setSelectedTextBackgroundColor(const QColor& color);
+    QColor selectedTextForegroundColor() const { return _selectedTextForegroundColor; }
+    void setSelectedTextForegroundColor(const QColor& color);
+    // Process-wide: drawing-ready brushes of colours (filled by the drawing).
+    static std::unordered_map<quint64, QBrush>& cgColorCache();
+
+    // ---- Display properties -----------------------------------------------------------------
+    BidiHostPolicy bidiHostPolicy() const { return _bidiHostPolicy; }
+    void setBidiHostPolicy(BidiHostPolicy value);
+    bool customBlockGlyphs() const { return _customBlockGlyphs; }
+    void setCustomBlockGlyphs(bool value);
+    bool antiAliasCustomBlockGlyphs() const { return _antiAliasCustomBlockGlyphs; }
+    void setAntiAliasCustomBlockGlyphs(bool value);
+    ScrollerStyle scrollerStyle() const { return _scrollerStyle; }
+    void setScrollerStyle(ScrollerStyle style);
+    LinkHighlightMode linkHighlightMode() const { return _linkHighlightMode; }
+    void setLinkHighlightMode(LinkHighlightMode mode);
+    bool caretViewTracksFocus() const;
+    void setCaretViewTracksFocus(bool value);
+    // Marks every visible row dirty in the engine.
+    void markWholeScreenDirty();
+
+    LinkReporting linkReporting = LinkReporting::implicit;
+    std::optional<std::vector<std::pair<int, std::pair<int, int>>>> linkHighlightRange;
+    bool backspaceSendsControlH = false;
+    bool allowMouseReporting = true;
+    bool notifyUpdateChanges = false;
+    bool userScrolling = false;
+    bool disableFullRedrawOnAnyChanges = false;
+    bool optionAsMetaKey = true;
+
+    // ---- Focus ------------------------------------------------------------------------------
+    // Whether the view holds the keyboard focus in the active window.
+    bool hasFocus() const;
+    void setHasFocus(bool value);
+
+    // ---- Selection --------------------------------------------------------------------------
+    bool selectionActive() const;
+    std::optional<std::string> getSelection();
+    void selectAll();
+    void selectNone();
+
+    // ---- Feed and redraw --------------------------------------------------------------------
+    void feed(std::span<const uint8_t> byteArray);
+    void feed(std::string_view text);
+    // Input on the user's behalf: stamped as user input, then handed to the host.
+    void send(std::span<const uint8_t> data);
+    void send(std::string_view txt);
+    // An arrow key in the direction the cursor line's text direction calls for.
+    void sendHorizontalKey(bool left);
+    void queuePendingDisplay();
+    void queueGpuDisplay();
+    void displayImmediately();
+    bool shouldDisplayImmediatelyAfterUserInput() const;
+    void updateDisplay(bool notifyAccessibility);
+    void updateCursorPosition();
+    // The area to repaint for changed screen rows first..last.
+    QRect dirtyRect(int first, int last) const;
+    bool pendingDisplay() const { return pendingDisplay_; }
+    // Monotonic nanoseconds; replaceable so tests can place events exactly.
+    std::function<uint64_t()> uptimeNs;
+    // The time of the last user input (0 = never).
+    uint64_t lastUserInputUptimeNs() const { return lastUserInputUptimeNs_.load(); }
+
+    // ---- Scrolling --------------------------------------------------------------------------
+    double scrollPosition();
+    double scrollThumbsize();
+    bool canScroll();
+    void scroll(double toPosition);
+    void scrollTo(int row, bool notifyAccessibility);
+    void scrollUp(int lines);
+    void scrollDown(int lines);
+    void pageUp();
+    void pageDown();
+    void updateUserScrollingState(int row, Buffer& in);
+    void changeScrollback(std::optional<int> scrollback);
+    // Puts the scroller's state in line with the terminal.
+    void refreshScroller();
+    void scrollerActivated(int action);
+
+    // ---- GPU renderer -----------------------------------------------------------------------
+    // Switches between CPU drawing and the GPU renderer; an error leaves the drawing as it was.
+    std::optional<GpuError> setUseGpu(bool enabled);
+    bool isUsingGpuRenderer() const { return useGpuRenderer; }
+    void drawGpuFrameNow();
+    GpuBufferingMode gpuBufferingMode = GpuBufferingMode::perRowPersistent;
+    std::optional<double> gpuScaleFactorOverride() const { return _gpuScaleFactorOverride; }
+    void setGpuScaleFactorOverride(std::optional<double> value);
+    // Absolute rows the GPU renderer must rebuild at its next frame.
+    std::optional<std::pair<int, int>> gpuDirtyRange;
+    std::optional<RenderedCursor> lastRenderedCursor;
+    // Whether the GPU renderer coalesces redraws during a live resize.
+    static bool gpuLiveResizeThrottleEnabled();
+
+    // ---- TerminalDelegate -------------------------------------------------------------------
+    void send(Terminal& source, std::span<const uint8_t> data) override;
+    void sizeChanged(Terminal& source) override;
+    void scrolled(Terminal& source, int yDisp) override;
+    void synchronizedOutputChanged(Terminal& source, bool active) override;
+    void hostCurrentDirectoryUpdated(Terminal& source) override;
+    void colorChanged(Terminal& source, std::optional<int> idx) override;
+    void setForegroundColor(Terminal& source, const Color& color) override;
+    void setBackgroundColor(Terminal& source, const Color& color) override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    bool event(QEvent* event) override;
+
+private:
+    friend class TerminalDebugView;
+
+    // Fits a new terminal to the bounds, less the scroller.
+    void setupOptions();
+    // The columns and rows a frame holds: the scroller's width (unless hidden) is not text.
+    QSize fittingGrid(QSizeF frame) const;
+    // Ends the selection and forgets its range, pivot, word anchor and row mode.
+    void clearSelectionState();
+    void setupScroller();
+    void setupProgressBar();
+    void setupFocusNotification();
+    void layoutChildren();
+    void showCaretAgain();
+    void applyBecomeMain();
+    // Records user input, brings the caret into view and hands the bytes to the host.
+    void sendUserInput(std::span<const uint8_t> data);
+    bool cursorLineIsRightToLeft();
+
+    std::optional<GpuError> updateGpuRenderer(bool enabled);
+    void insertGpuView(QWidget* view, QWidget* replacing);
+    void rebindGpuRendererToWindow(QWidget* window);
+    void disableGpuRendererAfterRebindFailure(GpuError error);
+
+    // Engine and services.
+    std::unique_ptr<QtExecutor> executor;
+    std::unique_ptr<Terminal> terminal;
+    std::shared_ptr<SelectionService> selection;
+    std::unique_ptr<SearchService> search;
+
+    // Find bar state.
+    std::string findBarTerm;
+    SearchOptions findBarOptions;
+
+    QPointer<TerminalDebugView> debug;
+
+    // Redraw scheduling.
+    bool pendingDisplay_ = false;
+    QTimer* displayTimer = nullptr;
+    std::atomic<uint64_t> lastUserInputUptimeNs_{0};
+
+    // GPU renderer.
+    std::shared_ptr<GpuDevice> gpuDevice;
+    QWidget* gpuView = nullptr;
+    std::unique_ptr<GpuTerminalRenderer> gpuRenderer;
+    bool useGpuRenderer = false;
+    QPointer<QWidget> gpuBoundWindow;
+    bool pendingGpuDisplay = false;
+    QTimer* gpuDisplayTimer = nullptr;
+    std::optional<double> _gpuScaleFactorOverride;
+
+    // Fonts and metrics.
+    std::optional<QSizeF> cellDimension;
+    bool _fontSmoothing = true;
+    double _lineSpacing = 1.0;
+    FontSet fontSet;
+    // True once construction has built everything a font change touches.
+    bool constructed = false;
+
+    // Children.
+    CaretView* caretView = nullptr;
+    TerminalProgressBarView* progressBarView = nullptr;
+    QScrollBar* scroller = nullptr;
+    QMetaObject::Connection focusWindowObserver;
+
+    // Colour caches.
+    std::unordered_map<Attribute, TextAttributes> attributes;
+    std::unordered_map<Attribute, TextAttributes> urlAttributes;
+    std::array<std::optional<QColor>, 256> colors;
+    std::unordered_map<Attribute::Color, QColor> trueColors;
+    std::optional<QColor> _nativeFg;
+    std::optional<QColor> _nativeBg;
+    bool settingFg = false;
+    bool settingBg = false;
+    QColor _selectedTextBackgroundColor = QColor::fromRgbF(0.0f, 0.6509803921568628f, 0.6980392156862745f, 1.0f);
+    QColor _selectedTextForegroundColor = Qt::black;
+
+    BidiHostPolicy _bidiHostPolicy = BidiHostPolicy::respectTerminal;
+    bool _customBlockGlyphs = true;
+    bool _antiAliasCustomBlockGlyphs = false;
+    ScrollerStyle _scrollerStyle = ScrollerStyle::overlay;
+    LinkHighlightMode _linkHighlightMode = LinkHighlightMode::hoverWithModifier;
+    bool _hasFocus = false;
+};
+
+} // namespace corvix

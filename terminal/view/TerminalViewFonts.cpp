@@ -1,0 +1,288 @@
+// Fonts, cell metrics, the engine's set-up and size, glyph fitting and the process-wide text
+// caches.
+#include "terminal/view/TerminalView.hpp"
+
+#include "terminal/view/CaretView.hpp"
+#include "terminal/view/QtExecutor.hpp"
+#include "terminal/view/TerminalViewDelegate.hpp"
+
+#include <QFontDatabase>
+#include <QFontMetricsF>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QScrollBar>
+#include <QTextLayout>
+
+#include <cmath>
+#include <unordered_map>
+
+namespace corvix {
+
+namespace {
+
+// Cached text is keyed by the font's description, never by an object's address.
+struct TextKey {
+    QString font;
+    QString text;
+    friend bool operator==(const TextKey&, const TextKey&) = default;
+};
+
+struct TextKeyHash {
+    size_t operator()(const TextKey& k) const noexcept { return qHash(k.font) ^ (qHash(k.text) * 31); }
+};
+
+constexpr size_t kFallbackFontCacheLimit = 1024;
+constexpr size_t kLineCacheLimit = 2048;
+constexpr qsizetype kCachedLineMaxUnits = 8;
+
+std::unordered_map<TextKey, QRawFont, TextKeyHash>& fallbackFontCache()
+{
+    static std::unordered_map<TextKey, QRawFont, TextKeyHash> cache;
+    return cache;
+}
+
+std::unordered_map<TextKey, QList<QGlyphRun>, TextKeyHash>& ctLineCache()
+{
+    static std::unordered_map<TextKey, QList<QGlyphRun>, TextKeyHash> cache;
+    return cache;
+}
+
+QList<QGlyphRun> layOut(const QString& text, const QFont& font)
+{
+    QTextLayout layout(text, font);
+    QTextOption option;
+    option.setTextDirection(Qt::LeftToRight);
+    layout.setTextOption(option);
+    layout.setCacheEnabled(true);
+    layout.beginLayout();
+    QTextLine line = layout.createLine();
+    if (line.isValid()) line.setLineWidth(1e6);
+    layout.endLayout();
+    return layout.glyphRuns();
+}
+
+} // namespace
+
+// ---- Cell metrics -----------------------------------------------------------------------------
+
+QSizeF TerminalView::cellSizeFor(double ascent, double descent, double leading, double advance, double lineSpacing,
+                                 double scale)
+{
+    // Whole device pixels; std::round rounds halves away from zero.
+    double width = std::round(advance * scale) / scale;
+    double height = std::ceil(std::ceil((ascent + descent + leading) * lineSpacing) * scale) / scale;
+    width = std::max(width, 1.0);
+    height = std::max(std::min(height, 8192.0), 1.0);
+    return QSizeF(width, height);
+}
+
+QSizeF TerminalView::computeFontDimensions() const
+{
+    const QFontMetricsF metrics(fontSet.normal);
+    // The widget's ratio follows its window's screen, else the primary screen's.
+    const double scale = devicePixelRatioF() > 0 ? devicePixelRatioF() : 1.0;
+    return cellSizeFor(metrics.ascent(), metrics.descent(), metrics.leading(), metrics.horizontalAdvance(QChar('W')),
+                       _lineSpacing, scale);
+}
+
+void TerminalView::setLineSpacing(double value)
+{
+    _lineSpacing = value;
+    resetFont();
+}
+
+// The caret takes the new cell size where it stands and restarts its blinking.
+static void refitCaret(CaretView& caret, QSizeF cell)
+{
+    caret.resize(int(std::ceil(cell.width())), int(std::ceil(cell.height())));
+    caret.updateAnimation(CaretView::isBlinking(caret.style()));
+    caret.update();
+}
+
+void TerminalView::resetFont()
+{
+    resetCaches();
+    cellDimension = computeFontDimensions();
+    if (width() > 0 && height() > 0) {
+        // The same rule as a frame change, so that the next resize does not disagree.
+        const QSize grid = fittingGrid(QSizeF(size()));
+        terminal->resize(grid.width(), grid.height());
+        sizeChanged(*terminal);
+        terminal->softReset();
+    }
+    if (caretView) refitCaret(*caretView, *cellDimension);
+    update();
+}
+
+void TerminalView::resetFontSize()
+{
+    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    font.setWeight(QFont::Normal);
+    fontSet = FontSet(font);
+}
+
+// ---- The engine's set-up and size -------------------------------------------------------------
+
+void TerminalView::setupOptions(double width, double height)
+{
+    resetCaches();
+    cellDimension = computeFontDimensions();
+    const QSizeF cell = *cellDimension;
+    TerminalOptions options = terminal ? terminal->options : TerminalOptions::defaults();
+    if (width == 0 && height == 0) {
+        if (!terminal) terminal = std::make_unique<Terminal>(this, options, executor.get());
+    } else {
+        options.cols = int64_t(width / cell.width());
+        options.rows = int64_t(height / cell.height());
+        if (terminal) {
+            terminal->options = options;
+            terminal->setup(false);
+        } else {
+            terminal = std::make_unique<Terminal>(this, options, executor.get());
+        }
+    }
+    // The engine reports these back through the colour callbacks, which set the native colours.
+    terminal->setBackgroundColor(Color::defaultBackground());
+    terminal->setForegroundColor(Color::defaultForeground());
+
+    selection = SelectionService::create(*terminal);
+
+    if (caretView) {
+        refitCaret(*caretView, cell);
+    } else {
+        caretView = new CaretView(QRect(0, 0, int(std::ceil(cell.width())), int(std::ceil(cell.height()))),
+                                  terminal->options.cursorStyle, this);
+        caretView->show();
+    }
+    search = std::make_unique<SearchService>(*terminal);
+    update();
+}
+
+QSize TerminalView::fittingGrid(QSizeF frame) const
+{
+    const QSizeF cell = *cellDimension;
+    const int rows = int(frame.height() / cell.height());
+    const double width = std::max(0.0, frame.width() - scrollerWidth());
+    const int cols = int(width / cell.width());
+    // The engine never goes below its minimum size; comparing at that size keeps a tiny frame
+    // from reporting a change on every step.
+    return QSize(std::max(cols, Terminal::MINIMUM_COLS), std::max(rows, Terminal::MINIMUM_ROWS));
+}
+
+bool TerminalView::processSizeChange(QSizeF newSize)
+{
+    if (newSize.width() == 0 && newSize.height() == 0) return false;
+    const QSize grid = fittingGrid(newSize);
+    const int cols = grid.width();
+    const int rows = grid.height();
+    if (cols == terminal->cols && rows == terminal->rows) return false;
+
+    selection->setActive(false);
+    terminal->resize(cols, rows);
+    search->invalidate();
+    if (terminalDelegate) terminalDelegate->sizeChanged(*this, cols, rows);
+    refreshScroller();
+    return true;
+}
+
+void TerminalView::resize(int cols, int rows)
+{
+    terminal->resize(cols, rows);
+    sizeChanged(*terminal);
+    terminal->softReset();
+}
+
+QRect TerminalView::caretFrame() const
+{
+    return caretView ? caretView->geometry() : QRect();
+}
+
+// ---- Glyph fitting ----------------------------------------------------------------------------
+
+GlyphSlotFit TerminalView::glyphSlotFit(const QRawFont& font, quint32 glyph, int columnWidth) const
+{
+    if (columnWidth < 2 || !cellDimension) return {};
+    const double cellHeight = cellDimension->height();
+    const double slot = cellDimension->width() * columnWidth;
+    const QList<QPointF> advances = font.advancesForGlyphIndexes(QList<quint32>{glyph});
+    const double advance = advances.isEmpty() ? 0.0 : advances.front().x();
+    if (advance <= 0) return {};
+
+    const QRectF box = font.boundingRect(glyph);
+    if ((box.width() <= slot && box.height() <= cellHeight) || box.width() <= 0 || box.height() <= 0)
+        return {(slot - advance) * 0.5, 0.0, 1.0};
+
+    const double scale = std::clamp(std::min(slot / box.width(), cellHeight / box.height()), 0.1, 1.0);
+    const double dx = (slot - advance * scale) * 0.5;
+    // The baseline sits ceil(descent + leading) above the cell's bottom; move the scaled box's
+    // centre onto the cell's centre. `box` is y-down about the baseline.
+    const QFontMetricsF metrics(fontSet.normal);
+    const double baselineFromBottom = std::ceil(metrics.descent() + metrics.leading());
+    const double boxCentre = box.top() + box.height() * 0.5;
+    const double dy = baselineFromBottom - cellHeight * 0.5 - scale * boxCentre;
+    return {dx, dy, scale};
+}
+
+// ---- Process-wide text caches -----------------------------------------------------------------
+
+QRawFont TerminalView::resolvedFont(const QString& character, const QFont& base)
+{
+    auto& cache = fallbackFontCache();
+    TextKey key{base.key(), character};
+    if (auto it = cache.find(key); it != cache.end()) return it->second;
+    if (cache.size() >= kFallbackFontCacheLimit) cache.clear();
+    // The shaper picks the font that draws the whole cluster, falling back from the base face.
+    const QList<QGlyphRun> runs = layOut(character, base);
+    QRawFont font = runs.isEmpty() ? QRawFont::fromFont(base) : runs.front().rawFont();
+    cache.emplace(std::move(key), font);
+    return font;
+}
+
+QList<QGlyphRun> TerminalView::cachedCTLine(const QString& text, const QFont& font)
+{
+    if (text.size() > kCachedLineMaxUnits) return layOut(text, font);
+    auto& cache = ctLineCache();
+    TextKey key{font.key(), text};
+    if (auto it = cache.find(key); it != cache.end()) return it->second;
+    if (cache.size() >= kLineCacheLimit) cache.clear();
+    QList<QGlyphRun> runs = layOut(text, font);
+    cache.emplace(std::move(key), runs);
+    return runs;
+}
+
+// ---- Selection accessors ----------------------------------------------------------------------
+
+bool TerminalView::selectionActive() const
+{
+    return selection && selection->active();
+}
+
+std::optional<std::string> TerminalView::getSelection()
+{
+    if (!selectionActive()) return std::nullopt;
+    return selection->getSelectedText();
+}
+
+void TerminalView::selectAll()
+{
+    selection->selectAll();
+}
+
+void TerminalView::selectNone()
+{
+    if (!selectionActive()) return;
+    clearSelectionState();
+}
+
+void TerminalView::clearSelectionState()
+{
+    selection->setActive(false);
+    selection->pivot.reset();
+    selection->wordSelectionAnchor.reset();
+    selection->selectingRows = false;
+    selection->start = Position{};
+    selection->end = Position{};
+    selection->hasSelectionRange = false;
+}
+
+} // namespace corvix
