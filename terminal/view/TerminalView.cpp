@@ -543,12 +543,4 @@ void TerminalView::drawGpuFrameNow()
     if (useGpuRenderer && gpuRenderer) gpuRenderer->drawNow();
 }
 
-// ---- Engine callbacks -------------------------------------------------------------------------
-
-void TerminalView::sizeChanged(Terminal& source)
-{
-    if (terminalDelegate) terminalDelegate->sizeChanged(*this, source.cols, source.rows);
-    refreshScroller();
-}
-
 } // namespace corvix

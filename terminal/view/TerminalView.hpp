@@ -13,6 +13,7 @@
 #include <QColor>
 #include <QFont>
 #include <QGlyphRun>
+#include <QImage>
 #include <QList>
 #include <QPointer>
 #include <QRawFont>
@@ -251,15 +252,40 @@ public:
     // Whether the GPU renderer coalesces redraws during a live resize.
     static bool gpuLiveResizeThrottleEnabled();
 
+    // ---- Engine callbacks -------------------------------------------------------------------
+    // Scrolls back to the cursor's row when it is outside the viewport.
+    void ensureCaretIsVisible();
+    void handleProgressReport(const ProgressReport& report);
+    // How long a progress report stays without renewal, in seconds.
+    double progressReportTimeout = 15.0;
+    std::optional<uint8_t> lastProgressValue() const { return lastProgressValue_; }
+    // The image redrawn into exactly `size`, centred and scaled by one factor to span the full
+    // width or the full height.
+    static QImage scale(const QImage& image, QSize size);
+
     // ---- TerminalDelegate -------------------------------------------------------------------
+    void showCursor(Terminal& source) override;
+    void hideCursor(Terminal& source) override;
+    void setTerminalTitle(Terminal& source, const std::string& title) override;
+    std::optional<std::vector<uint8_t>> windowCommand(Terminal& source,
+                                                       const WindowManipulationCommand& command) override;
     void send(Terminal& source, std::span<const uint8_t> data) override;
     void sizeChanged(Terminal& source) override;
     void scrolled(Terminal& source, int yDisp) override;
+    void linefeed(Terminal& source) override;
+    void bufferActivated(Terminal& source) override;
     void synchronizedOutputChanged(Terminal& source, bool active) override;
+    void bell(Terminal& source) override;
+    std::optional<std::pair<int, int>> cellSizeInPixels(Terminal& source) override;
+    void cursorStyleChanged(Terminal& source, CursorStyle newStyle) override;
     void hostCurrentDirectoryUpdated(Terminal& source) override;
     void colorChanged(Terminal& source, std::optional<int> idx) override;
     void setForegroundColor(Terminal& source, const Color& color) override;
     void setBackgroundColor(Terminal& source, const Color& color) override;
+    void iTermContent(Terminal& source, std::span<const uint8_t> content) override;
+    void clipboardCopy(Terminal& source, std::span<const uint8_t> content) override;
+    std::optional<std::vector<uint8_t>> clipboardRead(Terminal& source) override;
+    void progressReport(Terminal& source, const ProgressReport& report) override;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -352,6 +378,11 @@ private:
     ScrollerStyle _scrollerStyle = ScrollerStyle::overlay;
     LinkHighlightMode _linkHighlightMode = LinkHighlightMode::hoverWithModifier;
     bool _hasFocus = false;
+
+    // Progress reports.
+    QTimer* progressReportTimer = nullptr;
+    std::optional<uint8_t> lastProgressValue_;
+    void clearProgressReport();
 };
 
 } // namespace corvix

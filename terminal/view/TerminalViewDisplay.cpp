@@ -67,12 +67,7 @@ bool TerminalView::shouldDisplayImmediatelyAfterUserInput() const
 void TerminalView::sendUserInput(std::span<const uint8_t> data)
 {
     lastUserInputUptimeNs_.store(uptimeNs());
-    if (!terminal->synchronizedOutputActive()) {
-        Buffer& buffer = terminal->buffer();
-        const int cursorRow = buffer.y() + buffer.yBase();
-        if (cursorRow < buffer.yDisp() || cursorRow >= buffer.yDisp() + terminal->rows)
-            scrollTo(buffer.yBase(), true);
-    }
+    ensureCaretIsVisible();
     if (terminalDelegate) terminalDelegate->send(*this, data);
 }
 
@@ -350,11 +345,6 @@ void TerminalView::changeScrollback(std::optional<int> scrollback)
 void TerminalView::send(Terminal&, std::span<const uint8_t> data)
 {
     if (terminalDelegate) terminalDelegate->send(*this, data);
-}
-
-void TerminalView::scrolled(Terminal&, int)
-{
-    refreshScroller();
 }
 
 void TerminalView::synchronizedOutputChanged(Terminal&, bool active)
