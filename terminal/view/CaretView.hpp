@@ -4,11 +4,14 @@
 #include "terminal/screen/TerminalOptions.hpp"
 
 #include <QColor>
+#include <QGlyphRun>
+#include <QList>
 #include <QPointer>
 #include <QWidget>
 
 #include <optional>
 
+class QPainter;
 class QVariantAnimation;
 
 namespace corvix {
@@ -16,7 +19,8 @@ namespace corvix {
 class TerminalView;
 
 // The cursor on the CPU drawing path: a small child widget over the cursor cell, transparent
-// for the mouse, that blinks by fading its opacity.
+// for the mouse, that draws the caret shape for the cursor style and blinks by fading its
+// opacity.
 class CaretView : public QWidget {
     Q_OBJECT
 public:
@@ -31,7 +35,9 @@ public:
     CursorStyle style() const { return style_; }
     void setStyle(CursorStyle style);
 
+    // When false the caret always draws as focused.
     bool tracksFocus = true;
+    // The terminal view's focus, copied by its setter.
     bool focused = false;
     QColor defaultCaretColor;
     std::optional<QColor> defaultCaretTextColor;
@@ -40,16 +46,21 @@ public:
     QColor caretColor() const { return caretColor_; }
     void setCaretColor(const QColor& color);
 
-    // The character under the cursor.
+    // Prepares the character under the cursor.
     void setText(const CharData& ch);
     int glyphColumnWidth() const { return glyphColumnWidth_; }
+    std::optional<uint32_t> powerlineCodePoint() const { return powerlineCodePoint_; }
 
-    // Starts or stops blinking; stopping leaves the caret fully shown.
+    // Starts or stops blinking: 0.7 s out, 0.7 s back, ease-in, for ever. Either way the caret
+    // starts fully shown.
     void updateAnimation(bool blink);
     // Drops any running animation and shows the caret fully.
     void removeAnimations();
     bool isAnimating() const;
     double opacity() const { return opacity_; }
+
+    // Draws the caret into `painter` over this widget's bounds.
+    void drawCursor(QPainter& painter, bool hasFocus);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -59,6 +70,10 @@ private:
     CursorStyle style_;
     QColor caretColor_;
     int glyphColumnWidth_ = 1;
+    std::optional<uint32_t> powerlineCodePoint_;
+    // The laid-out character under a block caret.
+    QList<QGlyphRun> line_;
+    bool hasLine_ = false;
     double opacity_ = 1.0;
     QVariantAnimation* blink_ = nullptr;
 };
