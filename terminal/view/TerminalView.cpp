@@ -389,13 +389,6 @@ void TerminalView::focusOutEvent(QFocusEvent* event)
 
 // ---- Drawing and sizing -----------------------------------------------------------------------
 
-void TerminalView::paintEvent(QPaintEvent* event)
-{
-    if (gpuView) return;
-    QPainter painter(this);
-    painter.fillRect(event->rect(), nativeBackgroundColor());
-}
-
 void TerminalView::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);

@@ -5,8 +5,10 @@
 #include "terminal/screen/SearchOptions.hpp"
 #include "terminal/screen/SearchService.hpp"
 #include "terminal/screen/SelectionService.hpp"
+#include "terminal/view/KeyTranslation.hpp"
 #include "terminal/view/TerminalDebugView.hpp"
 #include "terminal/view/TextAttributes.hpp"
+#include "terminal/view/ViewLineInfo.hpp"
 #include "terminal/view/gpu/GpuTerminalRenderer.hpp"
 
 #include <QBrush>
@@ -30,6 +32,8 @@
 #include <unordered_map>
 #include <vector>
 
+class QLabel;
+class QPainter;
 class QScrollBar;
 class QTimer;
 
@@ -181,7 +185,8 @@ public:
     void markWholeScreenDirty();
 
     LinkReporting linkReporting = LinkReporting::implicit;
-    std::optional<std::vector<std::pair<int, std::pair<int, int>>>> linkHighlightRange;
+    // The rows and columns of the link under the pointer.
+    std::optional<std::vector<LinkMatch::RowRange>> linkHighlightRange;
     bool backspaceSendsControlH = false;
     bool allowMouseReporting = true;
     bool notifyUpdateChanges = false;
@@ -199,6 +204,30 @@ public:
     std::optional<std::string> getSelection();
     void selectAll();
     void selectNone();
+
+    // ---- Row model --------------------------------------------------------------------------
+    // The description of buffer row `row` (absolute) that both drawing paths draw from.
+    ViewLineInfo buildAttributedString(int row, const BufferLine& line, int cols);
+    // The text attributes of a cell attribute, plain or link-highlighted; cached.
+    const TextAttributes& getAttributes(const Attribute& attribute, bool withUrl);
+    // The attributes with the caller's two colours (the caret's text): no cache, no dim.
+    TextAttributes getAttributedValue(const Attribute& attribute, const QColor& usingFg, const QColor& andBg);
+    // The selected columns [first, end) of a buffer row, or nothing.
+    std::optional<std::pair<int, int>> selectedColumnsRange(int row, int cols);
+    // Held while the pointing modifier (Ctrl) is down: hover links show.
+    bool commandActive = false;
+
+    // ---- Drawing on the CPU ------------------------------------------------------------------
+    // Draws every row the dirty rectangle touches; `bufferOffset` is the buffer row at the top.
+    void drawTerminalContents(const QRect& dirtyRect, QPainter& painter, int bufferOffset);
+    // Strokes a run's underlines and strikethroughs; one position per cell, on the baseline.
+    void drawRunAttributes(QPainter& painter, const TextAttributes& attributes, const QList<QPointF>& glyphPositions);
+    void drawBoxDrawings(QPainter& painter, const std::vector<BoxDrawingRenderItem>& items, double lineTop);
+    void drawBlockElements(QPainter& painter, const std::vector<BlockElementRenderItem>& items, double lineTop);
+    void drawPowerlineGlyphs(QPainter& painter, const std::vector<PowerlineRenderItem>& items, double lineTop,
+                             BufferLine::RenderLineMode mode);
+    // Device pixels per point of the view's screen.
+    double backingScale() const;
 
     // ---- Feed and redraw --------------------------------------------------------------------
     void feed(std::span<const uint8_t> byteArray);
@@ -263,6 +292,70 @@ public:
     // width or the full height.
     static QImage scale(const QImage& image, QSize size);
 
+    // ---- Keyboard and text input ------------------------------------------------------------
+    // A range of UTF-16 units in the input method's marked text.
+    struct TextRange {
+        static constexpr qsizetype kNotFound = -1;
+        qsizetype location = kNotFound;
+        qsizetype length = 0;
+        friend bool operator==(const TextRange&, const TextRange&) = default;
+    };
+    // Typed, committed or pasted text for the program. A paste is bracketed when the program
+    // asked for it, and cannot end the bracket early.
+    void insertText(const QString& text, bool isPaste = false);
+    // A key-binding command by name: "insertNewline:", "moveUp:", "scrollPageUp:", ...
+    void doCommand(std::string_view selector);
+    // The input method's composition: shown at the caret, sent only when committed.
+    void setMarkedText(const QString& text, TextRange selectedRange);
+    void unmarkText();
+    bool hasMarkedText() const { return markedTextStorage.has_value(); }
+    TextRange markedRange() const;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void inputMethodEvent(QInputMethodEvent* event) override;
+    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
+    bool focusNextPrevChild(bool next) override;
+
+private:
+    // A key handed to the key bindings under the Kitty protocol, kept for the text or command
+    // it turns into.
+    struct PendingKittyKeyEvent {
+        KeyInput event;
+        KittyKeyboardEventType eventType = KittyKeyboardEventType::press;
+    };
+    void keyDown(const KeyInput& key);
+    void legacyKeyDown(const KeyInput& key);
+    void kittyKeyDown(const KeyInput& key, KittyKeyboardFlags flags);
+    void keyUp(const KeyInput& key);
+    // A modifier key went down or up.
+    void flagsChanged(const KeyInput& key);
+    // The key bindings: a command, typed text, or nothing.
+    void interpretKeyEvent(const KeyInput& key);
+    // Ctrl went down or up; the hover links follow it.
+    void modifierHoverChanged();
+    // Alt counts as the Kitty `alt` when `altFollowsOption` or Option-as-Meta is on.
+    KittyKeyboardModifiers kittyModifiers(const KeyInput& key, bool altFollowsOption) const;
+    KittyKeyEvent kittyFunctionalKeyEvent(KittyFunctionalKey k, const KeyInput& key, KittyKeyboardEventType type,
+                                          std::optional<std::string> text) const;
+    std::optional<KittyKeyEvent> kittyTextEvent(const KeyInput& key, KittyKeyboardEventType type,
+                                                std::optional<std::string> text) const;
+    std::optional<KittyKeyEvent> kittyKeyEvent(const KeyInput& key, KittyKeyboardEventType type,
+                                               std::optional<std::string> text) const;
+    // Encodes with the terminal's current flags; false when the encoder gives nothing to send.
+    bool sendKittyKeyEvent(const KittyKeyEvent& event);
+    bool sendKittyFunctionalKey(KittyFunctionalKey key, KittyKeyboardModifiers modifiers,
+                                KittyKeyboardEventType eventType);
+    void updateMarkedTextOverlay();
+
+    std::optional<PendingKittyKeyEvent> pendingKittyKeyEvent;
+    bool kittyIsComposing = false;
+    std::optional<QString> markedTextStorage;
+    TextRange markedSelectedRange;
+    QPointer<QLabel> markedTextOverlay;
+
+public:
     // ---- TerminalDelegate -------------------------------------------------------------------
     void showCursor(Terminal& source) override;
     void hideCursor(Terminal& source) override;
@@ -378,6 +471,14 @@ private:
     ScrollerStyle _scrollerStyle = ScrollerStyle::overlay;
     LinkHighlightMode _linkHighlightMode = LinkHighlightMode::hoverWithModifier;
     bool _hasFocus = false;
+
+    // Drawing.
+    void drawRow(QPainter& painter, int row, const BufferLine& line, const QRect& dirtyRect, int bufferOffset);
+    void drawGlyphs(QPainter& painter, const QRawFont& font, const QList<quint32>& glyphs, QList<QPointF>& positions,
+                    int columnWidth);
+    // The four faces as raw fonts, made on first use after each font change.
+    const QRawFont& rawFace(FontFace face);
+    std::array<std::optional<QRawFont>, 4> rawFaces;
 
     // Progress reports.
     QTimer* progressReportTimer = nullptr;

@@ -60,6 +60,7 @@ void TerminalView::resetCaches()
     urlAttributes.clear();
     colors.fill(std::nullopt);
     trueColors.clear();
+    rawFaces.fill(std::nullopt);
 }
 
 void TerminalView::colorsChanged()
