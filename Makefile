@@ -30,8 +30,9 @@ build/release/build.ninja: | deps
 	cmake -S . -B build/release $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DBRISVANE_TESTS=OFF -DBRISVANE_BENCH=ON
 
 bench: deps build/release/build.ninja
-	cmake --build build/release -j $(JOBS) --target corvix_bench
+	cmake --build build/release -j $(JOBS) --target corvix_bench corvix_view_bench
 	build/release/bench/corvix_bench
+	build/release/bench/corvix_view_bench
 
 # The libFuzzer target, built with clang, run for FUZZ_SECONDS. The corpus it grows stays in
 # build/fuzz/corpus; fuzz/corpus holds the checked-in seeds. Crashing inputs land in

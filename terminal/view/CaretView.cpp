@@ -157,7 +157,7 @@ void CaretView::drawCursor(QPainter& painter, bool hasFocus)
     }
 
     // The baseline sits ceil(descent + leading) above the bottom, as on the screen.
-    const QFontMetricsF metrics(terminal_->fonts().normal);
+    const QFontMetricsF& metrics = terminal_->faceMetrics(FontFace::normal);
     const double baseline = bounds.height() - std::ceil(metrics.descent() + metrics.leading());
     painter.setPen(textColor);
     for (const QGlyphRun& run : line_) {

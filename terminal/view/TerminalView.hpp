@@ -14,6 +14,7 @@
 #include <QBrush>
 #include <QColor>
 #include <QFont>
+#include <QFontMetricsF>
 #include <QGlyphRun>
 #include <QImage>
 #include <QList>
@@ -119,6 +120,8 @@ public:
     void setLineSpacing(double value);
     bool fontSmoothing() const { return _fontSmoothing; }
     void setFontSmoothing(bool value) { _fontSmoothing = value; }
+    // The metrics of one of the four faces, measured once per font change.
+    const QFontMetricsF& faceMetrics(FontFace face) const;
     // The placement of one glyph in a slot of `columnWidth` cells.
     GlyphSlotFit glyphSlotFit(const QRawFont& font, quint32 glyph, int columnWidth) const;
 
@@ -310,12 +313,12 @@ public:
     void unmarkText();
     bool hasMarkedText() const { return markedTextStorage.has_value(); }
     TextRange markedRange() const;
+    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
     void inputMethodEvent(QInputMethodEvent* event) override;
-    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
     bool focusNextPrevChild(bool next) override;
 
 private:
@@ -479,6 +482,7 @@ private:
     // The four faces as raw fonts, made on first use after each font change.
     const QRawFont& rawFace(FontFace face);
     std::array<std::optional<QRawFont>, 4> rawFaces;
+    mutable std::array<std::optional<QFontMetricsF>, 4> faceMetrics_;
 
     // Progress reports.
     QTimer* progressReportTimer = nullptr;

@@ -43,6 +43,13 @@ PreparedGlyphs& partFor(std::vector<PreparedGlyphs>& parts, const QRawFont& font
 
 } // namespace
 
+const QFontMetricsF& TerminalView::faceMetrics(FontFace face) const
+{
+    std::optional<QFontMetricsF>& slot = faceMetrics_[size_t(face)];
+    if (!slot) slot.emplace(fontSet.face(face));
+    return *slot;
+}
+
 const QRawFont& TerminalView::rawFace(FontFace face)
 {
     std::optional<QRawFont>& slot = rawFaces[size_t(face)];
@@ -187,7 +194,7 @@ void TerminalView::drawRow(QPainter& painter, int r, const BufferLine& line, con
     // Text.
     painter.setRenderHint(QPainter::Antialiasing, true);
     painter.setRenderHint(QPainter::TextAntialiasing, _fontSmoothing);
-    const QFontMetricsF metrics(fontSet.normal);
+    const QFontMetricsF& metrics = faceMetrics(FontFace::normal);
     const double baseline = lineBottom - std::ceil(metrics.descent() + metrics.leading());
     QList<QPointF> positions;
     for (const auto& [segment, runs] : prepared) {
@@ -265,7 +272,7 @@ void TerminalView::drawRunAttributes(QPainter& painter, const TextAttributes& at
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, false);
     const double scale = backingScale();
-    const QFontMetricsF normal(fontSet.normal);
+    const QFontMetricsF& normal = faceMetrics(FontFace::normal);
     const double cellWidth = std::ceil(cellDimension->width());
     const double t = std::max(0.5, std::round(scale * normal.lineWidth()) / scale);
 
@@ -325,7 +332,7 @@ void TerminalView::drawRunAttributes(QPainter& painter, const TextAttributes& at
     if (attributes.strikethroughStyle) {
         const int value = *attributes.strikethroughStyle;
         const QColor color = attributes.strikethroughColor.value_or(*_nativeFg);
-        const QFontMetricsF runFont(fontSet.face(attributes.face));
+        const QFontMetricsF& runFont = faceMetrics(attributes.face);
         const double st = std::max(0.5, std::round(scale * runFont.lineWidth()) / scale);
         const double offset = (runFont.xHeight() + st) * 0.5;
         QPen pen(color, st, Qt::SolidLine, Qt::FlatCap);
@@ -349,7 +356,7 @@ void TerminalView::drawBoxDrawings(QPainter& painter, const std::vector<BoxDrawi
     const QSizeF cell = *cellDimension;
     const double cwPx = std::max(1.0, std::round(scale * cell.width()));
     const double ch = std::max(1.0, std::round(scale * cell.height())) / scale;
-    const int thickness = BoxDrawingRenderer::baseThicknessPx(scale, QFontMetricsF(fontSet.normal).lineWidth());
+    const int thickness = BoxDrawingRenderer::baseThicknessPx(scale, faceMetrics(FontFace::normal).lineWidth());
     const double oy = std::round(scale * lineTop) / scale;
     for (const BoxDrawingRenderItem& item : items) {
         QColor color = item.foregroundColor;

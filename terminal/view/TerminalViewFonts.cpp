@@ -119,6 +119,8 @@ void TerminalView::resetFontSize()
     QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     font.setWeight(QFont::Normal);
     fontSet = FontSet(font);
+    // What was derived from the old faces goes with them.
+    resetCaches();
 }
 
 // ---- The engine's set-up and size -------------------------------------------------------------
@@ -216,7 +218,7 @@ GlyphSlotFit TerminalView::glyphSlotFit(const QRawFont& font, quint32 glyph, int
     const double dx = (slot - advance * scale) * 0.5;
     // The baseline sits ceil(descent + leading) above the cell's bottom; move the scaled box's
     // centre onto the cell's centre. `box` is y-down about the baseline.
-    const QFontMetricsF metrics(fontSet.normal);
+    const QFontMetricsF& metrics = faceMetrics(FontFace::normal);
     const double baselineFromBottom = std::ceil(metrics.descent() + metrics.leading());
     const double boxCentre = box.top() + box.height() * 0.5;
     const double dy = baselineFromBottom - cellHeight * 0.5 - scale * boxCentre;
