@@ -230,7 +230,9 @@ KeyInput translateKeyEvent(const QKeyEvent& event)
         input.baseLayoutKey = usLayoutKey(key, scanCode);
     }
     for (const KeyBinding& b : kKeyBindings) {
-        if (b.key == key) input.keyBinding = input.shift ? b.shiftedSelector : b.selector;
+        if (b.key != key) continue;
+        input.keyBinding = input.shift ? b.shiftedSelector : b.selector;
+        break;
     }
     return input;
 }

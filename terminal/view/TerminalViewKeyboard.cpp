@@ -79,17 +79,17 @@ std::optional<Key> kittyFunctionalKey(const KeyInput& key)
     return functionKeyFor(c);
 }
 
+std::string utf8(const std::u32string& text)
+{
+    return QString::fromStdU32String(text).toStdString();
+}
+
 // Keypad keys that type something report that text.
 std::optional<std::string> kittyTextForFunctionalKey(Key k, const KeyInput& key)
 {
     const bool typing = (k >= Key::keypad0 && k <= Key::keypadAdd) || k == Key::keypadEqual || k == Key::keypadSeparator;
     if (!typing || key.characters.empty()) return std::nullopt;
-    return QString::fromStdU32String(key.characters).toStdString();
-}
-
-std::string utf8(const std::u32string& text)
-{
-    return QString::fromStdU32String(text).toStdString();
+    return utf8(key.characters);
 }
 
 // Control with one ASCII character: the C0 code it stands for, or nothing.
@@ -560,6 +560,7 @@ void TerminalView::inputMethodEvent(QInputMethodEvent* event)
 {
     if (!event->commitString().isEmpty()) {
         // The commit did not come with a key press of this view: no earlier key may claim it.
+        pendingKittyKeyEvent.reset();
         insertText(event->commitString());
     }
     if (!event->preeditString().isEmpty()) {
