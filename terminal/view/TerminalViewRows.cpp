@@ -280,7 +280,8 @@ ViewLineInfo TerminalView::buildAttributedString(int row, const BufferLine& line
         uint32_t codePoint = uint32_t(cell.code);
         int textLength = 0;
         int scalarCount = 1;
-        if (cell.code == 0) {
+        // Concealed text keeps its cell, colours and decorations but shows no glyph.
+        if (cell.code == 0 || cell.attribute.style.contains(CharacterStyle::invisible)) {
             cellText.append(QChar(u' '));
             textLength = 1;
             codePoint = ' ';

@@ -96,7 +96,9 @@ TEST_F(ShellFixture, ResizeBeforeStartTellsNoOne)
 TEST_F(ShellFixture, EchoTitleAndExitStatusReachTheOwner)
 {
     startShell();
-    type("echo hi\r");
+    // Typed as keys, through the view's keyboard handling.
+    QTest::keyClicks(&view, "echo hi");
+    QTest::keyClick(&view, Qt::Key_Return);
     EXPECT_TRUE(waitForScreen("\nhi\n")) << screenText();
     type("printf '\\033]2;my title\\007'\r");
     EXPECT_TRUE(QTest::qWaitFor([&] { return !owner.titles.empty(); }, 5000));
