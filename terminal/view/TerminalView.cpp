@@ -5,6 +5,7 @@
 #include "terminal/view/ColorConversion.hpp"
 #include "terminal/view/QtExecutor.hpp"
 #include "terminal/view/TerminalDebugView.hpp"
+#include "terminal/view/TerminalFindBarView.hpp"
 #include "terminal/view/TerminalProgressBarView.hpp"
 #include "terminal/view/TerminalViewDelegate.hpp"
 
@@ -113,6 +114,7 @@ TerminalView::TerminalView(const QRect& frame, std::optional<QFont> font, QWidge
     setupOptions();
     setupProgressBar();
     setupFocusNotification();
+    setupActions();
     constructed = true;
 }
 
@@ -250,6 +252,11 @@ void TerminalView::layoutChildren()
     }
     if (progressBarView) progressBarView->setGeometry(0, 0, width(), 2);
     if (gpuView) gpuView->setGeometry(rect());
+    if (findBar_) {
+        // Top right, 8 points in, at most 520 wide and never past the left edge.
+        const int w = std::min({findBar_->sizeHint().width(), 520, std::max(width() - 16, 0)});
+        findBar_->setGeometry(width() - 8 - w, 8, w, findBar_->sizeHint().height());
+    }
 }
 
 // ---- Properties -------------------------------------------------------------------------------

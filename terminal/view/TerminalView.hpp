@@ -26,6 +26,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <span>
@@ -34,6 +35,7 @@
 #include <vector>
 
 class QLabel;
+class QAction;
 class QPainter;
 class QScrollBar;
 class QTimer;
@@ -42,6 +44,7 @@ namespace corvix {
 
 class CaretView;
 class QtExecutor;
+class TerminalFindBarView;
 class TerminalProgressBarView;
 class TerminalViewDelegate;
 
@@ -219,6 +222,44 @@ public:
     std::optional<std::pair<int, int>> selectedColumnsRange(int row, int cols);
     // Held while the pointing modifier (Ctrl) is down: hover links show.
     bool commandActive = false;
+
+    // ---- Links ------------------------------------------------------------------------------
+    struct LinkTarget {
+        QString link;
+        std::map<QString, QString> params;
+        friend bool operator==(const LinkTarget&, const LinkTarget&) = default;
+    };
+    // The OSC 8 payload of the cell at a buffer position (the right half of a wide character
+    // carries the character's).
+    std::optional<QString> payloadString(Position at);
+    // An OSC 8 payload as its URI and the "key=value" parameters before it.
+    static std::optional<LinkTarget> urlAndParamsFrom(const QString& payload);
+    // The link a click at a buffer position opens, as the highlight mode accepts it.
+    std::optional<LinkTarget> linkForClick(Position at, bool hasCommandModifier);
+    // Marks the rows of the old and the new highlight dirty; the caller queues the redraw.
+    void invalidateLinkHighlight(const std::optional<std::vector<LinkMatch::RowRange>>& oldRange,
+                                 const std::optional<std::vector<LinkMatch::RowRange>>& newRange);
+
+    // ---- Find, copy and paste ----------------------------------------------------------------
+    // The standard find commands, by their tags.
+    enum class FindAction { showFindInterface = 1, next = 2, previous = 3, setFindString = 7, hideFindInterface = 11,
+                            selectAll = 12, replace = 13 };
+    // The menu commands the view answers.
+    enum class MenuAction { findPanel, textFinder, copy, paste, selectAll, other };
+    void performFindPanelAction(int tag);
+    void performTextFinderAction(int tag);
+    bool validateUserInterfaceItem(MenuAction action, int tag = 0);
+    void copy();
+    void paste();
+    // Selects the match after (before) the selection and shows it; false when there is none.
+    bool findNext(const QString& term, const SearchOptions& options, bool scrollToResult);
+    bool findPrevious(const QString& term, const SearchOptions& options, bool scrollToResult);
+    void clearSearch();
+    // (1-based index of the last match among all, total); (0, total) when it is not among them.
+    std::pair<int, int> searchMatchSummary(const QString& term, const SearchOptions& options, int limit);
+    TerminalFindBarView* findBar() const { return findBar_; }
+    void showFindBar(bool prefillSelection);
+    void selectionChanged(Terminal& source) override;
 
     // ---- Drawing on the CPU ------------------------------------------------------------------
     // Draws every row the dirty rectangle touches; `bufferOffset` is the buffer row at the top.
@@ -474,6 +515,18 @@ private:
     ScrollerStyle _scrollerStyle = ScrollerStyle::overlay;
     LinkHighlightMode _linkHighlightMode = LinkHighlightMode::hoverWithModifier;
     bool _hasFocus = false;
+
+    // Find bar.
+    TerminalFindBarView* ensureFindBar();
+    void performFind(bool next);
+    void setFindPasteboardFromSelection();
+    void handleFindBarSearchChanged(const QString& text);
+    void scrollToReveal(int row);
+    bool find(const QString& term, const SearchOptions& options, bool scrollToResult, bool next);
+    void setupActions();
+    void updateActions();
+    TerminalFindBarView* findBar_ = nullptr;
+    QAction* copyAction = nullptr;
 
     // Drawing.
     void drawRow(QPainter& painter, int row, const BufferLine& line, const QRect& dirtyRect, int bufferOffset);

@@ -500,16 +500,18 @@ void TerminalView::insertText(const QString& text, bool isPaste)
     // Committed text ends any composition, whichever protocol is on.
     kittyIsComposing = false;
     updateMarkedTextOverlay();
-    if (text.isEmpty()) return;
 
     const std::string bytes = text.toStdString();
     if (isPaste && terminal->bracketedPasteMode) {
+        // Even an empty paste is announced to the program, as its two markers.
         pendingKittyKeyEvent.reset();
         send(EscapeSequences::bracketedPasteStart());
-        send(sanitizedForBracketedPaste(bytes));
+        const std::string clean = sanitizedForBracketedPaste(bytes);
+        if (!clean.empty()) send(clean);
         send(EscapeSequences::bracketedPasteEnd());
         return;
     }
+    if (text.isEmpty()) return;
     if (terminal->keyboardEnhancementFlags().isEmpty()) {
         send(bytes);
         return;
