@@ -1,0 +1,31 @@
+#pragma once
+
+#include "app/Models/FileSystemWritingError.hpp"
+#include "app/Models/Result.hpp"
+
+#include <QByteArray>
+#include <QString>
+
+namespace brisvane {
+
+// Creating folders and writing, replacing and removing files. Implementations keep no mutable
+// state and may be called from any thread at once.
+class FileSystemWriting {
+public:
+    using Outcome = Result<void, FileSystemWritingError>;
+
+    virtual ~FileSystemWriting() = default;
+
+    // Writes the bytes atomically: the path holds either its old content or all of the new.
+    virtual Outcome write(const QByteArray& data, const QString& path) const = 0;
+    // Creates the folder and any missing parents; an existing folder is success.
+    virtual Outcome createDirectory(const QString& path) const = 0;
+    // Puts the file at `source` in place of `target` (consuming `source`); an error names `target`.
+    virtual Outcome replaceItem(const QString& target, const QString& source) const = 0;
+    // Removes a file or a folder with its contents; nothing at the path is success.
+    virtual Outcome removeItem(const QString& path) const = 0;
+    // Sets the mode to rwxr-xr-x.
+    virtual Outcome setExecutable(const QString& path) const = 0;
+};
+
+} // namespace brisvane
