@@ -252,7 +252,14 @@ public:
     void applyCurrentBidiStateAtParagraphStart(const BidiStateProperties& properties);
 
     // ---- Inline graphics --------------------------------------------------------------------
+    // One APC "G" string (the bytes after the "G"): chunks are gathered, then the command runs.
     void handleKittyGraphics(std::span<const uint8_t> data) override;
+    // Runs one complete command.
+    void processKittyGraphics(const KittyGraphicsControl& control, std::span<const uint8_t> base64Payload);
+    // The protocol's replies; nothing is sent while the command asked for quiet ("q" not 0).
+    void sendKittyOk(const KittyGraphicsControl& control, std::optional<uint32_t> imageId,
+                     std::optional<uint32_t> imageNumber, std::optional<uint32_t> placementId);
+    void sendKittyError(const KittyGraphicsControl& control, std::string_view message);
     void updateKittyRelativePlacementsForCurrentBuffer();
     void clearKittyImages(Buffer& buffer, bool isAlternateBuffer);
     void clearAllKittyImages();
@@ -265,6 +272,7 @@ public:
     std::string_view replyCsi() const { return cc.send8bit ? "\x9b" : "\x1b["; }
     std::string_view replyOsc() const { return cc.send8bit ? "\x9d" : "\x1b]"; }
     std::string_view replyDcs() const { return cc.send8bit ? "\x90" : "\x1bP"; }
+    std::string_view replyApc() const { return cc.send8bit ? "\x9f" : "\x1b_"; }
     std::string_view replySt() const { return cc.send8bit ? "\x9c" : "\x1b\\"; }
 
     // ---- Control functions ------------------------------------------------------------------

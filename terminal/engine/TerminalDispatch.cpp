@@ -4,6 +4,7 @@
 #include "terminal/engine/Terminal.hpp"
 
 #include "terminal/engine/CharSets.hpp"
+#include "terminal/graphics/SixelDcsHandler.hpp"
 #include "terminal/screen/Utf8.hpp"
 
 #include <algorithm>
@@ -311,7 +312,7 @@ std::unique_ptr<DcsHandler> Terminal::createDcsHandler(std::span<const uint8_t> 
 {
     if (final != 'q') return nullptr;
     if (collectIs(collect, "$")) return makeDecrqssHandler();
-    // Sixel images arrive with the inline graphics protocols; until then the string is consumed.
+    if (collect.empty()) return std::make_unique<SixelDcsHandler>(*this);
     return nullptr;
 }
 

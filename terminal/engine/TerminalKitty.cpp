@@ -1,11 +1,92 @@
-// What the terminal asks of the inline graphics protocols. Until the protocols exist no image
-// can be placed, so these keep the text side consistent and change nothing else.
+// The Kitty graphics protocol's front: commands gathered from their chunks, dispatched and
+// answered; and what the terminal asks of the inline graphics when its screens change. No Kitty
+// image can be placed yet, so the screen operations keep the text side consistent and change
+// nothing else.
 #include "terminal/engine/Terminal.hpp"
+#include "terminal/graphics/KittyPayloadLoader.hpp"
 
 namespace corvix {
 
 void Terminal::handleKittyGraphics(std::span<const uint8_t> data)
 {
+    const auto [control, payload] = parseKittyGraphicsControl(data);
+    std::optional<KittyGraphicsPending>& pending = kittyGraphicsState_->pending;
+    // Any delete abandons an unfinished transfer.
+    if (control.action == 'd' || control.action == 'D') pending.reset();
+    if (control.more == 1) {
+        if (!pending) pending = KittyGraphicsPending{control, {}, false};
+        pending->append(payload);
+        return;
+    }
+    if (!pending) {
+        processKittyGraphics(control, payload);
+        return;
+    }
+    // The last chunk: the first chunk's keys govern the command.
+    KittyGraphicsPending transfer = std::move(*pending);
+    pending.reset();
+    transfer.append(payload);
+    if (transfer.oversized) {
+        sendKittyError(transfer.control, "EINVAL: bad payload");
+        return;
+    }
+    processKittyGraphics(transfer.control, transfer.base64Payload);
+}
+
+void Terminal::processKittyGraphics(const KittyGraphicsControl& control, std::span<const uint8_t> base64Payload)
+{
+    switch (control.action) {
+    case 'q':
+        if (!KittyPayloadLoader().decodeKittyPayload(control, base64Payload)) {
+            sendKittyError(control, "EINVAL: bad payload");
+            return;
+        }
+        sendKittyOk(control, control.imageId, control.imageNumber, control.placementId);
+        return;
+    case 't':
+    case 'T':
+    case 'p':
+    case 'd':
+    case 'D':
+        // Transmission, display and deletion come with the image store.
+        return;
+    default: sendKittyError(control, "EINVAL: unsupported action"); return;
+    }
+}
+
+void Terminal::sendKittyOk(const KittyGraphicsControl& control, std::optional<uint32_t> imageId,
+                           std::optional<uint32_t> imageNumber, std::optional<uint32_t> placementId)
+{
+    if (control.suppressResponses != 0) return;
+    std::string reply(replyApc());
+    reply += 'G';
+    const char* separator = "";
+    for (const auto& [key, value] : {std::pair{"i=", imageId}, {"I=", imageNumber}, {"p=", placementId}}) {
+        if (!value) continue;
+        reply += separator;
+        reply += key;
+        reply += std::to_string(*value);
+        separator = ",";
+    }
+    reply += ";OK";
+    reply += replySt();
+    sendResponse(reply);
+}
+
+void Terminal::sendKittyError(const KittyGraphicsControl& control, std::string_view message)
+{
+    if (control.suppressResponses != 0) return;
+    std::string reply(replyApc());
+    reply += 'G';
+    if (control.imageId) {
+        reply += "i=" + std::to_string(*control.imageId);
+    } else if (control.imageNumber) {
+        reply += "I=" + std::to_string(*control.imageNumber);
+    }
+    reply += ';';
+    reply += message;
+    reply += replySt();
+    sendResponse(reply);
 }
 
 void Terminal::updateKittyRelativePlacementsForCurrentBuffer()
