@@ -1,6 +1,7 @@
 // Construction, stored properties, focus, the scroller, sizing and the renderer switch.
 #include "terminal/view/TerminalView.hpp"
 
+#include "terminal/screen/Serial.hpp"
 #include "terminal/view/CaretView.hpp"
 #include "terminal/view/ColorConversion.hpp"
 #include "terminal/view/QtExecutor.hpp"
@@ -64,7 +65,8 @@ void TerminalViewDelegate::bell(TerminalView&)
 
 // ---- Construction -----------------------------------------------------------------------------
 
-TerminalView::FontSet::FontSet(const QFont& base) : normal(base), bold(base), italic(base), boldItalic(base)
+TerminalView::FontSet::FontSet(const QFont& base)
+    : normal(base), bold(base), italic(base), boldItalic(base), serial(nextSerial())
 {
     bold.setBold(true);
     italic.setItalic(true);
@@ -342,9 +344,11 @@ void TerminalView::setLinkHighlightMode(LinkHighlightMode mode)
 {
     _linkHighlightMode = mode;
     linkHighlightRange.reset();
-    // Pointer motion is only needed while something can be highlighted under it.
-    const bool track = terminal->mouseMode() == MouseMode::anyEvent || mode == LinkHighlightMode::hover;
-    setMouseTracking(track);
+    if (hasTrackingInterest()) {
+        startTracking();
+    } else {
+        deregisterTrackingInterest();
+    }
     markWholeScreenDirty();
     queuePendingDisplay();
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "terminal/bidi/BidiRowLayout.hpp"
 #include "terminal/engine/Terminal.hpp"
 #include "terminal/engine/TerminalDelegate.hpp"
 #include "terminal/screen/SearchOptions.hpp"
@@ -79,6 +80,8 @@ public:
         QFont bold;
         QFont italic;
         QFont boldItalic;
+        // Names this set of faces in layout caches; every new set gets its own.
+        uint64_t serial;
 
         explicit FontSet(const QFont& base);
         const QFont& face(FontFace face) const;
@@ -212,6 +215,9 @@ public:
     void selectNone();
 
     // ---- Row model --------------------------------------------------------------------------
+    // The visual layout of buffer row `row` when it is shown reordered (right-to-left text);
+    // none for rows drawn in logical order.
+    std::optional<BidiRowLayout> bidiLayout(int row);
     // The description of buffer row `row` (absolute) that both drawing paths draw from.
     ViewLineInfo buildAttributedString(int row, const BufferLine& line, int cols);
     // The text attributes of a cell attribute, plain or link-highlighted; cached.
@@ -325,6 +331,79 @@ public:
     // Whether the GPU renderer coalesces redraws during a live resize.
     static bool gpuLiveResizeThrottleEnabled();
 
+    // ---- Mouse, selection gestures and hover links -------------------------------------------
+    // Where a point of the view falls: `grid` is the buffer cell (scroll-back included), `pixels`
+    // the point in whole pixels from the top-left corner, clamped to the view.
+    struct MouseHit {
+        Position grid;
+        Position pixels;
+    };
+    MouseHit calculateMouseHit(QPointF at);
+    // The report flags of a press, release or drag: the button (3 for a release) and, in the
+    // modes that report them, Shift 4, Alt 8 and Control 16.
+    int encodeMouseEvent(const QMouseEvent& event, bool overwriteRelease) const;
+    // Multiplies wheel deltas; stored as at least 0.05.
+    double scrollSensitivity() const { return _scrollSensitivity; }
+    void setScrollSensitivity(double value);
+    // Highlights the link at a buffer position, or drops the highlight when there is none or the
+    // mode wants Ctrl and it is not held. Without an override, Ctrl counts as held while
+    // `commandActive` is.
+    void updateHoverLink(Position at, std::optional<bool> commandOverride);
+    // Ends the Ctrl hover: the URL preview goes, pointer tracking may stop, the Ctrl-only
+    // highlights go.
+    void turnOffUrlPreview();
+    // Pointer motion without a button is delivered only while it is needed: the program asked
+    // for every motion, Ctrl is held, or links highlight on plain hover.
+    bool hasTrackingInterest() const;
+    void startTracking();
+    void deregisterTrackingInterest();
+    void mouseModeChanged(Terminal& source) override;
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+
+private:
+    void mouseDown(const QMouseEvent& event, int clicks);
+    void mouseDragged(const QMouseEvent& event);
+    void mouseMoved(const QMouseEvent& event);
+    // Counts a press towards a double, triple, ... click; Qt's double-click event is at least 2.
+    int countClick(const QMouseEvent& event, bool doubleClick);
+    // The program gets the event unless reporting is off, or Shift is held and the program did
+    // not capture Shift: Shift lets the user select while the program takes the mouse.
+    bool reportingApplies(Qt::KeyboardModifiers modifiers) const;
+    // One report at the hit's screen cell (and pixel, for the SGR-pixel encoding).
+    void sendMouseReport(int buttonFlags, const MouseHit& hit);
+    void sharedMouseEvent(const QMouseEvent& event);
+    void startSelectionAutoScrollTimer();
+    void stopSelectionAutoScroll();
+    void scrollingTimerElapsed();
+    // Shows a payload's URL in the preview label, made on first use.
+    void previewUrl(const QString& payload);
+    // With Ctrl just pressed: the preview and the hover link of the cell under the pointer.
+    void hoverUnderPointer();
+    // Drops the hover highlight, redrawing its rows.
+    void dropLinkHighlight();
+
+    // Rows per auto-scroll tick; negative scrolls up.
+    int autoScrollDelta = 0;
+    QTimer* selectionAutoScrollTimer = nullptr;
+    std::optional<QPointF> lastSelectionDragPoint;
+    QPointer<QLabel> urlPreview;
+    // Precise (touchpad) scroll distance in pixels not yet turned into lines.
+    double scrollAccumulator = 0;
+    double _scrollSensitivity = 1.0;
+    // The Ctrl hover is on: `flagsChanged` clears `commandActive` before the hover hears of it.
+    bool commandHoverShown = false;
+    int clickCount = 0;
+    ulong lastClickTimestamp = 0;
+    QPointF lastClickPoint;
+
+public:
     // ---- Engine callbacks -------------------------------------------------------------------
     // Scrolls back to the cursor's row when it is outside the viewport.
     void ensureCaretIsVisible();

@@ -1,6 +1,7 @@
 // Feeding output, sending input, redraw scheduling, the caret's place and scroll-back navigation.
 #include "terminal/view/TerminalView.hpp"
 
+#include "terminal/bidi/TerminalBidi.hpp"
 #include "terminal/view/CaretView.hpp"
 #include "terminal/view/TerminalDebugView.hpp"
 #include "terminal/view/TerminalViewDelegate.hpp"
@@ -88,7 +89,11 @@ bool TerminalView::cursorLineIsRightToLeft()
     const int row = buffer.y() + buffer.yBase();
     if (row < 0 || row >= buffer.lines().count()) return false;
     const BidiPresentationState& state = buffer.lines()[row].bidiState();
-    // Lines in implicit mode keep their fallback direction until a paragraph layout says otherwise.
+    if (state.supportMode == BidiSupportMode::implicit) {
+        // The paragraph's own direction, else the line's fallback.
+        if (const auto paragraph = TerminalBidi::paragraphResult(row, buffer, terminal->cols, *terminal, fontSet.serial))
+            return paragraph->baseDirection == BidiDirection::rightToLeft;
+    }
     return state.fallbackDirection == BidiDirection::rightToLeft;
 }
 
@@ -170,16 +175,26 @@ void TerminalView::updateDisplay(bool notifyAccessibility)
     if (notifyUpdateChanges && terminalDelegate) terminalDelegate->rangeChanged(*this, start, end);
     terminal->clearUpdateRange();
 
-    // The screen rows to draw; whole bidirectional paragraphs join them once that layout exists.
-    const int first = std::max(start, 0);
-    const int last = std::min(end, rows - 1);
+    // The screen rows to draw, widened to whole bidirectional paragraphs: a change in one row can
+    // reorder every row of its paragraph.
+    int first = std::max(start, 0);
+    int last = std::min(end, rows - 1);
     std::optional<std::pair<int, int>> dependency;
+    const int lastLine = buffer.lines().count() - 1;
+    if (lastLine >= 0 && 0 <= start && start <= end && end < rows) {
+        const int lo = std::max(std::min(lastLine, yDisp + start), 0);
+        const int hi = std::max(std::min(lastLine, yDisp + end), lo);
+        const TerminalBidi::RowRange range = TerminalBidi::renderingDependencyRange(
+            {lo, hi}, buffer, terminal->options.maximumBidiParagraphRows);
+        dependency = std::make_pair(range.first, range.last);
+        first = std::max(range.first - yDisp, 0);
+        last = std::min(range.last - yDisp, rows - 1);
+    }
 
     if (!gpuView) {
         const QRect dirty = dirtyRect(first, last);
         if (!dirty.isEmpty()) update(dirty);
     } else {
-        const int lastLine = buffer.lines().count() - 1;
         if (dependency) {
             gpuDirtyRange = dependency;
         } else if (lastLine >= 0 && yDisp <= std::min(yDisp + rows - 1, lastLine)) {
@@ -230,7 +245,11 @@ void TerminalView::updateCursorPosition()
     if (count == 0) return;
     const CharData& cell = line[std::min(buffer.x(), count - 1)];
     const QSizeF cellSize = *cellDimension;
-    const int column = buffer.x();
+    // On a reordered row the caret stands where the cursor's cell is shown.
+    int column = buffer.x();
+    if (const std::optional<BidiRowLayout> layout = bidiLayout(row)) {
+        if (column >= 0 && column < int(layout->logicalToVisualCol.size())) column = layout->logicalToVisualCol[size_t(column)];
+    }
     const int x = int(std::round(factor * cellSize.width() * column));
     const int y = int(std::round(cellSize.height() * (row - buffer.yDisp())));
     const int w = int(std::round(factor * cellSize.width() * std::max<int>(cell.width, 1)));

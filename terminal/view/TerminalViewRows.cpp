@@ -2,6 +2,7 @@
 // renderers draw.
 #include "terminal/view/TerminalView.hpp"
 
+#include "terminal/bidi/TerminalBidi.hpp"
 #include "terminal/screen/UnicodeProperties.hpp"
 #include "terminal/view/BlockElementRenderer.hpp"
 #include "terminal/view/ColorConversion.hpp"
@@ -197,6 +198,36 @@ std::optional<std::pair<int, int>> TerminalView::selectedColumnsRange(int row, i
 
 // ---- Row building -----------------------------------------------------------------------------
 
+std::optional<BidiRowLayout> TerminalView::bidiLayout(int row)
+{
+    if (_bidiHostPolicy != BidiHostPolicy::respectTerminal) return std::nullopt;
+    Buffer& buffer = terminal->buffer();
+    if (row < 0 || row >= buffer.lines().count()) return std::nullopt;
+    const BidiPresentationState& state = buffer.lines()[row].bidiState();
+    if (state.supportMode == BidiSupportMode::explicit_) {
+        if (state.fallbackDirection != BidiDirection::rightToLeft) return std::nullopt;
+        return TerminalBidi::explicitRightToLeftLayout(row, buffer, terminal->cols, *terminal);
+    }
+    const auto paragraph = TerminalBidi::paragraphResult(row, buffer, terminal->cols, *terminal, fontSet.serial);
+    if (!paragraph) return std::nullopt;
+    auto it = paragraph->rows.find(row);
+    if (it == paragraph->rows.end()) return std::nullopt;
+    return it->second;
+}
+
+namespace {
+
+// Cells a bidi row shows on their own, in a font that can shape them: clusters and Arabic script.
+bool isIsolatedInBidiRow(int scalarCount, uint32_t codePoint)
+{
+    if (scalarCount >= 2) return true;
+    return (codePoint >= 0x0600 && codePoint <= 0x06FF) || (codePoint >= 0x0750 && codePoint <= 0x077F)
+        || (codePoint >= 0x0870 && codePoint <= 0x08FF) || (codePoint >= 0xFB50 && codePoint <= 0xFDFF)
+        || (codePoint >= 0xFE70 && codePoint <= 0xFEFC);
+}
+
+} // namespace
+
 ViewLineInfo TerminalView::buildAttributedString(int row, const BufferLine& line, int cols)
 {
     ViewLineInfo info;
@@ -236,12 +267,20 @@ ViewLineInfo TerminalView::buildAttributedString(int row, const BufferLine& line
 
     const int count = line.count();
     if (count == 0) return info;
+    // A row with right-to-left text is visited in its visual order; every run then keeps its
+    // glyphs left to right, as does any row that might otherwise be reordered.
+    const std::optional<BidiRowLayout> layout = bidiLayout(row);
+    const bool override = layout || TerminalBidi::mayNeedBidi(line, cols, *terminal);
+    const size_t visualCount = layout ? layout->visualCells.size() : 0;
+    size_t visualIndex = 0;
     int screenColumn = 0;
     const int one[1] = {1};
     QString cellText;
-    for (int col = 0; col < cols;) {
+    for (int col = 0; layout ? visualIndex < visualCount : col < cols;) {
+        const BidiCell* visual = layout ? &layout->visualCells[visualIndex] : nullptr;
+        if (visual) col = visual->logicalCol;
         const CharData& cell = line[std::min(col, count - 1)];
-        const int w = cell.width == 2 ? 2 : 1;
+        const int w = visual ? (visual->width == 2 ? 2 : 1) : (cell.width == 2 ? 2 : 1);
 
         bool link = false;
         switch (_linkHighlightMode) {
@@ -269,6 +308,7 @@ ViewLineInfo TerminalView::buildAttributedString(int row, const BufferLine& line
                 if (attrs.underlineColor) attrs.underlineColor = _selectedTextForegroundColor;
                 if (attrs.strikethroughColor) attrs.strikethroughColor = _selectedTextForegroundColor;
             }
+            attrs.leftToRightOverride = override;
             runAttributes = std::move(attrs);
             runCellAttribute = cell.attribute;
             runLink = link;
@@ -285,6 +325,11 @@ ViewLineInfo TerminalView::buildAttributedString(int row, const BufferLine& line
             cellText.append(QChar(u' '));
             textLength = 1;
             codePoint = ' ';
+        } else if (visual && visual->display) {
+            // A shaped, joined or mirrored form stands in for the stored character.
+            for (char32_t c : *visual->display) textLength += appendScalar(cellText, c);
+            scalarCount = int(visual->display->size());
+            codePoint = scalarCount == 1 ? uint32_t((*visual->display)[0]) : uint32_t(cell.code);
         } else if (cell.isSimpleRune()) {
             textLength = appendScalar(cellText, char32_t(cell.code));
         } else {
@@ -316,6 +361,18 @@ ViewLineInfo TerminalView::buildAttributedString(int row, const BufferLine& line
             if (handled && open) open->append(QStringLiteral(" "), *runAttributes, one);
         }
 
+        if (!handled && layout && isIsolatedInBidiRow(scalarCount, codePoint)) {
+            flushPending();
+            closeSegment();
+            open.emplace();
+            open->segment.column = screenColumn;
+            open->segment.columnWidth = w;
+            const int lengths[1] = {textLength};
+            open->append(cellText, *runAttributes, lengths);
+            closeSegment();
+            handled = true;
+        }
+
         if (!handled) {
             pendingText.append(cellText);
             int length = textLength;
@@ -331,7 +388,11 @@ ViewLineInfo TerminalView::buildAttributedString(int row, const BufferLine& line
         }
 
         screenColumn += w;
-        col += w;
+        if (layout) {
+            visualIndex++;
+        } else {
+            col += w;
+        }
     }
     flushPending();
     closeSegment();

@@ -144,3 +144,42 @@ TEST_F(RowFixture, SelectionLinkAndColourRules)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(RowFixture, RightToLeftTextIsShownInVisualOrder)
+{
+    // "abc " then Hebrew alef, bet, gimel: the Hebrew shows reversed to the right of "abc".
+    view.feed("abc \xd7\x90\xd7\x91\xd7\x92");
+    const ViewLineInfo info = row(0);
+    QString text;
+    for (const ViewLineSegment& s : info.segments) text += s.text;
+    EXPECT_TRUE(text.startsWith(QString::fromUtf8("abc \xd7\x92\xd7\x91\xd7\x90"))) << text.toStdString();
+    for (const ViewLineSegment& s : info.segments)
+        for (const TextRun& r : s.runs) EXPECT_TRUE(r.attributes.leftToRightOverride);
+
+    // The cursor, logically after gimel at column 7, is shown where that cell ends visually:
+    // right after alef, which is drawn at column 6.
+    view.updateCursorPosition();
+    const std::optional<BidiRowLayout> layout = view.bidiLayout(view.getTerminal().buffer().yDisp());
+    ASSERT_TRUE(layout.has_value());
+    EXPECT_EQ(layout->logicalToVisualCol[4], 6);
+    EXPECT_EQ(layout->logicalToVisualCol[6], 4);
+
+    // Plain rows are not reordered and carry no override.
+    view.feed("\r\nplain");
+    const ViewLineInfo plain = row(1);
+    EXPECT_FALSE(plain.segments[0].runs[0].attributes.leftToRightOverride);
+    EXPECT_FALSE(view.bidiLayout(view.getTerminal().buffer().yDisp() + 1).has_value());
+}
+
+TEST_F(RowFixture, LegacyPolicyDrawsInLogicalOrder)
+{
+    view.setBidiHostPolicy(BidiHostPolicy::legacyLeftToRight);
+    view.feed("abc \xd7\x90\xd7\x91\xd7\x92");
+    QString text;
+    for (const ViewLineSegment& s : row(0).segments) text += s.text;
+    EXPECT_TRUE(text.startsWith(QString::fromUtf8("abc \xd7\x90\xd7\x91\xd7\x92")));
+}
+
+} // namespace
