@@ -91,6 +91,7 @@ TerminalView::TerminalView(const QRect& frame, std::optional<QFont> font, QWidge
     QWidget::setFont(fontSet.normal);
     setGeometry(frame);
     setFocusPolicy(Qt::StrongFocus);
+    setCursor(Qt::IBeamCursor);
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_InputMethodEnabled);
     disableFullRedrawOnAnyChanges = true;
@@ -177,6 +178,7 @@ void TerminalView::setupScroller()
 {
     if (!scroller) {
         scroller = new QScrollBar(Qt::Vertical, this);
+        scroller->setCursor(Qt::ArrowCursor);
         scroller->setRange(0, 1000);
         connect(scroller, &QScrollBar::actionTriggered, this, &TerminalView::scrollerActivated);
     }
@@ -488,6 +490,8 @@ std::optional<GpuError> TerminalView::updateGpuRenderer(bool enabled)
 void TerminalView::insertGpuView(QWidget* view, QWidget* replacing)
 {
     view->setParent(this);
+    // Pointer gestures stay the terminal view's own.
+    view->setAttribute(Qt::WA_TransparentForMouseEvents);
     view->show();
     if (caretView) {
         view->stackUnder(caretView);

@@ -356,7 +356,20 @@ void TerminalView::flagsChanged(const KeyInput& key)
     sendKittyKeyEvent(event);
 }
 
-void TerminalView::modifierHoverChanged() {}
+void TerminalView::modifierHoverChanged()
+{
+    if (!commandActive) {
+        turnOffUrlPreview();
+        return;
+    }
+    commandHoverShown = true;
+    startTracking();
+    hoverUnderPointer();
+    if (_linkHighlightMode == LinkHighlightMode::alwaysWithModifier) {
+        markWholeScreenDirty();
+        queuePendingDisplay();
+    }
+}
 
 // ---- Kitty events -----------------------------------------------------------------------------
 
