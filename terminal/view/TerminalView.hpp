@@ -270,8 +270,10 @@ public:
     // ---- Drawing on the CPU ------------------------------------------------------------------
     // Draws every row the dirty rectangle touches; `bufferOffset` is the buffer row at the top.
     void drawTerminalContents(const QRect& dirtyRect, QPainter& painter, int bufferOffset);
-    // Strokes a run's underlines and strikethroughs; one position per cell, on the baseline.
-    void drawRunAttributes(QPainter& painter, const TextAttributes& attributes, const QList<QPointF>& glyphPositions);
+    // Strokes a run's underlines and strikethroughs from `start` (the left edge of its first
+    // cell, on the baseline) across `width` points: one stroke per run, so patterns and waves
+    // run on unbroken over the run's cells, wide ones included.
+    void drawRunAttributes(QPainter& painter, const TextAttributes& attributes, QPointF start, double width);
     void drawBoxDrawings(QPainter& painter, const std::vector<BoxDrawingRenderItem>& items, double lineTop);
     void drawBlockElements(QPainter& painter, const std::vector<BlockElementRenderItem>& items, double lineTop);
     void drawPowerlineGlyphs(QPainter& painter, const std::vector<PowerlineRenderItem>& items, double lineTop,

@@ -211,11 +211,9 @@ void TerminalView::drawRow(QPainter& painter, int r, const BufferLine& line, con
                 drawGlyphs(painter, part.font, part.glyphs, positions, segment->columnWidth);
             }
             if (a.hasDecorations()) {
-                // One position per cell of the run, at its left edge on the baseline.
-                QList<QPointF> cells;
-                for (int o = p.firstOrdinal; o <= p.lastOrdinal; o++)
-                    cells.push_back(QPointF(cw * (segment->column + o * segment->columnWidth), baseline));
-                drawRunAttributes(painter, a, cells);
+                const double x0 = cw * (segment->column + p.firstOrdinal * segment->columnWidth);
+                const double x1 = cw * (segment->column + (p.lastOrdinal + 1) * segment->columnWidth);
+                drawRunAttributes(painter, a, QPointF(x0, baseline), x1 - x0);
             }
         }
     }
@@ -266,66 +264,61 @@ double TerminalView::backingScale() const
     return scale > 0 ? scale : 1.0;
 }
 
-void TerminalView::drawRunAttributes(QPainter& painter, const TextAttributes& attributes,
-                                     const QList<QPointF>& glyphPositions)
+void TerminalView::drawRunAttributes(QPainter& painter, const TextAttributes& attributes, QPointF start, double width)
 {
+    if (width <= 0) return;
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, false);
     const double scale = backingScale();
     const QFontMetricsF& normal = faceMetrics(FontFace::normal);
-    const double cellWidth = std::ceil(cellDimension->width());
     const double t = std::max(0.5, std::round(scale * normal.lineWidth()) / scale);
+    const double x0 = start.x();
+    const double x1 = start.x() + width;
 
     const UnderlineStyle style = resolveUnderlineStyle(attributes);
     if (attributes.underlineStyle && style != UnderlineStyle::none) {
         const QColor color = attributes.underlineColor.value_or(*_nativeFg);
         // The underline sits this far below the baseline (y grows downward).
-        const double position = normal.underlinePos();
+        const double y = start.y() + normal.underlinePos();
         QPen pen(color, t, Qt::SolidLine, Qt::FlatCap);
         const double a = std::max(1.0, t);
-        for (const QPointF& p : glyphPositions) {
-            const double x0 = p.x();
-            const double x1 = p.x() + cellWidth;
-            const double y = p.y() + position;
-            switch (style) {
-            case UnderlineStyle::single:
-                painter.setPen(pen);
-                painter.drawLine(QPointF(x0, y), QPointF(x1, y));
-                break;
-            case UnderlineStyle::double_:
-                painter.setPen(pen);
-                painter.drawLine(QPointF(x0, y), QPointF(x1, y));
-                painter.drawLine(QPointF(x0, y + t + 1), QPointF(x1, y + t + 1));
-                break;
-            case UnderlineStyle::curly: {
-                const double wavelength = std::max(4.0, 4 * t);
-                QPainterPath path(QPointF(x0, y));
-                for (double u = x0; u <= x1; u += a)
-                    path.lineTo(u, y + a * std::sin((u - x0) / wavelength * 2 * M_PI));
-                painter.setPen(pen);
-                painter.setBrush(Qt::NoBrush);
-                painter.drawPath(path);
-                break;
-            }
-            case UnderlineStyle::dotted: {
-                QPen dotted = pen;
-                dotted.setCapStyle(Qt::RoundCap);
-                // Dash patterns are in units of the pen width.
-                dotted.setDashPattern({a / t, 2 * a / t});
-                painter.setPen(dotted);
-                painter.drawLine(QPointF(x0, y), QPointF(x1, y));
-                break;
-            }
-            case UnderlineStyle::dashed: {
-                QPen dashed = pen;
-                const double dash = std::max(2.0, 2 * t);
-                dashed.setDashPattern({dash / t, dash / t});
-                painter.setPen(dashed);
-                painter.drawLine(QPointF(x0, y), QPointF(x1, y));
-                break;
-            }
-            case UnderlineStyle::none: break;
-            }
+        switch (style) {
+        case UnderlineStyle::single:
+            painter.setPen(pen);
+            painter.drawLine(QPointF(x0, y), QPointF(x1, y));
+            break;
+        case UnderlineStyle::double_:
+            painter.setPen(pen);
+            painter.drawLine(QPointF(x0, y), QPointF(x1, y));
+            painter.drawLine(QPointF(x0, y + t + 1), QPointF(x1, y + t + 1));
+            break;
+        case UnderlineStyle::curly: {
+            const double wavelength = std::max(4.0, 4 * t);
+            QPainterPath path(QPointF(x0, y));
+            for (double u = x0; u <= x1; u += a) path.lineTo(u, y + a * std::sin((u - x0) / wavelength * 2 * M_PI));
+            painter.setPen(pen);
+            painter.setBrush(Qt::NoBrush);
+            painter.drawPath(path);
+            break;
+        }
+        case UnderlineStyle::dotted: {
+            QPen dotted = pen;
+            dotted.setCapStyle(Qt::RoundCap);
+            // Dash patterns are in units of the pen width.
+            dotted.setDashPattern({a / t, 2 * a / t});
+            painter.setPen(dotted);
+            painter.drawLine(QPointF(x0, y), QPointF(x1, y));
+            break;
+        }
+        case UnderlineStyle::dashed: {
+            QPen dashed = pen;
+            const double dash = std::max(2.0, 2 * t);
+            dashed.setDashPattern({dash / t, dash / t});
+            painter.setPen(dashed);
+            painter.drawLine(QPointF(x0, y), QPointF(x1, y));
+            break;
+        }
+        case UnderlineStyle::none: break;
         }
     }
 
@@ -334,16 +327,12 @@ void TerminalView::drawRunAttributes(QPainter& painter, const TextAttributes& at
         const QColor color = attributes.strikethroughColor.value_or(*_nativeFg);
         const QFontMetricsF& runFont = faceMetrics(attributes.face);
         const double st = std::max(0.5, std::round(scale * runFont.lineWidth()) / scale);
-        const double offset = (runFont.xHeight() + st) * 0.5;
+        const double y = start.y() - (runFont.xHeight() + st) * 0.5;
         QPen pen(color, st, Qt::SolidLine, Qt::FlatCap);
         if (value & kUnderlinePatternDash) pen.setDashPattern({2 / st, 2 / st});
         painter.setPen(pen);
-        const bool twice = (value & 0x1) && (value & 0x8);
-        for (const QPointF& p : glyphPositions) {
-            const double y = p.y() - offset;
-            painter.drawLine(QPointF(p.x(), y), QPointF(p.x() + cellWidth, y));
-            if (twice) painter.drawLine(QPointF(p.x(), y + st + 1), QPointF(p.x() + cellWidth, y + st + 1));
-        }
+        painter.drawLine(QPointF(x0, y), QPointF(x1, y));
+        if ((value & 0x1) && (value & 0x8)) painter.drawLine(QPointF(x0, y + st + 1), QPointF(x1, y + st + 1));
     }
     painter.restore();
 }
