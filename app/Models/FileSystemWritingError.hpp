@@ -12,6 +12,7 @@ struct FileSystemWritingError {
         replaceFailed = 1,
         removeFailed = 2,
         createDirectoryFailed = 3,
+        itemExists = 4, // an exclusive creation found something at the path
     };
 
     Kind kind = Kind::writeFailed;

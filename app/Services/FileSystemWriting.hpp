@@ -6,6 +6,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <optional>
+
 namespace brisvane {
 
 // Creating folders and writing, replacing and removing files. Implementations keep no mutable
@@ -18,6 +20,11 @@ public:
 
     // Writes the bytes atomically: the path holds either its old content or all of the new.
     virtual Outcome write(const QByteArray& data, const QString& path) const = 0;
+    // Creates a new file holding the bytes, flushed to disk, with exactly the given permission
+    // bits (0777), or the usual mode under the umask when none are given. Fails with itemExists
+    // when anything is at the path already, a dangling symbolic link included; any other failure
+    // leaves nothing behind. Backups never replace an earlier backup this way.
+    virtual Outcome createFile(const QByteArray& data, const QString& path, std::optional<int> permissions) const = 0;
     // Creates the folder and any missing parents; an existing folder is success.
     virtual Outcome createDirectory(const QString& path) const = 0;
     // Puts the file at `source` in place of `target` (consuming `source`); an error names `target`.

@@ -1,9 +1,11 @@
 #include "app/Services/LocalFileSystemReader.hpp"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 
 #include <dirent.h>
@@ -160,6 +162,59 @@ Result<QByteArray, FileSystemReadingError> LocalFileSystemReader::readData(const
     if (read > kMaxWholeFileBytes) return tooLarge;
     data.truncate(static_cast<qsizetype>(read));
     return data;
+}
+
+Result<void, FileSystemReadingError> LocalFileSystemReader::readChunks(
+    const QString& path, int64_t chunkBytes, const std::function<bool(QByteArrayView)>& consume) const
+{
+    int fd = -1;
+    const auto size = openRegularFile(path, fd);
+    if (!size) return size.error();
+    const FileDescriptor file(fd);
+
+    const int64_t step = std::clamp<int64_t>(chunkBytes, 1, kMaxChunkBytes);
+    QByteArray buffer(static_cast<qsizetype>(std::clamp<int64_t>(*size, 1, step)), Qt::Uninitialized);
+    int64_t offset = 0;
+    while (offset < *size) {
+        const int64_t count = std::min<int64_t>(buffer.size(), *size - offset);
+        const int64_t read = readAt(file.get(), buffer.data(), count, offset);
+        if (read < 0) return errorFor(errno, path);
+        if (read == 0) break; // the file shrank since the open
+        offset += read;
+        if (!consume(QByteArrayView(buffer.constData(), static_cast<qsizetype>(read)))) break;
+    }
+    return {};
+}
+
+Result<QString, FileSystemReadingError> LocalFileSystemReader::resolvingSymbolicLinks(const QString& path) const
+{
+    QString current = path;
+    for (int hop = 0; hop <= kMaxSymbolicLinks; ++hop) {
+        const QByteArray native = QFile::encodeName(current);
+        struct stat info {};
+        if (::lstat(native.constData(), &info) != 0) {
+            // A missing file is where the write creates it.
+            if (errno == ENOENT) return current;
+            return errorFor(errno, current);
+        }
+        if (!S_ISLNK(info.st_mode)) return current;
+        QByteArray target(PATH_MAX, Qt::Uninitialized);
+        const ssize_t length = ::readlink(native.constData(), target.data(), static_cast<size_t>(target.size()));
+        if (length < 0) return errorFor(errno, current);
+        if (length >= target.size()) return FileSystemReadingError{FileSystemReadingError::Kind::ioFailed, current};
+        target.truncate(length);
+        const QString next = QFile::decodeName(target);
+        // A relative link is relative to the folder that holds it.
+        current = next.startsWith(u'/') ? next : QFileInfo(current).path() + u'/' + next;
+    }
+    return FileSystemReadingError{FileSystemReadingError::Kind::ioFailed, path};
+}
+
+Result<int, FileSystemReadingError> LocalFileSystemReader::permissions(const QString& path) const
+{
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0) return errorFor(errno, path);
+    return static_cast<int>(info.st_mode & 0777);
 }
 
 bool LocalFileSystemReader::fileExists(const QString& path) const

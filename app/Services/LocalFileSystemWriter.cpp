@@ -71,6 +71,25 @@ FileSystemWriting::Outcome LocalFileSystemWriter::write(const QByteArray& data, 
     return {};
 }
 
+FileSystemWriting::Outcome LocalFileSystemWriter::createFile(const QByteArray& data, const QString& path,
+                                                             std::optional<int> permissions) const
+{
+    const QByteArray native = QFile::encodeName(path);
+    // O_EXCL also refuses a symbolic link at the path, dangling or not, so nothing is written
+    // through one.
+    const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, permissions ? *permissions & 0777 : 0666);
+    if (fd < 0) return FileSystemWritingError{errno == EEXIST ? Kind::itemExists : Kind::writeFailed, path};
+    // The umask narrowed the mode given to open; a copy gets the original's bits exactly.
+    bool written = (!permissions || ::fchmod(fd, static_cast<mode_t>(*permissions & 0777)) == 0) && writeAll(fd, data)
+        && ::fsync(fd) == 0;
+    written = ::close(fd) == 0 && written;
+    if (!written) {
+        ::unlink(native.constData());
+        return FileSystemWritingError{Kind::writeFailed, path};
+    }
+    return {};
+}
+
 FileSystemWriting::Outcome LocalFileSystemWriter::createDirectory(const QString& path) const
 {
     std::error_code error;

@@ -10,6 +10,7 @@ public:
     // Through a temporary file in the same folder, flushed to disk, then renamed over the path; a
     // failure at any step removes the temporary file and leaves the old content whole.
     Outcome write(const QByteArray& data, const QString& path) const override;
+    Outcome createFile(const QByteArray& data, const QString& path, std::optional<int> permissions) const override;
     Outcome createDirectory(const QString& path) const override;
     // The target's permission bits carry over to the file put in its place.
     Outcome replaceItem(const QString& target, const QString& source) const override;

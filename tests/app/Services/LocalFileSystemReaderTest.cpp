@@ -155,3 +155,80 @@ TEST_F(LocalFileSystemReaderTest, ReportsModificationDatesAndExistence)
     EXPECT_FALSE(reader.fileExists(path("missing")));
     EXPECT_FALSE(reader.fileExists(path("dangling")));
 }
+
+TEST_F(LocalFileSystemReaderTest, StreamsFilesInChunks)
+{
+    const QByteArray data = hundredBytes();
+    test::writeFile(path("file"), data);
+    test::writeFile(path("empty"), {});
+    auto chunksOf = [this](const char* name, int64_t chunkBytes, int stopAfter = -1) {
+        QList<QByteArray> chunks;
+        const auto result = reader.readChunks(path(name), chunkBytes, [&](QByteArrayView chunk) {
+            chunks.append(chunk.toByteArray());
+            return int(chunks.size()) != stopAfter;
+        });
+        EXPECT_TRUE(result) << name;
+        return chunks;
+    };
+    EXPECT_EQ(chunksOf("file", 30), (QList<QByteArray>{data.mid(0, 30), data.mid(30, 30), data.mid(60, 30), data.mid(90)}));
+    EXPECT_EQ(chunksOf("file", 1000), QList<QByteArray>{data});
+    EXPECT_EQ(chunksOf("file", 0).size(), 100);
+    EXPECT_EQ(chunksOf("file", 30, 1), QList<QByteArray>{data.left(30)});
+    EXPECT_TRUE(chunksOf("empty", 30).isEmpty());
+
+    // Not bound by the whole-file cap (a sparse file costs no disk).
+    const int fd = ::open(QFile::encodeName(path("big")).constData(), O_WRONLY | O_CREAT, 0600);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::ftruncate(fd, LocalFileSystemReader::kMaxWholeFileBytes + 1), 0);
+    ::close(fd);
+    int64_t total = 0;
+    ASSERT_TRUE(reader.readChunks(path("big"), 1 << 22, [&](QByteArrayView chunk) {
+        total += chunk.size();
+        return true;
+    }));
+    EXPECT_EQ(total, LocalFileSystemReader::kMaxWholeFileBytes + 1);
+
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path("fifo")).constData(), 0600), 0);
+    const auto never = [](QByteArrayView) { return true; };
+    EXPECT_EQ(reader.readChunks(path("fifo"), 10, never).error(), (FileSystemReadingError{Kind::notRegularFile, path("fifo")}));
+    EXPECT_EQ(reader.readChunks(path("missing"), 10, never).error(), (FileSystemReadingError{Kind::fileNotFound, path("missing")}));
+}
+
+TEST_F(LocalFileSystemReaderTest, ResolvesSymbolicLinksToWhereAWriteGoes)
+{
+    test::writeFile(path("dotfiles/settings.json"), "{}");
+    QDir().mkdir(path("home"));
+    ASSERT_TRUE(QFile::link("../dotfiles/settings.json", path("home/relative")));
+    ASSERT_TRUE(QFile::link(path("home/relative"), path("chain")));
+    ASSERT_TRUE(QFile::link("missing.json", path("dangling")));
+    ASSERT_TRUE(QFile::link("loop-b", path("loop-a")));
+    ASSERT_TRUE(QFile::link("loop-a", path("loop-b")));
+    const struct {
+        const char* name;
+        QString expected;
+    } cases[] = {
+        {"dotfiles/settings.json", path("dotfiles/settings.json")},
+        {"missing", path("missing")},
+        {"home/relative", path("home/../dotfiles/settings.json")},
+        {"chain", path("home/../dotfiles/settings.json")},
+        // A link to a file yet to be made: the write makes it there.
+        {"dangling", path("missing.json")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto resolved = reader.resolvingSymbolicLinks(path(c.name));
+        ASSERT_TRUE(resolved);
+        EXPECT_EQ(*resolved, c.expected);
+    }
+    EXPECT_EQ(reader.resolvingSymbolicLinks(path("loop-a")).error(), (FileSystemReadingError{Kind::ioFailed, path("loop-a")}));
+}
+
+TEST_F(LocalFileSystemReaderTest, ReportsPermissionBits)
+{
+    test::writeFile(path("private"), "secret");
+    ASSERT_EQ(::chmod(QFile::encodeName(path("private")).constData(), 0640), 0);
+    ASSERT_TRUE(QFile::link(path("private"), path("link")));
+    EXPECT_EQ(reader.permissions(path("private")), (Result<int, FileSystemReadingError>(0640)));
+    EXPECT_EQ(reader.permissions(path("link")), (Result<int, FileSystemReadingError>(0640)));
+    EXPECT_EQ(reader.permissions(path("missing")).error(), (FileSystemReadingError{Kind::fileNotFound, path("missing")}));
+}

@@ -127,3 +127,31 @@ TEST_F(LocalFileSystemWriterTest, MakesFilesExecutable)
     EXPECT_EQ(mode(path("hook.sh")), 0755u);
     EXPECT_EQ(writer.setExecutable(path("missing")).error(), (FileSystemWritingError{Kind::writeFailed, path("missing")}));
 }
+
+TEST_F(LocalFileSystemWriterTest, CreatesNewFilesExclusivelyWithExactPermissions)
+{
+    const mode_t savedMask = ::umask(077);
+    EXPECT_TRUE(writer.createFile("backup", path("a"), 0640));
+    EXPECT_EQ(mode(path("a")), 0640u);
+    EXPECT_EQ(test::readFile(path("a")), "backup");
+    ::umask(022);
+    EXPECT_TRUE(writer.createFile("x", path("b"), std::nullopt));
+    EXPECT_EQ(mode(path("b")), 0644u);
+    ::umask(savedMask);
+
+    // Nothing at the path is ever replaced, not even through a dangling link.
+    ASSERT_TRUE(QFile::link("elsewhere", path("link")));
+    for (const char* taken : {"a", "link"}) {
+        EXPECT_EQ(writer.createFile("new", path(taken), 0600).error(), (FileSystemWritingError{Kind::itemExists, path(taken)}));
+    }
+    EXPECT_EQ(test::readFile(path("a")), "backup");
+    EXPECT_FALSE(QFileInfo::exists(path("elsewhere")));
+
+    EXPECT_EQ(writer.createFile("x", path("missing/c"), 0600).error(), (FileSystemWritingError{Kind::writeFailed, path("missing/c")}));
+    {
+        const FileSizeLimit limit(8);
+        EXPECT_EQ(writer.createFile(QByteArray(4096, 'n'), path("d"), 0600).error(), (FileSystemWritingError{Kind::writeFailed, path("d")}));
+    }
+    // A failed creation leaves nothing behind (the dangling link is not listed).
+    EXPECT_EQ(entries(), QStringList({"a", "b"}));
+}

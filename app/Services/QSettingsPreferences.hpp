@@ -1,0 +1,33 @@
+#pragma once
+
+#include "app/Services/Preferences.hpp"
+
+#include <memory>
+
+class QSettings;
+
+namespace brisvane {
+
+// `Preferences` in a settings file through `QSettings`. The file keeps booleans and numbers as
+// text; the typed readers of `Preferences` turn them back.
+class QSettingsPreferences final : public Preferences {
+public:
+    // The application's own file, named after QCoreApplication's organisation and application.
+    QSettingsPreferences();
+    // A settings file of one's choosing, in INI form.
+    explicit QSettingsPreferences(const QString& filePath);
+    ~QSettingsPreferences() override;
+
+    bool contains(const QString& key) const override;
+    QVariant value(const QString& key) const override;
+    void setValue(const QString& key, const QVariant& value) override;
+    void remove(const QString& key) override;
+
+    // Writes pending changes now (they are also written soon after a change and on destruction).
+    void sync();
+
+private:
+    std::unique_ptr<QSettings> settings_;
+};
+
+} // namespace brisvane
