@@ -48,14 +48,23 @@ void HeadlessTerminal::send(Terminal&, std::span<const uint8_t> data)
     send(data);
 }
 
+std::optional<std::vector<uint8_t>> HeadlessTerminal::windowCommand(Terminal&, const WindowManipulationCommand& command)
+{
+    if (command.kind == WindowManipulationCommand::Kind::resizeTerminal) {
+        resize(command.a == 0 ? terminal_->cols : command.a, command.b == 0 ? terminal_->rows : command.b);
+    }
+    return std::nullopt;
+}
+
 void HeadlessTerminal::hostCurrentDirectoryUpdated(Terminal& source)
 {
     dir = source.hostCurrentDirectory;
 }
 
-void HeadlessTerminal::createImageFromBitmap(Terminal&, std::vector<uint8_t>& bytes, int width, int height)
+bool HeadlessTerminal::createImageFromBitmap(Terminal&, std::vector<uint8_t>& bytes, int width, int height)
 {
     images.push_back({bytes, width, height});
+    return false;
 }
 
 void HeadlessTerminal::processTerminated(LocalProcess&, std::optional<int32_t> exitCode)

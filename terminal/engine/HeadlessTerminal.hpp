@@ -46,8 +46,12 @@ public:
 
     // TerminalDelegate
     void send(Terminal& source, std::span<const uint8_t> data) override;
+    // Carries out a child's resize request (CSI 8 ; rows ; cols t); 0 keeps that dimension.
+    std::optional<std::vector<uint8_t>> windowCommand(Terminal& source,
+                                                       const WindowManipulationCommand& command) override;
     void hostCurrentDirectoryUpdated(Terminal& source) override;
-    void createImageFromBitmap(Terminal& source, std::vector<uint8_t>& bytes, int width, int height) override;
+    // Records the bitmap; attaches nothing, so it reports nothing placed.
+    bool createImageFromBitmap(Terminal& source, std::vector<uint8_t>& bytes, int width, int height) override;
 
     // LocalProcessDelegate
     void processTerminated(LocalProcess& source, std::optional<int32_t> exitCode) override;

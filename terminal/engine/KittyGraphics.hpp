@@ -1,22 +1,130 @@
 #pragma once
 
+#include "terminal/engine/TerminalTypes.hpp"
+#include "terminal/graphics/KittyGraphicsPayload.hpp"
 #include "terminal/graphics/KittyGraphicsPending.hpp"
 
+#include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <optional>
+#include <string_view>
+#include <unordered_map>
 
 namespace corvix {
 
-// State of the Kitty graphics protocol held by a terminal for its whole life: image table,
-// image numbers, placements and a pending chunked transfer. Commands are parsed, gathered and
-// answered; images are not stored or placed yet, so the operations that keep them in step with
-// the text change nothing while no Kitty image can exist.
-struct KittyGraphicsState {
-    // An unfinished chunked transfer.
-    std::optional<KittyGraphicsPending> pending;
+// An image kept in the Kitty store.
+struct KittyGraphicsImage {
+    KittyGraphicsPayload payload;
+    // The payload's byte count: a PNG's encoded length, RGBA's pixel bytes.
+    int64_t byteSize = 0;
+    // The access clock when the image was last stored or put; the least recent goes first.
+    uint64_t lastAccessTick = 0;
 };
 
-// Where the next Kitty placement is anchored.
+// Names one placement: its image and its placement id.
+struct KittyPlacementKey {
+    uint32_t imageId = 0;
+    uint32_t placementId = 0;
+    friend bool operator==(const KittyPlacementKey&, const KittyPlacementKey&) = default;
+};
+
+} // namespace corvix
+
+template <>
+struct std::hash<corvix::KittyPlacementKey> {
+    size_t operator()(const corvix::KittyPlacementKey& key) const noexcept
+    {
+        return std::hash<uint64_t>()(uint64_t(key.imageId) << 32 | key.placementId);
+    }
+};
+
+namespace corvix {
+
+// Where a placement is: its top row (absolute: screen row + yBase) and its left column. Wide
+// enough for chains of relative placements, each adding its offsets.
+struct KittyPlacementPosition {
+    int64_t row = 0;
+    int64_t col = 0;
+    friend bool operator==(const KittyPlacementPosition&, const KittyPlacementPosition&) = default;
+};
+
+// One placement: a virtual one (shown only by placeholder cells) written by the engine, or a
+// normal one written by the host when it attaches the image to lines.
+struct KittyPlacementRecord {
+    uint32_t imageId = 0;
+    uint32_t placementId = 0;
+    std::optional<uint32_t> parentImageId;
+    std::optional<uint32_t> parentPlacementId;
+    int parentOffsetH = 0;
+    int parentOffsetV = 0;
+    int pixelOffsetX = 0;
+    int pixelOffsetY = 0;
+    int col = 0;
+    // Absolute row of the top cell.
+    int row = 0;
+    // Size in cells; 0 = not given (virtual placements only).
+    int cols = 0;
+    int rows = 0;
+    int64_t zIndex = 0;
+    bool isVirtual = false;
+    bool isAlternateBuffer = false;
+
+    // Placed relative to a parent placement.
+    bool isRelative() const { return parentImageId && parentPlacementId; }
+    friend bool operator==(const KittyPlacementRecord&, const KittyPlacementRecord&) = default;
+};
+
+// State of the Kitty graphics protocol held by a terminal for its whole life: the image store,
+// image numbers, placements and a pending chunked transfer.
+struct KittyGraphicsState {
+    // Bounds on what programs can make the terminal keep besides the bytes the cache limit
+    // counts: every image and placement costs memory however small it is.
+    static constexpr size_t kMaxImages = 4096;
+    static constexpr size_t kMaxPlacements = 4096;
+
+    std::unordered_map<uint32_t, KittyGraphicsImage> imagesById;
+    // Image number -> the id of the image last sent under it.
+    std::unordered_map<uint32_t, uint32_t> imageNumbers;
+    // The next id for an image sent by number.
+    uint32_t nextImageId = 1;
+    // The next id for a virtual placement sent without one.
+    uint32_t nextPlacementId = 1;
+    // An unfinished chunked transfer.
+    std::optional<KittyGraphicsPending> pending;
+    std::unordered_map<KittyPlacementKey, KittyPlacementRecord> placementsByKey;
+    // Sum of the stored images' byte sizes.
+    int64_t totalImageBytes = 0;
+    uint64_t nextImageAccessTick = 1;
+};
+
+// What the host reads while it places the image of a normal Kitty placement; the engine holds one
+// only for the duration of that call.
 struct KittyPlacementContext {
+    std::optional<uint32_t> imageId;
+    std::optional<uint32_t> imageNumber;
+    std::optional<uint32_t> placementId;
+    std::optional<uint32_t> parentImageId;
+    std::optional<uint32_t> parentPlacementId;
+    int parentOffsetH = 0;
+    int parentOffsetV = 0;
+    int64_t zIndex = 0;
+    ImageSizeRequest widthRequest;
+    ImageSizeRequest heightRequest;
+    bool preserveAspectRatio = false;
+    // 0: the cursor moves past the image; 1: it stays.
+    int64_t cursorPolicy = 0;
+    bool isRelative = false;
+    int pixelOffsetX = 0;
+    int pixelOffsetY = 0;
+};
+
+// Where a relative placement goes: its column and row (absolute), or the error that stops it.
+struct KittyPlacementOrigin {
+    std::optional<int64_t> col;
+    std::optional<int64_t> row;
+    bool isRelative = false;
+    std::optional<std::string_view> errorMessage;
 };
 
 } // namespace corvix

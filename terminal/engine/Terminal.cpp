@@ -25,7 +25,6 @@ Terminal::Terminal(TerminalDelegate* delegate, TerminalOptions opts, Executor* e
     , tdel(delegate)
     , executor_(executor)
     , kittyGraphicsState_(std::make_unique<KittyGraphicsState>())
-    , kittyPlacementContext(KittyPlacementContext{})
 {
     installedColors = Color::terminalAppColors();
     rebuildAnsiPalette(false);

@@ -22,6 +22,7 @@
 #include <array>
 #include <climits>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -264,6 +265,52 @@ public:
     void clearKittyImages(Buffer& buffer, bool isAlternateBuffer);
     void clearAllKittyImages();
     KittyGraphicsState& kittyGraphicsState() { return *kittyGraphicsState_; }
+    // Held only while the delegate places the image of a normal Kitty placement.
+    std::optional<KittyPlacementContext> kittyPlacementContext;
+
+    // The Kitty image store (TerminalKittyStore.cpp). Transmission: actions "t" and "T" (`display`).
+    void handleKittyTransmit(const KittyGraphicsControl& control, std::span<const uint8_t> base64Payload, bool display);
+    void handleKittyTransmitPayload(const KittyGraphicsControl& control, KittyGraphicsPayload payload, bool display);
+    void storeKittyImage(KittyGraphicsPayload payload, uint32_t imageId, std::optional<uint32_t> imageNumber);
+    // The stored image with a fresh access tick; null when none is stored under the id.
+    KittyGraphicsImage* updateKittyImageAccess(uint32_t imageId);
+    void enforceKittyImageCacheLimit();
+    void cleanupUnusedKittyImages();
+    // Ids of the images that line images or placement records show.
+    std::unordered_set<uint32_t> collectUsedKittyImageIds();
+    void removeKittyImageNumbers(uint32_t imageId);
+
+    // Kitty placements (TerminalKittyPlacement.cpp). Action "p", and the display half of "T".
+    void handleKittyPut(const KittyGraphicsControl& control);
+    // True when the command went through; on false its error reply went out.
+    bool displayKittyImage(KittyGraphicsPayload payload, const KittyGraphicsControl& control,
+                           std::optional<uint32_t> imageId, std::optional<uint32_t> imageNumber);
+    KittyPlacementOrigin resolveKittyPlacementOrigin(const KittyGraphicsControl& control);
+    using KittyPlacementPositions = std::unordered_map<KittyPlacementKey, KittyPlacementPosition>;
+    std::optional<KittyPlacementPosition> resolveKittyPlacementPosition(
+        KittyPlacementKey key, const KittyPlacementPositions& positions, KittyPlacementPositions& resolved,
+        std::unordered_set<KittyPlacementKey>& visiting);
+    // Where the line images of each placement lie in `buffer`: its topmost line, its first image's column.
+    KittyPlacementPositions collectKittyPlacementPositions(Buffer& buffer);
+    // Removes one placement: its line images on both screens and its record.
+    void removeKittyPlacement(uint32_t imageId, uint32_t placementId);
+    bool placeVirtualKittyImage(const KittyGraphicsControl& control, std::optional<uint32_t> imageId);
+    // The delegate's cell size in pixels when it knows one of at least 1 x 1.
+    std::optional<std::pair<int, int>> kittyCellSize();
+    // "X" and "Y" inside the first cell.
+    std::pair<int, int> kittyPixelOffsets(const KittyGraphicsControl& control);
+    // Whether a record under `key` fits the placement table, dropping the records of placements no
+    // line shows any more when it is full; on false the error reply went out.
+    bool makeRoomForKittyPlacement(const KittyGraphicsControl& control, KittyPlacementKey key);
+
+    // Images on lines (TerminalLineImages.cpp). A host counts every decoded image it is about to
+    // attach (before attaching it); older line images past the budget are removed to make room.
+    std::shared_ptr<LineImageCharge> chargeLineImage(int64_t bytes);
+    const LineImageBudget& lineImageBudget() const { return *lineImageBudget_; }
+    // Removes from lines firstLine..<endLine of `buffer` (clamped) the images `drop` picks, marks
+    // the changed rows of the active screen for redraw, and returns the Kitty placement keys removed.
+    std::unordered_set<KittyPlacementKey> removeLineImages(Buffer& buffer, int firstLine, int endLine,
+                                                           const std::function<bool(const TerminalImage&)>& drop);
 
     // ---- Replies ----------------------------------------------------------------------------
     void sendResponse(std::span<const uint8_t> data);
@@ -496,6 +543,7 @@ public:
     bool smoothScroll = false;
     bool cursorBlink = false;
     bool allow80To132 = false;
+    bool keepScreenOnColumnSwitch = false; // DECNCSM
     bool sendFocus = false;
     bool userScrolling = false;
     MouseProtocolEncoding mouseProtocol = MouseProtocolEncoding::x10;
@@ -633,6 +681,10 @@ private:
     // Mode helpers: screen switches, synchronized-output start, bidi state change, DECRQM values.
     void enterAltScreen();
     void leaveAltScreen(int mode);
+    // DECCOLM to `columns` wide.
+    void switchColumnMode(int columns);
+    // DECLRMM off in the terminal and both buffers, with the left/right margins at full width.
+    void resetMarginMode();
     void beginSynchronizedOutput();
     void applyBidiUpdate(const BidiStateProperties& changed);
     int decModeValue(int mode) const;
@@ -659,7 +711,7 @@ private:
     Executor::TaskId synchronizedOutputTimeoutItem = 0;
     std::vector<std::weak_ptr<SelectionService>> selections;
     std::unique_ptr<KittyGraphicsState> kittyGraphicsState_;
-    std::optional<KittyPlacementContext> kittyPlacementContext;
+    std::shared_ptr<LineImageBudget> lineImageBudget_ = LineImageBudget::make();
 
     // The grapheme-cluster table: code = kFirstClusterCode + index.
     std::unordered_map<std::u32string, int32_t> charToIndexMap;

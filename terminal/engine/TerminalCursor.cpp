@@ -72,14 +72,16 @@ void Terminal::cursorBackward(int count)
 void Terminal::cmdBackspace()
 {
     Buffer& b = *buffer_;
-    restrictCursor(!reverseWraparound);
+    // Reverse wraparound only undoes what autowrap does, so it needs autowrap on too.
+    const bool reverseWrap = reverseWraparound && wraparound;
+    restrictCursor(!reverseWrap);
     const int left = marginMode ? b.marginLeft() : 0;
     const int right = marginMode ? b.marginRight() : cols - 1;
     if (b.x() > left) {
         b.setX(b.x() - 1);
         return;
     }
-    if (!reverseWraparound) {
+    if (!reverseWrap) {
         // Left of the left margin the cursor still moves; at the margin it stops.
         if (b.x() < left && b.x() >= 1) b.setX(b.x() - 1);
         return;
@@ -162,9 +164,10 @@ void Terminal::cmdCursorPosition(Params pars, Bytes)
     setCursor(pars.size() > 1 ? countParam(pars, 1) - 1 : 0, countParam(pars) - 1);
 }
 
-void Terminal::cmdCharPosAbsolute(Params pars, Bytes)
+void Terminal::cmdCharPosAbsolute(Params pars, Bytes collect)
 {
-    buffer_->setX(std::min(countParam(pars) - 1, cols - 1));
+    // HPA is CHA by another name, origin mode included.
+    cmdCursorCharAbsolute(pars, collect);
 }
 
 void Terminal::cmdHPositionRelative(Params pars, Bytes)
@@ -175,7 +178,13 @@ void Terminal::cmdHPositionRelative(Params pars, Bytes)
 
 void Terminal::cmdLinePosAbsolute(Params pars, Bytes)
 {
-    buffer_->setY(std::min(countParam(pars) - 1, rows - 1));
+    Buffer& b = *buffer_;
+    const int n = countParam(pars);
+    // In origin mode the row counts from the top margin and stops at the bottom one, as for CUP.
+    if (originMode)
+        b.setY(std::min(addCapped(b.scrollTop(), n - 1, rows - 1), b.scrollBottom()));
+    else
+        b.setY(std::min(n - 1, rows - 1));
 }
 
 void Terminal::cmdVPositionRelative(Params pars, Bytes)
@@ -210,19 +219,12 @@ void Terminal::cmdIndex()
 {
     restrictCursor(true);
     Buffer& b = *buffer_;
-    const bool insideBottom = b.y() + 1 <= b.scrollBottom();
-    if (marginMode) {
-        if (b.x() < b.marginLeft()) {
-            if (insideBottom) b.setY(b.y() + 1);
-        } else if (insideBottom) {
-            b.setY(b.y() + 1);
-        } else if (b.x() <= b.marginRight()) {
-            scroll(false);
-        }
-    } else if (insideBottom) {
+    // Only the bottom margin scrolls (with left/right margins, only between them); below the
+    // region the cursor moves down to the last row and stops there.
+    if (b.y() == b.scrollBottom()) {
+        if (!marginMode || (b.x() >= b.marginLeft() && b.x() <= b.marginRight())) scroll(false);
+    } else if (b.y() < rows - 1) {
         b.setY(b.y() + 1);
-    } else {
-        scroll(false);
     }
 }
 
@@ -289,10 +291,14 @@ void Terminal::columnIndex(bool back)
         else
             cursorBackward(1);
     } else {
-        if (b.x() == b.marginRight())
+        const int right = marginMode ? b.marginRight() : cols - 1;
+        // The pending-wrap column one past the margin stands on the margin.
+        if (b.x() == right || b.x() == right + 1) {
+            b.setX(right);
             columnScroll(false, b.marginLeft());
-        else if (b.x() != cols)
+        } else if (b.x() != cols) {
             cursorForward(1);
+        }
     }
 }
 
@@ -365,8 +371,6 @@ void Terminal::cmdSaveCursor(Params, Bytes collect)
     b.savedCharset = charset;
     b.savedWraparound = wraparound;
     b.savedOriginMode = originMode;
-    b.savedMarginMode = marginMode;
-    b.savedReverseWraparound = reverseWraparound;
 }
 
 void Terminal::cmdRestoreCursor(Params, Bytes collect)
@@ -378,13 +382,8 @@ void Terminal::cmdRestoreCursor(Params, Bytes collect)
     curAttr = b.savedAttr;
     charset = b.savedCharset;
     originMode = b.savedOriginMode;
-    reverseWraparound = b.savedReverseWraparound;
-    marginMode = b.savedMarginMode;
-    wraparound = b.savedWraparound;
-    for (Buffer* each : {normalBuffer_.get(), altBuffer_.get()}) {
-        each->marginMode = marginMode;
-        each->wraparound = wraparound;
-    }
+    // Reverse wraparound and left/right margin mode are modes, not cursor state: they stay.
+    wraparound = normalBuffer_->wraparound = altBuffer_->wraparound = b.savedWraparound;
 }
 
 void Terminal::cmdSelectCharacterPath(Params pars, Bytes)

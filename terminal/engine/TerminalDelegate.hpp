@@ -61,10 +61,22 @@ public:
     virtual std::optional<std::vector<uint8_t>> clipboardRead(Terminal& source) { return std::nullopt; }
     virtual void notify(Terminal& source, const std::string& title, const std::string& body) {}
     virtual void progressReport(Terminal& source, const ProgressReport& report) {}
-    virtual void createImageFromBitmap(Terminal& source, std::vector<uint8_t>& bytes, int width, int height) {}
-    virtual void createImage(Terminal& source, std::span<const uint8_t> data, ImageSizeRequest width,
+    // Inline images placed at the cursor: `bytes` are width x height x 4 premultiplied RGBA
+    // (Sixel, Kitty; the callee may take them), `data` an encoded image with its size requests
+    // (OSC 1337, Kitty PNG). The host counts the decoded image with `Terminal::chargeLineImage`
+    // before attaching it, attaches one strip per cell row with a basic line feed after each (the
+    // column kept) and returns true when it attached anything; on false it moved no cursor. While
+    // `source.kittyPlacementContext` is set, the strips carry the context's Kitty properties, a
+    // context with both an image id and a placement id gets its record, and the engine places the
+    // cursor afterwards.
+    virtual bool createImageFromBitmap(Terminal& source, std::vector<uint8_t>& bytes, int width, int height)
+    {
+        return false;
+    }
+    virtual bool createImage(Terminal& source, std::span<const uint8_t> data, ImageSizeRequest width,
                              ImageSizeRequest height, bool preserveAspectRatio)
     {
+        return false;
     }
 };
 

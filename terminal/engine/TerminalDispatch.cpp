@@ -58,8 +58,10 @@ void Terminal::dispatchExecute(uint8_t code)
     case 0x0F: setgLevel(0); break;
     case 0x84: cmdIndex(); break;
     case 0x85:
-        b.setX(originMode && marginMode ? b.marginLeft() : 0);
+        // NEL: the index is decided at the cursor's column, as IND decides it, and only then
+        // does the cursor return.
         cmdIndex();
+        cmdCarriageReturn();
         break;
     case 0x88: b.tabSet(b.x()); break;
     default: break;
@@ -86,8 +88,8 @@ void Terminal::dispatchEsc(std::span<const uint8_t> collect, uint8_t code)
         case '>': applicationKeypad = false; return;
         case 'D': cmdIndex(); return;
         case 'E':
-            b.setX(originMode && marginMode ? b.marginLeft() : 0);
-            cmdIndex();
+            cmdIndex(); // NEL, as the C1 control above
+            cmdCarriageReturn();
             return;
         case 'H': b.tabSet(b.x()); return;
         case 'M': reverseIndex(); return;

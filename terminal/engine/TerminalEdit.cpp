@@ -228,9 +228,13 @@ void Terminal::cmdRepeatPrecedingCharacter(Params pars, Bytes)
     const int64_t cap = int64_t(2) * cols * rows;
     const int n = int(std::min<int64_t>(countOf(pars), cap));
 
-    // What the screen holds left of the cursor, with its own attribute.
+    // What the screen holds left of the cursor, with its own attribute. Without autowrap a
+    // character printed on the right margin leaves the cursor on it: then that cell is the one.
     CharData cell = CharData::Null;
-    const int x = b.x();
+    const auto& last = b.lastBufferStorage;
+    const bool onPrintedMargin = !wraparound && lastPrintedCellValid() && last.y == b.yBase() + b.y() &&
+                                 last.x == b.x() && b.x() == (marginMode ? b.marginRight() : cols - 1);
+    const int x = onPrintedMargin ? b.x() + 1 : b.x();
     if (x > 0) {
         BufferLine& line = b.lines()[b.yBase() + b.y()];
         if (line.count() > 0) {

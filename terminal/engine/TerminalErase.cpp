@@ -74,6 +74,8 @@ void Terminal::cmdEraseInDisplay(Params pars, Bytes)
         // first line ever kept keep naming the same lines.
         const int n = lines.count() - rows;
         if (n < 1) break;
+        // The dropped lines stay in their slots until reused; their images go now.
+        for (int row = 0; row < n && b.hasAnyImages(); row++) b.clearImagesFromLine(row);
         lines.setStartIndex(lines.startIndex() + n);
         lines.setCount(rows);
         b.linesTop += n;

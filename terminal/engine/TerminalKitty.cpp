@@ -1,7 +1,6 @@
 // The Kitty graphics protocol's front: commands gathered from their chunks, dispatched and
-// answered; and what the terminal asks of the inline graphics when its screens change. No Kitty
-// image can be placed yet, so the screen operations keep the text side consistent and change
-// nothing else.
+// answered; and what the terminal asks of the inline graphics when its screens change. The store
+// is in TerminalKittyStore.cpp, placements in TerminalKittyPlacement.cpp.
 #include "terminal/engine/Terminal.hpp"
 #include "terminal/graphics/KittyPayloadLoader.hpp"
 
@@ -43,12 +42,12 @@ void Terminal::processKittyGraphics(const KittyGraphicsControl& control, std::sp
         }
         sendKittyOk(control, control.imageId, control.imageNumber, control.placementId);
         return;
-    case 't':
-    case 'T':
-    case 'p':
+    case 't': handleKittyTransmit(control, base64Payload, false); return;
+    case 'T': handleKittyTransmit(control, base64Payload, true); return;
+    case 'p': handleKittyPut(control); return;
     case 'd':
     case 'D':
-        // Transmission, display and deletion come with the image store.
+        // Deletion comes with the placement maintenance.
         return;
     default: sendKittyError(control, "EINVAL: unsupported action"); return;
     }

@@ -23,8 +23,14 @@ void Terminal::cmdScreenAlignmentPattern()
     attribute.underlineColor = curAttr.underlineColor;
     const CharData fillCell = makeCharData(attribute, 'E', 1);
 
-    setCursor(0, 0);
+    // The pattern checks the whole screen, so it starts from no margins and no origin mode.
+    originMode = false;
     Buffer& b = *buffer_;
+    b.setScrollTop(0);
+    b.setScrollBottom(rows - 1);
+    b.setMarginLeft(0);
+    b.setMarginRight(cols - 1);
+    setCursor(0, 0);
     auto& lines = b.lines();
     for (int row = 0; row < rows; row++) {
         const int index = b.yBase() + row;
@@ -34,7 +40,6 @@ void Terminal::cmdScreenAlignmentPattern()
         line.setIsWrapped(false);
     }
     updateFullScreen();
-    setCursor(0, 0);
 }
 
 void Terminal::cmdSelectPresentationDirection(Params pars, Bytes collect)

@@ -80,11 +80,7 @@ void Terminal::setMode(int par, Bytes collect)
         for (int slot = 0; slot < 4; slot++) setgCharset(slot, nullptr);
         break;
     case 3:
-        if (allow80To132) {
-            resize(132, rows);
-            resetToInitialState();
-            if (tdel) tdel->sizeChanged(*this);
-        }
+        if (allow80To132) switchColumnMode(132);
         break;
     case 4: smoothScroll = true; break;
     case 5: curAttr = kReverseVideoAttribute; break;
@@ -102,10 +98,10 @@ void Terminal::setMode(int par, Bytes collect)
     case 47:
     case 1047: enterAltScreen(); break;
     case 63:
-    case 95:
     case 1034: break;
     case 66: applicationKeypad = true; break;
     case 69: marginMode = normalBuffer_->marginMode = altBuffer_->marginMode = true; break;
+    case 95: keepScreenOnColumnSwitch = true; break;
     case 1000: setMouseMode(MouseMode::vt200); break;
     case 1002: setMouseMode(MouseMode::buttonEventTracking); break;
     case 1003: setMouseMode(MouseMode::anyEvent); break;
@@ -156,11 +152,7 @@ void Terminal::resetMode(int par, Bytes collect)
     switch (par) {
     case 1: applicationCursor = false; break;
     case 3:
-        if (allow80To132) {
-            resize(80, rows);
-            if (tdel) tdel->sizeChanged(*this);
-            resetToInitialState();
-        }
+        if (allow80To132) switchColumnMode(80);
         break;
     case 4: smoothScroll = false; break;
     case 5: curAttr = Attribute{}; break;
@@ -176,14 +168,14 @@ void Terminal::resetMode(int par, Bytes collect)
         break;
     case 40: allow80To132 = false; break;
     case 41:
-    case 95:
     case 1034: break;
     case 45: reverseWraparound = false; break;
     case 47:
     case 1047:
     case 1049: leaveAltScreen(par); break;
     case 66: applicationKeypad = false; break;
-    case 69: marginMode = normalBuffer_->marginMode = altBuffer_->marginMode = false; break;
+    case 69: resetMarginMode(); break;
+    case 95: keepScreenOnColumnSwitch = false; break;
     case 1004: sendFocus = false; break;
     case 1005:
     case 1006:
@@ -225,6 +217,34 @@ void Terminal::leaveAltScreen(int mode)
     if (tdel) tdel->bufferActivated(*this);
 }
 
+void Terminal::switchColumnMode(int columns)
+{
+    // DECCOLM changes the width and starts a fresh page; modes, scroll-back and character sets
+    // stay. Keeping the screen (DECNCSM) is a level 5 feature.
+    resize(columns, rows);
+    Buffer& b = *buffer_;
+    b.setScrollTop(0);
+    b.setScrollBottom(rows - 1);
+    b.setMarginLeft(0);
+    b.setMarginRight(cols - 1);
+    if (!keepScreenOnColumnSwitch || conformance != TerminalConformance::vt500) {
+        const int32_t entireScreen[] = {2};
+        cmdEraseInDisplay(entireScreen, {});
+    }
+    setCursor(0, 0);
+    if (tdel) tdel->sizeChanged(*this);
+}
+
+void Terminal::resetMarginMode()
+{
+    marginMode = normalBuffer_->marginMode = altBuffer_->marginMode = false;
+    // Margins set while the mode was on must not come back with the next DECSET 69.
+    for (Buffer* each : {normalBuffer_.get(), altBuffer_.get()}) {
+        each->setMarginLeft(0);
+        each->setMarginRight(cols - 1);
+    }
+}
+
 void Terminal::beginSynchronizedOutput()
 {
     const bool wasActive = synchronizedOutputActive_;
@@ -246,9 +266,10 @@ void Terminal::applyBidiUpdate(const BidiStateProperties& changed)
 int Terminal::ansiModeValue(int mode) const
 {
     switch (mode) {
-    case 1: return 4;
+    // Modes whose set and reset change nothing report the state they are stuck in.
+    case 1:
     case 2:
-    case 3: return 2;
+    case 3: return 4;
     case 4: return insertMode ? 1 : 2;
     case 5:
     case 7:
@@ -262,7 +283,7 @@ int Terminal::ansiModeValue(int mode) const
     case 18:
     case 19: return 4;
     case 8: return currentBidiState.supportMode == BidiSupportMode::implicit ? 1 : 2;
-    case 12: return 1;
+    case 12: return 3;
     case 20: return lineFeedMode ? 1 : 2;
     default: return 0;
     }
@@ -279,18 +300,20 @@ int Terminal::decModeValue(int mode) const
     case 5: return flag(curAttr == kReverseVideoAttribute);
     case 6: return flag(originMode);
     case 7: return flag(wraparound);
-    case 8: return 1;
+    case 8: return 3; // keys repeat whatever the child asks
     case 9: return flag(mouseMode_ == MouseMode::x10);
     case 10: return 4;
     case 12: return flag(cursorBlink);
+    // Modes whose set and reset change nothing report the state they are stuck in; without a
+    // printer the print modes (18, 19) are permanently reset.
     case 13:
     case 14:
-    case 30: return 2;
     case 18:
-    case 19: return 1;
+    case 19:
+    case 30:
+    case 41: return 4;
     case 25: return cursorHidden ? 2 : 1;
     case 40: return flag(allow80To132);
-    case 41: return 2;
     case 42:
     case 44:
     case 46:
@@ -300,9 +323,9 @@ int Terminal::decModeValue(int mode) const
     case 47: return flag(isCurrentBufferAlternate());
     case 66: return flag(applicationKeypad);
     case 69: return flag(marginMode);
-    case 95: return 1;
+    case 95: return flag(keepScreenOnColumnSwitch);
     case 1000: return flag(mouseMode_ == MouseMode::vt200);
-    case 1001: return 2;
+    case 1001: return 4;
     case 1002: return flag(mouseMode_ == MouseMode::buttonEventTracking);
     case 1003: return flag(mouseMode_ == MouseMode::anyEvent);
     case 1004: return flag(sendFocus);
@@ -424,6 +447,7 @@ void Terminal::softReset()
     insertMode = normalBuffer_->insertMode = altBuffer_->insertMode = false;
     wraparound = normalBuffer_->wraparound = altBuffer_->wraparound = true;
     reverseWraparound = false;
+    resetMarginMode();
     applicationKeypad = false;
     applicationCursor = false;
 

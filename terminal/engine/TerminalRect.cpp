@@ -38,8 +38,10 @@ std::optional<Terminal::Rectangle> Terminal::getRectangleFromRequest(Params pars
     if (originMode) {
         top += buffer_->scrollTop();
         bottom += buffer_->scrollTop();
-        left += buffer_->marginLeft();
-        right += buffer_->marginLeft();
+        // The left margin is an origin only while left/right margins are on.
+        const int marginLeft = marginMode ? buffer_->marginLeft() : 0;
+        left += marginLeft;
+        right += marginLeft;
     }
     if (bottom < top || right < left) return std::nullopt;
     return Rectangle{std::min(top - 1, rows - 1), std::min(left - 1, cols - 1), std::min(bottom - 1, rows - 1),
@@ -59,8 +61,9 @@ void Terminal::csiCopyRectangularArea(Params pars, Bytes collect)
     if (!rect) return;
 
     Buffer& b = *buffer_;
-    const int dstTop = std::min(one(5) - 1, rows - 1);
-    const int dstLeft = std::min(one(6) - 1, cols - 1);
+    // The destination counts from the same origin as the source.
+    const int dstTop = std::min(one(5) - 1 + (originMode ? b.scrollTop() : 0), rows - 1);
+    const int dstLeft = std::min(one(6) - 1 + (originMode && marginMode ? b.marginLeft() : 0), cols - 1);
     const int copyWidth = std::min(rect->right - rect->left + 1, cols - dstLeft);
 
     // Copy the source out first so that overlapping rectangles copy as through a buffer.

@@ -71,12 +71,13 @@ private:
     static std::optional<std::string> answer(Terminal& t, std::string_view request)
     {
         Buffer& b = t.buffer();
-        if (request == "\"q") return std::string("\"q");
+        if (request == "\"q") return std::string("0\"q"); // no character is protected
         if (request == "\"p") return std::string("65;1\"p");
         if (request == "r") return std::to_string(b.scrollTop() + 1) + ";" + std::to_string(b.scrollBottom() + 1) + "r";
         if (request == "m") return t.curAttr.toSgr();
         if (request == "s") return std::to_string(b.marginLeft() + 1) + ";" + std::to_string(b.marginRight() + 1) + "s";
-        if (request == " q") return std::string("2 q");
+        // DECSCUSR numbers the styles in the order of the enumeration, from 1.
+        if (request == " q") return std::to_string(int(t.options.cursorStyle) + 1) + " q";
         return std::nullopt;
     }
 
@@ -100,7 +101,8 @@ void Terminal::cmdSendDeviceAttributes(Params pars, Bytes collect)
     } else if (collect.empty()) {
         const std::string& name = options.termName;
         if (name.starts_with("xterm")) {
-            reply += options.enableSixelReported ? "?65;4;1;2;6;21;22;17;28c" : "?65;1;2;6;21;22;17;28c";
+            // No printer port (2) and no selective erase (6): neither is claimed.
+            reply += options.enableSixelReported ? "?65;4;1;21;22;17;28c" : "?65;1;21;22;17;28c";
         } else if (name.starts_with("screen") || name.starts_with("rxvt-unicode")) {
             reply += "?1;2c";
         } else if (name.starts_with("linux")) {

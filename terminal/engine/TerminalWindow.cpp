@@ -52,9 +52,10 @@ void Terminal::cmdWindowOptions(Params pars)
     using Kind = WindowManipulationCommand::Kind;
 
     auto command = [&](Kind kind, int a = 0, int b = 0) { tdel->windowCommand(*this, {kind, a, b}); };
-    // Sizes reach the host only within what a screen can hold.
-    auto cells = [](int32_t v, int minimum) { return std::clamp(int(v), minimum, kMaxWindowCells); };
-    auto pixels = [](int32_t v) { return std::clamp(int(v), 1, kMaxWindowPixels); };
+    // Sizes reach the host as given, but never beyond what a screen can hold: 0 (also an omitted
+    // value) passes through, since a host reads it as "keep this dimension".
+    auto cells = [](int32_t v) { return std::clamp(int(v), 0, kMaxWindowCells); };
+    auto pixels = [](int32_t v) { return std::clamp(int(v), 0, kMaxWindowPixels); };
 
     // The delegate's bytes win; otherwise the report is built from the terminal's size.
     auto report = [&](Kind kind, char code, bool inPixels) {
@@ -103,7 +104,7 @@ void Terminal::cmdWindowOptions(Params pars)
     } else if (parsAre(pars, {7})) {
         command(Kind::refreshWindow);
     } else if (three && pars[0] == 8) {
-        command(Kind::resizeTerminal, cells(pars[2], MINIMUM_COLS), cells(pars[1], MINIMUM_ROWS));
+        command(Kind::resizeTerminal, cells(pars[2]), cells(pars[1]));
     } else if (parsAre(pars, {9, 0})) {
         command(Kind::restoreMaximizedWindow);
     } else if (parsAre(pars, {9, 1})) {

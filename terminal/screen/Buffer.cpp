@@ -89,9 +89,7 @@ void Buffer::softReset()
     savedY = 0;
     savedCharset = nullptr;
     savedOriginMode = false;
-    savedMarginMode = false;
     savedWraparound = false;
-    savedReverseWraparound = false;
     marginLeft_ = 0;
     marginRight_ = cols_ - 1;
 }
@@ -294,6 +292,10 @@ void Buffer::insertCharacterAtEdge(const CharData& ch, Attribute::Color eraseBac
         x_ = cols_ - 1;
     }
     placeCharacter(line, ch, ch.width);
+    // Without autowrap the cursor stays on the margin, and the next character overwrites it.
+    if (!wraparound && x_ > right) {
+        x_ = right;
+    }
 }
 
 int Buffer::insertAsciiRunWrapping(std::span<const uint8_t> bytes, const Attribute& attribute)
@@ -323,6 +325,15 @@ int Buffer::insertAsciiRunWrapping(std::span<const uint8_t> bytes, const Attribu
     }
     if (written > 0) {
         lastBufferStorage = BufferStorage{yBase_ + y_, x_ - 1, cols_, rows_};
+        if (!wraparound && x_ > right) {
+            // Without autowrap the cursor stays on the margin, and every byte past it lands on the
+            // margin cell: the run's last byte is the one left there.
+            if (written < total) {
+                lines_[yBase_ + y_].writeAsciiCell(right, bytes[static_cast<size_t>(total) - 1], attribute);
+            }
+            x_ = right;
+            written = total;
+        }
     }
     return written;
 }

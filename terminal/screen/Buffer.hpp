@@ -85,9 +85,7 @@ public:
     int savedX = 0;
     int savedY = 0;
     bool savedOriginMode = false;
-    bool savedMarginMode = false;
     bool savedWraparound = false;
-    bool savedReverseWraparound = false;
     Attribute savedAttr;
     // The saved character set: one of the static translation tables, or none.
     const CharsetMap* savedCharset = nullptr;
@@ -150,9 +148,10 @@ public:
                          Attribute::Color eraseBackground = Attribute::Color::defaultInvertedColor())
     {
         // Inline: a character that fits before the margin outside insert mode, nearly every one,
-        // is written here; wrapping, insert mode and the pending-wrap column go out of line.
+        // is written here; wrapping, insert mode, the pending-wrap column and the character that
+        // reaches the margin (where the cursor stays without autowrap) go out of line.
         const int width = ch.width; // read once: the cell writes below may alias `ch`
-        if (insertMode || x_ + width - 1 > rightLimit() || x_ >= cols_) [[unlikely]] {
+        if (insertMode || x_ + width > rightLimit() || x_ >= cols_) [[unlikely]] {
             insertCharacterAtEdge(ch, eraseBackground);
             return;
         }
@@ -161,13 +160,14 @@ public:
         placeCharacter(line, ch, width);
     }
     // Writes a run of printable ASCII bytes with one attribute; returns how many it placed (none
-    // in insert mode; it stops at the pending-wrap column without autowrap).
+    // in insert mode; without autowrap it stops when the cursor starts past the margin).
     int insertAsciiRun(std::span<const uint8_t> bytes, const Attribute& attribute)
     {
-        // Inline: a run that fits before the margin, as the text between two sequences nearly
-        // always does, is one write.
+        // Inline: a run that ends before the margin, as the text between two sequences nearly
+        // always does, is one write. One that reaches the margin goes out of line, where the
+        // cursor stays on the margin without autowrap.
         const int room = rightLimit() - x_ + 1;
-        if (!insertMode && room > 0 && !bytes.empty() && bytes.size() <= static_cast<size_t>(room)) {
+        if (!insertMode && room > 0 && !bytes.empty() && bytes.size() < static_cast<size_t>(room)) {
             lines_[yBase_ + y_].writeAsciiRun(x_, bytes, attribute);
             x_ += static_cast<int>(bytes.size());
             lastBufferStorage = BufferStorage{yBase_ + y_, x_ - 1, cols_, rows_};
@@ -176,11 +176,11 @@ public:
         return insertAsciiRunWrapping(bytes, attribute);
     }
 
-    // One byte of `insertAsciiRun` when it fits before the margin; false (nothing written) when
-    // it does not, for the run writer to handle.
+    // One byte of `insertAsciiRun` when it lands before the margin; false (nothing written)
+    // otherwise, for the run writer to handle.
     bool insertAsciiCell(uint8_t byte, const Attribute& attribute)
     {
-        if (insertMode || x_ > rightLimit()) {
+        if (insertMode || x_ >= rightLimit()) {
             return false;
         }
         lines_[yBase_ + y_].writeAsciiCell(x_, byte, attribute);

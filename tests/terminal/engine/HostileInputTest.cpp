@@ -84,8 +84,7 @@ TEST(HostileInput, ResizeRequestsReachTheHostClamped)
               (std::vector<std::string>{
                   "windowCommand " + std::to_string(int(Kind::resizeTerminal)) + " " + cells + " " + cells,
                   "windowCommand " + std::to_string(int(Kind::resizeWindowTo)) + " " + pixels + " " + pixels,
-                  "windowCommand " + std::to_string(int(Kind::resizeTerminal)) + " " +
-                      std::to_string(Terminal::MINIMUM_COLS) + " " + std::to_string(Terminal::MINIMUM_ROWS),
+                  "windowCommand " + std::to_string(int(Kind::resizeTerminal)) + " 0 0",
               }));
     EXPECT_EQ(terminal.cols, 80); // the engine itself never resizes on a child's request
 }

@@ -95,9 +95,9 @@ TEST(TerminalCursor, MotionCommandsLandOnTheExpectedCell)
         {"CUP without parameters goes to the region's top", origin, "\e[5;10r\e[9;9H\e[H", 0, 4},
         {"CUP with one parameter goes to column 0", {}, "\e[5;5H\e[7H", 0, 6},
         {"CUP caps at the screen", {}, "\e[99;99H", 19, 24},
-        {"HPA ignores origin and margins", both, "\e[3;8s\e[5`", 4, 0},
+        {"HPA counts from the left margin in origin mode", both, "\e[3;8s\e[5`", 6, 0},
         {"HPR caps at the last column", {}, "\e[5G\e[99a", 19, 0},
-        {"VPA ignores origin mode", origin, "\e[5;10r\e[99d", 0, 24},
+        {"VPA in origin mode stays in the region", origin, "\e[5;10r\e[99d", 0, 9},
         {"VPR caps at the last row", {}, "\e[99e", 0, 24},
         {"VPR leaves the pending-wrap column", {}, "\e[1;20Hx\e[e", 19, 1},
         {"CNL goes down to column 0", {}, "\e[5;5H\e[2E", 0, 6},
@@ -120,7 +120,7 @@ TEST(TerminalCursor, MotionCommandsLandOnTheExpectedCell)
         {"RI moves up", {}, "\e[6;3H\eM", 2, 4},
         {"RI on row 0 above the region stays", {}, "\e[5;10r\e[1;3H\eM", 2, 0},
         {"DECFI moves right", {}, "\e[5G\e9", 5, 0},
-        {"DECFI at the pending-wrap column stays", {}, "\e[1;20Hx\e9", 20, 0},
+        {"DECFI at the pending-wrap column stands on the margin", {}, "\e[1;20Hx\e9", 19, 0},
         {"DECBI moves left", {}, "\e[5G\e6", 3, 0},
         {"TBC clears the stop under the cursor", {}, "\e[9G\e[g\r\t", 16, 0},
         {"TBC with an unknown parameter clears nothing", {}, "\e[9G\e[5g\r\t", 8, 0},
@@ -148,8 +148,8 @@ TEST(TerminalCursor, ScrollingGoldenScreens)
         {"LF at the region bottom scrolls only the region", {}, "\e[2;4r\e[4;1H\n",
          "abcdefghij|uvwxyzABCD|EFGHIJKLMN||OPQRSTUVWX|YZ01234567", 0, 3},
         {"LF on the last row below the region neither moves nor scrolls", {}, "\e[2;4r\e[6;1H\n", kSixRowsDump, 0, 5},
-        {"IND below the region scrolls the region", {}, "\e[2;4r\e[6;1H\eD",
-         "abcdefghij|uvwxyzABCD|EFGHIJKLMN||OPQRSTUVWX|YZ01234567", 0, 5},
+        {"IND on the last row below the region neither moves nor scrolls", {}, "\e[2;4r\e[6;1H\eD", kSixRowsDump, 0,
+         5},
         {"RI at the region top scrolls it down", {}, "\e[2;4r\e[2;5H\eM",
          "abcdefghij||klmnopqrst|uvwxyzABCD|OPQRSTUVWX|YZ01234567", 4, 1},
         {"LF inside the column margins scrolls only their cells", margins, "\e[2;4r\e[3;6s\e[4;4H\n",
@@ -311,10 +311,11 @@ TEST(TerminalCursor, SaveAndRestoreCarryAttributeCharsetAndModes)
     EXPECT_EQ(f.t.curAttr.bg, Attribute::Color::ansi256(1));
     EXPECT_EQ(f.t.charset, graphics);
     EXPECT_FALSE(f.t.originMode);
-    EXPECT_FALSE(f.t.marginMode);
-    EXPECT_FALSE(f.t.reverseWraparound);
     EXPECT_TRUE(f.t.wraparound);
-    EXPECT_FALSE(f.t.altBuffer().marginMode);
+    // Left/right margin mode and reverse wraparound are modes, not cursor state: they stay.
+    EXPECT_TRUE(f.t.marginMode);
+    EXPECT_TRUE(f.t.reverseWraparound);
+    EXPECT_TRUE(f.t.altBuffer().marginMode);
     EXPECT_TRUE(f.t.altBuffer().wraparound);
     EXPECT_TRUE(f.t.normalBuffer().wraparound);
     // Each screen keeps its own saved cursor.

@@ -78,18 +78,18 @@ TEST(TerminalLineModes, AlignmentPatternFillsTheScreenWithPlainE)
     EXPECT_EQ(t.getCursorLocation(), std::make_pair(0, 0));
 }
 
-TEST(TerminalLineModes, AlignmentPatternIgnoresTheScrollRegion)
+TEST(TerminalLineModes, AlignmentPatternResetsTheMarginsAndOriginMode)
 {
     RecordingDelegate d;
     Terminal t(&d, sized(4, 12));
-    t.buffer().setScrollTop(5);
-    t.buffer().setScrollBottom(10);
-    t.feed("\x1b[?6h\x1b#8");
+    t.feed("\x1b[6;11r\x1b[?69h\x1b[2;3s\x1b[?6h\x1b#8");
     for (int row = 0; row < 12; row++) EXPECT_EQ(dumpRow(t, row), "EEEE") << row;
-    EXPECT_EQ(t.buffer().scrollTop(), 5);
-    EXPECT_EQ(t.buffer().scrollBottom(), 10);
-    EXPECT_TRUE(t.originMode);
-    EXPECT_EQ(t.getCursorLocation(), std::make_pair(0, 5));
+    EXPECT_EQ(t.buffer().scrollTop(), 0);
+    EXPECT_EQ(t.buffer().scrollBottom(), 11);
+    EXPECT_EQ(t.buffer().marginLeft(), 0);
+    EXPECT_EQ(t.buffer().marginRight(), 3);
+    EXPECT_FALSE(t.originMode);
+    EXPECT_EQ(t.getCursorLocation(), std::make_pair(0, 0));
 }
 
 TEST(TerminalLineModes, PresentationDirectionSetsTheFallbackDirection)

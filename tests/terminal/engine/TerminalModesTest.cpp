@@ -43,7 +43,7 @@ TEST(TerminalModes, ModeReportsAnswerInDecimalWithTheModeState)
         {"\x1b[20h\x1b[20$p", "\x1b[20;1$y"},
         {"\x1b[4h\x1b[4$p", "\x1b[4;1$y"},
         {"\x1b[1$p", "\x1b[1;4$y"},
-        {"\x1b[12$p", "\x1b[12;1$y"},
+        {"\x1b[12$p", "\x1b[12;3$y"},
         {"\x1b[$p", "\x1b[;0$y"},
         {"\x1b[?$p", "\x1b[;0$y"},
         // Only the first mode is reported.
@@ -220,7 +220,7 @@ TEST(TerminalModes, FocusModeReportsTheRecordedStateAtOnce)
     EXPECT_EQ(d.sent, "\x1b[O\x1b[I");
 }
 
-TEST(TerminalModes, ColumnModeNeedsPermissionAndResetsTheTerminal)
+TEST(TerminalModes, ColumnModeNeedsPermissionAndKeepsTheModes)
 {
     RecordingDelegate d;
     Terminal t(&d);
@@ -231,14 +231,15 @@ TEST(TerminalModes, ColumnModeNeedsPermissionAndResetsTheTerminal)
     t.feed("\x1b[?40h\x1b[4h\x1b[?3h");
     EXPECT_EQ(t.cols, 132);
     EXPECT_EQ(t.buffer().cols(), 132);
-    EXPECT_FALSE(t.insertMode); // fully reset
-    EXPECT_FALSE(t.allow80To132);
+    EXPECT_TRUE(t.insertMode); // not a reset
+    EXPECT_TRUE(t.allow80To132);
     EXPECT_EQ(d.callsNamed("sizeChanged").size(), 1u);
     d.sent.clear();
     t.feed("\x1b[?3$p");
     EXPECT_EQ(d.sent, "\x1b[?3;1$y");
 
-    t.feed("\x1b[?40h\x1b[?3l");
+    // The permission stays, so the next switch needs no new one.
+    t.feed("\x1b[?3l");
     EXPECT_EQ(t.cols, 80);
     EXPECT_EQ(d.callsNamed("sizeChanged").size(), 2u);
 }
@@ -308,6 +309,7 @@ TEST(TerminalModes, SoftResetRestoresModesAndKeepsTheRest)
     EXPECT_TRUE(t.savedBidiPrivateModes.empty());
     EXPECT_EQ(t.buffer().scrollTop(), 0);
     EXPECT_EQ(t.buffer().scrollBottom(), 3);
+    EXPECT_FALSE(t.marginMode || t.normalBuffer().marginMode || t.altBuffer().marginMode);
     EXPECT_EQ(d.calls, (std::vector<std::string>{"colorChanged nil", "showCursor"}));
 
     // Left alone.
@@ -315,7 +317,6 @@ TEST(TerminalModes, SoftResetRestoresModesAndKeepsTheRest)
     EXPECT_EQ(t.getCursorLocation(), std::make_pair(5, 2));
     EXPECT_TRUE(t.bracketedPasteMode);
     EXPECT_EQ(t.mouseMode(), MouseMode::vt200);
-    EXPECT_TRUE(t.marginMode);
     EXPECT_EQ(t.keyboardEnhancementFlags().rawValue, 1);
     EXPECT_EQ(t.options.cursorStyle, CursorStyle::steadyBar);
     EXPECT_TRUE(t.cc.send8bit);

@@ -368,9 +368,10 @@ TEST_F(TerminalOsc, InlineImagesAndOtherContent)
 namespace {
 struct AspectDelegate : RecordingDelegate {
     std::vector<bool> preserved;
-    void createImage(Terminal&, std::span<const uint8_t>, ImageSizeRequest, ImageSizeRequest, bool keep) override
+    bool createImage(Terminal&, std::span<const uint8_t>, ImageSizeRequest, ImageSizeRequest, bool keep) override
     {
         preserved.push_back(keep);
+        return false;
     }
 };
 } // namespace

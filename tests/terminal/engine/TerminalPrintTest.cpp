@@ -171,7 +171,7 @@ TEST(TerminalPrint, AsciiRunWithoutAutowrapOverwritesTheLastColumn)
     f.terminal.feed(std::string(79, '.') + "abc");
     EXPECT_EQ(f.cell(79, 0).code, 'c');
     EXPECT_EQ(f.cell(78, 0).code, '.');
-    EXPECT_EQ(f.terminal.getCursorLocation(), std::make_pair(80, 0));
+    EXPECT_EQ(f.terminal.getCursorLocation(), std::make_pair(79, 0)); // on the margin
 }
 
 TEST(TerminalPrint, ScalarsPastTheBmpKeepOneClusterCode)

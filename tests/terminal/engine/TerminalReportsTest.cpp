@@ -30,9 +30,9 @@ std::string replyTo(std::string_view request, TerminalOptions options = Terminal
 TEST(TerminalReports, RepliesOnAFreshTerminal)
 {
     const Exchange cases[] = {
-        // Device attributes.
-        {"\x1b[c", "\x1b[?65;4;1;2;6;21;22;17;28c"},
-        {"\x1b[0c", "\x1b[?65;4;1;2;6;21;22;17;28c"},
+        // Device attributes: no printer port (2), no selective erase (6).
+        {"\x1b[c", "\x1b[?65;4;1;21;22;17;28c"},
+        {"\x1b[0c", "\x1b[?65;4;1;21;22;17;28c"},
         {"\x1b[>c", "\x1b[>65;20;1c"},
         {"\x1b[>0c", "\x1b[>65;20;1c"},
         {"\x1b[=c", ""},
@@ -59,8 +59,8 @@ TEST(TerminalReports, RepliesOnAFreshTerminal)
         {"\x1bP$qm\x1b\\", "\x1bP1$r0m\x1b\\"},
         {"\x1bP$qr\x1b\\", "\x1bP1$r1;25r\x1b\\"},
         {"\x1bP$qs\x1b\\", "\x1bP1$r1;80s\x1b\\"},
-        {"\x1bP$q q\x1b\\", "\x1bP1$r2 q\x1b\\"},
-        {"\x1bP$q\"q\x1b\\", "\x1bP1$r\"q\x1b\\"},
+        {"\x1bP$q q\x1b\\", "\x1bP1$r1 q\x1b\\"}, // a blinking block
+        {"\x1bP$q\"q\x1b\\", "\x1bP1$r0\"q\x1b\\"}, // nothing protected
         {"\x1bP$q\"p\x1b\\", "\x1bP1$r65;1\"p\x1b\\"},
         {"\x1bP$qm\x9c", "\x1bP1$r0m\x1b\\"},
         {"\x1bP$qx\x1b\\", "\x1bP0$r\x1b\\"},
@@ -76,8 +76,8 @@ TEST(TerminalReports, RepliesOnAFreshTerminal)
 TEST(TerminalReports, PrimaryAttributesFollowTheTerminalName)
 {
     const std::pair<const char*, std::string> cases[] = {
-        {"xterm", "\x1b[?65;1;2;6;21;22;17;28c"},
-        {"xterm-256color", "\x1b[?65;1;2;6;21;22;17;28c"},
+        {"xterm", "\x1b[?65;1;21;22;17;28c"},
+        {"xterm-256color", "\x1b[?65;1;21;22;17;28c"},
         {"screen-256color", "\x1b[?1;2c"},
         {"rxvt-unicode-256color", "\x1b[?1;2c"},
         {"linux", "\x1b[?6c"},
@@ -139,12 +139,12 @@ TEST(TerminalReports, StatusStringsReportTheLiveState)
     t.buffer().setScrollBottom(9);
     t.buffer().setMarginLeft(4);
     t.buffer().setMarginRight(39);
-    t.cursorBlink = true; // the cursor style never changes the " q" answer
+    t.setCursorStyle(CursorStyle::steadyUnderline);
     t.feed("\x1bP$qm\x1b\\\x1bP$qr\x1b\\\x1bP$qs\x1b\\\x1bP$q q\x1b\\");
     EXPECT_EQ(d.sent, "\x1bP1$r0;1;31;104m\x1b\\"
                       "\x1bP1$r3;10r\x1b\\"
                       "\x1bP1$r5;40s\x1b\\"
-                      "\x1bP1$r2 q\x1b\\");
+                      "\x1bP1$r4 q\x1b\\");
 }
 
 TEST(TerminalReports, EightBitControlsFrameEveryReply)
@@ -155,7 +155,7 @@ TEST(TerminalReports, EightBitControlsFrameEveryReply)
     const Exchange cases[] = {
         {"\x1b[5n", "\x9b"
                     "0n"},
-        {"\x1b[c", "\x9b?65;4;1;2;6;21;22;17;28c"},
+        {"\x1b[c", "\x9b?65;4;1;21;22;17;28c"},
         {"\x1b[?63;3n", "\x90"
                         "3!~0000\x9c"},
         {"\x1bP$qr\x1b\\", "\x90"
@@ -182,7 +182,7 @@ TEST(TerminalReports, StatusStringRequestSplitAnywhereGivesOneReply)
     EXPECT_TRUE(corvix::test::sameForEverySplit(
         std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(input.data()), input.size()), run));
     EXPECT_EQ(run({std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(input.data()), input.size())}),
-              "\x1bP1$r1;25r\x1b\\\x1bP1$r2 q\x1b\\\x1bP0$r\x1b\\");
+              "\x1bP1$r1;25r\x1b\\\x1bP1$r1 q\x1b\\\x1bP0$r\x1b\\");
 }
 
 TEST(TerminalReports, UnknownStatusStringIsAnsweredWithoutItsBytesAndLoggedSafely)

@@ -51,10 +51,12 @@ TEST(TerminalWindow, CommandsReachTheDelegate)
         {"\x1b[10;0t", command(Kind::undoFullScreen)},
         {"\x1b[10;1t", command(Kind::switchToFullScreen)},
         {"\x1b[10;2t", command(Kind::toggleFullScreen)},
-        // Sizes are kept within what a screen can hold before the host sees them.
-        {"\x1b[4;65535;0t", command(Kind::resizeWindowTo, 1, Terminal::kMaxWindowPixels)},
-        {"\x1b[8;0;65535t", command(Kind::resizeTerminal, Terminal::kMaxWindowCells, Terminal::MINIMUM_ROWS)},
-        {"\x1b[8;65535;1t", command(Kind::resizeTerminal, Terminal::MINIMUM_COLS, Terminal::kMaxWindowCells)},
+        // Sizes are kept within what a screen can hold before the host sees them; 0 ("keep this
+        // dimension") and sizes below the minimum pass as given.
+        {"\x1b[4;65535;0t", command(Kind::resizeWindowTo, 0, Terminal::kMaxWindowPixels)},
+        {"\x1b[8;0;65535t", command(Kind::resizeTerminal, Terminal::kMaxWindowCells, 0)},
+        {"\x1b[8;65535;1t", command(Kind::resizeTerminal, 1, Terminal::kMaxWindowCells)},
+        {"\x1b[8;;100t", command(Kind::resizeTerminal, 100, 0)},
     };
     for (auto& [request, call] : cases) {
         RecordingDelegate d;

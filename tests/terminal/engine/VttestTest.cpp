@@ -4,11 +4,6 @@
 // test case; VTTEST_UPDATE=1 rewrites the golden dumps from the current run.
 //
 // How this terminal differs from what vttest's text asks, and what the tests do about it:
-// - A column switch (DECCOLM) here resizes and then fully resets the terminal. The reset also
-//   clears the 80/132 permission (mode 40) that vttest sets once at start, so every switch after
-//   the first would be ignored; the tests allow switching again before each key press. The
-//   reset also ends reverse video, so the 80- and 132-column "light background" screens of menu
-//   2 show their text on the normal background; they are kept for their text.
 // - Reverse video (DECSCNM) only makes the current attribute the one with swapped default
 //   colours; the screen does not turn light. The graphic rendition pattern on a light background
 //   (menu 2) would dump like the dark one, but for its last line, and is stepped over.
@@ -83,13 +78,7 @@ public:
     // has stopped changing.
     std::string press(const std::string& keys, const std::string& text)
     {
-        session.onQueue([&] {
-            // vttest allows 80/132-column switching once at start, but the full reset that a
-            // column switch does here clears that permission again; vttest relies on every
-            // switch clearing the screen and homing the cursor, so allow each one.
-            session.headless->terminal().feed(std::string_view("\x1b[?40h"));
-            session.headless->send(keys);
-        });
+        session.onQueue([&] { session.headless->send(keys); });
         last = settled(text, last);
         return last;
     }

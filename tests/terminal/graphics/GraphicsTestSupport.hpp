@@ -118,9 +118,10 @@ class ImageDelegate : public RecordingDelegate {
 public:
     std::vector<Bitmap> bitmaps;
 
-    void createImageFromBitmap(Terminal&, std::vector<uint8_t>& bytes, int width, int height) override
+    bool createImageFromBitmap(Terminal&, std::vector<uint8_t>& bytes, int width, int height) override
     {
         bitmaps.push_back({bytes, width, height});
+        return false;
     }
 };
 

@@ -117,21 +117,32 @@ TEST_F(BufferTest, AsciiRunWrapsAcrossRowsWithWraparound)
     EXPECT_TRUE(scrolls.empty());
 }
 
-TEST_F(BufferTest, WithoutAutowrapTheRunStopsAtThePendingWrapColumn)
+TEST_F(BufferTest, WithoutAutowrapTheCursorStaysOnTheMarginAndItsCellIsOverwritten)
 {
     auto b = make(80, 25);
-    EXPECT_EQ(b->insertAsciiRun(bytes(std::string(200, 'x')), Attribute{}), 80);
-    EXPECT_EQ(b->x(), 80);
+    EXPECT_EQ(b->insertAsciiRun(bytes(std::string(199, 'x') + "w"), Attribute{}), 200);
+    EXPECT_EQ(row(*b, 0, 77), "xxw");
+    EXPECT_EQ(b->x(), 79);
     EXPECT_EQ(b->y(), 0);
-    EXPECT_EQ(b->insertAsciiRun(bytes("more"), Attribute{}), 0);
+    EXPECT_EQ(b->lastBufferStorage.x, 79);
+    EXPECT_EQ(b->insertAsciiRun(bytes("more"), Attribute{}), 4);
+    EXPECT_EQ(row(*b, 0, 78), "xe");
+    EXPECT_EQ(b->x(), 79);
 
     b->insertCharacter(cell('y'));
     EXPECT_EQ(row(*b, 0, 78), "xy");
-    EXPECT_EQ(b->x(), 80);
+    EXPECT_EQ(b->x(), 79);
     b->insertCharacter(cell('z'));
     EXPECT_EQ(row(*b, 0, 78), "xz");
-    EXPECT_EQ(b->x(), 80);
+    EXPECT_EQ(b->x(), 79);
     EXPECT_EQ(row(*b, 1), std::string(80, '.'));
+
+    // From the pending-wrap column (autowrap turned off after it was reached) the same.
+    b->setX(80);
+    EXPECT_EQ(b->insertAsciiRun(bytes("pq"), Attribute{}), 0);
+    b->insertCharacter(cell('p'));
+    EXPECT_EQ(row(*b, 0, 78), "xp");
+    EXPECT_EQ(b->x(), 79);
 }
 
 TEST_F(BufferTest, WideCharacterAtTheLastColumn)

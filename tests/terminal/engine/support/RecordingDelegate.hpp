@@ -85,11 +85,12 @@ public:
         calls.push_back("progressReport " + std::to_string(int(r.state)) + " " +
                         (r.progress ? std::to_string(*r.progress) : std::string("nil")));
     }
-    void createImage(Terminal&, std::span<const uint8_t> data, ImageSizeRequest w, ImageSizeRequest h,
+    bool createImage(Terminal&, std::span<const uint8_t> data, ImageSizeRequest w, ImageSizeRequest h,
                      bool preserveAspectRatio) override
     {
         calls.push_back("createImage " + std::to_string(data.size()) + " " + std::to_string(int(w.kind)) + ":" +
                         std::to_string(w.value) + " " + std::to_string(int(h.kind)) + ":" + std::to_string(h.value));
+        return false;
     }
 };
 

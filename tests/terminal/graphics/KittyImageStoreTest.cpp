@@ -1,0 +1,141 @@
+#include "PlacingDelegate.hpp"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using namespace corvix;
+using namespace corvix::test;
+
+namespace {
+
+// One RGB pixel: four bytes once stored.
+const std::string kPixel = "f=24,s=1,v=1;AAAA";
+
+std::vector<uint32_t> storedIds(KittyGraphicsState& s)
+{
+    std::vector<uint32_t> ids;
+    for (const auto& [id, image] : s.imagesById) ids.push_back(id);
+    std::sort(ids.begin(), ids.end());
+    return ids;
+}
+
+} // namespace
+
+TEST(KittyImageStore, TransmitStoresAndAnswers)
+{
+    const struct {
+        std::string command;
+        std::string reply;
+        std::vector<uint32_t> stored;
+    } cases[] = {
+        {"a=t,i=5," + kPixel, apc("Gi=5;OK"), {5}},
+        {"a=t,i=5,p=3," + kPixel, apc("Gi=5,p=3;OK"), {5}},
+        {"a=t,I=7," + kPixel, apc("Gi=1,I=7;OK"), {1}},
+        {"a=t,q=1,i=5," + kPixel, "", {5}},
+        // Without an id nothing is kept, and nothing said.
+        {"a=t," + kPixel, "", {}},
+        {"a=t,i=1,I=2," + kPixel, apc("Gi=1;EINVAL: i and I are mutually exclusive"), {}},
+        {"a=t,i=5,f=24,s=1,v=1;AAA", apc("Gi=5;EINVAL: bad payload"), {}},
+        {"a=t,i=5,t=x," + kPixel, apc("Gi=5;ENOTSUP: unsupported transmission"), {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.command);
+        PlacingTerminal f;
+        EXPECT_EQ(f.command(c.command), c.reply);
+        EXPECT_EQ(storedIds(f.state()), c.stored);
+        EXPECT_EQ(f.state().totalImageBytes, int64_t(4 * c.stored.size()));
+        EXPECT_TRUE(f.host.received.empty());
+    }
+}
+
+TEST(KittyImageStore, ImagesSentByNumberTakeFreeIds)
+{
+    PlacingTerminal f;
+    f.command("a=t,i=1,f=24,s=2,v=1;AAAAAAAA");
+    f.command("a=t,i=2," + kPixel);
+    EXPECT_EQ(f.command("a=t,I=10," + kPixel), apc("Gi=3,I=10;OK"));
+    // The counter wraps past 2^32 - 1 without handing out 0 or an id in use.
+    f.state().nextImageId = UINT32_MAX;
+    EXPECT_EQ(f.command("a=t,I=11," + kPixel), apc("Gi=4294967295,I=11;OK"));
+    EXPECT_EQ(f.command("a=t,I=12," + kPixel), apc("Gi=4,I=12;OK"));
+    EXPECT_EQ(f.state().nextImageId, 5u);
+    // The image sent under id 1 is still the one stored there.
+    EXPECT_EQ(f.state().imagesById.at(1).byteSize, 8);
+    EXPECT_EQ(f.state().imageNumbers, (std::unordered_map<uint32_t, uint32_t>{{10, 3}, {11, UINT32_MAX}, {12, 4}}));
+}
+
+TEST(KittyImageStore, ResentIdReplacesAndRecountsItsBytes)
+{
+    PlacingTerminal f;
+    f.command("a=t,i=1," + kPixel);
+    f.command("a=t,i=2," + kPixel);
+    f.command("a=t,i=1,f=24,s=2,v=1;AAAAAAAA");
+    EXPECT_EQ(f.state().imagesById.size(), 2u);
+    EXPECT_EQ(f.state().imagesById.at(1).payload.width, 2);
+    EXPECT_EQ(f.state().totalImageBytes, 12);
+}
+
+TEST(KittyImageStore, LimitZeroKeepsNothingYetTheImageShows)
+{
+    TerminalOptions options = PlacingTerminal::smallScreen();
+    options.kittyImageCacheLimitBytes = 0;
+    PlacingTerminal f(options);
+    EXPECT_EQ(f.command("a=T,i=1,c=1,r=1," + kPixel), apc("Gi=1;OK"));
+    EXPECT_TRUE(f.state().imagesById.empty());
+    EXPECT_EQ(f.state().totalImageBytes, 0);
+    ASSERT_EQ(f.host.received.size(), 1u);
+    EXPECT_EQ(f.strips(0).size(), 1u);
+    EXPECT_EQ(f.command("a=p,i=1"), apc("Gi=1;ENOENT: image not found"));
+}
+
+TEST(KittyImageStore, EvictionTakesUnusedImagesFirstThenTheLeastRecent)
+{
+    TerminalOptions options = PlacingTerminal::smallScreen();
+    options.kittyImageCacheLimitBytes = 12;
+    PlacingTerminal f(options);
+    f.command("a=T,q=1,i=1,p=1,c=1,r=1," + kPixel); // the oldest image, and on screen
+    // Two images under number 7: the number names the later one.
+    f.command("a=t,I=7," + kPixel); // id 2
+    f.command("a=t,I=7," + kPixel); // id 3
+    EXPECT_EQ(storedIds(f.state()), (std::vector<uint32_t>{1, 2, 3}));
+
+    // Over the limit: the least recent image that nothing shows goes; the number stays with the
+    // later image.
+    f.command("a=t,i=4," + kPixel);
+    EXPECT_EQ(storedIds(f.state()), (std::vector<uint32_t>{1, 3, 4}));
+    EXPECT_EQ(f.state().totalImageBytes, 12);
+    EXPECT_EQ(f.state().imageNumbers, (std::unordered_map<uint32_t, uint32_t>{{7, 3}}));
+
+    // Everything on screen and the limit lowered: the new image, not shown yet, goes first, then
+    // the least recently stored or put, whose placement stays on screen.
+    f.command("a=p,q=1,i=3,p=1,c=1,r=1");
+    f.command("a=p,q=1,i=4,p=1,c=1,r=1");
+    f.t.options.kittyImageCacheLimitBytes = 8;
+    f.command("a=t,i=5," + kPixel);
+    EXPECT_EQ(storedIds(f.state()), (std::vector<uint32_t>{3, 4}));
+    EXPECT_EQ(f.state().totalImageBytes, 8);
+    ASSERT_EQ(f.strips(0).size(), 1u);
+    EXPECT_EQ(f.strips(0)[0]->kittyImageId, 1u);
+    EXPECT_TRUE(f.state().placementsByKey.contains({1, 1}));
+    EXPECT_EQ(f.command("a=p,i=1"), apc("Gi=1;ENOENT: image not found"));
+
+    // The clean-up frees what nothing shows, whatever the limit.
+    f.t.options.kittyImageCacheLimitBytes = 1000;
+    f.command("a=t,i=6," + kPixel);
+    f.t.cleanupUnusedKittyImages();
+    EXPECT_EQ(storedIds(f.state()), (std::vector<uint32_t>{3, 4}));
+    EXPECT_EQ(f.state().totalImageBytes, 8);
+}
+
+TEST(KittyImageStore, ImageCountIsBounded)
+{
+    PlacingTerminal f;
+    const auto limit = uint32_t(KittyGraphicsState::kMaxImages);
+    for (uint32_t id = 1; id <= limit + 1; id++) f.command("a=t,q=1,i=" + std::to_string(id) + "," + kPixel);
+    EXPECT_EQ(f.state().imagesById.size(), size_t(limit));
+    EXPECT_FALSE(f.state().imagesById.contains(1));
+    EXPECT_TRUE(f.state().imagesById.contains(limit + 1));
+    EXPECT_EQ(f.state().totalImageBytes, int64_t(4 * limit));
+}
