@@ -101,12 +101,12 @@ LocalProcess::~LocalProcess()
     detach(false);
 }
 
-void LocalProcess::startProcess(const std::string& executable, const std::vector<std::string>& args,
-                                const std::optional<std::vector<std::string>>& environment,
-                                const std::optional<std::string>& execName,
-                                const std::optional<std::string>& currentDirectory)
+std::optional<LocalProcess::StartError> LocalProcess::startProcess(
+    const std::string& executable, const std::vector<std::string>& args,
+    const std::optional<std::vector<std::string>>& environment, const std::optional<std::string>& execName,
+    const std::optional<std::string>& currentDirectory)
 {
-    if (running_) return;
+    if (running_) return StartError{StartError::Step::alreadyRunning};
 
     winsize size{};
     if (delegate_) size = delegate_->getWindowSize();
@@ -118,11 +118,12 @@ void LocalProcess::startProcess(const std::string& executable, const std::vector
     std::vector<std::string> env = environment ? *environment : childEnvironmentVariables("xterm-256color", true);
 
     int wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (wakeFd < 0) return;
+    if (wakeFd < 0) return StartError{StartError::Step::setUp, errno};
     auto forked = PseudoTerminalHelpers::forkAndExec(executable, argv, env, currentDirectory, size);
     if (!forked) {
+        const int error = errno;
         close(wakeFd);
-        return;
+        return StartError{StartError::Step::setUp, error};
     }
 
     // A previous child (its output ended) keeps being reaped, but reports nothing more.
@@ -141,17 +142,20 @@ void LocalProcess::startProcess(const std::string& executable, const std::vector
 
     try {
         std::thread(ioLoop, channel).detach();
-    } catch (const std::system_error&) {
+    } catch (const std::system_error& error) {
         // Without its thread nobody would read or reap the child: end it here instead.
         kill(forked->pid, SIGKILL);
         waitpid(forked->pid, nullptr, 0);
         log::write("LocalProcess: could not start the child's I/O thread");
-        return;
+        return StartError{StartError::Step::ioThread, error.code().value()};
     }
     channel_ = std::move(channel);
     running_ = true;
     childfd_ = forked->masterFd;
     shellPid_ = forked->pid;
+    // The failed child stays in place so that its exit (status 127) is reported as before.
+    if (forked->execError != 0) return StartError{StartError::Step::exec, forked->execError};
+    return std::nullopt;
 }
 
 void LocalProcess::send(std::span<const uint8_t> data)

@@ -76,14 +76,29 @@ public:
 
     void setDelegate(LocalProcessDelegate* delegate) { delegate_ = delegate; }
 
+    // Why a start did not run the program, with the failing call's errno (0 when none applies).
+    struct StartError {
+        enum class Step {
+            alreadyRunning, // a child runs; nothing was started
+            setUp,          // the pseudo-terminal, the fork or a descriptor could not be made
+            exec,           // the program could not be executed
+            ioThread,       // the child's I/O thread could not be started; the child was ended
+        };
+        Step step;
+        int errorNumber = 0;
+
+        friend bool operator==(const StartError&, const StartError&) = default;
+    };
+
     // Starts the child unless one is running. `args` excludes the first argument, which is
     // `execName` or else `executable`. Without an environment the child gets
-    // childEnvironmentVariables("xterm-256color", true). A failure to start is not reported:
-    // the object stays idle.
-    void startProcess(const std::string& executable, const std::vector<std::string>& args = {},
-                      const std::optional<std::vector<std::string>>& environment = std::nullopt,
-                      const std::optional<std::string>& execName = std::nullopt,
-                      const std::optional<std::string>& currentDirectory = std::nullopt);
+    // childEnvironmentVariables("xterm-256color", true). Returns nothing when the program runs.
+    // On `exec` the child exists but has ended with status 127: its exit is reported like any
+    // other's. On every other failure no new child runs.
+    std::optional<StartError> startProcess(const std::string& executable, const std::vector<std::string>& args = {},
+                                           const std::optional<std::vector<std::string>>& environment = std::nullopt,
+                                           const std::optional<std::string>& execName = std::nullopt,
+                                           const std::optional<std::string>& currentDirectory = std::nullopt);
 
     // Writes the bytes to the child while it runs; ignored otherwise.
     void send(std::span<const uint8_t> data);

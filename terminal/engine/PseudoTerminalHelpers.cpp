@@ -1,5 +1,6 @@
 #include "terminal/engine/PseudoTerminalHelpers.hpp"
 
+#include <cerrno>
 #include <climits>
 
 #include <csignal>
@@ -35,14 +36,31 @@ std::optional<PseudoTerminalHelpers::ForkResult> PseudoTerminalHelpers::forkAndE
     std::vector<char*> envp = cStringArray(env);
     const char* directory = currentDirectory ? currentDirectory->c_str() : nullptr;
 
+    // A failed exec is reported through this pipe; a successful one closes the child's end
+    // (close-on-exec), so the parent reads end of file.
+    int errorPipe[2];
+    if (pipe2(errorPipe, O_CLOEXEC) != 0) return std::nullopt;
+    const int errorFd = errorPipe[1];
+
     int master = -1;
     pid_t pid = forkpty(&master, nullptr, nullptr, &desiredWindowSize);
-    if (pid < 0) return std::nullopt;
+    if (pid < 0) {
+        const int error = errno;
+        close(errorPipe[0]);
+        close(errorPipe[1]);
+        errno = error;
+        return std::nullopt;
+    }
     if (pid == 0) {
         if (directory) (void)chdir(directory);
-        // The child must not hold other children's masters (or anything else of ours).
-        if (close_range(3, UINT_MAX, 0) != 0) {
-            for (int fd = 3; fd < 65536; ++fd) close(fd);
+        // The child must not hold other children's masters (or anything else of ours) except
+        // its end of the error pipe.
+        const bool closed = (errorFd <= 3 || close_range(3, static_cast<unsigned>(errorFd) - 1, 0) == 0) &&
+                            close_range(static_cast<unsigned>(errorFd < 3 ? 3 : errorFd + 1), UINT_MAX, 0) == 0;
+        if (!closed) {
+            for (int fd = 3; fd < 65536; ++fd) {
+                if (fd != errorFd) close(fd);
+            }
         }
         // A shell must start with default signal handling: an ignored SIGPIPE or a blocked
         // signal inherited from the application would change how every pipeline behaves.
@@ -60,11 +78,21 @@ std::optional<PseudoTerminalHelpers::ForkResult> PseudoTerminalHelpers::forkAndE
         sigemptyset(&none);
         (void)sigprocmask(SIG_SETMASK, &none, nullptr);
         execve(path.c_str(), argv.data(), envp.data());
+        const int error = errno;
+        (void)!write(errorFd, &error, sizeof error);
         _exit(127);
     }
     // forkpty gives no way to ask for close-on-exec; set it before anything else can exec.
     fcntl(master, F_SETFD, fcntl(master, F_GETFD) | FD_CLOEXEC);
-    return ForkResult{pid, master};
+    close(errorPipe[1]);
+    int execError = 0;
+    ssize_t count;
+    do {
+        count = read(errorPipe[0], &execError, sizeof execError);
+    } while (count < 0 && errno == EINTR);
+    if (count != static_cast<ssize_t>(sizeof execError)) execError = 0;
+    close(errorPipe[0]);
+    return ForkResult{pid, master, execError};
 }
 
 int32_t PseudoTerminalHelpers::setWinSize(int32_t masterPtyDescriptor, winsize& windowSize)

@@ -1,0 +1,62 @@
+#pragma once
+
+#include "app/Models/Result.hpp"
+#include "app/Models/TerminalLaunchError.hpp"
+#include "app/Views/BrisvaneTerminalView.hpp"
+
+#include <QDateTime>
+#include <QMap>
+#include <QString>
+#include <QUuid>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+namespace brisvane {
+
+// The owner of one tile's terminal view and of the login shell in it. The view may be hosted by
+// other widgets, which must hand it back before they are destroyed; the view refers to the
+// controller only as its process delegate, cleared before the controller goes. GUI thread only.
+class TerminalProcessController final : public corvix::LocalProcessTerminalViewDelegate {
+public:
+    // The view is made at 640 x 400 at the origin; hosts resize it.
+    explicit TerminalProcessController(const QUuid& tileId);
+    ~TerminalProcessController() override;
+    TerminalProcessController(const TerminalProcessController&) = delete;
+    TerminalProcessController& operator=(const TerminalProcessController&) = delete;
+
+    const QUuid& tileId() const { return tileId_; }
+    BrisvaneTerminalView& terminalView() { return *terminalView_; }
+    // When the shell was started; empty until a start succeeds.
+    const std::optional<QDateTime>& launchedAt() const { return launchedAt_; }
+    bool hasShellExited() const { return hasShellExited_; }
+    // The shell's pid while it runs; what reconciliation may look for sessions under.
+    std::optional<int32_t> runningShellPid();
+
+    // Starts `shell` once, as a login shell ("-l") in `currentDirectory` (else the home folder),
+    // with the environment cleaned of the agent's variables and "TERM" set. A folder under
+    // "/Volumes/" is refused. A shell that cannot be executed is reported; it has ended by
+    // then and its exit marks this controller exited like any other. A failed start leaves
+    // `launchedAt` empty, so the caller may start again; once started, nothing starts again.
+    // A successful start clears `hasShellExited`.
+    Result<void, TerminalLaunchError> start(const QString& shell, const QMap<QString, QString>& environment,
+                                            const std::optional<QString>& currentDirectory);
+    // Ends the shell (SIGTERM unless it was already reaped) and marks the controller exited.
+    void terminateShell();
+
+    // corvix::LocalProcessTerminalViewDelegate
+    void sizeChanged(corvix::LocalProcessTerminalView&, int, int) override {}
+    void setTerminalTitle(corvix::LocalProcessTerminalView&, const QString&) override {}
+    void hostCurrentDirectoryUpdate(corvix::TerminalView&, const std::optional<QString>&) override {}
+    // Arrives on the GUI thread, after the shell's last output.
+    void processTerminated(corvix::TerminalView& source, std::optional<int32_t> exitCode) override;
+
+private:
+    QUuid tileId_;
+    std::unique_ptr<BrisvaneTerminalView> terminalView_;
+    std::optional<QDateTime> launchedAt_;
+    bool hasShellExited_ = false;
+};
+
+} // namespace brisvane

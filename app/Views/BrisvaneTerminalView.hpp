@@ -1,0 +1,64 @@
+#pragma once
+
+#include "app/Services/FileOpening.hpp"
+#include "app/Services/PathExistenceChecking.hpp"
+#include "terminal/view/LocalProcessTerminalView.hpp"
+
+#include <QDateTime>
+#include <QString>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <span>
+
+class QWheelEvent;
+
+namespace brisvane {
+
+// The terminal of a tile: runs the tile's shell like its base, but output no longer yanks a
+// user who reads back in the scroll-back to the bottom (a view at or near the bottom still
+// follows), and links open by the application's rules: web and mail links as they are, files
+// and folders only when they exist, anything else not at all.
+class BrisvaneTerminalView : public corvix::LocalProcessTerminalView {
+    Q_OBJECT
+public:
+    explicit BrisvaneTerminalView(const QRect& frame, QWidget* parent = nullptr);
+    ~BrisvaneTerminalView() override;
+
+    // Base of "~" and of the Desktop and Downloads fallbacks when opening paths.
+    QString homeDirectory;
+    std::shared_ptr<const PathExistenceChecking> existenceChecker;
+    std::shared_ptr<const FileOpening> fileOpener;
+    // The clock of the scroll rule.
+    std::function<QDateTime()> now;
+
+    // The latest wheel turn over this view; only ever moves forward.
+    std::optional<QDateTime> lastUserScrollDate() const { return lastUserScrollDate_; }
+    // Whether wheel turns are being watched: exactly while the view is shown.
+    bool isScrollWheelMonitorInstalled() const { return scrollWheelMonitorInstalled_; }
+
+    // Feeds the chunk, then takes the view to the bottom unless the user is reading back.
+    void dataReceived(std::span<const uint8_t> slice) override;
+    // Opens the link as `TerminalLinkNormalizer::action` decides, relative paths against the
+    // shell's current folder.
+    void requestOpenLink(corvix::TerminalView& source, const QString& link,
+                         const std::map<QString, QString>& params) override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void installScrollWheelMonitorIfNeeded();
+    void removeScrollWheelMonitor();
+    // Stamps a wheel turn that lands on this view in its own window, wherever it is delivered.
+    void recordUserScrollIfWithinBounds(QObject* receiver, const QWheelEvent& event);
+
+    std::optional<QDateTime> lastUserScrollDate_;
+    bool scrollWheelMonitorInstalled_ = false;
+};
+
+} // namespace brisvane

@@ -1,0 +1,14 @@
+#pragma once
+
+#include "app/Services/FileOpening.hpp"
+
+namespace brisvane {
+
+// `FileOpening` through the desktop's default applications (QDesktopServices, which hands the
+// URL to the desktop's opener and does not wait for the application).
+class DesktopServicesFileOpener final : public FileOpening {
+public:
+    void open(const QUrl& url) const override;
+};
+
+} // namespace brisvane
