@@ -2,7 +2,9 @@
 
 #include "terminal/bidi/BidiRowLayout.hpp"
 #include "terminal/engine/Terminal.hpp"
+#include "terminal/engine/KittyGraphics.hpp"
 #include "terminal/engine/TerminalDelegate.hpp"
+#include "terminal/graphics/KittyPlacementImage.hpp"
 #include "terminal/screen/SearchOptions.hpp"
 #include "terminal/screen/SearchService.hpp"
 #include "terminal/screen/SelectionService.hpp"
@@ -228,6 +230,45 @@ public:
     std::optional<std::pair<int, int>> selectedColumnsRange(int row, int cols);
     // Held while the pointing modifier (Ctrl) is down: hover links show.
     bool commandActive = false;
+
+    // ---- Inline images ----------------------------------------------------------------------
+    // One cell row of a placed image. The strips of one image share its decoded picture and its
+    // budget charge; each draws its part of the picture as laid out in the placement's box.
+    class AppleImage final : public KittyPlacementImage {
+    public:
+        AppleImage(std::shared_ptr<LineImageCharge> charge, std::shared_ptr<const QImage> image, QRectF imageRect,
+                   int stripIndex, int pixelWidth, int pixelHeight, int col);
+        int pixelWidth() const override { return pixelWidth_; }
+        int pixelHeight() const override { return pixelHeight_; }
+        int col() const override { return col_; }
+        void setCol(int col) override { col_ = col; }
+        // Draws this strip into `strip` (its cell row): the picture is laid out in a box whose top
+        // is `stripIndex` strips above, and only this strip's part shows.
+        void draw(QPainter& painter, const QRectF& strip) const;
+        const QImage& image() const { return *image_; }
+
+    private:
+        std::shared_ptr<const QImage> image_;
+        // Where the picture goes in the placement's box (points, from the box's top left).
+        QRectF imageRect_;
+        int stripIndex_;
+        int pixelWidth_;
+        int pixelHeight_;
+        int col_;
+    };
+
+    // Places a decoded RGBA image (Sixel, Kitty) at the cursor; false when nothing was placed.
+    bool createImageFromBitmap(Terminal& source, std::vector<uint8_t>& bytes, int width, int height) override;
+    // Places an encoded image (OSC 1337) at the cursor; false when it does not decode.
+    bool createImage(Terminal& source, std::span<const uint8_t> data, ImageSizeRequest width,
+                     ImageSizeRequest height, bool preserveAspectRatio) override;
+    bool insertImage(const QImage& image, ImageSizeRequest width, ImageSizeRequest height, bool preserveAspectRatio);
+    // An image of premultiplied RGBA bytes; none when the sizes do not match the bytes.
+    static std::optional<QImage> kittyImageFromRgba(std::span<const uint8_t> bytes, int width, int height);
+    // The image size scaled by one factor to fit `rect`, centred in it.
+    static QRectF kittyAspectFitRect(QSizeF imageSize, const QRectF& rect);
+    // The stored Kitty image `imageId` as a picture, through a cache the caller holds for one pass.
+    std::optional<QImage> kittyPlaceholderImage(uint32_t imageId, std::unordered_map<uint32_t, QImage>& cache);
 
     // ---- Links ------------------------------------------------------------------------------
     struct LinkTarget {
@@ -613,6 +654,12 @@ private:
     void drawRow(QPainter& painter, int row, const BufferLine& line, const QRect& dirtyRect, int bufferOffset);
     void drawGlyphs(QPainter& painter, const QRawFont& font, const QList<quint32>& glyphs, QList<QPointF>& positions,
                     int columnWidth);
+    // Per drawing pass: the virtual Kitty placements of the active screen by image, and the
+    // pictures placeholder cells show.
+    std::unordered_map<uint32_t, std::vector<KittyPlacementRecord>> passVirtualPlacements;
+    std::unordered_map<uint32_t, QImage> passPlaceholderImages;
+    void drawImages(QPainter& painter, const std::vector<const AppleImage*>& images, double lineTop, bool withOffsets);
+    void drawPlaceholders(QPainter& painter, const ViewLineInfo& info, double lineTop);
     // The four faces as raw fonts, made on first use after each font change.
     const QRawFont& rawFace(FontFace face);
     std::array<std::optional<QRawFont>, 4> rawFaces;

@@ -72,12 +72,19 @@ void TerminalView::drawTerminalContents(const QRect& dirtyRect, QPainter& painte
     painter.fillRect(dirtyRect, *_nativeBg);
 
     Buffer& buffer = terminal->buffer();
+    passVirtualPlacements.clear();
+    passPlaceholderImages.clear();
+    const bool alternate = terminal->isCurrentBufferAlternate();
+    for (const auto& [key, record] : terminal->kittyGraphicsState().placementsByKey)
+        if (record.isVirtual && record.isAlternateBuffer == alternate) passVirtualPlacements[key.imageId].push_back(record);
     const int firstRow = bufferOffset + int(dirtyRect.top() / h);
     const int lastRow = bufferOffset + int((dirtyRect.top() + dirtyRect.height()) / h);
     const int lineCount = buffer.lines().count();
     for (int r = std::max(firstRow, 0); r <= lastRow && r < lineCount; r++) {
         drawRow(painter, r, buffer.lines()[r], dirtyRect, bufferOffset);
     }
+    // Pictures are not kept between passes.
+    passPlaceholderImages.clear();
 }
 
 void TerminalView::drawRow(QPainter& painter, int r, const BufferLine& line, const QRect& dirtyRect, int bufferOffset)
@@ -107,6 +114,29 @@ void TerminalView::drawRow(QPainter& painter, int r, const BufferLine& line, con
     }
 
     const ViewLineInfo info = buildAttributedString(r, line, cols);
+
+    // Kitty images below the text (negative z), above it, and the other images; Kitty ones in
+    // z order, ties by image id, otherwise as attached.
+    std::vector<const AppleImage*> below;
+    std::vector<const AppleImage*> above;
+    std::vector<const AppleImage*> plain;
+    if (info.images) {
+        for (const auto& image : *info.images) {
+            const auto* apple = dynamic_cast<const AppleImage*>(image.get());
+            if (!apple) continue;
+            if (!apple->kittyIsKitty) {
+                plain.push_back(apple);
+            } else {
+                (apple->kittyZIndex < 0 ? below : above).push_back(apple);
+            }
+        }
+        const auto byZ = [](const AppleImage* a, const AppleImage* b) {
+            if (a->kittyZIndex != b->kittyZIndex) return a->kittyZIndex < b->kittyZIndex;
+            return a->kittyImageId.value_or(0) < b->kittyImageId.value_or(0);
+        };
+        std::stable_sort(below.begin(), below.end(), byZ);
+        std::stable_sort(above.begin(), above.end(), byZ);
+    }
 
     // Prepare the runs: glyphs by cell arithmetic, in the face's font, falling back per character.
     std::vector<std::pair<const ViewLineSegment*, std::vector<PreparedRun>>> prepared;
@@ -187,6 +217,8 @@ void TerminalView::drawRow(QPainter& painter, int r, const BufferLine& line, con
         }
     }
 
+    drawImages(painter, below, lineTop, true);
+
     if (!info.boxDrawings.empty()) drawBoxDrawings(painter, info.boxDrawings, lineTop);
     if (!info.blockElements.empty()) drawBlockElements(painter, info.blockElements, lineTop);
     if (!info.powerlineGlyphs.empty()) drawPowerlineGlyphs(painter, info.powerlineGlyphs, lineTop, mode);
@@ -217,7 +249,55 @@ void TerminalView::drawRow(QPainter& painter, int r, const BufferLine& line, con
             }
         }
     }
+    if (!info.kittyPlaceholders.empty()) drawPlaceholders(painter, info, lineTop);
+    drawImages(painter, above, lineTop, true);
+    drawImages(painter, plain, lineTop, false);
     painter.restore();
+}
+
+void TerminalView::drawImages(QPainter& painter, const std::vector<const AppleImage*>& images, double lineTop,
+                              bool withOffsets)
+{
+    const double scale = backingScale();
+    const double cw = cellDimension->width();
+    for (const AppleImage* image : images) {
+        // The pixel offsets move the picture right and down inside its first cell.
+        const double dx = withOffsets ? image->kittyPixelOffsetX / scale : 0;
+        const double dy = withOffsets ? image->kittyPixelOffsetY / scale : 0;
+        image->draw(painter, QRectF(cw * image->col() + dx, lineTop + dy, image->pixelWidth(), image->pixelHeight()));
+    }
+}
+
+void TerminalView::drawPlaceholders(QPainter& painter, const ViewLineInfo& info, double lineTop)
+{
+    const double scale = backingScale();
+    const double cw = cellDimension->width();
+    const double h = cellDimension->height();
+    for (const KittyPlaceholderCell& p : info.kittyPlaceholders) {
+        auto entry = passVirtualPlacements.find(p.imageId);
+        if (entry == passVirtualPlacements.end()) continue;
+        const KittyPlacementRecord* placement = nullptr;
+        for (const KittyPlacementRecord& record : entry->second) {
+            if (p.placementId != 0 && record.placementId != p.placementId) continue;
+            if (record.cols < 1 || record.rows < 1 || p.placeholderCol >= record.cols || p.placeholderRow >= record.rows)
+                continue;
+            placement = &record;
+            break;
+        }
+        if (!placement) continue;
+        const std::optional<QImage> image = kittyPlaceholderImage(p.imageId, passPlaceholderImages);
+        if (!image) continue;
+        // The whole placement, laid out from this cell's place in it; each cell shows its piece.
+        const QRectF area(placement->pixelOffsetX / scale + cw * (p.col - p.placeholderCol),
+                          placement->pixelOffsetY / scale + lineTop - h * p.placeholderRow, cw * placement->cols,
+                          h * placement->rows);
+        if (area.width() <= 0 || area.height() <= 0) continue;
+        painter.save();
+        painter.setClipRect(QRectF(cw * p.col, lineTop, cw, h), Qt::IntersectClip);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawImage(kittyAspectFitRect(QSizeF(image->size()), area), *image);
+        painter.restore();
+    }
 }
 
 void TerminalView::drawGlyphs(QPainter& painter, const QRawFont& font, const QList<quint32>& glyphs,

@@ -3,6 +3,7 @@
 #include "terminal/view/TerminalView.hpp"
 
 #include "terminal/bidi/TerminalBidi.hpp"
+#include "terminal/graphics/KittyPlaceholderDecoder.hpp"
 #include "terminal/screen/UnicodeProperties.hpp"
 #include "terminal/view/BlockElementRenderer.hpp"
 #include "terminal/view/ColorConversion.hpp"
@@ -100,7 +101,8 @@ const TextAttributes& TerminalView::getAttributes(const Attribute& attribute, bo
     }
     const bool bold = style.contains(CharacterStyle::bold);
     // Without bright colours, brightness shows as the bold face.
-    const bool brightAsBold = !useBrightColors && fg.kind() == Attribute::Color::Kind::ansi256 && fg.code() >= 8;
+    const bool brightAsBold =
+        !useBrightColors && fg.kind() == Attribute::Color::Kind::ansi256 && fg.code() >= 8 && fg.code() <= 15;
     TextAttributes result;
     result.face = faceFor(bold || brightAsBold, style.contains(CharacterStyle::italic));
     result.foreground = mapColor(fg, true, bold, useBrightColors);
@@ -272,6 +274,8 @@ ViewLineInfo TerminalView::buildAttributedString(int row, const BufferLine& line
     const std::optional<BidiRowLayout> layout = bidiLayout(row);
     const bool override = layout || TerminalBidi::mayNeedBidi(line, cols, *terminal);
     const size_t visualCount = layout ? layout->visualCells.size() : 0;
+    std::optional<KittyPlaceholderCell> previousPlaceholder;
+    std::optional<Attribute> previousPlaceholderAttribute;
     size_t visualIndex = 0;
     int screenColumn = 0;
     const int one[1] = {1};
@@ -318,6 +322,8 @@ ViewLineInfo TerminalView::buildAttributedString(int row, const BufferLine& line
         // The cell's text; a single scalar is written without going through a string.
         cellText.clear();
         uint32_t codePoint = uint32_t(cell.code);
+        // The text's first scalar: what tells a Kitty placeholder (its marks follow it).
+        char32_t firstScalar = cell.isSimpleRune() ? char32_t(cell.code) : 0;
         int textLength = 0;
         int scalarCount = 1;
         // Concealed text keeps its cell, colours and decorations but shows no glyph.
@@ -337,6 +343,7 @@ ViewLineInfo TerminalView::buildAttributedString(int row, const BufferLine& line
             for (char32_t c : cluster) textLength += appendScalar(cellText, c);
             scalarCount = int(cluster.size());
             if (scalarCount == 1) codePoint = uint32_t(cluster[0]);
+            if (!cluster.empty()) firstScalar = cluster[0];
         }
 
         bool handled = false;
@@ -359,6 +366,33 @@ ViewLineInfo TerminalView::buildAttributedString(int row, const BufferLine& line
             }
             // The cell still takes its place in the text, as a space with the run's attributes.
             if (handled && open) open->append(QStringLiteral(" "), *runAttributes, one);
+        }
+
+        // A Kitty placeholder shows a piece of an image; its text is a space.
+        const bool placeholderText = firstScalar == KittyPlaceholder::kCharacter && cell.code != 0
+            && !cell.attribute.style.contains(CharacterStyle::invisible);
+        if (!handled && placeholderText) {
+            const std::u32string character = cell.isSimpleRune() ? std::u32string(1, char32_t(cell.code))
+                                                                 : terminal->character(cell.code);
+            if (auto placeholder = KittyPlaceholderDecoder::decode(character, cell.attribute, row, screenColumn,
+                                                                   previousPlaceholder, previousPlaceholderAttribute)) {
+                flushPending();
+                info.kittyPlaceholders.push_back(*placeholder);
+                if (open) open->append(QStringLiteral(" "), *runAttributes, one);
+                previousPlaceholder = placeholder;
+                previousPlaceholderAttribute = cell.attribute;
+                screenColumn += w;
+                if (layout) {
+                    visualIndex++;
+                } else {
+                    col += w;
+                }
+                continue;
+            }
+        }
+        if (!handled || !placeholderText) {
+            previousPlaceholder.reset();
+            previousPlaceholderAttribute.reset();
         }
 
         if (!handled && layout && isIsolatedInBidiRow(scalarCount, codePoint)) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "terminal/graphics/KittyPlaceholderDecoder.hpp"
 #include "terminal/screen/BufferLine.hpp"
 #include "terminal/view/BlockElementRenderer.hpp"
 #include "terminal/view/TextAttributes.hpp"
@@ -62,6 +63,7 @@ struct PowerlineRenderItem {
 struct ViewLineInfo {
     std::vector<ViewLineSegment> segments;
     std::optional<BufferLine::ImageList> images;
+    std::vector<KittyPlaceholderCell> kittyPlaceholders;
     std::vector<BlockElementRenderItem> blockElements;
     std::vector<BoxDrawingRenderItem> boxDrawings;
     std::vector<PowerlineRenderItem> powerlineGlyphs;

@@ -1,0 +1,185 @@
+// Inline images: sizing a picture from its requests and attaching it to lines as cell-row strips.
+#include "terminal/view/TerminalView.hpp"
+
+#include "terminal/engine/KittyGraphics.hpp"
+
+#include <QPainter>
+
+#include <cmath>
+
+namespace corvix {
+
+namespace {
+
+// The largest side of a placed picture in device pixels, as the graphics protocols allow.
+constexpr double kMaxSidePixels = 10'000;
+
+double targetSide(ImageSizeRequest request, double cell, double frame, double natural)
+{
+    switch (request.kind) {
+    case ImageSizeRequest::Kind::cells: return cell * request.value;
+    case ImageSizeRequest::Kind::pixels: return double(request.value);
+    case ImageSizeRequest::Kind::percent: return request.value * 0.01 * frame;
+    case ImageSizeRequest::Kind::automatic: break;
+    }
+    return natural;
+}
+
+} // namespace
+
+TerminalView::AppleImage::AppleImage(std::shared_ptr<LineImageCharge> charge, std::shared_ptr<const QImage> image,
+                                     QRectF imageRect, int stripIndex, int pixelWidth, int pixelHeight, int col)
+    : KittyPlacementImage(std::move(charge)), image_(std::move(image)), imageRect_(imageRect), stripIndex_(stripIndex),
+      pixelWidth_(pixelWidth), pixelHeight_(pixelHeight), col_(col)
+{
+}
+
+void TerminalView::AppleImage::draw(QPainter& painter, const QRectF& strip) const
+{
+    painter.save();
+    painter.setClipRect(strip, Qt::IntersectClip);
+    const QPointF boxTop(strip.left(), strip.top() - double(stripIndex_) * strip.height());
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(imageRect_.translated(boxTop), *image_);
+    painter.restore();
+}
+
+std::optional<QImage> TerminalView::kittyImageFromRgba(std::span<const uint8_t> bytes, int width, int height)
+{
+    if (width < 1 || height < 1 || bytes.size() != size_t(width) * size_t(height) * 4) return std::nullopt;
+    const QImage wrapped(bytes.data(), width, height, width * 4, QImage::Format_RGBA8888_Premultiplied);
+    QImage image = wrapped.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    if (image.isNull()) return std::nullopt;
+    return image;
+}
+
+QRectF TerminalView::kittyAspectFitRect(QSizeF imageSize, const QRectF& rect)
+{
+    if (!(imageSize.width() > 0 && imageSize.height() > 0 && rect.width() > 0 && rect.height() > 0)) return rect;
+    const double s = std::min(rect.width() / imageSize.width(), rect.height() / imageSize.height());
+    const QSizeF fitted = imageSize * s;
+    return QRectF(rect.left() + (rect.width() - fitted.width()) * 0.5, rect.top() + (rect.height() - fitted.height()) * 0.5,
+                  fitted.width(), fitted.height());
+}
+
+bool TerminalView::createImageFromBitmap(Terminal& source, std::vector<uint8_t>& bytes, int width, int height)
+{
+    const std::optional<QImage> image = kittyImageFromRgba(bytes, width, height);
+    if (!image) return false;
+    if (const auto& context = source.kittyPlacementContext)
+        return insertImage(*image, context->widthRequest, context->heightRequest, context->preserveAspectRatio);
+    // Sixel: as wide as the view at most, its own size otherwise.
+    const ImageSizeRequest w = this->width() < width ? ImageSizeRequest{ImageSizeRequest::Kind::percent, 100}
+                                                     : ImageSizeRequest{};
+    return insertImage(*image, w, ImageSizeRequest{}, true);
+}
+
+bool TerminalView::createImage(Terminal&, std::span<const uint8_t> data, ImageSizeRequest width,
+                               ImageSizeRequest height, bool preserveAspectRatio)
+{
+    QImage image = QImage::fromData(QByteArrayView(data.data(), qsizetype(data.size())));
+    if (image.isNull()) return false;
+    return insertImage(image.convertToFormat(QImage::Format_ARGB32_Premultiplied), width, height, preserveAspectRatio);
+}
+
+bool TerminalView::insertImage(const QImage& image, ImageSizeRequest widthRequest, ImageSizeRequest heightRequest,
+                               bool preserveAspectRatio)
+{
+    if (!cellDimension || image.isNull()) return false;
+    const QSizeF cell = *cellDimension;
+    const double scale = backingScale();
+    const std::optional<KittyPlacementContext>& context = terminal->kittyPlacementContext;
+    // A bitmap's size in points is its size in pixels.
+    const QSizeF natural(image.width(), image.height());
+    double w = targetSide(widthRequest, cell.width(), width(), natural.width() / scale);
+    double h = targetSide(heightRequest, cell.height(), height(), natural.height() / scale);
+    const bool autoWidth = widthRequest.kind == ImageSizeRequest::Kind::automatic;
+    const bool autoHeight = heightRequest.kind == ImageSizeRequest::Kind::automatic;
+    QRectF imageRect;
+    if (preserveAspectRatio && !autoWidth && autoHeight) h = w * natural.height() / natural.width();
+    if (preserveAspectRatio && autoWidth && !autoHeight) w = h * natural.width() / natural.height();
+    // A program can ask for any size: one past the bounds (or more strips than the buffer holds
+    // lines) is refused whole, before anything is made.
+    if (!(w * scale <= kMaxSidePixels && h * scale <= kMaxSidePixels)) return false;
+    // Both sides given with the aspect kept: the picture is fitted and centred in the box, with
+    // clear margins; otherwise it fills the box.
+    imageRect = preserveAspectRatio && !autoWidth && !autoHeight ? kittyAspectFitRect(natural, QRectF(0, 0, w, h))
+                                                                 : QRectF(0, 0, w, h);
+    const int rows = int(std::ceil(h / cell.height()));
+    const int cols = int(std::ceil(w / cell.width()));
+    if (rows < 1 || w < 1 || rows > terminal->buffer().lines().maxLength()) return false;
+
+    // Counted before anything is attached, so that making room never takes this picture.
+    auto picture = std::make_shared<const QImage>(image);
+    const std::shared_ptr<LineImageCharge> charge = terminal->chargeLineImage(int64_t(image.sizeInBytes()));
+    Buffer& buffer = terminal->buffer();
+    const int startCol = buffer.x();
+    const int startRow = buffer.yBase() + buffer.y();
+    if (context && context->imageId && context->placementId) {
+        KittyPlacementRecord record;
+        record.imageId = *context->imageId;
+        record.placementId = *context->placementId;
+        record.parentImageId = context->parentImageId;
+        record.parentPlacementId = context->parentPlacementId;
+        record.parentOffsetH = context->parentOffsetH;
+        record.parentOffsetV = context->parentOffsetV;
+        record.pixelOffsetX = context->pixelOffsetX;
+        record.pixelOffsetY = context->pixelOffsetY;
+        record.col = startCol;
+        record.row = startRow;
+        record.cols = cols;
+        record.rows = rows;
+        record.zIndex = context->zIndex;
+        record.isAlternateBuffer = terminal->isCurrentBufferAlternate();
+        terminal->kittyGraphicsState().placementsByKey[{record.imageId, record.placementId}] = record;
+    }
+
+    const int yBaseBefore = buffer.yBase();
+    const int linesTopBefore = buffer.linesTop;
+    for (int strip = 0; strip < rows; strip++) {
+        auto image = std::make_shared<AppleImage>(charge, picture, imageRect, strip, int(w), int(cell.height()),
+                                                  buffer.x());
+        if (context) {
+            image->kittyIsKitty = true;
+            image->kittyImageId = context->imageId;
+            image->kittyImageNumber = context->imageNumber;
+            image->kittyPlacementId = context->placementId;
+            image->kittyZIndex = context->zIndex;
+            image->kittyCol = startCol;
+            image->kittyRow = startRow;
+            image->kittyCols = cols;
+            image->kittyRows = rows;
+            image->kittyPixelOffsetX = context->pixelOffsetX;
+            image->kittyPixelOffsetY = context->pixelOffsetY;
+        }
+        buffer.attachImage(image, buffer.yBase() + buffer.y());
+        terminal->updateRange(buffer.y());
+        const int col = buffer.x();
+        terminal->cmdLineFeedBasic();
+        buffer.setX(col);
+    }
+    // A placement that scrolled the screen moved every row.
+    if (buffer.yBase() != yBaseBefore || buffer.linesTop != linesTopBefore) markWholeScreenDirty();
+    return true;
+}
+
+std::optional<QImage> TerminalView::kittyPlaceholderImage(uint32_t imageId, std::unordered_map<uint32_t, QImage>& cache)
+{
+    if (auto it = cache.find(imageId); it != cache.end()) return it->second;
+    const auto& images = terminal->kittyGraphicsState().imagesById;
+    auto it = images.find(imageId);
+    if (it == images.end()) return std::nullopt;
+    const KittyGraphicsPayload& payload = it->second.payload;
+    std::optional<QImage> image;
+    if (payload.kind == KittyGraphicsPayload::Kind::png) {
+        QImage decoded = QImage::fromData(QByteArrayView(payload.bytes.data(), qsizetype(payload.bytes.size())));
+        if (!decoded.isNull()) image = decoded.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    } else {
+        image = kittyImageFromRgba(payload.bytes, payload.width, payload.height);
+    }
+    if (!image) return std::nullopt;
+    cache.emplace(imageId, *image);
+    return image;
+}
+
+} // namespace corvix
