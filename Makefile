@@ -1,8 +1,8 @@
-# Brisvane: `make test` builds and runs the tests; `make bench` runs the benchmarks.
+# Brisvane: `make run` starts the app, `make test` builds and runs the tests; `make bench` runs the benchmarks.
 JOBS ?= $(shell nproc)
 CMAKE_GEN = -G Ninja
 
-.PHONY: all deps build test test-sanitize bench fuzz clean
+.PHONY: all deps build run test test-sanitize bench fuzz clean
 
 all: build
 
@@ -14,6 +14,10 @@ build/debug/build.ninja: | deps
 
 build: deps build/debug/build.ninja
 	cmake --build build/debug -j $(JOBS)
+
+# Starts Brisvane on your desktop.
+run: build
+	build/debug/app/brisvane
 
 test: build
 	cd build/debug && ctest --output-on-failure -j $(JOBS)

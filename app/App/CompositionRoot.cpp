@@ -1,0 +1,50 @@
+#include "app/App/CompositionRoot.hpp"
+
+#include "app/Services/HookInstaller.hpp"
+#include "app/Services/LocalFileSystemReader.hpp"
+#include "app/Services/LocalPathExistenceChecker.hpp"
+#include "app/Services/QSettingsPreferences.hpp"
+#include "app/Services/SessionWatcher.hpp"
+
+#include <QLocale>
+
+namespace brisvane {
+
+bool BrisvaneBuildConfiguration::isJapaneseLocale()
+{
+    static const bool japanese = [] {
+        for (const QString& language : QLocale::system().uiLanguages()) {
+            if (language.startsWith(QLatin1String("ja"))) return true;
+            if (language.startsWith(QLatin1String("en"))) return false;
+        }
+        return false;
+    }();
+    return japanese;
+}
+
+std::unique_ptr<DashboardViewModel> makeViewModel(const QString& home)
+{
+    DashboardViewModel::Parameters p;
+    p.claudeHome = home + "/.claude";
+    p.sessionsDirectory = p.claudeHome + "/sessions";
+    p.projectsDirectory = p.claudeHome + "/projects";
+    p.statsCachePath = p.claudeHome + "/stats-cache.json";
+    p.fileSystem = std::make_shared<LocalFileSystemReader>();
+    p.watcher = std::make_unique<SessionWatcher>(p.sessionsDirectory, p.fileSystem, SessionWatcher::Options{});
+
+    // Scripts already installed follow the application's copies; nothing new is installed.
+    HookInstaller::makeDefault(p.claudeHome).syncInstalledScriptsIfNeeded();
+
+    p.calendar = Calendar::current();
+    p.pathExistenceChecker = std::make_shared<LocalPathExistenceChecker>();
+    p.isJapaneseLocale = BrisvaneBuildConfiguration::isJapaneseLocale();
+    p.userDefaults = std::make_shared<QSettingsPreferences>();
+    p.appNotificationCenter = std::make_shared<AppNotificationCenter>([] { return QDateTime::currentDateTimeUtc(); });
+    p.debounceInterval = 0.2;
+    p.terminatedRetention = 300;
+    p.focusPollInterval = 0.3;
+    p.voicevoxEnginePollInterval = 20;
+    return std::make_unique<DashboardViewModel>(std::move(p));
+}
+
+} // namespace brisvane

@@ -1,0 +1,13 @@
+#include "app/Models/GridTile.hpp"
+
+#include "app/Services/UuidText.hpp"
+
+namespace brisvane {
+
+QString GridTile::id() const
+{
+    if (!terminal) return kNewSessionId;
+    return QStringLiteral("terminal-") + UuidText::format(terminal->id);
+}
+
+} // namespace brisvane

@@ -1,0 +1,282 @@
+#include "app/ViewModels/DashboardViewModel.hpp"
+
+#include "app/Services/AnnouncementSettingsStore.hpp"
+#include "app/Services/DashboardStores.hpp"
+#include "app/Services/ReadingDictionaryStore.hpp"
+#include "app/Services/VoicevoxAutoLaunchStore.hpp"
+#include "app/ViewModels/FocusedTileResolver.hpp"
+#include "app/ViewModels/TerminalProcessController.hpp"
+#include "app/Views/BrisvaneTerminalView.hpp"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QLoggingCategory>
+#include <QTimer>
+
+#include <cmath>
+
+Q_LOGGING_CATEGORY(lcDashboardViewModel, "brisvane.DashboardViewModel")
+
+namespace brisvane {
+
+namespace {
+
+const QString kGridOrderedIdsKey = QStringLiteral("Brisvane.gridOrderedIds");
+const QString kOnboardingCompletedVersionKey = QStringLiteral("Brisvane.onboardingCompletedVersion");
+const QString kInlineCostDisplayEnabledKey = QStringLiteral("Brisvane.inlineCostDisplayEnabled");
+
+int milliseconds(double seconds)
+{
+    return int(std::lround(std::max(seconds, 0.0) * 1000.0));
+}
+
+} // namespace
+
+DashboardViewModel::DashboardViewModel(Parameters parameters, QObject* parent)
+    : QObject(parent), parameters_(std::move(parameters)), layoutPreset_(GridLayoutPreset::defaultPreset())
+{
+    Parameters& p = parameters_;
+    if (!p.projectsDirectory) p.projectsDirectory = p.claudeHome + "/projects";
+    if (!p.statsCachePath) p.statsCachePath = p.claudeHome + "/stats-cache.json";
+    if (!p.planUsagePath) p.planUsagePath = p.claudeHome + "/brisvane-usage.json";
+    if (!p.conclusionDirectory) p.conclusionDirectory = p.claudeHome + "/brisvane-say";
+    if (!p.focusWidget) p.focusWidget = [] { return QApplication::focusWidget(); };
+    Preferences& prefs = *p.userDefaults;
+
+    layoutPreset_ = GridLayoutStore::load(prefs);
+    gridOrdering_ = GridOrdering{prefs.stringListValue(kGridOrderedIdsKey).value_or(QStringList())};
+    terminalFontSize_ = TerminalFontSizeStore::load(prefs);
+    completionAnnouncementThreshold_ = CompletionAnnouncementThresholdStore::load(prefs);
+    conclusionReadingBusyThreshold_ = ConclusionReadingBusyThresholdStore::load(prefs);
+
+    isAnnouncementsEnabled_ = AnnouncementSettingsStore::load(prefs);
+    announcementVoice_ = AnnouncementVoiceStore::load(prefs, p.isInternalBuild, p.isJapaneseLocale);
+    isVoicevoxAutoLaunchEnabled_ = VoicevoxAutoLaunchStore::load(prefs);
+    readingDictionary_ = ReadingDictionaryStore::load(prefs);
+    isConclusionReadingDefaultEnabled_ =
+        prefs.boolValue(AnnouncementSettingsStore::kConclusionReadingDefaultEnabledKey).value_or(false);
+    isInlineCostDisplayEnabled_ = prefs.boolValue(kInlineCostDisplayEnabledKey).value_or(false);
+    pinnedProjects_ = PinnedProjectStore::load(prefs);
+
+    debounceTimer_ = new QTimer(this);
+    debounceTimer_->setSingleShot(true);
+    connect(debounceTimer_, &QTimer::timeout, this, &DashboardViewModel::refresh);
+    focusPollTimer_ = new QTimer(this);
+    connect(focusPollTimer_, &QTimer::timeout, this, &DashboardViewModel::pollFocus);
+}
+
+DashboardViewModel::~DashboardViewModel() = default;
+
+// ---- Lifecycle ------------------------------------------------------------------------------------
+
+void DashboardViewModel::start()
+{
+    qCInfo(lcDashboardViewModel, "DashboardViewModel.start()呼び出し");
+    refresh();
+    // One live event source, whatever was started before.
+    disconnect(watchConnection_);
+    watchConnection_ = connect(parameters_.watcher.get(), &SessionChangeWatching::sessionEvent, this,
+                               &DashboardViewModel::handleWatcherEvent);
+    parameters_.watcher->start();
+    focusPollTimer_->start(milliseconds(parameters_.focusPollInterval));
+    if (parameters_.userDefaults->doubleValue(kOnboardingCompletedVersionKey).value_or(0) < 1)
+        setOnboardingPresented(true);
+}
+
+void DashboardViewModel::stop()
+{
+    disconnect(watchConnection_);
+    watchConnection_ = {};
+    debounceTimer_->stop();
+    focusPollTimer_->stop();
+    if (focusedTerminalTileId_) {
+        focusedTerminalTileId_.reset();
+        emit focusedTerminalTileIdChanged();
+    }
+    parameters_.watcher->stop();
+    for (auto& [id, controller] : terminalControllers_) controller->terminateShell();
+}
+
+bool DashboardViewModel::isFocusPolling() const
+{
+    return focusPollTimer_->isActive();
+}
+
+void DashboardViewModel::handleWatcherEvent(SessionWatcherEvent event)
+{
+    if (event == SessionWatcherEvent::scanFailed) {
+        appNotificationCenter().post(
+            AppNotificationSeverity::error, QStringLiteral("session.scan"),
+            QCoreApplication::translate("DashboardViewModel",
+                                        "セッション情報を読み取れません。状態表示が更新されない可能性があります"));
+        return;
+    }
+    qCInfo(lcDashboardViewModel, "watcher通知受信");
+    handleWatcherNotification();
+}
+
+// A trailing debounce: a burst of changes gives one refresh, the interval after the last one.
+void DashboardViewModel::handleWatcherNotification()
+{
+    debounceTimer_->start(milliseconds(parameters_.debounceInterval));
+}
+
+void DashboardViewModel::refresh()
+{
+    refreshCount_++;
+}
+
+void DashboardViewModel::handleDidBecomeActive()
+{
+    QPointer<SessionChangeWatching> watcher(parameters_.watcher.get());
+    QTimer::singleShot(0, this, [watcher] {
+        if (watcher) watcher->pollNow();
+    });
+    refresh();
+    forceRedrawAllTerminalViews();
+}
+
+void DashboardViewModel::forceRedrawAllTerminalViews()
+{
+    for (auto& [id, controller] : terminalControllers_) {
+        controller->terminalView().updateGeometry();
+        controller->terminalView().update();
+    }
+}
+
+void DashboardViewModel::pollFocus()
+{
+    QMap<QUuid, QWidget*> views;
+    for (auto& [id, controller] : terminalControllers_) views.insert(id, &controller->terminalView());
+    const std::optional<QUuid> focused = FocusedTileResolver::resolve(parameters_.focusWidget(), views);
+    if (focused != focusedTerminalTileId_) {
+        focusedTerminalTileId_ = focused;
+        emit focusedTerminalTileIdChanged();
+    }
+    appNotificationCenter().purgeExpired();
+}
+
+std::function<void(const QString&, const QString&, const std::optional<QString>&)>
+DashboardViewModel::makeAppNotificationReporter(std::shared_ptr<AppNotificationCenter> center)
+{
+    return [center](const QString& key, const QString& title, const std::optional<QString>& detail) {
+        center->post(AppNotificationSeverity::error, key, title, detail);
+    };
+}
+
+// ---- State ----------------------------------------------------------------------------------------
+
+void DashboardViewModel::setTerminalTiles(QList<TerminalTile> tiles)
+{
+    if (tiles == terminalTiles_) return;
+    terminalTiles_ = std::move(tiles);
+    emit terminalTilesChanged();
+}
+
+void DashboardViewModel::setOnboardingPresented(bool presented)
+{
+    if (presented == isOnboardingPresented_) return;
+    isOnboardingPresented_ = presented;
+    emit isOnboardingPresentedChanged();
+}
+
+// ---- Grid -----------------------------------------------------------------------------------------
+
+void DashboardViewModel::setLayoutPreset(const GridLayoutPreset& preset)
+{
+    if (preset == layoutPreset_) return;
+    layoutPreset_ = preset;
+    emit layoutPresetChanged();
+}
+
+QList<GridTile> DashboardViewModel::gridTiles() const
+{
+    QList<GridTile> tiles;
+    for (const TerminalTile& tile : terminalTiles_) tiles.push_back(GridTile::of(tile));
+    tiles.push_back(GridTile::newSession());
+    return tiles;
+}
+
+QList<QList<GridTile>> DashboardViewModel::pages() const
+{
+    return GridPaginator::paginate(gridOrdering_.sorted(gridTiles()), std::max(layoutPreset_.capacity(), 1));
+}
+
+int DashboardViewModel::currentPageIndex() const
+{
+    const qsizetype count = pages().size();
+    return int(std::clamp<qsizetype>(pageIndexRaw_, 0, std::max<qsizetype>(count - 1, 0)));
+}
+
+QList<GridTile> DashboardViewModel::currentPage() const
+{
+    const QList<QList<GridTile>> all = pages();
+    if (all.isEmpty()) return {};
+    return all[currentPageIndex()];
+}
+
+// Neither clamps: every reader does, so a page added later can be shown by an index kept here.
+void DashboardViewModel::nextPage()
+{
+    const int next = pages().isEmpty() ? 1 : currentPageIndex() + 1;
+    if (next == pageIndexRaw_) return;
+    pageIndexRaw_ = next;
+    emit pageIndexChanged();
+}
+
+void DashboardViewModel::previousPage()
+{
+    const int previous = pages().isEmpty() ? -1 : currentPageIndex() - 1;
+    if (previous == pageIndexRaw_) return;
+    pageIndexRaw_ = previous;
+    emit pageIndexChanged();
+}
+
+void DashboardViewModel::setGridOrdering(GridOrdering ordering)
+{
+    gridOrdering_ = std::move(ordering);
+    parameters_.userDefaults->setValue(kGridOrderedIdsKey, gridOrdering_.orderedIds);
+    emit gridOrderingChanged();
+}
+
+void DashboardViewModel::moveTile(const QString& id, const QString& beforeId)
+{
+    QStringList ids;
+    for (const GridTile& tile : gridOrdering_.sorted(gridTiles())) ids << tile.id();
+    setGridOrdering(GridOrdering::moving(id, beforeId, ids));
+}
+
+void DashboardViewModel::persistNewGridOrderingIfNeeded()
+{
+    GridOrdering next = gridOrdering_.registeringUnknownIds(gridTiles());
+    if (next.orderedIds != gridOrdering_.orderedIds) setGridOrdering(std::move(next));
+}
+
+// ---- Font size ------------------------------------------------------------------------------------
+
+void DashboardViewModel::setTerminalFontSize(double size)
+{
+    size = TerminalFontSizeStore::clamp(size);
+    if (size != terminalFontSize_) {
+        terminalFontSize_ = size;
+        emit terminalFontSizeChanged();
+    }
+    parameters_.userDefaults->setValue(TerminalFontSizeStore::kKey, size);
+}
+
+void DashboardViewModel::increaseTerminalFontSize()
+{
+    setTerminalFontSize(terminalFontSize_ + 1);
+}
+
+void DashboardViewModel::decreaseTerminalFontSize()
+{
+    setTerminalFontSize(terminalFontSize_ - 1);
+}
+
+void DashboardViewModel::resetTerminalFontSize()
+{
+    setTerminalFontSize(TerminalFontSizeStore::kDefault);
+}
+
+} // namespace brisvane

@@ -1,0 +1,190 @@
+#pragma once
+
+#include "app/Models/AnnouncementThresholdPreset.hpp"
+#include "app/Models/AnnouncementVoice.hpp"
+#include "app/Models/Calendar.hpp"
+#include "app/Models/GridLayoutPreset.hpp"
+#include "app/Models/GridTile.hpp"
+#include "app/Models/PinnedProject.hpp"
+#include "app/Models/ReadingDictionary.hpp"
+#include "app/Models/SessionTile.hpp"
+#include "app/Models/SessionWatcherEvent.hpp"
+#include "app/Models/TerminalTile.hpp"
+#include "app/Services/AppNotificationCenter.hpp"
+#include "app/Services/FileSystemReading.hpp"
+#include "app/Services/GridOrdering.hpp"
+#include "app/Services/PathExistenceChecking.hpp"
+#include "app/Services/Preferences.hpp"
+#include "app/Services/SessionChangeWatching.hpp"
+
+#include <QDateTime>
+#include <QMap>
+#include <QObject>
+#include <QPointer>
+#include <QUuid>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+
+class QTimer;
+class QWidget;
+
+namespace brisvane {
+
+class TerminalProcessController;
+
+// The dashboard's one model: what the views show, the services handed in at construction, the
+// tiles' controllers and the loops that keep everything current. Lives on the GUI thread;
+// every observable property notifies only when its value changes.
+class DashboardViewModel final : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(QList<brisvane::TerminalTile> terminalTiles READ terminalTiles NOTIFY terminalTilesChanged)
+    Q_PROPERTY(double terminalFontSize READ terminalFontSize NOTIFY terminalFontSizeChanged)
+    Q_PROPERTY(bool isOnboardingPresented READ isOnboardingPresented WRITE setOnboardingPresented NOTIFY
+                   isOnboardingPresentedChanged)
+
+public:
+    // What the composition root hands in. The intervals are honoured as given (the model waits
+    // what it is told), so tests can run the loops fast.
+    struct Parameters {
+        QString sessionsDirectory;
+        QString claudeHome;
+        std::shared_ptr<const FileSystemReading> fileSystem;
+        // Owned by the model from here on.
+        std::unique_ptr<SessionChangeWatching> watcher;
+        std::optional<QString> projectsDirectory;
+        std::optional<QString> statsCachePath;
+        std::optional<QString> planUsagePath;
+        std::optional<QString> conclusionDirectory;
+        double debounceInterval = 0.2;
+        double terminatedRetention = 300;
+        std::function<QDateTime()> clock = [] { return QDateTime::currentDateTimeUtc(); };
+        Calendar calendar = Calendar::current();
+        std::shared_ptr<const PathExistenceChecking> pathExistenceChecker;
+        bool isInternalBuild = false;
+        bool isJapaneseLocale = true;
+        std::shared_ptr<Preferences> userDefaults;
+        std::shared_ptr<AppNotificationCenter> appNotificationCenter;
+        double focusPollInterval = 0.3;
+        double voicevoxEnginePollInterval = 20;
+        // The widget holding the keyboard focus; the application's by default.
+        std::function<QWidget*()> focusWidget;
+    };
+
+    explicit DashboardViewModel(Parameters parameters, QObject* parent = nullptr);
+    ~DashboardViewModel() override;
+
+    // ---- Lifecycle ---------------------------------------------------------------------------
+    // Refreshes once and starts the watch loop and the focus poll; shows the onboarding on a
+    // first start. Starting again restarts each loop (one of each runs).
+    void start();
+    // Ends every loop, stops the watcher and ends every tile's shell; the tiles stay.
+    void stop();
+    void handleDidBecomeActive();
+    void forceRedrawAllTerminalViews();
+    // One refresh pass of the session state (its workers and their results come with the refresh).
+    void refresh();
+    int refreshCount() const { return refreshCount_; }
+    bool isWatching() const { return watchConnection_; }
+    bool isFocusPolling() const;
+
+    // A reporter for speech failures: posts an error under the given key to the centre.
+    static std::function<void(const QString&, const QString&, const std::optional<QString>&)>
+    makeAppNotificationReporter(std::shared_ptr<AppNotificationCenter> center);
+
+    // ---- State -------------------------------------------------------------------------------
+    const QList<SessionTile>& tiles() const { return tiles_; }
+    const QMap<QString, SessionTile>& knownTiles() const { return knownTiles_; }
+    const QList<TerminalTile>& terminalTiles() const { return terminalTiles_; }
+    void setTerminalTiles(QList<TerminalTile> tiles);
+    std::optional<QUuid> focusedTerminalTileId() const { return focusedTerminalTileId_; }
+    double terminalFontSize() const { return terminalFontSize_; }
+    bool isAnnouncementsEnabled() const { return isAnnouncementsEnabled_; }
+    AnnouncementVoice announcementVoice() const { return announcementVoice_; }
+    bool isVoicevoxAutoLaunchEnabled() const { return isVoicevoxAutoLaunchEnabled_; }
+    const ReadingDictionary& readingDictionary() const { return readingDictionary_; }
+    bool isConclusionReadingDefaultEnabled() const { return isConclusionReadingDefaultEnabled_; }
+    AnnouncementThresholdPreset completionAnnouncementThreshold() const { return completionAnnouncementThreshold_; }
+    AnnouncementThresholdPreset conclusionReadingBusyThreshold() const { return conclusionReadingBusyThreshold_; }
+    bool isInlineCostDisplayEnabled() const { return isInlineCostDisplayEnabled_; }
+    const QList<PinnedProject>& pinnedProjects() const { return pinnedProjects_; }
+    bool isOnboardingPresented() const { return isOnboardingPresented_; }
+    void setOnboardingPresented(bool presented);
+    AppNotificationCenter& appNotificationCenter() { return *parameters_.appNotificationCenter; }
+    const Parameters& parameters() const { return parameters_; }
+
+    // ---- Grid --------------------------------------------------------------------------------
+    const GridLayoutPreset& layoutPreset() const { return layoutPreset_; }
+    // The layout picker stores the preset's id itself; the model only holds it.
+    void setLayoutPreset(const GridLayoutPreset& preset);
+    const GridOrdering& gridOrdering() const { return gridOrdering_; }
+    // Every terminal tile in order, then the new-terminal tile.
+    QList<GridTile> gridTiles() const;
+    QList<QList<GridTile>> pages() const;
+    QList<GridTile> currentPage() const;
+    int currentPageIndex() const;
+    void nextPage();
+    void previousPage();
+    void moveTile(const QString& id, const QString& beforeId);
+
+    // ---- Font size ---------------------------------------------------------------------------
+    void increaseTerminalFontSize();
+    void decreaseTerminalFontSize();
+    void resetTerminalFontSize();
+
+    // ---- Tiles -------------------------------------------------------------------------------
+    const std::map<QUuid, std::unique_ptr<TerminalProcessController>>& terminalControllers() const
+    {
+        return terminalControllers_;
+    }
+
+signals:
+    void terminalTilesChanged();
+    void focusedTerminalTileIdChanged();
+    void terminalFontSizeChanged();
+    void layoutPresetChanged();
+    void pageIndexChanged();
+    void gridOrderingChanged();
+    void isOnboardingPresentedChanged();
+    void pinnedProjectsChanged();
+
+private:
+    void handleWatcherEvent(SessionWatcherEvent event);
+    void handleWatcherNotification();
+    void pollFocus();
+    void setTerminalFontSize(double size);
+    void persistNewGridOrderingIfNeeded();
+    void setGridOrdering(GridOrdering ordering);
+
+    Parameters parameters_;
+
+    QList<SessionTile> tiles_;
+    QMap<QString, SessionTile> knownTiles_;
+    QList<TerminalTile> terminalTiles_;
+    GridLayoutPreset layoutPreset_;
+    std::optional<QUuid> focusedTerminalTileId_;
+    double terminalFontSize_;
+    bool isAnnouncementsEnabled_ = true;
+    AnnouncementVoice announcementVoice_ = AnnouncementVoice::system;
+    bool isVoicevoxAutoLaunchEnabled_ = true;
+    ReadingDictionary readingDictionary_;
+    bool isConclusionReadingDefaultEnabled_ = false;
+    AnnouncementThresholdPreset completionAnnouncementThreshold_;
+    AnnouncementThresholdPreset conclusionReadingBusyThreshold_;
+    bool isInlineCostDisplayEnabled_ = false;
+    QList<PinnedProject> pinnedProjects_;
+    bool isOnboardingPresented_ = false;
+
+    int pageIndexRaw_ = 0;
+    GridOrdering gridOrdering_;
+    std::map<QUuid, std::unique_ptr<TerminalProcessController>> terminalControllers_;
+
+    QMetaObject::Connection watchConnection_;
+    QTimer* debounceTimer_ = nullptr;
+    QTimer* focusPollTimer_ = nullptr;
+    int refreshCount_ = 0;
+};
+
+} // namespace brisvane

@@ -1,0 +1,31 @@
+#!/bin/sh
+# Starts the real application on a virtual X display with an empty home, grabs the screen, then
+# quits it with SIGTERM: it must exit cleanly and leave no child behind.
+# Usage: app_under_xvfb.sh BRISVANE GRAB_SCREEN OUT_DIR
+set -u
+app=$1
+grab=$2
+out=$3
+home=$(mktemp -d)
+trap 'rm -rf "$home"' EXIT
+mkdir -p "$out"
+HOME=$home XDG_CONFIG_HOME=$home/.config XDG_DATA_HOME=$home/.local/share QT_QPA_PLATFORM=xcb \
+xvfb-run -a -s "-screen 0 1280x800x24" sh -c '
+    "$0" & pid=$!
+    sleep 3
+    kill -0 $pid || { echo "the application did not start"; exit 1; }
+    "$1" "$2/app-window.png" || { echo "no screenshot"; exit 1; }
+    children=$(ps -o pid= --ppid $pid)
+    kill -TERM $pid
+    wait $pid; status=$?
+    [ $status -eq 0 ] || { echo "exit status $status after SIGTERM"; exit 1; }
+    for child in $children; do
+        kill -0 $child 2>/dev/null && { echo "child $child left running"; exit 1; }
+    done
+    exit 0
+' "$app" "$grab" "$out"
+status=$?
+[ $status -eq 0 ] || exit $status
+# The window is there: the screenshot is not one flat colour.
+[ -s "$out/app-window.png" ] || { echo "empty screenshot"; exit 1; }
+echo "screenshot: $out/app-window.png"
