@@ -3,7 +3,10 @@
 #include "app/Services/HookInstaller.hpp"
 #include "app/Services/LocalFileSystemReader.hpp"
 #include "app/Services/LocalPathExistenceChecker.hpp"
+#include "app/Services/QProcessVoicevoxAppLauncher.hpp"
 #include "app/Services/QSettingsPreferences.hpp"
+#include "app/Services/QtNetworkVoicevoxEngineProbe.hpp"
+#include "app/Services/QtSystemAnnouncementSpeaker.hpp"
 #include "app/Services/SessionWatcher.hpp"
 
 #include <QLocale>
@@ -40,6 +43,9 @@ std::unique_ptr<DashboardViewModel> makeViewModel(const QString& home)
     p.isJapaneseLocale = BrisvaneBuildConfiguration::isJapaneseLocale();
     p.userDefaults = std::make_shared<QSettingsPreferences>();
     p.appNotificationCenter = std::make_shared<AppNotificationCenter>([] { return QDateTime::currentDateTimeUtc(); });
+    p.announcementSpeaker = std::make_shared<QtSystemAnnouncementSpeaker>();
+    p.voicevoxEngineProbe = std::make_shared<QtNetworkVoicevoxEngineProbe>();
+    p.voicevoxAppLauncher = std::make_shared<QProcessVoicevoxAppLauncher>();
     p.debounceInterval = 0.2;
     p.terminatedRetention = 300;
     p.focusPollInterval = 0.3;

@@ -2,7 +2,10 @@
 
 #include "app/Services/AnnouncementSettingsStore.hpp"
 #include "app/Services/DashboardStores.hpp"
+#include "app/Services/QtNetworkVoicevoxHTTPClient.hpp"
+#include "app/Services/QtAudioVoicevoxAudioPlayer.hpp"
 #include "app/Services/ReadingDictionaryStore.hpp"
+#include "app/Services/VoicevoxSpeaker.hpp"
 #include "app/Services/VoicevoxAutoLaunchStore.hpp"
 #include "app/ViewModels/FocusedTileResolver.hpp"
 #include "app/ViewModels/TerminalProcessController.hpp"
@@ -48,6 +51,24 @@ DashboardViewModel::DashboardViewModel(Parameters parameters, QObject* parent)
     terminalFontSize_ = TerminalFontSizeStore::load(prefs);
     completionAnnouncementThreshold_ = CompletionAnnouncementThresholdStore::load(prefs);
     conclusionReadingBusyThreshold_ = ConclusionReadingBusyThresholdStore::load(prefs);
+
+    if (!p.hookInstaller) p.hookInstaller = HookInstaller::makeDefault(p.claudeHome);
+    if (!p.announcementEngine)
+        p.announcementEngine =
+            std::make_unique<AnnouncementEngine>(seconds(completionAnnouncementThreshold_), p.isJapaneseLocale);
+    // One VOICEVOX speaker per voice, each falling back to the system voice and reporting its
+    // failures to the notification centre.
+    const auto makeVoice = [&](AnnouncementVoice voice) -> std::shared_ptr<AnnouncementSpeaking> {
+        return std::make_shared<VoicevoxSpeaker>(*VoicevoxSpeaker::speakerId(voice),
+                                                 std::make_shared<QtNetworkVoicevoxHTTPClient>(),
+                                                 std::make_shared<QtAudioVoicevoxAudioPlayer>(), p.announcementSpeaker,
+                                                 makeAppNotificationReporter(p.appNotificationCenter));
+    };
+    if (!p.zundamonSpeaker) p.zundamonSpeaker = makeVoice(AnnouncementVoice::zundamon);
+    if (!p.tohokuZunkoSpeaker) p.tohokuZunkoSpeaker = makeVoice(AnnouncementVoice::tohokuZunko);
+    if (!p.kuronoTakehiroSpeaker) p.kuronoTakehiroSpeaker = makeVoice(AnnouncementVoice::kuronoTakehiro);
+    if (!p.aoyamaRyuuseiSpeaker) p.aoyamaRyuuseiSpeaker = makeVoice(AnnouncementVoice::aoyamaRyuusei);
+    if (!p.kotoneNiaSpeaker) p.kotoneNiaSpeaker = makeVoice(AnnouncementVoice::kotoneNia);
 
     isAnnouncementsEnabled_ = AnnouncementSettingsStore::load(prefs);
     announcementVoice_ = AnnouncementVoiceStore::load(prefs, p.isInternalBuild, p.isJapaneseLocale);

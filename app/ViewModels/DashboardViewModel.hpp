@@ -10,12 +10,17 @@
 #include "app/Models/SessionTile.hpp"
 #include "app/Models/SessionWatcherEvent.hpp"
 #include "app/Models/TerminalTile.hpp"
+#include "app/Services/AnnouncementEngine.hpp"
+#include "app/Services/AnnouncementSpeaking.hpp"
 #include "app/Services/AppNotificationCenter.hpp"
 #include "app/Services/FileSystemReading.hpp"
 #include "app/Services/GridOrdering.hpp"
+#include "app/Services/HookInstaller.hpp"
 #include "app/Services/PathExistenceChecking.hpp"
 #include "app/Services/Preferences.hpp"
 #include "app/Services/SessionChangeWatching.hpp"
+#include "app/Services/VoicevoxAppLaunching.hpp"
+#include "app/Services/VoicevoxEngineProbing.hpp"
 
 #include <QDateTime>
 #include <QMap>
@@ -68,6 +73,20 @@ public:
         std::shared_ptr<Preferences> userDefaults;
         std::shared_ptr<AppNotificationCenter> appNotificationCenter;
         double focusPollInterval = 0.3;
+        // Absent: the installer over the agent's home and the default support folder.
+        std::optional<HookInstaller> hookInstaller;
+        // Absent: an engine with the stored completion threshold.
+        std::unique_ptr<AnnouncementEngine> announcementEngine;
+        // The system voice; the fallback of the VOICEVOX voices.
+        std::shared_ptr<AnnouncementSpeaking> announcementSpeaker;
+        // Absent: a VOICEVOX speaker each (speakers 3, 107, 11, 13 and 74).
+        std::shared_ptr<AnnouncementSpeaking> zundamonSpeaker;
+        std::shared_ptr<AnnouncementSpeaking> tohokuZunkoSpeaker;
+        std::shared_ptr<AnnouncementSpeaking> kuronoTakehiroSpeaker;
+        std::shared_ptr<AnnouncementSpeaking> aoyamaRyuuseiSpeaker;
+        std::shared_ptr<AnnouncementSpeaking> kotoneNiaSpeaker;
+        std::shared_ptr<VoicevoxEngineProbing> voicevoxEngineProbe;
+        std::shared_ptr<VoicevoxAppLaunching> voicevoxAppLauncher;
         double voicevoxEnginePollInterval = 20;
         // The widget holding the keyboard focus; the application's by default.
         std::function<QWidget*()> focusWidget;

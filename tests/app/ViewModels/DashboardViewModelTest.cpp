@@ -72,6 +72,9 @@ TEST_F(ModelFixture, EmptyPreferencesGiveTheDefaults)
     EXPECT_TRUE(model->isVoicevoxAutoLaunchEnabled());
     EXPECT_EQ(model->completionAnnouncementThreshold(), AnnouncementThresholdPreset::seconds30);
     EXPECT_EQ(model->conclusionReadingBusyThreshold(), AnnouncementThresholdPreset::minutes3);
+    EXPECT_EQ(model->parameters().announcementEngine->completionThreshold(), 30);
+    EXPECT_NE(model->parameters().zundamonSpeaker, nullptr);
+    EXPECT_NE(model->parameters().kotoneNiaSpeaker, nullptr);
     EXPECT_EQ(model->readingDictionary(), ReadingDictionary::builtIn());
     EXPECT_FALSE(model->isConclusionReadingDefaultEnabled());
     EXPECT_FALSE(model->isInlineCostDisplayEnabled());
