@@ -1,37 +1,12 @@
 #include "app/Models/SessionRecord.hpp"
 
-#include <QCborValue>
+#include "app/Models/StrictJson.hpp"
+
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QJsonValue>
 
 namespace brisvane {
-
-namespace {
-
-// Reads one optional field into `field`; false when the value is present with the wrong type.
-bool readInteger(const QJsonObject& object, const char* key, std::optional<int64_t>& field)
-{
-    const QJsonValue value = object.value(QLatin1String(key));
-    if (value.isUndefined() || value.isNull()) return true;
-    // The parser keeps every whole number that fits in 64 bits as an integer (1.0 and 1e3
-    // included); what stays a double is a fraction or out of range.
-    const QCborValue number = QCborValue::fromJsonValue(value);
-    if (!number.isInteger()) return false;
-    field = number.toInteger();
-    return true;
-}
-
-bool readText(const QJsonObject& object, const char* key, std::optional<QString>& field)
-{
-    const QJsonValue value = object.value(QLatin1String(key));
-    if (value.isUndefined() || value.isNull()) return true;
-    if (!value.isString()) return false;
-    field = value.toString();
-    return true;
-}
-
-} // namespace
 
 std::optional<SessionRecord> SessionRecord::decode(const QByteArray& json)
 {
@@ -40,14 +15,14 @@ std::optional<SessionRecord> SessionRecord::decode(const QByteArray& json)
     if (error.error != QJsonParseError::NoError || !document.isObject()) return std::nullopt;
     const QJsonObject object = document.object();
 
+    using StrictJson::read;
     SessionRecord record;
-    const bool decoded = readInteger(object, "pid", record.pid) && readText(object, "sessionId", record.sessionId)
-        && readText(object, "cwd", record.cwd) && readInteger(object, "startedAt", record.startedAt)
-        && readText(object, "version", record.version) && readText(object, "kind", record.kind)
-        && readText(object, "name", record.name) && readText(object, "nameSource", record.nameSource)
-        && readText(object, "status", record.status) && readText(object, "waitingFor", record.waitingFor)
-        && readInteger(object, "updatedAt", record.updatedAt)
-        && readInteger(object, "statusUpdatedAt", record.statusUpdatedAt);
+    const bool decoded = read(object["pid"], record.pid) && read(object["sessionId"], record.sessionId)
+        && read(object["cwd"], record.cwd) && read(object["startedAt"], record.startedAt)
+        && read(object["version"], record.version) && read(object["kind"], record.kind)
+        && read(object["name"], record.name) && read(object["nameSource"], record.nameSource)
+        && read(object["status"], record.status) && read(object["waitingFor"], record.waitingFor)
+        && read(object["updatedAt"], record.updatedAt) && read(object["statusUpdatedAt"], record.statusUpdatedAt);
     if (!decoded) return std::nullopt;
     return record;
 }

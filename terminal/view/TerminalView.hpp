@@ -650,6 +650,8 @@ private:
     TerminalFindBarView* findBar_ = nullptr;
     QAction* copyAction = nullptr;
 
+    void addDecorations(TextAttributes& result, const Attribute& attribute);
+
     // Drawing.
     void drawRow(QPainter& painter, int row, const BufferLine& line, const QRect& dirtyRect, int bufferOffset);
     void drawGlyphs(QPainter& painter, const QRawFont& font, const QList<quint32>& glyphs, QList<QPointF>& positions,

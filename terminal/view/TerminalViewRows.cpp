@@ -109,7 +109,23 @@ const TextAttributes& TerminalView::getAttributes(const Attribute& attribute, bo
     result.background = mapColor(bg, false, false, true);
     if (style.contains(CharacterStyle::dim)) result.foreground = dimmedColor(result.foreground, result.background);
 
+    addDecorations(result, attribute);
+    if (withUrl) {
+        // A highlighted link always shows a dashed underline in its text colour.
+        result.underlineStyle = kUnderlineSingle;
+        result.underlineColor = result.foreground;
+        result.corvixUnderlineStyle = int(UnderlineStyle::dashed);
+    }
+    if (cache.size() >= kAttributeCacheLimit) cache.clear();
+    return cache.emplace(attribute, result).first->second;
+}
+
+// Underline and strikethrough, in the run's foreground unless the cell names an underline colour.
+void TerminalView::addDecorations(TextAttributes& result, const Attribute& attribute)
+{
+    const CharacterStyle style = attribute.style;
     if (style.contains(CharacterStyle::underline)) {
+        const bool bold = style.contains(CharacterStyle::bold);
         result.underlineColor = attribute.underlineColor ? mapColor(*attribute.underlineColor, true, bold, useBrightColors)
                                                          : result.foreground;
         result.underlineStyle = underlinePattern(attribute.underlineStyle);
@@ -121,14 +137,6 @@ const TextAttributes& TerminalView::getAttributes(const Attribute& attribute, bo
         result.strikethroughColor = result.foreground;
         result.strikethroughStyle = 1;
     }
-    if (withUrl) {
-        // A highlighted link always shows a dashed underline in its text colour.
-        result.underlineStyle = kUnderlineSingle;
-        result.underlineColor = result.foreground;
-        result.corvixUnderlineStyle = int(UnderlineStyle::dashed);
-    }
-    if (cache.size() >= kAttributeCacheLimit) cache.clear();
-    return cache.emplace(attribute, result).first->second;
 }
 
 TextAttributes TerminalView::getAttributedValue(const Attribute& attribute, const QColor& usingFg, const QColor& andBg)
@@ -140,18 +148,7 @@ TextAttributes TerminalView::getAttributedValue(const Attribute& attribute, cons
     const bool inverse = style.contains(CharacterStyle::inverse);
     result.foreground = inverse ? andBg : usingFg;
     result.background = inverse ? usingFg : andBg;
-    if (style.contains(CharacterStyle::underline)) {
-        result.underlineColor = attribute.underlineColor ? mapColor(*attribute.underlineColor, true, bold, useBrightColors)
-                                                         : result.foreground;
-        result.underlineStyle = underlinePattern(attribute.underlineStyle);
-        result.corvixUnderlineStyle = attribute.underlineStyle == UnderlineStyle::none
-            ? int(UnderlineStyle::single)
-            : int(attribute.underlineStyle);
-    }
-    if (style.contains(CharacterStyle::crossedOut)) {
-        result.strikethroughColor = result.foreground;
-        result.strikethroughStyle = 1;
-    }
+    addDecorations(result, attribute);
     return result;
 }
 
