@@ -7,6 +7,8 @@ app=$1
 grab=$2
 out=$3
 home=$(mktemp -d)
+# Under the sanitizers, leaks of system libraries the X11 platform loads are not ours.
+export LSAN_OPTIONS="${LSAN_OPTIONS:+$LSAN_OPTIONS:}suppressions=$(dirname "$0")/lsan.supp"
 trap 'rm -rf "$home"' EXIT
 mkdir -p "$out"
 HOME=$home XDG_CONFIG_HOME=$home/.config XDG_DATA_HOME=$home/.local/share QT_QPA_PLATFORM=xcb \
