@@ -202,6 +202,7 @@ void EscapeSequenceParser::reset()
     currentState = initialState;
     activeDcsHandler.reset();
     clearSequence();
+    releaseLargeStringBuffers();
     handler().printStateReset();
 }
 
@@ -288,6 +289,7 @@ void EscapeSequenceParser::appendString(std::vector<uint8_t>& buffer, S state,
         if (count > _stringLimit - buffer.size()) {
             _stringAbandoned = true;
             buffer.clear();
+            releaseLargeStringBuffers();
             return;
         }
     }
@@ -343,7 +345,16 @@ void EscapeSequenceParser::endString(S state, uint8_t code)
         }
     }
     clearSequence();
+    releaseLargeStringBuffers();
     h.printStateReset();
+}
+
+// A long image or clipboard string must not keep its memory for the parser's life; the usual
+// short strings keep theirs for reuse.
+void EscapeSequenceParser::releaseLargeStringBuffers()
+{
+    if (_osc.capacity() > kKeptStringCapacity) std::vector<uint8_t>().swap(_osc);
+    if (_apc.capacity() > kKeptStringCapacity) std::vector<uint8_t>().swap(_apc);
 }
 
 void EscapeSequenceParser::dispatchOsc(int64_t code, std::span<const uint8_t> data)

@@ -33,6 +33,8 @@ public:
     static constexpr size_t kMaxStringLength = size_t{8} << 20;
     static constexpr size_t kMaxLargeStringLength = size_t{64} << 20; // OSC 52, OSC 1337, APC G
     static constexpr size_t kMaxDcsLength = size_t{64} << 20;
+    // A string buffer that grew past this is released when its string ends.
+    static constexpr size_t kKeptStringCapacity = size_t{64} << 10;
 
     // `terminal` is not owned and may be null: then only the default handler bodies run.
     explicit EscapeSequenceParser(ParserHandler* terminal = nullptr);
@@ -79,6 +81,7 @@ private:
     bool carriesLargePayload(const std::vector<uint8_t>& buffer, ParserState state,
                              const uint8_t* bytes, size_t count) const;
     void endString(ParserState state, uint8_t code);
+    void releaseLargeStringBuffers();
     void dispatchOsc(int64_t code, std::span<const uint8_t> data);
     void hookDcs(uint8_t code);
     void putDcs(std::span<const uint8_t> data);

@@ -60,6 +60,8 @@ struct LocalProcess::Channel : std::enable_shared_from_this<Channel> {
     bool readSuspended = false;
     FlowStats stats;
     std::vector<uint8_t> outgoing; // sent by the host, not yet taken by the writer
+    int64_t unsentBytes = 0;       // sent by the host, not yet written to the child
+    bool deliveryPaused = false;   // the drain waits for the child to take what was sent
     bool stop = false;
     bool reaped = false;
     bool endOfFile = false;
@@ -170,6 +172,8 @@ void LocalProcess::send(std::span<const uint8_t> data)
     {
         std::lock_guard guard(channel_->lock);
         channel_->outgoing.insert(channel_->outgoing.end(), data.begin(), data.end());
+        channel_->unsentBytes += static_cast<int64_t>(data.size());
+        channel_->stats.highestUnsent = std::max(channel_->stats.highestUnsent, channel_->unsentBytes);
     }
     channel_->wake();
 }
@@ -242,6 +246,12 @@ void LocalProcess::drain(const std::shared_ptr<Channel>& c)
         std::optional<int32_t> exitStatus;
         {
             std::lock_guard guard(c->lock);
+            if (c->unsentBytes >= kUnsentHighWaterBytes && c->pendingChunkIndex < c->pendingChunks.size()) {
+                // Output already read would only add replies: it waits too. The drain stays
+                // scheduled; the I/O thread posts it again once the child has taken enough.
+                c->deliveryPaused = true;
+                return;
+            }
             if (c->pendingChunkIndex >= c->pendingChunks.size()) {
                 drained = true;
                 c->pendingChunks.clear();
@@ -345,24 +355,40 @@ void LocalProcess::ioLoop(std::shared_ptr<Channel> c)
     bool reaped = false;
     bool exitQueued = false;
     bool wasSuspended = false;
+    bool unsentPaused = false; // the child has not taken what was sent: reading waits
     int32_t status = 0;
     Clock::time_point exitDeadline;
 
     for (;;) {
         bool stopped;
         bool suspended;
+        bool resumeDelivery = false;
         {
             std::lock_guard guard(c->lock);
             stopped = c->stop;
             suspended = c->readSuspended;
+            if (stopped || endOfFile) {
+                // Nobody reads them any more: writes after the end are dropped quietly.
+                c->outgoing.clear();
+                c->unsentBytes = 0;
+                writing.clear();
+                written = 0;
+            }
+            if (c->deliveryPaused && c->unsentBytes <= kUnsentLowWaterBytes) {
+                c->deliveryPaused = false;
+                resumeDelivery = true;
+            }
             writing.insert(writing.end(), c->outgoing.begin(), c->outgoing.end());
             c->outgoing.clear();
+            if (!unsentPaused && c->unsentBytes >= kUnsentHighWaterBytes) {
+                unsentPaused = true;
+                c->stats.unsentPauses++;
+            } else if (unsentPaused && c->unsentBytes <= kUnsentLowWaterBytes) {
+                unsentPaused = false;
+            }
         }
-        if (stopped || endOfFile) {
-            // Nobody reads them any more: writes after the end are dropped quietly.
-            writing.clear();
-            written = 0;
-        }
+        if (resumeDelivery) c->scheduleDrain();
+        const bool reading = !suspended && !unsentPaused;
         if (stopped && c->master >= 0) {
             close(c->master); // hangs up the child's terminal
             c->master = -1;
@@ -393,7 +419,7 @@ void LocalProcess::ioLoop(std::shared_ptr<Channel> c)
         int pidIndex = -1;
         fds[count++] = {c->wakeFd, POLLIN, 0};
         if (c->master >= 0 && !endOfFile) {
-            short events = static_cast<short>((suspended ? 0 : POLLIN) | (writing.empty() ? 0 : POLLOUT));
+            short events = static_cast<short>((reading ? POLLIN : 0) | (writing.empty() ? 0 : POLLOUT));
             // A hung-up master reports POLLHUP whatever is asked, so leave it out while idle.
             if (events) {
                 masterIndex = static_cast<int>(count);
@@ -425,7 +451,7 @@ void LocalProcess::ioLoop(std::shared_ptr<Channel> c)
 
         if (masterIndex >= 0) {
             short revents = fds[masterIndex].revents;
-            if (!suspended && (revents & (POLLIN | POLLHUP | POLLERR))) {
+            if (reading && (revents & (POLLIN | POLLHUP | POLLERR))) {
                 size_t length = 0;
                 bool ended = readBatch(c->master, buffer, length);
                 std::optional<std::string> loggingDir;
@@ -461,6 +487,7 @@ void LocalProcess::ioLoop(std::shared_ptr<Channel> c)
                 if (ended) endOfFile = true;
             }
             if (!writing.empty() && (revents & (POLLOUT | POLLHUP | POLLERR))) {
+                const size_t before = written;
                 while (written < writing.size()) {
                     ssize_t w = ::write(c->master, writing.data() + written, writing.size() - written);
                     if (w > 0) {
@@ -477,8 +504,20 @@ void LocalProcess::ioLoop(std::shared_ptr<Channel> c)
                         written = writing.size();
                     }
                 }
+                bool resume = false;
+                {
+                    std::lock_guard guard(c->lock);
+                    c->unsentBytes -= static_cast<int64_t>(written - before);
+                    resume = c->deliveryPaused && c->unsentBytes <= kUnsentLowWaterBytes;
+                    if (resume) c->deliveryPaused = false;
+                }
+                if (resume) c->scheduleDrain();
                 if (written == writing.size()) {
                     writing.clear();
+                    written = 0;
+                } else if (written >= writing.size() / 2) {
+                    // A child that reads slowly: drop what it took so the queue stays its size.
+                    writing.erase(writing.begin(), writing.begin() + static_cast<ptrdiff_t>(written));
                     written = 0;
                 }
             }

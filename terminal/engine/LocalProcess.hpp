@@ -40,7 +40,10 @@ public:
 // the master side, writes what the host sends (in order, across partial writes) and reaps the
 // child. Output reaches the host in slices of at most kPendingTimeSliceNs per posted task;
 // reading pauses at kPendingHighWaterBytes queued and resumes at kPendingLowWaterBytes or below.
-// Nothing is dropped. The exit is reported once the output has reached end of file and every
+// Nothing is dropped. Bytes sent to the child wait in a queue while it does not read; at
+// kUnsentHighWaterBytes reading pauses too (replies to a child that never reads its input stop
+// piling up) and resumes at kUnsentLowWaterBytes or below. Sends are never refused, so keys
+// typed still reach the child; output already read waits undelivered meanwhile. The exit is reported once the output has reached end of file and every
 // chunk before it was delivered; when the child's own children keep the terminal open, it is
 // reported kExitGraceSeconds after the child was reaped, and later output still arrives.
 //
@@ -54,6 +57,8 @@ public:
     static constexpr uint64_t kPendingTimeSliceNs = 4'000'000;
     static constexpr int64_t kPendingHighWaterBytes = 4'194'304;
     static constexpr int64_t kPendingLowWaterBytes = 1'048'576;
+    static constexpr int64_t kUnsentHighWaterBytes = 1'048'576;
+    static constexpr int64_t kUnsentLowWaterBytes = 262'144;
     // How long the exit report waits for end of file after the child was reaped, for a child
     // whose own children keep the pseudo-terminal open.
     static constexpr double kExitGraceSeconds = 0.5;
@@ -64,6 +69,9 @@ public:
         uint64_t resumes = 0;
         int64_t lowestPendingAtPause = std::numeric_limits<int64_t>::max();
         int64_t highestPendingAtResume = 0;
+        // Pauses for bytes the child did not take, and the most such bytes queued at once.
+        uint64_t unsentPauses = 0;
+        int64_t highestUnsent = 0;
     };
 
     // `delegate` may be null; it must outlive this object or be cleared with setDelegate.

@@ -41,7 +41,7 @@ Terminal::Terminal(TerminalDelegate* delegate, TerminalOptions opts, Executor* e
     buffer_ = normalBuffer_.get();
     cc.send8bit = false;
 
-    installScrollHook(*altBuffer_);
+    installBufferHooks(*altBuffer_);
     normalBuffer_->setupTabStops(-1, tabStopWidth);
     altBuffer_->setupTabStops(-1, tabStopWidth);
 
@@ -52,22 +52,22 @@ Terminal::~Terminal()
 {
     *alive_ = false;
     if (executor_ && synchronizedOutputTimeoutItem) executor_->cancel(synchronizedOutputTimeoutItem);
-    if (!payloadCodes.empty()) TinyAtom::release(payloadCodes);
 }
 
 std::unique_ptr<Buffer> Terminal::makeNormalBuffer()
 {
     std::optional<int64_t> scrollback = options.scrollback;
     auto b = std::make_unique<Buffer>(cols, rows, tabStopWidth, scrollback, currentBidiState);
-    installScrollHook(*b);
+    installBufferHooks(*b);
     if (b->lines().count() == 0) b->fillViewportRows(Attribute{});
     return b;
 }
 
-void Terminal::installScrollHook(Buffer& b)
+void Terminal::installBufferHooks(Buffer& b)
 {
     // The buffer never outlives its terminal, so a plain pointer is safe here.
     b.scroll = [this](bool isWrapped) { scroll(isWrapped); };
+    b.imageAttached = [this, &b](TerminalImage& image, int row) { kittyImageAttached(b, image, row); };
 }
 
 // ---- Input ----------------------------------------------------------------------------------
@@ -147,10 +147,63 @@ int32_t Terminal::code(std::u32string_view ch)
     if (ch == U"\r\n") return 10;
     std::u32string key(ch);
     if (auto it = charToIndexMap.find(key); it != charToIndexMap.end()) return it->second;
-    int32_t assigned = lastCharIndex++;
-    indexToCharMap.push_back(key);
+    if (charToIndexMap.size() >= clusterCollectionAt_) collectClusters();
+    int32_t assigned;
+    if (!freeClusterIndices_.empty()) {
+        assigned = kFirstClusterCode + freeClusterIndices_.back();
+        freeClusterIndices_.pop_back();
+        indexToCharMap[size_t(assigned - kFirstClusterCode)] = key;
+    } else {
+        assigned = lastCharIndex++;
+        indexToCharMap.push_back(key);
+    }
     charToIndexMap.emplace(std::move(key), assigned);
     return assigned;
+}
+
+void Terminal::collectClusters()
+{
+    std::vector<bool> inUse(indexToCharMap.size());
+    for (Buffer* b : {normalBuffer_.get(), altBuffer_.get()}) {
+        auto& lines = b->lines();
+        for (int i = 0; i < lines.count(); i++) {
+            const auto& line = lines.getLine(i);
+            if (!line) continue;
+            for (const CharData& cell : line->cells()) {
+                const size_t index = size_t(cell.code) - size_t(kFirstClusterCode);
+                if (cell.code >= kFirstClusterCode && index < inUse.size()) inUse[index] = true;
+            }
+        }
+    }
+    // A free slot holds the empty string: a stored cluster never is.
+    for (size_t index = 0; index < indexToCharMap.size(); index++) {
+        if (inUse[index] || indexToCharMap[index].empty()) continue;
+        charToIndexMap.erase(indexToCharMap[index]);
+        std::u32string().swap(indexToCharMap[index]);
+    }
+    std::erase_if(singleScalarCodes, [&](const auto& entry) { return !inUse[size_t(entry.second - kFirstClusterCode)]; });
+    while (!indexToCharMap.empty() && indexToCharMap.back().empty()) indexToCharMap.pop_back();
+    indexToCharMap.shrink_to_fit();
+    lastCharIndex = kFirstClusterCode + int32_t(indexToCharMap.size());
+    freeClusterIndices_.clear();
+    for (size_t index = 0; index < indexToCharMap.size(); index++)
+        if (indexToCharMap[index].empty()) freeClusterIndices_.push_back(int32_t(index));
+    freeClusterIndices_.shrink_to_fit();
+    // The next collection waits until the table has at least doubled, so the scans cost little
+    // per stored cluster however many stay in use.
+    const size_t live = charToIndexMap.size();
+    clusterCollectionAt_ = live + std::max(live, kClusterCollectionMinimum);
+    if (live == 0) {
+        std::unordered_map<std::u32string, int32_t>().swap(charToIndexMap);
+        std::unordered_map<char32_t, int32_t>().swap(singleScalarCodes);
+    }
+}
+
+void Terminal::collectUnusedCodes()
+{
+    collectClusters();
+    garbageCollectPayload();
+    payloadCollectionPause = 0;
 }
 
 // ---- Focus ----------------------------------------------------------------------------------
@@ -225,6 +278,25 @@ void Terminal::logInfo(std::string_view message) const
     if (silentLog) return;
     std::string line = "Info: ";
     line += message;
+    logDiagnostic(line);
+}
+
+void Terminal::logDiagnostic(std::string_view line) const
+{
+    if (silentLog) return;
+    const auto now = std::chrono::steady_clock::now();
+    if (now - diagnosticWindowStart_ >= kDiagnosticWindow) {
+        if (diagnosticsSuppressed_ > 0)
+            log::write("Info: " + std::to_string(diagnosticsSuppressed_) + " diagnostic lines suppressed");
+        diagnosticWindowStart_ = now;
+        diagnosticLines_ = 0;
+        diagnosticsSuppressed_ = 0;
+    }
+    if (diagnosticLines_ >= kDiagnosticBurst) {
+        ++diagnosticsSuppressed_;
+        return;
+    }
+    ++diagnosticLines_;
     log::write(line);
 }
 

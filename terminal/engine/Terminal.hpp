@@ -4,6 +4,7 @@
 #include "terminal/engine/EscapeSequenceParser.hpp"
 #include "terminal/engine/Executor.hpp"
 #include "terminal/engine/KittyGraphics.hpp"
+#include "terminal/engine/KittyLineIndex.hpp"
 #include "terminal/engine/KittyKeyboardProtocol.hpp"
 #include "terminal/engine/ParserHandler.hpp"
 #include "terminal/engine/TerminalDelegate.hpp"
@@ -20,6 +21,7 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <climits>
 #include <cstdint>
 #include <functional>
@@ -129,6 +131,15 @@ public:
     std::u32string character(int32_t code) const;
     // The cell code of a character: the scalar below U+10000, else the cluster table's code.
     int32_t code(std::u32string_view character);
+    // Drops the clusters no cell of either buffer holds any more; their codes are handed out
+    // again. Runs by itself as the table grows, and on a full reset or a scroll-back clear.
+    void collectClusters();
+    // Both code tables (clusters, hyperlink payloads) give back what no cell uses.
+    void collectUnusedCodes();
+    // Clusters stored before the table is first collected.
+    static constexpr size_t kClusterCollectionMinimum = 65536;
+    // Clusters stored now.
+    size_t clusterCount() const { return charToIndexMap.size(); }
 
     // ---- Focus ------------------------------------------------------------------------------
     void setTerminalFocus(bool focused);
@@ -261,9 +272,83 @@ public:
     void sendKittyOk(const KittyGraphicsControl& control, std::optional<uint32_t> imageId,
                      std::optional<uint32_t> imageNumber, std::optional<uint32_t> placementId);
     void sendKittyError(const KittyGraphicsControl& control, std::string_view message);
+
+    // Kitty deletion (TerminalKittyDelete.cpp): action "d" or "D", and the selectors it runs. Each
+    // removes the line images and the records it selects, then every other image of the removed
+    // records. Cell coordinates are the protocol's, 1-based screen positions.
+    void handleKittyDelete(const KittyGraphicsControl& control);
+    void deletePlacementsVisibleOnScreen();
+    void deletePlacementsByImageId(uint32_t imageId, std::optional<uint32_t> placementId);
+    void deletePlacementsAtCell(int64_t x, int64_t y, std::optional<int64_t> zIndex);
+    void deletePlacementsInColumn(int64_t x);
+    void deletePlacementsInRow(int64_t y);
+    void deletePlacementsWithZIndex(int64_t zIndex);
+    void deletePlacementsByImageIdRange(uint32_t minId, uint32_t maxId);
+    using KittyImageTest = std::function<bool(const KittyPlacementImage&)>;
+    using KittyRecordTest = std::function<bool(const KittyPlacementRecord&)>;
+    // The line pass over `buffers` (lines firstLine..<endLine), the record pass, and the rest.
+    void deleteKittyPlacements(std::initializer_list<Buffer*> buffers, int firstLine, int endLine,
+                               const KittyImageTest& image, const KittyRecordTest& record);
+    // Removes the Kitty line images that pass `test` from lines firstLine..<endLine (clamped) of
+    // `buffer`; returns the keys of those that had both ids.
+    std::unordered_set<KittyPlacementKey> removeKittyPlacements(Buffer& buffer, int firstLine, int endLine,
+                                                                const KittyImageTest& test);
+    // Removes the records that pass `test`; returns their keys.
+    std::unordered_set<KittyPlacementKey> removePlacementRecords(const KittyRecordTest& test);
+    // Removes the line images of `keys` from both screens; returns the keys found.
+    std::unordered_set<KittyPlacementKey> removeKittyPlacementsByKey(const std::unordered_set<KittyPlacementKey>& keys);
+    // Removes one placement: its line images on both screens and its record.
+    void removeKittyPlacement(uint32_t imageId, uint32_t placementId);
+
+    // Kitty placements keeping up with the screen (TerminalKittyMaintenance.cpp). The scroll
+    // tells which line left (-1: none) and where the new one came in (-1: appended), so that the
+    // index of the Kitty lines follows; placements that follow their lines then catch up.
+    void kittyLinesScrolled(int removedRow, int insertedRow);
+    // After a scroll of the active screen: its followed records take the rows their images are on
+    // now, and relative placements move after their parents.
     void updateKittyRelativePlacementsForCurrentBuffer();
+    // Moves the line images of placement `key` by `deltaRow` lines, setting their top row and left
+    // column; those that would leave the buffer are dropped.
+    void moveKittyPlacementImages(Buffer& buffer, KittyPlacementKey key, int64_t deltaRow, int64_t newTopRow,
+                                  int64_t newLeftCol);
+    // The placements of one screen go (records with that `isAlternateBuffer`), with the stored
+    // images only they used.
     void clearKittyImages(Buffer& buffer, bool isAlternateBuffer);
+    // Images off every line of the active and the alternate screen; store and records emptied.
     void clearAllKittyImages();
+    // The normal placement `key`, about to be written by the host on the active screen, follows its
+    // lines from now on.
+    void followKittyPlacement(KittyPlacementKey key);
+
+    // Where the Kitty images on each screen's lines are (TerminalKittyLines.cpp), and the keys of
+    // the screen's normal placements whose records follow their lines.
+    struct KittyScreen {
+        KittyLineIndex lines;
+        std::unordered_set<KittyPlacementKey> following;
+    };
+    KittyScreen& kittyScreen(const Buffer& buffer) { return &buffer == altBuffer_.get() ? kittyAlt_ : kittyNormal_; }
+    // The buffer's hook: an image went onto line `row`.
+    void kittyImageAttached(Buffer& buffer, TerminalImage& image, int row);
+    // Rows of `buffer` in firstLine..<endLine holding Kitty images (of `key`, or of any), top first,
+    // at most `limit`. Each is checked against its line: the index is rebuilt when lines moved
+    // behind its back. With `syncRectangles`, images whose lines moved since their rectangles were
+    // last right have them moved along, for those who read the rectangles.
+    std::vector<int> kittyLineRows(Buffer& buffer, std::optional<KittyPlacementKey> key, int firstLine, int endLine,
+                                   size_t limit = SIZE_MAX, bool syncRectangles = false);
+    // Walks the lines the index lists for `key` (every key when absent), top first, checking each
+    // against its line; `found(row, image)`, with the first image of the key there, says whether to
+    // go on. An index found out of date is rebuilt and the walk starts over after `restart()`.
+    template <typename Restart, typename Found>
+    void walkKittyLines(Buffer& buffer, std::optional<KittyPlacementKey> key, bool syncRectangles, Restart restart,
+                        Found found);
+    enum class KittyLineCheck : uint8_t { holds, gone, moved };
+    // Whether line `line.row` still holds images of `line.key` (`image`: the first), or lost them,
+    // or is another line now.
+    KittyLineCheck checkKittyLine(Buffer& buffer, const KittyLineIndex::Line& line, bool syncRectangles,
+                                  const TerminalImage*& image);
+    void rebuildKittyLines(Buffer& buffer);
+    // The top line of placement `key`'s images and the column of the first one on it.
+    std::optional<KittyPlacementPosition> kittyPlacementPosition(Buffer& buffer, KittyPlacementKey key);
     KittyGraphicsState& kittyGraphicsState() { return *kittyGraphicsState_; }
     // Held only while the delegate places the image of a normal Kitty placement.
     std::optional<KittyPlacementContext> kittyPlacementContext;
@@ -292,8 +377,6 @@ public:
         std::unordered_set<KittyPlacementKey>& visiting);
     // Where the line images of each placement lie in `buffer`: its topmost line, its first image's column.
     KittyPlacementPositions collectKittyPlacementPositions(Buffer& buffer);
-    // Removes one placement: its line images on both screens and its record.
-    void removeKittyPlacement(uint32_t imageId, uint32_t placementId);
     bool placeVirtualKittyImage(const KittyGraphicsControl& control, std::optional<uint32_t> imageId);
     // The delegate's cell size in pixels when it knows one of at least 1 x 1.
     std::optional<std::pair<int, int>> kittyCellSize();
@@ -307,10 +390,13 @@ public:
     // attach (before attaching it); older line images past the budget are removed to make room.
     std::shared_ptr<LineImageCharge> chargeLineImage(int64_t bytes);
     const LineImageBudget& lineImageBudget() const { return *lineImageBudget_; }
-    // Removes from lines firstLine..<endLine of `buffer` (clamped) the images `drop` picks, marks
-    // the changed rows of the active screen for redraw, and returns the Kitty placement keys removed.
-    std::unordered_set<KittyPlacementKey> removeLineImages(Buffer& buffer, int firstLine, int endLine,
-                                                           const std::function<bool(const TerminalImage&)>& drop);
+    // Takes from lines `lineRows` (ascending) of `buffer` the images `take` picks, marks the changed
+    // rows of the active screen for redraw, and returns the images taken with their rows.
+    std::vector<std::pair<int, std::shared_ptr<TerminalImage>>> takeLineImages(
+        Buffer& buffer, std::span<const int> lineRows, const std::function<bool(const TerminalImage&)>& take);
+    // The keys of the Kitty images among `images` that have both ids.
+    static std::unordered_set<KittyPlacementKey> kittyPlacementKeys(
+        const std::vector<std::pair<int, std::shared_ptr<TerminalImage>>>& images);
 
     // ---- Replies ----------------------------------------------------------------------------
     void sendResponse(std::span<const uint8_t> data);
@@ -499,7 +585,8 @@ public:
     void oscSetColors(Bytes data, int startAt);
     void oscResetColor(Bytes data);
     // Interns a hyperlink payload: one code per distinct value while any cell uses it. When the
-    // table is full, this terminal's unused codes are collected first; nothing if still full.
+    // table is full, its unused codes are collected first; nothing if still full (and, for the
+    // next kPayloadCollectionPause calls, nothing without a further collection).
     std::optional<TinyAtom> makePayload(const std::string& value);
 
     // Palette and default colours: the setters tell the delegate once and, for the Lab palettes
@@ -524,6 +611,12 @@ public:
     bool silentLog = true;
     // Writes "Info: " + message unless `silentLog`.
     void logInfo(std::string_view message) const;
+    // Writes the line unless `silentLog`. Diagnostics are the child's to trigger, so at most
+    // kDiagnosticBurst lines go out per kDiagnosticWindow; the rest are counted, and the count is
+    // written when the next window opens.
+    void logDiagnostic(std::string_view line) const;
+    static constexpr int kDiagnosticBurst = 100;
+    static constexpr std::chrono::seconds kDiagnosticWindow{1};
     // "[1, 2, 3]": values for diagnostic lines.
     static std::string decimalList(std::span<const uint8_t> bytes);
     static std::string decimalList(std::span<const int32_t> values);
@@ -575,12 +668,17 @@ public:
     uint8_t gLevel = 0;
     Attribute curAttr;
 
-    // Hyperlink payload codes this terminal registered (released when it goes away).
-    std::unordered_set<uint16_t> payloadCodes;
+    // Hyperlink payloads ("params;uri") by the codes the cells carry. Bounded: a payload longer
+    // than kMaxHyperlinkPayloadBytes is not kept, and all of them together hold at most
+    // kMaxPayloadBytes.
+    static constexpr size_t kMaxHyperlinkPayloadBytes = 8192;
+    static constexpr size_t kMaxPayloadBytes = size_t{4} << 20;
+    // Failed look-ups that skip the collection after one that made no room.
+    static constexpr int kPayloadCollectionPause = 1024;
+    TinyAtomTable payloads{kMaxPayloadBytes};
+    int payloadCollectionPause = 0;
     std::optional<std::pair<Position, std::string>> hyperLinkTracking;
-    // Interned payloads (value -> code) and the open link's code, stamped on printed cells while
-    // `hyperLinkTracking` is set.
-    std::unordered_map<std::string, uint16_t> payloadCodeByValue;
+    // The open link's code, stamped on printed cells while `hyperLinkTracking` is set.
     uint16_t hyperLinkCode = 0;
 
     // Colours (the default colours are behind setters, above).
@@ -697,7 +795,7 @@ private:
     std::optional<Color> cursorColor_;
 
     std::unique_ptr<Buffer> makeNormalBuffer();
-    void installScrollHook(Buffer& buffer);
+    void installBufferHooks(Buffer& buffer);
 
     uint64_t serial_;
     TerminalDelegate* tdel = nullptr;
@@ -712,12 +810,23 @@ private:
     std::vector<std::weak_ptr<SelectionService>> selections;
     std::unique_ptr<KittyGraphicsState> kittyGraphicsState_;
     std::shared_ptr<LineImageBudget> lineImageBudget_ = LineImageBudget::make();
+    KittyScreen kittyNormal_;
+    KittyScreen kittyAlt_;
+    // Strips the host attached so far for the Kitty placement being made.
+    int kittyStripsAttached_ = 0;
 
     // The grapheme-cluster table: code = kFirstClusterCode + index.
     std::unordered_map<std::u32string, int32_t> charToIndexMap;
     std::unordered_map<char32_t, int32_t> singleScalarCodes; // the same codes, for single scalars
-    std::vector<std::u32string> indexToCharMap;
+    std::vector<std::u32string> indexToCharMap; // a free slot holds the empty string
+    std::vector<int32_t> freeClusterIndices_;
+    size_t clusterCollectionAt_ = kClusterCollectionMinimum;
     int32_t lastCharIndex = kFirstClusterCode;
+
+    // The diagnostics rate limit (logDiagnostic).
+    mutable std::chrono::steady_clock::time_point diagnosticWindowStart_{};
+    mutable int diagnosticLines_ = 0;
+    mutable uint64_t diagnosticsSuppressed_ = 0;
 
     // Guards against the terminal being destroyed while a posted task is pending.
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);

@@ -97,6 +97,7 @@ void Terminal::dispatchEsc(std::span<const uint8_t> collect, uint8_t code)
         case 'c':
             parser_->reset();
             resetToInitialState();
+            collectUnusedCodes(); // the cells are blank: the code tables can be emptied
             return;
         case 'n':
         case '}': setgLevel(2); return;
@@ -185,7 +186,11 @@ void Terminal::dispatchCsiTable(uint8_t code, std::span<const int32_t> pars, std
         }
         break;
     }
-    case 'J': cmdEraseInDisplay(pars, collect); break;
+    case 'J':
+        cmdEraseInDisplay(pars, collect);
+        // The scroll-back is gone: give back the codes only it held.
+        if (!pars.empty() && pars[0] == 3) collectUnusedCodes();
+        break;
     case 'K': cmdEraseInLine(pars, collect); break;
     case 'L': cmdInsertLines(pars, collect); break;
     case 'M': cmdDeleteLines(pars, collect); break;

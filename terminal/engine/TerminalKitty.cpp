@@ -1,6 +1,7 @@
 // The Kitty graphics protocol's front: commands gathered from their chunks, dispatched and
-// answered; and what the terminal asks of the inline graphics when its screens change. The store
-// is in TerminalKittyStore.cpp, placements in TerminalKittyPlacement.cpp.
+// answered. The store is in TerminalKittyStore.cpp, placements in TerminalKittyPlacement.cpp,
+// deletion in TerminalKittyDelete.cpp, and keeping up with the screen in
+// TerminalKittyMaintenance.cpp.
 #include "terminal/engine/Terminal.hpp"
 #include "terminal/graphics/KittyPayloadLoader.hpp"
 
@@ -46,9 +47,7 @@ void Terminal::processKittyGraphics(const KittyGraphicsControl& control, std::sp
     case 'T': handleKittyTransmit(control, base64Payload, true); return;
     case 'p': handleKittyPut(control); return;
     case 'd':
-    case 'D':
-        // Deletion comes with the placement maintenance.
-        return;
+    case 'D': handleKittyDelete(control); return;
     default: sendKittyError(control, "EINVAL: unsupported action"); return;
     }
 }
@@ -86,25 +85,6 @@ void Terminal::sendKittyError(const KittyGraphicsControl& control, std::string_v
     reply += message;
     reply += replySt();
     sendResponse(reply);
-}
-
-void Terminal::updateKittyRelativePlacementsForCurrentBuffer()
-{
-}
-
-void Terminal::clearKittyImages(Buffer& b, bool isAlternateBuffer)
-{
-    if (!b.hasAnyImages()) return;
-    for (int row = 0; row < b.lines().count(); row++) b.clearImagesFromLine(row);
-}
-
-void Terminal::clearAllKittyImages()
-{
-    clearKittyImages(*buffer_, isCurrentBufferAlternate());
-    Buffer& other = isCurrentBufferAlternate() ? *normalBuffer_ : *altBuffer_;
-    clearKittyImages(other, !isCurrentBufferAlternate());
-    updateRange(buffer_->scrollTop());
-    updateRange(buffer_->scrollBottom());
 }
 
 } // namespace corvix

@@ -176,6 +176,7 @@ bool Terminal::displayKittyImage(KittyGraphicsPayload payload, const KittyGraphi
         control.parentImageId, control.parentPlacementId, int(control.offsetH), int(control.offsetV),
         control.zIndex, width, height, preserveAspectRatio, control.cursorPolicy, origin.isRelative,
         pixelOffsetX, pixelOffsetY};
+    kittyStripsAttached_ = 0;
 
     const int savedX = b.x();
     const int savedY = b.y();
@@ -199,6 +200,8 @@ bool Terminal::displayKittyImage(KittyGraphicsPayload payload, const KittyGraphi
     const std::optional<std::pair<int, int>> imageSize = payload.kind == KittyGraphicsPayload::Kind::png
         ? KittyPayloadLoader().kittyPngPixelSize(payload.bytes)
         : std::optional<std::pair<int, int>>({payload.width, payload.height});
+    // The record the host writes follows its lines from the first line feed that scrolls them.
+    if (contextImageId && control.placementId) followKittyPlacement({*contextImageId, *control.placementId});
     bool placed = false;
     if (tdel) {
         placed = payload.kind == KittyGraphicsPayload::Kind::png
@@ -343,33 +346,15 @@ std::optional<KittyPlacementPosition> Terminal::resolveKittyPlacementPosition(
 Terminal::KittyPlacementPositions Terminal::collectKittyPlacementPositions(Buffer& b)
 {
     KittyPlacementPositions positions;
-    if (!b.hasAnyImages()) return positions;
-    auto& lines = b.lines();
-    for (int row = 0; row < lines.count(); row++) {
-        const auto& images = lines[row].images();
-        if (!images) continue;
-        for (const std::shared_ptr<TerminalImage>& image : *images) {
-            const auto* kitty = dynamic_cast<const KittyPlacementImage*>(image.get());
-            if (!kitty || !kitty->kittyIsKitty || !kitty->kittyImageId || !kitty->kittyPlacementId) continue;
-            // Lines are walked top down: the first line found is the topmost.
-            positions.try_emplace({*kitty->kittyImageId, *kitty->kittyPlacementId},
-                                  KittyPlacementPosition{row, kitty->col()});
+    // Top line first: the first line found for a key is its topmost.
+    for (const int row : kittyLineRows(b, std::nullopt, 0, b.lines().count())) {
+        for (const std::shared_ptr<TerminalImage>& image : *b.lines()[row].images()) {
+            const std::optional<KittyPlacementKey> key = kittyLineKey(*image);
+            if (key && key->imageId != 0 && key->placementId != 0)
+                positions.try_emplace(*key, KittyPlacementPosition{row, image->col()});
         }
     }
     return positions;
-}
-
-void Terminal::removeKittyPlacement(uint32_t imageId, uint32_t placementId)
-{
-    const auto matches = [&](const TerminalImage& image) {
-        const auto* kitty = dynamic_cast<const KittyPlacementImage*>(&image);
-        return kitty && kitty->kittyIsKitty && kitty->kittyImageId == imageId && kitty->kittyPlacementId == placementId;
-    };
-    auto& placements = kittyGraphicsState_->placementsByKey;
-    for (Buffer* b : {normalBuffer_.get(), altBuffer_.get()}) {
-        for (const KittyPlacementKey& key : removeLineImages(*b, 0, INT_MAX, matches)) placements.erase(key);
-    }
-    placements.erase({imageId, placementId});
 }
 
 } // namespace corvix

@@ -131,12 +131,8 @@ std::unordered_set<uint32_t> Terminal::collectUsedKittyImageIds()
 {
     std::unordered_set<uint32_t> used;
     for (Buffer* b : {normalBuffer_.get(), altBuffer_.get()}) {
-        if (!b->hasAnyImages()) continue;
-        auto& lines = b->lines();
-        for (int row = 0; row < lines.count(); row++) {
-            const auto& images = lines[row].images();
-            if (!images) continue;
-            for (const std::shared_ptr<TerminalImage>& image : *images) {
+        for (const int row : kittyLineRows(*b, std::nullopt, 0, b->lines().count())) {
+            for (const std::shared_ptr<TerminalImage>& image : *b->lines()[row].images()) {
                 const auto* kitty = dynamic_cast<const KittyPlacementImage*>(image.get());
                 if (kitty && kitty->kittyImageId) used.insert(*kitty->kittyImageId);
             }

@@ -1,5 +1,5 @@
 // Images on lines, whatever protocol made them: the budget their decoded bytes are held to, and
-// removing them from lines.
+// taking them off lines.
 #include "terminal/engine/Terminal.hpp"
 #include "terminal/graphics/KittyPlacementImage.hpp"
 
@@ -17,43 +17,53 @@ std::shared_ptr<LineImageCharge> Terminal::chargeLineImage(int64_t bytes)
     const auto drop = [&](const TerminalImage& image) { return evicted.contains(image.charge()); };
     // A Kitty placement whose images are gone is gone: its record goes with them.
     for (Buffer* b : {normalBuffer_.get(), altBuffer_.get()}) {
-        for (const KittyPlacementKey& key : removeLineImages(*b, 0, INT_MAX, drop))
+        std::vector<int> withImages;
+        if (b->hasAnyImages()) {
+            for (int row = 0; row < b->lines().count(); row++) {
+                if (b->lines()[row].images()) withImages.push_back(row);
+            }
+        }
+        for (const KittyPlacementKey& key : kittyPlacementKeys(takeLineImages(*b, withImages, drop)))
             kittyGraphicsState_->placementsByKey.erase(key);
     }
     return charge;
 }
 
-std::unordered_set<KittyPlacementKey> Terminal::removeLineImages(Buffer& b, int firstLine, int endLine,
-                                                                 const std::function<bool(const TerminalImage&)>& drop)
+std::vector<std::pair<int, std::shared_ptr<TerminalImage>>> Terminal::takeLineImages(
+    Buffer& b, std::span<const int> lineRows, const std::function<bool(const TerminalImage&)>& take)
 {
-    std::unordered_set<KittyPlacementKey> keys;
-    if (!b.hasAnyImages()) return keys;
+    std::vector<std::pair<int, std::shared_ptr<TerminalImage>>> taken;
     auto& lines = b.lines();
-    const int first = std::max(firstLine, 0);
-    const int end = std::min(endLine, lines.count());
+    KittyLineIndex& index = kittyScreen(b).lines;
     int changedFirst = INT_MAX;
     int changedLast = -1;
-    for (int row = first; row < end; row++) {
+    for (const int row : lineRows) {
+        if (row < 0 || row >= lines.count()) continue;
         const auto& images = lines[row].images();
         if (!images) continue;
+        const size_t takenBefore = taken.size();
         BufferLine::ImageList kept;
         for (const std::shared_ptr<TerminalImage>& image : *images) {
-            if (!drop(*image)) {
+            if (take(*image)) {
+                taken.emplace_back(row, image);
+            } else {
                 kept.push_back(image);
-                continue;
             }
-            const auto* kitty = dynamic_cast<const KittyPlacementImage*>(image.get());
-            if (kitty && kitty->kittyIsKitty && kitty->kittyImageId && kitty->kittyPlacementId)
-                keys.insert({*kitty->kittyImageId, *kitty->kittyPlacementId});
         }
-        if (kept.size() == images->size()) continue;
+        if (taken.size() == takenBefore) continue;
+        // The index lists the line under a key while any image of that key stays on it.
+        for (size_t i = takenBefore; i < taken.size(); i++) {
+            const auto key = kittyLineKey(*taken[i].second);
+            if (key && std::none_of(kept.begin(), kept.end(), [&](const auto& image) { return kittyLineKey(*image) == key; }))
+                index.erase(row, *key);
+        }
         if (kept.empty()) {
             b.clearImagesFromLine(row);
         } else {
             lines[row].setImages(std::move(kept));
         }
         changedFirst = std::min(changedFirst, row);
-        changedLast = row;
+        changedLast = std::max(changedLast, row);
     }
     if (changedLast >= 0 && &b == buffer_) {
         const int top = changedFirst - b.yBase();
@@ -62,6 +72,18 @@ std::unordered_set<KittyPlacementKey> Terminal::removeLineImages(Buffer& b, int 
             updateRange(std::max(top, 0));
             updateRange(std::min(bottom, rows - 1));
         }
+    }
+    return taken;
+}
+
+std::unordered_set<KittyPlacementKey> Terminal::kittyPlacementKeys(
+    const std::vector<std::pair<int, std::shared_ptr<TerminalImage>>>& images)
+{
+    std::unordered_set<KittyPlacementKey> keys;
+    for (const auto& [row, image] : images) {
+        const auto* kitty = dynamic_cast<const KittyPlacementImage*>(image.get());
+        if (kitty && kitty->kittyIsKitty && kitty->kittyImageId && kitty->kittyPlacementId)
+            keys.insert({*kitty->kittyImageId, *kitty->kittyPlacementId});
     }
     return keys;
 }

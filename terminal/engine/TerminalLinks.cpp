@@ -5,7 +5,6 @@
 #include "terminal/screen/Utf16.hpp"
 
 #include <algorithm>
-#include <any>
 #include <memory>
 
 // Link detection: OSC 8 hyperlinks stored as payload codes on the cells, and URLs and paths
@@ -124,9 +123,7 @@ std::optional<LinkMatch> Terminal::explicitLinkMatch(Position at, Buffer& buffer
 
     auto payloadText = [&](int col) -> std::optional<std::string> {
         const CharData& cell = line[std::clamp(col, 0, line.count() - 1)];
-        if (cell.payload.code == 0) return std::nullopt;
-        std::any value = cell.getPayload();
-        if (auto* s = std::any_cast<std::string>(&value)) return *s;
+        if (const std::string* s = payloads.target(cell.payload.code)) return *s;
         return std::nullopt;
     };
     auto payload = payloadText(at.col);

@@ -138,16 +138,19 @@ void Terminal::oscSetCurrentDirectory(Bytes data)
 
 std::optional<TinyAtom> Terminal::makePayload(const std::string& value)
 {
-    if (auto it = payloadCodeByValue.find(value); it != payloadCodeByValue.end()) return TinyAtom{it->second};
-    auto atom = TinyAtom::lookup(value);
-    if (!atom) {
-        // The table is full: give back the codes no cell of ours refers to any more, then retry.
-        garbageCollectPayload();
-        atom = TinyAtom::lookup(value);
+    if (value.size() > kMaxHyperlinkPayloadBytes) return std::nullopt;
+    auto atom = payloads.lookup(value);
+    if (atom) return atom;
+    if (payloadCollectionPause > 0) {
+        --payloadCollectionPause;
+        return std::nullopt;
     }
-    if (!atom) return std::nullopt;
-    payloadCodes.insert(atom->code);
-    payloadCodeByValue.emplace(value, atom->code);
+    // The table is full: give back the codes no cell refers to any more, then retry.
+    garbageCollectPayload();
+    atom = payloads.lookup(value);
+    // A collection scans both buffers. When it made no room, the next look-ups fail without one,
+    // so a program keeping every code on screen cannot make each new link cost a scan.
+    if (!atom) payloadCollectionPause = kPayloadCollectionPause;
     return atom;
 }
 
@@ -163,9 +166,11 @@ void Terminal::oscHyperlink(Bytes data)
         hyperLinkCode = 0;
         return;
     }
-    std::string payload = isAscii(data) ? std::string(asText(data)) : std::string();
+    // An over-long target is not kept: its text prints without a link.
+    const bool tooLong = data.size() > kMaxHyperlinkPayloadBytes;
+    std::string payload = !tooLong && isAscii(data) ? std::string(asText(data)) : std::string();
     const Position start{buffer_->x(), buffer_->yBase() + buffer_->y()};
-    auto atom = makePayload(payload);
+    auto atom = tooLong ? std::nullopt : makePayload(payload);
     // A full table leaves the link's cells unmarked.
     hyperLinkCode = atom ? atom->code : 0;
     hyperLinkTracking = std::pair{start, std::move(payload)};

@@ -272,9 +272,13 @@ void Terminal::printNewCell(char32_t scalar, int width)
     if (scalar >= 0x10000) {
         // A scalar past U+FFFF has a cluster code; emoji come again and again, so their codes
         // are kept by scalar rather than looked up as strings.
-        auto [it, added] = singleScalarCodes.try_emplace(scalar, 0);
-        if (added) it->second = code(std::u32string_view(&scalar, 1));
-        cellCode = it->second;
+        // (code() may collect the table, so the new entry goes in after it.)
+        if (auto it = singleScalarCodes.find(scalar); it != singleScalarCodes.end()) {
+            cellCode = it->second;
+        } else {
+            cellCode = code(std::u32string_view(&scalar, 1));
+            singleScalarCodes.emplace(scalar, cellCode);
+        }
     }
     CharData cell = makeCharData(curAttr, cellCode, width);
     // Text printed inside an open OSC 8 link carries the link.
@@ -364,11 +368,11 @@ void Terminal::joinWithPreviousCell(char32_t s, int width)
     const CharData previous = line[x];
     std::u32string text = character(previous.code);
     text.push_back(s);
-    // The cluster table keeps every cluster for the terminal's life, so a child must not be
-    // able to grow it without bound: an endless run of combining marks would otherwise store
-    // every prefix of the run (quadratic memory). Past the limits the mark joins nothing.
+    // The cluster table keeps a cluster while cells hold it, so a child must not be able to
+    // grow it without bound: an endless run of combining marks would otherwise store every
+    // prefix of the run (quadratic memory). Past the limits the mark joins nothing.
     const bool tableHasRoom = text.size() <= kMaxClusterScalars &&
-                              (charToIndexMap.count(text) != 0 || indexToCharMap.size() < kMaxClusterCodes);
+                              (charToIndexMap.count(text) != 0 || charToIndexMap.size() < kMaxClusterCodes);
     if (!tableHasRoom || !GraphemeBreakState::isSingleGrapheme(text)) {
         if (width != 0) printNewCell(s, width);
         return;
@@ -408,7 +412,7 @@ void Terminal::joinWithPreviousCell(char32_t s, int width)
 
 void Terminal::garbageCollectPayload()
 {
-    if (payloadCodes.empty()) return;
+    if (payloads.count() == 0) return;
     std::unordered_set<uint16_t> inUse;
     // The open link's code is in use even before any cell carries it.
     if (hyperLinkTracking && hyperLinkCode != 0) inUse.insert(hyperLinkCode);
@@ -421,13 +425,8 @@ void Terminal::garbageCollectPayload()
                 if (cell.payload.code != 0) inUse.insert(cell.payload.code);
         }
     }
-    std::vector<uint16_t> unused;
-    for (uint16_t code : payloadCodes)
-        if (!inUse.count(code)) unused.push_back(code);
-    if (unused.empty()) return;
-    TinyAtom::release(unused);
-    for (uint16_t code : unused) payloadCodes.erase(code);
-    std::erase_if(payloadCodeByValue, [&](const auto& entry) { return !payloadCodes.count(entry.second); });
+    for (uint16_t code : payloads.codes())
+        if (!inUse.count(code)) payloads.release(code);
 }
 
 } // namespace corvix

@@ -107,7 +107,7 @@ void Terminal::csiZ(Params pars, Bytes collect)
     if (collectIs(collect, "$")) {
         cmdDECERA(pars);
     } else if (collectIs(collect, "'")) {
-        log::write("TODO: Enable Locator Reporting (DECELR)");
+        logInfo("Not implemented: Enable Locator Reporting (DECELR)");
     }
 }
 

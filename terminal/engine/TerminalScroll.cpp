@@ -32,6 +32,10 @@ void Terminal::scroll(bool isWrapped)
     blankLine->setIsWrapped(isWrapped);
     blankLine->setBidiState(bidi);
 
+    // How the lines moved, for the Kitty placements that follow them: the line that left (-1:
+    // none) and where the new line came in (-1: appended at the end).
+    int removedRow = -1;
+    int insertedRow = -1;
     const bool columnRestricted = marginMode && (b.marginLeft() >= 1 || b.marginRight() < cols - 1);
     if (columnRestricted) {
         // 3. Only the columns between the margins move; the ring stays as it is.
@@ -64,6 +68,7 @@ void Terminal::scroll(bool isWrapped)
                 // The recycled line may have been a double-width one; a new line is plain.
                 newest.setRenderMode(BufferLine::RenderLineMode::single);
                 dropped = true;
+                removedRow = 0;
             } else {
                 lines.push(std::make_shared<BufferLine>(*blankLine));
                 grew = true;
@@ -76,6 +81,9 @@ void Terminal::scroll(bool isWrapped)
                 dropped = true;
             else
                 grew = lines.count() > before;
+            // A full ring dropped its oldest line, which brought the new one up to `bottomRow`.
+            removedRow = dropped ? 0 : -1;
+            insertedRow = dropped ? bottomRow : bottomRow + 1;
         }
         if (grew) {
             b.setYBase(b.yBase() + 1);
@@ -98,7 +106,8 @@ void Terminal::scroll(bool isWrapped)
             return;
         }
         // The line leaving the region at the top is reused as the new bottom line, so nothing is
-        // allocated per scrolled line.
+        // allocated per scrolled line. Its images go through the buffer, which counts them.
+        b.clearImagesFromLine(topRow);
         auto leaving = lines.getLine(topRow);
         if (!lines.shiftElements(topRow + 1, bottomRow - topRow, -1)) {
             log::write("Assertion on scroll, state was: bottomRow=" + std::to_string(bottomRow) +
@@ -111,10 +120,11 @@ void Terminal::scroll(bool isWrapped)
         } else {
             leaving->copyFrom(*blankLine);
             leaving->setRenderMode(BufferLine::RenderLineMode::single);
-            leaving->setImages(std::nullopt);
             lines.set(bottomRow, std::move(leaving));
         }
         forEachSelection([&](SelectionService& s) { s.adjustForInPlaceScroll(topRow, bottomRow, 1); });
+        removedRow = topRow;
+        insertedRow = bottomRow;
     }
 
     // 6. The view follows the output unless the user is scrolling back.
@@ -129,8 +139,8 @@ void Terminal::scroll(bool isWrapped)
         updateRange(b.scrollBottom());
     }
 
-    // 8. Image placements anchored to text move with it.
-    if (b.hasAnyImages()) updateKittyRelativePlacementsForCurrentBuffer();
+    // 8. Kitty placements follow their lines.
+    kittyLinesScrolled(removedRow, insertedRow);
 
     // 9.
     if (tdel) tdel->scrolled(*this, b.yDisp());

@@ -20,8 +20,9 @@ uint8_t component(int32_t value)
 }
 
 // "Unknown SGR attribute: 6 [6, 1]". Cold: inlined, its strings would weigh on every SGR.
-[[gnu::cold]] void logUnknown(int32_t value, Terminal::Params pars)
+[[gnu::cold]] void logUnknown(const Terminal& terminal, int32_t value, Terminal::Params pars)
 {
+    if (terminal.silentLog) return;
     std::string line = "Unknown SGR attribute: ";
     line += std::to_string(value);
     line += " [";
@@ -30,12 +31,13 @@ uint8_t component(int32_t value)
         line += std::to_string(pars[i]);
     }
     line += ']';
-    log::write(line);
+    terminal.logDiagnostic(line);
 }
 
 // The five attribute fields an SGR sequence changes, changed in place (no copy in and out: the
 // 15-byte attribute is copied byte by byte).
 struct SgrState {
+    const Terminal& terminal;
     Attribute& attr;
     Terminal::Params pars;
     Terminal::Bytes seps; // seps[k] stands between pars[k] and pars[k + 1]
@@ -178,7 +180,7 @@ struct SgrState {
                 next = s + std::max<size_t>(consumed, 1);
                 break;
             }
-            default: logUnknown(p, pars); break;
+            default: logUnknown(terminal, p, pars); break;
             }
             i = next;
         }
@@ -192,7 +194,7 @@ void Terminal::cmdCsiM(Params pars, Bytes collect)
     if (!collect.empty()) return;
     // One-parameter sequences that set a single field, the shapes programs send most after the
     // 256-colour ones (taken before this call), skip the general loop.
-    SgrState st{curAttr, pars, csiParsTxt.first(std::min(csiParsTxt.size(), pars.empty() ? 0 : pars.size() - 1))};
+    SgrState st{*this, curAttr, pars, csiParsTxt.first(std::min(csiParsTxt.size(), pars.empty() ? 0 : pars.size() - 1))};
     if (pars.size() == 1) {
         const int32_t p = pars[0];
         if (p == 0) {

@@ -171,9 +171,13 @@ void Buffer::attachImage(std::shared_ptr<TerminalImage> image, int row)
 {
     BufferLine& line = lines_[row];
     const bool had = line.images().has_value();
+    TerminalImage& attached = *image;
     line.attach(std::move(image));
     if (!had) {
         ++linesWithImagesCount_;
+    }
+    if (imageAttached) {
+        imageAttached(attached, row);
     }
 }
 

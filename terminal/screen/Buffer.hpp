@@ -99,6 +99,8 @@ public:
     BidiPresentationState defaultBidiState;
     // The owner's scroll-up hook; the owner installs it right after creating the buffer.
     std::function<void(bool isWrapped)> scroll;
+    // The owner's hook told of every image `attachImage` put on a line (with its row), if set.
+    std::function<void(TerminalImage& image, int row)> imageAttached;
     BufferStorage lastBufferStorage;
 
     // Creation and reset.

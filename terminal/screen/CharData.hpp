@@ -3,7 +3,6 @@
 #include "terminal/screen/Attribute.hpp"
 #include "terminal/screen/TinyAtom.hpp"
 
-#include <any>
 #include <cstdint>
 #include <string>
 #include <type_traits>
@@ -30,8 +29,6 @@ struct CharData {
     bool isSimpleRune() const { return code < kClusterBase; }
     bool hasPayload() const { return payload.code != 0; }
     void setPayload(TinyAtom atom) { payload = atom; }
-    // The payload table's value for the cell's code; empty when there is none.
-    std::any getPayload() const { return payload.target(); }
 
     // Sets code and width; a size outside -128...127 is a caller error that stops the program.
     void setValue(int32_t newCode, int size);

@@ -1,82 +1,57 @@
 #include "terminal/screen/TinyAtom.hpp"
 
-#include <utility>
-
 namespace corvix {
 
-namespace {
-constexpr uint16_t kLastCode = 65534;
-uint16_t gLastUsed = 0; // guarded by TinyAtom::lock()
-} // namespace
-
-std::mutex& TinyAtom::lock()
+std::optional<TinyAtom> TinyAtomTable::lookup(std::string_view value)
 {
-    static std::mutex mutex;
-    return mutex;
-}
-
-std::unordered_map<uint16_t, std::any>& TinyAtom::map()
-{
-    static std::unordered_map<uint16_t, std::any> table;
-    return table;
-}
-
-std::vector<uint16_t>& TinyAtom::freeCodes()
-{
-    static std::vector<uint16_t> codes;
-    return codes;
-}
-
-std::optional<TinyAtom> TinyAtom::lookup(std::any value)
-{
-    std::lock_guard guard(lock());
+    std::string key(value);
+    if (auto it = codeByValue_.find(key); it != codeByValue_.end()) return TinyAtom{it->second};
+    if (value.size() > maxBytes_ - bytes_) return std::nullopt;
     uint16_t code = 0;
-    if (gLastUsed < kLastCode) {
+    if (lastUsed_ < kLastCode) {
         // Fresh codes first: a released code stays unused for as long as possible.
-        code = ++gLastUsed;
-    } else if (!freeCodes().empty()) {
-        code = freeCodes().back();
-        freeCodes().pop_back();
+        code = ++lastUsed_;
+    } else if (!freeCodes_.empty()) {
+        code = freeCodes_.back();
+        freeCodes_.pop_back();
     } else {
         return std::nullopt;
     }
-    map()[code] = std::move(value);
+    auto [it, added] = codeByValue_.emplace(std::move(key), code);
+    if (valueByCode_.size() <= code) valueByCode_.resize(size_t(code) + 1, nullptr);
+    valueByCode_[code] = &it->first;
+    bytes_ += value.size();
     return TinyAtom{code};
 }
 
-std::any TinyAtom::target() const
+const std::string* TinyAtomTable::target(uint16_t code) const
 {
-    if (code == 0) {
-        return {};
-    }
-    std::lock_guard guard(lock());
-    auto it = map().find(code);
-    return it == map().end() ? std::any{} : it->second;
+    return code < valueByCode_.size() ? valueByCode_[code] : nullptr;
 }
 
-void TinyAtom::releaseLocked(uint16_t code)
+void TinyAtomTable::release(uint16_t code)
 {
     // Only a code that is in use goes back, so a code released twice is never handed out twice.
-    if (code != 0 && map().erase(code) != 0) {
-        freeCodes().push_back(code);
+    const std::string* value = target(code);
+    if (!value) return;
+    bytes_ -= value->size();
+    valueByCode_[code] = nullptr;
+    codeByValue_.erase(codeByValue_.find(*value));
+    freeCodes_.push_back(code);
+    if (codeByValue_.empty()) {
+        // Nothing left: give the index and free list memory back as well.
+        std::vector<const std::string*>().swap(valueByCode_);
+        std::vector<uint16_t>().swap(freeCodes_);
+        lastUsed_ = 0;
     }
 }
 
-void TinyAtom::release(uint16_t code)
+std::vector<uint16_t> TinyAtomTable::codes() const
 {
-    if (code == 0) {
-        return;
-    }
-    std::lock_guard guard(lock());
-    releaseLocked(code);
-}
-
-void TinyAtom::resetForTesting()
-{
-    std::lock_guard guard(lock());
-    map().clear();
-    freeCodes().clear();
-    gLastUsed = 0;
+    std::vector<uint16_t> all;
+    all.reserve(codeByValue_.size());
+    for (const auto& [value, code] : codeByValue_) all.push_back(code);
+    return all;
 }
 
 } // namespace corvix

@@ -1,50 +1,67 @@
 #pragma once
 
-#include <any>
+#include <cstddef>
 #include <cstdint>
-#include <mutex>
 #include <optional>
 #include <ranges>
+#include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
 namespace corvix {
 
-// A 16-bit code naming a payload (a hyperlink) in the process-wide payload table; 0 names nothing.
-// Codes 1...65534 are handed out fresh first; after that, released codes are handed out again, so
-// a long session never runs out. Owners release a code only once no cell refers to it any more.
+// A 16-bit code naming a payload (a hyperlink) in its terminal's payload table; 0 names nothing.
+// The code means something only to the table of the terminal whose cells carry it.
 struct TinyAtom {
     uint16_t code = 0;
 
-    // Stores the value under a new code; nothing while all 65534 codes are in use.
-    static std::optional<TinyAtom> lookup(std::any value);
+    friend bool operator==(const TinyAtom&, const TinyAtom&) = default;
+};
 
-    // The value stored under the code; an empty `std::any` for code 0 or a released code.
-    std::any target() const;
+// One terminal's payloads: each distinct value stored once under one code. Every terminal has
+// its own table, so one terminal filling its codes leaves the others' links working.
+// Codes 1...65534 are handed out fresh first; after that, released codes are handed out again.
+// Owners release a code only once no cell refers to it any more.
+class TinyAtomTable {
+public:
+    static constexpr uint16_t kLastCode = 65534;
+
+    // `maxBytes` bounds the stored values' bytes together.
+    explicit TinyAtomTable(size_t maxBytes = SIZE_MAX) : maxBytes_(maxBytes) {}
+    TinyAtomTable(const TinyAtomTable&) = delete;
+    TinyAtomTable& operator=(const TinyAtomTable&) = delete;
+
+    // The value's code: the one it already has, else a new one; nothing while all codes are in
+    // use or the value would pass the byte bound.
+    std::optional<TinyAtom> lookup(std::string_view value);
+
+    // The value stored under the code; null for code 0 or a released code.
+    const std::string* target(uint16_t code) const;
 
     // Removes the entries of the given codes and makes the codes available again; 0 and absent
     // codes are skipped.
-    static void release(uint16_t code);
+    void release(uint16_t code);
     template <std::ranges::input_range Codes>
-    static void release(const Codes& codes)
+    void release(const Codes& codes)
     {
-        std::lock_guard guard(lock());
-        for (auto code : codes) {
-            releaseLocked(static_cast<uint16_t>(code));
-        }
+        for (auto code : codes) release(static_cast<uint16_t>(code));
     }
-    void release() const { release(code); }
 
-    // Tests only: empties the table, forgets released codes and starts the codes again at 1.
-    static void resetForTesting();
-
-    friend bool operator==(const TinyAtom&, const TinyAtom&) = default;
+    // Codes in use, and the bytes of their values.
+    size_t count() const { return codeByValue_.size(); }
+    size_t bytes() const { return bytes_; }
+    // Every code in use, in no particular order.
+    std::vector<uint16_t> codes() const;
 
 private:
-    static std::mutex& lock();
-    static std::unordered_map<uint16_t, std::any>& map();
-    static std::vector<uint16_t>& freeCodes();
-    static void releaseLocked(uint16_t code);
+    size_t maxBytes_;
+    size_t bytes_ = 0;
+    uint16_t lastUsed_ = 0;
+    std::unordered_map<std::string, uint16_t> codeByValue_;
+    // Indexed by code; points at the key in `codeByValue_` (node keys do not move), null when free.
+    std::vector<const std::string*> valueByCode_;
+    std::vector<uint16_t> freeCodes_;
 };
 
 } // namespace corvix

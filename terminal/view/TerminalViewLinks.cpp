@@ -13,9 +13,8 @@ std::optional<QString> TerminalView::payloadString(Position at)
     const int last = std::min(line.count(), terminal->cols) - 1;
     if (last < 0) return std::nullopt;
     const int col = std::clamp(at.col, 0, last);
-    auto text = [](const CharData& cell) -> std::optional<QString> {
-        const std::any value = cell.getPayload();
-        if (const std::string* s = std::any_cast<std::string>(&value)) return QString::fromStdString(*s);
+    auto text = [&](const CharData& cell) -> std::optional<QString> {
+        if (const std::string* s = terminal->payloads.target(cell.payload.code)) return QString::fromStdString(*s);
         return std::nullopt;
     };
     const CharData& cell = line[col];

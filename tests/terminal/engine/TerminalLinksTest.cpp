@@ -35,7 +35,7 @@ struct Fixture {
     // Stamps an OSC 8 payload on columns [from, to) of a buffer row.
     void stamp(int row, int from, int to, const std::string& payload)
     {
-        auto atom = TinyAtom::lookup(std::any(payload));
+        auto atom = terminal.payloads.lookup(payload);
         ASSERT_TRUE(atom);
         BufferLine& line = terminal.buffer().lines()[row];
         for (int c = from; c < to; ++c) line.mutableCell(c).payload = *atom;

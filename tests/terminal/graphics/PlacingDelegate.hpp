@@ -13,8 +13,10 @@
 
 #include <cmath>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <span>
 #include <string>
 #include <utility>
@@ -38,6 +40,8 @@ public:
     void setCol(int col) override { col_ = col; }
 
     std::shared_ptr<const std::vector<uint8_t>> pixels;
+    // Which cell row of its image this is, from 0.
+    int strip = 0;
 
 private:
     int width_;
@@ -144,6 +148,7 @@ private:
         }
         for (int strip = 0; strip < rows; strip++) {
             auto image = std::make_shared<FakeStrip>(charge, pixels, int(w), cellHeight, b.x());
+            image->strip = strip;
             if (context) {
                 image->kittyIsKitty = true;
                 image->kittyImageId = context->imageId;
@@ -227,6 +232,50 @@ struct PlacingTerminal {
         return out;
     }
 };
+
+// A Kitty line image's ids as (image id, placement id), 0 for an absent one.
+using KeyPair = std::pair<uint32_t, uint32_t>;
+
+// Every Kitty line image of `b` by its ids, with the rows it lies on, found by walking every line.
+inline std::map<KeyPair, std::vector<int>> kittyLinesOf(Buffer& b)
+{
+    std::map<KeyPair, std::vector<int>> found;
+    for (int row = 0; row < b.lines().count(); row++) {
+        const auto& images = b.lines()[row].images();
+        if (!images) continue;
+        for (const auto& image : *images) {
+            const auto* kitty = dynamic_cast<const KittyPlacementImage*>(image.get());
+            if (!kitty || !kitty->kittyIsKitty) continue;
+            auto& rows = found[{kitty->kittyImageId.value_or(0), kitty->kittyPlacementId.value_or(0)}];
+            if (rows.empty() || rows.back() != row) rows.push_back(row);
+        }
+    }
+    return found;
+}
+
+// The keys of the Kitty line images of both screens.
+inline std::set<KeyPair> kittyKeysOnLines(Terminal& t)
+{
+    std::set<KeyPair> keys;
+    for (Buffer* b : {&t.normalBuffer(), &t.altBuffer()}) {
+        for (const auto& [key, rows] : kittyLinesOf(*b)) keys.insert(key);
+    }
+    return keys;
+}
+
+inline std::set<KeyPair> recordKeys(Terminal& t)
+{
+    std::set<KeyPair> keys;
+    for (const auto& [key, record] : t.kittyGraphicsState().placementsByKey) keys.insert({key.imageId, key.placementId});
+    return keys;
+}
+
+inline std::set<uint32_t> storedIds(Terminal& t)
+{
+    std::set<uint32_t> ids;
+    for (const auto& [id, image] : t.kittyGraphicsState().imagesById) ids.insert(id);
+    return ids;
+}
 
 // The reply framing around a text.
 inline std::string apc(const std::string& text)

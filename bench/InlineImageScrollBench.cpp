@@ -1,0 +1,98 @@
+// 32 MiB of text fed through a full ring that holds an inline image the whole time: one Kitty
+// placement, or one Sixel image. Either should cost what the text costs alone, since a scroll
+// follows only the Kitty placements, through their own lines.
+#include "BenchTerminal.hpp"
+#include "terminal/engine/Terminal.hpp"
+#include "terminal/graphics/KittyPlacementImage.hpp"
+
+#include <benchmark/benchmark.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+using namespace corvix;
+
+namespace {
+
+class Strip final : public KittyPlacementImage {
+public:
+    int pixelWidth() const override { return 10; }
+    int pixelHeight() const override { return 20; }
+    int col() const override { return col_; }
+    void setCol(int col) override { col_ = col; }
+
+private:
+    int col_ = 0;
+};
+
+// Places every image as one strip at the cursor, recording a Kitty placement, as the view does.
+struct PlacingHost : bench::NullDelegate {
+    bool createImageFromBitmap(Terminal& t, std::vector<uint8_t>&, int, int) override
+    {
+        Buffer& b = t.buffer();
+        auto strip = std::make_shared<Strip>();
+        strip->setCol(b.x());
+        if (const auto& context = t.kittyPlacementContext) {
+            strip->kittyIsKitty = true;
+            strip->kittyImageId = context->imageId;
+            strip->kittyPlacementId = context->placementId;
+            strip->kittyCol = b.x();
+            strip->kittyRow = b.yBase() + b.y();
+            strip->kittyCols = 1;
+            strip->kittyRows = 1;
+            if (context->imageId && context->placementId) {
+                KittyPlacementRecord record;
+                record.imageId = *context->imageId;
+                record.placementId = *context->placementId;
+                record.col = strip->kittyCol;
+                record.row = strip->kittyRow;
+                record.cols = 1;
+                record.rows = 1;
+                record.isAlternateBuffer = t.isCurrentBufferAlternate();
+                t.kittyGraphicsState().placementsByKey[{record.imageId, record.placementId}] = record;
+            }
+        }
+        b.attachImage(std::move(strip), b.yBase() + b.y());
+        t.cmdLineFeedBasic();
+        return true;
+    }
+};
+
+// The text, with the image placed again every 5000 lines (a ring of 10000 keeps it throughout):
+// arg 0 none, 1 Kitty (the same placement each time), 2 Sixel.
+std::string payload(int64_t image)
+{
+    const std::string text = bench::plainAsciiLines();
+    const char* command = image == 1 ? "\x1b_Ga=T,q=2,i=1,p=1,c=1,r=1,f=24,s=1,v=1;AAAA\x1b\\"
+        : image == 2                 ? "\x1bPq#0;2;100;0;0~\x1b\\"
+                                     : "";
+    std::string out;
+    out.reserve(text.size() + 4096);
+    int lines = 0;
+    for (size_t at = 0; at < text.size();) {
+        const size_t end = text.find('\n', at) + 1;
+        if (lines++ % 5000 == 0) out += command;
+        out.append(text, at, end - at);
+        at = end;
+    }
+    return out;
+}
+
+void BM_TextPastAnInlineImage(benchmark::State& state)
+{
+    PlacingHost host;
+    TerminalOptions o;
+    o.cols = 80;
+    o.rows = 25;
+    o.scrollback = 10000;
+    Terminal t(&host, o);
+    const std::string bytes = payload(state.range(0));
+    // A full ring from the start.
+    t.feed(std::string(10100, '\n'));
+    for (auto _ : state) bench::feedInChunks(t, {reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()});
+    state.SetBytesProcessed(state.iterations() * int64_t(bytes.size()));
+}
+BENCHMARK(BM_TextPastAnInlineImage)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
+
+} // namespace

@@ -1,0 +1,130 @@
+// Kitty placements keeping up with the screen: records and relative placements follow their lines
+// when the screen scrolls, and placements are cleared when a screen is switched, erased or reset.
+#include "terminal/engine/Terminal.hpp"
+
+#include <algorithm>
+#include <climits>
+
+namespace corvix {
+
+namespace {
+
+int toInt(int64_t value)
+{
+    return int(std::clamp<int64_t>(value, INT_MIN, INT_MAX));
+}
+
+} // namespace
+
+void Terminal::kittyLinesScrolled(int removedRow, int insertedRow)
+{
+    KittyScreen& screen = kittyScreen(*buffer_);
+    if (!screen.lines.empty()) {
+        if (removedRow >= 0) screen.lines.lineRemoved(removedRow);
+        if (insertedRow >= 0) screen.lines.lineInserted(insertedRow);
+    }
+    if (!screen.following.empty()) updateKittyRelativePlacementsForCurrentBuffer();
+}
+
+void Terminal::followKittyPlacement(KittyPlacementKey key)
+{
+    auto& following = kittyScreen(*buffer_).following;
+    following.insert(key);
+    // Keys whose records went are dropped at the next scroll; this bounds them until one comes.
+    const auto& placements = kittyGraphicsState_->placementsByKey;
+    if (following.size() > 2 * placements.size() + 64)
+        std::erase_if(following, [&](const KittyPlacementKey& k) { return !placements.contains(k); });
+}
+
+void Terminal::updateKittyRelativePlacementsForCurrentBuffer()
+{
+    Buffer& b = *buffer_;
+    auto& following = kittyScreen(b).following;
+    auto& placements = kittyGraphicsState_->placementsByKey;
+    const bool alternate = isCurrentBufferAlternate();
+
+    // Records follow their lines. A record that went, or whose images all left the lines while it
+    // follows no parent, has nothing to follow any more.
+    bool anyRelative = false;
+    for (auto it = following.begin(); it != following.end();) {
+        const auto found = placements.find(*it);
+        const bool follows =
+            found != placements.end() && !found->second.isVirtual && found->second.isAlternateBuffer == alternate;
+        const std::optional<KittyPlacementPosition> position = follows ? kittyPlacementPosition(b, *it) : std::nullopt;
+        if (!follows || (!position && !found->second.isRelative())) {
+            it = following.erase(it);
+            continue;
+        }
+        KittyPlacementRecord& record = found->second;
+        if (position) {
+            record.row = toInt(position->row);
+            record.col = toInt(position->col);
+        }
+        anyRelative = anyRelative || record.isRelative();
+        ++it;
+    }
+    if (!anyRelative) return;
+
+    // Relative placements follow their parents. Every record now names where its images lie (no
+    // images have moved yet), so the records stand in for the positions of the lines.
+    KittyPlacementPositions resolved;
+    std::unordered_set<KittyPlacementKey> visiting;
+    for (const KittyPlacementKey& key : following) {
+        KittyPlacementRecord& record = placements.at(key);
+        if (!record.isRelative()) continue;
+        std::optional<KittyPlacementPosition> target = resolveKittyPlacementPosition(key, {}, resolved, visiting);
+        if (!target) continue;
+        // Inside the screen's columns, as the placement was put: a parent near an edge with an
+        // offset past it would otherwise push the images sideways at the first scroll.
+        target->col = std::clamp<int64_t>(target->col, 0, cols - 1);
+        const KittyPlacementPosition current{record.row, record.col};
+        if (*target != current) moveKittyPlacementImages(b, key, target->row - current.row, target->row, target->col);
+        record.row = toInt(target->row);
+        record.col = toInt(target->col);
+    }
+}
+
+void Terminal::moveKittyPlacementImages(Buffer& b, KittyPlacementKey key, int64_t deltaRow, int64_t newTopRow,
+                                        int64_t newLeftCol)
+{
+    const std::vector<int> from = kittyLineRows(b, key, 0, b.lines().count());
+    const auto taken = takeLineImages(b, from, [&](const TerminalImage& image) { return kittyLineKey(image) == key; });
+    for (const auto& [row, image] : taken) {
+        const int64_t target = row + deltaRow;
+        // An image moved off the buffer is gone.
+        if (target < 0 || target >= b.lines().count()) continue;
+        auto& kitty = static_cast<KittyPlacementImage&>(*image);
+        kitty.setCol(toInt(newLeftCol));
+        kitty.kittyCol = toInt(newLeftCol);
+        kitty.kittyRow = toInt(newTopRow);
+        b.attachImage(image, int(target));
+        if (&b == buffer_ && target >= b.yBase() && target < int64_t(b.yBase()) + rows) updateRange(int(target - b.yBase()));
+    }
+}
+
+void Terminal::clearKittyImages(Buffer& b, bool isAlternateBuffer)
+{
+    deleteKittyPlacements({&b}, 0, INT_MAX, [](const KittyPlacementImage&) { return true; },
+                          [&](const KittyPlacementRecord& r) { return r.isAlternateBuffer == isAlternateBuffer; });
+    cleanupUnusedKittyImages();
+}
+
+void Terminal::clearAllKittyImages()
+{
+    // The active screen, then the alternate one: with the alternate screen active, the normal
+    // screen's lines keep their images.
+    for (Buffer* b : {buffer_, altBuffer_.get()}) {
+        for (int row = 0; row < b->lines().count() && b->hasAnyImages(); row++) b->clearImagesFromLine(row);
+        kittyScreen(*b).lines.clear();
+    }
+    KittyGraphicsState& s = *kittyGraphicsState_;
+    s.imagesById.clear();
+    s.imageNumbers.clear();
+    s.placementsByKey.clear();
+    s.totalImageBytes = 0;
+    s.nextImageAccessTick = 1;
+    updateRange(buffer_->scrollTop());
+    updateRange(buffer_->scrollBottom());
+}
+
+} // namespace corvix
