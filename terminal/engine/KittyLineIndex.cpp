@@ -44,7 +44,8 @@ void KittyLineIndex::lineRemoved(int row)
     };
     if (row == 0) {
         dropped_++;
-        erase(byRow_.begin(), byRow_.lower_bound({dropped_, 0}));
+        if (!byRow_.empty() && byRow_.begin()->first.first < dropped_)
+            erase(byRow_.begin(), byRow_.lower_bound({dropped_, 0}));
         return;
     }
     erase(byRow_.lower_bound({at, 0}), byRow_.lower_bound({at + 1, 0}));
