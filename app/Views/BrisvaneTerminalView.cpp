@@ -1,7 +1,7 @@
 #include "app/Views/BrisvaneTerminalView.hpp"
 
 #include "app/Services/LocalPathExistenceChecker.hpp"
-#include "app/Services/ShellCwdInspector.hpp"
+#include "app/Services/ShellCwdReader.hpp"
 #include "app/Services/TerminalLinkNormalizer.hpp"
 #include "app/Services/TerminalScrollStickPolicy.hpp"
 #include "app/Views/DesktopServicesFileOpener.hpp"
@@ -49,7 +49,7 @@ void BrisvaneTerminalView::requestOpenLink(corvix::TerminalView&, const QString&
                                            const std::map<QString, QString>& params)
 {
     std::optional<QString> cwd;
-    if (process().running()) cwd = ShellCwdInspector::currentWorkingDirectory(process().shellPid());
+    if (process().running()) cwd = ShellCwdReader::currentWorkingDirectory(process().shellPid());
     qCInfo(lcBrisvaneTerminalView, "requestOpenLink受信: link=%s cwd=%s paramsCount=%lld", qUtf8Printable(link),
            cwd ? qUtf8Printable(*cwd) : "nil", static_cast<long long>(params.size()));
 

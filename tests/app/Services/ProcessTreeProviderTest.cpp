@@ -1,5 +1,5 @@
 #include "app/Services/ProcessTreeProvider.hpp"
-#include "app/Services/ShellCwdInspector.hpp"
+#include "app/Services/ShellCwdReader.hpp"
 
 #include <QDir>
 #include <QProcess>
@@ -72,7 +72,7 @@ TEST(ProcessTreeProvider, ReadsTheLiveProcessTable)
     EXPECT_EQ(result.snapshot.parentByPid.value(child, -1), getpid());
 }
 
-TEST(ShellCwdInspector, ParsesTheLsofFields)
+TEST(ShellCwdReader, ParsesTheLsofFields)
 {
     struct Case {
         const char* name;
@@ -88,15 +88,15 @@ TEST(ShellCwdInspector, ParsesTheLsofFields)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(ShellCwdInspector::parse(c.output), c.path);
+        EXPECT_EQ(ShellCwdReader::parse(c.output), c.path);
     }
 }
 
-TEST(ShellCwdInspector, ReadsTheCurrentFolderOfALiveProcess)
+TEST(ShellCwdReader, ReadsTheCurrentFolderOfALiveProcess)
 {
-    EXPECT_EQ(ShellCwdInspector::currentWorkingDirectory(getpid()), QDir::currentPath());
-    EXPECT_EQ(ShellCwdInspector::currentWorkingDirectory(0), std::nullopt);
-    EXPECT_EQ(ShellCwdInspector::currentWorkingDirectory(-5), std::nullopt);
+    EXPECT_EQ(ShellCwdReader::currentWorkingDirectory(getpid()), QDir::currentPath());
+    EXPECT_EQ(ShellCwdReader::currentWorkingDirectory(0), std::nullopt);
+    EXPECT_EQ(ShellCwdReader::currentWorkingDirectory(-5), std::nullopt);
 
     // A process whose folder is removed under it has no usable folder.
     QTemporaryDir dir;
@@ -107,9 +107,9 @@ TEST(ShellCwdInspector, ReadsTheCurrentFolderOfALiveProcess)
     child.start("/bin/sleep", {"30"});
     ASSERT_TRUE(child.waitForStarted());
     const auto pid = static_cast<int32_t>(child.processId());
-    EXPECT_EQ(ShellCwdInspector::currentWorkingDirectory(pid), folder);
+    EXPECT_EQ(ShellCwdReader::currentWorkingDirectory(pid), folder);
     ASSERT_TRUE(QDir(folder).removeRecursively());
-    EXPECT_EQ(ShellCwdInspector::currentWorkingDirectory(pid), std::nullopt);
+    EXPECT_EQ(ShellCwdReader::currentWorkingDirectory(pid), std::nullopt);
     child.kill();
     child.waitForFinished();
 }

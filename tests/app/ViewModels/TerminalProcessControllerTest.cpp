@@ -3,7 +3,7 @@
 #include "app/Services/LocalFileSystemReader.hpp"
 #include "app/Services/ProcessTreeProvider.hpp"
 #include "app/Services/SessionGridBuilder.hpp"
-#include "app/Services/ShellCwdInspector.hpp"
+#include "app/Services/ShellCwdReader.hpp"
 #include "app/Services/TerminalSessionRegistry.hpp"
 #include "app/Services/TerminalTileReconciler.hpp"
 #include "tests/app/AgentHome.hpp"
@@ -76,7 +76,7 @@ TEST_F(TerminalProcessControllerTest, StartsALoginShellOnceInTheFolderWithTheAge
     ASSERT_TRUE(controller.launchedAt().has_value());
     const std::optional<int32_t> shell = controller.runningShellPid();
     ASSERT_TRUE(shell.has_value());
-    EXPECT_EQ(ShellCwdInspector::currentWorkingDirectory(*shell), folder.path());
+    EXPECT_EQ(ShellCwdReader::currentWorkingDirectory(*shell), folder.path());
 
     // Started once: a second start changes nothing and still succeeds.
     const QDateTime launched = *controller.launchedAt();
@@ -102,7 +102,7 @@ TEST_F(TerminalProcessControllerTest, StartsInTheHomeFolderByDefault)
     const auto started = controller.start("/bin/sh", environment(), std::nullopt);
     qputenv("HOME", savedHome);
     ASSERT_TRUE(started.ok());
-    EXPECT_EQ(ShellCwdInspector::currentWorkingDirectory(*controller.runningShellPid()), folder.path());
+    EXPECT_EQ(ShellCwdReader::currentWorkingDirectory(*controller.runningShellPid()), folder.path());
 }
 
 TEST_F(TerminalProcessControllerTest, RefusesOnlyFoldersUnderVolumes)
@@ -113,7 +113,7 @@ TEST_F(TerminalProcessControllerTest, RefusesOnlyFoldersUnderVolumes)
     EXPECT_EQ(controller.launchedAt(), std::nullopt);
     EXPECT_FALSE(controller.terminalView().process().running());
 
-    for (const QString directory : {QStringLiteral("/Volumesx/a"), QStringLiteral("/Volumes")}) {
+    for (const QString& directory : {QStringLiteral("/Volumesx/a"), QStringLiteral("/Volumes")}) {
         SCOPED_TRACE(directory.toStdString());
         TerminalProcessController other{QUuid::createUuid()};
         EXPECT_TRUE(other.start("/bin/sh", environment(), directory).ok());
@@ -176,7 +176,7 @@ TEST_F(TerminalProcessControllerTest, AttachesTheAgentRunningInItsShellAndDetach
         const ProcessTreeFetchResult tree = ProcessTreeProvider::currentSnapshotResult();
         EXPECT_FALSE(tree.psFailed);
         QMap<QUuid, QString> cwds;
-        if (auto cwd = ShellCwdInspector::currentWorkingDirectory(shell)) cwds.insert(controller.tileId(), *cwd);
+        if (auto cwd = ShellCwdReader::currentWorkingDirectory(shell)) cwds.insert(controller.tileId(), *cwd);
         return TerminalTileReconciler::reconcile(
             {{controller.tileId(), controller.runningShellPid(), attachedPid, controller.hasShellExited()}}, statusTiles,
             TerminalSessionRegistry::readSessionFiles(home.sessionsDirectory(), *reader), tree.snapshot, cwds);

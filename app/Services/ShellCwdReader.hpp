@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <optional>
 
-namespace brisvane::ShellCwdInspector {
+namespace brisvane::ShellCwdReader {
 
 // The current folder of a process, from /proc/<pid>/cwd. Nothing when the process is gone or
 // not ours to inspect, and when its folder was deleted (the kernel then adds " (deleted)").
@@ -14,4 +14,4 @@ std::optional<QString> currentWorkingDirectory(int32_t pid);
 // "n"; nothing when there is none or it holds nothing more. The path is kept as it is.
 std::optional<QString> parse(const QString& lsofOutput);
 
-} // namespace brisvane::ShellCwdInspector
+} // namespace brisvane::ShellCwdReader

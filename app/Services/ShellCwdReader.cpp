@@ -1,4 +1,4 @@
-#include "app/Services/ShellCwdInspector.hpp"
+#include "app/Services/ShellCwdReader.hpp"
 
 #include <QByteArray>
 #include <QFile>
@@ -9,7 +9,7 @@
 
 #include <unistd.h>
 
-namespace brisvane::ShellCwdInspector {
+namespace brisvane::ShellCwdReader {
 
 std::optional<QString> currentWorkingDirectory(int32_t pid)
 {
@@ -36,4 +36,4 @@ std::optional<QString> parse(const QString& lsofOutput)
     return std::nullopt;
 }
 
-} // namespace brisvane::ShellCwdInspector
+} // namespace brisvane::ShellCwdReader
