@@ -1,5 +1,7 @@
 #include "app/Services/SessionRecordParser.hpp"
 
+#include "app/Services/TerminalSessionRegistry.hpp"
+
 namespace brisvane::SessionRecordParser {
 
 namespace {
@@ -26,12 +28,8 @@ std::optional<SessionRecord> readRecord(const QString& path, const FileSystemRea
 QList<SessionRecord> parseAll(const QString& directory, const FileSystemReading& fileSystem)
 {
     QList<SessionRecord> records;
-    const auto names = fileSystem.contentsOfDirectory(directory);
-    if (!names) return records;
-    for (const QString& name : *names) {
-        if (!isSessionFileName(name)) continue;
-        if (auto record = readRecord(directory + u'/' + name, fileSystem)) records.append(std::move(*record));
-    }
+    for (SessionFileRecord& file : TerminalSessionRegistry::readSessionFiles(directory, fileSystem))
+        records.append(std::move(file.record));
     return records;
 }
 

@@ -389,6 +389,13 @@ public:
     // Images on lines (TerminalLineImages.cpp). A host counts every decoded image it is about to
     // attach (before attaching it); older line images past the budget are removed to make room.
     std::shared_ptr<LineImageCharge> chargeLineImage(int64_t bytes);
+    // Places a picture of `cols` x `rows` cells at the cursor, as a host does inside its image
+    // call: writes the Kitty placement record (when the context names an image and a placement),
+    // then attaches one strip per row from `makeStrip(strip, column)`, top first, with a line feed
+    // after each, the column kept. The strips get the context's Kitty fields. The final cursor is
+    // the engine's to set afterwards.
+    void attachImageStrips(int cols, int rows,
+                           const std::function<std::shared_ptr<KittyPlacementImage>(int strip, int col)>& makeStrip);
     const LineImageBudget& lineImageBudget() const { return *lineImageBudget_; }
     // Takes from lines `lineRows` (ascending) of `buffer` the images `take` picks, marks the changed
     // rows of the active screen for redraw, and returns the images taken with their rows.

@@ -88,4 +88,53 @@ std::unordered_set<KittyPlacementKey> Terminal::kittyPlacementKeys(
     return keys;
 }
 
+void Terminal::attachImageStrips(int cols, int rows,
+                                 const std::function<std::shared_ptr<KittyPlacementImage>(int strip, int col)>& makeStrip)
+{
+    Buffer& b = *buffer_;
+    const int startCol = b.x();
+    const int startRow = b.yBase() + b.y();
+    const std::optional<KittyPlacementContext>& context = kittyPlacementContext;
+    if (context && context->imageId && context->placementId) {
+        KittyPlacementRecord record;
+        record.imageId = *context->imageId;
+        record.placementId = *context->placementId;
+        record.parentImageId = context->parentImageId;
+        record.parentPlacementId = context->parentPlacementId;
+        record.parentOffsetH = context->parentOffsetH;
+        record.parentOffsetV = context->parentOffsetV;
+        record.pixelOffsetX = context->pixelOffsetX;
+        record.pixelOffsetY = context->pixelOffsetY;
+        record.col = startCol;
+        record.row = startRow;
+        record.cols = cols;
+        record.rows = rows;
+        record.zIndex = context->zIndex;
+        record.isAlternateBuffer = isCurrentBufferAlternate();
+        kittyGraphicsState().placementsByKey[{record.imageId, record.placementId}] = record;
+    }
+    for (int strip = 0; strip < rows; strip++) {
+        std::shared_ptr<KittyPlacementImage> image = makeStrip(strip, b.x());
+        if (!image) continue;
+        if (context) {
+            image->kittyIsKitty = true;
+            image->kittyImageId = context->imageId;
+            image->kittyImageNumber = context->imageNumber;
+            image->kittyPlacementId = context->placementId;
+            image->kittyZIndex = context->zIndex;
+            image->kittyCol = startCol;
+            image->kittyRow = startRow;
+            image->kittyCols = cols;
+            image->kittyRows = rows;
+            image->kittyPixelOffsetX = context->pixelOffsetX;
+            image->kittyPixelOffsetY = context->pixelOffsetY;
+        }
+        b.attachImage(image, b.yBase() + b.y());
+        updateRange(b.y());
+        const int col = b.x();
+        cmdLineFeedBasic();
+        b.setX(col);
+    }
+}
+
 } // namespace corvix

@@ -329,4 +329,15 @@ void SelectionService::adjustForInPlaceScroll(int top, int bottom, int lines)
     wordSelectionAnchor.reset();
 }
 
+void SelectionService::clearSelection()
+{
+    setActive(false);
+    pivot.reset();
+    wordSelectionAnchor.reset();
+    selectingRows = false;
+    start = Position{};
+    end = Position{};
+    hasSelectionRange = false;
+}
+
 } // namespace corvix

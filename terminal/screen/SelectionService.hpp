@@ -46,6 +46,8 @@ public:
     // Every line the ring can hold (text extraction clamps to the lines that exist).
     void selectAll();
     void select(int row);
+    // Ends the selection and forgets its range, pivot, word anchor and row mode.
+    void clearSelection();
     // Double-click: the run of blanks, of nulls or of word characters under the position, or a
     // bracketed expression through its matching bracket.
     void selectWordOrExpression(Position at, Buffer& in);

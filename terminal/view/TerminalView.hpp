@@ -561,8 +561,6 @@ private:
     void setupOptions();
     // The columns and rows a frame holds: the scroller's width (unless hidden) is not text.
     QSize fittingGrid(QSizeF frame) const;
-    // Ends the selection and forgets its range, pivot, word anchor and row mode.
-    void clearSelectionState();
     void setupScroller();
     void setupProgressBar();
     void setupFocusNotification();

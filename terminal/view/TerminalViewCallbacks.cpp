@@ -86,7 +86,7 @@ void TerminalView::scrolled(Terminal&, int)
 
 void TerminalView::linefeed(Terminal&)
 {
-    if (allowMouseReporting && selectionActive()) clearSelectionState();
+    if (allowMouseReporting && selectionActive()) selection->clearSelection();
 }
 
 void TerminalView::bufferActivated(Terminal&)

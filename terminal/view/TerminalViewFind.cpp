@@ -215,7 +215,7 @@ bool TerminalView::find(const QString& term, const SearchOptions& options, bool 
     const std::string utf8 = term.toStdString();
     const std::optional<SearchResult> result = next ? search->findNext(utf8, options) : search->findPrevious(utf8, options);
     if (!result) {
-        if (selection->active()) clearSelectionState();
+        if (selection->active()) selection->clearSelection();
         return false;
     }
     const int cols = std::max(terminal->cols, 1);
@@ -230,7 +230,7 @@ bool TerminalView::find(const QString& term, const SearchOptions& options, bool 
 void TerminalView::clearSearch()
 {
     if (search) search->reset();
-    if (selectionActive()) clearSelectionState();
+    if (selectionActive()) selection->clearSelection();
 }
 
 std::pair<int, int> TerminalView::searchMatchSummary(const QString& term, const SearchOptions& options, int limit)

@@ -273,18 +273,7 @@ void TerminalView::selectAll()
 void TerminalView::selectNone()
 {
     if (!selectionActive()) return;
-    clearSelectionState();
-}
-
-void TerminalView::clearSelectionState()
-{
-    selection->setActive(false);
-    selection->pivot.reset();
-    selection->wordSelectionAnchor.reset();
-    selection->selectingRows = false;
-    selection->start = Position{};
-    selection->end = Position{};
-    selection->hasSelectionRange = false;
+    selection->clearSelection();
 }
 
 } // namespace corvix

@@ -88,7 +88,6 @@ bool TerminalView::insertImage(const QImage& image, ImageSizeRequest widthReques
     if (!cellDimension || image.isNull()) return false;
     const QSizeF cell = *cellDimension;
     const double scale = backingScale();
-    const std::optional<KittyPlacementContext>& context = terminal->kittyPlacementContext;
     // A bitmap's size in points is its size in pixels.
     const QSizeF natural(image.width(), image.height());
     double w = targetSide(widthRequest, cell.width(), width(), natural.width() / scale);
@@ -113,51 +112,11 @@ bool TerminalView::insertImage(const QImage& image, ImageSizeRequest widthReques
     auto picture = std::make_shared<const QImage>(image);
     const std::shared_ptr<LineImageCharge> charge = terminal->chargeLineImage(int64_t(image.sizeInBytes()));
     Buffer& buffer = terminal->buffer();
-    const int startCol = buffer.x();
-    const int startRow = buffer.yBase() + buffer.y();
-    if (context && context->imageId && context->placementId) {
-        KittyPlacementRecord record;
-        record.imageId = *context->imageId;
-        record.placementId = *context->placementId;
-        record.parentImageId = context->parentImageId;
-        record.parentPlacementId = context->parentPlacementId;
-        record.parentOffsetH = context->parentOffsetH;
-        record.parentOffsetV = context->parentOffsetV;
-        record.pixelOffsetX = context->pixelOffsetX;
-        record.pixelOffsetY = context->pixelOffsetY;
-        record.col = startCol;
-        record.row = startRow;
-        record.cols = cols;
-        record.rows = rows;
-        record.zIndex = context->zIndex;
-        record.isAlternateBuffer = terminal->isCurrentBufferAlternate();
-        terminal->kittyGraphicsState().placementsByKey[{record.imageId, record.placementId}] = record;
-    }
-
     const int yBaseBefore = buffer.yBase();
     const int linesTopBefore = buffer.linesTop;
-    for (int strip = 0; strip < rows; strip++) {
-        auto image = std::make_shared<AppleImage>(charge, picture, imageRect, strip, int(w), int(cell.height()),
-                                                  buffer.x());
-        if (context) {
-            image->kittyIsKitty = true;
-            image->kittyImageId = context->imageId;
-            image->kittyImageNumber = context->imageNumber;
-            image->kittyPlacementId = context->placementId;
-            image->kittyZIndex = context->zIndex;
-            image->kittyCol = startCol;
-            image->kittyRow = startRow;
-            image->kittyCols = cols;
-            image->kittyRows = rows;
-            image->kittyPixelOffsetX = context->pixelOffsetX;
-            image->kittyPixelOffsetY = context->pixelOffsetY;
-        }
-        buffer.attachImage(image, buffer.yBase() + buffer.y());
-        terminal->updateRange(buffer.y());
-        const int col = buffer.x();
-        terminal->cmdLineFeedBasic();
-        buffer.setX(col);
-    }
+    terminal->attachImageStrips(cols, rows, [&](int strip, int col) {
+        return std::make_shared<AppleImage>(charge, picture, imageRect, strip, int(w), int(cell.height()), col);
+    });
     // A placement that scrolled the screen moved every row.
     if (buffer.yBase() != yBaseBefore || buffer.linesTop != linesTopBefore) markWholeScreenDirty();
     return true;

@@ -124,50 +124,11 @@ private:
 
         // Counted before anything is attached, so that making room never takes this image.
         const std::shared_ptr<LineImageCharge> charge = t.chargeLineImage(int64_t(pixels->size()));
-        Buffer& b = t.buffer();
-        const int startCol = b.x();
-        const int startRow = b.yBase() + b.y();
-        const std::optional<KittyPlacementContext>& context = t.kittyPlacementContext;
-        if (context && context->imageId && context->placementId) {
-            KittyPlacementRecord record;
-            record.imageId = *context->imageId;
-            record.placementId = *context->placementId;
-            record.parentImageId = context->parentImageId;
-            record.parentPlacementId = context->parentPlacementId;
-            record.parentOffsetH = context->parentOffsetH;
-            record.parentOffsetV = context->parentOffsetV;
-            record.pixelOffsetX = context->pixelOffsetX;
-            record.pixelOffsetY = context->pixelOffsetY;
-            record.col = startCol;
-            record.row = startRow;
-            record.cols = cols;
-            record.rows = rows;
-            record.zIndex = context->zIndex;
-            record.isAlternateBuffer = t.isCurrentBufferAlternate();
-            t.kittyGraphicsState().placementsByKey[{record.imageId, record.placementId}] = record;
-        }
-        for (int strip = 0; strip < rows; strip++) {
-            auto image = std::make_shared<FakeStrip>(charge, pixels, int(w), cellHeight, b.x());
+        t.attachImageStrips(cols, rows, [&](int strip, int col) {
+            auto image = std::make_shared<FakeStrip>(charge, pixels, int(w), cellHeight, col);
             image->strip = strip;
-            if (context) {
-                image->kittyIsKitty = true;
-                image->kittyImageId = context->imageId;
-                image->kittyImageNumber = context->imageNumber;
-                image->kittyPlacementId = context->placementId;
-                image->kittyZIndex = context->zIndex;
-                image->kittyCol = startCol;
-                image->kittyRow = startRow;
-                image->kittyCols = cols;
-                image->kittyRows = rows;
-                image->kittyPixelOffsetX = context->pixelOffsetX;
-                image->kittyPixelOffsetY = context->pixelOffsetY;
-            }
-            b.attachImage(image, b.yBase() + b.y());
-            t.updateRange(b.y());
-            const int col = b.x();
-            t.cmdLineFeedBasic();
-            b.setX(col);
-        }
+            return image;
+        });
         return true;
     }
 };

@@ -90,8 +90,9 @@ TEST_F(ImageFixture, InlineImageIsCutIntoCellRowStrips)
     const QPoint inside(int(cell.width() * 5), int(cell.height() * 2 + h / 2));
     EXPECT_EQ(shot.pixelColor(inside), QColor(Qt::red));
     // Below the picture, inside its last strip, the strip is clear.
-    if (rows * cell.height() > h + 2)
+    if (rows * cell.height() > h + 2) {
         EXPECT_NE(shot.pixelColor(inside.x(), int(cell.height() * 2 + h + 1)), QColor(Qt::red));
+    }
 }
 
 TEST_F(ImageFixture, UndecodableDataPlacesNothing)
