@@ -142,11 +142,6 @@ void DashboardViewModel::handleWatcherNotification()
     debounceTimer_->start(milliseconds(parameters_.debounceInterval));
 }
 
-void DashboardViewModel::refresh()
-{
-    refreshCount_++;
-}
-
 void DashboardViewModel::handleDidBecomeActive()
 {
     QPointer<SessionChangeWatching> watcher(parameters_.watcher.get());
@@ -199,6 +194,13 @@ void DashboardViewModel::setOnboardingPresented(bool presented)
     if (presented == isOnboardingPresented_) return;
     isOnboardingPresented_ = presented;
     emit isOnboardingPresentedChanged();
+}
+
+void DashboardViewModel::setSettingsSelectedTab(SettingsTab tab)
+{
+    if (tab == settingsSelectedTab_) return;
+    settingsSelectedTab_ = tab;
+    emit settingsSelectedTabChanged();
 }
 
 // ---- Grid -----------------------------------------------------------------------------------------

@@ -1,15 +1,22 @@
 #pragma once
 
+#include "app/Models/AnnouncementConclusion.hpp"
 #include "app/Models/AnnouncementThresholdPreset.hpp"
 #include "app/Models/AnnouncementVoice.hpp"
 #include "app/Models/Calendar.hpp"
+#include "app/Models/ClaudeHomeAccessStatus.hpp"
 #include "app/Models/GridLayoutPreset.hpp"
 #include "app/Models/GridTile.hpp"
+#include "app/Models/HookInstallationStatus.hpp"
 #include "app/Models/PinnedProject.hpp"
+#include "app/Models/PlanUsageSummary.hpp"
 #include "app/Models/ReadingDictionary.hpp"
 #include "app/Models/SessionTile.hpp"
 #include "app/Models/SessionWatcherEvent.hpp"
+#include "app/Models/SettingsTab.hpp"
 #include "app/Models/TerminalTile.hpp"
+#include "app/Models/UsageSummary.hpp"
+#include "app/Models/VoicevoxEngineStatus.hpp"
 #include "app/Services/AnnouncementEngine.hpp"
 #include "app/Services/AnnouncementSpeaking.hpp"
 #include "app/Services/AppNotificationCenter.hpp"
@@ -116,19 +123,27 @@ public:
     // ---- State -------------------------------------------------------------------------------
     const QList<SessionTile>& tiles() const { return tiles_; }
     const QMap<QString, SessionTile>& knownTiles() const { return knownTiles_; }
+    const UsageSummary& usageSummary() const { return usageSummary_; }
+    const std::optional<PlanUsageSummary>& planUsage() const { return planUsage_; }
     const QList<TerminalTile>& terminalTiles() const { return terminalTiles_; }
     void setTerminalTiles(QList<TerminalTile> tiles);
     std::optional<QUuid> focusedTerminalTileId() const { return focusedTerminalTileId_; }
     double terminalFontSize() const { return terminalFontSize_; }
     bool isAnnouncementsEnabled() const { return isAnnouncementsEnabled_; }
     AnnouncementVoice announcementVoice() const { return announcementVoice_; }
+    VoicevoxEngineStatus voicevoxEngineStatus() const { return voicevoxEngineStatus_; }
     bool isVoicevoxAutoLaunchEnabled() const { return isVoicevoxAutoLaunchEnabled_; }
     const ReadingDictionary& readingDictionary() const { return readingDictionary_; }
     bool isConclusionReadingDefaultEnabled() const { return isConclusionReadingDefaultEnabled_; }
     AnnouncementThresholdPreset completionAnnouncementThreshold() const { return completionAnnouncementThreshold_; }
     AnnouncementThresholdPreset conclusionReadingBusyThreshold() const { return conclusionReadingBusyThreshold_; }
     bool isInlineCostDisplayEnabled() const { return isInlineCostDisplayEnabled_; }
+    const HookInstallationStatus& hookInstallationStatus() const { return hookInstallationStatus_; }
     const QList<PinnedProject>& pinnedProjects() const { return pinnedProjects_; }
+    const QMap<QUuid, QString>& liveShellCwds() const { return liveShellCwds_; }
+    SettingsTab settingsSelectedTab() const { return settingsSelectedTab_; }
+    void setSettingsSelectedTab(SettingsTab tab);
+    ClaudeHomeAccessStatus claudeHomeAccessStatus() const { return claudeHomeAccessStatus_; }
     bool isOnboardingPresented() const { return isOnboardingPresented_; }
     void setOnboardingPresented(bool presented);
     AppNotificationCenter& appNotificationCenter() { return *parameters_.appNotificationCenter; }
@@ -148,10 +163,20 @@ public:
     void previousPage();
     void moveTile(const QString& id, const QString& beforeId);
 
+    // ---- Refresh and reconciliation -----------------------------------------------------------
+
+    // ---- Announcements and speech engine -------------------------------------------------------
+    // Decides and speaks what the tiles' sessions call for; run after every reconciliation.
+    void evaluateAnnouncements(const QDateTime& now);
+
+    // ---- Preferences and user actions ----------------------------------------------------------
+
     // ---- Font size ---------------------------------------------------------------------------
     void increaseTerminalFontSize();
     void decreaseTerminalFontSize();
     void resetTerminalFontSize();
+
+    // ---- Tile operations and pinned projects -------------------------------------------------
 
     // ---- Tiles -------------------------------------------------------------------------------
     const std::map<QUuid, std::unique_ptr<TerminalProcessController>>& terminalControllers() const
@@ -160,7 +185,16 @@ public:
     }
 
 signals:
+    void tilesChanged();
+    void knownTilesChanged();
+    void usageSummaryChanged();
+    void planUsageChanged();
     void terminalTilesChanged();
+    void voicevoxEngineStatusChanged();
+    void hookInstallationStatusChanged();
+    void liveShellCwdsChanged();
+    void settingsSelectedTabChanged();
+    void claudeHomeAccessStatusChanged();
     void focusedTerminalTileIdChanged();
     void terminalFontSizeChanged();
     void layoutPresetChanged();
@@ -181,24 +215,35 @@ private:
 
     QList<SessionTile> tiles_;
     QMap<QString, SessionTile> knownTiles_;
+    UsageSummary usageSummary_ = UsageSummary::unavailable();
+    std::optional<PlanUsageSummary> planUsage_;
     QList<TerminalTile> terminalTiles_;
     GridLayoutPreset layoutPreset_;
     std::optional<QUuid> focusedTerminalTileId_;
     double terminalFontSize_;
     bool isAnnouncementsEnabled_ = true;
     AnnouncementVoice announcementVoice_ = AnnouncementVoice::system;
+    VoicevoxEngineStatus voicevoxEngineStatus_ = VoicevoxEngineStatus::unknown;
     bool isVoicevoxAutoLaunchEnabled_ = true;
     ReadingDictionary readingDictionary_;
     bool isConclusionReadingDefaultEnabled_ = false;
     AnnouncementThresholdPreset completionAnnouncementThreshold_;
     AnnouncementThresholdPreset conclusionReadingBusyThreshold_;
     bool isInlineCostDisplayEnabled_ = false;
+    HookInstallationStatus hookInstallationStatus_;
     QList<PinnedProject> pinnedProjects_;
+    QMap<QUuid, QString> liveShellCwds_;
+    SettingsTab settingsSelectedTab_ = SettingsTab::announcement;
+    ClaudeHomeAccessStatus claudeHomeAccessStatus_ = ClaudeHomeAccessStatus::unknown;
     bool isOnboardingPresented_ = false;
 
     int pageIndexRaw_ = 0;
     GridOrdering gridOrdering_;
     std::map<QUuid, std::unique_ptr<TerminalProcessController>> terminalControllers_;
+    QMap<QUuid, int32_t> attachedPid_;
+    QMap<QUuid, bool> tileConclusionReadingEnabled_;
+    QMap<int32_t, AnnouncementConclusion> latestConclusions_;
+    std::optional<QDateTime> lastVoicevoxLaunchAttempt_;
 
     QMetaObject::Connection watchConnection_;
     QTimer* debounceTimer_ = nullptr;

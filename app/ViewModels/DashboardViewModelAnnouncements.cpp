@@ -1,0 +1,9 @@
+#include "app/ViewModels/DashboardViewModel.hpp"
+
+namespace brisvane {
+
+void DashboardViewModel::evaluateAnnouncements(const QDateTime&)
+{
+}
+
+} // namespace brisvane

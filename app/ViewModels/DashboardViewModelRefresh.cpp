@@ -1,0 +1,10 @@
+#include "app/ViewModels/DashboardViewModel.hpp"
+
+namespace brisvane {
+
+void DashboardViewModel::refresh()
+{
+    refreshCount_++;
+}
+
+} // namespace brisvane
