@@ -46,13 +46,28 @@ build/fuzz/build.ninja: | deps
 	cmake -S . -B build/fuzz $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 		-DCMAKE_CXX_COMPILER=clang++ -DBRISVANE_TESTS=OFF -DBRISVANE_FUZZ=ON
 
+# The decoders of the agent's files and the settings merge run beside the terminal, each for the
+# same time, seeded from fuzz/corpus-app/<target>.
+APP_FUZZERS = SessionRecordFuzzer StatsCacheFuzzer PlanUsageFuzzer SpokenSummaryFuzzer TranscriptFuzzer \
+	SettingsMergeFuzzer
+FUZZ_COMMON = -max_total_time=$(FUZZ_SECONDS) -timeout=20 -rss_limit_mb=2048 -malloc_limit_mb=512 \
+	-print_final_stats=1
 fuzz: deps build/fuzz/build.ninja
-	cmake --build build/fuzz -j $(JOBS) --target corvix_fuzz
+	cmake --build build/fuzz -j $(JOBS) --target corvix_fuzz brisvane_app_fuzzers
 	mkdir -p build/fuzz/corpus build/fuzz/artifacts
+	pids=""; \
+	for f in $(APP_FUZZERS); do \
+		mkdir -p build/fuzz/corpus-app/$$f; \
+		ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+		build/fuzz/fuzz/$$f build/fuzz/corpus-app/$$f fuzz/corpus-app/$$f -dict=fuzz/json.dict -max_len=65536 \
+			$(FUZZ_COMMON) -artifact_prefix=build/fuzz/artifacts/$$f- > build/fuzz/$$f.log 2>&1 & pids="$$pids $$!"; \
+	done; \
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-	build/fuzz/fuzz/corvix_fuzz build/fuzz/corpus fuzz/corpus -dict=fuzz/terminal.dict \
-		-max_total_time=$(FUZZ_SECONDS) -max_len=8192 -timeout=20 -rss_limit_mb=2048 \
-		-malloc_limit_mb=512 -close_fd_mask=1 -artifact_prefix=build/fuzz/artifacts/ -print_final_stats=1
+	build/fuzz/fuzz/corvix_fuzz build/fuzz/corpus fuzz/corpus -dict=fuzz/terminal.dict -max_len=8192 \
+		$(FUZZ_COMMON) -close_fd_mask=1 -artifact_prefix=build/fuzz/artifacts/; status=$$?; \
+	for p in $$pids; do wait $$p || status=1; done; \
+	for f in $(APP_FUZZERS); do echo "== $$f"; tail -n 12 build/fuzz/$$f.log; done; \
+	exit $$status
 
 clean:
 	rm -rf build
