@@ -3,6 +3,7 @@
 #include "app/Services/FileSystemReading.hpp"
 
 #include <QDateTime>
+#include <QList>
 #include <QMap>
 #include <QString>
 
@@ -32,5 +33,15 @@ inline constexpr qsizetype kMaxLineBytes = 4 * 1024 * 1024;
 // the ends of the 64-bit range. Never fails: a missing projects folder gives an empty table.
 QMap<QString, int64_t> aggregateTokensByModel(const QString& projectsDirectory, const FileSystemReading& fileSystem,
                                               const QDateTime& periodStart, const QDateTime& periodEnd);
+
+// [start, end)
+struct Period {
+    QDateTime start;
+    QDateTime end;
+};
+// The same for several periods in one reading of the files: one table per period, in order, each
+// equal to what the period alone gives.
+QList<QMap<QString, int64_t>> aggregateTokensByModel(const QString& projectsDirectory, const FileSystemReading& fileSystem,
+                                                    const QList<Period>& periods);
 
 } // namespace brisvane::UsageSelfAggregator

@@ -136,6 +136,14 @@ TEST_F(UsageSelfAggregatorTest, CountsOnlyQualifyingLines)
         {"model used unchanged", withModel(R"("<synthetic>")"), {{"<synthetic>", 10}}},
         {"message not an object", R"({"type":"assistant","timestamp":"2026-12-10T12:00:00Z","message":"m"})", none},
         {"not an object", "[1]", none},
+        {"count past 64 bits signed", withUsage(R"({"input_tokens":9223372036854775808,"output_tokens":1})"), {{"m", 1}}},
+        {"count past 64 bits unsigned", withUsage(R"({"input_tokens":100000000000000000000,"output_tokens":1})"),
+         {{"m", 1}}},
+        {"whole count written with a fraction", withUsage(R"({"input_tokens":2.0,"output_tokens":1})"), {{"m", 3}}},
+        {"type spelled with an escape",
+         R"({"type":"\u0061ssistant","timestamp":"2026-12-10T12:00:00Z","message":{"model":"m","usage":{"input_tokens":1}}})",
+         {{"m", 1}}},
+        {"broken JSON", assistantAt("2026-12-10T12:00:00Z").chopped(1), none},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
@@ -161,6 +169,33 @@ TEST_F(UsageSelfAggregatorTest, SkipsWhatCannotHoldThePeriod)
     EXPECT_EQ(aggregate(), (Table{{"m", 20}}));
 
     EXPECT_EQ(UsageSelfAggregator::aggregateTokensByModel(home.path() + "/missing", reader, kDayStart, kDayEnd), Table{});
+}
+
+// The usage summary reads today and this week in one pass; each must come out as if read alone:
+// its own files (by modification time), its own lines and its own once-only replies.
+TEST_F(UsageSelfAggregatorTest, SeveralPeriodsInOnePassMatchEachAlone)
+{
+    const auto reply = [](const char* timestamp, const char* id) {
+        return assistant(QByteArray("\"") + timestamp + "\"", kUsage, "\"m\"",
+                         QByteArray(R"(,"requestId":"r)") + id + "\"")
+            .replace(R"("message":{)", QByteArray(R"("message":{"id":"i)") + id + "\",");
+    };
+    // Yesterday's file holds a reply that today's file repeats (a resumed conversation).
+    write("-a/yesterday.jsonl", reply("2026-12-09T10:00:00Z", "1") + "\n" + assistantAt("2026-12-09T11:00:00Z") + "\n",
+          kDayStart.addSecs(-3600));
+    write("-a/today.jsonl",
+          reply("2026-12-09T10:00:00Z", "1") + "\n" + reply("2026-12-10T09:00:00Z", "2") + "\n"
+              + reply("2026-12-10T09:00:00Z", "2") + "\n" + assistantAt("2026-12-10T12:00:00Z") + "\n");
+    const UsageSelfAggregator::Period today{kDayStart, kDayEnd};
+    const UsageSelfAggregator::Period week{kDayStart.addDays(-6), kDayEnd};
+
+    const QList<Table> both = UsageSelfAggregator::aggregateTokensByModel(home.projectsDirectory(), reader, {today, week});
+    ASSERT_EQ(both.size(), 2);
+    EXPECT_EQ(both[0], aggregate(today.start, today.end));
+    EXPECT_EQ(both[1], aggregate(week.start, week.end));
+    EXPECT_EQ(both[0], (Table{{"m", 20}}));
+    EXPECT_EQ(both[1], (Table{{"m", 40}}));
+    EXPECT_TRUE(UsageSelfAggregator::aggregateTokensByModel(home.projectsDirectory(), reader, {}).isEmpty());
 }
 
 TEST_F(UsageSelfAggregatorTest, BadLinesCostOnlyThemselves)
