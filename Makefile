@@ -33,10 +33,22 @@ test-sanitize: deps build/asan/build.ninja
 build/release/build.ninja: | deps
 	cmake -S . -B build/release $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DBRISVANE_TESTS=OFF -DBRISVANE_BENCH=ON
 
-bench: deps build/release/build.ninja
-	cmake --build build/release -j $(JOBS) --target corvix_bench corvix_view_bench
-	build/release/bench/corvix_bench
+# The xterm.js peer of the throughput comparison (npm); the benchmarks only, never the tests.
+# Without npm the comparison runs with libvterm alone.
+bench/peer-xterm/node_modules: bench/peer-xterm/package.json bench/peer-xterm/package-lock.json
+	@if command -v npm >/dev/null; then cd bench/peer-xterm && npm ci --no-audit --no-fund && touch node_modules; \
+	else echo "npm not found: the xterm.js peer is left out of the comparison"; fi
+
+# The usage-report peer of the transcript-reading comparison, the same way.
+bench/app/peer-ccusage/node_modules: bench/app/peer-ccusage/package.json bench/app/peer-ccusage/package-lock.json
+	@if command -v npm >/dev/null; then cd bench/app/peer-ccusage && npm ci --no-audit --no-fund && touch node_modules; \
+	else echo "npm not found: the usage-report peer is left out of the comparison"; fi
+
+bench: deps build/release/build.ninja bench/peer-xterm/node_modules bench/app/peer-ccusage/node_modules
+	cmake --build build/release -j $(JOBS) --target corvix_bench corvix_view_bench brisvane_app_bench
+	build/release/bench/corvix_bench --benchmark_counters_tabular=true
 	build/release/bench/corvix_view_bench
+	build/release/bench/brisvane_app_bench
 
 # The libFuzzer target, built with clang, run for FUZZ_SECONDS. The corpus it grows stays in
 # build/fuzz/corpus; fuzz/corpus holds the checked-in seeds. Crashing inputs land in

@@ -1,5 +1,7 @@
 // Memory of a terminal with 200 columns and 10,000 lines of full scroll-back: bytes per cell,
-// heap bytes in use, and the resident memory the terminal adds to the process.
+// heap bytes in use, and the resident memory the terminal adds to the process. Then the memory of
+// 100,000 stored lines of 80-character text at 80 and at 400 columns: it should follow the text,
+// not the width.
 #include "BenchTerminal.hpp"
 #include "terminal/engine/Terminal.hpp"
 
@@ -44,8 +46,10 @@ void BM_MemoryFullScrollback(benchmark::State& state)
             options.rows = kRows;
             options.scrollback = kScrollback;
             Terminal terminal(&delegate, options);
-            // Full-width lines until the scroll-back is full and has recycled lines.
-            std::string line(kCols, 'x');
+            // Full-width lines of varied letters (a run of equal cells would be stored once)
+            // until the scroll-back is full and has recycled lines.
+            std::string line;
+            for (int c = 0; c < kCols; ++c) line += char('a' + c % 26);
             line += "\r\n";
             std::string text;
             for (int i = 0; i < kScrollback + kRows + 100; ++i) text += line;
@@ -63,6 +67,39 @@ void BM_MemoryFullScrollback(benchmark::State& state)
     }
 }
 
+// 100,000 lines of 80 characters in a terminal `state.range(0)` columns wide with 100,000 lines
+// of scroll-back: heap bytes per stored character (the screen's own lines included).
+void BM_MemoryStoredText(benchmark::State& state)
+{
+    const int cols = int(state.range(0));
+    constexpr int kRows = 24;
+    constexpr int kLines = 100000;
+    for (auto _ : state) {
+        malloc_trim(0);
+        size_t heapBefore = mallinfo2().uordblks;
+        {
+            NullDelegate delegate;
+            TerminalOptions options;
+            options.cols = cols;
+            options.rows = kRows;
+            options.scrollback = kLines;
+            Terminal terminal(&delegate, options);
+            std::string text;
+            for (int i = 0; i < kLines + kRows; ++i) {
+                for (int c = 0; c < 80; ++c) text += char('a' + (i + c) % 26);
+                text += "\r\n";
+            }
+            terminal.feed(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
+            text = {};
+            size_t heap = mallinfo2().uordblks - heapBefore;
+            state.counters["heap_MiB"] = double(heap) / double(1 << 20);
+            state.counters["bytes_per_char"] = double(heap) / (80.0 * double(kLines + kRows));
+            benchmark::DoNotOptimize(terminal);
+        }
+    }
+}
+
 } // namespace
 
+BENCHMARK(BM_MemoryStoredText)->Arg(80)->Arg(400)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MemoryFullScrollback)->Iterations(1)->Unit(benchmark::kMillisecond);

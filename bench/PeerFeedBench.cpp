@@ -1,11 +1,16 @@
-// The same payloads fed into Corvix and into libvterm in one run, 64 KiB chunks each, reported as
-// MiB/s of each engine and their ratio (Corvix / libvterm).
+// The same payloads fed into Corvix, libvterm and xterm.js (headless) in one run, 64 KiB chunks
+// each, reported as MiB/s of each engine and Corvix's ratio to each peer and to the faster one.
 //
 // libvterm setup, as close in spirit to the Corvix terminal as its public API allows: an 80x24
 // UTF-8 terminal with its screen layer (the layer that keeps cells, like Corvix's buffer), damage
 // merged to whole scrolls so that no per-cell damage work is counted, and an `sb_pushline`
 // callback that copies each line scrolled off the top into a 1000-line scroll-back ring, as
 // Corvix keeps 1000 lines of scroll-back. Nothing else is hooked up.
+//
+// xterm.js: `@xterm/headless` run by `node` from bench/peer-xterm (installed there by `make
+// bench`), one process for the whole run that loads each payload into memory and feeds it to a
+// fresh 80x24 terminal with 1000 lines of scroll-back on request, timing itself until the last
+// chunk is parsed. Without node or the package the xterm columns stay out.
 #include "BenchTerminal.hpp"
 
 #include "terminal/engine/Terminal.hpp"
@@ -13,10 +18,18 @@
 #include <benchmark/benchmark.h>
 #include <vterm.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
 #include <limits>
+#include <optional>
 #include <span>
+#include <string>
 #include <vector>
 
 using namespace corvix;
@@ -83,23 +96,127 @@ double feedVterm(const std::string& payload)
     return seconds;
 }
 
+// The xterm.js peer process: commands on its standard input, one answer line each.
+class XtermPeer {
+public:
+    XtermPeer()
+    {
+        // A peer that ends early must not end the benchmark with it.
+        std::signal(SIGPIPE, SIG_IGN);
+        int toChild[2];
+        int fromChild[2];
+        if (pipe(toChild) != 0) return;
+        if (pipe(fromChild) != 0) {
+            close(toChild[0]);
+            close(toChild[1]);
+            return;
+        }
+        pid_ = fork();
+        if (pid_ == 0) {
+            dup2(toChild[0], STDIN_FILENO);
+            dup2(fromChild[1], STDOUT_FILENO);
+            close(toChild[1]);
+            close(fromChild[0]);
+            if (chdir(BRISVANE_PEER_XTERM_DIR) == 0) execlp("node", "node", "feed.js", static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        close(toChild[0]);
+        close(fromChild[1]);
+        if (pid_ < 0) {
+            close(toChild[1]);
+            close(fromChild[0]);
+            return;
+        }
+        commands_ = fdopen(toChild[1], "w");
+        answers_ = fdopen(fromChild[0], "r");
+    }
+    XtermPeer(const XtermPeer&) = delete;
+    XtermPeer& operator=(const XtermPeer&) = delete;
+    ~XtermPeer()
+    {
+        if (commands_) std::fclose(commands_); // the peer ends at the end of its input
+        if (answers_) std::fclose(answers_);
+        if (pid_ > 0) waitpid(pid_, nullptr, 0);
+    }
+
+    // Hands the payload over through a temporary file; false when the peer cannot run.
+    bool load(const std::string& payload)
+    {
+        if (!commands_ || !answers_) return false;
+        char path[] = "/tmp/brisvane-peer-payload-XXXXXX";
+        const int fd = mkstemp(path);
+        if (fd < 0) return false;
+        bool written = write(fd, payload.data(), payload.size()) == ssize_t(payload.size());
+        close(fd);
+        const auto answer = written ? ask(std::string("load ") + path) : std::nullopt;
+        unlink(path);
+        return answer == "ok";
+    }
+    std::optional<double> feed()
+    {
+        const auto answer = ask("feed");
+        if (!answer) return std::nullopt;
+        char* end = nullptr;
+        const double seconds = std::strtod(answer->c_str(), &end);
+        if (end == answer->c_str() || seconds <= 0) return std::nullopt;
+        return seconds;
+    }
+
+private:
+    std::optional<std::string> ask(const std::string& command)
+    {
+        if (std::fprintf(commands_, "%s\n", command.c_str()) < 0 || std::fflush(commands_) != 0) return std::nullopt;
+        std::string line;
+        for (int c; (c = std::fgetc(answers_)) != EOF && c != '\n';) line += char(c);
+        if (line.empty()) return std::nullopt;
+        return line;
+    }
+
+    pid_t pid_ = -1;
+    FILE* commands_ = nullptr;
+    FILE* answers_ = nullptr;
+};
+
+XtermPeer& xtermPeer()
+{
+    static XtermPeer peer;
+    return peer;
+}
+
 // The engines take turns, and each one's fastest feed counts: this machine is shared, and a
 // burst of other work during one feed would otherwise decide the ratio.
 void comparePeers(benchmark::State& state, const std::string& payload)
 {
-    double corvixBest = std::numeric_limits<double>::infinity();
-    double vtermBest = std::numeric_limits<double>::infinity();
+    constexpr double kNone = std::numeric_limits<double>::infinity();
+    double corvixBest = kNone;
+    double vtermBest = kNone;
+    double xtermBest = kNone;
+    const bool withXterm = xtermPeer().load(payload);
     for (auto _ : state) {
         double corvix = feedCorvix(payload);
         double vterm = feedVterm(payload);
+        double xterm = 0;
+        if (withXterm) {
+            if (auto seconds = xtermPeer().feed()) {
+                xterm = *seconds;
+                xtermBest = std::min(xtermBest, xterm);
+            }
+        }
         corvixBest = std::min(corvixBest, corvix);
         vtermBest = std::min(vtermBest, vterm);
-        state.SetIterationTime(corvix + vterm);
+        state.SetIterationTime(corvix + vterm + xterm);
     }
     double mib = double(payload.size()) / double(1 << 20);
     state.counters["corvix_MiB/s"] = mib / corvixBest;
     state.counters["libvterm_MiB/s"] = mib / vtermBest;
-    state.counters["ratio"] = vtermBest / corvixBest;
+    state.counters["x_libvterm"] = vtermBest / corvixBest;
+    if (xtermBest < kNone) {
+        state.counters["xterm_MiB/s"] = mib / xtermBest;
+        state.counters["x_xterm"] = xtermBest / corvixBest;
+    } else {
+        state.SetLabel("xterm.js peer not run: `make bench` installs it");
+    }
+    state.counters["x_faster_peer"] = std::min(vtermBest, xtermBest) / corvixBest;
 }
 
 void BM_PeerPlainAscii(benchmark::State& state)

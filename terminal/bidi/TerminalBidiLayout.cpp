@@ -90,20 +90,13 @@ TerminalBidi::ParagraphResult TerminalBidi::buildParagraph(RowRange bounds, Buff
     std::vector<RowCells> rowCells(static_cast<size_t>(rowCount));
     for (int r = bounds.first; r <= bounds.last; ++r) {
         const BufferLine& line = lines[r];
-        const auto lineCells = line.cells();
-        int usedLength = 0;
-        for (size_t i = lineCells.size(); i-- > 0;) {
-            if (lineCells[i].code != 0) {
-                usedLength = int(i) + lineCells[i].width;
-                break;
-            }
-        }
+        const int usedLength = line.getTrimmedLength();
         RowCells& span = rowCells[size_t(r - bounds.first)];
         span.begin = cells.size();
         int col = 0;
-        const int limit = std::min({usedLength, int(lineCells.size()), cols});
+        const int limit = std::min({usedLength, line.count(), cols});
         while (col < limit) {
-            const CharData& cell = lineCells[size_t(col)];
+            const CharData& cell = line[col];
             // A wide cell cut by the last visible column keeps only its visible half, so that
             // the row fills exactly `cols` columns and every map entry is written.
             const int width = std::min(cell.width <= 0 ? 1 : int(cell.width), cols - col);

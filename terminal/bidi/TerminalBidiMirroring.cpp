@@ -63,20 +63,12 @@ std::optional<BidiRowLayout> TerminalBidi::explicitRightToLeftLayout(int row, Bu
     if (row < 0 || row >= buffer.lines().count()) return std::nullopt;
     const BufferLine& line = buffer.lines()[row];
     cols = std::max(cols, 0);
-    const auto cells = line.cells();
-
-    int usedLength = 0;
-    for (size_t i = cells.size(); i-- > 0;) {
-        if (cells[i].code != 0) {
-            usedLength = int(i) + cells[i].width;
-            break;
-        }
-    }
+    const int usedLength = line.getTrimmedLength();
     std::vector<Cell> collected;
     int col = 0;
-    const int limit = std::min({usedLength, int(cells.size()), cols});
+    const int limit = std::min({usedLength, line.count(), cols});
     while (col < limit) {
-        const CharData& cell = cells[size_t(col)];
+        const CharData& cell = line[col];
         // A wide cell cut by the last visible column keeps only its visible half, so that the
         // row still fills exactly `cols` columns.
         const int width = std::min(cell.width <= 0 ? 1 : int(cell.width), cols - col);

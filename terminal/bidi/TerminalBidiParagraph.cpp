@@ -71,10 +71,9 @@ ParagraphCache& paragraphCache()
 
 bool TerminalBidi::mayNeedBidi(const BufferLine& line, int cols, const Terminal& terminal)
 {
-    const auto cells = line.cells();
-    const int n = std::min(int(cells.size()), cols);
+    const int n = std::min(line.count(), cols);
     for (int col = 0; col < n;) {
-        const CharData& cell = cells[size_t(col)];
+        const CharData& cell = line[col];
         col += cell.width >= 1 ? cell.width : 1;
         if (cell.code < 0x590) continue;
         if (cell.isSimpleRune()) {

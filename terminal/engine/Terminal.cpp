@@ -169,10 +169,10 @@ void Terminal::collectClusters()
         for (int i = 0; i < lines.count(); i++) {
             const auto& line = lines.getLine(i);
             if (!line) continue;
-            for (const CharData& cell : line->cells()) {
+            line->forEachHeldCell([&](const CharData& cell) {
                 const size_t index = size_t(cell.code) - size_t(kFirstClusterCode);
                 if (cell.code >= kFirstClusterCode && index < inUse.size()) inUse[index] = true;
-            }
+            });
         }
     }
     // A free slot holds the empty string: a stored cluster never is.

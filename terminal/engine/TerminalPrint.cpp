@@ -421,8 +421,9 @@ void Terminal::garbageCollectPayload()
         for (int i = 0; i < lines.count(); i++) {
             const auto& line = lines.getLine(i);
             if (!line) continue;
-            for (const CharData& cell : line->cells())
+            line->forEachHeldCell([&](const CharData& cell) {
                 if (cell.payload.code != 0) inUse.insert(cell.payload.code);
+            });
         }
     }
     for (uint16_t code : payloads.codes())

@@ -59,9 +59,19 @@ void Terminal::scroll(bool isWrapped)
         const bool ringFull = lines.count() == lines.maxLength();
         bool grew = false;
         bool dropped = false;
+        // Where the ring is large enough for it to pay, the line that goes into the scroll-back
+        // keeps only the cells it uses and its full-width storage serves the new line; the
+        // oldest line of a full ring, dropped next, lends its compacted storage for that copy,
+        // so steady scrolling allocates nothing. Not when the top line is itself the one dropped.
+        BufferLine::CellStorage spare;
+        if (!(ringFull && topRow == 0) && b.compactsScrollback()) {
+            BufferLine::CellStorage reuse;
+            if (ringFull && bottomRow == lines.count() - 1) reuse = lines[0].takeCompactStorage();
+            spare = lines[topRow].compact(std::move(reuse));
+        }
         if (bottomRow == lines.count() - 1) {
             if (ringFull) {
-                lines.recycle(erase);
+                lines.recycle(erase, std::move(spare));
                 BufferLine& newest = lines[lines.count() - 1];
                 newest.setIsWrapped(isWrapped);
                 newest.setBidiState(bidi);
@@ -70,12 +80,12 @@ void Terminal::scroll(bool isWrapped)
                 dropped = true;
                 removedRow = 0;
             } else {
-                lines.push(std::make_shared<BufferLine>(*blankLine));
+                lines.push(std::make_shared<BufferLine>(*blankLine, std::move(spare)));
                 grew = true;
             }
         } else {
             const int before = lines.count();
-            auto copy = std::make_shared<BufferLine>(*blankLine);
+            auto copy = std::make_shared<BufferLine>(*blankLine, std::move(spare));
             lines.splice(bottomRow + 1, 0, {&copy, 1}, [&](int index) { updateRange(index - b.yBase()); });
             if (ringFull)
                 dropped = true;

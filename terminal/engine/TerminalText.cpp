@@ -28,13 +28,14 @@ bool isBlank(const BufferLine& line)
     auto isDefault = [](Attribute::Color c) {
         return c.kind() == Attribute::Color::Kind::defaultColor || c.kind() == Attribute::Color::Kind::defaultInvertedColor;
     };
-    for (const CharData& cell : line.cells()) {
+    bool blank = true;
+    line.forEachHeldCell([&](const CharData& cell) {
         const Attribute& a = cell.attribute;
         if (cell.code != 0 || !a.style.isEmpty() || !isDefault(a.fg) || !isDefault(a.bg) ||
             a.underlineStyle != UnderlineStyle::none || a.underlineColor)
-            return false;
-    }
-    return true;
+            blank = false;
+    });
+    return blank;
 }
 
 } // namespace

@@ -76,6 +76,14 @@ public:
     bool hasAnyImages() const { return linesWithImagesCount_ > 0; }
     int linesWithImagesCount() const { return linesWithImagesCount_; }
     int totalLinesTrimmed() const { return linesTop; }
+    // Whether lines that scroll into the scroll-back are compacted (`BufferLine::compact`): that
+    // costs a copy of each line's text, which pays where the ring would hold much memory at
+    // full width, and is a waste where it would not.
+    bool compactsScrollback() const
+    {
+        return int64_t{lines_.maxLength()} * cols_ * int64_t{sizeof(CharData)} > kCompactionThresholdBytes;
+    }
+    static constexpr int64_t kCompactionThresholdBytes = int64_t{32} << 20;
 
     int xDisp = 0;
     int xBase = 0;

@@ -6,15 +6,21 @@
 #include <bit>
 #include <cstddef>
 #include <cstring>
+#include <new>
 #include <utility>
 
 namespace corvix {
 
 namespace {
 
-std::unique_ptr<CharData[]> allocateCells(int n)
+BufferLine::CellArray allocateCells(int n)
 {
-    return std::make_unique_for_overwrite<CharData[]>(static_cast<size_t>(n));
+    const size_t bytes = sizeof(CharData) * static_cast<size_t>(std::max(n, 1));
+    auto* cells = static_cast<CharData*>(std::malloc(bytes));
+    if (!cells) {
+        throw std::bad_alloc();
+    }
+    return BufferLine::CellArray(cells);
 }
 
 // A cell as three machine words. Loops store these instead of assigning `CharData`: the compiler
@@ -48,6 +54,29 @@ void fillCells(CharData* dst, int n, const CharData& cell)
     }
 }
 
+// The first word without its padding byte (between `width` and `payload`), which copies of the
+// same cell need not share.
+static_assert(offsetof(CharData, width) == 4 && offsetof(CharData, payload) == 6 && sizeof(TinyAtom) == 2);
+constexpr uint64_t kFirstWordMask = ~(uint64_t{0xff} << 40);
+
+// Where the run of cells equal to the last one starts, given that it starts at `from` or
+// before; bitwise, so a cell that compares equal only memberwise ends the run (it is then kept,
+// never lost).
+int trailingRunStart(const CharData* cells, int from, int count)
+{
+    const CellWords last = wordsOf(cells[count - 1]);
+    const uint64_t first = last.word[0] & kFirstWordMask;
+    int start = from;
+    while (start > 0) {
+        const CellWords words = wordsOf(cells[start - 1]);
+        if ((words.word[0] & kFirstWordMask) != first || words.word[1] != last.word[1] || words.word[2] != last.word[2]) {
+            break;
+        }
+        --start;
+    }
+    return start;
+}
+
 } // namespace
 
 BufferLine::BufferLine(int cols, const std::optional<CharData>& fillData, bool isWrapped,
@@ -61,6 +90,7 @@ BufferLine::BufferLine(int cols, const std::optional<CharData>& fillData, bool i
     data_ = allocateCells(cols);
     capacity_ = cols;
     count_ = cols;
+    stored_ = cols;
     fillCells(data_.get(), cols, fillCharacter_);
 }
 
@@ -69,13 +99,112 @@ BufferLine::BufferLine(const BufferLine& other)
     , isWrapped_(other.isWrapped_)
     , bidiState_(other.bidiState_)
     , renderMode_(other.renderMode_)
-    , data_(allocateCells(other.count_))
-    , capacity_(other.count_)
+    , data_(allocateCells(other.stored_))
+    , capacity_(other.stored_)
     , count_(other.count_)
+    , stored_(other.stored_)
+    , trailing_(other.trailing_)
+    , runStart_(other.runStart_)
     , fillCharacter_(other.fillCharacter_)
     , images_(other.images_)
 {
-    std::copy_n(other.data_.get(), count_, data_.get());
+    std::copy_n(other.data_.get(), stored_, data_.get());
+}
+
+BufferLine::BufferLine(const BufferLine& other, CellStorage&& storage)
+    : serial_(nextSerial())
+    , isWrapped_(other.isWrapped_)
+    , bidiState_(other.bidiState_)
+    , renderMode_(other.renderMode_)
+    , count_(other.count_)
+    , stored_(other.count_)
+    , trailing_(other.trailing_)
+    , runStart_(other.runStart_)
+    , fillCharacter_(other.fillCharacter_)
+    , images_(other.images_)
+{
+    if (storage.cells && storage.capacity >= count_) {
+        data_ = std::move(storage.cells);
+        capacity_ = storage.capacity;
+    } else {
+        data_ = allocateCells(count_);
+        capacity_ = count_;
+    }
+    std::copy_n(other.data_.get(), other.stored_, data_.get());
+    fillCells(data_.get() + other.stored_, count_ - other.stored_, other.trailing_);
+}
+
+BufferLine::CellStorage BufferLine::compact(CellStorage&& reuse)
+{
+    if (stored_ < count_ || count_ == 0) {
+        return {};
+    }
+    const int kept = trailingRunStart(data_.get(), std::min(runStart_, count_ - 1), count_);
+    // Copying most of the line to save a little is not worth the copy.
+    if (count_ - kept < count_ / 4 || count_ - kept < 4) {
+        runStart_ = kept;
+        return {};
+    }
+    CellStorage released{std::move(data_), capacity_};
+    trailing_ = released.cells[count_ - 1];
+    capacity_ = kept;
+    if (reuse.cells && reuse.capacity >= kept && reuse.capacity <= std::max(2 * kept, kept + 16)) {
+        data_ = std::move(reuse.cells);
+        capacity_ = reuse.capacity;
+    } else if (kept > 0) {
+        data_ = allocateCells(kept);
+    }
+    std::copy_n(released.cells.get(), kept, data_.get());
+    stored_ = kept;
+    runStart_ = kept;
+    return released;
+}
+
+BufferLine::CellStorage BufferLine::takeCompactStorage()
+{
+    if (stored_ >= count_) {
+        return {};
+    }
+    CellStorage taken{std::move(data_), capacity_};
+    capacity_ = 0;
+    stored_ = 0;
+    runStart_ = 0;
+    trailing_ = CharData::Null;
+    ++generation_;
+    return taken;
+}
+
+void BufferLine::expand(CellStorage&& spare)
+{
+    if (stored_ >= count_) {
+        return;
+    }
+    CellArray cells;
+    int capacity = count_;
+    if (spare.cells && spare.capacity >= count_) {
+        cells = std::move(spare.cells);
+        capacity = spare.capacity;
+    } else {
+        cells = allocateCells(count_);
+    }
+    std::copy_n(data_.get(), stored_, cells.get());
+    fillCells(cells.get() + stored_, count_ - stored_, trailing_);
+    data_ = std::move(cells);
+    capacity_ = capacity;
+    stored_ = count_;
+}
+
+int BufferLine::writablePastStored(int index)
+{
+    expand();
+    return index < count_ ? index : clampOutOfRange();
+}
+
+std::vector<CharData> BufferLine::getData() const
+{
+    std::vector<CharData> cells(data_.get(), data_.get() + stored_);
+    cells.resize(static_cast<size_t>(count_), trailing_);
+    return cells;
 }
 
 void BufferLine::setIsWrapped(bool value)
@@ -107,7 +236,10 @@ void BufferLine::attach(std::shared_ptr<TerminalImage> image)
 
 int BufferLine::getTrimmedLength() const
 {
-    for (int c = count_ - 1; c >= 0; --c) {
+    if (stored_ < count_ && trailing_.code != 0) {
+        return count_ - 1 + trailing_.width;
+    }
+    for (int c = stored_ - 1; c >= 0; --c) {
         if (data_[c].code != 0) {
             return c + data_[c].width;
         }
@@ -161,7 +293,7 @@ std::string BufferLine::debugDescription() const
 {
     std::string out;
     for (int c = 0; c < count_; ++c) {
-        data_[c].appendCharacter(out);
+        (*this)[c].appendCharacter(out);
     }
     return out;
 }
@@ -178,6 +310,7 @@ void BufferLine::writeAsciiRun(int col, std::span<const uint8_t> bytes, const At
         return;
     }
     log::check(col >= 0 && count_ > 0, "BufferLine: negative index or empty line");
+    expand();
     const int n = static_cast<int>(bytes.size());
     const int inRange = std::clamp(count_ - col, 0, n);
     CharData* dst = data_.get() + col;
@@ -200,10 +333,12 @@ void BufferLine::writeAsciiRun(int col, std::span<const uint8_t> bytes, const At
     for (int i = 0; i < inRange; ++i) {
         storeCell(dst + i, head | bytes[i], attributeLow, attributeHigh);
     }
+    noteWrite(col + inRange - 1);
     if (inRange < n) [[unlikely]] {
         // Every clamped byte lands on the last cell, so only the last one remains; one report.
         log::write(kOutOfRangeMessage);
         storeCell(data_.get() + count_ - 1, head | bytes[n - 1], attributeLow, attributeHigh);
+        noteWrite(count_ - 1);
     }
     ++generation_;
 }
@@ -213,29 +348,58 @@ void BufferLine::replaceCells(int start, int end, const CharData& fillData)
     log::check(start >= 0, "BufferLine.replaceCells: negative start");
     const int stop = std::min(end, count_);
     if (start < stop) {
-        fillCells(data_.get() + start, stop - start, fillData);
+        const CharData fillCell = fillData; // may be a cell that expanding moves
+        expand();
+        fillCells(data_.get() + start, stop - start, fillCell);
+        if (stop == count_) {
+            runStart_ = start;
+        } else {
+            noteWrite(stop - 1);
+        }
     }
     ++generation_;
 }
 
 void BufferLine::fill(const CharData& cell)
 {
-    fillCells(data_.get(), capacity_, cell);
+    const CharData fillCell = cell;
+    expand();
+    fillCells(data_.get(), capacity_, fillCell);
+    runStart_ = 0;
     ++generation_;
 }
 
 void BufferLine::fill(const CharData& cell, int atCol, int len)
 {
+    const CharData fillCell = cell;
+    expand();
     log::check(atCol >= 0 && len >= 0 && atCol + len <= capacity_, "BufferLine.fill: range outside the line");
-    fillCells(data_.get() + atCol, len, cell);
+    fillCells(data_.get() + atCol, len, fillCell);
+    if (atCol + len >= count_) {
+        runStart_ = std::min(atCol, count_);
+    } else if (len > 0) {
+        noteWrite(atCol + len - 1);
+    }
     ++generation_;
 }
 
-void BufferLine::clear(const Attribute& attribute)
+void BufferLine::clear(const Attribute& attribute, CellStorage&& spare)
 {
     CharData blank;
     blank.attribute = attribute;
+    if (stored_ < count_) {
+        // The held cells are about to be overwritten: take full-width storage without copying them.
+        if (spare.cells && spare.capacity >= count_) {
+            data_ = std::move(spare.cells);
+            capacity_ = spare.capacity;
+        } else {
+            data_ = allocateCells(count_);
+            capacity_ = count_;
+        }
+        stored_ = count_;
+    }
     fillCells(data_.get(), capacity_, blank);
+    runStart_ = 0;
     images_.reset();
     generation_ += 2;
 }
@@ -244,13 +408,16 @@ void BufferLine::insertCells(int pos, int n, int rightMargin, const CharData& fi
 {
     log::check(n >= 0 && rightMargin < count_ && pos >= 0 && pos <= rightMargin,
                "BufferLine.insertCells: position or margin outside the line");
+    const CharData fillCell = fillData;
+    expand();
     const int len = rightMargin + 1;
     if (n < len - pos) {
         std::copy_backward(data_.get() + pos, data_.get() + len - n, data_.get() + len);
-        fillCells(data_.get() + pos, n, fillData);
+        fillCells(data_.get() + pos, n, fillCell);
     } else {
-        fillCells(data_.get() + pos, len - pos, fillData);
+        fillCells(data_.get() + pos, len - pos, fillCell);
     }
+    runStart_ = count_; // not known: found again by a scan
     ++generation_;
 }
 
@@ -258,23 +425,34 @@ void BufferLine::deleteCells(int pos, int n, int rightMargin, const CharData& fi
 {
     log::check(n >= 0 && rightMargin < count_ && pos >= 0 && pos <= rightMargin,
                "BufferLine.deleteCells: position or margin outside the line");
+    const CharData fillCell = fillData;
+    expand();
     const int len = rightMargin + 1;
     if (n < len - pos) {
         std::copy(data_.get() + pos + n, data_.get() + len, data_.get() + pos);
-        fillCells(data_.get() + len - n, n, fillData);
+        fillCells(data_.get() + len - n, n, fillCell);
     } else {
-        fillCells(data_.get() + pos, len - pos, fillData);
+        fillCells(data_.get() + pos, len - pos, fillCell);
     }
+    runStart_ = count_; // not known: found again by a scan
     ++generation_;
 }
 
 void BufferLine::copyFrom(const BufferLine& src, int srcCol, int dstCol, int len)
 {
-    log::check(len >= 0 && srcCol >= 0 && dstCol >= 0 && srcCol + len <= src.capacity_ && dstCol + len <= capacity_,
+    expand(); // first: `src` may be this line
+    const int srcCells = src.stored_ < src.count_ ? src.count_ : src.capacity_;
+    log::check(len >= 0 && srcCol >= 0 && dstCol >= 0 && srcCol + len <= srcCells && dstCol + len <= capacity_,
                "BufferLine.copyFrom: range outside the line");
-    // memmove gives the exact result for overlapping ranges within one line in either direction.
     if (len > 0) {
-        std::memmove(static_cast<void*>(data_.get() + dstCol), src.data_.get() + srcCol, sizeof(CharData) * len);
+        // A compacted source is another line; its trailing columns are copies of one cell.
+        const int held = src.stored_ < src.count_ ? std::clamp(src.stored_ - srcCol, 0, len) : len;
+        // memmove gives the exact result for overlapping ranges within one line in either direction.
+        if (held > 0) {
+            std::memmove(static_cast<void*>(data_.get() + dstCol), src.data_.get() + srcCol, sizeof(CharData) * held);
+        }
+        fillCells(data_.get() + dstCol + held, len - held, src.trailing_);
+        noteWrite(dstCol + len - 1);
     }
     ++generation_;
 }
@@ -289,8 +467,11 @@ void BufferLine::copyFrom(const BufferLine& line)
         data_ = allocateCells(line.count_);
         capacity_ = line.count_;
     }
-    std::copy_n(line.data_.get(), line.count_, data_.get());
+    std::copy_n(line.data_.get(), line.stored_, data_.get());
+    fillCells(data_.get() + line.stored_, line.count_ - line.stored_, line.trailing_);
     count_ = line.count_;
+    stored_ = line.count_;
+    runStart_ = line.runStart_;
     setIsWrapped(line.isWrapped_);
     setBidiState(line.bidiState_);
     ++generation_;
@@ -305,16 +486,30 @@ void BufferLine::resize(int cols, const CharData& fillData)
         data_ = allocateCells(0);
         capacity_ = 0;
         count_ = 0;
+        stored_ = 0;
+        runStart_ = 0;
+        ++generation_;
+        return;
+    }
+    if (stored_ < count_ && (cols < count_ || fillData == trailing_)) {
+        // A compacted line stays compact: only the number of trailing columns changes.
+        count_ = cols;
+        stored_ = std::min(stored_, cols);
+        runStart_ = stored_;
         ++generation_;
         return;
     }
     auto storage = allocateCells(cols);
     const int kept = std::min(cols, count_);
-    std::copy_n(data_.get(), kept, storage.get());
+    const int held = std::min(kept, stored_);
+    std::copy_n(data_.get(), held, storage.get());
+    fillCells(storage.get() + held, kept - held, trailing_);
     fillCells(storage.get() + kept, cols - kept, fillData);
+    runStart_ = cols > count_ ? kept : std::min(runStart_, cols);
     data_ = std::move(storage);
     capacity_ = cols;
     count_ = cols;
+    stored_ = cols;
     ++generation_;
 }
 

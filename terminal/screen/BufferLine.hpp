@@ -6,6 +6,7 @@
 #include "terminal/screen/TerminalImage.hpp"
 
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -19,8 +20,26 @@ namespace corvix {
 // One row of the screen or the scroll-back: one contiguous cell array plus the row's wrap flag,
 // bidi state, render mode, images and a change counter. Lines are shared objects (held by
 // `std::shared_ptr` in the line ring); renderers key row caches on `serial()` and `generation()`.
+//
+// A line that leaves the screen for a large scroll-back is compacted (`Buffer::compactsScrollback`):
+// it keeps only the cells before its trailing run of equal cells (blanks, mostly) and one copy of
+// that cell, so stored lines cost memory by their text, not by the terminal's width. Reads see every column as before; the
+// first write expands the line again.
 class BufferLine {
 public:
+    // Cell arrays are raw memory: every cell is written before it is read, so allocating one
+    // writes nothing (`CharData` is an implicit-lifetime aggregate).
+    struct CellsDeleter {
+        void operator()(CharData* cells) const { std::free(cells); }
+    };
+    using CellArray = std::unique_ptr<CharData[], CellsDeleter>;
+    // A cell array handed from a compacted line to the next line that needs full-width storage,
+    // so that scrolling allocates and touches no fresh full-width memory.
+    struct CellStorage {
+        CellArray cells;
+        int capacity = 0;
+    };
+
     enum class RenderLineMode : uint8_t { single, doubleWidth, doubledTop, doubledDown };
     using ImageList = std::vector<std::shared_ptr<TerminalImage>>;
     // Turns a cell into its text (resolving grapheme-cluster keys).
@@ -35,6 +54,8 @@ public:
     // A copy of `other`'s cells (capacity = its count), flags, render mode, fill cell and image
     // list; a new serial and generation 0.
     explicit BufferLine(const BufferLine& other);
+    // The same copy made in `storage` when it holds enough cells.
+    BufferLine(const BufferLine& other, CellStorage&& storage);
     BufferLine& operator=(const BufferLine&) = delete;
 
     uint64_t serial() const { return serial_; }
@@ -59,17 +80,44 @@ public:
 
     int count() const { return count_; }
     int capacity() const { return capacity_; }
-    // The cells in use, for readers that walk a whole row.
-    std::span<const CharData> cells() const { return {data_.get(), static_cast<size_t>(count_)}; }
+    // The cells held one by one: all of them, or those before a compacted line's trailing run.
+    // Every column from `storedCells().size()` to `count()` holds `trailingCell()`.
+    std::span<const CharData> storedCells() const { return {data_.get(), static_cast<size_t>(stored_)}; }
+    // The cell of a compacted line's trailing columns (meaningful when `isCompact()`).
+    const CharData& trailingCell() const { return trailing_; }
+    bool isCompact() const { return stored_ < count_; }
+    // Calls `f` with each held cell, then once with the trailing cell of a compacted line: for
+    // readers that ask which values a line holds, not where.
+    template <typename F>
+    void forEachHeldCell(F&& f) const
+    {
+        for (int i = 0; i < stored_; ++i) {
+            f(data_[i]);
+        }
+        if (stored_ < count_) {
+            f(trailing_);
+        }
+    }
+    // Keeps only the cells before the trailing run of cells equal to the last one, when that saves
+    // a good part of the line, and returns the storage it let go (empty when it kept it). The
+    // kept cells go into `reuse` when it fits them. Content and generation stay.
+    CellStorage compact(CellStorage&& reuse);
+    CellStorage compact() { return compact(CellStorage{}); }
+    // The storage of a compacted line that is about to be cleared (it then reads as blank), for
+    // `compact` to reuse; empty for a line that holds every cell.
+    CellStorage takeCompactStorage();
 
     // The cell at `index`; an index at or past `count()` reads the last cell.
     const CharData& operator[](int index) const
     {
         log::check(index >= 0 && count_ > 0, "BufferLine: negative index or empty line");
-        return data_[index < count_ ? index : count_ - 1];
+        if (index < stored_) [[likely]] {
+            return data_[index];
+        }
+        return stored_ < count_ ? trailing_ : data_[count_ - 1];
     }
     int getWidth(int index) const { return (*this)[index].width; }
-    std::vector<CharData> getData() const { return {data_.get(), data_.get() + count_}; }
+    std::vector<CharData> getData() const;
     int getTrimmedLength() const;
     bool hasContent(int index) const;
     bool hasAnyContent() const;
@@ -83,6 +131,12 @@ public:
     // of fields written one by one stalls.
     void set(int index, const CharData& cell)
     {
+        if (index >= stored_) [[unlikely]] {
+            // Expanding a compacted line moves its cells, and `cell` may be one of them.
+            const CharData copy = cell;
+            mutableCell(index) = copy;
+            return;
+        }
         CharData& dst = mutableCell(index);
         dst.code = cell.code;
         dst.width = cell.width;
@@ -96,9 +150,10 @@ public:
     {
         log::check(index >= 0 && count_ > 0, "BufferLine: negative index or empty line");
         ++generation_;
-        if (index >= count_) [[unlikely]] {
-            index = clampOutOfRange();
+        if (index >= stored_) [[unlikely]] {
+            index = writablePastStored(index);
         }
+        noteWrite(index);
         return data_[index];
     }
     // Cells `col`..<`col`+bytes become the bytes (width 1, no payload, `attribute`).
@@ -106,7 +161,7 @@ public:
     // The same for one byte, inline: between two sequences the text is often a single letter.
     void writeAsciiCell(int col, uint8_t byte, const Attribute& attribute)
     {
-        if (col < 0 || col >= count_) [[unlikely]] {
+        if (col < 0 || col >= stored_) [[unlikely]] {
             writeAsciiRun(col, {&byte, 1}, attribute);
             return;
         }
@@ -117,13 +172,17 @@ public:
         std::memcpy(cell, &head, 8);
         cell[8] = 0;
         std::memcpy(cell + 9, &attribute, sizeof(Attribute));
+        noteWrite(col);
         ++generation_;
     }
 
     void replaceCells(int start, int end, const CharData& fillData);
     void fill(const CharData& cell);
     void fill(const CharData& cell, int atCol, int len);
-    void clear(const Attribute& attribute);
+    // Every cell blank with the attribute, no images. A compacted line takes `spare` for its
+    // cells when it holds enough of them.
+    void clear(const Attribute& attribute, CellStorage&& spare);
+    void clear(const Attribute& attribute) { clear(attribute, CellStorage{}); }
     void insertCells(int pos, int n, int rightMargin, const CharData& fillData);
     void deleteCells(int pos, int n, int rightMargin, const CharData& fillData);
     void copyFrom(const BufferLine& src, int srcCol, int dstCol, int len);
@@ -133,14 +192,34 @@ public:
 private:
     // Reports an index past the end and returns the last cell's.
     [[gnu::cold]] int clampOutOfRange() const;
+    // A write at or past the held cells: expands a compacted line, clamps an index past the end.
+    int writablePastStored(int index);
+    // A write at `index` ends the known run of equal cells before it.
+    void noteWrite(int index)
+    {
+        if (index >= runStart_) {
+            runStart_ = index + 1;
+        }
+    }
+    // Holds every cell one by one again, in `spare` when it is big enough.
+    void expand(CellStorage&& spare);
+    void expand() { expand(CellStorage{}); }
     uint64_t serial_;
     uint64_t generation_ = 0;
     bool isWrapped_;
     BidiPresentationState bidiState_;
     RenderLineMode renderMode_ = RenderLineMode::single;
-    std::unique_ptr<CharData[]> data_;
+    CellArray data_;
     int capacity_ = 0;
     int count_ = 0;
+    // Cells held in `data_`: `count_`, or fewer in a compacted line, whose other columns hold
+    // `trailing_`.
+    int stored_ = 0;
+    CharData trailing_;
+    // Every held cell from this column on is a bitwise copy of one value (written by one fill),
+    // so finding the trailing run does not walk the blank part of the line. A larger value is
+    // always safe.
+    int runStart_ = 0;
     CharData fillCharacter_;
     std::optional<ImageList> images_;
 };

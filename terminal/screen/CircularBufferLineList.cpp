@@ -69,7 +69,7 @@ void CircularBufferLineList::push(LinePtr line)
     }
 }
 
-void CircularBufferLineList::recycle(const Attribute& clearAttribute)
+void CircularBufferLineList::recycle(const Attribute& clearAttribute, BufferLine::CellStorage&& spare)
 {
     log::check(count_ == maxLength() && !array_.empty(), "CircularBufferLineList: recycle on a ring that is not full");
     const size_t slot = slotOf(count_); // the oldest line's slot, since the ring is full
@@ -77,7 +77,7 @@ void CircularBufferLineList::recycle(const Attribute& clearAttribute)
     bool had = false;
     if (BufferLine* line = array_[slot].get()) {
         had = line->images().has_value();
-        line->clear(clearAttribute);
+        line->clear(clearAttribute, std::move(spare));
     }
     if (onLineRecycled) {
         onLineRecycled(had);

@@ -58,8 +58,8 @@ public:
 
     void push(LinePtr line);
     // Full rings only: clears the oldest line with the attribute and makes it the newest.
-    // Allocates nothing.
-    void recycle(const Attribute& clearAttribute);
+    // Allocates nothing when the line holds all its cells or `spare` is big enough.
+    void recycle(const Attribute& clearAttribute, BufferLine::CellStorage&& spare = {});
     // Moves lines `start`..<`start`+`count` by `offset`; reports bad arguments and returns false.
     bool shiftElements(int start, int count, int offset);
     // Deletes `deleteCount` lines at `start`, inserts `items` there, drops the oldest lines that

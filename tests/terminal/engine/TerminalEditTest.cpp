@@ -156,7 +156,7 @@ TEST(TerminalEdit, InsertedLinesAreFreshBlanksInTheCurrentBackgroundAndBreakPara
         EXPECT_EQ(blank.bidiState(), s.b().defaultBidiState) << r;
         EXPECT_EQ(blank.renderMode(), BufferLine::RenderLineMode::single) << r;
         EXPECT_EQ(blank.count(), 10);
-        for (const CharData& cell : blank.cells()) {
+        for (const CharData& cell : blank.getData()) {
             EXPECT_EQ(cell.code, 0);
             EXPECT_EQ(cell.attribute, background(kRed));
         }
@@ -179,7 +179,7 @@ TEST(TerminalEdit, ScrollUpAndDownBlankWithThePlainAttribute)
         s.t.feed("\x1b[41m");
         s.t.feed(seq);
         const int blankRow = seq[2] == 'S' ? 5 : 0;
-        for (const CharData& cell : s.line(blankRow).cells()) EXPECT_EQ(cell.attribute, Attribute{}) << seq;
+        for (const CharData& cell : s.line(blankRow).getData()) EXPECT_EQ(cell.attribute, Attribute{}) << seq;
     }
 }
 

@@ -68,7 +68,7 @@ TEST(TerminalLineModes, AlignmentPatternFillsTheScreenWithPlainE)
         BufferLine& line = *t.getLine(row);
         EXPECT_EQ(dumpRow(t, row), "EEEEEEEE");
         EXPECT_FALSE(line.isWrapped());
-        for (const CharData& cell : line.cells()) {
+        for (const CharData& cell : line.getData()) {
             EXPECT_EQ(cell.attribute, expected);
             EXPECT_EQ(cell.width, 1);
         }

@@ -3,8 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 using namespace corvix;
 
@@ -291,4 +294,121 @@ TEST(BufferLine, FillRangeAndReplaceCells)
     EXPECT_EQ(textOf(line), "ab---fgh");
     line.replaceCells(6, 100, cell('*'));
     EXPECT_EQ(textOf(line), "ab---f**");
+}
+
+namespace {
+
+// 40 columns: text, a wide character and its placeholder, more text, then a blank tail in a
+// background colour, as an erase to the end of the line leaves it.
+std::unique_ptr<BufferLine> tailedLine()
+{
+    CharData blank;
+    blank.attribute.bg = Attribute::Color::ansi256(4);
+    auto line = std::make_unique<BufferLine>(40, blank);
+    put(*line, "scrolled out ");
+    line->set(13, cell(U'語', 2));
+    line->set(14, cell(0, 0));
+    CharData bold = cell('!');
+    bold.attribute.style = CharacterStyle::bold;
+    line->set(15, bold);
+    return line;
+}
+
+void expectSameCells(const BufferLine& actual, const BufferLine& expected, const std::string& context)
+{
+    ASSERT_EQ(actual.count(), expected.count()) << context;
+    for (int c = 0; c < expected.count(); ++c) {
+        ASSERT_EQ(actual[c], expected[c]) << context << ", column " << c;
+    }
+    EXPECT_EQ(actual.getData(), expected.getData()) << context;
+    EXPECT_EQ(actual.getTrimmedLength(), expected.getTrimmedLength()) << context;
+    EXPECT_EQ(actual.translateToString(true), expected.translateToString(true)) << context;
+}
+
+} // namespace
+
+TEST(BufferLineCompaction, KeepsTheTextAndOneTailCellAndReadsAsBefore)
+{
+    auto line = tailedLine();
+    auto twin = std::make_unique<BufferLine>(*line);
+    const uint64_t generation = line->generation();
+    BufferLine::CellStorage released = line->compact();
+    EXPECT_TRUE(line->isCompact());
+    EXPECT_EQ(line->storedCells().size(), 16u);
+    EXPECT_EQ(line->trailingCell().attribute.bg, Attribute::Color::ansi256(4));
+    EXPECT_EQ(released.capacity, 40);
+    EXPECT_EQ(line->generation(), generation) << "the content did not change";
+    expectSameCells(*line, *twin, "compacted");
+    // Past the end still reads the last cell; a copy of a compacted line is compact and equal.
+    EXPECT_EQ((*line)[99], (*twin)[39]);
+    BufferLine copy(*line);
+    EXPECT_TRUE(copy.isCompact());
+    expectSameCells(copy, *twin, "copy");
+    // The released storage serves a new line: a copy of a blank line made in it.
+    BufferLine blank(40);
+    BufferLine made(blank, std::move(released));
+    expectSameCells(made, blank, "made in released storage");
+
+    // A nearly full line, or one whose tail is short, stays as it is.
+    BufferLine full(40);
+    put(full, std::string(36, 'x'));
+    EXPECT_EQ(full.compact().capacity, 0);
+    EXPECT_FALSE(full.isCompact());
+}
+
+// Every change on a compacted line gives the cells it gives on a line that was never compacted,
+// and compacting again after the change loses nothing (the tail that was written to included).
+TEST(BufferLineCompaction, EveryChangeMatchesAnUncompactedLine)
+{
+    CharData red = cell('r');
+    red.attribute.fg = Attribute::Color::ansi256(1);
+    const std::vector<std::pair<std::string, std::function<void(BufferLine&)>>> changes = {
+        {"set in the text", [&](BufferLine& l) { l.set(2, red); }},
+        {"set in the tail", [&](BufferLine& l) { l.set(30, red); }},
+        {"set on the last cell", [&](BufferLine& l) { l.set(39, red); }},
+        {"set from one of its own cells", [](BufferLine& l) { l.set(35, l[3]); }},
+        {"mutable cell in the tail", [](BufferLine& l) { l.mutableCell(20).code = 'm'; }},
+        {"ascii run across the tail", [](BufferLine& l) {
+             const std::string run = "ascii run";
+             l.writeAsciiRun(28, {reinterpret_cast<const uint8_t*>(run.data()), run.size()}, Attribute{});
+         }},
+        {"ascii cell", [](BufferLine& l) { l.writeAsciiCell(25, 'a', Attribute{}); }},
+        {"replace to the end", [&](BufferLine& l) { l.replaceCells(5, 40, red); }},
+        {"replace in the middle", [&](BufferLine& l) { l.replaceCells(20, 25, red); }},
+        {"fill a range", [&](BufferLine& l) { l.fill(red, 30, 5); }},
+        {"fill all", [&](BufferLine& l) { l.fill(red); }},
+        {"insert cells", [&](BufferLine& l) { l.insertCells(1, 3, 39, red); }},
+        {"delete cells", [&](BufferLine& l) { l.deleteCells(1, 3, 39, red); }},
+        {"copy a range within", [](BufferLine& l) { l.copyFrom(l, 0, 20, 16); }},
+        {"copy a range from the tail", [](BufferLine& l) { l.copyFrom(l, 24, 0, 10); }},
+        {"clear", [](BufferLine& l) { l.clear(Attribute{}); }},
+        {"narrower", [](BufferLine& l) { l.resize(20, CharData::Null); }},
+        {"narrower than the text", [](BufferLine& l) { l.resize(10, CharData::Null); }},
+        {"wider with another fill", [&](BufferLine& l) { l.resize(60, red); }},
+        {"wider with the tail's fill", [](BufferLine& l) { l.resize(60, l[39]); }},
+    };
+    for (const auto& [name, change] : changes) {
+        auto compacted = tailedLine();
+        auto plain = tailedLine();
+        ASSERT_GT(compacted->compact().capacity, 0) << name;
+        change(*compacted);
+        change(*plain);
+        expectSameCells(*compacted, *plain, name);
+        compacted->compact();
+        plain->compact();
+        expectSameCells(*compacted, *plain, name + ", compacted again");
+    }
+
+    // Copying from a compacted line into another reads its tail.
+    auto source = tailedLine();
+    auto reference = tailedLine();
+    source->compact();
+    BufferLine a(40);
+    BufferLine b(40);
+    a.copyFrom(*source, 10, 0, 30);
+    b.copyFrom(*reference, 10, 0, 30);
+    expectSameCells(a, b, "range copied from a compacted line");
+    a.copyFrom(*source);
+    b.copyFrom(*reference);
+    expectSameCells(a, b, "whole compacted line copied");
 }

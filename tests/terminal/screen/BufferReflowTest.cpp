@@ -91,7 +91,7 @@ void print(Buffer& b, std::string_view text)
 std::string row(Buffer& b, int absoluteRow)
 {
     std::string out;
-    for (const CharData& d : b.lines()[absoluteRow].cells()) {
+    for (const CharData& d : b.lines()[absoluteRow].getData()) {
         out += render(d);
     }
     return out;
@@ -108,7 +108,7 @@ std::vector<std::string> logicalLines(Buffer& b)
             out.push_back(current);
             current.clear();
         }
-        for (const CharData& d : line.cells()) {
+        for (const CharData& d : line.getData()) {
             if (d.code != 0) {
                 current += render(d);
             }
@@ -504,7 +504,7 @@ TEST(BufferReflowTest, ReflowKeepsTheTextAroundACursorAnywhere)
         for (int i = 0; i < b.lines().count(); ++i) {
             BufferLine& line = b.lines()[i];
             if (!line.isWrapped() || out.empty()) out.push_back({i, ""});
-            for (const CharData& d : line.cells()) {
+            for (const CharData& d : line.getData()) {
                 if (d.code != 0) out.back().second += render(d);
             }
         }
