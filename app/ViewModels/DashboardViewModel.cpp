@@ -2,9 +2,11 @@
 
 #include "app/Services/AnnouncementSettingsStore.hpp"
 #include "app/Services/DashboardStores.hpp"
+#include "app/Services/ProcessTreeProvider.hpp"
 #include "app/Services/QtNetworkVoicevoxHTTPClient.hpp"
 #include "app/Services/QtAudioVoicevoxAudioPlayer.hpp"
 #include "app/Services/ReadingDictionaryStore.hpp"
+#include "app/Services/ShellCwdReader.hpp"
 #include "app/Services/VoicevoxSpeaker.hpp"
 #include "app/Services/VoicevoxAutoLaunchStore.hpp"
 #include "app/ViewModels/FocusedTileResolver.hpp"
@@ -44,6 +46,12 @@ DashboardViewModel::DashboardViewModel(Parameters parameters, QObject* parent)
     if (!p.planUsagePath) p.planUsagePath = p.claudeHome + "/brisvane-usage.json";
     if (!p.conclusionDirectory) p.conclusionDirectory = p.claudeHome + "/brisvane-say";
     if (!p.focusWidget) p.focusWidget = [] { return QApplication::focusWidget(); };
+    if (!p.terminalControllerFactory)
+        p.terminalControllerFactory = [](const QUuid& id) { return std::make_unique<TerminalProcessController>(id); };
+    if (!p.processTreeProvider) p.processTreeProvider = &ProcessTreeProvider::currentSnapshotResult;
+    if (!p.shellCwdProvider) p.shellCwdProvider = &ShellCwdReader::currentWorkingDirectory;
+    // One thread per refresh read: they mostly wait on files and the process table.
+    refreshPool_.setMaxThreadCount(8);
     Preferences& prefs = *p.userDefaults;
 
     layoutPreset_ = GridLayoutStore::load(prefs);
@@ -84,6 +92,12 @@ DashboardViewModel::DashboardViewModel(Parameters parameters, QObject* parent)
     connect(debounceTimer_, &QTimer::timeout, this, &DashboardViewModel::refresh);
     focusPollTimer_ = new QTimer(this);
     connect(focusPollTimer_, &QTimer::timeout, this, &DashboardViewModel::pollFocus);
+    announcementReevaluationTimer_ = new QTimer(this);
+    announcementReevaluationTimer_->setSingleShot(true);
+    connect(announcementReevaluationTimer_, &QTimer::timeout, this,
+            [this] { evaluateAnnouncements(parameters_.clock()); });
+    voicevoxEnginePollTimer_ = new QTimer(this);
+    connect(voicevoxEnginePollTimer_, &QTimer::timeout, this, [this] { updateVoicevoxEngineStatus(false); });
 }
 
 DashboardViewModel::~DashboardViewModel() = default;
@@ -100,6 +114,7 @@ void DashboardViewModel::start()
                                &DashboardViewModel::handleWatcherEvent);
     parameters_.watcher->start();
     focusPollTimer_->start(milliseconds(parameters_.focusPollInterval));
+    startVoicevoxEnginePolling();
     if (parameters_.userDefaults->doubleValue(kOnboardingCompletedVersionKey).value_or(0) < 1)
         setOnboardingPresented(true);
 }
@@ -109,11 +124,13 @@ void DashboardViewModel::stop()
     disconnect(watchConnection_);
     watchConnection_ = {};
     debounceTimer_->stop();
+    announcementReevaluationTimer_->stop();
     focusPollTimer_->stop();
     if (focusedTerminalTileId_) {
         focusedTerminalTileId_.reset();
         emit focusedTerminalTileIdChanged();
     }
+    voicevoxEnginePollTimer_->stop();
     parameters_.watcher->stop();
     for (auto& [id, controller] : terminalControllers_) controller->terminateShell();
 }
@@ -285,6 +302,7 @@ void DashboardViewModel::setTerminalFontSize(double size)
         emit terminalFontSizeChanged();
     }
     parameters_.userDefaults->setValue(TerminalFontSizeStore::kKey, size);
+    for (auto& [id, controller] : terminalControllers_) applyTerminalFont(controller->terminalView());
 }
 
 void DashboardViewModel::increaseTerminalFontSize()

@@ -10,7 +10,9 @@
 #include "app/Models/HookInstallationStatus.hpp"
 #include "app/Models/PinnedProject.hpp"
 #include "app/Models/PlanUsageSummary.hpp"
+#include "app/Models/ProcessTreeSnapshot.hpp"
 #include "app/Models/ReadingDictionary.hpp"
+#include "app/Models/SessionFileRecord.hpp"
 #include "app/Models/SessionTile.hpp"
 #include "app/Models/SessionWatcherEvent.hpp"
 #include "app/Models/SettingsTab.hpp"
@@ -33,6 +35,7 @@
 #include <QMap>
 #include <QObject>
 #include <QPointer>
+#include <QThreadPool>
 #include <QUuid>
 
 #include <functional>
@@ -45,6 +48,7 @@ class QWidget;
 
 namespace brisvane {
 
+class BrisvaneTerminalView;
 class TerminalProcessController;
 
 // The dashboard's one model: what the views show, the services handed in at construction, the
@@ -97,21 +101,30 @@ public:
         double voicevoxEnginePollInterval = 20;
         // The widget holding the keyboard focus; the application's by default.
         std::function<QWidget*()> focusWidget;
+        // Makes a new tile's controller with its terminal view ready (GUI thread). Absent: a
+        // TerminalProcessController with a 640 x 400 view.
+        std::function<std::unique_ptr<TerminalProcessController>(const QUuid&)> terminalControllerFactory;
+        // The process table and a process's current folder; called on refresh workers, so they
+        // must be safe to call from any thread. Absent: read from /proc.
+        std::function<ProcessTreeFetchResult()> processTreeProvider;
+        std::function<std::optional<QString>(int32_t)> shellCwdProvider;
     };
 
     explicit DashboardViewModel(Parameters parameters, QObject* parent = nullptr);
     ~DashboardViewModel() override;
 
     // ---- Lifecycle ---------------------------------------------------------------------------
-    // Refreshes once and starts the watch loop and the focus poll; shows the onboarding on a
-    // first start. Starting again restarts each loop (one of each runs).
+    // Refreshes once and starts the watch loop, the focus poll and the speech-engine poll; shows
+    // the onboarding on a first start. Starting again restarts each loop (one of each runs).
     void start();
     // Ends every loop, stops the watcher and ends every tile's shell; the tiles stay.
     void stop();
     void handleDidBecomeActive();
     void forceRedrawAllTerminalViews();
-    // One refresh pass of the session state (its workers and their results come with the refresh).
+    // Starts one refresh pass: the outside state is read on workers and applied here when every
+    // read is in. Returns at once.
     void refresh();
+    // The passes started so far; each pass is numbered by this count.
     int refreshCount() const { return refreshCount_; }
     bool isWatching() const { return watchConnection_; }
     bool isFocusPolling() const;
@@ -164,19 +177,82 @@ public:
     void moveTile(const QString& id, const QString& beforeId);
 
     // ---- Refresh and reconciliation -----------------------------------------------------------
+    // The number of the last pass applied; 0 before any. A pass finishing after a newer one was
+    // applied is dropped.
+    int lastAppliedRefresh() const { return lastAppliedRefresh_; }
+    // Passes whose reads are not all in yet.
+    int refreshesInFlight() const { return refreshesInFlight_; }
+    // The agent process attached to each tile, and the fresh spoken summaries by agent pid.
+    const QMap<QUuid, int32_t>& attachedPids() const { return attachedPid_; }
+    const QMap<int32_t, AnnouncementConclusion>& latestConclusions() const { return latestConclusions_; }
 
     // ---- Announcements and speech engine -------------------------------------------------------
     // Decides and speaks what the tiles' sessions call for; run after every reconciliation.
     void evaluateAnnouncements(const QDateTime& now);
+    // The same for a snapshot keyed "t:" + tile UUID. The engine sees every snapshot, even with
+    // announcements off, so that its streaks stay current; the re-evaluation it asks for replaces
+    // the pending one.
+    void evaluateAnnouncements(const QMap<QString, AnnouncementSessionInfo>& snapshot, const QDateTime& now);
+    // Probes the engine for a VOICEVOX voice (nothing for the system voice), launches it when
+    // allowed, and sets the status when the probe answers. Returns at once.
+    void updateVoicevoxEngineStatus(bool forceLaunch);
+    // Launches the engine if it does not answer, however recently that was tried.
+    void launchVoicevoxNow();
+    // Stored; turning it on checks the engine at once.
+    void setVoicevoxAutoLaunchEnabled(bool enabled);
 
     // ---- Preferences and user actions ----------------------------------------------------------
+    // Each setter notifies only on a change, yet always stores the value and applies its effect.
+    void setAnnouncementsEnabled(bool enabled);
+    // Then checks the speech engine for the new voice.
+    void setAnnouncementVoice(AnnouncementVoice voice);
+    // Also the engine's completion threshold.
+    void setCompletionAnnouncementThreshold(AnnouncementThresholdPreset preset);
+    void setConclusionReadingBusyThreshold(AnnouncementThresholdPreset preset);
+    // Existing tiles keep their own flags; tiles opened later take this one.
+    void setConclusionReadingDefaultEnabled(bool enabled);
+    void setInlineCostDisplayEnabled(bool enabled);
+    // The voices the pickers offer: the characters only in a Japanese locale.
+    QList<AnnouncementVoice> selectableAnnouncementVoices() const;
+    // Replaces the dictionary shown and stores nothing; the three edits below store it.
+    void setReadingDictionary(ReadingDictionary dictionary);
+    // Appends an empty row; returns its id.
+    QUuid addReadingEntry();
+    void removeReadingEntry(const QUuid& id);
+    // Replaces the given fields as typed; an unknown id changes and stores nothing.
+    void updateReadingEntry(const QUuid& id, const std::optional<QString>& projectName,
+                            const std::optional<QString>& reading);
+    // Speaks a completion of the row's project with the row's reading, announcements on or off.
+    void speakReadingPreview(const ReadingEntry& entry);
+    void playTestAnnouncement();
+    const HookInstaller& hookInstaller() const { return *parameters_.hookInstaller; }
+    // The integration views set a status they read afresh.
+    void setHookInstallationStatus(HookInstallationStatus status);
+    // Each posts its failure to the notification centre and re-reads the status either way.
+    void installHook(HookKind kind, bool replacingConflictingStatusLine = false);
+    void uninstallHook(HookKind kind);
+    void uninstallAllHooks();
 
     // ---- Font size ---------------------------------------------------------------------------
     void increaseTerminalFontSize();
     void decreaseTerminalFontSize();
     void resetTerminalFontSize();
+    // Clamps to 8 ... 32, stores it and applies it to every terminal; the control bar's buttons.
+    void setTerminalFontSize(double size);
 
     // ---- Tile operations and pinned projects -------------------------------------------------
+    // Opens a tile running the login shell in the home folder; returns its id.
+    QUuid createTerminalTile();
+    // Ends the tile's shell and forgets the tile; an unknown id is harmless.
+    void closeTerminalTile(const QUuid& id);
+    // Whether the tile's spoken summary may be read; not stored.
+    void setConclusionReadingEnabled(bool enabled, const QUuid& tile);
+    const QMap<QUuid, bool>& tileConclusionReadingEnabled() const { return tileConclusionReadingEnabled_; }
+    // Pins a folder once per exact path.
+    void addPinnedProject(const QString& path);
+    void removePinnedProject(const QUuid& id);
+    // Opens a tile in the pinned folder and types "claude" (or "claude --continue") into it.
+    void launchPinnedProject(const PinnedProject& project, bool asResume);
 
     // ---- Tiles -------------------------------------------------------------------------------
     const std::map<QUuid, std::unique_ptr<TerminalProcessController>>& terminalControllers() const
@@ -202,12 +278,19 @@ signals:
     void gridOrderingChanged();
     void isOnboardingPresentedChanged();
     void pinnedProjectsChanged();
+    void isAnnouncementsEnabledChanged();
+    void announcementVoiceChanged();
+    void isVoicevoxAutoLaunchEnabledChanged();
+    void readingDictionaryChanged();
+    void isConclusionReadingDefaultEnabledChanged();
+    void completionAnnouncementThresholdChanged();
+    void conclusionReadingBusyThresholdChanged();
+    void isInlineCostDisplayEnabledChanged();
 
 private:
     void handleWatcherEvent(SessionWatcherEvent event);
     void handleWatcherNotification();
     void pollFocus();
-    void setTerminalFontSize(double size);
     void persistNewGridOrderingIfNeeded();
     void setGridOrdering(GridOrdering ordering);
 
@@ -249,6 +332,47 @@ private:
     QTimer* debounceTimer_ = nullptr;
     QTimer* focusPollTimer_ = nullptr;
     int refreshCount_ = 0;
+
+    // Refresh and reconciliation.
+    struct RefreshPass;
+    void applyRefreshPass(const RefreshPass& pass);
+    void reconcileTerminalTiles(const QMap<QString, SessionTile>& statusTiles,
+                                const QList<SessionFileRecord>& rawRecords, const ProcessTreeSnapshot& processTree,
+                                const QMap<QUuid, QString>& liveCwds, const QDateTime& now);
+    void logGridRebuild() const;
+    // The refresh reads' own threads. Destroying it waits for reads still running; they use
+    // copies only, never the model.
+    QThreadPool refreshPool_;
+    int lastAppliedRefresh_ = 0;
+    int refreshesInFlight_ = 0;
+
+    // Tile operations.
+    TerminalProcessController& registerTerminalTile(const QUuid& id, const ProjectDisplayName& projectName);
+    bool startShell(TerminalProcessController& controller, const std::optional<QString>& directory);
+    void applyTerminalFont(BrisvaneTerminalView& view) const;
+    void savePinnedProjects(QList<PinnedProject> projects);
+
+    // Announcements and speech engine. Tests reach this state, which the refresh fills in, through
+    // the seam.
+    friend struct DashboardViewModelTestSeam;
+    QMap<QString, AnnouncementSessionInfo> announcementSnapshot() const;
+    AnnouncementSpeaking* speaker(AnnouncementVoice voice) const;
+    // Styled for the current voice, and said with the project's reading when `dictionary` has one.
+    Announcement spokenAnnouncement(const Announcement& announcement, const ReadingDictionary& dictionary,
+                                    bool isJapaneseLocale) const;
+    void speak(const Announcement& announcement) const;
+    void scheduleAnnouncementReevaluationIfNeeded(std::optional<double> delay);
+    void startVoicevoxEnginePolling();
+    void applyVoicevoxEngineProbe(bool available, bool forceLaunch);
+    void setVoicevoxEngineStatus(VoicevoxEngineStatus status);
+    // Single-shot: at most one re-evaluation is pending.
+    QTimer* announcementReevaluationTimer_ = nullptr;
+    QTimer* voicevoxEnginePollTimer_ = nullptr;
+
+    // Preferences and user actions.
+    void saveReadingDictionary();
+    void runHookAction(const std::function<HookInstaller::Outcome()>& action, const QString& dedupeKey,
+                       const QString& title);
 };
 
 } // namespace brisvane

@@ -1,9 +1,220 @@
 #include "app/ViewModels/DashboardViewModel.hpp"
 
+#include "app/Services/AnnouncementMessageFormatter.hpp"
+#include "app/Services/ConclusionAnnouncementPlanner.hpp"
+#include "app/Services/UuidText.hpp"
+#include "app/Services/VoicevoxAutoLaunchStore.hpp"
+#include "app/Services/VoicevoxEngineStatusRule.hpp"
+
+#include <QLoggingCategory>
+#include <QPointer>
+#include <QTimer>
+
+#include <cmath>
+
+Q_DECLARE_LOGGING_CATEGORY(lcDashboardViewModel)
+
 namespace brisvane {
 
-void DashboardViewModel::evaluateAnnouncements(const QDateTime&)
+namespace {
+
+QString messageFor(AnnouncementKind kind, const QString& projectName, bool isJapaneseLocale)
 {
+    return kind == AnnouncementKind::waitingForApproval
+        ? AnnouncementEngine::waitingForApprovalMessage(projectName, isJapaneseLocale)
+        : AnnouncementEngine::completedMessage(projectName, isJapaneseLocale);
+}
+
+// What is said after the winner for the other completions that would have been read.
+QString remainingCompletedMessage(int64_t count, bool isJapaneseLocale)
+{
+    if (isJapaneseLocale) return QStringLiteral("他に%1件完了しました").arg(count);
+    if (count == 1) return QStringLiteral("1 more task completed");
+    return QStringLiteral("%1 more tasks completed").arg(count);
+}
+
+} // namespace
+
+QMap<QString, AnnouncementSessionInfo> DashboardViewModel::announcementSnapshot() const
+{
+    // Only agents in the application's own tiles are announced; shell-only and closed tiles are not.
+    QMap<QString, AnnouncementSessionInfo> snapshot;
+    for (const TerminalTile& tile : terminalTiles_) {
+        if (tile.lifecycle.kind != TerminalTileLifecycle::Case::attached) continue;
+        snapshot.insert(QStringLiteral("t:") + UuidText::format(tile.id),
+                        {tile.projectName.primary, tile.sessionState});
+    }
+    return snapshot;
+}
+
+void DashboardViewModel::evaluateAnnouncements(const QDateTime& now)
+{
+    evaluateAnnouncements(announcementSnapshot(), now);
+}
+
+void DashboardViewModel::evaluateAnnouncements(const QMap<QString, AnnouncementSessionInfo>& snapshot,
+                                               const QDateTime& now)
+{
+    const AnnouncementEngine::ProcessingOutcome outcome =
+        parameters_.announcementEngine->processSnapshotDetailed(snapshot, now);
+    if (!outcome.results.isEmpty()) {
+        qCInfo(lcDashboardViewModel, "音声通知判定: snapshot件数=%lld 発火件数=%lld enabled=%d voice=%s",
+               static_cast<long long>(snapshot.size()), static_cast<long long>(outcome.results.size()),
+               int(isAnnouncementsEnabled_), qUtf8Printable(rawValue(announcementVoice_)));
+    }
+    if (!isAnnouncementsEnabled_ || outcome.results.isEmpty()) {
+        scheduleAnnouncementReevaluationIfNeeded(outcome.reevaluationDelay);
+        return;
+    }
+
+    const ConclusionAnnouncementPlanner::Plan plan = ConclusionAnnouncementPlanner::plan(
+        outcome.results, seconds(conclusionReadingBusyThreshold_),
+        [this](const QUuid& tile) {
+            return tileConclusionReadingEnabled_.value(tile, isConclusionReadingDefaultEnabled_);
+        },
+        [this](const QUuid& tile) -> std::optional<QString> {
+            const auto pid = attachedPid_.constFind(tile);
+            if (pid == attachedPid_.constEnd()) return std::nullopt;
+            const auto conclusion = latestConclusions_.constFind(*pid);
+            if (conclusion == latestConclusions_.constEnd()) return std::nullopt;
+            return conclusion->text;
+        });
+
+    // The engine's own words, in the engine's language.
+    const bool engineJapanese = parameters_.announcementEngine->isJapaneseLocale();
+    for (const Announcement& announcement : plan.individual)
+        speak(spokenAnnouncement(announcement, readingDictionary_, engineJapanese));
+
+    if (plan.winner) {
+        Announcement winner = spokenAnnouncement(*plan.winner, readingDictionary_, engineJapanese);
+        if (plan.winnerConclusionText) {
+            // The summary is the agent's free text: the name can only be found in it by replacing.
+            QString summary = *plan.winnerConclusionText;
+            if (const std::optional<QString> reading = readingDictionary_.reading(plan.winner->projectName))
+                summary = AnnouncementMessageFormatter::replaceAll(summary, plan.winner->projectName, *reading);
+            const QString joiner = parameters_.isJapaneseLocale ? QStringLiteral("。") : QStringLiteral(". ");
+            winner.message += joiner + summary;
+        }
+        speak(winner);
+        if (plan.remainingCompletedCount >= 1) {
+            speak({AnnouncementKind::completed, QString(),
+                   remainingCompletedMessage(plan.remainingCompletedCount, parameters_.isJapaneseLocale)});
+        }
+    }
+    scheduleAnnouncementReevaluationIfNeeded(outcome.reevaluationDelay);
+}
+
+AnnouncementSpeaking* DashboardViewModel::speaker(AnnouncementVoice voice) const
+{
+    const Parameters& p = parameters_;
+    switch (voice) {
+    case AnnouncementVoice::system: return p.announcementSpeaker.get();
+    case AnnouncementVoice::zundamon: return p.zundamonSpeaker.get();
+    case AnnouncementVoice::tohokuZunko: return p.tohokuZunkoSpeaker.get();
+    case AnnouncementVoice::kuronoTakehiro: return p.kuronoTakehiroSpeaker.get();
+    case AnnouncementVoice::aoyamaRyuusei: return p.aoyamaRyuuseiSpeaker.get();
+    case AnnouncementVoice::kotoneNia: return p.kotoneNiaSpeaker.get();
+    }
+    return p.announcementSpeaker.get();
+}
+
+void DashboardViewModel::speak(const Announcement& announcement) const
+{
+    if (AnnouncementSpeaking* voice = speaker(announcementVoice_)) voice->speak(announcement);
+}
+
+Announcement DashboardViewModel::spokenAnnouncement(const Announcement& announcement,
+                                                    const ReadingDictionary& dictionary, bool isJapaneseLocale) const
+{
+    Announcement spoken = AnnouncementMessageFormatter::styled(announcement, announcementVoice_);
+    // The message is made again around the reading rather than searched for the name: a short name
+    // ("a", "完了") would also be found inside the message's own words.
+    if (const std::optional<QString> reading = dictionary.reading(announcement.projectName)) {
+        const Announcement read{announcement.kind, *reading, messageFor(announcement.kind, *reading, isJapaneseLocale)};
+        spoken.message = AnnouncementMessageFormatter::styled(read, announcementVoice_).message;
+    }
+    return spoken;
+}
+
+void DashboardViewModel::scheduleAnnouncementReevaluationIfNeeded(std::optional<double> delay)
+{
+    announcementReevaluationTimer_->stop();
+    if (!delay) return;
+    // A second past the moment the engine named, so that its confirmation time has surely passed.
+    // (Capped at a day, which keeps the milliseconds within the timer's range.)
+    const double wait = std::min(std::max(*delay, 0.0) + 1.0, 24.0 * 3600.0);
+    announcementReevaluationTimer_->start(int(std::lround(wait * 1000.0)));
+}
+
+// ---- Speech engine ---------------------------------------------------------------------------------
+
+void DashboardViewModel::startVoicevoxEnginePolling()
+{
+    voicevoxEnginePollTimer_->stop();
+    updateVoicevoxEngineStatus(false);
+    voicevoxEnginePollTimer_->start(int(std::lround(std::max(parameters_.voicevoxEnginePollInterval, 0.0) * 1000.0)));
+}
+
+void DashboardViewModel::updateVoicevoxEngineStatus(bool forceLaunch)
+{
+    if (announcementVoice_ == AnnouncementVoice::system) {
+        setVoicevoxEngineStatus(VoicevoxEngineStatus::unknown);
+        return;
+    }
+    if (!parameters_.voicevoxEngineProbe) {
+        applyVoicevoxEngineProbe(false, forceLaunch);
+        return;
+    }
+    QPointer<DashboardViewModel> self(this);
+    parameters_.voicevoxEngineProbe->isEngineAvailable([self, forceLaunch](bool available) {
+        if (self) self->applyVoicevoxEngineProbe(available, forceLaunch);
+    });
+}
+
+void DashboardViewModel::applyVoicevoxEngineProbe(bool available, bool forceLaunch)
+{
+    VoicevoxAppLaunching* launcher = parameters_.voicevoxAppLauncher.get();
+    VoicevoxEngineStatusRule::Input input;
+    input.engineAvailable = available;
+    input.isInstalled = launcher && launcher->isInstalled();
+    input.lastLaunchAttempt = lastVoicevoxLaunchAttempt_;
+    input.autoLaunchEnabled = isVoicevoxAutoLaunchEnabled_;
+    input.forceLaunch = forceLaunch;
+    input.now = parameters_.clock();
+    const VoicevoxEngineStatusRule::Decision decision = VoicevoxEngineStatusRule::decide(input);
+    setVoicevoxEngineStatus(decision.status);
+    if (!decision.launch) return;
+
+    // Recorded even when the launch fails, so that automatic attempts stay spaced.
+    lastVoicevoxLaunchAttempt_ = parameters_.clock();
+    const bool launched = launcher->launch();
+    qCInfo(lcDashboardViewModel, "VOICEVOXエンジン未起動を検知し起動を要求: launched=%d forceLaunch=%d", int(launched),
+           int(forceLaunch));
+    if (!launched) setVoicevoxEngineStatus(VoicevoxEngineStatus::notInstalled);
+}
+
+void DashboardViewModel::setVoicevoxEngineStatus(VoicevoxEngineStatus status)
+{
+    if (status == voicevoxEngineStatus_) return;
+    voicevoxEngineStatus_ = status;
+    emit voicevoxEngineStatusChanged();
+}
+
+void DashboardViewModel::launchVoicevoxNow()
+{
+    // Queued like the poll's checks; dropped with the model.
+    QTimer::singleShot(0, this, [this] { updateVoicevoxEngineStatus(true); });
+}
+
+void DashboardViewModel::setVoicevoxAutoLaunchEnabled(bool enabled)
+{
+    if (enabled != isVoicevoxAutoLaunchEnabled_) {
+        isVoicevoxAutoLaunchEnabled_ = enabled;
+        emit isVoicevoxAutoLaunchEnabledChanged();
+    }
+    parameters_.userDefaults->setValue(QString::fromLatin1(VoicevoxAutoLaunchStore::kKey), enabled);
+    if (!enabled) return;
+    QTimer::singleShot(0, this, [this] { updateVoicevoxEngineStatus(false); });
 }
 
 } // namespace brisvane

@@ -5,6 +5,7 @@
 #include "app/Services/LocalFileSystemReader.hpp"
 #include "app/Services/LocalPathExistenceChecker.hpp"
 #include "app/Services/UuidText.hpp"
+#include "tests/app/AgentHome.hpp"
 
 #include <QTest>
 
@@ -27,6 +28,7 @@ public:
 };
 
 struct ModelFixture : ::testing::Test {
+    test::TemporaryHome home{test::TemporaryHome::Content::empty};
     std::shared_ptr<InMemoryPreferences> prefs = std::make_shared<InMemoryPreferences>();
     std::shared_ptr<AppNotificationCenter> center =
         std::make_shared<AppNotificationCenter>([] { return QDateTime::currentDateTimeUtc(); });
@@ -36,7 +38,8 @@ struct ModelFixture : ::testing::Test {
     void make()
     {
         DashboardViewModel::Parameters p;
-        p.claudeHome = "/nonexistent/.claude";
+        // An empty agent home: refreshes then find nothing to report.
+        p.claudeHome = home.claudeHome();
         p.sessionsDirectory = p.claudeHome + "/sessions";
         p.fileSystem = std::make_shared<LocalFileSystemReader>();
         auto fake = std::make_unique<FakeWatcher>();
@@ -79,7 +82,7 @@ TEST_F(ModelFixture, EmptyPreferencesGiveTheDefaults)
     EXPECT_FALSE(model->isConclusionReadingDefaultEnabled());
     EXPECT_FALSE(model->isInlineCostDisplayEnabled());
     EXPECT_TRUE(model->pinnedProjects().isEmpty());
-    EXPECT_EQ(model->parameters().planUsagePath, "/nonexistent/.claude/brisvane-usage.json");
+    EXPECT_EQ(model->parameters().planUsagePath, home.claudeHome() + "/brisvane-usage.json");
 
     // The first start shows the onboarding; a completed one does not.
     model->start();
