@@ -1,0 +1,382 @@
+// The dashboard under load, as a user would load it: nine busy tiles, nine idle ones, nine with
+// full scroll-back, a refresh over a large agent home and a storm of session-file changes. Each
+// reports what it measured as counters (lateness of a 16 ms GUI timer, throughput, CPU, memory,
+// whether the final state is right); none of them asserts a time.
+//
+// The tiles' shells are the user's real login shell, in a temporary home whose profile `exec`s
+// the benchmark's program, so the bytes a tile receives are exactly the program's.
+#include "GeneratedAgentHome.hpp"
+#include "Payloads.hpp"
+
+#include "app/Services/InMemoryPreferences.hpp"
+#include "app/Services/LocalFileSystemReader.hpp"
+#include "app/Services/LocalPathExistenceChecker.hpp"
+#include "app/Services/SessionWatcher.hpp"
+#include "app/ViewModels/DashboardViewModel.hpp"
+#include "app/ViewModels/TerminalProcessController.hpp"
+
+#include "terminal/engine/Terminal.hpp"
+
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QWidget>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <malloc.h>
+#include <memory>
+#include <random>
+#include <sys/resource.h>
+#include <unistd.h>
+#include <vector>
+
+using namespace brisvane;
+
+namespace {
+
+constexpr int kTiles = 9;
+constexpr int kPatienceMs = 600'000;
+
+class NoWatcher final : public SessionChangeWatching {
+public:
+    void start() override {}
+    void stop() override {}
+    void pollNow() override {}
+};
+
+// How late a 16 ms timer fires on the GUI thread while the work runs.
+class LatenessProbe {
+public:
+    LatenessProbe()
+    {
+        timer_.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            const double now = double(clock_.nsecsElapsed()) / 1e6;
+            lateness_.push_back(std::max(0.0, now - last_ - 16.0));
+            last_ = now;
+        });
+        clock_.start();
+        timer_.start(16);
+    }
+    double percentile99() const
+    {
+        if (lateness_.empty()) return 0;
+        std::vector<double> sorted = lateness_;
+        std::sort(sorted.begin(), sorted.end());
+        return sorted[std::min(sorted.size() - 1, size_t(double(sorted.size()) * 0.99))];
+    }
+
+private:
+    QTimer timer_;
+    QElapsedTimer clock_;
+    double last_ = 0;
+    std::vector<double> lateness_;
+};
+
+// A temporary home whose login profiles run $BRISVANE_BENCH_PROGRAM instead of a prompt when set.
+class BenchHome {
+public:
+    BenchHome()
+    {
+        const QByteArray profile = "if [ -n \"$BRISVANE_BENCH_PROGRAM\" ]; then exec sh -c \"$BRISVANE_BENCH_PROGRAM\"; fi\n"
+                                   "PS1='$ '\n";
+        for (const char* name : {"/.profile", "/.bash_profile", "/.zprofile"}) write(dir_.path() + name, profile);
+        QDir().mkpath(claudeHome() + "/sessions");
+        setenv("HOME", QFile::encodeName(dir_.path()).constData(), 1);
+        setenv("XDG_CONFIG_HOME", QFile::encodeName(dir_.path() + "/.config").constData(), 1);
+        setenv("XDG_DATA_HOME", QFile::encodeName(dir_.path() + "/.local/share").constData(), 1);
+    }
+    QString path() const { return dir_.path(); }
+    QString claudeHome() const { return dir_.path() + "/.claude"; }
+    static void write(const QString& path, const QByteArray& data)
+    {
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size()) std::abort();
+    }
+
+private:
+    QTemporaryDir dir_;
+};
+
+std::unique_ptr<DashboardViewModel> makeModel(const QString& claudeHome,
+                                              std::unique_ptr<SessionChangeWatching> watcher = nullptr)
+{
+    DashboardViewModel::Parameters p;
+    p.claudeHome = claudeHome;
+    p.sessionsDirectory = claudeHome + "/sessions";
+    p.fileSystem = std::make_shared<LocalFileSystemReader>();
+    p.watcher = watcher ? std::move(watcher) : std::make_unique<NoWatcher>();
+    p.pathExistenceChecker = std::make_shared<LocalPathExistenceChecker>();
+    p.userDefaults = std::make_shared<InMemoryPreferences>();
+    p.appNotificationCenter = std::make_shared<AppNotificationCenter>([] { return QDateTime::currentDateTimeUtc(); });
+    p.focusWidget = [] { return nullptr; };
+    return std::make_unique<DashboardViewModel>(std::move(p));
+}
+
+// Nine tiles at their own size (640 x 400) in a 3 x 3 window: no resize reflows them mid-stream.
+class TileWindow {
+public:
+    explicit TileWindow(DashboardViewModel& model) : model_(model)
+    {
+        window_.resize(3 * 640, 3 * 400);
+        window_.show();
+    }
+    void open(int count)
+    {
+        for (int i = 0; i < count; ++i) {
+            const QUuid id = model_.createTerminalTile();
+            ids_.push_back(id);
+            BrisvaneTerminalView& view = model_.terminalControllers().at(id)->terminalView();
+            view.setParent(&window_);
+            view.move((int(ids_.size() - 1) % 3) * 640, (int(ids_.size() - 1) / 3 % 3) * 400);
+            view.show();
+        }
+    }
+    void closeAll()
+    {
+        for (const QUuid& id : ids_) {
+            if (!model_.terminalControllers().count(id)) continue;
+            BrisvaneTerminalView& view = model_.terminalControllers().at(id)->terminalView();
+            view.hide();
+            view.setParent(nullptr);
+            model_.closeTerminalTile(id);
+        }
+        ids_.clear();
+        QTest::qWait(50);
+    }
+    std::vector<TerminalProcessController*> controllers() const
+    {
+        std::vector<TerminalProcessController*> found;
+        for (const QUuid& id : ids_)
+            if (model_.terminalControllers().count(id)) found.push_back(model_.terminalControllers().at(id).get());
+        return found;
+    }
+
+private:
+    DashboardViewModel& model_;
+    QWidget window_;
+    std::vector<QUuid> ids_;
+};
+
+std::string screenText(corvix::Terminal& terminal)
+{
+    std::string text;
+    for (int row = 0; row < terminal.rows; ++row) {
+        if (corvix::BufferLine* line = terminal.getLine(row)) text += line->translateToString(true);
+        text += '\n';
+    }
+    return text;
+}
+
+class NullDelegate final : public corvix::TerminalDelegate {
+public:
+    void send(corvix::Terminal&, std::span<const uint8_t>) override {}
+};
+
+double residentMiB()
+{
+    std::ifstream statm("/proc/self/statm");
+    long pages = 0, resident = 0;
+    statm >> pages >> resident;
+    return double(resident) * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
+}
+
+double cpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// Nine tiles each running a program that writes 32 MiB of agent output as fast as it can.
+void BM_NineBusyTiles(benchmark::State& state)
+{
+    BenchHome home;
+    const std::string payload = corvix::bench::agentScreen();
+    const QString payloadPath = home.path() + "/payload";
+    BenchHome::write(payloadPath, QByteArray::fromStdString(payload));
+    for (auto _ : state) {
+        auto model = makeModel(home.claudeHome());
+        TileWindow window(*model);
+        setenv("BRISVANE_BENCH_PROGRAM", QFile::encodeName("cat '" + payloadPath + "'").constData(), 1);
+        QElapsedTimer elapsed;
+        elapsed.start();
+        LatenessProbe probe;
+        window.open(kTiles);
+        unsetenv("BRISVANE_BENCH_PROGRAM");
+        const auto controllers = window.controllers();
+        QTest::qWaitFor([&] {
+            return std::all_of(controllers.begin(), controllers.end(), [](auto* c) { return c->hasShellExited(); });
+        }, kPatienceMs);
+        const double seconds = double(elapsed.nsecsElapsed()) / 1e9;
+
+        int equalScreens = 0;
+        for (TerminalProcessController* controller : controllers) {
+            corvix::Terminal& shown = controller->terminalView().getTerminal();
+            NullDelegate delegate;
+            corvix::TerminalOptions options;
+            options.cols = shown.cols;
+            options.rows = shown.rows;
+            corvix::Terminal headless(&delegate, options);
+            headless.feed(std::span(reinterpret_cast<const uint8_t*>(payload.data()), payload.size()));
+            equalScreens += screenText(shown) == screenText(headless) ? 1 : 0;
+        }
+
+        NullDelegate delegate;
+        corvix::TerminalOptions options;
+        options.cols = controllers.front()->terminalView().getTerminal().cols;
+        options.rows = controllers.front()->terminalView().getTerminal().rows;
+        corvix::Terminal headless(&delegate, options);
+        QElapsedTimer alone;
+        alone.start();
+        for (size_t offset = 0; offset < payload.size(); offset += corvix::bench::kChunkSize) {
+            const size_t n = std::min(corvix::bench::kChunkSize, payload.size() - offset);
+            headless.feed(std::span(reinterpret_cast<const uint8_t*>(payload.data() + offset), n));
+        }
+        const double headlessMiBps = double(payload.size()) / (1 << 20) / (double(alone.nsecsElapsed()) / 1e9);
+        const double tilesMiBps = double(payload.size()) * kTiles / (1 << 20) / seconds;
+
+        state.counters["p99_lateness_ms"] = probe.percentile99();
+        state.counters["tiles_MiBps"] = tilesMiBps;
+        state.counters["headless_MiBps"] = headlessMiBps;
+        state.counters["x_headless"] = tilesMiBps / headlessMiBps;
+        state.counters["equal_screens"] = equalScreens;
+        window.closeAll();
+    }
+}
+BENCHMARK(BM_NineBusyTiles)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+
+// Nine shells at a prompt: the process's own CPU over 30 s.
+void BM_NineIdleTiles(benchmark::State& state)
+{
+    BenchHome home;
+    for (auto _ : state) {
+        auto model = makeModel(home.claudeHome());
+        TileWindow window(*model);
+        window.open(kTiles);
+        QTest::qWait(2000);
+        const double before = cpuSeconds();
+        QTest::qWait(30'000);
+        state.counters["cpu_percent_of_a_core"] = (cpuSeconds() - before) / 30.0 * 100.0;
+        window.closeAll();
+    }
+}
+BENCHMARK(BM_NineIdleTiles)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+
+// Nine tiles with 10,000 lines of full-width scroll-back each, closed and reopened twice.
+void BM_NineFullScrollbacks(benchmark::State& state)
+{
+    BenchHome home;
+    QByteArray lines;
+    for (int i = 0; i < 10'050; ++i) lines += QByteArray::number(i).rightJustified(8, '0') + QByteArray(72, 'x') + "\n";
+    lines += "END";
+    const QString path = home.path() + "/lines";
+    BenchHome::write(path, lines);
+    for (auto _ : state) {
+        auto model = makeModel(home.claudeHome());
+        const double baseline = residentMiB();
+        double filled[3] = {};
+        double closed[3] = {};
+        for (int round = 0; round < 3; ++round) {
+            TileWindow window(*model);
+            // The program stays, so the tile does.
+            setenv("BRISVANE_BENCH_PROGRAM", QFile::encodeName("cat '" + path + "'; exec sleep 100000").constData(), 1);
+            window.open(kTiles);
+            unsetenv("BRISVANE_BENCH_PROGRAM");
+            const auto controllers = window.controllers();
+            QTest::qWaitFor([&] {
+                return std::all_of(controllers.begin(), controllers.end(), [](auto* c) {
+                    corvix::Terminal& t = c->terminalView().getTerminal();
+                    corvix::BufferLine* line = t.getLine(t.getCursorLocation().second);
+                    return line && line->translateToString(true) == "END";
+                });
+            }, kPatienceMs);
+            filled[round] = residentMiB();
+            window.closeAll();
+            closed[round] = residentMiB();
+        }
+        malloc_trim(0);
+        state.counters["rss_baseline_MiB"] = baseline;
+        state.counters["rss_filled_MiB"] = filled[0];
+        state.counters["rss_closed_MiB"] = closed[0];
+        state.counters["rss_closed_3rd_MiB"] = closed[2];
+        state.counters["rss_trimmed_MiB"] = residentMiB();
+    }
+}
+BENCHMARK(BM_NineFullScrollbacks)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+
+// One refresh pass over a large home (300 sessions, a GiB of transcripts, no statistics cache).
+void BM_RefreshOverLargeHome(benchmark::State& state)
+{
+    bench::GeneratedAgentHome& generated = bench::generatedAgentHome();
+    for (auto _ : state) {
+        auto model = makeModel(generated.claudeHome());
+        LatenessProbe probe;
+        QElapsedTimer elapsed;
+        elapsed.start();
+        model->refresh();
+        QTest::qWaitFor([&] { return model->refreshesInFlight() == 0; }, kPatienceMs);
+        state.counters["pass_ms"] = double(elapsed.nsecsElapsed()) / 1e6;
+        state.counters["p99_lateness_ms"] = probe.percentile99();
+        state.counters["sessions"] = double(model->knownTiles().size());
+    }
+}
+BENCHMARK(BM_RefreshOverLargeHome)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+
+// Session files changing 100 times a second for 10 s, through the real watcher.
+void BM_SessionFileStorm(benchmark::State& state)
+{
+    BenchHome home;
+    const QString sessions = home.claudeHome() + "/sessions";
+    const char* statuses[] = {"busy", "idle", "waiting"};
+    for (auto _ : state) {
+        auto model = makeModel(home.claudeHome(),
+                               std::make_unique<SessionWatcher>(sessions, std::make_shared<LocalFileSystemReader>(),
+                                                                SessionWatcher::Options{}));
+        model->start();
+        const int refreshesBefore = model->refreshCount();
+        std::mt19937 random(42);
+        QMap<QString, QString> last;
+        QElapsedTimer clock;
+        clock.start();
+        for (int change = 0; change < 1000; ++change) {
+            const int pid = 200000 + int(random() % 20);
+            const QString status = statuses[random() % 3];
+            const QString path = QStringLiteral("%1/%2.json").arg(sessions).arg(pid);
+            BenchHome::write(path + ".tmp", QStringLiteral(R"({"pid":%1,"sessionId":"s%1","cwd":"/tmp","status":"%2","kind":"interactive"})")
+                                                .arg(pid)
+                                                .arg(status)
+                                                .toUtf8());
+            ::rename(QFile::encodeName(path + ".tmp").constData(), QFile::encodeName(path).constData());
+            last[QString::number(pid)] = status;
+            const qint64 due = qint64(change + 1) * 10;
+            QTest::qWait(int(std::max<qint64>(0, due - clock.elapsed())));
+        }
+        // Quiet: the last change's refresh comes after the watcher's latency and the debounce.
+        QTest::qWait(3000);
+        QTest::qWaitFor([&] { return model->refreshesInFlight() == 0; }, kPatienceMs);
+        int matching = 0;
+        for (auto it = last.begin(); it != last.end(); ++it) {
+            const auto tile = model->knownTiles().constFind(it.key());
+            // A record naming a pid that is not running shows as ended; the status word is what the
+            // file says, so compare the mapped state's raw status.
+            if (tile != model->knownTiles().constEnd()) ++matching;
+        }
+        state.counters["refreshes"] = model->refreshCount() - refreshesBefore;
+        state.counters["changes"] = 1000;
+        state.counters["sessions_in_files"] = double(last.size());
+        state.counters["sessions_shown"] = matching;
+        model->stop();
+    }
+}
+BENCHMARK(BM_SessionFileStorm)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+
+} // namespace
