@@ -30,6 +30,8 @@ public:
                    std::shared_ptr<const FileSystemWriting> writer,
                    std::function<QDateTime()> clock = [] { return QDateTime::currentDateTimeUtc(); });
 
+    const ClaudeMdEditorConfiguration& configuration() const { return configuration_; }
+
     // A missing file is created holding the block alone.
     Outcome install() const;
     // A missing file stays missing.

@@ -22,7 +22,7 @@ public:
     virtual bool contains(const QString& key) const = 0;
     // The value as the store gives it back; invalid when absent.
     virtual QVariant value(const QString& key) const = 0;
-    // Stores a boolean, a number, a string, a list of strings or a byte array.
+    // Stores a boolean, a number, a string, a list of strings, a byte array or a date and time.
     virtual void setValue(const QString& key, const QVariant& value) = 0;
     virtual void remove(const QString& key) = 0;
 

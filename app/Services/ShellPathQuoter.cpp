@@ -17,4 +17,15 @@ QString quoteAll(const QStringList& paths)
     return quoted.join(u' ');
 }
 
+std::optional<QString> insertionText(const QStringList& paths)
+{
+    for (const QString& path : paths) {
+        for (const QChar c : path) {
+            const char16_t unit = c.unicode();
+            if (unit < 0x20 || (unit >= 0x7F && unit <= 0x9F)) return std::nullopt;
+        }
+    }
+    return quoteAll(paths);
+}
+
 } // namespace brisvane::ShellPathQuoter

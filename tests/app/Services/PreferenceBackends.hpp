@@ -39,7 +39,9 @@ public:
         const QString previous = path();
         ++generation_;
         // Nothing ever stored: no file, as after a first start.
-        if (QFile::exists(previous)) ASSERT_TRUE(QFile::copy(previous, path()));
+        if (QFile::exists(previous)) {
+            ASSERT_TRUE(QFile::copy(previous, path()));
+        }
         open();
     }
     QString path() const { return dir_.filePath(QStringLiteral("Brisvane-%1.conf").arg(generation_)); }

@@ -1,0 +1,485 @@
+#include "app/Views/TerminalTileView.hpp"
+
+#include "app/Models/GridTile.hpp"
+#include "app/Services/ShellCwdReader.hpp"
+#include "app/ViewModels/TerminalProcessController.hpp"
+#include "app/Views/BrisvaneTerminalView.hpp"
+#include "app/Views/DashboardStyle.hpp"
+#include "app/Views/PlainButton.hpp"
+#include "app/Views/SymbolGlyph.hpp"
+#include "app/Views/TerminalHostView.hpp"
+#include "terminal/engine/EscapeSequences.hpp"
+
+#include <QApplication>
+#include <QDrag>
+#include <QEasingCurve>
+#include <QGraphicsOpacityEffect>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <QVariantAnimation>
+
+#include <vector>
+
+namespace brisvane {
+
+namespace {
+
+constexpr double kCornerRadius = 10;
+constexpr double kFocusedStateInset = 5;
+constexpr double kFocusedStateRadius = 5;
+constexpr int kFocusAnimationMs = 150;
+constexpr double kUnfocusedHeaderOpacity = 0.85;
+constexpr int kTerminalInset = 10;
+
+QColor tileBackground()
+{
+    return QColor(30, 30, 30);
+}
+
+QPainterPath roundedRect(const QRectF& rect, double radius)
+{
+    QPainterPath path;
+    path.addRoundedRect(rect, radius, radius);
+    return path;
+}
+
+// The state's 9 x 9 dot.
+class StateDot final : public QWidget {
+public:
+    explicit StateDot(QWidget* parent)
+        : QWidget(parent)
+    {
+        setFixedSize(9, 9);
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+    }
+    void setColor(const QColor& color)
+    {
+        setProperty("color", color);
+        update();
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(property("color").value<QColor>());
+        painter.drawEllipse(QRectF(rect()));
+    }
+};
+
+// A one-line label that gives up the beginning of its text first when too narrow, so the end
+// of a long project name (the part that tells projects apart) stays readable.
+class HeadElidedLabel final : public QLabel {
+public:
+    explicit HeadElidedLabel(QWidget* parent)
+        : QLabel(parent)
+    {
+        setTextFormat(Qt::PlainText);
+        setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+        setMinimumWidth(0);
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+    }
+    void setFullText(const QString& text)
+    {
+        setProperty("fullText", text);
+        elide();
+        updateGeometry();
+    }
+    QSize sizeHint() const override
+    {
+        return {fontMetrics().horizontalAdvance(property("fullText").toString()) + 2, QLabel::sizeHint().height()};
+    }
+    QSize minimumSizeHint() const override { return {0, QLabel::minimumSizeHint().height()}; }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override
+    {
+        QLabel::resizeEvent(event);
+        elide();
+    }
+
+private:
+    void elide() { setText(fontMetrics().elidedText(property("fullText").toString(), Qt::ElideLeft, width())); }
+};
+
+} // namespace
+
+// The state border and the focus border, drawn over the tile's content. Masked to the tile's
+// edge, so the terminal below never has to repaint it.
+class TerminalTileView::StateBorder final : public QWidget {
+public:
+    explicit StateBorder(TerminalTileView& tile)
+        : QWidget(&tile)
+        , tile_(tile)
+    {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        setAttribute(Qt::WA_TranslucentBackground);
+    }
+
+    void fit()
+    {
+        setGeometry(tile_.rect());
+        const int ring = int(kFocusedStateInset + 4);
+        setMask(QRegion(rect()).subtracted(QRegion(rect().adjusted(ring, ring, -ring, -ring))));
+        raise();
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::Antialiasing);
+        const double progress = tile_.focusProgress_;
+        const QColor stateColor = DashboardStyle::toneColor(TerminalTileView::appearance(tile_.tile_).tone);
+
+        // Unfocused: along the tile's edge; focused: 5 points in, with tighter corners.
+        const double stateWidth = 2 + 0.5 * progress;
+        const double inset = kFocusedStateInset * progress + stateWidth / 2;
+        const double radius = kCornerRadius + (kFocusedStateRadius - kCornerRadius) * progress;
+        painter.setPen(QPen(stateColor, stateWidth));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawPath(roundedRect(QRectF(rect()).adjusted(inset, inset, -inset, -inset), radius));
+
+        const double focusWidth = 3 * progress;
+        if (focusWidth > 0) {
+            painter.setPen(QPen(DashboardStyle::accent(), focusWidth));
+            const double half = focusWidth / 2;
+            painter.drawPath(roundedRect(QRectF(rect()).adjusted(half, half, -half, -half), kCornerRadius));
+        }
+    }
+
+private:
+    TerminalTileView& tile_;
+};
+
+TerminalTileView::TerminalTileView(const TerminalTile& tile, TerminalProcessController* controller, QWidget* parent)
+    : QWidget(parent)
+    , tile_(tile)
+{
+    auto* stack = new QVBoxLayout(this);
+    stack->setContentsMargins(0, 0, 0, 0);
+    stack->setSpacing(0);
+
+    buildHeader();
+    stack->addWidget(header_);
+    stack->addWidget(DashboardStyle::makeDivider(this));
+    body_ = new QWidget(this);
+    auto* bodyLayout = new QVBoxLayout(body_);
+    bodyLayout->setContentsMargins(0, 0, 0, 0);
+    bodyLayout->setSpacing(0);
+    stack->addWidget(body_, 1);
+
+    border_ = new StateBorder(*this);
+    focusAnimation_ = new QVariantAnimation(this);
+    focusAnimation_->setDuration(kFocusAnimationMs);
+    focusAnimation_->setEasingCurve(QEasingCurve::InOutQuad);
+    connect(focusAnimation_, &QVariantAnimation::valueChanged, this,
+            [this](const QVariant& value) { setFocusProgress(value.toDouble()); });
+
+    if (controller) terminalView_ = &controller->terminalView();
+    rebuildBody();
+    refreshHeader();
+    setFocusProgress(0);
+}
+
+TerminalTileView::~TerminalTileView() = default;
+
+// ---- Inputs -------------------------------------------------------------------------------------
+
+void TerminalTileView::setTile(const TerminalTile& tile)
+{
+    if (tile == tile_) return;
+    tile_ = tile;
+    if (hostView_) hostView_->setLifecycle(tile_.lifecycle);
+    refreshHeader();
+    border_->update();
+}
+
+void TerminalTileView::setController(TerminalProcessController* controller)
+{
+    BrisvaneTerminalView* view = controller ? &controller->terminalView() : nullptr;
+    if (view == terminalView_ && (hostView_ != nullptr) == (view != nullptr)) return;
+    terminalView_ = view;
+    rebuildBody();
+}
+
+void TerminalTileView::setFocused(bool focused)
+{
+    if (focused == isFocused_) return;
+    isFocused_ = focused;
+    focusAnimation_->stop();
+    focusAnimation_->setStartValue(focusProgress_);
+    focusAnimation_->setEndValue(focused ? 1.0 : 0.0);
+    focusAnimation_->start();
+}
+
+void TerminalTileView::setConclusionReadingEnabled(bool enabled)
+{
+    if (enabled == isConclusionReadingEnabled_) return;
+    isConclusionReadingEnabled_ = enabled;
+    refreshReadingToggle();
+}
+
+void TerminalTileView::setCurrentCwd(const std::optional<QString>& cwd)
+{
+    currentCwd_ = cwd;
+    pinProjectAction_->setEnabled(currentCwd_.has_value());
+}
+
+// ---- Appearance ---------------------------------------------------------------------------------
+
+TerminalTileView::Appearance TerminalTileView::appearance(const TerminalTile& tile)
+{
+    using Tone = SessionStateAppearance::Tone;
+    switch (tile.lifecycle.kind) {
+    case TerminalTileLifecycle::Case::attached: {
+        const SessionStateAppearance::Appearance session = SessionStateAppearance::resolve(tile.sessionState);
+        return {session.tone, session.label, session.detail};
+    }
+    case TerminalTileLifecycle::Case::shellOnly:
+        return {Tone::idle, tr("シェル"), std::nullopt};
+    case TerminalTileLifecycle::Case::closed:
+        break;
+    }
+    return {Tone::terminated, tr("終了"), std::nullopt};
+}
+
+QMimeData* TerminalTileView::makeHeaderDragData() const
+{
+    auto* data = new QMimeData;
+    data->setText(GridTile::of(tile_).id());
+    return data;
+}
+
+// ---- Header -------------------------------------------------------------------------------------
+
+void TerminalTileView::buildHeader()
+{
+    header_ = new QWidget(this);
+    header_->setCursor(Qt::OpenHandCursor);
+    header_->installEventFilter(this);
+    headerOpacity_ = new QGraphicsOpacityEffect(header_);
+    header_->setGraphicsEffect(headerOpacity_);
+
+    auto* row = new QHBoxLayout(header_);
+    row->setContentsMargins(8, 5, 8, 5);
+    row->setSpacing(6);
+
+    stateDot_ = new StateDot(header_);
+    row->addWidget(stateDot_, 0, Qt::AlignVCenter);
+
+    primaryName_ = new HeadElidedLabel(header_);
+    primaryName_->setFont(DashboardStyle::font(14, QFont::Bold));
+    QPalette palette = primaryName_->palette();
+    palette.setColor(QPalette::WindowText, DashboardStyle::primaryText());
+    primaryName_->setPalette(palette);
+    row->addWidget(primaryName_, 0, Qt::AlignVCenter);
+
+    secondaryName_ = DashboardStyle::makeLabel({}, DashboardStyle::font(9), DashboardStyle::secondaryText(), header_);
+    row->addWidget(secondaryName_, 0, Qt::AlignVCenter);
+    row->addSpacerItem(new QSpacerItem(4, 0, QSizePolicy::Expanding, QSizePolicy::Minimum));
+
+    stateLabel_ = DashboardStyle::makeLabel({}, DashboardStyle::font(10), DashboardStyle::secondaryText(), header_);
+    row->addWidget(stateLabel_, 0, Qt::AlignVCenter);
+    detailLabel_ = DashboardStyle::makeLabel({}, DashboardStyle::font(9), DashboardStyle::secondaryText(), header_);
+    row->addWidget(detailLabel_, 0, Qt::AlignVCenter);
+    modelName_ =
+        DashboardStyle::makeLabel({}, DashboardStyle::monospacedFont(10), DashboardStyle::secondaryText(), header_);
+    row->addWidget(modelName_, 0, Qt::AlignVCenter);
+
+    readingToggle_ = PlainButton::make({}, 13, QFont::Normal, DashboardStyle::secondaryText(), header_);
+    connect(readingToggle_, &QPushButton::clicked, this, [this] {
+        if (onToggleConclusionReading) onToggleConclusionReading();
+    });
+    row->addWidget(readingToggle_, 0, Qt::AlignVCenter);
+
+    menuButton_ = PlainButton::make(SymbolGlyph::text(QStringLiteral("ellipsis.circle")), 13, QFont::Normal,
+                                    DashboardStyle::secondaryText(), header_);
+    SymbolGlyph::tag(*menuButton_, QStringLiteral("ellipsis.circle"));
+    menuButton_->setAccessibleName(tr("タイルメニュー"));
+    // The menu's own arrow would double the symbol.
+    menuButton_->setStyleSheet(menuButton_->styleSheet() +
+                               QStringLiteral(" QPushButton::menu-indicator { image: none; width: 0px; }"));
+    auto* menu = new QMenu(menuButton_);
+    pinProjectAction_ = menu->addAction(tr("このプロジェクトをピン留め"));
+    pinProjectAction_->setEnabled(false);
+    connect(pinProjectAction_, &QAction::triggered, this, [this] {
+        if (currentCwd_ && onPinProject) onPinProject(*currentCwd_);
+    });
+    menuButton_->setMenu(menu);
+    row->addWidget(menuButton_, 0, Qt::AlignVCenter);
+
+    closeButton_ = PlainButton::make(SymbolGlyph::text(QStringLiteral("xmark.circle")), 13, QFont::Normal,
+                                     DashboardStyle::secondaryText(), header_);
+    SymbolGlyph::tag(*closeButton_, QStringLiteral("xmark.circle"));
+    closeButton_->setAccessibleName(tr("ターミナルタイルを閉じる"));
+    connect(closeButton_, &QPushButton::clicked, this, [this] {
+        if (onClose) onClose();
+    });
+    row->addWidget(closeButton_, 0, Qt::AlignVCenter);
+
+    refreshReadingToggle();
+}
+
+void TerminalTileView::refreshHeader()
+{
+    const Appearance state = appearance(tile_);
+    static_cast<StateDot*>(stateDot_)->setColor(DashboardStyle::toneColor(state.tone));
+    static_cast<HeadElidedLabel*>(primaryName_)->setFullText(tile_.projectName.primary);
+    secondaryName_->setText(tile_.projectName.secondary.value_or(QString()));
+    secondaryName_->setVisible(tile_.projectName.secondary.has_value());
+    stateLabel_->setText(state.label);
+    detailLabel_->setText(state.detail.value_or(QString()));
+    detailLabel_->setVisible(state.detail.has_value());
+    const bool attached = tile_.lifecycle.kind == TerminalTileLifecycle::Case::attached;
+    modelName_->setText(attached ? tile_.modelName : QString());
+    modelName_->setVisible(attached);
+}
+
+void TerminalTileView::refreshReadingToggle()
+{
+    const bool on = isConclusionReadingEnabled_;
+    const QString symbol = on ? QStringLiteral("text.bubble.fill") : QStringLiteral("text.bubble");
+    readingToggle_->setText(SymbolGlyph::text(symbol));
+    SymbolGlyph::tag(*readingToggle_, symbol);
+    PlainButton::setColor(*readingToggle_, on ? DashboardStyle::accent() : DashboardStyle::secondaryText());
+    readingToggle_->setToolTip(on ? tr("結論の読み上げ: ON（長い作業のときだけ結論を読みます）") : tr("結論の読み上げ: OFF"));
+    // Says what a press does.
+    readingToggle_->setAccessibleName(on ? tr("結論の読み上げをOFFにする") : tr("結論の読み上げをONにする"));
+}
+
+bool TerminalTileView::eventFilter(QObject* watched, QEvent* event)
+{
+    // The whole header is a handle: dragging it anywhere moves the tile in the grid.
+    if (watched == header_) {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress: {
+            const auto* mouse = static_cast<QMouseEvent*>(event);
+            if (mouse->button() == Qt::LeftButton) headerPressPosition_ = mouse->position().toPoint();
+            break;
+        }
+        case QEvent::MouseMove: {
+            const auto* mouse = static_cast<QMouseEvent*>(event);
+            if (headerPressPosition_ && mouse->buttons().testFlag(Qt::LeftButton) &&
+                (mouse->position().toPoint() - *headerPressPosition_).manhattanLength() >=
+                    QApplication::startDragDistance()) {
+                headerPressPosition_.reset();
+                startHeaderDrag();
+                return true;
+            }
+            break;
+        }
+        case QEvent::MouseButtonRelease:
+            headerPressPosition_.reset();
+            break;
+        default:
+            break;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void TerminalTileView::startHeaderDrag()
+{
+    auto* drag = new QDrag(this);
+    drag->setMimeData(makeHeaderDragData());
+    drag->setPixmap(header_->grab());
+    drag->exec(Qt::MoveAction);
+}
+
+// ---- Body ---------------------------------------------------------------------------------------
+
+void TerminalTileView::rebuildBody()
+{
+    // The old host hands the terminal view back as it goes; the new one takes it over.
+    delete hostView_;
+    hostView_ = nullptr;
+    delete placeholder_;
+    placeholder_ = nullptr;
+
+    if (terminalView_) {
+        hostView_ = new TerminalHostView(terminalView_, body_);
+        hostView_->setInsets(kTerminalInset, kTerminalInset);
+        QPointer<BrisvaneTerminalView> view = terminalView_;
+        hostView_->setCwdProvider([view]() -> std::optional<QString> {
+            if (!view || !view->process().running()) return std::nullopt;
+            return ShellCwdReader::currentWorkingDirectory(view->process().shellPid());
+        });
+        hostView_->setLifecycle(tile_.lifecycle);
+        hostView_->setOnDropText([view](const QString& text) {
+            if (!view) return;
+            // As typed, unless the program asked for pastes to be marked: then as a paste, so an
+            // editor does not run the text as commands. The text holds no control character.
+            const QByteArray typed = text.toUtf8();
+            std::vector<uint8_t> bytes;
+            const bool bracketed = view->getTerminal().bracketedPasteMode;
+            if (bracketed) bytes = corvix::EscapeSequences::bracketedPasteStart();
+            bytes.insert(bytes.end(), typed.begin(), typed.end());
+            if (bracketed) {
+                const std::vector<uint8_t> end = corvix::EscapeSequences::bracketedPasteEnd();
+                bytes.insert(bytes.end(), end.begin(), end.end());
+            }
+            view->process().send(bytes);
+        });
+        body_->layout()->addWidget(hostView_);
+    } else {
+        placeholder_ = new QWidget(body_);
+        placeholder_->setAutoFillBackground(true);
+        QPalette palette = placeholder_->palette();
+        palette.setColor(QPalette::Window, Qt::black);
+        placeholder_->setPalette(palette);
+        placeholder_->setAccessibleName(tr("ターミナルを表示できません"));
+        auto* column = new QVBoxLayout(placeholder_);
+        column->setSpacing(6);
+        column->addStretch(1);
+        const QString symbol = QStringLiteral("exclamationmark.triangle");
+        QLabel* icon =
+            DashboardStyle::makeLabel(SymbolGlyph::text(symbol), DashboardStyle::font(18), QColor(255, 159, 10));
+        SymbolGlyph::tag(*icon, symbol);
+        column->addWidget(icon, 0, Qt::AlignHCenter);
+        column->addWidget(DashboardStyle::makeLabel(tr("ターミナルを表示できません"), DashboardStyle::font(12),
+                                                    DashboardStyle::secondaryText()),
+                          0, Qt::AlignHCenter);
+        column->addWidget(DashboardStyle::makeLabel(tr("このタイルを閉じて作り直してください"), DashboardStyle::font(10),
+                                                    DashboardStyle::secondaryText()),
+                          0, Qt::AlignHCenter);
+        column->addStretch(1);
+        body_->layout()->addWidget(placeholder_);
+    }
+    border_->fit();
+}
+
+// ---- Drawing ------------------------------------------------------------------------------------
+
+void TerminalTileView::setFocusProgress(double progress)
+{
+    focusProgress_ = progress;
+    headerOpacity_->setOpacity(kUnfocusedHeaderOpacity + (1 - kUnfocusedHeaderOpacity) * progress);
+    border_->update();
+}
+
+void TerminalTileView::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.fillPath(roundedRect(QRectF(rect()), kCornerRadius), tileBackground());
+}
+
+void TerminalTileView::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    // Children are clipped to the rounded tile too (the placeholder's black reaches the corners).
+    setMask(QRegion(roundedRect(QRectF(rect()), kCornerRadius).toFillPolygon().toPolygon()));
+    border_->fit();
+}
+
+} // namespace brisvane

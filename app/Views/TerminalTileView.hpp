@@ -1,0 +1,129 @@
+#pragma once
+
+#include "app/Models/TerminalTile.hpp"
+#include "app/Services/SessionStateAppearance.hpp"
+
+#include <QColor>
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+
+#include <functional>
+#include <optional>
+
+class QLabel;
+class QMimeData;
+class QPushButton;
+class QAction;
+class QVariantAnimation;
+class QGraphicsOpacityEffect;
+
+namespace brisvane {
+
+class BrisvaneTerminalView;
+class TerminalHostView;
+class TerminalProcessController;
+
+// One terminal tile of the dashboard's grid: a header with the session's state, project and
+// model and three controls, and below it the tile's live terminal. The terminal belongs to the
+// controller; this widget only hosts it, so it may be rebuilt at will. It changes nothing itself:
+// its effects go through the three callbacks. GUI thread only.
+class TerminalTileView final : public QWidget {
+    Q_OBJECT
+public:
+    // Without a controller a placeholder stands where the terminal would be. The controller may
+    // be destroyed while this widget lives (its terminal then simply disappears from here).
+    TerminalTileView(const TerminalTile& tile, TerminalProcessController* controller, QWidget* parent = nullptr);
+    ~TerminalTileView() override;
+
+    // The inputs; each setter redraws what depends on it.
+    const TerminalTile& tile() const { return tile_; }
+    void setTile(const TerminalTile& tile);
+    void setController(TerminalProcessController* controller);
+    bool isFocused() const { return isFocused_; }
+    // Raises the header and moves the state border in, with the accent border; animated.
+    void setFocused(bool focused);
+    bool isConclusionReadingEnabled() const { return isConclusionReadingEnabled_; }
+    void setConclusionReadingEnabled(bool enabled);
+    // The shell's last known folder: what the pin item pins; without one the item is disabled.
+    const std::optional<QString>& currentCwd() const { return currentCwd_; }
+    void setCurrentCwd(const std::optional<QString>& cwd);
+
+    std::function<void()> onToggleConclusionReading;
+    std::function<void(const QString&)> onPinProject;
+    std::function<void()> onClose;
+
+    // What the header says about the tile's state and in which colour.
+    struct Appearance {
+        SessionStateAppearance::Tone tone = SessionStateAppearance::Tone::unknown;
+        QString label;
+        std::optional<QString> detail;
+        friend bool operator==(const Appearance&, const Appearance&) = default;
+    };
+    static Appearance appearance(const TerminalTile& tile);
+    // What the header's drag carries: "terminal-" and the tile's upper-case UUID, as text.
+    QMimeData* makeHeaderDragData() const;
+
+    // Its parts, for the page and for tests.
+    QWidget* header() const { return header_; }
+    // Its "fullText" property holds the name before eliding.
+    QLabel* primaryNameLabel() const { return primaryName_; }
+    QLabel* secondaryNameLabel() const { return secondaryName_; }
+    QLabel* stateLabel() const { return stateLabel_; }
+    QLabel* detailLabel() const { return detailLabel_; }
+    QLabel* modelNameLabel() const { return modelName_; }
+    // Its "color" property is the state's colour.
+    QWidget* stateDot() const { return stateDot_; }
+    QPushButton* readingToggle() const { return readingToggle_; }
+    QPushButton* menuButton() const { return menuButton_; }
+    QAction* pinProjectAction() const { return pinProjectAction_; }
+    QPushButton* closeButton() const { return closeButton_; }
+    // Present exactly while there is a controller (a terminal) or not, respectively.
+    TerminalHostView* hostView() const { return hostView_; }
+    QWidget* missingControllerPlaceholder() const { return placeholder_; }
+    // 0 unfocused .. 1 focused, following the animation.
+    double focusProgress() const { return focusProgress_; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    class StateBorder;
+
+    void buildHeader();
+    void refreshHeader();
+    void refreshReadingToggle();
+    void rebuildBody();
+    void setFocusProgress(double progress);
+    void startHeaderDrag();
+
+    TerminalTile tile_;
+    QPointer<BrisvaneTerminalView> terminalView_;
+    bool isFocused_ = false;
+    bool isConclusionReadingEnabled_ = false;
+    std::optional<QString> currentCwd_;
+    double focusProgress_ = 0;
+
+    QWidget* header_ = nullptr;
+    QGraphicsOpacityEffect* headerOpacity_ = nullptr;
+    QWidget* stateDot_ = nullptr;
+    QLabel* primaryName_ = nullptr;
+    QLabel* secondaryName_ = nullptr;
+    QLabel* stateLabel_ = nullptr;
+    QLabel* detailLabel_ = nullptr;
+    QLabel* modelName_ = nullptr;
+    QPushButton* readingToggle_ = nullptr;
+    QPushButton* menuButton_ = nullptr;
+    QAction* pinProjectAction_ = nullptr;
+    QPushButton* closeButton_ = nullptr;
+    QWidget* body_ = nullptr;
+    TerminalHostView* hostView_ = nullptr;
+    QWidget* placeholder_ = nullptr;
+    StateBorder* border_ = nullptr;
+    QVariantAnimation* focusAnimation_ = nullptr;
+    std::optional<QPoint> headerPressPosition_;
+};
+
+} // namespace brisvane

@@ -1,0 +1,152 @@
+// The dashboard as the application builds it (the composition root's real services) over an
+// agent home made for the test.
+#include "app/App/CompositionRoot.hpp"
+#include "app/Services/QSettingsPreferences.hpp"
+#include "app/Services/UsageDisplayFormatter.hpp"
+#include "app/Views/DashboardView.hpp"
+#include "app/Views/ExternalSessionsIndicatorView.hpp"
+#include "app/Views/PlanUsageGaugeView.hpp"
+#include "app/Views/PopoverFrame.hpp"
+#include "app/Views/TopBarView.hpp"
+#include "app/Views/UsageMeterView.hpp"
+#include "tests/app/AgentHome.hpp"
+
+#include <QDir>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QRegularExpression>
+#include <QScreen>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using namespace brisvane;
+
+namespace {
+
+constexpr int kPatienceMs = 20'000;
+
+QByteArray sessionFile(int pid, const char* status, const char* project)
+{
+    return QStringLiteral(R"({"pid":%1,"sessionId":"00000000-0000-4000-8000-%2","cwd":"/home/user/work/%3",)"
+                          R"("startedAt":1796917384503,"version":"2.1.197","kind":"interactive","entrypoint":"cli",)"
+                          R"("name":"%3","nameSource":"derived","status":"%4","updatedAt":1796917424904})")
+        .arg(pid)
+        .arg(pid, 12, 10, QLatin1Char('0'))
+        .arg(QString::fromUtf8(project), QString::fromUtf8(status))
+        .toUtf8();
+}
+
+// Statistics the agent computed today (in this machine's zone): 1500 tokens today.
+QByteArray statsCacheOfToday()
+{
+    const QString today = QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"));
+    return QStringLiteral(R"({"version":4,"lastComputedDate":"%1",)"
+                          R"("dailyActivity":[{"date":"%1","messageCount":3,"sessionCount":1,"toolCallCount":0}],)"
+                          R"("dailyModelTokens":[{"date":"%1","tokensByModel":{"claude-opus-4-8":1500}}],)"
+                          R"("modelUsage":{"claude-opus-4-8":{"inputTokens":1500,"outputTokens":0,)"
+                          R"("cacheReadInputTokens":0,"cacheCreationInputTokens":0,"webSearchRequests":0,)"
+                          R"("costUSD":0,"contextWindow":0,"maxOutputTokens":0}},)"
+                          R"("totalSessions":1,"totalMessages":3})")
+        .arg(today)
+        .toUtf8();
+}
+
+QByteArray freshPlanUsage()
+{
+    const qint64 now = QDateTime::currentSecsSinceEpoch();
+    return QStringLiteral(R"({"fetched_at":%1,"rate_limits":{"five_hour":{"used_percentage":42,"resets_at":%2},)"
+                          R"("seven_day":{"used_percentage":75,"resets_at":%3}}})")
+        .arg(now)
+        .arg(now + 2 * 3600)
+        .arg(now + 3 * 86400)
+        .toUtf8();
+}
+
+QStringList labelTexts(const QWidget& widget)
+{
+    QStringList texts;
+    for (const QLabel* label : widget.findChildren<QLabel*>()) texts.append(label->text());
+    return texts;
+}
+
+} // namespace
+
+TEST(DashboardApp, AFixtureHomeShowsPlanUsageTokenUsageAndExternalSessions)
+{
+    test::TemporaryHome home(test::TemporaryHome::Content::empty);
+    // Sessions under pids that no tile has: both are external.
+    test::writeFile(home.sessionsDirectory() + "/900001.json", sessionFile(900001, "busy", "alpha"));
+    test::writeFile(home.sessionsDirectory() + "/900002.json", sessionFile(900002, "idle", "beta"));
+    test::writeFile(home.claudeHome() + "/stats-cache.json", statsCacheOfToday());
+    test::writeFile(home.claudeHome() + "/brisvane-usage.json", freshPlanUsage());
+
+    std::unique_ptr<DashboardViewModel> model = makeViewModel(home.path());
+    DashboardView view(*model);
+    view.resize(1280, 800);
+    view.show();
+
+    ExternalSessionsIndicatorView& indicator = view.topBar().indicator();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return indicator.text() == QStringLiteral("外部セッション: 2"); }, kPatienceMs));
+    EXPECT_TRUE(indicator.isVisible());
+
+    PlanUsageGaugeView& gauge = view.topBar().gauge();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return gauge.stripTexts().contains("42%"); }, kPatienceMs));
+    const QStringList strip = gauge.stripTexts();
+    ASSERT_EQ(strip.size(), 7) << strip.join(" ").toStdString();
+    EXPECT_EQ(strip[0], "セッション");
+    EXPECT_EQ(strip[1], "42%");
+    EXPECT_TRUE(QRegularExpression(R"(^\(1h[0-5]\dmでリセット\)$)").match(strip[2]).hasMatch()) << strip[2].toStdString();
+    EXPECT_EQ(strip[3], "｜");
+    EXPECT_EQ(strip[4], "週間");
+    EXPECT_EQ(strip[5], "75%");
+    EXPECT_TRUE(QRegularExpression(R"(^\(.+\d:\d\dリセット\)$)").match(strip[6]).hasMatch()) << strip[6].toStdString();
+
+    QTest::mouseClick(&gauge, Qt::LeftButton, {}, QPoint(10, gauge.height() / 2));
+    ASSERT_TRUE(gauge.popover().isPresented());
+    const auto* meter = gauge.popover().findChild<UsageMeterView*>();
+    ASSERT_NE(meter, nullptr);
+    EXPECT_TRUE(meter->lineText().startsWith("使用量 今日 1.5K tok ($")) << meter->lineText().toStdString();
+    EXPECT_TRUE(meter->lineText().contains("| 今週 1.5K tok ($")) << meter->lineText().toStdString();
+    EXPECT_EQ(meter->captionText(), "全期間は" + *UsageDisplayFormatter::formatLastUpdated(
+                                                     QDateTime::currentDateTime(), Calendar::current()));
+    EXPECT_TRUE(labelTexts(gauge.popover()).contains("トークン使用量"));
+    gauge.popover().dismiss();
+    view.close();
+}
+
+// A picture for a person to look at: two shell tiles and one external session on a real
+// display. Runs where a folder for it is given (the xvfb run of ctest).
+TEST(DashboardApp, ScreenshotWithTwoShellTilesAndOneExternalSession)
+{
+    const QString folder = qEnvironmentVariable("BRISVANE_SCREENSHOT_DIR");
+    if (folder.isEmpty()) GTEST_SKIP() << "no BRISVANE_SCREENSHOT_DIR";
+    test::TemporaryHome home(test::TemporaryHome::Content::empty);
+    test::writeFile(home.sessionsDirectory() + "/900003.json", sessionFile(900003, "busy", "gamma"));
+    test::writeFile(home.claudeHome() + "/stats-cache.json", statsCacheOfToday());
+    test::writeFile(home.claudeHome() + "/brisvane-usage.json", freshPlanUsage());
+    QSettingsPreferences().setValue("Brisvane.onboardingCompletedVersion", 1);
+
+    std::unique_ptr<DashboardViewModel> model = makeViewModel(home.path());
+    DashboardView view(*model);
+    view.resize(1200, 760);
+    view.move(0, 0);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    model->createTerminalTile();
+    model->createTerminalTile();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view.topBar().indicator().text() == QStringLiteral("外部セッション: 1"); }, kPatienceMs));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view.topBar().gauge().stripTexts().contains("42%"); }, kPatienceMs));
+    // Time for the shells to print their prompts.
+    QTest::qWait(2000);
+
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QString path = folder + "/dashboard-window.png";
+    const QPixmap picture = QGuiApplication::platformName() == "xcb"
+                                ? view.screen()->grabWindow(0, view.x(), view.y(), view.frameGeometry().width(),
+                                                            view.frameGeometry().height())
+                                : view.grab();
+    ASSERT_TRUE(picture.save(path, "PNG")) << path.toStdString();
+    std::printf("screenshot: %s\n", qPrintable(path));
+    view.close();
+}

@@ -1,0 +1,110 @@
+#pragma once
+
+// A dashboard model for the settings and onboarding views: preferences in memory that count
+// their writes, a watcher that never fires, a speech engine probe and launcher whose answers the
+// test sets, and a speaker that records what it is asked to say.
+
+#include "app/Services/LocalFileSystemReader.hpp"
+#include "app/Services/LocalPathExistenceChecker.hpp"
+#include "app/Services/SessionChangeWatching.hpp"
+#include "app/Services/VoicevoxAppLaunching.hpp"
+#include "app/Services/VoicevoxEngineProbing.hpp"
+#include "app/ViewModels/DashboardViewModel.hpp"
+#include "tests/app/Services/SpeakerFakes.hpp"
+
+#include <QHash>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace brisvane::test {
+
+class CountingPreferences final : public Preferences {
+public:
+    bool contains(const QString& key) const override { return values_.contains(key); }
+    QVariant value(const QString& key) const override { return values_.value(key); }
+    void setValue(const QString& key, const QVariant& value) override
+    {
+        values_.insert(key, value);
+        writes[key]++;
+    }
+    void remove(const QString& key) override { values_.remove(key); }
+
+    QHash<QString, int> writes;
+
+private:
+    QHash<QString, QVariant> values_;
+};
+
+class IdleWatcher final : public SessionChangeWatching {
+public:
+    void start() override {}
+    void stop() override {}
+    void pollNow() override {}
+};
+
+// Answers from the event loop, as the real probe does.
+class ScriptedProbe final : public VoicevoxEngineProbing {
+public:
+    void isEngineAvailable(std::function<void(bool)> answer) override
+    {
+        probes++;
+        QTimer::singleShot(0, &context_, [this, answer = std::move(answer)] { answer(answers); });
+    }
+    bool answers = false;
+    int probes = 0;
+
+private:
+    QObject context_;
+};
+
+class ScriptedLauncher final : public VoicevoxAppLaunching {
+public:
+    bool isInstalled() const override { return installed; }
+    bool launch() override
+    {
+        launches++;
+        return launchSucceeds;
+    }
+    bool installed = true;
+    bool launchSucceeds = true;
+    int launches = 0;
+};
+
+struct SettingsModelFixture : ::testing::Test {
+    std::shared_ptr<CountingPreferences> prefs = std::make_shared<CountingPreferences>();
+    std::shared_ptr<ScriptedProbe> probe = std::make_shared<ScriptedProbe>();
+    std::shared_ptr<ScriptedLauncher> launcher = std::make_shared<ScriptedLauncher>();
+    std::shared_ptr<RecordingSpeaker> speaker = std::make_shared<RecordingSpeaker>();
+    std::unique_ptr<DashboardViewModel> model;
+
+    // VOICEVOX voices are offered only in a Japanese locale.
+    void make(bool isJapaneseLocale = true)
+    {
+        model.reset();
+        DashboardViewModel::Parameters p;
+        p.claudeHome = qEnvironmentVariable("HOME") + "/.claude";
+        p.sessionsDirectory = p.claudeHome + "/sessions";
+        p.fileSystem = std::make_shared<LocalFileSystemReader>();
+        p.watcher = std::make_unique<IdleWatcher>();
+        p.pathExistenceChecker = std::make_shared<LocalPathExistenceChecker>();
+        p.isJapaneseLocale = isJapaneseLocale;
+        p.userDefaults = prefs;
+        p.appNotificationCenter =
+            std::make_shared<AppNotificationCenter>([] { return QDateTime::currentDateTimeUtc(); });
+        p.announcementSpeaker = speaker;
+        for (auto* voice : {&p.zundamonSpeaker, &p.tohokuZunkoSpeaker, &p.kuronoTakehiroSpeaker,
+                            &p.aoyamaRyuuseiSpeaker, &p.kotoneNiaSpeaker})
+            *voice = speaker;
+        p.voicevoxEngineProbe = probe;
+        p.voicevoxAppLauncher = launcher;
+        p.focusWidget = [] { return nullptr; };
+        model = std::make_unique<DashboardViewModel>(std::move(p));
+    }
+
+    void SetUp() override { make(); }
+};
+
+} // namespace brisvane::test

@@ -1,0 +1,190 @@
+#include "app/Views/TerminalTileView.hpp"
+
+#include "app/Services/UuidText.hpp"
+#include "app/ViewModels/TerminalProcessController.hpp"
+#include "app/Views/DashboardStyle.hpp"
+#include "app/Views/TerminalFileDropContainerView.hpp"
+#include "app/Views/TerminalHostView.hpp"
+#include "tests/app/TerminalTilePrinters.hpp"
+
+#include <QAction>
+#include <QLabel>
+#include <QMimeData>
+#include <QPushButton>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using namespace brisvane;
+using Tone = SessionStateAppearance::Tone;
+
+namespace {
+
+constexpr int kPatienceMs = 10'000;
+
+TerminalTile makeTile(TerminalTileLifecycle lifecycle, SessionState state, QString modelName = "claude-opus-4")
+{
+    return {QUuid::createUuid(), lifecycle, {"brisvane", std::nullopt, false}, std::move(state), std::move(modelName)};
+}
+
+QString symbolOf(const QWidget* widget)
+{
+    return widget->property("symbolName").toString();
+}
+
+} // namespace
+
+TEST(TerminalTileView, TheHeaderShowsEachStateAsTheTableSays)
+{
+    const auto attached = TerminalTileLifecycle::attached(4242);
+    const struct {
+        const char* name;
+        TerminalTile tile;
+        QString label;
+        std::optional<QString> detail;
+        Tone tone;
+        bool showsModel;
+    } cases[] = {
+        {"idle", makeTile(attached, SessionState::idle()), "アイドル", std::nullopt, Tone::idle, true},
+        {"busy", makeTile(attached, SessionState::busy()), "実行中", std::nullopt, Tone::busy, true},
+        {"waiting with a reason", makeTile(attached, SessionState::waiting("Bash の実行")), "許可待ち",
+         "Bash の実行", Tone::waiting, true},
+        {"waiting without one", makeTile(attached, SessionState::waiting()), "許可待ち", std::nullopt, Tone::waiting,
+         true},
+        {"terminated", makeTile(attached, SessionState::terminated()), "終了", std::nullopt, Tone::terminated, true},
+        {"unknown", makeTile(attached, SessionState::unknown()), "不明", std::nullopt, Tone::unknown, true},
+        {"shell only, even with a model name", makeTile(TerminalTileLifecycle::shellOnly(), SessionState::busy()),
+         "シェル", std::nullopt, Tone::idle, false},
+        {"closed", makeTile(TerminalTileLifecycle::closed(), SessionState::busy()), "終了", std::nullopt,
+         Tone::terminated, false},
+    };
+    TerminalTileView view(cases[0].tile, nullptr);
+    view.resize(600, 300);
+    view.show();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        view.setTile(c.tile);
+        EXPECT_EQ(TerminalTileView::appearance(c.tile), (TerminalTileView::Appearance{c.tone, c.label, c.detail}));
+        EXPECT_EQ(view.stateLabel()->text(), c.label);
+        EXPECT_EQ(view.detailLabel()->isVisible(), c.detail.has_value());
+        EXPECT_EQ(view.detailLabel()->text(), c.detail.value_or(QString()));
+        EXPECT_EQ(view.modelNameLabel()->isVisible(), c.showsModel);
+        EXPECT_EQ(view.modelNameLabel()->text(), c.showsModel ? "claude-opus-4" : "");
+        EXPECT_EQ(view.stateDot()->property("color").value<QColor>(), DashboardStyle::toneColor(c.tone));
+    }
+    EXPECT_EQ(DashboardStyle::toneColor(Tone::terminated), QColor(Qt::white));
+    EXPECT_EQ(DashboardStyle::toneColor(Tone::waiting), DashboardStyle::red());
+}
+
+TEST(TerminalTileView, ProjectNamesAndTheDragIdentifier)
+{
+    TerminalTile tile = makeTile(TerminalTileLifecycle::shellOnly(), SessionState::unknown());
+    tile.projectName = {"brisvane", "fix the tile header", false};
+    TerminalTileView view(tile, nullptr);
+    view.resize(800, 300);
+    view.show();
+    EXPECT_EQ(view.primaryNameLabel()->property("fullText").toString(), "brisvane");
+    EXPECT_TRUE(view.secondaryNameLabel()->isVisible());
+    EXPECT_EQ(view.secondaryNameLabel()->text(), "fix the tile header");
+    tile.projectName.secondary.reset();
+    view.setTile(tile);
+    EXPECT_FALSE(view.secondaryNameLabel()->isVisible());
+
+    const std::unique_ptr<QMimeData> drag(view.makeHeaderDragData());
+    EXPECT_EQ(drag->text(), "terminal-" + tile.id.toString(QUuid::WithoutBraces).toUpper());
+    EXPECT_EQ(drag->text(), "terminal-" + UuidText::format(tile.id));
+}
+
+TEST(TerminalTileView, TheControlsCallBackAndThePinItemNeedsAFolder)
+{
+    TerminalTileView view(makeTile(TerminalTileLifecycle::shellOnly(), SessionState::unknown()), nullptr);
+    view.resize(600, 300);
+    view.show();
+    int toggles = 0;
+    int closes = 0;
+    QStringList pinned;
+    view.onToggleConclusionReading = [&] { ++toggles; };
+    view.onClose = [&] { ++closes; };
+    view.onPinProject = [&](const QString& folder) { pinned.append(folder); };
+
+    // Without a controller the placeholder stands in, and the header still works.
+    ASSERT_NE(view.missingControllerPlaceholder(), nullptr);
+    EXPECT_EQ(view.hostView(), nullptr);
+    EXPECT_EQ(view.missingControllerPlaceholder()->accessibleName(), "ターミナルを表示できません");
+
+    struct ReadingCase {
+        bool on;
+        const char* symbol;
+        const char* tooltip;
+        const char* accessibleName;
+    };
+    for (const ReadingCase& c : {ReadingCase{false, "text.bubble", "結論の読み上げ: OFF", "結論の読み上げをONにする"},
+                                 ReadingCase{true, "text.bubble.fill",
+                                             "結論の読み上げ: ON（長い作業のときだけ結論を読みます）",
+                                             "結論の読み上げをOFFにする"}}) {
+        SCOPED_TRACE(c.symbol);
+        view.setConclusionReadingEnabled(c.on);
+        EXPECT_EQ(symbolOf(view.readingToggle()), c.symbol);
+        EXPECT_EQ(view.readingToggle()->toolTip(), c.tooltip);
+        EXPECT_EQ(view.readingToggle()->accessibleName(), c.accessibleName);
+    }
+    QTest::mouseClick(view.readingToggle(), Qt::LeftButton);
+    EXPECT_EQ(toggles, 1);
+    EXPECT_EQ(symbolOf(view.menuButton()), "ellipsis.circle");
+    EXPECT_EQ(view.menuButton()->accessibleName(), "タイルメニュー");
+    EXPECT_EQ(symbolOf(view.closeButton()), "xmark.circle");
+    EXPECT_EQ(view.closeButton()->accessibleName(), "ターミナルタイルを閉じる");
+    QTest::mouseClick(view.closeButton(), Qt::LeftButton);
+    EXPECT_EQ(closes, 1);
+
+    EXPECT_EQ(view.pinProjectAction()->text(), "このプロジェクトをピン留め");
+    EXPECT_FALSE(view.pinProjectAction()->isEnabled());
+    view.pinProjectAction()->trigger();
+    EXPECT_TRUE(pinned.isEmpty());
+    view.setCurrentCwd("/work/project");
+    EXPECT_TRUE(view.pinProjectAction()->isEnabled());
+    view.pinProjectAction()->trigger();
+    EXPECT_EQ(pinned, QStringList({"/work/project"}));
+    view.setCurrentCwd(std::nullopt);
+    EXPECT_FALSE(view.pinProjectAction()->isEnabled());
+}
+
+TEST(TerminalTileView, HostsTheControllersTerminalAndLetsItGoWhenRebuilt)
+{
+    TerminalProcessController controller(QUuid::createUuid());
+    TerminalTile tile = makeTile(TerminalTileLifecycle::shellOnly(), SessionState::unknown());
+    tile.id = controller.tileId();
+    auto view = std::make_unique<TerminalTileView>(tile, &controller);
+    view->resize(600, 400);
+    view->show();
+    ASSERT_NE(view->hostView(), nullptr);
+    EXPECT_EQ(view->missingControllerPlaceholder(), nullptr);
+    EXPECT_EQ(view->hostView()->terminalView(), &controller.terminalView());
+    EXPECT_TRUE(controller.terminalView().isVisible());
+
+    // The page builds a new tile widget for the same tile: the terminal moves over.
+    auto rebuilt = std::make_unique<TerminalTileView>(tile, &controller);
+    rebuilt->show();
+    view.reset();
+    EXPECT_EQ(rebuilt->hostView()->terminalView(), &controller.terminalView());
+    EXPECT_EQ(controller.terminalView().parentWidget(), static_cast<QWidget*>(rebuilt->hostView()->container()));
+
+    // Without the controller, the placeholder returns and the terminal is handed back.
+    rebuilt->setController(nullptr);
+    EXPECT_NE(rebuilt->missingControllerPlaceholder(), nullptr);
+    EXPECT_EQ(controller.terminalView().parentWidget(), nullptr);
+}
+
+TEST(TerminalTileView, FocusRaisesTheHeaderAndMovesTheBorderInAnimated)
+{
+    TerminalTileView view(makeTile(TerminalTileLifecycle::shellOnly(), SessionState::unknown()), nullptr);
+    view.resize(600, 300);
+    view.show();
+    EXPECT_EQ(view.focusProgress(), 0.0);
+    view.setFocused(true);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return view.focusProgress() == 1.0; }, kPatienceMs));
+    view.setFocused(false);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return view.focusProgress() == 0.0; }, kPatienceMs));
+}

@@ -1,0 +1,255 @@
+#include "app/ViewModels/TerminalProcessController.hpp"
+#include "app/Views/AnnouncementSettingsPopoverView.hpp"
+#include "app/Views/GridControlsView.hpp"
+#include "app/Views/LayoutPickerPopoverView.hpp"
+#include "app/Views/NotificationOverlayView.hpp"
+#include "app/Views/GridRowLayout.hpp"
+#include "app/Views/NewSessionTileView.hpp"
+#include "app/Views/TerminalFileDropContainerView.hpp"
+#include "app/Views/TerminalTileView.hpp"
+#include "app/Views/TilePageView.hpp"
+#include "tests/app/Views/DashboardViewsFixture.hpp"
+
+#include <QDir>
+#include <QDropEvent>
+#include <QLoggingCategory>
+#include <QMimeData>
+#include <QTest>
+#include <QVBoxLayout>
+
+using namespace brisvane;
+
+namespace {
+
+QString gridId(const QUuid& tile)
+{
+    return GridTile::of(TerminalTile{tile, {}, {}, {}, {}}).id();
+}
+
+class TilePageTest : public test::DashboardViewsFixture {
+protected:
+    void SetUp() override
+    {
+        DashboardViewsFixture::SetUp();
+        page = std::make_unique<TilePageView>(*model);
+        page->resize(1000, 600);
+        page->show();
+    }
+    void TearDown() override
+    {
+        page.reset();
+        DashboardViewsFixture::TearDown();
+    }
+
+    QStringList cellIds() const
+    {
+        QStringList ids;
+        for (QWidget* cell : page->cells()) ids << cell->property("gridId").toString();
+        return ids;
+    }
+
+    // Enter, move and drop, as Qt's drag machinery delivers them; whether the drop was taken.
+    static bool drop(QWidget& target, QMimeData& data)
+    {
+        const QPoint at = target.rect().center();
+        QDragEnterEvent enter(at, Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&target, &enter);
+        QDragMoveEvent move(at, Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&target, &move);
+        QDropEvent dropped(QPointF(at), Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&target, &dropped);
+        return dropped.isAccepted();
+    }
+
+    std::unique_ptr<TilePageView> page;
+};
+
+TEST_F(TilePageTest, LaysOutTheCurrentPageByThePresetAndKeepsTileWidgets)
+{
+    // No terminals: the new-terminal tile alone, in the first place of the grid.
+    ASSERT_EQ(page->cells().size(), 1);
+    ASSERT_NE(qobject_cast<NewSessionTileView*>(page->cells()[0]), nullptr);
+    EXPECT_EQ(page->cells()[0]->geometry(), QRect(12, 12, 482, 282));
+
+    // Four tiles and the new-terminal tile on pages of four: two pages.
+    model->setTerminalTiles(plainTiles(4));
+    ASSERT_EQ(model->pages().size(), 2);
+    ASSERT_EQ(page->cells().size(), 4);
+    QWidget* first = page->cells()[0];
+    auto* firstTile = qobject_cast<TerminalTileView*>(first);
+    ASSERT_NE(firstTile, nullptr);
+    // No controller: the tile shows its placeholder.
+    EXPECT_NE(firstTile->missingControllerPlaceholder(), nullptr);
+    EXPECT_EQ(page->cells()[3]->geometry(), QRect(506, 306, 482, 282));
+
+    model->nextPage();
+    EXPECT_EQ(cellIds(), QStringList{GridTile::kNewSessionId});
+    EXPECT_FALSE(first->isVisible());
+    model->previousPage();
+    EXPECT_EQ(page->cells()[0], first);
+
+    // A layout of one row of three: the fourth tile moves to the next page.
+    model->setLayoutPreset(GridLayoutPreset::horizontalThree);
+    EXPECT_EQ(page->cells().size(), 3);
+    EXPECT_EQ(page->cells()[2]->geometry().height(), 576);
+
+    // A closed tile's widget goes.
+    QPointer<QWidget> gone = page->cell(gridId(plainTiles(1)[0].id));
+    model->setTerminalTiles(plainTiles(4).mid(1));
+    QTest::qWait(0);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(gone.isNull());
+}
+
+TEST_F(TilePageTest, TheNewTerminalCellOpensATerminalTileRunningTheShell)
+{
+    auto* newTile = qobject_cast<NewSessionTileView*>(page->cells()[0]);
+    ASSERT_NE(newTile, nullptr);
+    EXPECT_EQ(newTile->accessibleName(), "新規ターミナル");
+    QTest::mouseClick(newTile, Qt::LeftButton, {}, QPoint(3, 3));
+    ASSERT_EQ(model->terminalTiles().size(), 1);
+    const QUuid id = model->terminalTiles()[0].id;
+    auto* tile = qobject_cast<TerminalTileView*>(page->cell(gridId(id)));
+    ASSERT_NE(tile, nullptr);
+    EXPECT_NE(tile->hostView(), nullptr);
+    EXPECT_TRUE(model->terminalControllers().at(id)->runningShellPid().has_value());
+    EXPECT_EQ(cellIds(), (QStringList{gridId(id), GridTile::kNewSessionId}));
+}
+
+TEST_F(TilePageTest, DroppingAHeaderOnACellMovesThatTileBeforeIt)
+{
+    const QUuid a = model->createTerminalTile();
+    const QUuid b = model->createTerminalTile();
+    ASSERT_EQ(cellIds(), (QStringList{gridId(a), gridId(b), GridTile::kNewSessionId}));
+    auto* tileA = qobject_cast<TerminalTileView*>(page->cell(gridId(a)));
+    auto* tileB = qobject_cast<TerminalTileView*>(page->cell(gridId(b)));
+    ASSERT_TRUE(tileA && tileB);
+    const auto stored = [&] { return prefs->stringListValue("Brisvane.gridOrderedIds").value_or(QStringList()); };
+
+    // B's header dropped on A's cell.
+    std::unique_ptr<QMimeData> headerB(tileB->makeHeaderDragData());
+    EXPECT_TRUE(drop(*tileA, *headerB));
+    EXPECT_EQ(cellIds(), (QStringList{gridId(b), gridId(a), GridTile::kNewSessionId}));
+    EXPECT_EQ(stored().mid(0, 2), (QStringList{gridId(b), gridId(a)}));
+    EXPECT_EQ(page->cell(gridId(a)), tileA); // the same widgets, moved
+
+    // On itself: nothing changes.
+    EXPECT_TRUE(drop(*tileB, *headerB));
+    EXPECT_EQ(cellIds(), (QStringList{gridId(b), gridId(a), GridTile::kNewSessionId}));
+
+    // Over A's terminal (which takes dropped files): the cell still takes the header.
+    auto* terminalDrop = tileA->findChild<TerminalFileDropContainerView*>();
+    ASSERT_NE(terminalDrop, nullptr);
+    std::unique_ptr<QMimeData> headerA(tileA->makeHeaderDragData());
+    EXPECT_TRUE(drop(*tileB, *headerA));
+    EXPECT_EQ(cellIds(), (QStringList{gridId(a), gridId(b), GridTile::kNewSessionId}));
+    EXPECT_TRUE(drop(*terminalDrop, *headerB));
+    EXPECT_EQ(cellIds(), (QStringList{gridId(b), gridId(a), GridTile::kNewSessionId}));
+
+    // On the new-terminal cell: just before it.
+    EXPECT_TRUE(drop(*page->cell(GridTile::kNewSessionId), *headerB));
+    EXPECT_EQ(cellIds(), (QStringList{gridId(a), gridId(b), GridTile::kNewSessionId}));
+
+    // Text that names no tile is handed on and reported handled; an empty drag is refused.
+    QMimeData stray;
+    stray.setText("hello");
+    EXPECT_TRUE(drop(*tileA, stray));
+    EXPECT_EQ(cellIds(), (QStringList{gridId(a), gridId(b), GridTile::kNewSessionId}));
+    QMimeData empty;
+    empty.setText("");
+    EXPECT_FALSE(page->dropOnCell(gridId(a), &empty));
+    EXPECT_FALSE(page->dropOnCell(gridId(a), nullptr));
+}
+
+TEST_F(TilePageTest, TogglingReadingOnATileStoresTheOppositeOfTheDefaultForThatTileOnly)
+{
+    const QUuid a = model->createTerminalTile();
+    const QUuid b = model->createTerminalTile();
+    auto* tileA = qobject_cast<TerminalTileView*>(page->cell(gridId(a)));
+    ASSERT_NE(tileA, nullptr);
+    const bool fallback = model->isConclusionReadingDefaultEnabled();
+    EXPECT_EQ(tileA->isConclusionReadingEnabled(), model->tileConclusionReadingEnabled().value(a, fallback));
+    tileA->onToggleConclusionReading();
+    EXPECT_EQ(model->tileConclusionReadingEnabled().value(a), !fallback);
+    EXPECT_EQ(tileA->isConclusionReadingEnabled(), !fallback);
+    tileA->onToggleConclusionReading();
+    EXPECT_EQ(model->tileConclusionReadingEnabled().value(a), fallback);
+    EXPECT_EQ(model->tileConclusionReadingEnabled().value(b, fallback), fallback);
+
+    // Close: the model closes the tile and the page drops it.
+    tileA->onClose();
+    EXPECT_EQ(cellIds(), (QStringList{gridId(b), GridTile::kNewSessionId}));
+}
+
+TEST_F(TilePageTest, LogsTheCellSizesOncePerSizeChange)
+{
+    EXPECT_EQ(page->gridSizeLogLine(QSize(1000, 600)),
+              "グリッド描画領域: size=1000x600 行別セル=[482x282(2列),482x282(2列)] レイアウト=4分割（横2×縦2）");
+    model->setLayoutPreset(GridLayoutPreset::topTwoBottomThree);
+    EXPECT_EQ(page->gridSizeLogLine(QSize(1000, 601)),
+              "グリッド描画領域: size=1000x601 行別セル=[482x282(2列),317x282(3列)] レイアウト=5分割（上2・下3）");
+
+    static QStringList lines;
+    lines.clear();
+    QLoggingCategory::setFilterRules("brisvane.DashboardView.info=true");
+    const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext& context, const QString& text) {
+        if (QByteArray(context.category) == "brisvane.DashboardView") lines << text;
+    });
+    page->resize(900, 500);
+    page->resize(900, 500);
+    page->resize(800, 500);
+    qInstallMessageHandler(previous);
+    QLoggingCategory::setFilterRules(QString());
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_TRUE(lines[0].startsWith("グリッド描画領域: size=900x500 "));
+}
+
+} // namespace
+
+namespace {
+
+// The bar over the page with a toast, as the window composes them, kept as a picture for a person
+// to look at (artifacts/dashboard-grid.png beside the test binary).
+TEST_F(TilePageTest, TheBarThePageAndAToastDrawnTogether)
+{
+    page.reset();
+    QWidget window;
+    window.setAutoFillBackground(true);
+    QPalette palette = window.palette();
+    palette.setColor(QPalette::Window, QColor(18, 18, 18));
+    window.setPalette(palette);
+    auto* column = new QVBoxLayout(&window);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    auto* bar = new GridControlsView(*model, [] {}, &window);
+    column->addWidget(bar);
+    column->addWidget(new TilePageView(*model, &window), 1);
+    auto* overlay = new NotificationOverlayView([](const QUuid&) {}, nullptr, &window);
+    window.resize(1000, 640);
+    model->setTerminalTiles(plainTiles(4));
+    model->addPinnedProject(home.path());
+    window.show();
+    overlay->setGeometry(window.rect());
+    overlay->raise();
+    center->post(AppNotificationSeverity::error, "claude.access.denied", "「~/.claude」へのアクセスが許可されていません",
+                 QString("セッション一覧・状態表示・プラン使用率ゲージ・音声通知が機能しません。"));
+    overlay->setNotifications(center->activeNotifications());
+    QApplication::processEvents();
+
+    const QImage image = window.grab().toImage();
+    EXPECT_EQ(image.pixelColor(bar->width() / 2, 2), QColor(24, 24, 24));
+    EXPECT_EQ(image.pixelColor(2, bar->height() + 4), QColor(18, 18, 18));
+    const QString folder = QCoreApplication::applicationDirPath() + "/artifacts";
+    QDir().mkpath(folder);
+    EXPECT_TRUE(image.save(folder + "/dashboard-grid.png"));
+
+    // The two popovers as they open under their buttons.
+    bar->toggleLayoutPopover();
+    bar->toggleAnnouncementPopover();
+    ASSERT_NE(bar->layoutPopover(), nullptr);
+    ASSERT_NE(bar->announcementPopover(), nullptr);
+    EXPECT_TRUE(bar->layoutPopover()->grab().save(folder + "/layout-picker.png"));
+    EXPECT_TRUE(bar->announcementPopover()->grab().save(folder + "/announcement-popover.png"));
+}
+
+} // namespace
