@@ -91,7 +91,12 @@ void CaretView::updateAnimation(bool blink)
         connect(blink_, &QVariantAnimation::valueChanged, this, [this](const QVariant& value) {
             const double t = value.toDouble();
             const QEasingCurve easeIn(QEasingCurve::InQuad);
-            opacity_ = t <= 1.0 ? 1.0 - easeIn.valueForProgress(t) : 1.0 - easeIn.valueForProgress(2.0 - t);
+            const double opacity = t <= 1.0 ? 1.0 - easeIn.valueForProgress(t) : 1.0 - easeIn.valueForProgress(2.0 - t);
+            // Sixteen steps look as smooth as every frame, and a dashboard of idle tiles then
+            // repaints a few times per fade rather than at the display's rate.
+            const double stepped = std::round(opacity * 16.0) / 16.0;
+            if (stepped == opacity_) return;
+            opacity_ = stepped;
             update();
         });
     }
