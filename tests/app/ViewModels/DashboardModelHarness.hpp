@@ -26,7 +26,7 @@ public:
 };
 
 inline DashboardViewModel::Parameters modelParameters(const QString& claudeHome,
-                                                      std::shared_ptr<InMemoryPreferences> preferences,
+                                                      std::shared_ptr<Preferences> preferences,
                                                       std::shared_ptr<AppNotificationCenter> center)
 {
     DashboardViewModel::Parameters p;

@@ -25,20 +25,13 @@ struct AgentHomeModelFixture : ::testing::Test {
     void make(bool isJapaneseLocale = true, std::optional<QString> claudeHome = std::nullopt)
     {
         model.reset();
-        DashboardViewModel::Parameters p;
-        p.claudeHome = claudeHome.value_or(home.claudeHome());
-        p.sessionsDirectory = p.claudeHome + QStringLiteral("/sessions");
-        p.fileSystem = std::make_shared<LocalFileSystemReader>();
-        p.watcher = std::make_unique<IdleWatcher>();
-        p.pathExistenceChecker = pathExistenceChecker;
+        DashboardViewModel::Parameters p = modelParameters(
+            claudeHome.value_or(home.claudeHome()), prefs, std::make_shared<AppNotificationCenter>([] { return QDateTime::currentDateTimeUtc(); }));
         p.isJapaneseLocale = isJapaneseLocale;
-        p.userDefaults = prefs;
-        p.appNotificationCenter =
-            std::make_shared<AppNotificationCenter>([] { return QDateTime::currentDateTimeUtc(); });
+        p.pathExistenceChecker = pathExistenceChecker;
         p.hookInstaller = HookInstaller::makeDefault(p.claudeHome, supportDirectory());
         p.voicevoxEngineProbe = std::make_shared<ScriptedProbe>();
         p.voicevoxAppLauncher = std::make_shared<ScriptedLauncher>();
-        p.focusWidget = [] { return nullptr; };
         model = std::make_unique<DashboardViewModel>(std::move(p));
     }
 

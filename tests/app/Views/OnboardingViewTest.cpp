@@ -67,19 +67,11 @@ struct OnboardingFixture : ::testing::Test {
     void make(bool isJapaneseLocale = true)
     {
         model.reset();
-        DashboardViewModel::Parameters p;
-        p.claudeHome = qEnvironmentVariable("HOME") + "/.claude";
-        p.sessionsDirectory = p.claudeHome + "/sessions";
-        p.fileSystem = std::make_shared<LocalFileSystemReader>();
-        p.watcher = std::make_unique<IdleWatcher>();
-        p.pathExistenceChecker = std::make_shared<LocalPathExistenceChecker>();
+        DashboardViewModel::Parameters p = modelParameters(
+            qEnvironmentVariable("HOME") + "/.claude", prefs, std::make_shared<AppNotificationCenter>([] { return QDateTime::currentDateTimeUtc(); }));
         p.isJapaneseLocale = isJapaneseLocale;
-        p.userDefaults = prefs;
-        p.appNotificationCenter =
-            std::make_shared<AppNotificationCenter>([] { return QDateTime::currentDateTimeUtc(); });
         p.voicevoxEngineProbe = std::make_shared<ScriptedProbe>();
         p.voicevoxAppLauncher = std::make_shared<ScriptedLauncher>();
-        p.focusWidget = [] { return nullptr; };
         model = std::make_unique<DashboardViewModel>(std::move(p));
     }
 

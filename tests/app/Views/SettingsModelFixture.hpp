@@ -1,7 +1,7 @@
 #pragma once
 
 // A dashboard model for the settings and onboarding views: preferences in memory that count
-// their writes, a watcher that never fires, a speech engine probe and launcher whose answers the
+// their writes, the harness's watcher that never fires, a speech engine probe and launcher whose answers the
 // test sets, and a speaker that records what it is asked to say.
 
 #include "app/Services/LocalFileSystemReader.hpp"
@@ -11,6 +11,7 @@
 #include "app/Services/VoicevoxEngineProbing.hpp"
 #include "app/ViewModels/DashboardViewModel.hpp"
 #include "tests/app/Services/SpeakerFakes.hpp"
+#include "tests/app/ViewModels/DashboardModelHarness.hpp"
 
 #include <QHash>
 #include <QTimer>
@@ -36,13 +37,6 @@ public:
 
 private:
     QHash<QString, QVariant> values_;
-};
-
-class IdleWatcher final : public SessionChangeWatching {
-public:
-    void start() override {}
-    void stop() override {}
-    void pollNow() override {}
 };
 
 // Answers from the event loop, as the real probe does.
@@ -84,23 +78,15 @@ struct SettingsModelFixture : ::testing::Test {
     void make(bool isJapaneseLocale = true)
     {
         model.reset();
-        DashboardViewModel::Parameters p;
-        p.claudeHome = qEnvironmentVariable("HOME") + "/.claude";
-        p.sessionsDirectory = p.claudeHome + "/sessions";
-        p.fileSystem = std::make_shared<LocalFileSystemReader>();
-        p.watcher = std::make_unique<IdleWatcher>();
-        p.pathExistenceChecker = std::make_shared<LocalPathExistenceChecker>();
+        DashboardViewModel::Parameters p = modelParameters(
+            qEnvironmentVariable("HOME") + "/.claude", prefs, std::make_shared<AppNotificationCenter>([] { return QDateTime::currentDateTimeUtc(); }));
         p.isJapaneseLocale = isJapaneseLocale;
-        p.userDefaults = prefs;
-        p.appNotificationCenter =
-            std::make_shared<AppNotificationCenter>([] { return QDateTime::currentDateTimeUtc(); });
         p.announcementSpeaker = speaker;
         for (auto* voice : {&p.zundamonSpeaker, &p.tohokuZunkoSpeaker, &p.kuronoTakehiroSpeaker,
                             &p.aoyamaRyuuseiSpeaker, &p.kotoneNiaSpeaker})
             *voice = speaker;
         p.voicevoxEngineProbe = probe;
         p.voicevoxAppLauncher = launcher;
-        p.focusWidget = [] { return nullptr; };
         model = std::make_unique<DashboardViewModel>(std::move(p));
     }
 
