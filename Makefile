@@ -28,7 +28,7 @@ build/asan/build.ninja: | deps
 test-sanitize: deps build/asan/build.ninja
 	cmake --build build/asan -j $(JOBS)
 	cd build/asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-		ctest --output-on-failure -j $(JOBS)
+		LSAN_OPTIONS=suppressions=$(CURDIR)/tests/app/App/lsan.supp ctest --output-on-failure -j $(JOBS)
 
 build/release/build.ninja: | deps
 	cmake -S . -B build/release $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DBRISVANE_TESTS=OFF -DBRISVANE_BENCH=ON

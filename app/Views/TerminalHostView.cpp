@@ -84,8 +84,9 @@ void TerminalHostView::resizeEvent(QResizeEvent* event)
 
 bool TerminalHostView::eventFilter(QObject* watched, QEvent* event)
 {
-    // The terminal view fits its grid to its new frame: the overlay's cells follow.
-    if (watched == terminalView_ && event->type() == QEvent::Resize && terminalView_->parentWidget() == container_) {
+    // The terminal view fits its grid to its new frame: the overlay's cells follow. The type is
+    // checked first: events sent while the view is being destroyed must not touch it as a view.
+    if (event->type() == QEvent::Resize && watched == terminalView_ && terminalView_->parentWidget() == container_) {
         applyOverlay(*overlay_, *terminalView_, cwdProvider_);
     }
     return QWidget::eventFilter(watched, event);
