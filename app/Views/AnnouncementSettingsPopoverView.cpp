@@ -1,5 +1,7 @@
 #include "app/Views/AnnouncementSettingsPopoverView.hpp"
 
+#include "app/Views/ColorDot.hpp"
+
 #include "app/ViewModels/DashboardViewModel.hpp"
 #include "app/Views/DashboardStyle.hpp"
 #include "app/Views/PlainButton.hpp"
@@ -29,23 +31,6 @@ QColor statusColor(VoicevoxEngineStatus status)
 
 } // namespace
 
-// The engine's status as a filled 8 x 8 circle.
-class EngineDot final : public QWidget {
-public:
-    explicit EngineDot(QWidget* parent) : QWidget(parent) { setFixedSize(8, 8); }
-    QColor color;
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(color);
-        painter.drawEllipse(QRectF(rect()));
-    }
-};
-
 AnnouncementSettingsPopoverView::AnnouncementSettingsPopoverView(DashboardViewModel& viewModel,
                                                                  std::function<void()> openSettings, QWidget* parent)
     : PopoverFrame(parent), viewModel_(viewModel), openSettings_(std::move(openSettings))
@@ -73,7 +58,7 @@ AnnouncementSettingsPopoverView::AnnouncementSettingsPopoverView(DashboardViewMo
     auto* engineLayout = new QHBoxLayout(engineRow_);
     engineLayout->setContentsMargins(0, 0, 0, 0);
     engineLayout->setSpacing(6);
-    engineDot_ = new EngineDot(engineRow_);
+    engineDot_ = new ColorDot(8, QColor(), engineRow_);
     engineLayout->addWidget(engineDot_, 0, Qt::AlignVCenter);
     engineLabel_ = DashboardStyle::makeLabel(QString(), DashboardStyle::font(11), DashboardStyle::secondaryText(),
                                              engineRow_);
@@ -102,7 +87,7 @@ AnnouncementSettingsPopoverView::AnnouncementSettingsPopoverView(DashboardViewMo
 
 QColor AnnouncementSettingsPopoverView::engineDotColor() const
 {
-    return engineDot_->color;
+    return engineDot_->color();
 }
 
 void AnnouncementSettingsPopoverView::openCredits()
@@ -128,8 +113,7 @@ void AnnouncementSettingsPopoverView::refresh()
     voice_->setText(displayName(voice));
     const VoicevoxEngineStatus status = viewModel_.voicevoxEngineStatus();
     engineRow_->setVisible(voice != AnnouncementVoice::system);
-    engineDot_->color = statusColor(status);
-    engineDot_->update();
+    engineDot_->setColor(statusColor(status));
     engineLabel_->setText(tr("VOICEVOX: %1").arg(displayName(status)));
     QPalette palette = engineLabel_->palette();
     palette.setColor(QPalette::WindowText, status == VoicevoxEngineStatus::connected ? DashboardStyle::primaryText()

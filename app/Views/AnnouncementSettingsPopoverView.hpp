@@ -45,7 +45,7 @@ private:
     QCheckBox* switch_ = nullptr;
     QLabel* voice_ = nullptr;
     QWidget* engineRow_ = nullptr;
-    class EngineDot* engineDot_ = nullptr;
+    class ColorDot* engineDot_ = nullptr;
     QLabel* engineLabel_ = nullptr;
     QPushButton* settingsLink_ = nullptr;
     QPushButton* creditsLink_ = nullptr;

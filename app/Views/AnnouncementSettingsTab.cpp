@@ -1,6 +1,7 @@
 #include "app/Views/AnnouncementSettingsTab.hpp"
 
 #include "app/ViewModels/DashboardViewModel.hpp"
+#include "app/Views/ColorDot.hpp"
 #include "app/Views/SettingsForm.hpp"
 
 #include <QButtonGroup>
@@ -123,7 +124,7 @@ AnnouncementSettingsTab::AnnouncementSettingsTab(DashboardViewModel& model, QWid
     auto* statusLayout = new QHBoxLayout(engineStatusRow_);
     statusLayout->setContentsMargins(0, 0, 0, 0);
     statusLayout->setSpacing(6);
-    engineStatusDot_ = SettingsForm::makeDot(SettingsForm::grey());
+    engineStatusDot_ = new ColorDot(8, SettingsForm::grey());
     engineStatusDot_->setObjectName(QStringLiteral("engineStatusDot"));
     engineStatusText_ = new QLabel;
     engineStatusText_->setObjectName(QStringLiteral("engineStatusText"));
@@ -186,7 +187,7 @@ void AnnouncementSettingsTab::showModelValues()
 void AnnouncementSettingsTab::showEngineStatus()
 {
     const VoicevoxEngineStatus status = model_.voicevoxEngineStatus();
-    SettingsForm::setDotColor(*engineStatusDot_, statusColor(status));
+    engineStatusDot_->setColor(statusColor(status));
     engineStatusText_->setText(tr("エンジン: %1").arg(displayName(status)));
     engineStatusRow_->setAccessibleName(tr("VOICEVOXエンジン %1").arg(displayName(status)));
     launchNowButton_->setVisible(status == VoicevoxEngineStatus::notRunning);

@@ -11,6 +11,8 @@ class QPushButton;
 
 namespace brisvane {
 
+class ColorDot;
+
 class DashboardViewModel;
 
 // The settings window's first tab: the announcement switch, the summary-reading default, the two
@@ -37,7 +39,7 @@ private:
     QButtonGroup* voiceGroup_ = nullptr;
     QGroupBox* voicevoxSection_ = nullptr;
     QWidget* engineStatusRow_ = nullptr;
-    QLabel* engineStatusDot_ = nullptr;
+    ColorDot* engineStatusDot_ = nullptr;
     QLabel* engineStatusText_ = nullptr;
     QCheckBox* autoLaunchCheckbox_ = nullptr;
     QPushButton* launchNowButton_ = nullptr;

@@ -1,5 +1,7 @@
 #include "app/Views/ExternalSessionsIndicatorView.hpp"
 
+#include "app/Views/ColorDot.hpp"
+
 #include "app/Services/SessionStateAppearance.hpp"
 #include "app/Views/DashboardStyle.hpp"
 #include "app/Views/PopoverFrame.hpp"
@@ -22,29 +24,6 @@ QString badgeText(qsizetype count)
 {
     return QCoreApplication::translate("ExternalSessionsIndicatorView", "外部セッション: %1").arg(count);
 }
-
-// The state's filled circle, 7 px across.
-class StateDot final : public QWidget {
-public:
-    StateDot(QColor color, QWidget* parent) : QWidget(parent), color_(color)
-    {
-        setFixedSize(7, 7);
-        setProperty("dotColor", color);
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(color_);
-        painter.drawEllipse(QRectF(rect()));
-    }
-
-private:
-    QColor color_;
-};
 
 // One line of text cut with an ellipsis when the row is too narrow for it.
 class ElidedLabel final : public QLabel {
@@ -73,7 +52,7 @@ QWidget* sessionRow(const SessionTile& session, QWidget* parent)
 
     auto* first = new QHBoxLayout;
     first->setSpacing(5);
-    first->addWidget(new StateDot(toneColor(appearance.tone), row), 0, Qt::AlignVCenter);
+    first->addWidget(new ColorDot(7, toneColor(appearance.tone), row), 0, Qt::AlignVCenter);
     auto* name = new ElidedLabel(session.projectName.primary, row);
     name->setObjectName(QStringLiteral("projectName"));
     name->setFont(DashboardStyle::font(12, QFont::DemiBold));

@@ -1,6 +1,7 @@
 #include "app/Views/IntegrationSettingsTab.hpp"
 
 #include "app/ViewModels/DashboardViewModel.hpp"
+#include "app/Views/ColorDot.hpp"
 #include "app/Views/DashboardStyle.hpp"
 #include "app/Views/SettingsForm.hpp"
 #include "app/Views/SymbolGlyph.hpp"
@@ -191,7 +192,7 @@ IntegrationSettingsTab::StateRow IntegrationSettingsTab::makeStateRow(const QStr
     auto* layout = new QHBoxLayout(state.row);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(6);
-    state.dot = SettingsForm::makeDot(SettingsForm::grey());
+    state.dot = new ColorDot(8, SettingsForm::grey());
     layout->addWidget(state.dot, 0, Qt::AlignVCenter);
     state.text = new QLabel;
     QFont font = state.text->font();
@@ -239,7 +240,7 @@ void IntegrationSettingsTab::showStatus()
 
     const auto showKind = [&](HookKind kind, const StateRow& row, QPushButton& button) {
         const HookInstallState& state = stateOf(status, kind);
-        SettingsForm::setDotColor(*row.dot, dotColor(state));
+        row.dot->setColor(dotColor(state));
         row.text->setText(tr("状態: %1").arg(state.displayName()));
         row.row->setAccessibleName(tr("%1 %2").arg(displayName(kind), state.displayName()));
         button.setText(state.kind == HookInstallState::Kind::installed ? tr("撤去") : tr("導入"));
@@ -254,8 +255,8 @@ void IntegrationSettingsTab::showStatus()
     existingCommand_->setText(status.statusLine.existingCommand);
     replaceButton_->setEnabled(canChange);
 
-    SettingsForm::setDotColor(*scriptsRow_.dot,
-                              status.scripts == HookScriptsState::upToDate ? SettingsForm::green() : SettingsForm::grey());
+    scriptsRow_.dot->setColor(status.scripts == HookScriptsState::upToDate ? SettingsForm::green()
+                                                                          : SettingsForm::grey());
     scriptsRow_.text->setText(tr("状態: %1").arg(displayName(status.scripts)));
     scriptsRow_.row->setAccessibleName(tr("フックスクリプト %1").arg(displayName(status.scripts)));
 

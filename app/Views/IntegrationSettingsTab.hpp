@@ -11,6 +11,8 @@ class QPushButton;
 
 namespace brisvane {
 
+class ColorDot;
+
 class DashboardViewModel;
 
 // The settings window's integration tab: the state of the status-line command, the Stop hook and
@@ -37,7 +39,7 @@ protected:
 private:
     struct StateRow {
         QWidget* row = nullptr;
-        QLabel* dot = nullptr;
+        ColorDot* dot = nullptr;
         QLabel* text = nullptr;
     };
 

@@ -52,22 +52,4 @@ QLabel* makeCaption(const QString& text, int pixelSize)
     return label;
 }
 
-QLabel* makeDot(const QColor& color)
-{
-    auto* dot = new QLabel;
-    dot->setFixedSize(8, 8);
-    setDotColor(*dot, color);
-    return dot;
-}
-
-void setDotColor(QLabel& dot, const QColor& color)
-{
-    dot.setStyleSheet(QStringLiteral("background-color: rgba(%1, %2, %3, %4); border-radius: 4px;")
-                          .arg(color.red())
-                          .arg(color.green())
-                          .arg(color.blue())
-                          .arg(color.alpha()));
-    dot.setProperty("dotColor", color);
-}
-
 } // namespace brisvane::SettingsForm

@@ -25,7 +25,5 @@ QGroupBox* addSection(QVBoxLayout& form, const QString& title);
 // Text at `pixelSize` in the secondary colour, wrapping to its full height.
 QLabel* makeCaption(const QString& text, int pixelSize = 11);
 // A filled circle of 8 by 8 in `color`.
-QLabel* makeDot(const QColor& color);
-void setDotColor(QLabel& dot, const QColor& color);
 
 } // namespace brisvane::SettingsForm

@@ -1,5 +1,7 @@
 #include "app/Views/TerminalTileView.hpp"
 
+#include "app/Views/ColorDot.hpp"
+
 #include "app/Models/GridTile.hpp"
 #include "app/Services/ShellCwdReader.hpp"
 #include "app/ViewModels/TerminalProcessController.hpp"
@@ -50,31 +52,6 @@ QPainterPath roundedRect(const QRectF& rect, double radius)
     return path;
 }
 
-// The state's 9 x 9 dot.
-class StateDot final : public QWidget {
-public:
-    explicit StateDot(QWidget* parent)
-        : QWidget(parent)
-    {
-        setFixedSize(9, 9);
-        setAttribute(Qt::WA_TransparentForMouseEvents);
-    }
-    void setColor(const QColor& color)
-    {
-        setProperty("color", color);
-        update();
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter painter(this);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(property("color").value<QColor>());
-        painter.drawEllipse(QRectF(rect()));
-    }
-};
 
 // A one-line label that gives up the beginning of its text first when too narrow, so the end
 // of a long project name (the part that tells projects apart) stays readable.
@@ -274,7 +251,8 @@ void TerminalTileView::buildHeader()
     row->setContentsMargins(8, 5, 8, 5);
     row->setSpacing(6);
 
-    stateDot_ = new StateDot(header_);
+    stateDot_ = new ColorDot(9, QColor(), header_);
+    stateDot_->setAttribute(Qt::WA_TransparentForMouseEvents);
     row->addWidget(stateDot_, 0, Qt::AlignVCenter);
 
     primaryName_ = new HeadElidedLabel(header_);
@@ -333,7 +311,7 @@ void TerminalTileView::buildHeader()
 void TerminalTileView::refreshHeader()
 {
     const Appearance state = appearance(tile_);
-    static_cast<StateDot*>(stateDot_)->setColor(DashboardStyle::toneColor(state.tone));
+    stateDot_->setColor(DashboardStyle::toneColor(state.tone));
     static_cast<HeadElidedLabel*>(primaryName_)->setFullText(tile_.projectName.primary);
     secondaryName_->setText(tile_.projectName.secondary.value_or(QString()));
     secondaryName_->setVisible(tile_.projectName.secondary.has_value());

@@ -20,6 +20,8 @@ class QGraphicsOpacityEffect;
 
 namespace brisvane {
 
+class ColorDot;
+
 class BrisvaneTerminalView;
 class TerminalHostView;
 class TerminalProcessController;
@@ -73,7 +75,7 @@ public:
     QLabel* detailLabel() const { return detailLabel_; }
     QLabel* modelNameLabel() const { return modelName_; }
     // Its "color" property is the state's colour.
-    QWidget* stateDot() const { return stateDot_; }
+    ColorDot* stateDot() const { return stateDot_; }
     QPushButton* readingToggle() const { return readingToggle_; }
     QPushButton* menuButton() const { return menuButton_; }
     QAction* pinProjectAction() const { return pinProjectAction_; }
@@ -108,7 +110,7 @@ private:
 
     QWidget* header_ = nullptr;
     QGraphicsOpacityEffect* headerOpacity_ = nullptr;
-    QWidget* stateDot_ = nullptr;
+    ColorDot* stateDot_ = nullptr;
     QLabel* primaryName_ = nullptr;
     QLabel* secondaryName_ = nullptr;
     QLabel* stateLabel_ = nullptr;

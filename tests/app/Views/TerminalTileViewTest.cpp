@@ -1,5 +1,7 @@
 #include "app/Views/TerminalTileView.hpp"
 
+#include "app/Views/ColorDot.hpp"
+
 #include "app/Services/UuidText.hpp"
 #include "app/ViewModels/TerminalProcessController.hpp"
 #include "app/Views/DashboardStyle.hpp"
@@ -72,7 +74,7 @@ TEST(TerminalTileView, TheHeaderShowsEachStateAsTheTableSays)
         EXPECT_EQ(view.detailLabel()->text(), c.detail.value_or(QString()));
         EXPECT_EQ(view.modelNameLabel()->isVisible(), c.showsModel);
         EXPECT_EQ(view.modelNameLabel()->text(), c.showsModel ? "claude-opus-4" : "");
-        EXPECT_EQ(view.stateDot()->property("color").value<QColor>(), DashboardStyle::toneColor(c.tone));
+        EXPECT_EQ(view.stateDot()->color(), DashboardStyle::toneColor(c.tone));
     }
     EXPECT_EQ(DashboardStyle::toneColor(Tone::terminated), QColor(Qt::white));
     EXPECT_EQ(DashboardStyle::toneColor(Tone::waiting), DashboardStyle::red());
