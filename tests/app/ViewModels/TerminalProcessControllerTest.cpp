@@ -8,6 +8,7 @@
 #include "app/Services/TerminalTileReconciler.hpp"
 #include "tests/app/AgentHome.hpp"
 #include "tests/app/TerminalTilePrinters.hpp"
+#include "tests/app/Views/TileTestSupport.hpp"
 
 #include <QDir>
 #include <QFile>
@@ -38,17 +39,7 @@ protected:
                 {"CLAUDE_CODE_SSE_PORT", "1"}, {"PS1", "$ "}};
     }
 
-    std::string screenText()
-    {
-        corvix::Terminal& t = controller.terminalView().getTerminal();
-        std::string text;
-        for (int row = 0; row < t.buffer().lines().count(); ++row) {
-            std::string line = t.translateBufferLineToString(t.buffer(), row, 0, t.cols);
-            line.erase(line.find_last_not_of(' ') + 1);
-            text += line + "\n";
-        }
-        return text;
-    }
+    std::string screenText() { return testing_support::screenText(controller.terminalView()); }
     bool waitForScreen(const std::string& needle)
     {
         return QTest::qWaitFor([&] { return screenText().find(needle) != std::string::npos; }, kPatienceMs);
