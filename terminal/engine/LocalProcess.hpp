@@ -38,7 +38,8 @@ public:
 // Threads: the object belongs to the host's thread; every member function is called there and
 // every delegate call is made there, through `post`. Each child has one I/O thread that reads
 // the master side, writes what the host sends (in order, across partial writes) and reaps the
-// child. Output reaches the host in slices of at most kPendingTimeSliceNs per posted task;
+// child. Output reaches the host in slices of at most kPendingTimeSliceNs per posted task,
+// shared out among the children with output waiting (each still hands over at least a chunk);
 // reading pauses at kPendingHighWaterBytes queued and resumes at kPendingLowWaterBytes or below.
 // Nothing is dropped. Bytes sent to the child wait in a queue while it does not read; at
 // kUnsentHighWaterBytes reading pauses too (replies to a child that never reads its input stop

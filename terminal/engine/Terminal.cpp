@@ -141,12 +141,24 @@ std::u32string Terminal::character(int32_t code) const
     return U" ";
 }
 
+std::u32string_view Terminal::characterView(int32_t code, char32_t& scratch) const
+{
+    if (code > 0x400000) {
+        const size_t index = size_t(code - kFirstClusterCode);
+        if (index < indexToCharMap.size()) return indexToCharMap[index];
+        scratch = U' ';
+    } else {
+        scratch = code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF) ? U' ' : char32_t(code);
+    }
+    return {&scratch, 1};
+}
+
 int32_t Terminal::code(std::u32string_view ch)
 {
     if (ch.size() == 1 && ch[0] < 0x10000) return int32_t(ch[0]);
     if (ch == U"\r\n") return 10;
+    if (auto it = charToIndexMap.find(ch); it != charToIndexMap.end()) return it->second;
     std::u32string key(ch);
-    if (auto it = charToIndexMap.find(key); it != charToIndexMap.end()) return it->second;
     if (charToIndexMap.size() >= clusterCollectionAt_) collectClusters();
     int32_t assigned;
     if (!freeClusterIndices_.empty()) {
@@ -194,7 +206,7 @@ void Terminal::collectClusters()
     const size_t live = charToIndexMap.size();
     clusterCollectionAt_ = live + std::max(live, kClusterCollectionMinimum);
     if (live == 0) {
-        std::unordered_map<std::u32string, int32_t>().swap(charToIndexMap);
+        ClusterMap().swap(charToIndexMap);
         std::unordered_map<char32_t, int32_t>().swap(singleScalarCodes);
     }
 }

@@ -129,6 +129,9 @@ public:
     // The text of a cell's code: a scalar, or a stored cluster (a space for an unknown code).
     std::u32string getCharacter(const CharData& cell) const { return character(cell.code); }
     std::u32string character(int32_t code) const;
+    // The same without a copy: a view of the table's entry, or of `scratch` set to the scalar.
+    // Valid until the table changes.
+    std::u32string_view characterView(int32_t code, char32_t& scratch) const;
     // The cell code of a character: the scalar below U+10000, else the cluster table's code.
     int32_t code(std::u32string_view character);
     // Drops the clusters no cell of either buffer holds any more; their codes are handed out
@@ -775,6 +778,11 @@ private:
     }
     [[gnu::noinline]] void printRun(Bytes data); // the general path, out of the short runs' way
     bool printWholeSequence(Bytes data, size_t at);
+    // Prints the characters from `at` on that each start a cell of their own and fit on the
+    // line; returns the bytes taken.
+    size_t printOwnCellRun(Bytes data, size_t at);
+    // The cell code of a scalar past U+FFFF.
+    int32_t singleScalarCode(char32_t scalar);
     bool printNextCharacter();
     void printByte(uint8_t byte);
     void printScalar(char32_t scalar);
@@ -782,6 +790,10 @@ private:
     void joinWithPreviousCell(char32_t scalar, int width);
     void joinWithLeftNeighbour(char32_t scalar, int width);
     bool lastPrintedCellValid() const;
+    // The last printed cell, when the next scalar may still join it.
+    bool lastPrintedCellJoinable() const { return buffer_->lastBufferStorage.joinable && lastPrintedCellValid(); }
+    // A control (anything but text or SGR) came: what prints next starts its own cell.
+    void endJoinableText() { buffer_->lastBufferStorage.joinable = false; }
 
     // Mode helpers: screen switches, synchronized-output start, bidi state change, DECRQM values.
     void enterAltScreen();
@@ -822,8 +834,17 @@ private:
     // Strips the host attached so far for the Kitty placement being made.
     int kittyStripsAttached_ = 0;
 
+    // eraseAttribute() as `scroll` last built it (it depends on the background alone).
+    Attribute scrollEraseAttribute_;
+
     // The grapheme-cluster table: code = kFirstClusterCode + index.
-    std::unordered_map<std::u32string, int32_t> charToIndexMap;
+    // Looked up by view, so that a cluster already stored costs no copy.
+    struct ClusterHash {
+        using is_transparent = void;
+        size_t operator()(std::u32string_view text) const { return std::hash<std::u32string_view>{}(text); }
+    };
+    using ClusterMap = std::unordered_map<std::u32string, int32_t, ClusterHash, std::equal_to<>>;
+    ClusterMap charToIndexMap;
     std::unordered_map<char32_t, int32_t> singleScalarCodes; // the same codes, for single scalars
     std::vector<std::u32string> indexToCharMap; // a free slot holds the empty string
     std::vector<int32_t> freeClusterIndices_;

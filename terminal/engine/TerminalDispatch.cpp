@@ -39,6 +39,7 @@ const char* stateName(ParserState s)
 
 void Terminal::dispatchExecute(uint8_t code)
 {
+    endJoinableText();
     Buffer& b = *buffer_;
     switch (code) {
     case 0x07:
@@ -72,6 +73,7 @@ void Terminal::dispatchExecute(uint8_t code)
 
 void Terminal::dispatchEsc(std::span<const uint8_t> collect, uint8_t code)
 {
+    endJoinableText();
     Buffer& b = *buffer_;
     if (collect.empty()) {
         switch (code) {
@@ -159,6 +161,7 @@ void Terminal::dispatchEsc(std::span<const uint8_t> collect, uint8_t code)
 // Every final byte but 'm' (SGR, the most frequent by far, is taken before this).
 void Terminal::dispatchCsiTable(uint8_t code, std::span<const int32_t> pars, std::span<const uint8_t> collect)
 {
+    endJoinableText();
     Buffer& b = *buffer_;
     const int p0 = pars.empty() ? 0 : pars[0];
     switch (code) {
@@ -317,6 +320,7 @@ void Terminal::dispatchOsc(int64_t code, std::span<const uint8_t> data)
 
 std::unique_ptr<DcsHandler> Terminal::createDcsHandler(std::span<const uint8_t> collect, uint8_t final)
 {
+    endJoinableText();
     if (final != 'q') return nullptr;
     if (collectIs(collect, "$")) return makeDecrqssHandler();
     if (collect.empty()) return std::make_unique<SixelDcsHandler>(*this);

@@ -9,6 +9,7 @@ namespace corvix {
 
 void Terminal::handleKittyGraphics(std::span<const uint8_t> data)
 {
+    endJoinableText();
     const auto [control, payload] = parseKittyGraphicsControl(data);
     std::optional<KittyGraphicsPending>& pending = kittyGraphicsState_->pending;
     // Any delete abandons an unfinished transfer.

@@ -1,7 +1,8 @@
 // The print path: runs of printable bytes become cells. Plain ASCII stretches go to the buffer's
-// run writer in one call; everything else is decoded scalar by scalar, given its width and
-// clustered with the cell before it (combining marks, variation selectors, joiner sequences,
-// flag pairs).
+// run writer in one call; stretches of characters that each take a cell of their own (most CJK,
+// kana, Hangul, box drawing) are written in one pass; everything else is decoded scalar by
+// scalar, given its width and clustered with the cell before it (combining marks, variation
+// selectors, joiner sequences, flag pairs).
 #include "terminal/engine/CharSets.hpp"
 #include "terminal/engine/Terminal.hpp"
 #include "terminal/screen/GraphemeBreakState.hpp"
@@ -11,6 +12,9 @@
 #include "terminal/screen/UnicodeWidthData.hpp"
 
 #include <algorithm>
+#include <bit>
+#include <cstddef>
+#include <cstring>
 #include <unordered_set>
 
 #if defined(__SSE2__)
@@ -27,6 +31,87 @@ bool isRegionalIndicator(char32_t s)
 {
     return s >= 0x1F1E6 && s <= 0x1F1FF;
 }
+
+// A scalar that always starts a cell of its own: one width (1 or 2), never joins the cell before
+// it and never continues a joiner or conjunct sequence (no extender, Extended_Pictographic, grapheme
+// class other than Other/LV/LVT, or Indic conjunct class). The print path needs neither the cell
+// before it nor anything but its width. Indexed by the low ten bits of the property record, which
+// hold exactly those properties: the width, or 0.
+const std::array<uint8_t, 1024> kOwnCellWidths = [] {
+    std::array<uint8_t, 1024> t{};
+    for (uint32_t bits = 0; bits < t.size(); bits++) {
+        const UnicodeProperties p{bits};
+        const GraphemeBreak gb = p.graphemeBreak();
+        const bool own = (p.width() == 1 || p.width() == 2) && !p.isExtender() && !p.isExtendedPictographic() &&
+                         (gb == GraphemeBreak::Other || gb == GraphemeBreak::LV || gb == GraphemeBreak::LVT) &&
+                         p.indicConjunctBreak() == IndicConjunctBreak::None;
+        t[bits] = own ? uint8_t(p.width()) : 0;
+    }
+    return t;
+}();
+
+// The same for a scalar that follows such a character: the cell before it joins nothing, so it
+// starts a cell of its own unless it is an extender or a regional indicator (which pairs).
+const std::array<uint8_t, 1024> kOwnCellAfterOwnCellWidths = [] {
+    std::array<uint8_t, 1024> t{};
+    for (uint32_t bits = 0; bits < t.size(); bits++) {
+        const UnicodeProperties p{bits};
+        const bool own = (p.width() == 1 || p.width() == 2) && !p.isExtender() &&
+                         p.graphemeBreak() != GraphemeBreak::RegionalIndicator;
+        t[bits] = own ? uint8_t(p.width()) : 0;
+    }
+    return t;
+}();
+
+// `kOwnCellWidths` for every scalar of the BMP, two bits each: 16 KiB that stay in the cache,
+// where the property record takes three dependent look-ups in larger tables.
+using OwnCellWidthMap = std::array<uint8_t, 0x10000 / 4>;
+
+OwnCellWidthMap makeOwnCellWidthMap()
+{
+    OwnCellWidthMap map{};
+    for (uint32_t s = 0; s < 0x10000; s++)
+        map[s >> 2] |= uint8_t(kOwnCellWidths[UnicodeProperties::of(s).bits & 0x3FF] << ((s & 3) * 2));
+    return map;
+}
+
+const OwnCellWidthMap kBmpOwnCellWidths = makeOwnCellWidthMap();
+
+int bmpOwnCellWidth(char32_t s)
+{
+    return (kBmpOwnCellWidths[s >> 2] >> ((s & 3) * 2)) & 3;
+}
+
+// Cells stored as three words built in registers: a cell built on the stack and copied stalls on
+// the reload of its 15-byte attribute. Holds the last two words (the unused byte, then the
+// attribute); `store` adds the first (code, width, payload).
+struct CellWords {
+    uint64_t low;
+    uint64_t high;
+    explicit CellWords(const Attribute& attribute)
+    {
+        static_assert(offsetof(CharData, code) == 0 && offsetof(CharData, width) == 4 &&
+                      offsetof(CharData, payload) == 6 && offsetof(CharData, unused) == 8 &&
+                      offsetof(CharData, attribute) == 9 && sizeof(Attribute) == 15 &&
+                      std::endian::native == std::endian::little);
+        // Bytes 0-6 as two overlapping 4-byte loads: a 7-byte copy goes through the stack.
+        const auto* bytes = reinterpret_cast<const unsigned char*>(&attribute);
+        uint32_t first = 0;
+        uint32_t middle = 0;
+        std::memcpy(&first, bytes, 4);
+        std::memcpy(&middle, bytes + 3, 4);
+        low = (uint64_t{first} | (uint64_t{middle} << 24)) << 8;
+        std::memcpy(&high, bytes + 7, 8);
+    }
+    void store(CharData* cell, int32_t code, int width, TinyAtom payload) const
+    {
+        const uint64_t head = uint64_t(uint32_t(code)) | (uint64_t(uint8_t(width)) << 32) | (uint64_t(payload.code) << 48);
+        auto* bytes = reinterpret_cast<unsigned char*>(cell);
+        std::memcpy(bytes, &head, 8);
+        std::memcpy(bytes + 8, &low, 8);
+        std::memcpy(bytes + 16, &high, 8);
+    }
+};
 
 // Length of the UTF-8 sequence a byte starts: 1 for ASCII, 0 for a byte that cannot start one
 // (a continuation byte, C0/C1 overlong leads, 0xF5 and above).
@@ -186,11 +271,84 @@ void Terminal::printRun(Bytes data)
                 continue;
             }
         }
-        if (rb.idx >= rb.putbackCount && printWholeSequence(data, size_t(rb.idx - rb.putbackCount))) continue;
+        if (rb.idx >= rb.putbackCount) {
+            const size_t at = size_t(rb.idx - rb.putbackCount);
+            if (const size_t taken = printOwnCellRun(data, at)) {
+                rb.idx += int(taken);
+                continue;
+            }
+            if (printWholeSequence(data, at)) continue;
+        }
         if (!printNextCharacter()) return; // an incomplete sequence waits for the next run
     }
     updateRange(b.y());
     rb.done();
+}
+
+size_t Terminal::printOwnCellRun(Bytes data, size_t at)
+{
+    Buffer& b = *buffer_;
+    int room = b.characterRunRoom();
+    if (room < 1) return 0;
+    const TinyAtom payload{hyperLinkTracking ? hyperLinkCode : uint16_t(0)};
+    // Without a translation table printable ASCII prints as itself and never joins anything.
+    const bool asciiAsItself = charset == nullptr || charset->empty;
+    const int start = b.x();
+    int x = start;
+    int lastX = start;
+    size_t i = at;
+    CharData* cells = nullptr; // from `start`, asked for at the first character
+    const CellWords words(curAttr);
+    const CellWords halfWords(b.curAttr);
+    while (i < data.size()) {
+        const uint8_t lead = data[i];
+        const int n = kSequenceLength[lead];
+        int32_t code;
+        int width;
+        if (n == 1) {
+            if (!asciiAsItself || !isPrintableAscii(lead)) break;
+            code = lead;
+            width = 1;
+        } else {
+            if (n == 0 || i + size_t(n) > data.size()) break;
+            const uint8_t c1 = data[i + 1];
+            bool valid = kSecondByteRange[lead].contains(c1);
+            char32_t value = (char32_t(lead & (0x7F >> n)) << 6) | (c1 & 0x3F);
+            if (n >= 3) {
+                const uint8_t c2 = data[i + 2];
+                valid = valid && kContinuation.contains(c2);
+                value = (value << 6) | (c2 & 0x3F);
+                if (n == 4) {
+                    const uint8_t c3 = data[i + 3];
+                    valid = valid && kContinuation.contains(c3);
+                    value = (value << 6) | (c3 & 0x3F);
+                }
+            }
+            if (!valid) break;
+            width = value < 0x10000 ? bmpOwnCellWidth(value) : 0;
+            code = int32_t(value);
+            if (width == 0) {
+                // After a character of this run the cell before is known to join nothing, so
+                // only the scalar's own properties count.
+                if (x == start) break;
+                width = kOwnCellAfterOwnCellWidths[UnicodeProperties::of(value).bits & 0x3FF];
+                if (width == 0 || width > room) break;
+                if (value >= 0x10000) code = singleScalarCode(value);
+            }
+        }
+        if (width > room) break;
+        if (cells == nullptr) cells = b.lines()[b.yBase() + b.y()].cellsForRun(start, x - start + room);
+        words.store(cells + (x - start), code, width, payload);
+        lastX = x;
+        // The run ends before the margin, so the right half always fits.
+        if (width == 2) halfWords.store(cells + (x - start + 1), 0, 0, payload);
+        x += width;
+        room -= width;
+        i += size_t(n);
+    }
+    if (x == start) return 0;
+    b.endCharacterRun(lastX, x);
+    return i - at;
 }
 
 bool Terminal::printWholeSequence(Bytes data, size_t at)
@@ -266,24 +424,23 @@ void Terminal::printByte(uint8_t byte)
     printNewCell(char32_t(byte), width);
 }
 
+int32_t Terminal::singleScalarCode(char32_t scalar)
+{
+    // A scalar past U+FFFF has a cluster code; emoji come again and again, so their codes are
+    // kept by scalar rather than looked up as strings.
+    // (code() may collect the table, so the new entry goes in after it.)
+    if (auto it = singleScalarCodes.find(scalar); it != singleScalarCodes.end()) return it->second;
+    const int32_t assigned = code(std::u32string_view(&scalar, 1));
+    singleScalarCodes.emplace(scalar, assigned);
+    return assigned;
+}
+
 void Terminal::printNewCell(char32_t scalar, int width)
 {
-    int32_t cellCode = int32_t(scalar);
-    if (scalar >= 0x10000) {
-        // A scalar past U+FFFF has a cluster code; emoji come again and again, so their codes
-        // are kept by scalar rather than looked up as strings.
-        // (code() may collect the table, so the new entry goes in after it.)
-        if (auto it = singleScalarCodes.find(scalar); it != singleScalarCodes.end()) {
-            cellCode = it->second;
-        } else {
-            cellCode = code(std::u32string_view(&scalar, 1));
-            singleScalarCodes.emplace(scalar, cellCode);
-        }
-    }
-    CharData cell = makeCharData(curAttr, cellCode, width);
+    const int32_t cellCode = scalar >= 0x10000 ? singleScalarCode(scalar) : int32_t(scalar);
     // Text printed inside an open OSC 8 link carries the link.
-    if (hyperLinkTracking) cell.payload.code = hyperLinkCode;
-    buffer_->insertCharacter(cell, curAttr.bg);
+    const TinyAtom payload{hyperLinkTracking ? hyperLinkCode : uint16_t(0)};
+    buffer_->insertCharacter(cellCode, width, payload, curAttr, curAttr.bg);
 }
 
 bool Terminal::lastPrintedCellValid() const
@@ -295,6 +452,10 @@ bool Terminal::lastPrintedCellValid() const
 void Terminal::printScalar(char32_t s)
 {
     const UnicodeProperties props = UnicodeProperties::of(s);
+    if (const int own = kOwnCellWidths[props.bits & 0x3FF]) {
+        printNewCell(s, own);
+        return;
+    }
     int width = props.width();
     if (width < 0) return;
     const bool narrowFlags = options.regionalIndicatorWidth == RegionalIndicatorWidth::narrow;
@@ -306,7 +467,7 @@ void Terminal::printScalar(char32_t s)
     }
 
     Buffer& b = *buffer_;
-    if (!lastPrintedCellValid()) {
+    if (!lastPrintedCellJoinable()) {
         if (narrowFlags && isRegionalIndicator(s))
             joinWithLeftNeighbour(s, width);
         else
@@ -316,8 +477,9 @@ void Terminal::printScalar(char32_t s)
 
     const auto& last = b.lastBufferStorage;
     const CharData& previous = b.lines()[last.y][std::min(last.x, cols - 1)];
-    if (previous.code == int32_t(kZeroWidthJoiner) ||
-        (previous.code > 0x400000 && character(previous.code).back() == kZeroWidthJoiner)) {
+    char32_t scratch = 0;
+    const std::u32string_view previousText = characterView(previous.code, scratch);
+    if (!previousText.empty() && previousText.back() == kZeroWidthJoiner) {
         joinWithPreviousCell(s, width); // a joiner sequence continues
         return;
     }
@@ -326,7 +488,6 @@ void Terminal::printScalar(char32_t s)
             joinWithLeftNeighbour(s, width);
             return;
         }
-        std::u32string previousText = character(previous.code);
         if (previousText.size() == 1 && isRegionalIndicator(previousText[0])) {
             joinWithPreviousCell(s, width);
             return;
@@ -345,7 +506,8 @@ void Terminal::joinWithLeftNeighbour(char32_t s, int width)
     if (b.x() >= 1) {
         const int row = b.y() + b.yBase();
         const CharData& left = b.lines()[row][b.x() - 1];
-        std::u32string text = character(left.code);
+        char32_t scratch = 0;
+        const std::u32string_view text = characterView(left.code, scratch);
         if (left.width == 1 && text.size() == 1 && isRegionalIndicator(text[0])) {
             b.lastBufferStorage = {row, b.x() - 1, cols, rows};
             joinWithPreviousCell(s, width);
@@ -358,7 +520,7 @@ void Terminal::joinWithLeftNeighbour(char32_t s, int width)
 void Terminal::joinWithPreviousCell(char32_t s, int width)
 {
     Buffer& b = *buffer_;
-    if (!lastPrintedCellValid()) {
+    if (!lastPrintedCellJoinable()) {
         if (width != 0) printNewCell(s, width);
         return;
     }
@@ -366,13 +528,20 @@ void Terminal::joinWithPreviousCell(char32_t s, int width)
     BufferLine& line = b.lines()[last.y];
     const int x = std::min(last.x, cols - 1);
     const CharData previous = line[x];
-    std::u32string text = character(previous.code);
-    text.push_back(s);
     // The cluster table keeps a cluster while cells hold it, so a child must not be able to
     // grow it without bound: an endless run of combining marks would otherwise store every
     // prefix of the run (quadratic memory). Past the limits the mark joins nothing.
-    const bool tableHasRoom = text.size() <= kMaxClusterScalars &&
-                              (charToIndexMap.count(text) != 0 || charToIndexMap.size() < kMaxClusterCodes);
+    char32_t scratch = 0;
+    const std::u32string_view previousText = characterView(previous.code, scratch);
+    std::array<char32_t, kMaxClusterScalars> joinedText;
+    const size_t length = previousText.size() + 1;
+    if (length <= joinedText.size()) {
+        std::copy(previousText.begin(), previousText.end(), joinedText.begin());
+        joinedText[length - 1] = s;
+    }
+    const std::u32string_view text(joinedText.data(), std::min(length, joinedText.size()));
+    const bool tableHasRoom = !previousText.empty() && length <= kMaxClusterScalars &&
+                              (charToIndexMap.contains(text) || charToIndexMap.size() < kMaxClusterCodes);
     if (!tableHasRoom || !GraphemeBreakState::isSingleGrapheme(text)) {
         if (width != 0) printNewCell(s, width);
         return;

@@ -21,7 +21,9 @@ void Terminal::scroll(bool isWrapped)
     auto& lines = b.lines();
     const int topRow = b.yBase() + b.scrollTop();
     const int bottomRow = b.yBase() + b.scrollBottom();
-    const Attribute erase = eraseAttribute();
+    // Kept between scrolls: building the attribute anew each time stalls on its reload.
+    if (scrollEraseAttribute_.bg != curAttr.bg) scrollEraseAttribute_ = eraseAttribute();
+    const Attribute& erase = scrollEraseAttribute_;
 
     // 1. The new line's bidi state.
     BidiPresentationState bidi = currentBidiState;

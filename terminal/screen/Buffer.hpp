@@ -37,6 +37,9 @@ public:
         int x = 0;
         int cols = 0;
         int rows = 0;
+        // Nothing but text has come since: the cursor still stands right after this cell, so
+        // a combining mark or flag half may join it. The owner clears it on every control.
+        bool joinable = true;
     };
 
     static constexpr const char* kScrollNotSetMessage = "This should be set after creating a buffer";
@@ -157,17 +160,47 @@ public:
     void insertCharacter(const CharData& ch,
                          Attribute::Color eraseBackground = Attribute::Color::defaultInvertedColor())
     {
+        const CharData copy = ch; // the writes below may move or overwrite the cell `ch` names
+        insertCharacter(copy.code, copy.width, copy.payload, copy.attribute, eraseBackground);
+    }
+    // The same for a character given by its fields, written straight into its cell: a cell built
+    // on the stack and copied stalls on the reload of its attribute. `attribute` must not be a
+    // cell's of this buffer.
+    void insertCharacter(int32_t code, int width, TinyAtom payload, const Attribute& attribute,
+                         Attribute::Color eraseBackground)
+    {
         // Inline: a character that fits before the margin outside insert mode, nearly every one,
         // is written here; wrapping, insert mode, the pending-wrap column and the character that
         // reaches the margin (where the cursor stays without autowrap) go out of line.
-        const int width = ch.width; // read once: the cell writes below may alias `ch`
         if (insertMode || x_ + width > rightLimit() || x_ >= cols_) [[unlikely]] {
+            CharData ch;
+            ch.code = code;
+            ch.width = static_cast<int8_t>(width);
+            ch.payload = payload;
+            ch.attribute = attribute;
             insertCharacterAtEdge(ch, eraseBackground);
             return;
         }
         BufferLine& line = lines_[yBase_ + y_];
         lastBufferStorage = BufferStorage{yBase_ + y_, x_, cols_, rows_};
-        placeCharacter(line, ch, width);
+        CharData& cell = line.mutableCell(x_);
+        cell.code = code;
+        cell.width = static_cast<int8_t>(width);
+        cell.payload = payload;
+        cell.unused = 0;
+        cell.attribute = attribute;
+        ++x_;
+        placeholdersAfter(line, width, payload);
+    }
+    // Columns from the cursor that a run of characters, each in a cell of its own, may fill: the
+    // run ends before the margin (where the cursor stays without autowrap), outside insert mode.
+    // The owner writes the cells, then calls `endCharacterRun`.
+    int characterRunRoom() const { return insertMode || x_ >= cols_ ? 0 : rightLimit() - x_; }
+    // The cursor moves to `x`, past such a run whose last character starts at `lastX`.
+    void endCharacterRun(int lastX, int x)
+    {
+        x_ = x;
+        lastBufferStorage = BufferStorage{yBase_ + y_, lastX, cols_, rows_};
     }
     // Writes a run of printable ASCII bytes with one attribute; returns how many it placed (none
     // in insert mode; without autowrap it stops when the cursor starts past the margin).
@@ -207,13 +240,18 @@ private:
     {
         line.set(x_, ch);
         ++x_;
+        placeholdersAfter(line, width, ch.payload);
+    }
+    // The right half of a character `width` wide just written left of the cursor.
+    void placeholdersAfter(BufferLine& line, int width, TinyAtom payload)
+    {
         for (int i = 1; i < width && x_ < cols_; ++i) {
             // Written field by field into the cell: one built on the stack and copied stalls on
             // the reload.
             CharData& placeholder = line.mutableCell(x_);
             placeholder.code = 0;
             placeholder.width = 0;
-            placeholder.payload = ch.payload; // the right half belongs to the same link
+            placeholder.payload = payload; // the right half belongs to the same link
             placeholder.unused = 0;
             placeholder.attribute = curAttr;
             ++x_;

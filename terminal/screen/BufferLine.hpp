@@ -156,6 +156,16 @@ public:
         noteWrite(index);
         return data_[index];
     }
+    // The cells `col`..<`col`+`count` (within the line) for a run writer to store into directly:
+    // a compacted line is expanded first, and the run counts as one write.
+    CharData* cellsForRun(int col, int count)
+    {
+        log::check(col >= 0 && count > 0 && col + count <= count_, "BufferLine: run outside the line");
+        expand();
+        ++generation_;
+        noteWrite(col + count - 1);
+        return data_.get() + col;
+    }
     // Cells `col`..<`col`+bytes become the bytes (width 1, no payload, `attribute`).
     void writeAsciiRun(int col, std::span<const uint8_t> bytes, const Attribute& attribute);
     // The same for one byte, inline: between two sequences the text is often a single letter.

@@ -7,7 +7,7 @@
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPalette>
-#include <QVariantAnimation>
+#include <QTimer>
 
 #include <cmath>
 
@@ -17,6 +17,29 @@ namespace {
 
 constexpr double kThinCaret = 2.0;
 constexpr double kOutlineWidth = 3.0;
+
+// The blink: out and back in 1.4 s, each half easing in, as a reversing 0.7 s fade does, shown
+// in sixteen steps of opacity (as smooth to the eye as every frame).
+constexpr double kHalfCycleMs = 700.0;
+constexpr double kSteps = 16.0;
+
+double blinkOpacity(double phaseMs)
+{
+    const double u = phaseMs / kHalfCycleMs;
+    const double x = u <= 1.0 ? u : 2.0 - u;
+    return std::round((1.0 - x * x) * kSteps) / kSteps;
+}
+
+// The phase (0 ... 2 x kHalfCycleMs, or past it into the next cycle) at which the step shown at
+// `phaseMs` next changes: where the eased opacity crosses half a step.
+double nextBlinkStepPhase(double phaseMs)
+{
+    const double u = phaseMs / kHalfCycleMs;
+    const double step = blinkOpacity(phaseMs) * kSteps;
+    if (u < 1.0 && step > 0.0) return kHalfCycleMs * std::sqrt(1.0 - (step - 0.5) / kSteps);
+    if (step < kSteps) return kHalfCycleMs * (2.0 - std::sqrt(1.0 - (std::max(step, 0.0) + 0.5) / kSteps));
+    return kHalfCycleMs * (2.0 + std::sqrt(1.0 - (kSteps - 0.5) / kSteps));
+}
 
 QString toQString(const std::u32string& text)
 {
@@ -82,25 +105,28 @@ void CaretView::updateAnimation(bool blink)
     removeAnimations();
     if (!blink) return;
     if (!blink_) {
-        blink_ = new QVariantAnimation(this);
-        blink_->setDuration(1400);
-        // Out and back, each half easing in, as a reversing 0.7 s fade does.
-        blink_->setStartValue(0.0);
-        blink_->setEndValue(2.0);
-        blink_->setLoopCount(-1);
-        connect(blink_, &QVariantAnimation::valueChanged, this, [this](const QVariant& value) {
-            const double t = value.toDouble();
-            const QEasingCurve easeIn(QEasingCurve::InQuad);
-            const double opacity = t <= 1.0 ? 1.0 - easeIn.valueForProgress(t) : 1.0 - easeIn.valueForProgress(2.0 - t);
-            // Sixteen steps look as smooth as every frame, and a dashboard of idle tiles then
-            // repaints a few times per fade rather than at the display's rate.
-            const double stepped = std::round(opacity * 16.0) / 16.0;
-            if (stepped == opacity_) return;
-            opacity_ = stepped;
-            update();
-        });
+        // A timer due at each step rather than an animation ticking every frame: a dashboard of
+        // idle tiles then wakes only when a caret's shade changes.
+        blink_ = new QTimer(this);
+        blink_->setSingleShot(true);
+        // A coarse timer may fire early, before the shade changes, and so wake twice per step.
+        blink_->setTimerType(Qt::PreciseTimer);
+        connect(blink_, &QTimer::timeout, this, &CaretView::advanceBlink);
     }
-    blink_->start();
+    blinkClock_.start();
+    advanceBlink();
+}
+
+void CaretView::advanceBlink()
+{
+    const double cycle = 2.0 * kHalfCycleMs;
+    const double phase = std::fmod(double(blinkClock_.nsecsElapsed()) / 1e6, cycle);
+    const double stepped = blinkOpacity(phase);
+    if (stepped != opacity_) {
+        opacity_ = stepped;
+        update();
+    }
+    blink_->start(std::max(1, int(std::ceil(nextBlinkStepPhase(phase) - phase))));
 }
 
 void CaretView::removeAnimations()
@@ -112,7 +138,7 @@ void CaretView::removeAnimations()
 
 bool CaretView::isAnimating() const
 {
-    return blink_ && blink_->state() == QAbstractAnimation::Running;
+    return blink_ && blink_->isActive();
 }
 
 void CaretView::paintEvent(QPaintEvent*)

@@ -4,6 +4,7 @@
 #include "terminal/screen/TerminalOptions.hpp"
 
 #include <QColor>
+#include <QElapsedTimer>
 #include <QGlyphRun>
 #include <QList>
 #include <QPointer>
@@ -12,7 +13,7 @@
 #include <optional>
 
 class QPainter;
-class QVariantAnimation;
+class QTimer;
 
 namespace corvix {
 
@@ -74,8 +75,12 @@ private:
     // The laid-out character under a block caret.
     QList<QGlyphRun> line_;
     bool hasLine_ = false;
+    // Moves the fade to the step due now and sleeps until the next one.
+    void advanceBlink();
+
     double opacity_ = 1.0;
-    QVariantAnimation* blink_ = nullptr;
+    QTimer* blink_ = nullptr;
+    QElapsedTimer blinkClock_;
 };
 
 } // namespace corvix

@@ -192,7 +192,12 @@ void TerminalView::updateDisplay(bool notifyAccessibility)
     }
 
     if (!gpuView) {
-        const QRect dirty = dirtyRect(first, last);
+        QRect dirty = dirtyRect(first, last);
+        // The scroll bar paints its whole column itself: invalidating the rows under it would
+        // repaint the bar with every frame of output. It is updated when its value changes.
+        // Scrolled back, the whole frame moves, the bar included.
+        if (scroller && !scroller->isHidden() && buffer.yDisp() == buffer.yBase())
+            dirty.setRight(std::min(dirty.right(), scroller->x() - 1));
         if (!dirty.isEmpty()) update(dirty);
     } else {
         if (dependency) {

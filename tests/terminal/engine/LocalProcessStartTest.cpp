@@ -13,7 +13,9 @@
 #include <thread>
 
 #include <cerrno>
+#include <csignal>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace corvix;
@@ -62,7 +64,17 @@ public:
         status = exitCode.value_or(-1);
         exited.notify_all();
     }
-    void dataReceived(std::span<const uint8_t>) override {}
+    void dataReceived(std::span<const uint8_t> data) override
+    {
+        std::lock_guard lock(mutex);
+        output.append(data.begin(), data.end());
+        exited.notify_all();
+    }
+    bool waitForOutput(const std::string& text)
+    {
+        std::unique_lock lock(mutex);
+        return exited.wait_for(lock, 30s, [&] { return output.find(text) != std::string::npos; });
+    }
     winsize getWindowSize() override { return {24, 80, 0, 0}; }
 
     SerialQueue queue;
@@ -70,6 +82,7 @@ public:
     std::mutex mutex;
     std::condition_variable exited;
     std::optional<int32_t> status;
+    std::string output;
 };
 
 size_t openDescriptorCount()
@@ -154,7 +167,7 @@ TEST_F(LocalProcessStartTest, AStartWhileAChildRunsStartsNothingAndSaysSo)
 TEST_F(LocalProcessStartTest, StartsLeaveNoDescriptorOpenInTheHost)
 {
     const size_t before = openDescriptorCount();
-    for (const std::string program : {std::string("/bin/true"), (dir / "missing").string()}) {
+    for (const std::string& program : {std::string("/bin/true"), (dir / "missing").string()}) {
         Host host;
         host.start(program);
         ASSERT_TRUE(host.waitForExit());
@@ -166,4 +179,26 @@ TEST_F(LocalProcessStartTest, StartsLeaveNoDescriptorOpenInTheHost)
         std::this_thread::sleep_for(2ms);
     }
     EXPECT_LE(openDescriptorCount(), before);
+}
+
+TEST_F(LocalProcessStartTest, TheChildLeadsASessionOnItsTerminalSoCtrlCInterruptsIt)
+{
+    Host host;
+    // /dev/tty opens only for a process that has a controlling terminal.
+    ASSERT_EQ(host.start("/bin/sh", {"-c", "[ -t 0 ] && [ -t 1 ] && [ -t 2 ] && exec 3</dev/tty && echo ready && sleep 30"}),
+              std::nullopt);
+    ASSERT_TRUE(host.waitForOutput("ready"));
+    // The terminal turns ^C into SIGINT for its foreground process group: the child's own.
+    // Sent again until it ends: one that lands while the shell is between commands can be
+    // caught by the shell and go unanswered.
+    const auto deadline = std::chrono::steady_clock::now() + 30s;
+    bool ended = false;
+    while (!ended && std::chrono::steady_clock::now() < deadline) {
+        host.onQueue([&] { host.process->send(std::vector<uint8_t>{0x03}); });
+        std::unique_lock lock(host.mutex);
+        ended = host.exited.wait_for(lock, 200ms, [&] { return host.status.has_value(); });
+    }
+    ASSERT_TRUE(ended);
+    ASSERT_TRUE(WIFSIGNALED(*host.status)) << *host.status;
+    EXPECT_EQ(WTERMSIG(*host.status), SIGINT);
 }

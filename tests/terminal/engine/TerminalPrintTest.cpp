@@ -214,3 +214,103 @@ TEST(TerminalPrint, EndlessCombiningMarksDoNotGrowTheClusterTable)
     f.terminal.feed("a\xcc\x81");
     EXPECT_EQ(f.cell(1, 0).code, Terminal::kFirstClusterCode + int32_t(Terminal::kMaxClusterScalars) - 1);
 }
+
+// A character joins the cell printed last only while the cursor still stands right after it:
+// after a cursor move or any other control it starts a cell of its own (or, being zero-width,
+// is dropped). Rows render as one entry per cell: "[text]" for a character, "." for a blank,
+// nothing for the right half of a wide one.
+TEST(TerminalPrint, JoinsOnlyTheCellJustBeforeTheCursor)
+{
+    struct Case {
+        const char* name;
+        bool narrowFlags;
+        std::string input;
+        std::u32string row; // columns 0 to 5
+        int cursorX;
+    };
+    const std::string J = "\xf0\x9f\x87\xaf", P = "\xf0\x9f\x87\xb5"; // regional indicators
+    const std::string acute = "\xcc\x81", vs16 = "\xef\xb8\x8f", zwj = "\xe2\x80\x8d";
+    const std::string man = "\xf0\x9f\x91\xa8", woman = "\xf0\x9f\x91\xa9", heart = "\xe2\x9d\xa4";
+    const Case cases[] = {
+        {"flag half after a move back", false, "\x1b[1;3H" + P + "\x1b[1;1H" + J, U"[🇯][🇵]..", 2},
+        {"narrow flag half after a move back", true, "\x1b[1;3H" + P + "\x1b[1;1H" + J, U"[🇯].[🇵]...", 1},
+        {"flag half after a carriage return", false, J + "\r" + P, U"[🇵]....", 2},
+        {"flag half after moving away and back", false, J + "\x1b[C\x1b[D" + P, U"[🇯][🇵]..", 4},
+        {"flag pair printed in one go", false, J + P, U"[🇯🇵]....", 2},
+        {"flag pair across a colour change", false, J + "\x1b[31m" + P, U"[🇯🇵]....", 2},
+        {"narrow flag pair", true, J + P, U"[🇯🇵]....", 2},
+        {"combining mark after a move", false, "ab\x1b[1;1H" + acute, U"[a][b]....", 0},
+        {"combining mark after a backspace", false, "ab\b" + acute, U"[a][b]....", 1},
+        {"combining mark after a line feed", false, "a\n" + acute, U"[a].....", 1},
+        {"combining mark across a colour change", false, "e\x1b[1m" + acute, U"[e\u0301].....", 1},
+        {"variation selector after a move", false, heart + "\x1b[C" + vs16, U"[❤].....", 2},
+        {"joiner sequence cut by a move", false, man + zwj + "\x1b[1;5H" + woman,
+         U"[👨\u200D]..[👩]", 6},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TerminalOptions o;
+        if (c.narrowFlags) o.regionalIndicatorWidth = RegionalIndicatorWidth::narrow;
+        Fixture f(o);
+        f.terminal.feed(c.input);
+        std::u32string row;
+        for (int col = 0; col < 6; col++) {
+            const CharData& cell = f.cell(col, 0);
+            if (cell.width == 0) continue;
+            row += cell.code == 0 ? U"." : U"[" + f.terminal.getCharacter(cell) + U"]";
+        }
+        EXPECT_EQ(row, c.row);
+        EXPECT_EQ(f.terminal.getCursorLocation().first, c.cursorX);
+    }
+}
+
+// Runs of characters that each take a cell of their own are written in one pass; fed byte by
+// byte (or split anywhere) the same text goes through the character-at-a-time path. Both must
+// leave the same cells, links, attributes and cursor, wherever the run meets the margin, a
+// joining character, a mode or a translation table.
+TEST(TerminalPrint, CharacterRunsMatchCharacterAtATime)
+{
+    const std::string kanji = "\xe6\x97\xa5\xe6\x9c\xac", hangul = "\xed\x95\x9c\xea\xb5\xad"; // 日本 한국
+    const std::string kana = "\xe3\x81\x8b\xe3\x82\x99\xe3\x81\xaa";                            // か+dakuten な
+    const std::string thumbs = "\xf0\x9f\x91\x8d", tone = "\xf0\x9f\x8f\xbd", zwj = "\xe2\x80\x8d";
+    const std::string check = "\xe2\x9c\x85", box = "\xe2\x94\x80\xe2\x94\x82", flagJ = "\xf0\x9f\x87\xaf";
+    const std::string ka = "\xe0\xa4\x95", virama = "\xe0\xa5\x8d", ssa = "\xe0\xa4\xb7";  // Devanagari
+    const std::string jamoL = "\xe1\x84\x80", syllable = "\xea\xb0\x80";                     // ᄀ 가
+    const std::string cases[] = {
+        kanji + " ok " + hangul + kanji + kanji + kanji + "!",        // wraps at the margin
+        "abcdefghi" + kanji + hangul,                                   // wide char with one column left
+        kana + kanji + kana,                                            // combining mark inside a run
+        kanji + thumbs + tone + check + thumbs + zwj + thumbs + "x",    // emoji and joiners after run chars
+        kanji + flagJ + flagJ + kanji,                                  // flag pair after a run char
+        thumbs + zwj + kanji + box,                                     // a run starting after a joiner
+        ka + virama + zwj + ssa + ka,                                   // conjunct after a joiner
+        jamoL + syllable + hangul,                                      // Hangul jamo before syllables
+        "\x1b[4h" + kanji + "ab" + hangul + "\x1b[4l",                  // insert mode
+        "\x1b[?69h\x1b[3;8s" + kanji + hangul + kanji + "xyz",          // left and right margins
+        "\x1b[?7l" + kanji + kanji + kanji + kanji + kanji + kanji + "z", // no autowrap
+        "\x1b]8;;https://a.example\x1b\\" + kanji + "ab" + hangul + "\x1b]8;;\x1b\\" + kanji,
+        "\x1b(0" + kanji + "lqk" + hangul + "\x1b(B" + "q",            // line-drawing set
+        "\x1b[31m" + box + "\x1b[1m" + kanji + "\xc2\xb7\xe2\x80\xa6" + "\xc3\xa9\xcc\x81", // attributes, Latin
+    };
+    for (const std::string& input : cases) {
+        SCOPED_TRACE(input);
+        EXPECT_TRUE(corvix::test::sameForEverySplit(input, [](const corvix::test::Chunks& chunks) {
+            TerminalOptions o;
+            o.cols = 12;
+            o.rows = 4;
+            Fixture f(o);
+            for (auto chunk : chunks) f.terminal.feed(chunk);
+            std::string cells;
+            for (int row = 0; row < 4; row++) {
+                for (int col = 0; col < 12; col++) {
+                    const CharData& c = f.cell(col, row);
+                    cells += std::to_string(c.code) + "/" + std::to_string(c.width) + "/" +
+                             std::to_string(c.payload.code) + "/" + c.attribute.toSgr() + " ";
+                }
+                cells += f.terminal.getLine(row)->isWrapped() ? "~\n" : "\n";
+            }
+            const auto [x, y] = f.terminal.getCursorLocation();
+            return cells + "@" + std::to_string(x) + "," + std::to_string(y);
+        }));
+    }
+}

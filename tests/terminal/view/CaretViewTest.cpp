@@ -6,7 +6,12 @@
 #include "GlyphTestImage.hpp"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QPainter>
+#include <QThread>
+#include <QTimer>
+
+#include <cmath>
 
 #include <gtest/gtest.h>
 
@@ -139,3 +144,30 @@ TEST(TerminalProgressBar, StateTable)
 }
 
 } // namespace
+
+TEST_F(CaretFixture, BlinkFadesOutAndBackInSixteenthsWakingOnlyWhenTheShadeChanges)
+{
+    view.feed("\x1b[5 q");
+    ASSERT_TRUE(caret.isAnimating());
+    auto* timer = caret.findChild<QTimer*>();
+    ASSERT_NE(timer, nullptr);
+    int wakes = 0;
+    QObject::connect(timer, &QTimer::timeout, [&] { ++wakes; });
+
+    bool dimmed = false;
+    bool back = false;
+    QElapsedTimer clock;
+    clock.start();
+    while (!back && clock.elapsed() < 20'000) {
+        QCoreApplication::processEvents();
+        QThread::msleep(2);
+        const double shade = caret.opacity() * 16.0;
+        ASSERT_EQ(shade, std::round(shade));
+        dimmed = dimmed || caret.opacity() <= 0.25;
+        back = dimmed && caret.opacity() == 1.0;
+    }
+    EXPECT_TRUE(back);
+    // One fade out and in shows 32 shades at most; a frame-by-frame animation would wake about
+    // eighty times in the same time.
+    EXPECT_LE(wakes, 34);
+}

@@ -265,3 +265,29 @@ TEST_F(DisplayFixture, ArrowKeysFollowCursorKeyModeAndRightToLeftSwap)
 }
 
 } // namespace
+
+TEST_F(DisplayFixture, OutputRedrawsTheRowsButNotTheScrollBarBesideThem)
+{
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    QScrollBar* bar = view.scrollBar();
+    ASSERT_TRUE(bar && !bar->isHidden());
+    QTest::qWait(100); // the first frame
+    struct PaintCounter : QObject {
+        int paints = 0;
+        bool eventFilter(QObject*, QEvent* event) override
+        {
+            if (event->type() == QEvent::Paint) paints++;
+            return false;
+        }
+    } onView, onBar;
+    view.installEventFilter(&onView);
+    bar->installEventFilter(&onBar);
+
+    // Text on a row and a full-width background reaching the right edge: the rows change,
+    // the scroll bar's state does not.
+    view.feed("\x1b[3;1Hhello\x1b[44m\x1b[K\x1b[0m");
+    QTRY_VERIFY_WITH_TIMEOUT(onView.paints > 0, 10'000);
+    QTest::qWait(40);
+    EXPECT_EQ(onBar.paints, 0);
+}
