@@ -10,6 +10,7 @@
 #include <QFontDatabase>
 #include <QProcessEnvironment>
 
+#include <malloc.h>
 #include <span>
 
 namespace brisvane {
@@ -84,7 +85,12 @@ void DashboardViewModel::closeTerminalTile(const QUuid& id)
     tiles.removeIf([&](const TerminalTile& tile) { return tile.id == id; });
     // A view hosting the tile's terminal hands it back here, before the controller goes.
     setTerminalTiles(std::move(tiles));
-    closed.reset();
+    if (closed) {
+        closed.reset();
+        // A scroll-back is many small blocks the allocator would otherwise keep for the life of
+        // the process: give the pages back now that they are free.
+        malloc_trim(0);
+    }
     tileConclusionReadingEnabled_.remove(id);
 
     TerminalTile closedTile;

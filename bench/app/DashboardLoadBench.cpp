@@ -313,11 +313,14 @@ void BM_NineFullScrollbacks(benchmark::State& state)
         double closed[3] = {};
         for (int round = 0; round < 3; ++round) {
             TileWindow window(*model);
-            // The program stays, so the tile does.
-            setenv("BRISVANE_BENCH_PROGRAM", QFile::encodeName("cat '" + path + "'; exec sleep 100000").constData(), 1);
+            // The program stays, so the tile does. It waits a moment first, so that each tile keeps
+            // 10,000 lines (the terminal's default is 500) before the first line arrives.
+            setenv("BRISVANE_BENCH_PROGRAM",
+                   QFile::encodeName("sleep 1; cat '" + path + "'; exec sleep 100000").constData(), 1);
             window.open(kTiles);
             unsetenv("BRISVANE_BENCH_PROGRAM");
             const auto controllers = window.controllers();
+            for (TerminalProcessController* controller : controllers) controller->terminalView().changeScrollback(10'000);
             (void)runEventLoopUntil([&] {
                 return std::all_of(controllers.begin(), controllers.end(), [](auto* c) {
                     corvix::Terminal& t = c->terminalView().getTerminal();
