@@ -7,6 +7,7 @@
 
 #include "app/Services/AnnouncementSpeaking.hpp"
 #include "app/Services/SpeechSynthesizing.hpp"
+#include "app/Services/VoicevoxAppLaunching.hpp"
 #include "app/Services/VoicevoxAudioPlaying.hpp"
 
 #include <QList>
@@ -108,6 +109,21 @@ public:
 
 private:
     std::optional<std::function<void()>> pending_;
+};
+
+// A VOICEVOX launcher whose answers the test sets, counting its launches.
+class CountingLauncher final : public VoicevoxAppLaunching {
+public:
+    bool isInstalled() const override { return installed; }
+    bool launch() override
+    {
+        launches++;
+        return launchSucceeds;
+    }
+
+    bool installed = true;
+    bool launchSucceeds = true;
+    int launches = 0;
 };
 
 } // namespace brisvane::test

@@ -70,20 +70,6 @@ public:
     std::vector<std::function<void(bool)>> pending;
 };
 
-class CountingLauncher final : public VoicevoxAppLaunching {
-public:
-    bool isInstalled() const override { return installed; }
-    bool launch() override
-    {
-        launches++;
-        return launchSucceeds;
-    }
-
-    bool installed = true;
-    bool launchSucceeds = true;
-    int launches = 0;
-};
-
 struct AnnouncementModelFixture : ::testing::Test {
     // Whatever the model's defaults look up, they find a temporary home.
     QTemporaryDir homeDirectory;

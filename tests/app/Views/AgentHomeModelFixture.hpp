@@ -31,7 +31,7 @@ struct AgentHomeModelFixture : ::testing::Test {
         p.pathExistenceChecker = pathExistenceChecker;
         p.hookInstaller = HookInstaller::makeDefault(p.claudeHome, supportDirectory());
         p.voicevoxEngineProbe = std::make_shared<ScriptedProbe>();
-        p.voicevoxAppLauncher = std::make_shared<ScriptedLauncher>();
+        p.voicevoxAppLauncher = std::make_shared<CountingLauncher>();
         model = std::make_unique<DashboardViewModel>(std::move(p));
     }
 

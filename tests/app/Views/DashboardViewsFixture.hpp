@@ -25,7 +25,7 @@ struct DashboardViewsFixture : ::testing::Test {
     std::shared_ptr<AppNotificationCenter> center =
         std::make_shared<AppNotificationCenter>([] { return QDateTime::currentDateTimeUtc(); });
     std::shared_ptr<ScriptedProbe> probe = std::make_shared<ScriptedProbe>();
-    std::shared_ptr<ScriptedLauncher> launcher = std::make_shared<ScriptedLauncher>();
+    std::shared_ptr<CountingLauncher> launcher = std::make_shared<CountingLauncher>();
     std::shared_ptr<RecordingSpeaker> speaker = std::make_shared<RecordingSpeaker>();
     std::unique_ptr<DashboardViewModel> model;
 

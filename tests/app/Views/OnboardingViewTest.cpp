@@ -71,7 +71,7 @@ struct OnboardingFixture : ::testing::Test {
             qEnvironmentVariable("HOME") + "/.claude", prefs, std::make_shared<AppNotificationCenter>([] { return QDateTime::currentDateTimeUtc(); }));
         p.isJapaneseLocale = isJapaneseLocale;
         p.voicevoxEngineProbe = std::make_shared<ScriptedProbe>();
-        p.voicevoxAppLauncher = std::make_shared<ScriptedLauncher>();
+        p.voicevoxAppLauncher = std::make_shared<CountingLauncher>();
         model = std::make_unique<DashboardViewModel>(std::move(p));
     }
 

@@ -54,23 +54,10 @@ private:
     QObject context_;
 };
 
-class ScriptedLauncher final : public VoicevoxAppLaunching {
-public:
-    bool isInstalled() const override { return installed; }
-    bool launch() override
-    {
-        launches++;
-        return launchSucceeds;
-    }
-    bool installed = true;
-    bool launchSucceeds = true;
-    int launches = 0;
-};
-
 struct SettingsModelFixture : ::testing::Test {
     std::shared_ptr<CountingPreferences> prefs = std::make_shared<CountingPreferences>();
     std::shared_ptr<ScriptedProbe> probe = std::make_shared<ScriptedProbe>();
-    std::shared_ptr<ScriptedLauncher> launcher = std::make_shared<ScriptedLauncher>();
+    std::shared_ptr<CountingLauncher> launcher = std::make_shared<CountingLauncher>();
     std::shared_ptr<RecordingSpeaker> speaker = std::make_shared<RecordingSpeaker>();
     std::unique_ptr<DashboardViewModel> model;
 
