@@ -2,6 +2,7 @@
 
 #include "app/Services/AnnouncementSettingsStore.hpp"
 #include "app/Services/DashboardStores.hpp"
+#include "app/Services/OnboardingStateStore.hpp"
 #include "app/Services/ProcessTreeProvider.hpp"
 #include "app/Services/QtNetworkVoicevoxHTTPClient.hpp"
 #include "app/Services/QtAudioVoicevoxAudioPlayer.hpp"
@@ -27,7 +28,6 @@ namespace brisvane {
 namespace {
 
 const QString kGridOrderedIdsKey = QStringLiteral("Brisvane.gridOrderedIds");
-const QString kOnboardingCompletedVersionKey = QStringLiteral("Brisvane.onboardingCompletedVersion");
 const QString kInlineCostDisplayEnabledKey = QStringLiteral("Brisvane.inlineCostDisplayEnabled");
 
 int milliseconds(double seconds)
@@ -115,7 +115,8 @@ void DashboardViewModel::start()
     parameters_.watcher->start();
     focusPollTimer_->start(milliseconds(parameters_.focusPollInterval));
     startVoicevoxEnginePolling();
-    if (parameters_.userDefaults->doubleValue(kOnboardingCompletedVersionKey).value_or(0) < 1)
+    if (parameters_.userDefaults->doubleValue(OnboardingStateStore::kOnboardingCompletedVersionKey).value_or(0)
+        < OnboardingStateStore::kCompletedVersion)
         setOnboardingPresented(true);
 }
 

@@ -29,6 +29,14 @@ inline QColor red() { return QColor(255, 69, 58); }
 inline QColor green() { return QColor(48, 209, 88); }
 inline QColor grey() { return QColor(142, 142, 147); }
 inline QColor white() { return QColor(255, 255, 255); }
+inline QColor white(double opacity) { return QColor::fromRgbF(1, 1, 1, float(opacity)); }
+inline QColor withOpacity(QColor color, double opacity)
+{
+    color.setAlphaF(float(color.alphaF() * opacity));
+    return color;
+}
+// sRGB 2/15: a toast's card.
+inline QColor toastBackground() { return QColor::fromRgbF(2.0f / 15, 2.0f / 15, 2.0f / 15); }
 
 // The dot colour of a session state's tone: idle and unknown grey, busy green, waiting red,
 // terminated white.

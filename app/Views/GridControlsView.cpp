@@ -3,7 +3,7 @@
 #include "app/Services/ProjectResumeInfoProvider.hpp"
 #include "app/ViewModels/DashboardViewModel.hpp"
 #include "app/Views/AnnouncementSettingsPopoverView.hpp"
-#include "app/Views/DashboardColors.hpp"
+#include "app/Views/DashboardStyle.hpp"
 #include "app/Views/GridLayoutIconView.hpp"
 #include "app/Views/LayoutPickerPopoverView.hpp"
 #include "app/Views/PlainButton.hpp"
@@ -55,7 +55,7 @@ protected:
         painter.setRenderHint(QPainter::Antialiasing);
         painter.setPen(Qt::NoPen);
         for (int i = 0; i < count_; ++i) {
-            painter.setBrush(i == current_ ? QColor(Qt::white) : DashboardColors::white(0.3));
+            painter.setBrush(i == current_ ? QColor(Qt::white) : DashboardStyle::white(0.3));
             painter.drawEllipse(QRectF(i * 10, 0, 6, 6));
         }
     }
@@ -160,7 +160,7 @@ PinnedProjectChip::PinnedProjectChip(DashboardViewModel& viewModel, const Pinned
     setStyleSheet(QStringLiteral("QToolButton { background: %1; border: none; border-radius: 5px; padding: 3px 6px;"
                                  " color: %2; }"
                                  " QToolButton::menu-indicator { image: none; width: 0px; }")
-                      .arg(DashboardColors::white(0.08).name(QColor::HexArgb),
+                      .arg(DashboardStyle::white(0.08).name(QColor::HexArgb),
                            DashboardStyle::primaryText().name(QColor::HexArgb)));
     menu_ = new QMenu(this);
     setMenu(menu_);
@@ -211,7 +211,7 @@ GridControlsView::GridControlsView(DashboardViewModel& viewModel, std::function<
     layoutButton_->setFlat(true);
     layoutButton_->setCursor(Qt::PointingHandCursor);
     layoutButton_->setStyleSheet(QStringLiteral("QPushButton { background: %1; border: none; border-radius: 5px; }")
-                                     .arg(DashboardColors::white(0.08).name(QColor::HexArgb)));
+                                     .arg(DashboardStyle::white(0.08).name(QColor::HexArgb)));
     auto* layoutLabelRow = new QHBoxLayout(layoutButton_);
     layoutLabelRow->setContentsMargins(6, 3, 6, 3);
     layoutLabelRow->setSpacing(5);
@@ -357,7 +357,7 @@ void GridControlsView::refreshAnnouncementButton()
     announcementButton_->setText(SymbolGlyph::text(symbol));
     SymbolGlyph::tag(*announcementButton_, symbol);
     const QColor secondary = DashboardStyle::secondaryText();
-    PlainButton::setColor(*announcementButton_, enabled ? secondary : DashboardColors::withOpacity(secondary, 0.4));
+    PlainButton::setColor(*announcementButton_, enabled ? secondary : DashboardStyle::withOpacity(secondary, 0.4));
 }
 
 void GridControlsView::rebuildPinChips()

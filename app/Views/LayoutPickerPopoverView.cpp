@@ -2,7 +2,7 @@
 
 #include "app/Services/DashboardStores.hpp"
 #include "app/ViewModels/DashboardViewModel.hpp"
-#include "app/Views/DashboardColors.hpp"
+#include "app/Views/DashboardStyle.hpp"
 #include "app/Views/GridLayoutIconView.hpp"
 #include "app/Views/PlainButton.hpp"
 #include "app/Views/SymbolGlyph.hpp"
@@ -69,7 +69,7 @@ void LayoutPickerRow::paintEvent(QPaintEvent*)
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(Qt::NoPen);
-    painter.setBrush(DashboardColors::withOpacity(DashboardStyle::accent(), 0.15));
+    painter.setBrush(DashboardStyle::withOpacity(DashboardStyle::accent(), 0.15));
     painter.drawRoundedRect(QRectF(rect()), 6, 6);
 }
 

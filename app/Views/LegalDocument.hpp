@@ -11,9 +11,6 @@ enum class LegalDocument {
     privacy,
 };
 
-// The version the agreement records and the documents carry.
-inline constexpr const char kLegalDocumentsVersion[] = "1.0";
-
 // Every document, in the picker's order.
 const QList<LegalDocument>& allLegalDocuments();
 // "terms", "privacy".

@@ -1,6 +1,6 @@
 #include "app/Views/NewSessionTileView.hpp"
 
-#include "app/Views/DashboardColors.hpp"
+#include "app/Views/DashboardStyle.hpp"
 #include "app/Views/PlainButton.hpp"
 #include "app/Views/SymbolGlyph.hpp"
 
@@ -47,7 +47,7 @@ void NewSessionTileView::paintEvent(QPaintEvent*)
     // The outline sits inside the border: half the line width in from every edge.
     QPainterPath outline;
     outline.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 10, 10);
-    QPen dashed(DashboardColors::white(0.15), 1);
+    QPen dashed(DashboardStyle::white(0.15), 1);
     dashed.setDashPattern({4, 3});
     dashed.setMiterLimit(10);
     painter.setPen(dashed);

@@ -1,6 +1,6 @@
 #include "app/Views/NotificationOverlayView.hpp"
 
-#include "app/Views/DashboardColors.hpp"
+#include "app/Views/DashboardStyle.hpp"
 #include "app/Views/PlainButton.hpp"
 #include "app/Views/SymbolGlyph.hpp"
 
@@ -185,8 +185,8 @@ void NotificationToastView::paintEvent(QPaintEvent*)
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     const QRectF card = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
-    painter.setPen(QPen(DashboardColors::white(0.08), 1));
-    painter.setBrush(DashboardColors::toastBackground());
+    painter.setPen(QPen(DashboardStyle::white(0.08), 1));
+    painter.setBrush(DashboardStyle::toastBackground());
     painter.drawRoundedRect(card, 8, 8);
 }
 

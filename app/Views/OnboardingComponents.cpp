@@ -49,35 +49,6 @@ QLabel* makeSymbol(const QString& icon, const QFont& font, const QColor& color)
 
 } // namespace
 
-QColor green()
-{
-    return DashboardStyle::green();
-}
-QColor red()
-{
-    return DashboardStyle::red();
-}
-QColor blue()
-{
-    return DashboardStyle::accent();
-}
-QColor yellow()
-{
-    return DashboardStyle::yellow();
-}
-QColor orange()
-{
-    return SettingsForm::orange();
-}
-QColor primaryText()
-{
-    return DashboardStyle::primaryText();
-}
-QColor secondaryText()
-{
-    return DashboardStyle::secondaryText();
-}
-
 QVBoxLayout* makeStepLayout(QWidget& step)
 {
     auto* stack = new QVBoxLayout(&step);

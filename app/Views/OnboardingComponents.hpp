@@ -1,5 +1,8 @@
 #pragma once
 
+#include "app/Views/DashboardStyle.hpp"
+#include "app/Views/SettingsForm.hpp"
+
 #include <QColor>
 #include <QFont>
 #include <QString>
@@ -13,15 +16,15 @@ class QWidget;
 // it first.
 namespace brisvane::OnboardingComponents {
 
-// The colours the steps name: green, red, blue, yellow and orange (warnings).
-QColor green();
-QColor red();
-QColor blue();
-QColor yellow();
-QColor orange();
-// Text on the sheet: primary and secondary emphasis.
-QColor primaryText();
-QColor secondaryText();
+// The colours the steps name are the dashboard's: green, red, blue (the accent), yellow and
+// orange (warnings), and the primary and secondary text colours.
+using DashboardStyle::green;
+using DashboardStyle::primaryText;
+using DashboardStyle::red;
+using DashboardStyle::secondaryText;
+using DashboardStyle::yellow;
+using SettingsForm::orange;
+inline QColor blue() { return DashboardStyle::accent(); }
 
 // Lays out a step's content: a vertical stack aligned to the leading edge with spacing 14. The
 // sheet pads it and scrolls it.

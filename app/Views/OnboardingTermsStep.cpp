@@ -1,5 +1,6 @@
 #include "app/Views/OnboardingTermsStep.hpp"
 
+#include "app/Services/OnboardingStateStore.hpp"
 #include "app/Views/OnboardingComponents.hpp"
 
 #include <QButtonGroup>
@@ -18,7 +19,7 @@ OnboardingTermsStep::OnboardingTermsStep(bool isJapaneseLocale, QWidget* parent)
 {
     QVBoxLayout* stack = OnboardingComponents::makeStepLayout(*this);
     stack->addWidget(OnboardingComponents::makeLeadText(
-        tr("最後に、利用規約とプライバシーポリシーへの同意をお願いします（版 %1）。").arg(QLatin1String(kLegalDocumentsVersion))));
+        tr("最後に、利用規約とプライバシーポリシーへの同意をお願いします（版 %1）。").arg(OnboardingStateStore::kCurrentTermsVersion)));
 
     // A segmented control: one checkable button per document, exactly one checked.
     auto* segments = new QHBoxLayout;

@@ -6,7 +6,7 @@
 // The tiles' shells are the user's real login shell, in a temporary home whose profile `exec`s
 // the benchmark's program, so the bytes a tile receives are exactly the program's.
 #include "GeneratedAgentHome.hpp"
-#include "Payloads.hpp"
+#include "BenchTerminal.hpp"
 
 #include "app/Services/InMemoryPreferences.hpp"
 #include "app/Services/LocalFileSystemReader.hpp"
@@ -202,11 +202,6 @@ std::string screenText(corvix::Terminal& terminal)
     return text;
 }
 
-class NullDelegate final : public corvix::TerminalDelegate {
-public:
-    void send(corvix::Terminal&, std::span<const uint8_t>) override {}
-};
-
 double residentMiB()
 {
     std::ifstream statm("/proc/self/statm");
@@ -247,7 +242,7 @@ void BM_NineBusyTiles(benchmark::State& state)
         int equalScreens = 0;
         for (TerminalProcessController* controller : controllers) {
             corvix::Terminal& shown = controller->terminalView().getTerminal();
-            NullDelegate delegate;
+            corvix::bench::NullDelegate delegate;
             corvix::TerminalOptions options;
             options.cols = shown.cols;
             options.rows = shown.rows;
@@ -256,17 +251,14 @@ void BM_NineBusyTiles(benchmark::State& state)
             equalScreens += screenText(shown) == screenText(headless) ? 1 : 0;
         }
 
-        NullDelegate delegate;
+        corvix::bench::NullDelegate delegate;
         corvix::TerminalOptions options;
         options.cols = controllers.front()->terminalView().getTerminal().cols;
         options.rows = controllers.front()->terminalView().getTerminal().rows;
         corvix::Terminal headless(&delegate, options);
         QElapsedTimer alone;
         alone.start();
-        for (size_t offset = 0; offset < payload.size(); offset += corvix::bench::kChunkSize) {
-            const size_t n = std::min(corvix::bench::kChunkSize, payload.size() - offset);
-            headless.feed(std::span(reinterpret_cast<const uint8_t*>(payload.data() + offset), n));
-        }
+        corvix::bench::feedInChunks(headless, std::span(reinterpret_cast<const uint8_t*>(payload.data()), payload.size()));
         const double headlessMiBps = double(payload.size()) / (1 << 20) / (double(alone.nsecsElapsed()) / 1e9);
         const double tilesMiBps = double(payload.size()) * kTiles / (1 << 20) / seconds;
 
