@@ -74,8 +74,10 @@ void Terminal::cmdEraseInDisplay(Params pars, Bytes)
         // first line ever kept keep naming the same lines.
         const int n = lines.count() - rows;
         if (n < 1) break;
-        // The dropped lines stay in their slots until reused; their images go now.
+        // The dropped lines go now, and with them their images and their memory.
         for (int row = 0; row < n && b.hasAnyImages(); row++) b.clearImagesFromLine(row);
+        for (int row = 0; row < n; row++) lines.set(row, nullptr);
+        b.scrollbackCells().trim();
         lines.setStartIndex(lines.startIndex() + n);
         lines.setCount(rows);
         b.linesTop += n;

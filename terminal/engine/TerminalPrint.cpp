@@ -297,6 +297,7 @@ size_t Terminal::printOwnCellRun(Bytes data, size_t at)
     int x = start;
     int lastX = start;
     size_t i = at;
+    BufferLine* line = nullptr;
     CharData* cells = nullptr; // from `start`, asked for at the first character
     const CellWords words(curAttr);
     const CellWords halfWords(b.curAttr);
@@ -337,7 +338,10 @@ size_t Terminal::printOwnCellRun(Bytes data, size_t at)
             }
         }
         if (width > room) break;
-        if (cells == nullptr) cells = b.lines()[b.yBase() + b.y()].cellsForRun(start, x - start + room);
+        if (cells == nullptr) {
+            line = &b.lines()[b.yBase() + b.y()];
+            cells = line->cellsForRun(start, x - start + room);
+        }
         words.store(cells + (x - start), code, width, payload);
         lastX = x;
         // The run ends before the margin, so the right half always fits.
@@ -347,6 +351,7 @@ size_t Terminal::printOwnCellRun(Bytes data, size_t at)
         i += size_t(n);
     }
     if (x == start) return 0;
+    line->endRun(x);
     b.endCharacterRun(lastX, x);
     return i - at;
 }

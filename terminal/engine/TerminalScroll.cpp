@@ -62,14 +62,12 @@ void Terminal::scroll(bool isWrapped)
         bool grew = false;
         bool dropped = false;
         // Where the ring is large enough for it to pay, the line that goes into the scroll-back
-        // keeps only the cells it uses and its full-width storage serves the new line; the
-        // oldest line of a full ring, dropped next, lends its compacted storage for that copy,
-        // so steady scrolling allocates nothing. Not when the top line is itself the one dropped.
+        // keeps only the cells it uses, in the buffer's arena, and its full-width storage serves
+        // the new line (the recycled oldest one, or a new one), so steady scrolling allocates
+        // nothing. Not when the top line is itself the one dropped.
         BufferLine::CellStorage spare;
         if (!(ringFull && topRow == 0) && b.compactsScrollback()) {
-            BufferLine::CellStorage reuse;
-            if (ringFull && bottomRow == lines.count() - 1) reuse = lines[0].takeCompactStorage();
-            spare = lines[topRow].compact(std::move(reuse));
+            spare = lines[topRow].compact(&b.scrollbackCells());
         }
         if (bottomRow == lines.count() - 1) {
             if (ringFull) {

@@ -74,6 +74,7 @@ void Buffer::clear()
     y_ = 0;
     yBase_ = 0;
     lines_ = CircularBufferLineList(getCorrectBufferLength(rows_));
+    scrollbackCells_.trim();
     makeLines();
     linesWithImagesCount_ = 0;
     scrollTop_ = 0;

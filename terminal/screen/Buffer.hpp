@@ -2,6 +2,7 @@
 
 #include "terminal/screen/BidiPresentationState.hpp"
 #include "terminal/screen/BufferLine.hpp"
+#include "terminal/screen/CellArena.hpp"
 #include "terminal/screen/CharData.hpp"
 #include "terminal/screen/CircularBufferLineList.hpp"
 #include "terminal/screen/Position.hpp"
@@ -87,6 +88,8 @@ public:
         return int64_t{lines_.maxLength()} * cols_ * int64_t{sizeof(CharData)} > kCompactionThresholdBytes;
     }
     static constexpr int64_t kCompactionThresholdBytes = int64_t{32} << 20;
+    // Where compacted lines keep their cells.
+    CellArena& scrollbackCells() { return scrollbackCells_; }
 
     int xDisp = 0;
     int xBase = 0;
@@ -283,6 +286,8 @@ private:
     void wrapToNextRow();
 
     uint64_t serial_;
+    // Before the lines: they go first, so the arena's blocks are empty when it goes.
+    CellArena scrollbackCells_;
     CircularBufferLineList lines_;
     int yDisp_ = 0;
     int x_ = 0;

@@ -64,14 +64,18 @@ constexpr uint64_t kFirstWordMask = ~(uint64_t{0xff} << 40);
 // never lost).
 int trailingRunStart(const CharData* cells, int from, int count)
 {
-    const CellWords last = wordsOf(cells[count - 1]);
-    const uint64_t first = last.word[0] & kFirstWordMask;
+    // Words loaded one by one into registers: a struct copy would go through the stack.
+    const auto word = [cells](int index, int w) {
+        uint64_t value;
+        std::memcpy(&value, reinterpret_cast<const unsigned char*>(cells + index) + 8 * w, 8);
+        return value;
+    };
+    const uint64_t first = word(count - 1, 0) & kFirstWordMask;
+    const uint64_t second = word(count - 1, 1);
+    const uint64_t third = word(count - 1, 2);
     int start = from;
-    while (start > 0) {
-        const CellWords words = wordsOf(cells[start - 1]);
-        if ((words.word[0] & kFirstWordMask) != first || words.word[1] != last.word[1] || words.word[2] != last.word[2]) {
-            break;
-        }
+    while (start > 0 && (word(start - 1, 0) & kFirstWordMask) == first && word(start - 1, 1) == second
+           && word(start - 1, 2) == third) {
         --start;
     }
     return start;
@@ -134,7 +138,7 @@ BufferLine::BufferLine(const BufferLine& other, CellStorage&& storage)
     fillCells(data_.get() + other.stored_, count_ - other.stored_, other.trailing_);
 }
 
-BufferLine::CellStorage BufferLine::compact(CellStorage&& reuse)
+BufferLine::CellStorage BufferLine::compact(CellArena* arena)
 {
     if (stored_ < count_ || count_ == 0) {
         return {};
@@ -145,33 +149,15 @@ BufferLine::CellStorage BufferLine::compact(CellStorage&& reuse)
         runStart_ = kept;
         return {};
     }
-    CellStorage released{std::move(data_), capacity_};
+    CharData* inArena = arena ? arena->allocate(kept) : nullptr;
+    CellArray cells = inArena ? CellArray(inArena, CellsDeleter{true}) : allocateCells(kept);
+    CellStorage released{std::exchange(data_, std::move(cells)), capacity_};
     trailing_ = released.cells[count_ - 1];
-    capacity_ = kept;
-    if (reuse.cells && reuse.capacity >= kept && reuse.capacity <= std::max(2 * kept, kept + 16)) {
-        data_ = std::move(reuse.cells);
-        capacity_ = reuse.capacity;
-    } else if (kept > 0) {
-        data_ = allocateCells(kept);
-    }
     std::copy_n(released.cells.get(), kept, data_.get());
+    capacity_ = kept;
     stored_ = kept;
     runStart_ = kept;
     return released;
-}
-
-BufferLine::CellStorage BufferLine::takeCompactStorage()
-{
-    if (stored_ >= count_) {
-        return {};
-    }
-    CellStorage taken{std::move(data_), capacity_};
-    capacity_ = 0;
-    stored_ = 0;
-    runStart_ = 0;
-    trailing_ = CharData::Null;
-    ++generation_;
-    return taken;
 }
 
 void BufferLine::expand(CellStorage&& spare)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "terminal/screen/BidiPresentationState.hpp"
+#include "terminal/screen/CellArena.hpp"
 #include "terminal/screen/CharData.hpp"
 #include "terminal/screen/Log.hpp"
 #include "terminal/screen/TerminalImage.hpp"
@@ -28,9 +29,20 @@ namespace corvix {
 class BufferLine {
 public:
     // Cell arrays are raw memory: every cell is written before it is read, so allocating one
-    // writes nothing (`CharData` is an implicit-lifetime aggregate).
+    // writes nothing (`CharData` is an implicit-lifetime aggregate). They come from the heap or,
+    // for a compacted line, from its buffer's `CellArena`.
     struct CellsDeleter {
-        void operator()(CharData* cells) const { std::free(cells); }
+        // Not initialised here (the enclosing class is incomplete); a default `CellArray`
+        // value-initialises its deleter, so heap arrays get false.
+        bool inArena;
+        void operator()(CharData* cells) const
+        {
+            if (inArena) {
+                CellArena::release(cells);
+            } else {
+                std::free(cells);
+            }
+        }
     };
     using CellArray = std::unique_ptr<CharData[], CellsDeleter>;
     // A cell array handed from a compacted line to the next line that needs full-width storage,
@@ -100,12 +112,8 @@ public:
     }
     // Keeps only the cells before the trailing run of cells equal to the last one, when that saves
     // a good part of the line, and returns the storage it let go (empty when it kept it). The
-    // kept cells go into `reuse` when it fits them. Content and generation stay.
-    CellStorage compact(CellStorage&& reuse);
-    CellStorage compact() { return compact(CellStorage{}); }
-    // The storage of a compacted line that is about to be cleared (it then reads as blank), for
-    // `compact` to reuse; empty for a line that holds every cell.
-    CellStorage takeCompactStorage();
+    // kept cells go into `arena` when given, else on the heap. Content and generation stay.
+    CellStorage compact(CellArena* arena = nullptr);
 
     // The cell at `index`; an index at or past `count()` reads the last cell.
     const CharData& operator[](int index) const
@@ -157,15 +165,16 @@ public:
         return data_[index];
     }
     // The cells `col`..<`col`+`count` (within the line) for a run writer to store into directly:
-    // a compacted line is expanded first, and the run counts as one write.
+    // a compacted line is expanded first. The writer then reports the end of what it wrote with
+    // `endRun`; the run counts as one write.
     CharData* cellsForRun(int col, int count)
     {
         log::check(col >= 0 && count > 0 && col + count <= count_, "BufferLine: run outside the line");
         expand();
         ++generation_;
-        noteWrite(col + count - 1);
         return data_.get() + col;
     }
+    void endRun(int endCol) { noteWrite(endCol - 1); }
     // Cells `col`..<`col`+bytes become the bytes (width 1, no payload, `attribute`).
     void writeAsciiRun(int col, std::span<const uint8_t> bytes, const Attribute& attribute);
     // The same for one byte, inline: between two sequences the text is often a single letter.

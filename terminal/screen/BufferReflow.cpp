@@ -126,6 +126,8 @@ void Buffer::resize(int newCols, int newRows)
 
     cols_ = newCols;
     rows_ = newRows;
+    // Reflow replaced lines: blocks of compacted lines they emptied go back.
+    scrollbackCells_.trim();
 }
 
 int Buffer::getWrappedLineTrimmedLength(std::span<const LinePtr> lines, int i, int cols)

@@ -2,6 +2,7 @@
 // and everything that reads or rewrites them (text, search, reflow, code collection) sees them
 // as they were printed.
 #include "terminal/engine/Terminal.hpp"
+#include "terminal/screen/CellArena.hpp"
 #include "terminal/screen/SearchService.hpp"
 
 #include "support/Options.hpp"
@@ -9,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -112,4 +114,35 @@ TEST(LongScrollback, CodeCollectionSeesCodesKeptOnlyInTheTail)
     ASSERT_NE(target, nullptr);
     EXPECT_NE(target->find("https://example.test/kept"), std::string::npos);
     EXPECT_EQ(t.character(accented[kCols / 2].code), U"e\u0301");
+}
+
+// Stored lines keep their cells in their buffer's blocks: a full scroll-back that keeps scrolling
+// reuses them, clearing the scroll-back gives them back, and so does closing the terminal.
+TEST(LongScrollback, StoredCellsStayWithinTheirBlocksAndGoBackWithTheLines)
+{
+    const size_t before = CellArena::bytesInBlocks();
+    {
+        RecordingDelegate d;
+        Terminal t(&d, sized(kCols, kRows, 10000));
+        Buffer& b = t.normalBuffer();
+        size_t most = 0;
+        for (int round = 0; round < 10; ++round) { // 30,000 lines through a 10,000-line ring
+            t.feed(printedLines());
+            most = std::max(most, b.scrollbackCells().blockCount());
+        }
+        // 10,000 stored lines of about 25 cells take three blocks and a part of a fourth.
+        EXPECT_LE(most, 5u);
+        EXPECT_EQ(CellArena::bytesInBlocks() - before, b.scrollbackCells().blockCount() * CellArena::kBlockBytes);
+        // The oldest line kept: 30,001 lines (the last one empty) less the ring's 10,010.
+        EXPECT_EQ(t.translateBufferLineToString(b, 0, 0, -1), textOfLine((10 * kLines + 1 - b.lines().count()) % kLines));
+
+        t.feed("\x1b[3J");
+        EXPECT_EQ(b.scrollbackCells().blockCount(), 1u) << "only the block being carved stays";
+        // The screen stayed; what follows is stored again.
+        t.feed(printedLines());
+        EXPECT_EQ(t.translateBufferLineToString(b, 0, 0, -1), textOfLine(kLines - kRows + 1));
+        EXPECT_EQ(t.translateBufferLineToString(b, kRows - 1, 0, -1), textOfLine(0));
+        EXPECT_TRUE(b.lines()[kRows - 1].isCompact());
+    }
+    EXPECT_EQ(CellArena::bytesInBlocks(), before);
 }
