@@ -194,6 +194,7 @@ void Terminal::collectClusters()
         std::u32string().swap(indexToCharMap[index]);
     }
     std::erase_if(singleScalarCodes, [&](const auto& entry) { return !inUse[size_t(entry.second - kFirstClusterCode)]; });
+    runScalars_.fill({});
     while (!indexToCharMap.empty() && indexToCharMap.back().empty()) indexToCharMap.pop_back();
     indexToCharMap.shrink_to_fit();
     lastCharIndex = kFirstClusterCode + int32_t(indexToCharMap.size());

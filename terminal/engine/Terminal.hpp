@@ -781,6 +781,11 @@ private:
     // Prints the characters from `at` on that each start a cell of their own and fit on the
     // line; returns the bytes taken.
     size_t printOwnCellRun(Bytes data, size_t at);
+    // A scalar the BMP width map leaves open, after a character of an own-cell run: its width
+    // (0 when it does not take a cell of its own) and cell code. Out of line: the run's loop
+    // keeps its registers.
+    struct RunScalar;
+    [[gnu::noinline]] RunScalar runScalar(char32_t scalar);
     // The cell code of a scalar past U+FFFF.
     int32_t singleScalarCode(char32_t scalar);
     bool printNextCharacter();
@@ -846,6 +851,16 @@ private:
     using ClusterMap = std::unordered_map<std::u32string, int32_t, ClusterHash, std::equal_to<>>;
     ClusterMap charToIndexMap;
     std::unordered_map<char32_t, int32_t> singleScalarCodes; // the same codes, for single scalars
+    // The print run's answers for scalars its BMP width map leaves open (pictographs, other
+    // planes), which it would otherwise look up in three tables and the map above at each
+    // emoji: width after a character of the run, and cell code. Direct-mapped by the low bits;
+    // emptied with the cluster table, whose codes it holds.
+    struct RunScalar {
+        char32_t scalar = 0; // 0 never asks: a control ends the run first
+        int32_t code = 0;
+        int width = 0;
+    };
+    std::array<RunScalar, 64> runScalars_{};
     std::vector<std::u32string> indexToCharMap; // a free slot holds the empty string
     std::vector<int32_t> freeClusterIndices_;
     size_t clusterCollectionAt_ = kClusterCollectionMinimum;

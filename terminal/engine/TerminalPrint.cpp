@@ -285,75 +285,100 @@ void Terminal::printRun(Bytes data)
     rb.done();
 }
 
+// The character of an own-cell run at `p` (before `end`): its length in bytes (0 where no run
+// can go on: an invalid or cut sequence, or ASCII when `asciiAsItself` is false), its scalar, and
+// its width from the BMP map (0 where the map leaves it open: controls, joiners, pictographs,
+// other planes). Each length has its own path with the length as a constant: the next
+// character's position then waits on no look-up of this one, and the processor reads ahead.
+struct RunCharacter {
+    size_t length;
+    char32_t value;
+    int width;
+};
+
+inline RunCharacter readRunCharacter(const uint8_t* p, const uint8_t* end, bool asciiAsItself)
+{
+    const uint8_t lead = p[0];
+    const size_t left = size_t(end - p);
+    if (lead < 0x80) {
+        if (!asciiAsItself || !Terminal::isPrintableAscii(lead)) return {0, 0, 0};
+        return {1, lead, 1};
+    }
+    char32_t value;
+    size_t length;
+    if ((lead & 0xF0) == 0xE0) { // most CJK, kana, Hangul, box drawing
+        if (left < 3 || !kSecondByteRange[lead].contains(p[1]) || !kContinuation.contains(p[2])) return {0, 0, 0};
+        value = (char32_t(lead & 0x0F) << 12) | (char32_t(p[1] & 0x3F) << 6) | (p[2] & 0x3F);
+        length = 3;
+    } else if (lead >= 0xC2 && lead < 0xE0) {
+        if (left < 2 || !kContinuation.contains(p[1])) return {0, 0, 0};
+        value = (char32_t(lead & 0x1F) << 6) | (p[1] & 0x3F);
+        length = 2;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        if (left < 4 || !kSecondByteRange[lead].contains(p[1]) || !kContinuation.contains(p[2]) ||
+            !kContinuation.contains(p[3]))
+            return {0, 0, 0};
+        value = (char32_t(lead & 0x07) << 18) | (char32_t(p[1] & 0x3F) << 12) | (char32_t(p[2] & 0x3F) << 6) |
+                (p[3] & 0x3F);
+        length = 4;
+    } else {
+        return {0, 0, 0}; // a continuation byte or an invalid lead
+    }
+    return {length, value, value < 0x10000 ? bmpOwnCellWidth(value) : 0};
+}
+
 size_t Terminal::printOwnCellRun(Bytes data, size_t at)
 {
     Buffer& b = *buffer_;
-    int room = b.characterRunRoom();
+    const int room = b.characterRunRoom();
     if (room < 1) return 0;
-    const TinyAtom payload{hyperLinkTracking ? hyperLinkCode : uint16_t(0)};
+    const uint8_t* const begin = data.data() + at;
+    const uint8_t* const end = data.data() + data.size();
     // Without a translation table printable ASCII prints as itself and never joins anything.
     const bool asciiAsItself = charset == nullptr || charset->empty;
-    const int start = b.x();
-    int x = start;
-    int lastX = start;
-    size_t i = at;
-    BufferLine* line = nullptr;
-    CharData* cells = nullptr; // from `start`, asked for at the first character
+    RunCharacter c = readRunCharacter(begin, end, asciiAsItself);
+    // Only a character the map gives a cell of its own can start the run: any other may join
+    // the cell before it.
+    if (c.length == 0 || c.width == 0 || c.width > room) return 0;
+    const TinyAtom payload{hyperLinkTracking ? hyperLinkCode : uint16_t(0)};
     const CellWords words(curAttr);
     const CellWords halfWords(b.curAttr);
-    while (i < data.size()) {
-        const uint8_t lead = data[i];
-        const int n = kSequenceLength[lead];
-        int32_t code;
-        int width;
-        if (n == 1) {
-            if (!asciiAsItself || !isPrintableAscii(lead)) break;
-            code = lead;
-            width = 1;
-        } else {
-            if (n == 0 || i + size_t(n) > data.size()) break;
-            const uint8_t c1 = data[i + 1];
-            bool valid = kSecondByteRange[lead].contains(c1);
-            char32_t value = (char32_t(lead & (0x7F >> n)) << 6) | (c1 & 0x3F);
-            if (n >= 3) {
-                const uint8_t c2 = data[i + 2];
-                valid = valid && kContinuation.contains(c2);
-                value = (value << 6) | (c2 & 0x3F);
-                if (n == 4) {
-                    const uint8_t c3 = data[i + 3];
-                    valid = valid && kContinuation.contains(c3);
-                    value = (value << 6) | (c3 & 0x3F);
-                }
-            }
-            if (!valid) break;
-            width = value < 0x10000 ? bmpOwnCellWidth(value) : 0;
-            code = int32_t(value);
-            if (width == 0) {
-                // After a character of this run the cell before is known to join nothing, so
-                // only the scalar's own properties count.
-                if (x == start) break;
-                width = kOwnCellAfterOwnCellWidths[UnicodeProperties::of(value).bits & 0x3FF];
-                if (width == 0 || width > room) break;
-                if (value >= 0x10000) code = singleScalarCode(value);
-            }
-        }
-        if (width > room) break;
-        if (cells == nullptr) {
-            line = &b.lines()[b.yBase() + b.y()];
-            cells = line->cellsForRun(start, x - start + room);
-        }
-        words.store(cells + (x - start), code, width, payload);
-        lastX = x;
+    const int start = b.x();
+    BufferLine& line = b.lines()[b.yBase() + b.y()];
+    CharData* const first = line.cellsForRun(start, room);
+    CharData* const limit = first + room;
+    CharData* cell = first;
+    CharData* last = first;
+    const uint8_t* p = begin;
+    int32_t code = int32_t(c.value);
+    int width = c.width;
+    for (;;) {
+        words.store(cell, code, width, payload);
         // The run ends before the margin, so the right half always fits.
-        if (width == 2) halfWords.store(cells + (x - start + 1), 0, 0, payload);
-        x += width;
-        room -= width;
-        i += size_t(n);
+        if (width == 2) halfWords.store(cell + 1, 0, 0, payload);
+        last = cell;
+        cell += width;
+        p += c.length;
+        if (p == end) break;
+        c = readRunCharacter(p, end, asciiAsItself);
+        if (c.length == 0) break;
+        code = int32_t(c.value);
+        width = c.width;
+        if (width == 0) {
+            // A control ends the run. After a character of the run the cell before is known to
+            // join nothing, so only the scalar's own properties count.
+            if (c.length == 1) break;
+            const RunScalar known = runScalar(c.value);
+            if (known.width == 0) break;
+            code = known.code;
+            width = known.width;
+        }
+        if (width > limit - cell) break;
     }
-    if (x == start) return 0;
-    line->endRun(x);
-    b.endCharacterRun(lastX, x);
-    return i - at;
+    const int x = start + int(cell - first);
+    line.endRun(x);
+    b.endCharacterRun(start + int(last - first), x);
+    return size_t(p - begin);
 }
 
 bool Terminal::printWholeSequence(Bytes data, size_t at)
@@ -427,6 +452,17 @@ void Terminal::printByte(uint8_t byte)
     int width = UnicodeUtil::lowPlaneWidths[byte];
     if (width < 1) return;
     printNewCell(char32_t(byte), width);
+}
+
+Terminal::RunScalar Terminal::runScalar(char32_t scalar)
+{
+    RunScalar& known = runScalars_[scalar & (runScalars_.size() - 1)];
+    if (known.scalar != scalar) {
+        const int width = kOwnCellAfterOwnCellWidths[UnicodeProperties::of(scalar).bits & 0x3FF];
+        if (width == 0) return {};
+        known = {scalar, scalar >= 0x10000 ? singleScalarCode(scalar) : int32_t(scalar), width};
+    }
+    return known;
 }
 
 int32_t Terminal::singleScalarCode(char32_t scalar)

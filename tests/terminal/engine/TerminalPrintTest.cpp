@@ -291,6 +291,8 @@ TEST(TerminalPrint, CharacterRunsMatchCharacterAtATime)
         "\x1b]8;;https://a.example\x1b\\" + kanji + "ab" + hangul + "\x1b]8;;\x1b\\" + kanji,
         "\x1b(0" + kanji + "lqk" + hangul + "\x1b(B" + "q",            // line-drawing set
         "\x1b[31m" + box + "\x1b[1m" + kanji + "\xc2\xb7\xe2\x80\xa6" + "\xc3\xa9\xcc\x81", // attributes, Latin
+        // overlong, surrogate, past U+10FFFF, stray continuation and cut sequences inside a run
+        kanji + "\xe0\x80\xaf" + kanji + "\xed\xa0\x80\xf4\x90\x80\x80\x80" + hangul + "\xe6\x97" + box + "\xf0\x9f\x91",
     };
     for (const std::string& input : cases) {
         SCOPED_TRACE(input);
