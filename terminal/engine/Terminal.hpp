@@ -797,6 +797,9 @@ private:
     bool lastPrintedCellValid() const;
     // The last printed cell, when the next scalar may still join it.
     bool lastPrintedCellJoinable() const { return buffer_->lastBufferStorage.joinable && lastPrintedCellValid(); }
+    // The cell just before the cursor can still be joined and its text ends in a zero-width
+    // joiner: what prints next continues its sequence.
+    bool previousCellEndsInJoiner();
     // A control (anything but text or SGR) came: what prints next starts its own cell.
     void endJoinableText() { buffer_->lastBufferStorage.joinable = false; }
 

@@ -337,27 +337,37 @@ size_t Terminal::printOwnCellRun(Bytes data, size_t at)
     // Without a translation table printable ASCII prints as itself and never joins anything.
     const bool asciiAsItself = charset == nullptr || charset->empty;
     RunCharacter c = readRunCharacter(begin, end, asciiAsItself);
-    // Only a character the map gives a cell of its own can start the run: any other may join
-    // the cell before it.
-    if (c.length == 0 || c.width == 0 || c.width > room) return 0;
+    if (c.length == 0) return 0;
+    int32_t code = int32_t(c.value);
+    int width = c.width;
+    if (width == 0) {
+        // A character the map leaves open may join the cell before it: it starts a run only
+        // when it would start a cell of its own anyway (no extender, no flag half, and no
+        // joiner sequence before it), such as a pictograph after plain text.
+        if (c.length == 1 || previousCellEndsInJoiner()) return 0;
+        const RunScalar known = runScalar(c.value);
+        if (known.width == 0) return 0;
+        code = known.code;
+        width = known.width;
+    }
+    if (width > room) return 0;
     const TinyAtom payload{hyperLinkTracking ? hyperLinkCode : uint16_t(0)};
     const CellWords words(curAttr);
     const CellWords halfWords(b.curAttr);
     const int start = b.x();
     BufferLine& line = b.lines()[b.yBase() + b.y()];
     CharData* const first = line.cellsForRun(start, room);
-    CharData* const limit = first + room;
+    int left = room;
     CharData* cell = first;
     CharData* last = first;
     const uint8_t* p = begin;
-    int32_t code = int32_t(c.value);
-    int width = c.width;
     for (;;) {
         words.store(cell, code, width, payload);
         // The run ends before the margin, so the right half always fits.
         if (width == 2) halfWords.store(cell + 1, 0, 0, payload);
         last = cell;
         cell += width;
+        left -= width;
         p += c.length;
         if (p == end) break;
         c = readRunCharacter(p, end, asciiAsItself);
@@ -373,7 +383,7 @@ size_t Terminal::printOwnCellRun(Bytes data, size_t at)
             code = known.code;
             width = known.width;
         }
-        if (width > limit - cell) break;
+        if (width > left) break;
     }
     const int x = start + int(cell - first);
     line.endRun(x);
@@ -490,6 +500,15 @@ bool Terminal::lastPrintedCellValid() const
     return s.cols == cols && s.rows == rows && s.y < buffer_->lines().count();
 }
 
+bool Terminal::previousCellEndsInJoiner()
+{
+    if (!lastPrintedCellJoinable()) return false;
+    const auto& last = buffer_->lastBufferStorage;
+    char32_t scratch = 0;
+    const std::u32string_view text = characterView(buffer_->lines()[last.y][std::min(last.x, cols - 1)].code, scratch);
+    return !text.empty() && text.back() == kZeroWidthJoiner;
+}
+
 void Terminal::printScalar(char32_t s)
 {
     const UnicodeProperties props = UnicodeProperties::of(s);
@@ -516,19 +535,19 @@ void Terminal::printScalar(char32_t s)
         return;
     }
 
-    const auto& last = b.lastBufferStorage;
-    const CharData& previous = b.lines()[last.y][std::min(last.x, cols - 1)];
-    char32_t scratch = 0;
-    const std::u32string_view previousText = characterView(previous.code, scratch);
-    if (!previousText.empty() && previousText.back() == kZeroWidthJoiner) {
+    if (previousCellEndsInJoiner()) {
         joinWithPreviousCell(s, width); // a joiner sequence continues
         return;
     }
     if (isRegionalIndicator(s)) {
+        const auto& last = b.lastBufferStorage;
         if (narrowFlags && b.x() != last.x + 1) {
             joinWithLeftNeighbour(s, width);
             return;
         }
+        char32_t scratch = 0;
+        const std::u32string_view previousText =
+            characterView(b.lines()[last.y][std::min(last.x, cols - 1)].code, scratch);
         if (previousText.size() == 1 && isRegionalIndicator(previousText[0])) {
             joinWithPreviousCell(s, width);
             return;

@@ -285,6 +285,8 @@ TEST(TerminalPrint, CharacterRunsMatchCharacterAtATime)
         thumbs + zwj + kanji + box,                                     // a run starting after a joiner
         ka + virama + zwj + ssa + ka,                                   // conjunct after a joiner
         jamoL + syllable + hangul,                                      // Hangul jamo before syllables
+        kanji + syllable + "\xe1\x86\xa8" + syllable + kanji,            // a final jamo after a syllable
+        kanji + "\xe0\xa4\xbe" + box + "\xe0\xa4\xbe" + "a\xe0\xa4\xbe",   // spacing marks after run chars
         "\x1b[4h" + kanji + "ab" + hangul + "\x1b[4l",                  // insert mode
         "\x1b[?69h\x1b[3;8s" + kanji + hangul + kanji + "xyz",          // left and right margins
         "\x1b[?7l" + kanji + kanji + kanji + kanji + kanji + kanji + "z", // no autowrap
