@@ -59,10 +59,18 @@ void fillCells(CharData* dst, int n, const CharData& cell)
 static_assert(offsetof(CharData, width) == 4 && offsetof(CharData, payload) == 6 && sizeof(TinyAtom) == 2);
 constexpr uint64_t kFirstWordMask = ~(uint64_t{0xff} << 40);
 
-// Where the run of cells equal to the last one starts, given that it starts at `from` or
-// before; bitwise, so a cell that compares equal only memberwise ends the run (it is then kept,
-// never lost).
-int trailingRunStart(const CharData* cells, int from, int count)
+// Bitwise equality of two cells but for the padding byte, which copies of one cell need not share.
+bool sameBits(const CharData& a, const CharData& b)
+{
+    const CellWords x = wordsOf(a);
+    const CellWords y = wordsOf(b);
+    return ((x.word[0] ^ y.word[0]) & kFirstWordMask) == 0 && x.word[1] == y.word[1] && x.word[2] == y.word[2];
+}
+
+// Where the run of cells equal to `tail` that ends at `from` starts, given that every cell from
+// it to the line's held end equals `tail`; bitwise, so a cell that compares equal only memberwise
+// ends the run (it is then kept, never lost).
+int trailingRunStart(const CharData* cells, int from, const CharData& tail)
 {
     // Words loaded one by one into registers: a struct copy would go through the stack.
     const auto word = [cells](int index, int w) {
@@ -70,12 +78,11 @@ int trailingRunStart(const CharData* cells, int from, int count)
         std::memcpy(&value, reinterpret_cast<const unsigned char*>(cells + index) + 8 * w, 8);
         return value;
     };
-    const uint64_t first = word(count - 1, 0) & kFirstWordMask;
-    const uint64_t second = word(count - 1, 1);
-    const uint64_t third = word(count - 1, 2);
+    const CellWords reference = wordsOf(tail);
+    const uint64_t first = reference.word[0] & kFirstWordMask;
     int start = from;
-    while (start > 0 && (word(start - 1, 0) & kFirstWordMask) == first && word(start - 1, 1) == second
-           && word(start - 1, 2) == third) {
+    while (start > 0 && (word(start - 1, 0) & kFirstWordMask) == first && word(start - 1, 1) == reference.word[1]
+           && word(start - 1, 2) == reference.word[2]) {
         --start;
     }
     return start;
@@ -94,8 +101,7 @@ BufferLine::BufferLine(int cols, const std::optional<CharData>& fillData, bool i
     data_ = allocateCells(cols);
     capacity_ = cols;
     count_ = cols;
-    stored_ = cols;
-    fillCells(data_.get(), cols, fillCharacter_);
+    trailing_ = fillCharacter_;
 }
 
 BufferLine::BufferLine(const BufferLine& other)
@@ -121,7 +127,7 @@ BufferLine::BufferLine(const BufferLine& other, CellStorage&& storage)
     , bidiState_(other.bidiState_)
     , renderMode_(other.renderMode_)
     , count_(other.count_)
-    , stored_(other.count_)
+    , stored_(other.stored_)
     , trailing_(other.trailing_)
     , runStart_(other.runStart_)
     , fillCharacter_(other.fillCharacter_)
@@ -135,24 +141,35 @@ BufferLine::BufferLine(const BufferLine& other, CellStorage&& storage)
         capacity_ = count_;
     }
     std::copy_n(other.data_.get(), other.stored_, data_.get());
-    fillCells(data_.get() + other.stored_, count_ - other.stored_, other.trailing_);
 }
 
 BufferLine::CellStorage BufferLine::compact(CellArena* arena)
 {
-    if (stored_ < count_ || count_ == 0) {
-        return {};
+    if (count_ == 0 || capacity_ < count_) {
+        return {}; // compacted already
     }
-    const int kept = trailingRunStart(data_.get(), std::min(runStart_, count_ - 1), count_);
+    int kept;
+    CharData tail;
+    if (stored_ == count_) {
+        tail = data_[count_ - 1];
+        kept = trailingRunStart(data_.get(), std::min(runStart_, count_ - 1), tail);
+    } else {
+        // Held cells from `runStart_` on are copies of one value: the tail's, or another that
+        // ends the run of tail cells at `stored_`.
+        tail = trailing_;
+        kept = runStart_ < stored_ && !sameBits(data_[stored_ - 1], tail)
+                   ? stored_
+                   : trailingRunStart(data_.get(), std::min(runStart_, stored_), tail);
+    }
     // Copying most of the line to save a little is not worth the copy.
     if (count_ - kept < count_ / 4 || count_ - kept < 4) {
-        runStart_ = kept;
+        runStart_ = std::min(runStart_, kept);
         return {};
     }
     CharData* inArena = arena ? arena->allocate(kept) : nullptr;
     CellArray cells = inArena ? CellArray(inArena, CellsDeleter{true}) : allocateCells(kept);
     CellStorage released{std::exchange(data_, std::move(cells)), capacity_};
-    trailing_ = released.cells[count_ - 1];
+    trailing_ = tail;
     std::copy_n(released.cells.get(), kept, data_.get());
     capacity_ = kept;
     stored_ = kept;
@@ -163,6 +180,10 @@ BufferLine::CellStorage BufferLine::compact(CellArena* arena)
 void BufferLine::expand(CellStorage&& spare)
 {
     if (stored_ >= count_) {
+        return;
+    }
+    if (capacity_ >= count_) {
+        holdThrough(count_);
         return;
     }
     CellArray cells;
@@ -182,8 +203,27 @@ void BufferLine::expand(CellStorage&& spare)
 
 int BufferLine::writablePastStored(int index)
 {
-    expand();
-    return index < count_ ? index : clampOutOfRange();
+    if (index >= count_) {
+        expand();
+        return clampOutOfRange();
+    }
+    holdThrough(index + 1);
+    return index;
+}
+
+void BufferLine::holdThrough(int end)
+{
+    if (capacity_ < count_) {
+        expand(); // a writer may store anywhere in the line
+        return;
+    }
+    if (end <= stored_) {
+        return;
+    }
+    fillCells(data_.get() + stored_, end - stored_, trailing_);
+    // The new cells are all the tail's: the run of one value starts at them at the latest.
+    runStart_ = std::max(runStart_, stored_);
+    stored_ = end;
 }
 
 std::vector<CharData> BufferLine::getData() const
@@ -296,9 +336,13 @@ void BufferLine::writeAsciiRun(int col, std::span<const uint8_t> bytes, const At
         return;
     }
     log::check(col >= 0 && count_ > 0, "BufferLine: negative index or empty line");
-    expand();
     const int n = static_cast<int>(bytes.size());
     const int inRange = std::clamp(count_ - col, 0, n);
+    if (inRange < n) {
+        expand();
+    } else {
+        holdThrough(col);
+    }
     CharData* dst = data_.get() + col;
     // The words of a cell with code 0, width 1, no payload and the attribute, built in registers
     // (a `CharData` built on the stack and reloaded as words stalls). The code is the low half
@@ -319,6 +363,7 @@ void BufferLine::writeAsciiRun(int col, std::span<const uint8_t> bytes, const At
     for (int i = 0; i < inRange; ++i) {
         storeCell(dst + i, head | bytes[i], attributeLow, attributeHigh);
     }
+    stored_ = std::max(stored_, col + inRange);
     noteWrite(col + inRange - 1);
     if (inRange < n) [[unlikely]] {
         // Every clamped byte lands on the last cell, so only the last one remains; one report.
@@ -335,12 +380,20 @@ void BufferLine::replaceCells(int start, int end, const CharData& fillData)
     const int stop = std::min(end, count_);
     if (start < stop) {
         const CharData fillCell = fillData; // may be a cell that expanding moves
-        expand();
-        fillCells(data_.get() + start, stop - start, fillCell);
-        if (stop == count_) {
-            runStart_ = start;
+        if (stop == count_ && capacity_ >= count_) {
+            // An erase to the end: the erased columns become the line's tail, written by nobody.
+            holdThrough(start);
+            stored_ = start;
+            trailing_ = fillCell;
+            runStart_ = std::min(runStart_, start);
         } else {
-            noteWrite(stop - 1);
+            expand();
+            fillCells(data_.get() + start, stop - start, fillCell);
+            if (stop == count_) {
+                runStart_ = start;
+            } else {
+                noteWrite(stop - 1);
+            }
         }
     }
     ++generation_;
@@ -348,9 +401,8 @@ void BufferLine::replaceCells(int start, int end, const CharData& fillData)
 
 void BufferLine::fill(const CharData& cell)
 {
-    const CharData fillCell = cell;
-    expand();
-    fillCells(data_.get(), capacity_, fillCell);
+    trailing_ = cell;
+    stored_ = 0;
     runStart_ = 0;
     ++generation_;
 }
@@ -371,20 +423,15 @@ void BufferLine::fill(const CharData& cell, int atCol, int len)
 
 void BufferLine::clear(const Attribute& attribute, CellStorage&& spare)
 {
-    CharData blank;
-    blank.attribute = attribute;
-    if (stored_ < count_) {
-        // The held cells are about to be overwritten: take full-width storage without copying them.
-        if (spare.cells && spare.capacity >= count_) {
-            data_ = std::move(spare.cells);
-            capacity_ = spare.capacity;
-        } else {
-            data_ = allocateCells(count_);
-            capacity_ = count_;
-        }
-        stored_ = count_;
+    // Nothing is written: every column reads as the blank tail until text comes. A compacted
+    // line takes full-width storage for that text from `spare` when it is big enough.
+    if (capacity_ < count_ && spare.cells && spare.capacity >= count_) {
+        data_ = std::move(spare.cells);
+        capacity_ = spare.capacity;
     }
-    fillCells(data_.get(), capacity_, blank);
+    trailing_ = CharData{};
+    trailing_.attribute = attribute;
+    stored_ = 0;
     runStart_ = 0;
     images_.reset();
     generation_ += 2;
@@ -454,9 +501,9 @@ void BufferLine::copyFrom(const BufferLine& line)
         capacity_ = line.count_;
     }
     std::copy_n(line.data_.get(), line.stored_, data_.get());
-    fillCells(data_.get() + line.stored_, line.count_ - line.stored_, line.trailing_);
+    trailing_ = line.trailing_;
     count_ = line.count_;
-    stored_ = line.count_;
+    stored_ = line.stored_;
     runStart_ = line.runStart_;
     setIsWrapped(line.isWrapped_);
     setBidiState(line.bidiState_);

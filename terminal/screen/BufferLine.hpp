@@ -6,6 +6,7 @@
 #include "terminal/screen/Log.hpp"
 #include "terminal/screen/TerminalImage.hpp"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -97,7 +98,8 @@ public:
     std::span<const CharData> storedCells() const { return {data_.get(), static_cast<size_t>(stored_)}; }
     // The cell of a compacted line's trailing columns (meaningful when `isCompact()`).
     const CharData& trailingCell() const { return trailing_; }
-    bool isCompact() const { return stored_ < count_; }
+    // Holds storage for only the cells before its tail (a compacted line of the scroll-back).
+    bool isCompact() const { return capacity_ < count_; }
     // Calls `f` with each held cell, then once with the trailing cell of a compacted line: for
     // readers that ask which values a line holds, not where.
     template <typename F>
@@ -170,19 +172,27 @@ public:
     CharData* cellsForRun(int col, int count)
     {
         log::check(col >= 0 && count > 0 && col + count <= count_, "BufferLine: run outside the line");
-        expand();
+        holdThrough(col);
         ++generation_;
         return data_.get() + col;
     }
-    void endRun(int endCol) { noteWrite(endCol - 1); }
+    void endRun(int endCol)
+    {
+        stored_ = std::max(stored_, endCol);
+        noteWrite(endCol - 1);
+    }
     // Cells `col`..<`col`+bytes become the bytes (width 1, no payload, `attribute`).
     void writeAsciiRun(int col, std::span<const uint8_t> bytes, const Attribute& attribute);
     // The same for one byte, inline: between two sequences the text is often a single letter.
     void writeAsciiCell(int col, uint8_t byte, const Attribute& attribute)
     {
         if (col < 0 || col >= stored_) [[unlikely]] {
-            writeAsciiRun(col, {&byte, 1}, attribute);
-            return;
+            // Text appended right after the held cells extends them in place.
+            if (col != stored_ || col >= count_ || capacity_ < count_) {
+                writeAsciiRun(col, {&byte, 1}, attribute);
+                return;
+            }
+            ++stored_;
         }
         // The bytes writeAsciiRun stores: code, width 1, the rest of the first word zero, the
         // unused byte, then the attribute.
@@ -220,6 +230,9 @@ private:
             runStart_ = index + 1;
         }
     }
+    // Holds the cells before `end` one by one, filling those past the held ones with the tail,
+    // in storage for the whole line (a compacted line is expanded whole).
+    void holdThrough(int end);
     // Holds every cell one by one again, in `spare` when it is big enough.
     void expand(CellStorage&& spare);
     void expand() { expand(CellStorage{}); }

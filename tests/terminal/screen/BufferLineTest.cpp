@@ -373,6 +373,20 @@ TEST(BufferLineCompaction, EveryChangeMatchesAnUncompactedLine)
              l.writeAsciiRun(28, {reinterpret_cast<const uint8_t*>(run.data()), run.size()}, Attribute{});
          }},
         {"ascii cell", [](BufferLine& l) { l.writeAsciiCell(25, 'a', Attribute{}); }},
+        {"ascii cells right after the text", [](BufferLine& l) {
+             l.writeAsciiCell(16, 'a', Attribute{});
+             l.writeAsciiCell(17, 'b', Attribute{});
+         }},
+        {"cleared, then written", [&](BufferLine& l) {
+             l.clear(Attribute{});
+             l.set(5, red);
+             l.writeAsciiCell(6, 'z', Attribute{});
+         }},
+        {"erased to the end, then written past it", [&](BufferLine& l) {
+             l.replaceCells(8, 40, red);
+             l.set(30, cell('q'));
+         }},
+        {"copy of a blank line", [](BufferLine& l) { l.copyFrom(BufferLine(40)); }},
         {"replace to the end", [&](BufferLine& l) { l.replaceCells(5, 40, red); }},
         {"replace in the middle", [&](BufferLine& l) { l.replaceCells(20, 25, red); }},
         {"fill a range", [&](BufferLine& l) { l.fill(red, 30, 5); }},
@@ -388,15 +402,22 @@ TEST(BufferLineCompaction, EveryChangeMatchesAnUncompactedLine)
         {"wider with the tail's fill", [](BufferLine& l) { l.resize(60, l[39]); }},
     };
     for (const auto& [name, change] : changes) {
+        // Three forms of one line: as built (it holds only the cells written so far), compacted,
+        // and holding every cell one by one (a copy of a range expands a line first).
+        auto built = tailedLine();
         auto compacted = tailedLine();
         auto plain = tailedLine();
+        plain->copyFrom(*plain, 0, 0, 40);
+        ASSERT_EQ(plain->storedCells().size(), 40u);
         ASSERT_GT(compacted->compact().capacity, 0) << name;
-        change(*compacted);
-        change(*plain);
+        for (BufferLine* line : {built.get(), compacted.get(), plain.get()}) change(*line);
         expectSameCells(*compacted, *plain, name);
+        expectSameCells(*built, *plain, name + ", as built");
         compacted->compact();
+        built->compact();
         plain->compact();
         expectSameCells(*compacted, *plain, name + ", compacted again");
+        expectSameCells(*built, *plain, name + ", as built, compacted");
     }
 
     // Copying from a compacted line into another reads its tail.
