@@ -285,18 +285,19 @@ void Terminal::printRun(Bytes data)
     rb.done();
 }
 
-// The character of an own-cell run at `p` (before `end`): its length in bytes (0 where no run
-// can go on: an invalid or cut sequence, or ASCII when `asciiAsItself` is false), its scalar, and
-// its width from the BMP map (0 where the map leaves it open: controls, joiners, pictographs,
-// other planes). Each length has its own path with the length as a constant: the next
-// character's position then waits on no look-up of this one, and the processor reads ahead.
+// The character at `p` (before `end`), read straight from the run: its length in bytes (0 where
+// it is no whole valid character: an invalid or cut sequence, or ASCII when `asciiAsItself` is
+// false), its scalar, and its width from the BMP map (0 where the map leaves it open: controls,
+// joiners, pictographs, other planes). Each length has its own path with the length as a
+// constant: in a run the next character's position then waits on no look-up of this one, and
+// the processor reads ahead.
 struct RunCharacter {
     size_t length;
     char32_t value;
     int width;
 };
 
-inline RunCharacter readRunCharacter(const uint8_t* p, const uint8_t* end, bool asciiAsItself)
+inline RunCharacter readCharacter(const uint8_t* p, const uint8_t* end, bool asciiAsItself)
 {
     const uint8_t lead = p[0];
     const size_t left = size_t(end - p);
@@ -336,7 +337,7 @@ size_t Terminal::printOwnCellRun(Bytes data, size_t at)
     const uint8_t* const end = data.data() + data.size();
     // Without a translation table printable ASCII prints as itself and never joins anything.
     const bool asciiAsItself = charset == nullptr || charset->empty;
-    RunCharacter c = readRunCharacter(begin, end, asciiAsItself);
+    RunCharacter c = readCharacter(begin, end, asciiAsItself);
     if (c.length == 0) return 0;
     int32_t code = int32_t(c.value);
     int width = c.width;
@@ -370,7 +371,7 @@ size_t Terminal::printOwnCellRun(Bytes data, size_t at)
         left -= width;
         p += c.length;
         if (p == end) break;
-        c = readRunCharacter(p, end, asciiAsItself);
+        c = readCharacter(p, end, asciiAsItself);
         if (c.length == 0) break;
         code = int32_t(c.value);
         width = c.width;
@@ -394,26 +395,11 @@ size_t Terminal::printOwnCellRun(Bytes data, size_t at)
 bool Terminal::printWholeSequence(Bytes data, size_t at)
 {
     // A valid multi-byte sequence that lies wholly in this run, read straight from it. Anything
-    // else (ASCII, a cut or invalid sequence) is left to printNextCharacter. Unrolled: a loop
-    // over the continuation bytes mispredicts its exit whenever the lengths mix.
-    const uint8_t lead = data[at];
-    const int n = kSequenceLength[lead];
-    if (n < 2 || at + size_t(n) > data.size()) return false;
-    const uint8_t c1 = data[at + 1];
-    if (!kSecondByteRange[lead].contains(c1)) return false;
-    char32_t value = (char32_t(lead & (0x7F >> n)) << 6) | (c1 & 0x3F);
-    if (n >= 3) {
-        const uint8_t c2 = data[at + 2];
-        if (!kContinuation.contains(c2)) return false;
-        value = (value << 6) | (c2 & 0x3F);
-        if (n == 4) {
-            const uint8_t c3 = data[at + 3];
-            if (!kContinuation.contains(c3)) return false;
-            value = (value << 6) | (c3 & 0x3F);
-        }
-    }
-    readingBuffer.idx += n;
-    printScalar(value);
+    // else (ASCII, a cut or invalid sequence) is left to printNextCharacter.
+    const RunCharacter c = readCharacter(data.data() + at, data.data() + data.size(), false);
+    if (c.length == 0) return false;
+    readingBuffer.idx += int(c.length);
+    printScalar(c.value);
     return true;
 }
 

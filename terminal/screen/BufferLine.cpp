@@ -59,30 +59,25 @@ void fillCells(CharData* dst, int n, const CharData& cell)
 static_assert(offsetof(CharData, width) == 4 && offsetof(CharData, payload) == 6 && sizeof(TinyAtom) == 2);
 constexpr uint64_t kFirstWordMask = ~(uint64_t{0xff} << 40);
 
-// Bitwise equality of two cells but for the padding byte, which copies of one cell need not share.
+// Bitwise equality of two cells but for the padding byte, which copies of one cell need not
+// share; a cell that compares equal only memberwise is not the same. Words loaded one by one into
+// registers: a struct copy would go through the stack.
 bool sameBits(const CharData& a, const CharData& b)
 {
-    const CellWords x = wordsOf(a);
-    const CellWords y = wordsOf(b);
-    return ((x.word[0] ^ y.word[0]) & kFirstWordMask) == 0 && x.word[1] == y.word[1] && x.word[2] == y.word[2];
-}
-
-// Where the run of cells equal to `tail` that ends at `from` starts, given that every cell from
-// it to the line's held end equals `tail`; bitwise, so a cell that compares equal only memberwise
-// ends the run (it is then kept, never lost).
-int trailingRunStart(const CharData* cells, int from, const CharData& tail)
-{
-    // Words loaded one by one into registers: a struct copy would go through the stack.
-    const auto word = [cells](int index, int w) {
+    const auto word = [](const CharData& cell, int w) {
         uint64_t value;
-        std::memcpy(&value, reinterpret_cast<const unsigned char*>(cells + index) + 8 * w, 8);
+        std::memcpy(&value, reinterpret_cast<const unsigned char*>(&cell) + 8 * w, 8);
         return value;
     };
-    const CellWords reference = wordsOf(tail);
-    const uint64_t first = reference.word[0] & kFirstWordMask;
+    return ((word(a, 0) ^ word(b, 0)) & kFirstWordMask) == 0 && word(a, 1) == word(b, 1) && word(a, 2) == word(b, 2);
+}
+
+// Where the run of cells the same as `tail` that ends at `from` starts (a cell kept out of the
+// run is kept, never lost).
+int trailingRunStart(const CharData* cells, int from, const CharData& tail)
+{
     int start = from;
-    while (start > 0 && (word(start - 1, 0) & kFirstWordMask) == first && word(start - 1, 1) == reference.word[1]
-           && word(start - 1, 2) == reference.word[2]) {
+    while (start > 0 && sameBits(cells[start - 1], tail)) {
         --start;
     }
     return start;
@@ -148,19 +143,12 @@ BufferLine::CellStorage BufferLine::compact(CellArena* arena)
     if (count_ == 0 || capacity_ < count_) {
         return {}; // compacted already
     }
-    int kept;
-    CharData tail;
-    if (stored_ == count_) {
-        tail = data_[count_ - 1];
-        kept = trailingRunStart(data_.get(), std::min(runStart_, count_ - 1), tail);
-    } else {
-        // Held cells from `runStart_` on are copies of one value: the tail's, or another that
-        // ends the run of tail cells at `stored_`.
-        tail = trailing_;
-        kept = runStart_ < stored_ && !sameBits(data_[stored_ - 1], tail)
-                   ? stored_
-                   : trailingRunStart(data_.get(), std::min(runStart_, stored_), tail);
-    }
+    // Held cells from `runStart_` on are copies of one value: the tail's, or another that ends
+    // the run of tail cells at the last held cell.
+    const CharData tail = stored_ == count_ ? data_[count_ - 1] : trailing_;
+    const int kept = runStart_ < stored_ && !sameBits(data_[stored_ - 1], tail)
+                         ? stored_
+                         : trailingRunStart(data_.get(), std::min(runStart_, stored_), tail);
     // Copying most of the line to save a little is not worth the copy.
     if (count_ - kept < count_ / 4 || count_ - kept < 4) {
         runStart_ = std::min(runStart_, kept);

@@ -23,10 +23,12 @@ namespace corvix {
 // bidi state, render mode, images and a change counter. Lines are shared objects (held by
 // `std::shared_ptr` in the line ring); renderers key row caches on `serial()` and `generation()`.
 //
-// A line that leaves the screen for a large scroll-back is compacted (`Buffer::compactsScrollback`):
-// it keeps only the cells before its trailing run of equal cells (blanks, mostly) and one copy of
-// that cell, so stored lines cost memory by their text, not by the terminal's width. Reads see every column as before; the
-// first write expands the line again.
+// A line holds its cells one by one only as far as writes have reached; the columns after them
+// read as one tail cell (a new or cleared line holds none, an erase to the end makes the erased
+// columns its tail). A line that leaves the screen for a large scroll-back is compacted
+// (`Buffer::compactsScrollback`): it keeps storage only for the cells before its trailing run of
+// equal cells (blanks, mostly), so stored lines cost memory by their text, not by the terminal's
+// width. Reads see every column as before; the first write to a compacted line expands it.
 class BufferLine {
 public:
     // Cell arrays are raw memory: every cell is written before it is read, so allocating one
@@ -93,10 +95,10 @@ public:
 
     int count() const { return count_; }
     int capacity() const { return capacity_; }
-    // The cells held one by one: all of them, or those before a compacted line's trailing run.
+    // The cells held one by one: all of them, or those before the line's tail.
     // Every column from `storedCells().size()` to `count()` holds `trailingCell()`.
     std::span<const CharData> storedCells() const { return {data_.get(), static_cast<size_t>(stored_)}; }
-    // The cell of a compacted line's trailing columns (meaningful when `isCompact()`).
+    // The cell of the line's tail columns (meaningful when it holds fewer cells than `count()`).
     const CharData& trailingCell() const { return trailing_; }
     // Holds storage for only the cells before its tail (a compacted line of the scroll-back).
     bool isCompact() const { return capacity_ < count_; }
@@ -244,8 +246,7 @@ private:
     CellArray data_;
     int capacity_ = 0;
     int count_ = 0;
-    // Cells held in `data_`: `count_`, or fewer in a compacted line, whose other columns hold
-    // `trailing_`.
+    // Cells held in `data_`: `count_`, or fewer, the other columns holding `trailing_`.
     int stored_ = 0;
     CharData trailing_;
     // Every held cell from this column on is a bitwise copy of one value (written by one fill),
