@@ -10,7 +10,7 @@
 // stream itself stays whole and dictionary entries inside it are not broken up.
 
 #include "terminal/engine/Terminal.hpp"
-#include "terminal/screen/SelectionService.hpp"
+#include "terminal/selection/SelectionService.hpp"
 
 #include <algorithm>
 #include <cstddef>

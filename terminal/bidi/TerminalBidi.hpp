@@ -3,6 +3,7 @@
 #include "terminal/bidi/BidiProperties.hpp"
 #include "terminal/bidi/BidiResolver.hpp"
 #include "terminal/bidi/BidiRowLayout.hpp"
+#include "terminal/bidi/BidiTextSource.hpp"
 #include "terminal/screen/BidiPresentationState.hpp"
 
 #include <cstdint>
@@ -18,7 +19,6 @@ namespace corvix {
 
 class Buffer;
 class BufferLine;
-class Terminal;
 
 // The display-time bidi layout of terminal rows. The engine stores every row in logical order;
 // right-to-left text is reordered, shaped and mirrored only when it is shown. All members are
@@ -76,16 +76,16 @@ public:
     // Whether the visible part of a line (its first `cols` columns) holds a right-to-left
     // scalar. Called for every drawn row: codes below U+0590 cost one comparison, and
     // grapheme-cluster codes are resolved only when met.
-    static bool mayNeedBidi(const BufferLine& line, int cols, const Terminal& terminal);
+    static bool mayNeedBidi(const BufferLine& line, int cols, const BidiTextSource& terminal);
 
     // The layout of the soft-wrapped paragraph that holds buffer row `row`, from the
     // process-wide cache or built and cached. `font` is an opaque identity of the font set the
     // caller draws with (it only keys the cache). Null for a row outside the buffer, a line in
     // explicit support mode, or a paragraph longer than the terminal's
-    // `maximumBidiParagraphRows`: the caller then draws the row in logical order. The result is
+    // `maximumBidiParagraphRows()`: the caller then draws the row in logical order. The result is
     // shared with the cache and never changes.
     static std::shared_ptr<const ParagraphResult> paragraphResult(int row, Buffer& buffer, int cols,
-                                                                  const Terminal& terminal, uint64_t font);
+                                                                  const BidiTextSource& terminal, uint64_t font);
 
     // The revision of the paragraph that holds `row` (it changes with any cell write, wrap
     // change or line replacement inside it); 0 when the row has no implicit paragraph.
@@ -137,7 +137,7 @@ public:
     // part of the line shown at the left. None for a row outside the buffer. The line's
     // support mode is not looked at: the caller decides which rows are presented this way.
     static std::optional<BidiRowLayout> explicitRightToLeftLayout(int row, Buffer& buffer, int cols,
-                                                                  const Terminal& terminal);
+                                                                  const BidiTextSource& terminal);
 
     // ---- Visual order of one line -----------------------------------------------------------
     // The line [begin, end) of a resolved paragraph in visual order. Units that the resolver
@@ -156,7 +156,7 @@ private:
     static uint64_t paragraphRevision(RowRange rows, Buffer& buffer);
     // The resolver over the cells' probe text; none when there are no cells.
     static std::optional<BidiResolver> makeTypesetter(std::span<const Cell> cells, BidiDirection direction);
-    static ParagraphResult buildParagraph(RowRange bounds, Buffer& buffer, int cols, const Terminal& terminal,
+    static ParagraphResult buildParagraph(RowRange bounds, Buffer& buffer, int cols, const BidiTextSource& terminal,
                                           const BidiPresentationState& state, uint64_t revision);
 };
 

@@ -1,6 +1,5 @@
 #include "terminal/bidi/TerminalBidi.hpp"
 
-#include "terminal/engine/Terminal.hpp"
 #include "terminal/screen/Buffer.hpp"
 #include "terminal/screen/UnicodeProperties.hpp"
 
@@ -73,7 +72,7 @@ std::optional<BidiResolver> TerminalBidi::makeTypesetter(std::span<const Cell> c
 }
 
 TerminalBidi::ParagraphResult TerminalBidi::buildParagraph(RowRange bounds, Buffer& buffer, int cols,
-                                                           const Terminal& terminal,
+                                                           const BidiTextSource& terminal,
                                                            const BidiPresentationState& state, uint64_t revision)
 {
     auto& lines = buffer.lines();

@@ -1,6 +1,5 @@
 #include "terminal/bidi/TerminalBidi.hpp"
 
-#include "terminal/engine/Terminal.hpp"
 #include "terminal/screen/Buffer.hpp"
 
 #include <algorithm>
@@ -58,7 +57,7 @@ std::optional<std::u32string> TerminalBidi::mirror(std::u32string_view text, boo
 }
 
 std::optional<BidiRowLayout> TerminalBidi::explicitRightToLeftLayout(int row, Buffer& buffer, int cols,
-                                                                     const Terminal& terminal)
+                                                                     const BidiTextSource& terminal)
 {
     if (row < 0 || row >= buffer.lines().count()) return std::nullopt;
     const BufferLine& line = buffer.lines()[row];

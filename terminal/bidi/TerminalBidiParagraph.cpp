@@ -1,6 +1,5 @@
 #include "terminal/bidi/TerminalBidi.hpp"
 
-#include "terminal/engine/Terminal.hpp"
 #include "terminal/screen/Buffer.hpp"
 
 #include <algorithm>
@@ -69,7 +68,7 @@ ParagraphCache& paragraphCache()
 
 } // namespace
 
-bool TerminalBidi::mayNeedBidi(const BufferLine& line, int cols, const Terminal& terminal)
+bool TerminalBidi::mayNeedBidi(const BufferLine& line, int cols, const BidiTextSource& terminal)
 {
     const int n = std::min(line.count(), cols);
     for (int col = 0; col < n;) {
@@ -126,12 +125,12 @@ uint64_t TerminalBidi::paragraphRevision(RowRange rows, Buffer& buffer)
 }
 
 std::shared_ptr<const TerminalBidi::ParagraphResult> TerminalBidi::paragraphResult(int row, Buffer& buffer, int cols,
-                                                                                   const Terminal& terminal,
+                                                                                   const BidiTextSource& terminal,
                                                                                    uint64_t font)
 {
     if (row < 0 || row >= buffer.lines().count()) return nullptr;
     if (buffer.lines()[row].bidiState().supportMode == BidiSupportMode::explicit_) return nullptr;
-    const auto bounds = paragraphBounds(row, buffer, terminal.options.maximumBidiParagraphRows);
+    const auto bounds = paragraphBounds(row, buffer, terminal.maximumBidiParagraphRows());
     if (!bounds) return nullptr;
 
     const BidiPresentationState state = buffer.lines()[bounds->first].bidiState();

@@ -223,7 +223,7 @@ bool EscapeSequenceParser::profilingEnabled()
 void EscapeSequenceParser::logProfile(size_t bytes, std::chrono::steady_clock::duration elapsed)
 {
     const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(elapsed).count();
-    log::write("ParserProfile: Parser.Parse " + std::to_string(bytes) + " bytes "
+    log::write(log::Category::parser, log::Level::debug, "ParserProfile: Parser.Parse " + std::to_string(bytes) + " bytes "
                + std::to_string(ns) + " ns");
 }
 

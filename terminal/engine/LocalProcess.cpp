@@ -151,7 +151,7 @@ std::optional<LocalProcess::StartError> LocalProcess::startProcess(
         // Without its thread nobody would read or reap the child: end it here instead.
         kill(forked->pid, SIGKILL);
         waitpid(forked->pid, nullptr, 0);
-        log::write("LocalProcess: could not start the child's I/O thread");
+        log::write(log::Category::process, log::Level::warning, "LocalProcess: could not start the child's I/O thread");
         return StartError{StartError::Step::ioThread, error.code().value()};
     }
     channel_ = std::move(channel);
@@ -170,7 +170,7 @@ void LocalProcess::send(std::span<const uint8_t> data)
     if (debugIO_) {
         std::string trace = "[SEND-" + std::to_string(number) + "] Queuing data to client: [";
         for (size_t i = 0; i < data.size(); ++i) trace += (i ? ", " : "") + std::to_string(data[i]);
-        log::write(trace + "] ");
+        log::write(log::Category::process, log::Level::debug, trace + "] ");
     }
     {
         std::lock_guard guard(channel_->lock);
@@ -344,7 +344,7 @@ void writeToHostLog(const std::string& directory, int64_t& counter, std::span<co
     if (ok) {
         counter++;
     } else {
-        log::write("Got error while logging data dump to " + path + ": " + std::strerror(error));
+        log::write(log::Category::process, log::Level::warning, "Got error while logging data dump to " + path + ": " + std::strerror(error));
     }
 }
 
@@ -449,7 +449,7 @@ void LocalProcess::ioLoop(std::shared_ptr<Channel> c)
         int ready = poll(fds, count, timeout);
         if (ready < 0) {
             if (errno == EINTR) continue;
-            log::write(std::string("LocalProcess: poll failed: ") + std::strerror(errno));
+            log::write(log::Category::process, log::Level::warning, std::string("LocalProcess: poll failed: ") + std::strerror(errno));
             break;
         }
 
@@ -468,7 +468,7 @@ void LocalProcess::ioLoop(std::shared_ptr<Channel> c)
                     std::span<const uint8_t> bytes(buffer.data(), length);
                     if (c->debugIO) {
                         c->totalRead += static_cast<int64_t>(length);
-                        log::write("[READ] count=" + std::to_string(length) +
+                        log::write(log::Category::process, log::Level::debug, "[READ] count=" + std::to_string(length) +
                                    " received from host total=" + std::to_string(c->totalRead));
                     }
                     {
@@ -503,14 +503,14 @@ void LocalProcess::ioLoop(std::shared_ptr<Channel> c)
                     if (w > 0) {
                         written += static_cast<size_t>(w);
                         c->total += w;
-                        if (c->debugIO) log::write("[SEND] completed bytes=" + std::to_string(c->total.load()));
+                        if (c->debugIO) log::write(log::Category::process, log::Level::debug, "[SEND] completed bytes=" + std::to_string(c->total.load()));
                     } else if (w < 0 && errno == EINTR) {
                         continue;
                     } else if (w < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
                         break;
                     } else {
                         // EIO: the child's side is closed; the bytes have nowhere to go.
-                        if (errno != EIO) log::write("Error writing data to the child, errno=" + std::to_string(errno));
+                        if (errno != EIO) log::write(log::Category::process, log::Level::warning, "Error writing data to the child, errno=" + std::to_string(errno));
                         written = writing.size();
                     }
                 }

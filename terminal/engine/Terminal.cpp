@@ -4,7 +4,6 @@
 
 #include "terminal/engine/ChildEnvironment.hpp"
 #include "terminal/screen/Log.hpp"
-#include "terminal/screen/SelectionService.hpp"
 #include "terminal/screen/Serial.hpp"
 #include "terminal/screen/TinyAtom.hpp"
 
@@ -237,9 +236,9 @@ void Terminal::sendFocusReport()
 
 // ---- Selections -----------------------------------------------------------------------------
 
-void Terminal::registerSelection(const std::shared_ptr<SelectionService>& selection)
+void Terminal::registerSelection(const std::shared_ptr<TerminalSelection>& selection)
 {
-    std::erase_if(selections, [](const std::weak_ptr<SelectionService>& w) { return w.expired(); });
+    std::erase_if(selections, [](const std::weak_ptr<TerminalSelection>& w) { return w.expired(); });
     for (auto& weak : selections)
         if (weak.lock() == selection) return;
     selections.push_back(selection);
@@ -247,14 +246,8 @@ void Terminal::registerSelection(const std::shared_ptr<SelectionService>& select
 
 void Terminal::selectionsInvalidateForColumnRestrictedScroll(int top, int bottom, int left, int right)
 {
-    forEachSelection([&](SelectionService& s) {
-        if (!s.active()) return;
-        Position a = s.start, b = s.end;
-        if (b.row < a.row || (b.row == a.row && b.col < a.col)) std::swap(a, b);
-        if (b.row < top || a.row > bottom) return;
-        if (a.row == b.row && (b.col < left || a.col > right)) return;
-        s.setActive(false);
-        if (tdel) tdel->selectionChanged(*this);
+    forEachSelection([&](TerminalSelection& s) {
+        if (s.dropForColumnRestrictedScroll(top, bottom, left, right) && tdel) tdel->selectionChanged(*this);
     });
 }
 
@@ -300,7 +293,7 @@ void Terminal::logDiagnostic(std::string_view line) const
     const auto now = std::chrono::steady_clock::now();
     if (now - diagnosticWindowStart_ >= kDiagnosticWindow) {
         if (diagnosticsSuppressed_ > 0)
-            log::write("Info: " + std::to_string(diagnosticsSuppressed_) + " diagnostic lines suppressed");
+            log::write(log::Category::engine, log::Level::info, "Info: " + std::to_string(diagnosticsSuppressed_) + " diagnostic lines suppressed");
         diagnosticWindowStart_ = now;
         diagnosticLines_ = 0;
         diagnosticsSuppressed_ = 0;
@@ -310,7 +303,7 @@ void Terminal::logDiagnostic(std::string_view line) const
         return;
     }
     ++diagnosticLines_;
-    log::write(line);
+    log::write(log::Category::engine, log::Level::info, line);
 }
 
 std::string Terminal::decimalList(std::span<const uint8_t> bytes)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "terminal/bidi/BidiTextSource.hpp"
 #include "terminal/engine/CharSets.hpp"
 #include "terminal/engine/EscapeSequenceParser.hpp"
 #include "terminal/engine/Executor.hpp"
@@ -8,6 +9,7 @@
 #include "terminal/engine/KittyKeyboardProtocol.hpp"
 #include "terminal/engine/ParserHandler.hpp"
 #include "terminal/engine/TerminalDelegate.hpp"
+#include "terminal/engine/TerminalSelection.hpp"
 #include "terminal/engine/TerminalTypes.hpp"
 #include "terminal/screen/Attribute.hpp"
 #include "terminal/screen/BidiPresentationState.hpp"
@@ -40,7 +42,6 @@
 namespace corvix {
 
 class Regex;
-class SelectionService;
 
 // The emulator's engine: two screen buffers, modes, character sets, colours, the parser and the
 // host-reported state. Bytes from the child enter through `feed`; replies and events leave
@@ -48,7 +49,7 @@ class SelectionService;
 //
 // The engine's operations are spread over several source files by concern (TerminalBuffers.cpp,
 // TerminalScroll.cpp, ...); this header declares them all.
-class Terminal final : private ParserHandler {
+class Terminal final : public BidiTextSource, private ParserHandler {
     // The parser calls the handler operations below on the terminal itself, not through the
     // interface, so the hot ones inline (see EscapeSequenceParserLoop.hpp).
     friend class EscapeSequenceParser;
@@ -128,7 +129,8 @@ public:
     // ---- Grapheme clusters ------------------------------------------------------------------
     // The text of a cell's code: a scalar, or a stored cluster (a space for an unknown code).
     std::u32string getCharacter(const CharData& cell) const { return character(cell.code); }
-    std::u32string character(int32_t code) const;
+    std::u32string character(int32_t code) const override;
+    int64_t maximumBidiParagraphRows() const override { return options.maximumBidiParagraphRows; }
     // The same without a copy: a view of the table's entry, or of `scratch` set to the scalar.
     // Valid until the table changes.
     std::u32string_view characterView(int32_t code, char32_t& scratch) const;
@@ -149,7 +151,7 @@ public:
     void sendFocusReport();
 
     // ---- Selections -------------------------------------------------------------------------
-    void registerSelection(const std::shared_ptr<SelectionService>& selection);
+    void registerSelection(const std::shared_ptr<TerminalSelection>& selection);
     void selectionsInvalidateForColumnRestrictedScroll(int top, int bottom, int left, int right);
     // Calls `fn` for every registered selection that still exists.
     template <typename Fn>
@@ -834,7 +836,7 @@ private:
     MouseMode mouseMode_ = MouseMode::off;
     bool synchronizedOutputActive_ = false;
     Executor::TaskId synchronizedOutputTimeoutItem = 0;
-    std::vector<std::weak_ptr<SelectionService>> selections;
+    std::vector<std::weak_ptr<TerminalSelection>> selections;
     std::unique_ptr<KittyGraphicsState> kittyGraphicsState_;
     std::shared_ptr<LineImageBudget> lineImageBudget_ = LineImageBudget::make();
     KittyScreen kittyNormal_;

@@ -2,7 +2,6 @@
 #include "terminal/engine/Terminal.hpp"
 
 #include "terminal/screen/Log.hpp"
-#include "terminal/screen/SelectionService.hpp"
 
 #include <algorithm>
 #include <string>
@@ -244,7 +243,7 @@ void Terminal::reverseIndex()
     const int bottomRow = b.yBase() + b.scrollBottom();
     const auto alternate = [this] { return std::string(isCurrentBufferAlternate() ? "true" : "false"); };
     if (topRow >= lines.count()) {
-        log::write("reverseIndex: start index " + std::to_string(topRow) + " >= lines.count " +
+        log::write(log::Category::engine, log::Level::warning, "reverseIndex: start index " + std::to_string(topRow) + " >= lines.count " +
                    std::to_string(lines.count()) + ", state: y=" + std::to_string(b.y()) +
                    " yBase=" + std::to_string(b.yBase()) + " scrollTop=" + std::to_string(b.scrollTop()) +
                    " scrollBottom=" + std::to_string(b.scrollBottom()) + " isAlternate=" + alternate());
@@ -271,12 +270,12 @@ void Terminal::reverseIndex()
         selectionsInvalidateForColumnRestrictedScroll(topRow, bottomRow, left, right);
     } else {
         if (!lines.shiftElements(topRow, b.scrollBottom() - b.y(), 1)) {
-            log::write("Assertion on reverseIndex, state was: y=" + std::to_string(b.y()) + " scrollTop=" +
+            log::write(log::Category::engine, log::Level::warning, "Assertion on reverseIndex, state was: y=" + std::to_string(b.y()) + " scrollTop=" +
                        std::to_string(b.scrollTop()) + "  yDisp=" + std::to_string(b.yDisp()) +
                        " linesTop=" + std::to_string(b.linesTop) + " isAlternate=" + alternate());
         }
         lines.set(topRow, b.getBlankLine(erase, false));
-        forEachSelection([&](SelectionService& s) { s.adjustForInPlaceScroll(topRow, bottomRow, -1); });
+        forEachSelection([&](TerminalSelection& s) { s.adjustForInPlaceScroll(topRow, bottomRow, -1); });
     }
     updateRange(b.scrollTop());
     updateRange(b.scrollBottom());

@@ -4,7 +4,7 @@
 #include "terminal/engine/Terminal.hpp"
 
 #include "terminal/engine/CharSets.hpp"
-#include "terminal/graphics/SixelDcsHandler.hpp"
+#include "terminal/graphics/SixelDecoder.hpp"
 #include "terminal/screen/Utf8.hpp"
 
 #include <algorithm>
@@ -317,6 +317,32 @@ void Terminal::dispatchOsc(int64_t code, std::span<const uint8_t> data)
 }
 
 // ---- DCS strings ------------------------------------------------------------------------------
+
+namespace {
+
+// A Sixel string: gathered and decoded by graphics' decoder, the bitmap handed to the delegate.
+class SixelDcsHandler final : public DcsHandler {
+public:
+    // `terminal` is not owned and outlives the handler (the parser drops it first).
+    explicit SixelDcsHandler(Terminal& terminal) : terminal_(terminal) {}
+
+    void hook(std::span<const uint8_t>, std::span<const int32_t>, uint8_t) override { decoder_.begin(); }
+    void put(std::span<const uint8_t> data) override { decoder_.put(data); }
+    void unhook() override
+    {
+        TerminalDelegate* delegate = terminal_.delegate();
+        if (!delegate) return;
+        // Undefined registers take the generated palette, not the one the program may have changed.
+        if (!decoder_.decode(terminal_.defaultAnsiColors)) return;
+        delegate->createImageFromBitmap(terminal_, decoder_.pixels(), decoder_.width(), decoder_.height());
+    }
+
+private:
+    Terminal& terminal_;
+    SixelDecoder decoder_;
+};
+
+} // namespace
 
 std::unique_ptr<DcsHandler> Terminal::createDcsHandler(std::span<const uint8_t> collect, uint8_t final)
 {

@@ -1,7 +1,6 @@
 // Insert, delete and scroll: ICH, DCH, IL, DL, SU, SD, DECIC, DECDC and REP.
 #include "terminal/engine/Terminal.hpp"
 
-#include "terminal/screen/SelectionService.hpp"
 
 #include <algorithm>
 #include <cstdint>
@@ -155,7 +154,7 @@ void Terminal::shiftLinesAtCursor(int count, bool insert)
         }
     } else if (bottom < b.lines().count()) {
         shiftLines(b, row, bottom, n, insert, erase);
-        forEachSelection([&](SelectionService& s) { s.adjustForInPlaceScroll(row, bottom, insert ? -n : n); });
+        forEachSelection([&](TerminalSelection& s) { s.adjustForInPlaceScroll(row, bottom, insert ? -n : n); });
         const bool linesMovedDown = insert && row + n <= bottom;
         hardenBidiLineShiftBoundaries(row, linesMovedDown ? std::optional<int>(row + n) : std::nullopt, bottom);
     }
@@ -205,7 +204,7 @@ void Terminal::scrollRegion(int count, bool down)
         }
     } else {
         shiftLines(b, top, bottom, n, down, CharData::Null);
-        forEachSelection([&](SelectionService& s) { s.adjustForInPlaceScroll(top, bottom, down ? -n : n); });
+        forEachSelection([&](TerminalSelection& s) { s.adjustForInPlaceScroll(top, bottom, down ? -n : n); });
     }
     hardenBidiScrollBoundaries(down, n);
     updateRange(b.scrollTop());

@@ -1,6 +1,6 @@
 #include "terminal/engine/Terminal.hpp"
 
-#include "terminal/screen/Regex.hpp"
+#include "terminal/engine/Regex.hpp"
 #include "terminal/screen/UnicodeProperties.hpp"
 #include "terminal/screen/Utf16.hpp"
 

@@ -1,6 +1,6 @@
 // OSC commands: current directory and document, hyperlinks, clipboard, notifications, progress
 // reports and the OSC 1337 family (inline images). The colour commands are in TerminalColors.cpp.
-#include "terminal/engine/Base64.hpp"
+#include "terminal/graphics/Base64.hpp"
 #include "terminal/engine/Terminal.hpp"
 #include "terminal/screen/TinyAtom.hpp"
 #include "terminal/screen/Utf8.hpp"

@@ -2,7 +2,6 @@
 #include "terminal/engine/Terminal.hpp"
 
 #include "terminal/screen/Log.hpp"
-#include "terminal/screen/SelectionService.hpp"
 
 #include <string>
 
@@ -102,13 +101,13 @@ void Terminal::scroll(bool isWrapped)
         if (dropped) {
             if (b.hasScrollback()) b.linesTop++;
             const int last = lines.count() - 1;
-            forEachSelection([&](SelectionService& s) { s.adjustForInPlaceScroll(0, last, 1); });
+            forEachSelection([&](TerminalSelection& s) { s.adjustForInPlaceScroll(0, last, 1); });
             if (userScrolling) b.setYDisp(std::max(b.yDisp() - 1, 0));
         }
     } else {
         // 5. Region below the top: move its lines up inside the ring.
         if (bottomRow >= lines.count()) {
-            log::write("scroll: bottomRow " + std::to_string(bottomRow) + " >= lines.count " +
+            log::write(log::Category::engine, log::Level::warning, "scroll: bottomRow " + std::to_string(bottomRow) + " >= lines.count " +
                        std::to_string(lines.count()) + ", state: yBase=" + std::to_string(b.yBase()) +
                        " scrollTop=" + std::to_string(b.scrollTop()) + " scrollBottom=" +
                        std::to_string(b.scrollBottom()) + " isAlternate=" +
@@ -120,7 +119,7 @@ void Terminal::scroll(bool isWrapped)
         b.clearImagesFromLine(topRow);
         auto leaving = lines.getLine(topRow);
         if (!lines.shiftElements(topRow + 1, bottomRow - topRow, -1)) {
-            log::write("Assertion on scroll, state was: bottomRow=" + std::to_string(bottomRow) +
+            log::write(log::Category::engine, log::Level::warning, "Assertion on scroll, state was: bottomRow=" + std::to_string(bottomRow) +
                        " topRow=" + std::to_string(topRow) + " yDisp=" + std::to_string(b.yDisp()) +
                        " linesTop=" + std::to_string(b.linesTop) + " isAlternate=" +
                        (isCurrentBufferAlternate() ? "true" : "false"));
@@ -132,7 +131,7 @@ void Terminal::scroll(bool isWrapped)
             leaving->setRenderMode(BufferLine::RenderLineMode::single);
             lines.set(bottomRow, std::move(leaving));
         }
-        forEachSelection([&](SelectionService& s) { s.adjustForInPlaceScroll(topRow, bottomRow, 1); });
+        forEachSelection([&](TerminalSelection& s) { s.adjustForInPlaceScroll(topRow, bottomRow, 1); });
         removedRow = topRow;
         insertedRow = bottomRow;
     }

@@ -1,6 +1,6 @@
 #include "terminal/graphics/KittyPayloadLoader.hpp"
 
-#include "terminal/engine/Base64.hpp"
+#include "terminal/graphics/Base64.hpp"
 #include "terminal/screen/Utf8.hpp"
 
 #include <fcntl.h>

@@ -314,7 +314,7 @@ std::string BufferLine::debugDescription() const
 
 int BufferLine::clampOutOfRange() const
 {
-    log::write(kOutOfRangeMessage);
+    log::write(log::Category::screen, log::Level::warning, kOutOfRangeMessage);
     return count_ - 1;
 }
 
@@ -355,7 +355,7 @@ void BufferLine::writeAsciiRun(int col, std::span<const uint8_t> bytes, const At
     noteWrite(col + inRange - 1);
     if (inRange < n) [[unlikely]] {
         // Every clamped byte lands on the last cell, so only the last one remains; one report.
-        log::write(kOutOfRangeMessage);
+        log::write(log::Category::screen, log::Level::warning, kOutOfRangeMessage);
         storeCell(data_.get() + count_ - 1, head | bytes[n - 1], attributeLow, attributeHigh);
         noteWrite(count_ - 1);
     }

@@ -97,7 +97,7 @@ bool CircularBufferLineList::shiftElements(int start, int count, int offset)
         reason = "start+offset <= 0";
     }
     if (reason) {
-        log::write("Assertion at start=" + std::to_string(start) + " count=" + std::to_string(count)
+        log::write(log::Category::screen, log::Level::warning, "Assertion at start=" + std::to_string(start) + " count=" + std::to_string(count)
                    + " offset=" + std::to_string(offset) + ": " + reason);
         return false;
     }

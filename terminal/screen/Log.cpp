@@ -10,12 +10,30 @@
 namespace corvix::log {
 
 namespace {
-Sink& currentSink()
+// The installed sink and the lock that keeps its calls from overlapping with each other and
+// with its replacement.
+struct SinkSlot {
+    std::mutex mutex;
+    Sink sink;
+};
+
+SinkSlot& sinkSlot()
 {
-    static Sink sink;
-    return sink;
+    static SinkSlot* slot = new SinkSlot; // never destroyed: lines may come during exit
+    return *slot;
 }
 } // namespace
+
+std::string_view categoryName(Category category)
+{
+    switch (category) {
+    case Category::screen: return "screen";
+    case Category::parser: return "parser";
+    case Category::engine: return "engine";
+    case Category::process: return "process";
+    }
+    return "core";
+}
 
 // Standard output, batched: a line after a quiet spell goes out at once, but a burst (a program
 // flooding unknown sequences) is written in blocks, so it does not cost a system call per line.
@@ -66,12 +84,15 @@ private:
     std::chrono::steady_clock::time_point lastFlush_{};
 };
 
-void write(std::string_view line)
+void write(Category category, Level level, std::string_view line)
 {
-    Sink& sink = currentSink();
-    if (sink) {
-        sink(line);
-        return;
+    {
+        SinkSlot& slot = sinkSlot();
+        std::lock_guard lock(slot.mutex);
+        if (slot.sink) {
+            slot.sink(level, category, line);
+            return;
+        }
     }
     StdoutWriter::instance().write(line);
 }
@@ -81,20 +102,34 @@ void flush()
     StdoutWriter::instance().flush();
 }
 
-void fatal(std::string_view line)
+void fatal(std::string_view line, Category category)
 {
-    write(line);
+    write(category, Level::fatal, line);
     flush();
     std::abort();
 }
 
 Sink setSink(Sink sink)
 {
-    return std::exchange(currentSink(), std::move(sink));
+    SinkSlot& slot = sinkSlot();
+    std::lock_guard lock(slot.mutex);
+    return std::exchange(slot.sink, std::move(sink));
+}
+
+bool setSinkIfNone(Sink sink)
+{
+    SinkSlot& slot = sinkSlot();
+    std::lock_guard lock(slot.mutex);
+    if (slot.sink) return false;
+    slot.sink = std::move(sink);
+    return true;
 }
 
 Capture::Capture()
-    : previous_(setSink([this](std::string_view line) { lines_.emplace_back(line); }))
+    : previous_(setSink([this](Level level, Category category, std::string_view line) {
+          lines_.emplace_back(line);
+          entries_.push_back({level, category, std::string(line)});
+      }))
 {
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "terminal/screen/SearchOptions.hpp"
+#include "terminal/selection/SearchOptions.hpp"
 
 #include <QFrame>
 

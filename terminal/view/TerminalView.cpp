@@ -4,6 +4,7 @@
 #include "terminal/screen/Serial.hpp"
 #include "terminal/view/CaretView.hpp"
 #include "terminal/view/ColorConversion.hpp"
+#include "terminal/view/CoreLogSink.hpp"
 #include "terminal/view/QtExecutor.hpp"
 #include "terminal/view/TerminalDebugView.hpp"
 #include "terminal/view/TerminalFindBarView.hpp"
@@ -88,6 +89,8 @@ const QFont& TerminalView::FontSet::face(FontFace which) const
 TerminalView::TerminalView(const QRect& frame, std::optional<QFont> font, QWidget* parent)
     : QWidget(parent), uptimeNs(steadyNanoseconds), fontSet(font.value_or(systemMonospacedFont()))
 {
+    // The core's diagnostics go to Qt's logging categories from the first view on.
+    installCoreLogSink();
     QWidget::setFont(fontSet.normal);
     setGeometry(frame);
     setFocusPolicy(Qt::StrongFocus);

@@ -3,7 +3,7 @@
 // as they were printed.
 #include "terminal/engine/Terminal.hpp"
 #include "terminal/screen/CellArena.hpp"
-#include "terminal/screen/SearchService.hpp"
+#include "terminal/selection/SearchService.hpp"
 
 #include "support/Options.hpp"
 #include "support/RecordingDelegate.hpp"

@@ -5,7 +5,7 @@
 #include "support/RecordingDelegate.hpp"
 #include "support/ScreenDump.hpp"
 
-#include "terminal/screen/SelectionService.hpp"
+#include "terminal/selection/SelectionService.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "terminal/engine/Terminal.hpp"
 #include "terminal/screen/Log.hpp"
-#include "terminal/screen/SelectionService.hpp"
+#include "terminal/selection/SelectionService.hpp"
 
 #include "support/ChunkSplit.hpp"
 #include "support/RecordingDelegate.hpp"

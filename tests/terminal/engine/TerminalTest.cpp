@@ -1,5 +1,5 @@
 #include "terminal/engine/Terminal.hpp"
-#include "terminal/screen/SelectionService.hpp"
+#include "terminal/selection/SelectionService.hpp"
 
 #include "support/Options.hpp"
 #include "support/RecordingDelegate.hpp"
@@ -67,7 +67,7 @@ TEST(Terminal, RegisteringASelectionTwiceKeepsOneEntry)
     t.registerSelection(s);
     t.registerSelection(s);
     int count = 0;
-    t.forEachSelection([&](SelectionService&) { count++; });
+    t.forEachSelection([&](TerminalSelection&) { count++; });
     EXPECT_EQ(count, 1);
 
     // A released selection is dropped at the next registration.
@@ -77,7 +77,7 @@ TEST(Terminal, RegisteringASelectionTwiceKeepsOneEntry)
     auto third = std::make_shared<SelectionService>(t);
     t.registerSelection(third);
     count = 0;
-    t.forEachSelection([&](SelectionService&) { count++; });
+    t.forEachSelection([&](TerminalSelection&) { count++; });
     EXPECT_EQ(count, 2);
 }
 

@@ -3,7 +3,7 @@
 // Helpers shared by the graphics tests: byte conversions, zlib and PNG encoders for making
 // payloads, a scratch folder under /tmp, and a host that records bitmaps.
 
-#include "terminal/engine/Base64.hpp"
+#include "terminal/graphics/Base64.hpp"
 #include "terminal/engine/Terminal.hpp"
 #include "terminal/engine/support/RecordingDelegate.hpp"
 

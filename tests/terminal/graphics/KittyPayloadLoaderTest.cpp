@@ -1,7 +1,7 @@
 #include "terminal/graphics/KittyPayloadLoader.hpp"
 
 #include "GraphicsTestSupport.hpp"
-#include "LargestAllocation.hpp"
+#include "tests/support/AllocationCounter.hpp"
 
 #include <gtest/gtest.h>
 
@@ -250,9 +250,9 @@ TEST(KittyPayloadLoader, InflationStopsAtTheLimit)
 
     // ... and a payload that would inflate to 1 GiB stops once past 400 MiB.
     const auto bomb = deflatedZeros(size_t{1} << 30);
-    LargestAllocation largest;
+    AllocationCounter allocations;
     EXPECT_FALSE(KittyPayloadLoader().decompressKittyData(bomb, 'z'));
-    EXPECT_LT(largest.bytes(), size_t{600} << 20);
+    EXPECT_LT(allocations.largest(), size_t{600} << 20);
 }
 
 TEST(KittyPayloadLoader, FileMediumReadsRegularFilesOutsideTheSystemFolders)

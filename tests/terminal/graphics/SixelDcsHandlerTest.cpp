@@ -1,5 +1,5 @@
 #include "GraphicsTestSupport.hpp"
-#include "LargestAllocation.hpp"
+#include "tests/support/AllocationCounter.hpp"
 
 #include <gtest/gtest.h>
 
@@ -139,11 +139,11 @@ TEST(SixelDcsHandler, OversizedImagesAreDroppedBeforeAllocating)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.data.substr(0, 40));
         Fixture f;
-        LargestAllocation largest;
+        AllocationCounter allocations;
         f.sixel(c.data);
         EXPECT_EQ(f.delegate.bitmaps.size(), c.delivered ? 1u : 0u);
         if (!c.delivered) {
-            EXPECT_LT(largest.bytes(), size_t{1} << 20);
+            EXPECT_LT(allocations.largest(), size_t{1} << 20);
         }
         // The terminal carries on.
         f.terminal.feed("\x1b[Hok");

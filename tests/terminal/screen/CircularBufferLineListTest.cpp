@@ -2,7 +2,7 @@
 #include "terminal/screen/CircularList.hpp"
 #include "terminal/screen/Log.hpp"
 
-#include "tests/terminal/screen/AllocationCounter.hpp"
+#include "tests/support/AllocationCounter.hpp"
 
 #include <gtest/gtest.h>
 

@@ -11,7 +11,7 @@ namespace corvix::test {
 // test's pattern is matched.
 inline void logToStderr()
 {
-    log::setSink([](std::string_view line) { std::fprintf(stderr, "%.*s\n", static_cast<int>(line.size()), line.data()); });
+    log::setSink([](log::Level, log::Category, std::string_view line) { std::fprintf(stderr, "%.*s\n", static_cast<int>(line.size()), line.data()); });
 }
 
 } // namespace corvix::test

@@ -1,6 +1,6 @@
 #include "terminal/view/TerminalView.hpp"
 
-#include "terminal/engine/Base64.hpp"
+#include "terminal/graphics/Base64.hpp"
 #include "terminal/view/CaretView.hpp"
 
 #include <QApplication>

@@ -1,7 +1,7 @@
-#include "terminal/screen/SearchEngine.hpp"
+#include "terminal/selection/SearchEngine.hpp"
 
 #include "terminal/engine/Terminal.hpp"
-#include "terminal/screen/Regex.hpp"
+#include "terminal/engine/Regex.hpp"
 #include "terminal/screen/Utf16.hpp"
 
 #include <algorithm>

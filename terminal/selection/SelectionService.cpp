@@ -1,4 +1,4 @@
-#include "terminal/screen/SelectionService.hpp"
+#include "terminal/selection/SelectionService.hpp"
 
 #include "terminal/engine/Terminal.hpp"
 #include "terminal/screen/UnicodeProperties.hpp"
@@ -287,6 +287,17 @@ std::string SelectionService::debugDescription() const
 }
 
 // ---- Scrolling ------------------------------------------------------------------------------
+
+bool SelectionService::dropForColumnRestrictedScroll(int top, int bottom, int left, int right)
+{
+    if (!active_) return false;
+    Position a = start, b = end;
+    if (b.row < a.row || (b.row == a.row && b.col < a.col)) std::swap(a, b);
+    if (b.row < top || a.row > bottom) return false;
+    if (a.row == b.row && (b.col < left || a.col > right)) return false;
+    setActive(false);
+    return true;
+}
 
 void SelectionService::adjustForInPlaceScroll(int top, int bottom, int lines)
 {

@@ -1,8 +1,8 @@
 #include "terminal/engine/Terminal.hpp"
-#include "terminal/screen/SelectionService.hpp"
+#include "terminal/selection/SelectionService.hpp"
 
-#include "support/Options.hpp"
-#include "support/RecordingDelegate.hpp"
+#include "terminal/engine/support/Options.hpp"
+#include "terminal/engine/support/RecordingDelegate.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "terminal/engine/TerminalSelection.hpp"
 #include "terminal/screen/Position.hpp"
 
 #include <memory>
@@ -17,7 +18,7 @@ class Terminal;
 // can move or drop it. Every change is reported through the delegate's `selectionChanged`.
 // `start` may lie after `end`; readers order the two themselves. Ranges end one column past
 // their last cell.
-class SelectionService {
+class SelectionService final : public TerminalSelection {
 public:
     enum class SelectionMode { character, word, row };
 
@@ -54,9 +55,9 @@ public:
     // The selected text of the current buffer; empty when the selection starts outside it.
     std::string getSelectedText();
 
-    // Rows top...bottom scrolled up by `lines` (down when negative) with the rest of the buffer
-    // still: a selection inside moves along, one that leaves or straddles the region is dropped.
-    void adjustForInPlaceScroll(int top, int bottom, int lines);
+    // TerminalSelection: rows moving under the selection.
+    void adjustForInPlaceScroll(int top, int bottom, int lines) override;
+    bool dropForColumnRestrictedScroll(int top, int bottom, int left, int right) override;
 
     std::string debugDescription() const;
 

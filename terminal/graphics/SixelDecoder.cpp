@@ -1,6 +1,4 @@
-#include "terminal/graphics/SixelDcsHandler.hpp"
-
-#include "terminal/engine/Terminal.hpp"
+#include "terminal/graphics/SixelDecoder.hpp"
 
 #include <algorithm>
 #include <bit>
@@ -12,7 +10,7 @@ namespace corvix {
 
 namespace {
 
-static_assert(SixelDcsHandler::kMaxExtent * SixelDcsHandler::kMaxExtent * 4 <= SixelDcsHandler::kMaxBitmapBytes,
+static_assert(SixelDecoder::kMaxExtent * SixelDecoder::kMaxExtent * 4 <= SixelDecoder::kMaxBitmapBytes,
               "the extent bound keeps every bitmap within the byte bound");
 
 bool isDigit(uint8_t byte)
@@ -37,21 +35,20 @@ uint32_t percentByte(int64_t percent)
 
 } // namespace
 
-void SixelDcsHandler::hook(std::span<const uint8_t> collect, std::span<const int32_t> parameters, uint8_t flag)
+void SixelDecoder::begin()
 {
-    // Aspect ratio, background selection and grid size do not change how the image is drawn.
-    data.clear();
+    data_.clear();
 }
 
-void SixelDcsHandler::put(std::span<const uint8_t> bytes)
+void SixelDecoder::put(std::span<const uint8_t> bytes)
 {
-    data.insert(data.end(), bytes.begin(), bytes.end());
+    data_.insert(data_.end(), bytes.begin(), bytes.end());
 }
 
 template <typename OnColor, typename OnSixel>
-void SixelDcsHandler::walk(OnColor&& onColor, OnSixel&& onSixel) const
+void SixelDecoder::walk(OnColor&& onColor, OnSixel&& onSixel) const
 {
-    const std::span<const uint8_t> bytes(data);
+    const std::span<const uint8_t> bytes(data_);
     size_t pos = size_t(std::find(bytes.begin(), bytes.end(), uint8_t('#')) - bytes.begin());
     int64_t x = 0;
     int64_t y = 0;
@@ -87,82 +84,79 @@ void SixelDcsHandler::walk(OnColor&& onColor, OnSixel&& onSixel) const
     }
 }
 
-bool SixelDcsHandler::measure()
+bool SixelDecoder::measure()
 {
-    maxX = 0;
-    maxY = 0;
+    maxX_ = 0;
+    maxY_ = 0;
     int64_t painted = 0;
     bool fits = true;
     walk([](const ColorCommand&) {},
          [&](int64_t x, int64_t y, int bits, int64_t count) {
              if (count == 0) return true;
-             maxX = std::max(maxX, x + count);
+             maxX_ = std::max(maxX_, x + count);
              if (bits != 0) {
-                 maxY = std::max(maxY, y + std::bit_width(unsigned(bits)));
+                 maxY_ = std::max(maxY_, y + std::bit_width(unsigned(bits)));
                  painted += count * std::popcount(unsigned(bits));
              }
-             fits = maxX <= kMaxExtent && maxY <= kMaxExtent && painted <= kMaxPaintedPixels;
+             fits = maxX_ <= kMaxExtent && maxY_ <= kMaxExtent && painted <= kMaxPaintedPixels;
              return fits;
          });
     return fits;
 }
 
-void SixelDcsHandler::unhook()
+bool SixelDecoder::decode(std::span<const Color> defaultColors)
 {
-    TerminalDelegate* delegate = terminal.delegate();
-    if (!delegate) return;
-    palette.clear();
-    pixels.clear();
+    palette_.clear();
+    pixels_.clear();
     // An image past a bound is dropped before its bitmap exists.
-    if (!measure()) return;
-    pixels.assign(size_t(maxX * maxY * 4), 0);
+    if (!measure()) return false;
+    pixels_.assign(size_t(maxX_ * maxY_ * 4), 0);
     uint32_t color = 0;
     walk(
         [&](const ColorCommand& command) {
             if (command.count == command.numbers.size()) updatePaletteEntry(command);
-            color = registerColor(command.numbers[0]);
+            color = registerColor(command.numbers[0], defaultColors);
         },
         [&](int64_t x, int64_t y, int bits, int64_t count) {
             const uint8_t word[4] = {uint8_t(color >> 24), uint8_t(color >> 16), uint8_t(color >> 8), uint8_t(color)};
             for (int k = 0; k < 6; k++) {
                 if ((bits & (1 << k)) == 0) continue;
-                uint8_t* at = pixels.data() + size_t(((y + k) * maxX + x) * 4);
+                uint8_t* at = pixels_.data() + size_t(((y + k) * maxX_ + x) * 4);
                 for (int64_t i = 0; i < count; i++, at += 4) std::memcpy(at, word, 4);
             }
             return true;
         });
-    delegate->createImageFromBitmap(terminal, pixels, int(maxX), int(maxY));
+    return true;
 }
 
-void SixelDcsHandler::updatePaletteEntry(const ColorCommand& command)
+void SixelDecoder::updatePaletteEntry(const ColorCommand& command)
 {
     const auto& [index, space, px, py, pz] = command.numbers;
     uint32_t word = 0;
     if (space == 2) {
         word = percentByte(px) << 24 | percentByte(py) << 16 | percentByte(pz) << 8 | 255;
     } else if (space == 1) {
-        word = hls_to_rgb(std::clamp<int64_t>(px, 0, 360), std::clamp<int64_t>(py, 0, 100),
+        word = hlsToRgb(std::clamp<int64_t>(px, 0, 360), std::clamp<int64_t>(py, 0, 100),
                           std::clamp<int64_t>(pz, 0, 100)) << 8 | 255;
     } else {
         return;
     }
-    if (palette.size() >= kMaxColorRegisters && !palette.contains(index)) return;
-    palette[index] = word;
+    if (palette_.size() >= kMaxColorRegisters && !palette_.contains(index)) return;
+    palette_[index] = word;
 }
 
-uint32_t SixelDcsHandler::registerColor(int64_t index) const
+uint32_t SixelDecoder::registerColor(int64_t index, std::span<const Color> defaultColors) const
 {
-    if (const auto found = palette.find(index); found != palette.end()) return found->second;
-    // Undefined registers take the generated palette, not the one the program may have changed.
-    const std::vector<Color>& colors = terminal.defaultAnsiColors;
-    if (index >= 0 && index < int64_t(colors.size())) {
-        const Color& c = colors[size_t(index)];
+    if (const auto found = palette_.find(index); found != palette_.end()) return found->second;
+    // Undefined registers take the generated palette_, not the one the program may have changed.
+    if (index >= 0 && index < int64_t(defaultColors.size())) {
+        const Color& c = defaultColors[size_t(index)];
         return uint32_t(c.red >> 8) << 24 | uint32_t(c.green >> 8) << 16 | uint32_t(c.blue >> 8) << 8 | 255;
     }
     return 0;
 }
 
-uint32_t SixelDcsHandler::hls_to_rgb(int64_t hue, int64_t lum, int64_t sat)
+uint32_t SixelDecoder::hlsToRgb(int64_t hue, int64_t lum, int64_t sat)
 {
     if (sat == 0) {
         const uint32_t grey = percentByte(lum);

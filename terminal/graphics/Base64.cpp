@@ -1,4 +1,4 @@
-#include "terminal/engine/Base64.hpp"
+#include "terminal/graphics/Base64.hpp"
 
 #include <array>
 

@@ -1,4 +1,4 @@
-#include "terminal/screen/SearchLineCache.hpp"
+#include "terminal/selection/SearchLineCache.hpp"
 
 #include "terminal/engine/Terminal.hpp"
 #include "terminal/screen/Utf16.hpp"

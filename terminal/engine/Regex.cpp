@@ -1,4 +1,4 @@
-#include "terminal/screen/Regex.hpp"
+#include "terminal/engine/Regex.hpp"
 
 #include <unicode/regex.h>
 #include <unicode/unistr.h>

@@ -1,4 +1,4 @@
-#include "terminal/screen/SearchService.hpp"
+#include "terminal/selection/SearchService.hpp"
 
 #include "terminal/engine/Terminal.hpp"
 #include "terminal/engine/support/RecordingDelegate.hpp"

@@ -1,22 +1,24 @@
-#include "tests/terminal/screen/AllocationCounter.hpp"
+#include "tests/support/AllocationCounter.hpp"
 
 #include <atomic>
 #include <cstdlib>
 #include <new>
 
 namespace {
-std::atomic<bool> gCounting{false};
+std::atomic<bool> gWatching{false};
 std::atomic<size_t> gAllocations{0};
+std::atomic<size_t> gLargest{0};
 } // namespace
 
 void* operator new(std::size_t size)
 {
-    if (gCounting.load(std::memory_order_relaxed)) {
+    if (gWatching.load(std::memory_order_relaxed)) {
         gAllocations.fetch_add(1, std::memory_order_relaxed);
+        size_t seen = gLargest.load(std::memory_order_relaxed);
+        while (size > seen && !gLargest.compare_exchange_weak(seen, size, std::memory_order_relaxed)) {
+        }
     }
-    if (void* p = std::malloc(size == 0 ? 1 : size)) {
-        return p;
-    }
+    if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
     throw std::bad_alloc();
 }
 
@@ -35,17 +37,23 @@ namespace corvix::test {
 AllocationCounter::AllocationCounter()
 {
     gAllocations = 0;
-    gCounting = true;
+    gLargest = 0;
+    gWatching = true;
 }
 
 AllocationCounter::~AllocationCounter()
 {
-    gCounting = false;
+    gWatching = false;
 }
 
 size_t AllocationCounter::count() const
 {
     return gAllocations.load();
+}
+
+size_t AllocationCounter::largest() const
+{
+    return gLargest.load();
 }
 
 } // namespace corvix::test

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "terminal/engine/DcsHandler.hpp"
+#include "terminal/screen/Color.hpp"
 
 #include <array>
 #include <cstddef>
@@ -11,12 +11,11 @@
 
 namespace corvix {
 
-class Terminal;
-
-// Decodes one Sixel string (DCS ... q ... ST) into an RGBA bitmap and hands it to the terminal's
-// delegate. The whole string is gathered first; decoding then measures the image in one pass so
-// that the bitmap is allocated once, at its final size, and paints it in a second.
-class SixelDcsHandler final : public DcsHandler {
+// Decodes one Sixel string (the data of DCS ... q ... ST) into an RGBA bitmap. The whole string
+// is gathered first; decoding then measures the image in one pass so that the bitmap is
+// allocated once, at its final size, and paints it in a second. The engine's DCS handler feeds
+// it and hands the bitmap on.
+class SixelDecoder {
 public:
     // Images past these are dropped before any pixel memory is taken.
     static constexpr int64_t kMaxExtent = 10'000;
@@ -27,12 +26,18 @@ public:
     // Distinct colour registers one string may define; later new ones are ignored.
     static constexpr size_t kMaxColorRegisters = 65'536;
 
-    // `terminal` is not owned and outlives the handler (the parser drops it first).
-    explicit SixelDcsHandler(Terminal& terminal) : terminal(terminal) {}
+    // A new string starts: what was gathered goes. Aspect ratio, background selection and grid
+    // size do not change how the image is drawn, so the string's parameters are not needed.
+    void begin();
+    void put(std::span<const uint8_t> bytes);
+    // Decodes the gathered string; registers it does not define take `defaultColors` (the
+    // generated palette). False when the image passes a bound: nothing was drawn.
+    bool decode(std::span<const Color> defaultColors);
 
-    void hook(std::span<const uint8_t> collect, std::span<const int32_t> parameters, uint8_t flag) override;
-    void put(std::span<const uint8_t> data) override;
-    void unhook() override;
+    // The bitmap of the last successful decode, width x height RGBA pixels.
+    std::vector<uint8_t>& pixels() { return pixels_; }
+    int width() const { return int(maxX_); }
+    int height() const { return int(maxY_); }
 
 private:
     // The numbers of one colour command: register, colour space, three components.
@@ -51,16 +56,15 @@ private:
     void updatePaletteEntry(const ColorCommand& command);
     // The colour of register `index`: defined by this string, else from the default palette,
     // else transparent.
-    uint32_t registerColor(int64_t index) const;
-    static uint32_t hls_to_rgb(int64_t hue, int64_t lum, int64_t sat);
+    uint32_t registerColor(int64_t index, std::span<const Color> defaultColors) const;
+    static uint32_t hlsToRgb(int64_t hue, int64_t lum, int64_t sat);
 
-    std::vector<uint8_t> data;
-    Terminal& terminal;
+    std::vector<uint8_t> data_;
     // Register -> red << 24 | green << 16 | blue << 8 | alpha.
-    std::unordered_map<int64_t, uint32_t> palette;
-    std::vector<uint8_t> pixels;
-    int64_t maxX = 0;
-    int64_t maxY = 0;
+    std::unordered_map<int64_t, uint32_t> palette_;
+    std::vector<uint8_t> pixels_;
+    int64_t maxX_ = 0;
+    int64_t maxY_ = 0;
 };
 
 } // namespace corvix

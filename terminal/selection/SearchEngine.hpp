@@ -1,8 +1,8 @@
 #pragma once
 
 #include "terminal/screen/Position.hpp"
-#include "terminal/screen/SearchLineCache.hpp"
-#include "terminal/screen/SearchOptions.hpp"
+#include "terminal/selection/SearchLineCache.hpp"
+#include "terminal/selection/SearchOptions.hpp"
 
 #include <functional>
 #include <memory>
