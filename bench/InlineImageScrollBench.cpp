@@ -33,7 +33,7 @@ struct PlacingHost : bench::NullDelegate {
         Buffer& b = t.buffer();
         auto strip = std::make_shared<Strip>();
         strip->setCol(b.x());
-        if (const auto& context = t.kittyPlacementContext) {
+        if (const auto& context = t.kittyPlacementContext()) {
             strip->kittyIsKitty = true;
             strip->kittyImageId = context->imageId;
             strip->kittyPlacementId = context->placementId;

@@ -23,7 +23,6 @@ Terminal::Terminal(TerminalDelegate* delegate, TerminalOptions opts, Executor* e
     , serial_(nextSerial())
     , tdel(delegate)
     , executor_(executor)
-    , kittyGraphicsState_(std::make_unique<KittyGraphicsState>())
 {
     installedColors = Color::terminalAppColors();
     rebuildAnsiPalette(false);
@@ -66,7 +65,7 @@ void Terminal::installBufferHooks(Buffer& b)
 {
     // The buffer never outlives its terminal, so a plain pointer is safe here.
     b.scroll = [this](bool isWrapped) { scroll(isWrapped); };
-    b.imageAttached = [this, &b](TerminalImage& image, int row) { kittyImageAttached(b, image, row); };
+    b.imageAttached = [this, &b](TerminalImage& image, int row) { kittyImages_.kittyImageAttached(b, image, row); };
 }
 
 // ---- Input ----------------------------------------------------------------------------------

@@ -4,8 +4,7 @@
 #include "terminal/engine/CharSets.hpp"
 #include "terminal/engine/EscapeSequenceParser.hpp"
 #include "terminal/engine/Executor.hpp"
-#include "terminal/engine/KittyGraphics.hpp"
-#include "terminal/engine/KittyLineIndex.hpp"
+#include "terminal/engine/KittyImages.hpp"
 #include "terminal/engine/KittyKeyboardProtocol.hpp"
 #include "terminal/engine/ParserHandler.hpp"
 #include "terminal/engine/TerminalDelegate.hpp"
@@ -41,7 +40,6 @@
 
 namespace corvix {
 
-class Regex;
 
 // The emulator's engine: two screen buffers, modes, character sets, colours, the parser and the
 // host-reported state. Bytes from the child enter through `feed`; replies and events leave
@@ -53,6 +51,8 @@ class Terminal final : public BidiTextSource, private ParserHandler {
     // The parser calls the handler operations below on the terminal itself, not through the
     // interface, so the hot ones inline (see EscapeSequenceParserLoop.hpp).
     friend class EscapeSequenceParser;
+    // The images on the lines work on the buffers, the cursor and the replies.
+    friend class KittyImages;
 
 public:
     static constexpr int MINIMUM_COLS = 2;
@@ -181,28 +181,13 @@ public:
     // The link target of "params;uri", or nothing without a ";".
     static std::optional<std::string> parseHyperlinkPayload(std::string_view payload);
 
-    // ---- Link detection (TerminalLinks.cpp) -------------------------------------------------
+    // ---- Link detection (TerminalLinks.hpp) -------------------------------------------------
     // The link target under a cell of the active buffer: an OSC 8 hyperlink first, then (in
     // `explicitAndImplicit` mode) a URL or path recognised in the text.
     std::optional<std::string> link(LinkLookupLocation at, LinkLookupMode mode);
     std::optional<Position> resolveLinkLocation(LinkLookupLocation location, Buffer& buffer);
     std::optional<LinkMatch> explicitLinkMatch(Position at, Buffer& buffer);
     std::optional<LinkMatch> implicitLinkMatch(Position at, Buffer& buffer);
-    std::optional<uint16_t> payloadCode(Position at, Buffer& buffer);
-    std::optional<LinkRowEdgeInfo> linkRowEdgeInfo(int row, Buffer& buffer);
-    bool canJoinImplicitRows(int upper, int lower, Buffer& buffer);
-    bool seamContainsImplicitLink(int upper, int lower, int upperLastCol, int lowerFirstCol, Buffer& buffer);
-    std::u16string implicitLineSegmentText(const BufferLine& line, int startCol, int endCol);
-    // Rows joined to `row` by hard-broken links, walking at most `reach` rows each way.
-    std::optional<std::pair<int, int>> heuristicImplicitGroup(int row, Buffer& buffer, int reach = INT_MAX);
-    bool isImplicitContinuationRow(int row, int startRow, Buffer& buffer);
-    std::optional<ImplicitLineMap> buildImplicitLineMap(Position at, Buffer& buffer);
-    // The URL and path pattern (built once per process); null when it does not compile.
-    static const Regex* implicitLinkRegex();
-    // Characters that may sit on both sides of a row break inside a link.
-    static bool isImplicitContinuationCharacter(char32_t c);
-    // The hover window: rows looked at on each side of the pointer's row.
-    int implicitLinkWindowRows() const;
 
     // ---- Buffer switching and reset ---------------------------------------------------------
     void setup(bool isReset = false);
@@ -268,149 +253,25 @@ public:
     void scheduleSynchronizedOutputTimeout();
     void applyCurrentBidiStateAtParagraphStart(const BidiStateProperties& properties);
 
-    // ---- Inline graphics --------------------------------------------------------------------
-    // One APC "G" string (the bytes after the "G"): chunks are gathered, then the command runs.
-    void handleKittyGraphics(std::span<const uint8_t> data) override;
-    // Runs one complete command.
-    void processKittyGraphics(const KittyGraphicsControl& control, std::span<const uint8_t> base64Payload);
-    // The protocol's replies; nothing is sent while the command asked for quiet ("q" not 0).
-    void sendKittyOk(const KittyGraphicsControl& control, std::optional<uint32_t> imageId,
-                     std::optional<uint32_t> imageNumber, std::optional<uint32_t> placementId);
-    void sendKittyError(const KittyGraphicsControl& control, std::string_view message);
-
-    // Kitty deletion (TerminalKittyDelete.cpp): action "d" or "D", and the selectors it runs. Each
-    // removes the line images and the records it selects, then every other image of the removed
-    // records. Cell coordinates are the protocol's, 1-based screen positions.
-    void handleKittyDelete(const KittyGraphicsControl& control);
-    void deletePlacementsVisibleOnScreen();
-    void deletePlacementsByImageId(uint32_t imageId, std::optional<uint32_t> placementId);
-    void deletePlacementsAtCell(int64_t x, int64_t y, std::optional<int64_t> zIndex);
-    void deletePlacementsInColumn(int64_t x);
-    void deletePlacementsInRow(int64_t y);
-    void deletePlacementsWithZIndex(int64_t zIndex);
-    void deletePlacementsByImageIdRange(uint32_t minId, uint32_t maxId);
-    using KittyImageTest = std::function<bool(const KittyPlacementImage&)>;
-    using KittyRecordTest = std::function<bool(const KittyPlacementRecord&)>;
-    // The line pass over `buffers` (lines firstLine..<endLine), the record pass, and the rest.
-    void deleteKittyPlacements(std::initializer_list<Buffer*> buffers, int firstLine, int endLine,
-                               const KittyImageTest& image, const KittyRecordTest& record);
-    // Removes the Kitty line images that pass `test` from lines firstLine..<endLine (clamped) of
-    // `buffer`; returns the keys of those that had both ids.
-    std::unordered_set<KittyPlacementKey> removeKittyPlacements(Buffer& buffer, int firstLine, int endLine,
-                                                                const KittyImageTest& test);
-    // Removes the records that pass `test`; returns their keys.
-    std::unordered_set<KittyPlacementKey> removePlacementRecords(const KittyRecordTest& test);
-    // Removes the line images of `keys` from both screens; returns the keys found.
-    std::unordered_set<KittyPlacementKey> removeKittyPlacementsByKey(const std::unordered_set<KittyPlacementKey>& keys);
-    // Removes one placement: its line images on both screens and its record.
-    void removeKittyPlacement(uint32_t imageId, uint32_t placementId);
-
-    // Kitty placements keeping up with the screen (TerminalKittyMaintenance.cpp). The scroll
-    // tells which line left (-1: none) and where the new one came in (-1: appended), so that the
-    // index of the Kitty lines follows; placements that follow their lines then catch up.
-    void kittyLinesScrolled(int removedRow, int insertedRow);
-    // After a scroll of the active screen: its followed records take the rows their images are on
-    // now, and relative placements move after their parents.
-    void updateKittyRelativePlacementsForCurrentBuffer();
-    // Moves the line images of placement `key` by `deltaRow` lines, setting their top row and left
-    // column; those that would leave the buffer are dropped.
-    void moveKittyPlacementImages(Buffer& buffer, KittyPlacementKey key, int64_t deltaRow, int64_t newTopRow,
-                                  int64_t newLeftCol);
-    // The placements of one screen go (records with that `isAlternateBuffer`), with the stored
-    // images only they used.
-    void clearKittyImages(Buffer& buffer, bool isAlternateBuffer);
-    // Images off every line of the active and the alternate screen; store and records emptied.
-    void clearAllKittyImages();
-    // The normal placement `key`, about to be written by the host on the active screen, follows its
-    // lines from now on.
-    void followKittyPlacement(KittyPlacementKey key);
-
-    // Where the Kitty images on each screen's lines are (TerminalKittyLines.cpp), and the keys of
-    // the screen's normal placements whose records follow their lines.
-    struct KittyScreen {
-        KittyLineIndex lines;
-        std::unordered_set<KittyPlacementKey> following;
-    };
-    KittyScreen& kittyScreen(const Buffer& buffer) { return &buffer == altBuffer_.get() ? kittyAlt_ : kittyNormal_; }
-    // The buffer's hook: an image went onto line `row`.
-    void kittyImageAttached(Buffer& buffer, TerminalImage& image, int row);
-    // Rows of `buffer` in firstLine..<endLine holding Kitty images (of `key`, or of any), top first,
-    // at most `limit`. Each is checked against its line: the index is rebuilt when lines moved
-    // behind its back. With `syncRectangles`, images whose lines moved since their rectangles were
-    // last right have them moved along, for those who read the rectangles.
-    std::vector<int> kittyLineRows(Buffer& buffer, std::optional<KittyPlacementKey> key, int firstLine, int endLine,
-                                   size_t limit = SIZE_MAX, bool syncRectangles = false);
-    // Walks the lines the index lists for `key` (every key when absent), top first, checking each
-    // against its line; `found(row, image)`, with the first image of the key there, says whether to
-    // go on. An index found out of date is rebuilt and the walk starts over after `restart()`.
-    template <typename Restart, typename Found>
-    void walkKittyLines(Buffer& buffer, std::optional<KittyPlacementKey> key, bool syncRectangles, Restart restart,
-                        Found found);
-    enum class KittyLineCheck : uint8_t { holds, gone, moved };
-    // Whether line `line.row` still holds images of `line.key` (`image`: the first), or lost them,
-    // or is another line now.
-    KittyLineCheck checkKittyLine(Buffer& buffer, const KittyLineIndex::Line& line, bool syncRectangles,
-                                  const TerminalImage*& image);
-    void rebuildKittyLines(Buffer& buffer);
-    // The top line of placement `key`'s images and the column of the first one on it.
-    std::optional<KittyPlacementPosition> kittyPlacementPosition(Buffer& buffer, KittyPlacementKey key);
-    KittyGraphicsState& kittyGraphicsState() { return *kittyGraphicsState_; }
-    // Held only while the delegate places the image of a normal Kitty placement.
-    std::optional<KittyPlacementContext> kittyPlacementContext;
-
-    // The Kitty image store (TerminalKittyStore.cpp). Transmission: actions "t" and "T" (`display`).
-    void handleKittyTransmit(const KittyGraphicsControl& control, std::span<const uint8_t> base64Payload, bool display);
-    void handleKittyTransmitPayload(const KittyGraphicsControl& control, KittyGraphicsPayload payload, bool display);
-    void storeKittyImage(KittyGraphicsPayload payload, uint32_t imageId, std::optional<uint32_t> imageNumber);
-    // The stored image with a fresh access tick; null when none is stored under the id.
-    KittyGraphicsImage* updateKittyImageAccess(uint32_t imageId);
-    void enforceKittyImageCacheLimit();
-    void cleanupUnusedKittyImages();
-    // Ids of the images that line images or placement records show.
-    std::unordered_set<uint32_t> collectUsedKittyImageIds();
-    void removeKittyImageNumbers(uint32_t imageId);
-
-    // Kitty placements (TerminalKittyPlacement.cpp). Action "p", and the display half of "T".
-    void handleKittyPut(const KittyGraphicsControl& control);
-    // True when the command went through; on false its error reply went out.
-    bool displayKittyImage(KittyGraphicsPayload payload, const KittyGraphicsControl& control,
-                           std::optional<uint32_t> imageId, std::optional<uint32_t> imageNumber);
-    KittyPlacementOrigin resolveKittyPlacementOrigin(const KittyGraphicsControl& control);
-    using KittyPlacementPositions = std::unordered_map<KittyPlacementKey, KittyPlacementPosition>;
-    std::optional<KittyPlacementPosition> resolveKittyPlacementPosition(
-        KittyPlacementKey key, const KittyPlacementPositions& positions, KittyPlacementPositions& resolved,
-        std::unordered_set<KittyPlacementKey>& visiting);
-    // Where the line images of each placement lie in `buffer`: its topmost line, its first image's column.
-    KittyPlacementPositions collectKittyPlacementPositions(Buffer& buffer);
-    bool placeVirtualKittyImage(const KittyGraphicsControl& control, std::optional<uint32_t> imageId);
-    // The delegate's cell size in pixels when it knows one of at least 1 x 1.
-    std::optional<std::pair<int, int>> kittyCellSize();
-    // "X" and "Y" inside the first cell.
-    std::pair<int, int> kittyPixelOffsets(const KittyGraphicsControl& control);
-    // Whether a record under `key` fits the placement table, dropping the records of placements no
-    // line shows any more when it is full; on false the error reply went out.
-    bool makeRoomForKittyPlacement(const KittyGraphicsControl& control, KittyPlacementKey key);
-
-    // Images on lines (TerminalLineImages.cpp). A host counts every decoded image it is about to
-    // attach (before attaching it); older line images past the budget are removed to make room.
-    std::shared_ptr<LineImageCharge> chargeLineImage(int64_t bytes);
-    // Places a picture of `cols` x `rows` cells at the cursor, as a host does inside its image
-    // call: writes the Kitty placement record (when the context names an image and a placement),
-    // then attaches one strip per row from `makeStrip(strip, column)`, top first, with a line feed
-    // after each, the column kept. The strips get the context's Kitty fields. The final cursor is
-    // the engine's to set afterwards.
+    // ---- Inline graphics (KittyImages.hpp) --------------------------------------------------
+    // The images on the lines: the Kitty store and placements, and the line-image budget.
+    KittyImages& kittyImages() { return kittyImages_; }
+    KittyGraphicsState& kittyGraphicsState() { return kittyImages_.kittyGraphicsState(); }
+    // Set only while the delegate places the image of a normal Kitty placement.
+    const std::optional<KittyPlacementContext>& kittyPlacementContext() const
+    {
+        return kittyImages_.kittyPlacementContext();
+    }
+    // What a host calls inside its image call (see KittyImages).
+    std::shared_ptr<LineImageCharge> chargeLineImage(int64_t bytes) { return kittyImages_.chargeLineImage(bytes); }
     void attachImageStrips(int cols, int rows,
-                           const std::function<std::shared_ptr<KittyPlacementImage>(int strip, int col)>& makeStrip);
-    const LineImageBudget& lineImageBudget() const { return *lineImageBudget_; }
-    // Takes from lines `lineRows` (ascending) of `buffer` the images `take` picks, marks the changed
-    // rows of the active screen for redraw, and returns the images taken with their rows.
-    std::vector<std::pair<int, std::shared_ptr<TerminalImage>>> takeLineImages(
-        Buffer& buffer, std::span<const int> lineRows, const std::function<bool(const TerminalImage&)>& take);
-    // The keys of the Kitty images among `images` that have both ids.
-    static std::unordered_set<KittyPlacementKey> kittyPlacementKeys(
-        const std::vector<std::pair<int, std::shared_ptr<TerminalImage>>>& images);
+                           const std::function<std::shared_ptr<KittyPlacementImage>(int strip, int col)>& makeStrip)
+    {
+        kittyImages_.attachImageStrips(cols, rows, makeStrip);
+    }
+    const LineImageBudget& lineImageBudget() const { return kittyImages_.lineImageBudget(); }
 
-    // ---- Replies ----------------------------------------------------------------------------
+    // ---- Replies (the engine's parts answer the child through these) ------------------------
     void sendResponse(std::span<const uint8_t> data);
     void sendResponse(std::string_view text);
     // Reply introducers and terminator: the single C1 byte while `cc.send8bit`, else ESC + byte.
@@ -420,14 +281,21 @@ public:
     std::string_view replyApc() const { return cc.send8bit ? "\x9f" : "\x1b_"; }
     std::string_view replySt() const { return cc.send8bit ? "\x9c" : "\x1b\\"; }
 
+private:
+    // Everything from here to the next `public:` is the engine's own: the control functions the
+    // parser dispatches to, and their helpers.
+
     // ---- Control functions ------------------------------------------------------------------
     // CSI commands take the parameter list (at least one element; an omitted parameter is 0)
     // and the collected private-prefix and intermediate bytes. The separators of the sequence
     // being dispatched (';' or ':' before each parameter after the first) are in `csiParsTxt`.
+public:
     using Params = std::span<const int32_t>;
     using Bytes = std::span<const uint8_t>;
     // Printable ASCII, the bytes the run writer handles (DEL is not printable).
     static bool isPrintableAscii(uint8_t b) { return b >= 0x20 && b < 0x7F; }
+
+private:
     // True when the collected private-prefix and intermediate bytes are exactly `text`.
     static bool collectIs(Bytes collect, std::string_view text)
     {
@@ -544,7 +412,11 @@ public:
     void cmdSavePrivateModes(Params pars);
     // XTRESTORE of the bidi private modes (CSI ? Pm r).
     void cmdRestoreBidiPrivateModes(Params pars);
+public:
+    // DECSTR; the view runs it too when its fonts change.
     void softReset();
+
+private:
     // One mode each of SM/RM and DECSET/DECRST, and the mode report (DECRQM).
     void setMode(int par, Bytes collect);
     void resetMode(int par, Bytes collect);
@@ -559,7 +431,8 @@ public:
     // The handler of a status-string request (DCS $ q ... ST).
     std::unique_ptr<DcsHandler> makeDecrqssHandler();
 
-    // Mouse and focus reports.
+public:
+    // ---- Mouse and focus reports ------------------------------------------------------------
     // The view decides which events to report; these only encode and send them.
     // Button flags: low bits the button (3 = release), 4 Shift, 8 Meta, 16 Control, 32 motion,
     // 64 wheel. Modifier bits only in the modes that report them.
@@ -574,13 +447,19 @@ public:
     void showCursor();
     void hideCursor();
 
+private:
+
     // Window operations.
     void csit(Params pars, Bytes collect);
     void cmdWindowOptions(Params pars);
+
+public:
     // Bounds for sizes a child may request and for the title stacks it may grow.
     static constexpr int kMaxWindowCells = 2048;
     static constexpr int kMaxWindowPixels = 32768;
     static constexpr size_t kMaxTitleStackDepth = 10;
+
+private:
 
     // OSC commands and colours.
     // Store the title and tell the delegate.
@@ -601,7 +480,9 @@ public:
     // next kPayloadCollectionPause calls, nothing without a further collection).
     std::optional<TinyAtom> makePayload(const std::string& value);
 
-    // Palette and default colours: the setters tell the delegate once and, for the Lab palettes
+public:
+    // ---- Palette and default colours --------------------------------------------------------
+    // The setters tell the delegate once and, for the Lab palettes
     // (which depend on the default colours), rebuild the palette.
     void installPalette(const std::vector<Color>& colors);
     Ansi256PaletteStrategy ansi256PaletteStrategy() const { return options.ansi256PaletteStrategy; }
@@ -614,10 +495,12 @@ public:
     void setCursorColor(std::optional<Color> color);
     void resetAllColors();
 
+private:
     // Separators of the CSI sequence being dispatched (';' or ':' before each parameter after
     // the first); empty outside a dispatch.
     Bytes csiParsTxt;
 
+public:
     // ---- Diagnostics ------------------------------------------------------------------------
     // While true (the default) "Info: " lines are suppressed.
     bool silentLog = true;
@@ -742,6 +625,7 @@ private:
         readingBuffer.idx = 0;
     }
     void dispatchExecute(uint8_t code) override;
+    void handleKittyGraphics(std::span<const uint8_t> data) override { kittyImages_.handleKittyGraphics(data); }
     void dispatchCsi(uint8_t code, std::span<const int32_t> pars, std::span<const uint8_t> parsTxt,
                      std::span<const uint8_t> collect) override
     {
@@ -837,12 +721,7 @@ private:
     bool synchronizedOutputActive_ = false;
     Executor::TaskId synchronizedOutputTimeoutItem = 0;
     std::vector<std::weak_ptr<TerminalSelection>> selections;
-    std::unique_ptr<KittyGraphicsState> kittyGraphicsState_;
-    std::shared_ptr<LineImageBudget> lineImageBudget_ = LineImageBudget::make();
-    KittyScreen kittyNormal_;
-    KittyScreen kittyAlt_;
-    // Strips the host attached so far for the Kitty placement being made.
-    int kittyStripsAttached_ = 0;
+    KittyImages kittyImages_{*this};
 
     // eraseAttribute() as `scroll` last built it (it depends on the background alone).
     Attribute scrollEraseAttribute_;

@@ -65,7 +65,7 @@ void Terminal::activateAltBuffer(std::optional<Attribute> fillAttr)
     altBuffer_->setY(normalBuffer_->y());
     if (altBuffer_->lines().count() == 0) altBuffer_->fillViewportRows(fillAttr.value_or(Attribute{}));
     buffer_ = altBuffer_.get();
-    clearKittyImages(*altBuffer_, true);
+    kittyImages_.clearKittyImages(*altBuffer_, true);
 }
 
 void Terminal::activateNormalBuffer(bool clearAlt)
@@ -74,7 +74,7 @@ void Terminal::activateNormalBuffer(bool clearAlt)
     normalBuffer_->setX(altBuffer_->x());
     normalBuffer_->setY(altBuffer_->y());
     if (clearAlt) {
-        clearKittyImages(*altBuffer_, true);
+        kittyImages_.clearKittyImages(*altBuffer_, true);
         altBuffer_->clear();
     }
     buffer_ = normalBuffer_.get();
@@ -105,7 +105,7 @@ void Terminal::resetToInitialState()
 
     bool hidden = cursorHidden;
     setup(true);
-    clearAllKittyImages();
+    kittyImages_.clearAllKittyImages();
     cursorHidden = hidden;
 
     updateRange(0);

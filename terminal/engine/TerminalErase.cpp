@@ -66,7 +66,7 @@ void Terminal::cmdEraseInDisplay(Params pars, Bytes)
     case 2:
         updateRange(rows - 1);
         for (int row = rows - 1; row >= 0; row--) resetBufferLine(row, true, currentBidiState);
-        clearAllKittyImages();
+        kittyImages_.clearAllKittyImages();
         updateRange(0);
         break;
     case 3: {

@@ -2,16 +2,18 @@
 // answered. The store is in TerminalKittyStore.cpp, placements in TerminalKittyPlacement.cpp,
 // deletion in TerminalKittyDelete.cpp, and keeping up with the screen in
 // TerminalKittyMaintenance.cpp.
+#include "terminal/engine/KittyImages.hpp"
+
 #include "terminal/engine/Terminal.hpp"
 #include "terminal/graphics/KittyPayloadLoader.hpp"
 
 namespace corvix {
 
-void Terminal::handleKittyGraphics(std::span<const uint8_t> data)
+void KittyImages::handleKittyGraphics(std::span<const uint8_t> data)
 {
-    endJoinableText();
+    terminal_.endJoinableText();
     const auto [control, payload] = parseKittyGraphicsControl(data);
-    std::optional<KittyGraphicsPending>& pending = kittyGraphicsState_->pending;
+    std::optional<KittyGraphicsPending>& pending = state_.pending;
     // Any delete abandons an unfinished transfer.
     if (control.action == 'd' || control.action == 'D') pending.reset();
     if (control.more == 1) {
@@ -34,7 +36,7 @@ void Terminal::handleKittyGraphics(std::span<const uint8_t> data)
     processKittyGraphics(transfer.control, transfer.base64Payload);
 }
 
-void Terminal::processKittyGraphics(const KittyGraphicsControl& control, std::span<const uint8_t> base64Payload)
+void KittyImages::processKittyGraphics(const KittyGraphicsControl& control, std::span<const uint8_t> base64Payload)
 {
     switch (control.action) {
     case 'q':
@@ -53,11 +55,11 @@ void Terminal::processKittyGraphics(const KittyGraphicsControl& control, std::sp
     }
 }
 
-void Terminal::sendKittyOk(const KittyGraphicsControl& control, std::optional<uint32_t> imageId,
+void KittyImages::sendKittyOk(const KittyGraphicsControl& control, std::optional<uint32_t> imageId,
                            std::optional<uint32_t> imageNumber, std::optional<uint32_t> placementId)
 {
     if (control.suppressResponses != 0) return;
-    std::string reply(replyApc());
+    std::string reply(terminal_.replyApc());
     reply += 'G';
     const char* separator = "";
     for (const auto& [key, value] : {std::pair{"i=", imageId}, {"I=", imageNumber}, {"p=", placementId}}) {
@@ -68,14 +70,14 @@ void Terminal::sendKittyOk(const KittyGraphicsControl& control, std::optional<ui
         separator = ",";
     }
     reply += ";OK";
-    reply += replySt();
-    sendResponse(reply);
+    reply += terminal_.replySt();
+    terminal_.sendResponse(reply);
 }
 
-void Terminal::sendKittyError(const KittyGraphicsControl& control, std::string_view message)
+void KittyImages::sendKittyError(const KittyGraphicsControl& control, std::string_view message)
 {
     if (control.suppressResponses != 0) return;
-    std::string reply(replyApc());
+    std::string reply(terminal_.replyApc());
     reply += 'G';
     if (control.imageId) {
         reply += "i=" + std::to_string(*control.imageId);
@@ -84,8 +86,8 @@ void Terminal::sendKittyError(const KittyGraphicsControl& control, std::string_v
     }
     reply += ';';
     reply += message;
-    reply += replySt();
-    sendResponse(reply);
+    reply += terminal_.replySt();
+    terminal_.sendResponse(reply);
 }
 
 } // namespace corvix

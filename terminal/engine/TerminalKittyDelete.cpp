@@ -1,5 +1,7 @@
 // Kitty deletion: the delete command with its selectors, and the removal of placements (their line
 // images and their records) that replacing a placement and clearing a screen use too.
+#include "terminal/engine/KittyImages.hpp"
+
 #include "terminal/engine/Terminal.hpp"
 
 #include <algorithm>
@@ -31,7 +33,7 @@ int64_t cellCoordinate(int64_t value)
 
 } // namespace
 
-void Terminal::handleKittyDelete(const KittyGraphicsControl& control)
+void KittyImages::handleKittyDelete(const KittyGraphicsControl& control)
 {
     const char letter = control.deleteMode.value_or('a');
     const int64_t x = control.cropX;
@@ -50,12 +52,12 @@ void Terminal::handleKittyDelete(const KittyGraphicsControl& control)
             sendKittyError(control, "EINVAL: missing image number");
             return;
         }
-        const auto& numbers = kittyGraphicsState_->imageNumbers;
+        const auto& numbers = state_.imageNumbers;
         if (const auto found = numbers.find(*control.imageNumber); found != numbers.end())
             deletePlacementsByImageId(found->second, control.placementId);
         break;
     }
-    case 'c': deletePlacementsAtCell(int64_t(buffer_->x()) + 1, int64_t(buffer_->y()) + 1, std::nullopt); break;
+    case 'c': deletePlacementsAtCell(int64_t(terminal_.buffer_->x()) + 1, int64_t(terminal_.buffer_->y()) + 1, std::nullopt); break;
     case 'p':
     case 'q':
         if (x < 1 || y < 1) {
@@ -95,21 +97,21 @@ void Terminal::handleKittyDelete(const KittyGraphicsControl& control)
     if (std::toupper(static_cast<unsigned char>(letter)) == static_cast<unsigned char>(letter)) cleanupUnusedKittyImages();
 }
 
-void Terminal::deletePlacementsVisibleOnScreen()
+void KittyImages::deletePlacementsVisibleOnScreen()
 {
-    const int top = buffer_->yBase();
-    const bool alternate = isCurrentBufferAlternate();
-    deleteKittyPlacements({buffer_}, top, top + rows, [](const KittyPlacementImage&) { return true; },
+    const int top = terminal_.buffer_->yBase();
+    const bool alternate = terminal_.isCurrentBufferAlternate();
+    deleteKittyPlacements({terminal_.buffer_}, top, top + terminal_.rows, [](const KittyPlacementImage&) { return true; },
                           [&](const KittyPlacementRecord& r) {
-                              return r.isAlternateBuffer == alternate && meets(r.col, r.cols, 0, cols - 1) &&
-                                  meets(r.row, r.rows, top, int64_t(top) + rows - 1);
+                              return r.isAlternateBuffer == alternate && meets(r.col, r.cols, 0, terminal_.cols - 1) &&
+                                  meets(r.row, r.rows, top, int64_t(top) + terminal_.rows - 1);
                           });
 }
 
-void Terminal::deletePlacementsByImageId(uint32_t imageId, std::optional<uint32_t> placementId)
+void KittyImages::deletePlacementsByImageId(uint32_t imageId, std::optional<uint32_t> placementId)
 {
     deleteKittyPlacements(
-        {normalBuffer_.get(), altBuffer_.get()}, 0, INT_MAX,
+        {terminal_.normalBuffer_.get(), terminal_.altBuffer_.get()}, 0, INT_MAX,
         [&](const KittyPlacementImage& image) {
             return image.kittyImageId == imageId && (!placementId || image.kittyPlacementId == placementId);
         },
@@ -118,13 +120,13 @@ void Terminal::deletePlacementsByImageId(uint32_t imageId, std::optional<uint32_
         });
 }
 
-void Terminal::deletePlacementsAtCell(int64_t x, int64_t y, std::optional<int64_t> zIndex)
+void KittyImages::deletePlacementsAtCell(int64_t x, int64_t y, std::optional<int64_t> zIndex)
 {
     const int64_t col = cellCoordinate(x) - 1;
-    const int64_t row = buffer_->yBase() + cellCoordinate(y) - 1;
-    const bool alternate = isCurrentBufferAlternate();
+    const int64_t row = terminal_.buffer_->yBase() + cellCoordinate(y) - 1;
+    const bool alternate = terminal_.isCurrentBufferAlternate();
     deleteKittyPlacements(
-        {buffer_}, 0, INT_MAX,
+        {terminal_.buffer_}, 0, INT_MAX,
         [&](const KittyPlacementImage& image) {
             return spans(image.kittyCol, image.kittyCols, col) && spans(image.kittyRow, image.kittyRows, row) &&
                 (!zIndex || image.kittyZIndex == *zIndex);
@@ -135,43 +137,43 @@ void Terminal::deletePlacementsAtCell(int64_t x, int64_t y, std::optional<int64_
         });
 }
 
-void Terminal::deletePlacementsInColumn(int64_t x)
+void KittyImages::deletePlacementsInColumn(int64_t x)
 {
     const int64_t col = cellCoordinate(x) - 1;
-    const bool alternate = isCurrentBufferAlternate();
+    const bool alternate = terminal_.isCurrentBufferAlternate();
     deleteKittyPlacements(
-        {buffer_}, 0, INT_MAX, [&](const KittyPlacementImage& image) { return spans(image.kittyCol, image.kittyCols, col); },
+        {terminal_.buffer_}, 0, INT_MAX, [&](const KittyPlacementImage& image) { return spans(image.kittyCol, image.kittyCols, col); },
         [&](const KittyPlacementRecord& r) { return r.isAlternateBuffer == alternate && spans(r.col, r.cols, col); });
 }
 
-void Terminal::deletePlacementsInRow(int64_t y)
+void KittyImages::deletePlacementsInRow(int64_t y)
 {
-    const int64_t row = buffer_->yBase() + cellCoordinate(y) - 1;
-    const bool alternate = isCurrentBufferAlternate();
+    const int64_t row = terminal_.buffer_->yBase() + cellCoordinate(y) - 1;
+    const bool alternate = terminal_.isCurrentBufferAlternate();
     deleteKittyPlacements(
-        {buffer_}, 0, INT_MAX, [&](const KittyPlacementImage& image) { return spans(image.kittyRow, image.kittyRows, row); },
+        {terminal_.buffer_}, 0, INT_MAX, [&](const KittyPlacementImage& image) { return spans(image.kittyRow, image.kittyRows, row); },
         [&](const KittyPlacementRecord& r) { return r.isAlternateBuffer == alternate && spans(r.row, r.rows, row); });
 }
 
-void Terminal::deletePlacementsWithZIndex(int64_t zIndex)
+void KittyImages::deletePlacementsWithZIndex(int64_t zIndex)
 {
     deleteKittyPlacements(
-        {normalBuffer_.get(), altBuffer_.get()}, 0, INT_MAX,
+        {terminal_.normalBuffer_.get(), terminal_.altBuffer_.get()}, 0, INT_MAX,
         [&](const KittyPlacementImage& image) { return image.kittyZIndex == zIndex; },
         [&](const KittyPlacementRecord& r) { return r.zIndex == zIndex; });
 }
 
-void Terminal::deletePlacementsByImageIdRange(uint32_t minId, uint32_t maxId)
+void KittyImages::deletePlacementsByImageIdRange(uint32_t minId, uint32_t maxId)
 {
     deleteKittyPlacements(
-        {normalBuffer_.get(), altBuffer_.get()}, 0, INT_MAX,
+        {terminal_.normalBuffer_.get(), terminal_.altBuffer_.get()}, 0, INT_MAX,
         [&](const KittyPlacementImage& image) {
             return image.kittyImageId && *image.kittyImageId >= minId && *image.kittyImageId <= maxId;
         },
         [&](const KittyPlacementRecord& r) { return r.imageId >= minId && r.imageId <= maxId; });
 }
 
-void Terminal::deleteKittyPlacements(std::initializer_list<Buffer*> buffers, int firstLine, int endLine,
+void KittyImages::deleteKittyPlacements(std::initializer_list<Buffer*> buffers, int firstLine, int endLine,
                                      const KittyImageTest& image, const KittyRecordTest& record)
 {
     for (Buffer* b : buffers) removeKittyPlacements(*b, firstLine, endLine, image);
@@ -181,7 +183,7 @@ void Terminal::deleteKittyPlacements(std::initializer_list<Buffer*> buffers, int
     if (!records.empty()) removeKittyPlacementsByKey(records);
 }
 
-std::unordered_set<KittyPlacementKey> Terminal::removeKittyPlacements(Buffer& b, int firstLine, int endLine,
+std::unordered_set<KittyPlacementKey> KittyImages::removeKittyPlacements(Buffer& b, int firstLine, int endLine,
                                                                       const KittyImageTest& test)
 {
     const int first = std::max(firstLine, 0);
@@ -195,9 +197,9 @@ std::unordered_set<KittyPlacementKey> Terminal::removeKittyPlacements(Buffer& b,
     }));
 }
 
-std::unordered_set<KittyPlacementKey> Terminal::removePlacementRecords(const KittyRecordTest& test)
+std::unordered_set<KittyPlacementKey> KittyImages::removePlacementRecords(const KittyRecordTest& test)
 {
-    auto& placements = kittyGraphicsState_->placementsByKey;
+    auto& placements = state_.placementsByKey;
     std::unordered_set<KittyPlacementKey> keys;
     for (const auto& [key, record] : placements) {
         if (test(record)) keys.insert(key);
@@ -206,10 +208,10 @@ std::unordered_set<KittyPlacementKey> Terminal::removePlacementRecords(const Kit
     return keys;
 }
 
-std::unordered_set<KittyPlacementKey> Terminal::removeKittyPlacementsByKey(const std::unordered_set<KittyPlacementKey>& keys)
+std::unordered_set<KittyPlacementKey> KittyImages::removeKittyPlacementsByKey(const std::unordered_set<KittyPlacementKey>& keys)
 {
     std::unordered_set<KittyPlacementKey> removed;
-    for (Buffer* b : {normalBuffer_.get(), altBuffer_.get()}) {
+    for (Buffer* b : {terminal_.normalBuffer_.get(), terminal_.altBuffer_.get()}) {
         std::vector<int> withKeys;
         for (const KittyPlacementKey& key : keys) {
             const std::vector<int> found = kittyLineRows(*b, key, 0, b->lines().count());
@@ -225,10 +227,10 @@ std::unordered_set<KittyPlacementKey> Terminal::removeKittyPlacementsByKey(const
     return removed;
 }
 
-void Terminal::removeKittyPlacement(uint32_t imageId, uint32_t placementId)
+void KittyImages::removeKittyPlacement(uint32_t imageId, uint32_t placementId)
 {
     const KittyPlacementKey key{imageId, placementId};
-    auto& placements = kittyGraphicsState_->placementsByKey;
+    auto& placements = state_.placementsByKey;
     for (const KittyPlacementKey& removed : removeKittyPlacementsByKey({key})) placements.erase(removed);
     placements.erase(key);
 }

@@ -1,5 +1,7 @@
 // Where the Kitty images on the lines are: one index per screen, kept up as images are attached and
 // lines scroll, and read with a check of each entry against the line now at its row.
+#include "terminal/engine/KittyImages.hpp"
+
 #include "terminal/engine/Terminal.hpp"
 
 #include <algorithm>
@@ -16,15 +18,20 @@ int clampedSum(int value, int64_t delta)
 
 } // namespace
 
-void Terminal::kittyImageAttached(Buffer& b, TerminalImage& image, int row)
+KittyImages::KittyScreen& KittyImages::kittyScreen(const Buffer& buffer)
+{
+    return &buffer == terminal_.altBuffer_.get() ? kittyAlt_ : kittyNormal_;
+}
+
+void KittyImages::kittyImageAttached(Buffer& b, TerminalImage& image, int row)
 {
     const std::optional<KittyPlacementKey> key = kittyLineKey(image);
     if (!key) return;
     // The host attaches a placement's strips top first on consecutive lines, each followed by a
     // line feed that may scroll the strips before it: the placement's top is k rows above strip k.
     auto& kitty = static_cast<KittyPlacementImage&>(image);
-    if (kittyPlacementContext && kitty.kittyImageId == kittyPlacementContext->imageId &&
-        kitty.kittyPlacementId == kittyPlacementContext->placementId)
+    if (kittyPlacementContext_ && kitty.kittyImageId == kittyPlacementContext_->imageId &&
+        kitty.kittyPlacementId == kittyPlacementContext_->placementId)
         kitty.kittyRow = row - kittyStripsAttached_++;
     KittyLineIndex& index = kittyScreen(b).lines;
     index.add(row, *key, b.lines().getLine(row)->serial());
@@ -35,7 +42,7 @@ void Terminal::kittyImageAttached(Buffer& b, TerminalImage& image, int row)
 }
 
 template <typename Restart, typename Found>
-void Terminal::walkKittyLines(Buffer& b, std::optional<KittyPlacementKey> key, bool syncRectangles, Restart restart,
+void KittyImages::walkKittyLines(Buffer& b, std::optional<KittyPlacementKey> key, bool syncRectangles, Restart restart,
                               Found found)
 {
     KittyLineIndex& index = kittyScreen(b).lines;
@@ -64,7 +71,7 @@ void Terminal::walkKittyLines(Buffer& b, std::optional<KittyPlacementKey> key, b
     }
 }
 
-std::vector<int> Terminal::kittyLineRows(Buffer& b, std::optional<KittyPlacementKey> key, int firstLine, int endLine,
+std::vector<int> KittyImages::kittyLineRows(Buffer& b, std::optional<KittyPlacementKey> key, int firstLine, int endLine,
                                          size_t limit, bool syncRectangles)
 {
     std::vector<int> rows;
@@ -80,7 +87,7 @@ std::vector<int> Terminal::kittyLineRows(Buffer& b, std::optional<KittyPlacement
     return rows;
 }
 
-std::optional<KittyPlacementPosition> Terminal::kittyPlacementPosition(Buffer& b, KittyPlacementKey key)
+std::optional<KittyPlacementPosition> KittyImages::kittyPlacementPosition(Buffer& b, KittyPlacementKey key)
 {
     std::optional<KittyPlacementPosition> position;
     walkKittyLines(
@@ -92,7 +99,7 @@ std::optional<KittyPlacementPosition> Terminal::kittyPlacementPosition(Buffer& b
     return position;
 }
 
-Terminal::KittyLineCheck Terminal::checkKittyLine(Buffer& b, const KittyLineIndex::Line& line, bool syncRectangles,
+KittyImages::KittyLineCheck KittyImages::checkKittyLine(Buffer& b, const KittyLineIndex::Line& line, bool syncRectangles,
                                                   const TerminalImage*& image)
 {
     auto& lines = b.lines();
@@ -121,7 +128,7 @@ Terminal::KittyLineCheck Terminal::checkKittyLine(Buffer& b, const KittyLineInde
     return KittyLineCheck::holds;
 }
 
-void Terminal::rebuildKittyLines(Buffer& b)
+void KittyImages::rebuildKittyLines(Buffer& b)
 {
     KittyLineIndex& index = kittyScreen(b).lines;
     // Where each line's images were last right, by the line's serial: a line found elsewhere now

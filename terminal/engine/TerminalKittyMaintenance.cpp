@@ -1,5 +1,7 @@
 // Kitty placements keeping up with the screen: records and relative placements follow their lines
 // when the screen scrolls, and placements are cleared when a screen is switched, erased or reset.
+#include "terminal/engine/KittyImages.hpp"
+
 #include "terminal/engine/Terminal.hpp"
 
 #include <algorithm>
@@ -16,9 +18,9 @@ int toInt(int64_t value)
 
 } // namespace
 
-void Terminal::kittyLinesScrolled(int removedRow, int insertedRow)
+void KittyImages::kittyLinesScrolled(int removedRow, int insertedRow)
 {
-    KittyScreen& screen = kittyScreen(*buffer_);
+    KittyScreen& screen = kittyScreen(*terminal_.buffer_);
     if (!screen.lines.empty()) {
         if (removedRow >= 0) screen.lines.lineRemoved(removedRow);
         if (insertedRow >= 0) screen.lines.lineInserted(insertedRow);
@@ -26,22 +28,22 @@ void Terminal::kittyLinesScrolled(int removedRow, int insertedRow)
     if (!screen.following.empty()) updateKittyRelativePlacementsForCurrentBuffer();
 }
 
-void Terminal::followKittyPlacement(KittyPlacementKey key)
+void KittyImages::followKittyPlacement(KittyPlacementKey key)
 {
-    auto& following = kittyScreen(*buffer_).following;
+    auto& following = kittyScreen(*terminal_.buffer_).following;
     following.insert(key);
     // Keys whose records went are dropped at the next scroll; this bounds them until one comes.
-    const auto& placements = kittyGraphicsState_->placementsByKey;
+    const auto& placements = state_.placementsByKey;
     if (following.size() > 2 * placements.size() + 64)
         std::erase_if(following, [&](const KittyPlacementKey& k) { return !placements.contains(k); });
 }
 
-void Terminal::updateKittyRelativePlacementsForCurrentBuffer()
+void KittyImages::updateKittyRelativePlacementsForCurrentBuffer()
 {
-    Buffer& b = *buffer_;
+    Buffer& b = *terminal_.buffer_;
     auto& following = kittyScreen(b).following;
-    auto& placements = kittyGraphicsState_->placementsByKey;
-    const bool alternate = isCurrentBufferAlternate();
+    auto& placements = state_.placementsByKey;
+    const bool alternate = terminal_.isCurrentBufferAlternate();
 
     // Records follow their lines. A record that went, or whose images all left the lines while it
     // follows no parent, has nothing to follow any more.
@@ -76,7 +78,7 @@ void Terminal::updateKittyRelativePlacementsForCurrentBuffer()
         if (!target) continue;
         // Inside the screen's columns, as the placement was put: a parent near an edge with an
         // offset past it would otherwise push the images sideways at the first scroll.
-        target->col = std::clamp<int64_t>(target->col, 0, cols - 1);
+        target->col = std::clamp<int64_t>(target->col, 0, terminal_.cols - 1);
         const KittyPlacementPosition current{record.row, record.col};
         if (*target != current) moveKittyPlacementImages(b, key, target->row - current.row, target->row, target->col);
         record.row = toInt(target->row);
@@ -84,7 +86,7 @@ void Terminal::updateKittyRelativePlacementsForCurrentBuffer()
     }
 }
 
-void Terminal::moveKittyPlacementImages(Buffer& b, KittyPlacementKey key, int64_t deltaRow, int64_t newTopRow,
+void KittyImages::moveKittyPlacementImages(Buffer& b, KittyPlacementKey key, int64_t deltaRow, int64_t newTopRow,
                                         int64_t newLeftCol)
 {
     const std::vector<int> from = kittyLineRows(b, key, 0, b.lines().count());
@@ -98,33 +100,33 @@ void Terminal::moveKittyPlacementImages(Buffer& b, KittyPlacementKey key, int64_
         kitty.kittyCol = toInt(newLeftCol);
         kitty.kittyRow = toInt(newTopRow);
         b.attachImage(image, int(target));
-        if (&b == buffer_ && target >= b.yBase() && target < int64_t(b.yBase()) + rows) updateRange(int(target - b.yBase()));
+        if (&b == terminal_.buffer_ && target >= b.yBase() && target < int64_t(b.yBase()) + terminal_.rows) terminal_.updateRange(int(target - b.yBase()));
     }
 }
 
-void Terminal::clearKittyImages(Buffer& b, bool isAlternateBuffer)
+void KittyImages::clearKittyImages(Buffer& b, bool isAlternateBuffer)
 {
     deleteKittyPlacements({&b}, 0, INT_MAX, [](const KittyPlacementImage&) { return true; },
                           [&](const KittyPlacementRecord& r) { return r.isAlternateBuffer == isAlternateBuffer; });
     cleanupUnusedKittyImages();
 }
 
-void Terminal::clearAllKittyImages()
+void KittyImages::clearAllKittyImages()
 {
     // The active screen, then the alternate one: with the alternate screen active, the normal
     // screen's lines keep their images.
-    for (Buffer* b : {buffer_, altBuffer_.get()}) {
+    for (Buffer* b : {terminal_.buffer_, terminal_.altBuffer_.get()}) {
         for (int row = 0; row < b->lines().count() && b->hasAnyImages(); row++) b->clearImagesFromLine(row);
         kittyScreen(*b).lines.clear();
     }
-    KittyGraphicsState& s = *kittyGraphicsState_;
+    KittyGraphicsState& s = state_;
     s.imagesById.clear();
     s.imageNumbers.clear();
     s.placementsByKey.clear();
     s.totalImageBytes = 0;
     s.nextImageAccessTick = 1;
-    updateRange(buffer_->scrollTop());
-    updateRange(buffer_->scrollBottom());
+    terminal_.updateRange(terminal_.buffer_->scrollTop());
+    terminal_.updateRange(terminal_.buffer_->scrollBottom());
 }
 
 } // namespace corvix

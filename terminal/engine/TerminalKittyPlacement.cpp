@@ -1,6 +1,8 @@
 // Kitty placements: showing a stored or just-sent image at the cursor (through the delegate, which
 // attaches it to lines), virtual placements for Unicode placeholders, placements relative to a
 // parent, and where the cursor goes afterwards.
+#include "terminal/engine/KittyImages.hpp"
+
 #include "terminal/engine/Terminal.hpp"
 #include "terminal/graphics/KittyPayloadLoader.hpp"
 #include "terminal/graphics/KittyPlacementImage.hpp"
@@ -66,9 +68,9 @@ std::optional<RgbaBitmap> crop(RgbaBitmap bitmap, const KittyGraphicsControl& c)
 
 } // namespace
 
-void Terminal::handleKittyPut(const KittyGraphicsControl& control)
+void KittyImages::handleKittyPut(const KittyGraphicsControl& control)
 {
-    KittyGraphicsState& s = *kittyGraphicsState_;
+    KittyGraphicsState& s = state_;
     std::optional<uint32_t> imageId;
     std::optional<uint32_t> imageNumber;
     if (control.imageNumber) {
@@ -91,14 +93,14 @@ void Terminal::handleKittyPut(const KittyGraphicsControl& control)
         sendKittyOk(control, imageId, imageNumber, control.placementId);
 }
 
-std::optional<std::pair<int, int>> Terminal::kittyCellSize()
+std::optional<std::pair<int, int>> KittyImages::kittyCellSize()
 {
-    const auto size = tdel ? tdel->cellSizeInPixels(*this) : std::nullopt;
+    const auto size = terminal_.tdel ? terminal_.tdel->cellSizeInPixels(terminal_) : std::nullopt;
     if (!size || size->first < 1 || size->second < 1) return std::nullopt;
     return size;
 }
 
-std::pair<int, int> Terminal::kittyPixelOffsets(const KittyGraphicsControl& control)
+std::pair<int, int> KittyImages::kittyPixelOffsets(const KittyGraphicsControl& control)
 {
     if (control.pixelOffsetX <= 0 && control.pixelOffsetY <= 0) return {0, 0};
     int64_t x = std::max<int64_t>(control.pixelOffsetX, 0);
@@ -111,14 +113,14 @@ std::pair<int, int> Terminal::kittyPixelOffsets(const KittyGraphicsControl& cont
     return {int(x), int(y)};
 }
 
-bool Terminal::makeRoomForKittyPlacement(const KittyGraphicsControl& control, KittyPlacementKey key)
+bool KittyImages::makeRoomForKittyPlacement(const KittyGraphicsControl& control, KittyPlacementKey key)
 {
-    auto& placements = kittyGraphicsState_->placementsByKey;
+    auto& placements = state_.placementsByKey;
     if (placements.contains(key) || placements.size() < KittyGraphicsState::kMaxPlacements) return true;
     // Records of normal placements whose images have all left the lines (scrolled out of the
     // ring, erased) show nothing any more.
     std::unordered_set<KittyPlacementKey> shown;
-    for (Buffer* b : {normalBuffer_.get(), altBuffer_.get()}) {
+    for (Buffer* b : {terminal_.normalBuffer_.get(), terminal_.altBuffer_.get()}) {
         for (const auto& [shownKey, position] : collectKittyPlacementPositions(*b)) shown.insert(shownKey);
     }
     std::erase_if(placements, [&](const auto& entry) { return !entry.second.isVirtual && !shown.contains(entry.first); });
@@ -127,12 +129,12 @@ bool Terminal::makeRoomForKittyPlacement(const KittyGraphicsControl& control, Ki
     return false;
 }
 
-bool Terminal::displayKittyImage(KittyGraphicsPayload payload, const KittyGraphicsControl& command,
+bool KittyImages::displayKittyImage(KittyGraphicsPayload payload, const KittyGraphicsControl& command,
                                  std::optional<uint32_t> imageId, std::optional<uint32_t> imageNumber)
 {
     const KittyGraphicsControl control = withPlacementBounds(command);
     if (control.unicodePlaceholder == 1) return placeVirtualKittyImage(control, imageId);
-    Buffer& b = *buffer_;
+    Buffer& b = *terminal_.buffer_;
 
     const ImageSizeRequest width = control.columns > 0
         ? ImageSizeRequest{ImageSizeRequest::Kind::cells, int(control.columns)}
@@ -171,7 +173,7 @@ bool Terminal::displayKittyImage(KittyGraphicsPayload payload, const KittyGraphi
         !makeRoomForKittyPlacement(control, {*contextImageId, *control.placementId}))
         return false;
     const auto [pixelOffsetX, pixelOffsetY] = kittyPixelOffsets(control);
-    kittyPlacementContext = KittyPlacementContext{
+    kittyPlacementContext_ = KittyPlacementContext{
         contextImageId, imageNumber ? imageNumber : control.imageNumber, control.placementId,
         control.parentImageId, control.parentPlacementId, int(control.offsetH), int(control.offsetV),
         control.zIndex, width, height, preserveAspectRatio, control.cursorPolicy, origin.isRelative,
@@ -185,13 +187,13 @@ bool Terminal::displayKittyImage(KittyGraphicsPayload payload, const KittyGraphi
     if (origin.col && origin.row) {
         const int64_t screenRow = *origin.row - b.yBase();
         // The parent's row plus "V" may lie anywhere; the image starts on the screen or nowhere.
-        if (screenRow < 0 || screenRow >= rows) {
+        if (screenRow < 0 || screenRow >= terminal_.rows) {
             sendKittyError(control, "EINVAL: placement out of range");
-            kittyPlacementContext.reset();
+            kittyPlacementContext_.reset();
             return false;
         }
         b.setY(int(screenRow));
-        b.setX(int(std::clamp<int64_t>(*origin.col, 0, cols - 1)));
+        b.setX(int(std::clamp<int64_t>(*origin.col, 0, terminal_.cols - 1)));
     }
 
     const int startCol = b.x();
@@ -203,12 +205,12 @@ bool Terminal::displayKittyImage(KittyGraphicsPayload payload, const KittyGraphi
     // The record the host writes follows its lines from the first line feed that scrolls them.
     if (contextImageId && control.placementId) followKittyPlacement({*contextImageId, *control.placementId});
     bool placed = false;
-    if (tdel) {
+    if (terminal_.tdel) {
         placed = payload.kind == KittyGraphicsPayload::Kind::png
-            ? tdel->createImage(*this, payload.bytes, width, height, preserveAspectRatio)
-            : tdel->createImageFromBitmap(*this, payload.bytes, payload.width, payload.height);
+            ? terminal_.tdel->createImage(terminal_, payload.bytes, width, height, preserveAspectRatio)
+            : terminal_.tdel->createImageFromBitmap(terminal_, payload.bytes, payload.width, payload.height);
     }
-    kittyPlacementContext.reset();
+    kittyPlacementContext_.reset();
 
     if (!placed || origin.isRelative || control.cursorPolicy == 1) {
         // Nothing shown, or the cursor asked to stay: where the command found it.
@@ -244,13 +246,13 @@ bool Terminal::displayKittyImage(KittyGraphicsPayload payload, const KittyGraphi
     const int64_t row = top + span->second - b.yBase();
     if (col >= 0) b.setX(toInt(col));
     if (row >= 0) b.setY(toInt(row));
-    restrictCursor(true);
+    terminal_.restrictCursor(true);
     return true;
 }
 
-bool Terminal::placeVirtualKittyImage(const KittyGraphicsControl& control, std::optional<uint32_t> imageId)
+bool KittyImages::placeVirtualKittyImage(const KittyGraphicsControl& control, std::optional<uint32_t> imageId)
 {
-    KittyGraphicsState& s = *kittyGraphicsState_;
+    KittyGraphicsState& s = state_;
     if (control.parentImageId || control.parentPlacementId) {
         sendKittyError(control, "EINVAL: virtual placement cannot refer to parent");
         return false;
@@ -268,7 +270,7 @@ bool Terminal::placeVirtualKittyImage(const KittyGraphicsControl& control, std::
     if (!makeRoomForKittyPlacement(control, key)) return false;
     removeKittyPlacement(*imageId, placementId);
     const auto [pixelOffsetX, pixelOffsetY] = kittyPixelOffsets(control);
-    const Buffer& b = *buffer_;
+    const Buffer& b = *terminal_.buffer_;
     KittyPlacementRecord record;
     record.imageId = *imageId;
     record.placementId = placementId;
@@ -280,21 +282,21 @@ bool Terminal::placeVirtualKittyImage(const KittyGraphicsControl& control, std::
     record.rows = int(control.rows);
     record.zIndex = control.zIndex;
     record.isVirtual = true;
-    record.isAlternateBuffer = isCurrentBufferAlternate();
+    record.isAlternateBuffer = terminal_.isCurrentBufferAlternate();
     s.placementsByKey[key] = record;
     return true;
 }
 
-KittyPlacementOrigin Terminal::resolveKittyPlacementOrigin(const KittyGraphicsControl& control)
+KittyPlacementOrigin KittyImages::resolveKittyPlacementOrigin(const KittyGraphicsControl& control)
 {
     if (!control.parentImageId || !control.parentPlacementId) return {};
     const KittyPlacementKey parentKey{*control.parentImageId, *control.parentPlacementId};
-    const auto& placements = kittyGraphicsState_->placementsByKey;
+    const auto& placements = state_.placementsByKey;
     const auto parent = placements.find(parentKey);
     if (parent == placements.end()) return {std::nullopt, std::nullopt, true, "ENOPARENT: parent placement not found"};
-    if (parent->second.isAlternateBuffer != isCurrentBufferAlternate())
+    if (parent->second.isAlternateBuffer != terminal_.isCurrentBufferAlternate())
         return {std::nullopt, std::nullopt, true, "ENOPARENT: parent placement not in current buffer"};
-    const KittyPlacementPositions positions = collectKittyPlacementPositions(*buffer_);
+    const KittyPlacementPositions positions = collectKittyPlacementPositions(*terminal_.buffer_);
     KittyPlacementPositions resolved;
     std::unordered_set<KittyPlacementKey> visiting;
     const auto position = resolveKittyPlacementPosition(parentKey, positions, resolved, visiting);
@@ -302,13 +304,13 @@ KittyPlacementOrigin Terminal::resolveKittyPlacementOrigin(const KittyGraphicsCo
     return {position->col + control.offsetH, position->row + control.offsetV, true, std::nullopt};
 }
 
-std::optional<KittyPlacementPosition> Terminal::resolveKittyPlacementPosition(
+std::optional<KittyPlacementPosition> KittyImages::resolveKittyPlacementPosition(
     KittyPlacementKey key, const KittyPlacementPositions& positions, KittyPlacementPositions& resolved,
     std::unordered_set<KittyPlacementKey>& visiting)
 {
     // Up the chain of parents without recursion (programs make chains as long as they like),
     // then back down it, each placement at its parent's position plus its offsets.
-    const auto& placements = kittyGraphicsState_->placementsByKey;
+    const auto& placements = state_.placementsByKey;
     std::vector<std::pair<KittyPlacementKey, const KittyPlacementRecord*>> chain;
     std::optional<KittyPlacementPosition> position;
     for (KittyPlacementKey at = key;;) {
@@ -318,7 +320,7 @@ std::optional<KittyPlacementPosition> Terminal::resolveKittyPlacementPosition(
         }
         const auto found = placements.find(at);
         // No record, one of the other screen, or a cycle of parents.
-        if (found == placements.end() || found->second.isAlternateBuffer != isCurrentBufferAlternate() ||
+        if (found == placements.end() || found->second.isAlternateBuffer != terminal_.isCurrentBufferAlternate() ||
             visiting.contains(at))
             break;
         const KittyPlacementRecord& record = found->second;
@@ -343,7 +345,7 @@ std::optional<KittyPlacementPosition> Terminal::resolveKittyPlacementPosition(
     return position;
 }
 
-Terminal::KittyPlacementPositions Terminal::collectKittyPlacementPositions(Buffer& b)
+KittyImages::KittyPlacementPositions KittyImages::collectKittyPlacementPositions(Buffer& b)
 {
     KittyPlacementPositions positions;
     // Top line first: the first line found for a key is its topmost.

@@ -1,5 +1,7 @@
 // The Kitty image store: transmission, ids for images sent by number, byte accounting, and
 // eviction of the least recently used images past the cache limit.
+#include "terminal/engine/KittyImages.hpp"
+
 #include "terminal/engine/Terminal.hpp"
 #include "terminal/graphics/KittyPayloadLoader.hpp"
 #include "terminal/graphics/KittyPlacementImage.hpp"
@@ -17,7 +19,7 @@ constexpr int64_t kMaxCacheLimitBytes = int64_t{1} << 32;
 
 } // namespace
 
-void Terminal::handleKittyTransmit(const KittyGraphicsControl& control, std::span<const uint8_t> base64Payload,
+void KittyImages::handleKittyTransmit(const KittyGraphicsControl& control, std::span<const uint8_t> base64Payload,
                                    bool display)
 {
     if (control.imageId && control.imageNumber) {
@@ -32,10 +34,10 @@ void Terminal::handleKittyTransmit(const KittyGraphicsControl& control, std::spa
     handleKittyTransmitPayload(control, std::move(*loaded.payload), display);
 }
 
-void Terminal::handleKittyTransmitPayload(const KittyGraphicsControl& control, KittyGraphicsPayload payload,
+void KittyImages::handleKittyTransmitPayload(const KittyGraphicsControl& control, KittyGraphicsPayload payload,
                                           bool display)
 {
-    KittyGraphicsState& s = *kittyGraphicsState_;
+    KittyGraphicsState& s = state_;
     if (!control.imageId && !control.imageNumber) {
         // Shown once, never stored, never answered.
         if (display) displayKittyImage(std::move(payload), control, std::nullopt, std::nullopt);
@@ -61,9 +63,9 @@ void Terminal::handleKittyTransmitPayload(const KittyGraphicsControl& control, K
         sendKittyOk(control, imageId, control.imageNumber, control.placementId);
 }
 
-void Terminal::storeKittyImage(KittyGraphicsPayload payload, uint32_t imageId, std::optional<uint32_t> imageNumber)
+void KittyImages::storeKittyImage(KittyGraphicsPayload payload, uint32_t imageId, std::optional<uint32_t> imageNumber)
 {
-    KittyGraphicsState& s = *kittyGraphicsState_;
+    KittyGraphicsState& s = state_;
     const auto byteSize = int64_t(payload.byteSize());
     const uint64_t tick = s.nextImageAccessTick++;
     if (const auto old = s.imagesById.find(imageId); old != s.imagesById.end())
@@ -74,19 +76,19 @@ void Terminal::storeKittyImage(KittyGraphicsPayload payload, uint32_t imageId, s
     enforceKittyImageCacheLimit();
 }
 
-KittyGraphicsImage* Terminal::updateKittyImageAccess(uint32_t imageId)
+KittyGraphicsImage* KittyImages::updateKittyImageAccess(uint32_t imageId)
 {
-    KittyGraphicsState& s = *kittyGraphicsState_;
+    KittyGraphicsState& s = state_;
     const auto found = s.imagesById.find(imageId);
     if (found == s.imagesById.end()) return nullptr;
     found->second.lastAccessTick = s.nextImageAccessTick++;
     return &found->second;
 }
 
-void Terminal::enforceKittyImageCacheLimit()
+void KittyImages::enforceKittyImageCacheLimit()
 {
-    KittyGraphicsState& s = *kittyGraphicsState_;
-    const int64_t limit = std::clamp<int64_t>(options.kittyImageCacheLimitBytes, 0, kMaxCacheLimitBytes);
+    KittyGraphicsState& s = state_;
+    const int64_t limit = std::clamp<int64_t>(terminal_.options.kittyImageCacheLimitBytes, 0, kMaxCacheLimitBytes);
     const auto fits = [&] {
         return s.totalImageBytes <= limit && s.imagesById.size() <= KittyGraphicsState::kMaxImages;
     };
@@ -111,9 +113,9 @@ void Terminal::enforceKittyImageCacheLimit()
     }
 }
 
-void Terminal::cleanupUnusedKittyImages()
+void KittyImages::cleanupUnusedKittyImages()
 {
-    KittyGraphicsState& s = *kittyGraphicsState_;
+    KittyGraphicsState& s = state_;
     const std::unordered_set<uint32_t> used = collectUsedKittyImageIds();
     for (auto it = s.imagesById.begin(); it != s.imagesById.end();) {
         if (used.contains(it->first)) {
@@ -127,10 +129,10 @@ void Terminal::cleanupUnusedKittyImages()
     }
 }
 
-std::unordered_set<uint32_t> Terminal::collectUsedKittyImageIds()
+std::unordered_set<uint32_t> KittyImages::collectUsedKittyImageIds()
 {
     std::unordered_set<uint32_t> used;
-    for (Buffer* b : {normalBuffer_.get(), altBuffer_.get()}) {
+    for (Buffer* b : {terminal_.normalBuffer_.get(), terminal_.altBuffer_.get()}) {
         for (const int row : kittyLineRows(*b, std::nullopt, 0, b->lines().count())) {
             for (const std::shared_ptr<TerminalImage>& image : *b->lines()[row].images()) {
                 const auto* kitty = dynamic_cast<const KittyPlacementImage*>(image.get());
@@ -138,13 +140,13 @@ std::unordered_set<uint32_t> Terminal::collectUsedKittyImageIds()
             }
         }
     }
-    for (const auto& [key, record] : kittyGraphicsState_->placementsByKey) used.insert(record.imageId);
+    for (const auto& [key, record] : state_.placementsByKey) used.insert(record.imageId);
     return used;
 }
 
-void Terminal::removeKittyImageNumbers(uint32_t imageId)
+void KittyImages::removeKittyImageNumbers(uint32_t imageId)
 {
-    std::erase_if(kittyGraphicsState_->imageNumbers, [&](const auto& entry) { return entry.second == imageId; });
+    std::erase_if(state_.imageNumbers, [&](const auto& entry) { return entry.second == imageId; });
 }
 
 } // namespace corvix

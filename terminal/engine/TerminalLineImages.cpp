@@ -1,5 +1,7 @@
 // Images on lines, whatever protocol made them: the budget their decoded bytes are held to, and
 // taking them off lines.
+#include "terminal/engine/KittyImages.hpp"
+
 #include "terminal/engine/Terminal.hpp"
 #include "terminal/graphics/KittyPlacementImage.hpp"
 
@@ -8,7 +10,7 @@
 
 namespace corvix {
 
-std::shared_ptr<LineImageCharge> Terminal::chargeLineImage(int64_t bytes)
+std::shared_ptr<LineImageCharge> KittyImages::chargeLineImage(int64_t bytes)
 {
     std::shared_ptr<LineImageCharge> charge = lineImageBudget_->charge(bytes);
     // The image being placed is not on any line yet, and the budget never picks it.
@@ -16,7 +18,7 @@ std::shared_ptr<LineImageCharge> Terminal::chargeLineImage(int64_t bytes)
     if (evicted.empty()) return charge;
     const auto drop = [&](const TerminalImage& image) { return evicted.contains(image.charge()); };
     // A Kitty placement whose images are gone is gone: its record goes with them.
-    for (Buffer* b : {normalBuffer_.get(), altBuffer_.get()}) {
+    for (Buffer* b : {terminal_.normalBuffer_.get(), terminal_.altBuffer_.get()}) {
         std::vector<int> withImages;
         if (b->hasAnyImages()) {
             for (int row = 0; row < b->lines().count(); row++) {
@@ -24,12 +26,12 @@ std::shared_ptr<LineImageCharge> Terminal::chargeLineImage(int64_t bytes)
             }
         }
         for (const KittyPlacementKey& key : kittyPlacementKeys(takeLineImages(*b, withImages, drop)))
-            kittyGraphicsState_->placementsByKey.erase(key);
+            state_.placementsByKey.erase(key);
     }
     return charge;
 }
 
-std::vector<std::pair<int, std::shared_ptr<TerminalImage>>> Terminal::takeLineImages(
+std::vector<std::pair<int, std::shared_ptr<TerminalImage>>> KittyImages::takeLineImages(
     Buffer& b, std::span<const int> lineRows, const std::function<bool(const TerminalImage&)>& take)
 {
     std::vector<std::pair<int, std::shared_ptr<TerminalImage>>> taken;
@@ -65,18 +67,18 @@ std::vector<std::pair<int, std::shared_ptr<TerminalImage>>> Terminal::takeLineIm
         changedFirst = std::min(changedFirst, row);
         changedLast = std::max(changedLast, row);
     }
-    if (changedLast >= 0 && &b == buffer_) {
+    if (changedLast >= 0 && &b == terminal_.buffer_) {
         const int top = changedFirst - b.yBase();
         const int bottom = changedLast - b.yBase();
-        if (bottom >= 0 && top < rows) {
-            updateRange(std::max(top, 0));
-            updateRange(std::min(bottom, rows - 1));
+        if (bottom >= 0 && top < terminal_.rows) {
+            terminal_.updateRange(std::max(top, 0));
+            terminal_.updateRange(std::min(bottom, terminal_.rows - 1));
         }
     }
     return taken;
 }
 
-std::unordered_set<KittyPlacementKey> Terminal::kittyPlacementKeys(
+std::unordered_set<KittyPlacementKey> KittyImages::kittyPlacementKeys(
     const std::vector<std::pair<int, std::shared_ptr<TerminalImage>>>& images)
 {
     std::unordered_set<KittyPlacementKey> keys;
@@ -88,13 +90,13 @@ std::unordered_set<KittyPlacementKey> Terminal::kittyPlacementKeys(
     return keys;
 }
 
-void Terminal::attachImageStrips(int cols, int rows,
+void KittyImages::attachImageStrips(int cols, int rows,
                                  const std::function<std::shared_ptr<KittyPlacementImage>(int strip, int col)>& makeStrip)
 {
-    Buffer& b = *buffer_;
+    Buffer& b = *terminal_.buffer_;
     const int startCol = b.x();
     const int startRow = b.yBase() + b.y();
-    const std::optional<KittyPlacementContext>& context = kittyPlacementContext;
+    const std::optional<KittyPlacementContext>& context = kittyPlacementContext_;
     if (context && context->imageId && context->placementId) {
         KittyPlacementRecord record;
         record.imageId = *context->imageId;
@@ -110,8 +112,8 @@ void Terminal::attachImageStrips(int cols, int rows,
         record.cols = cols;
         record.rows = rows;
         record.zIndex = context->zIndex;
-        record.isAlternateBuffer = isCurrentBufferAlternate();
-        kittyGraphicsState().placementsByKey[{record.imageId, record.placementId}] = record;
+        record.isAlternateBuffer = terminal_.isCurrentBufferAlternate();
+        state_.placementsByKey[{record.imageId, record.placementId}] = record;
     }
     for (int strip = 0; strip < rows; strip++) {
         std::shared_ptr<KittyPlacementImage> image = makeStrip(strip, b.x());
@@ -130,9 +132,9 @@ void Terminal::attachImageStrips(int cols, int rows,
             image->kittyPixelOffsetY = context->pixelOffsetY;
         }
         b.attachImage(image, b.yBase() + b.y());
-        updateRange(b.y());
+        terminal_.updateRange(b.y());
         const int col = b.x();
-        cmdLineFeedBasic();
+        terminal_.cmdLineFeedBasic();
         b.setX(col);
     }
 }

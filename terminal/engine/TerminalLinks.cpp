@@ -1,3 +1,5 @@
+#include "terminal/engine/TerminalLinks.hpp"
+
 #include "terminal/engine/Terminal.hpp"
 
 #include "terminal/engine/Regex.hpp"
@@ -58,49 +60,49 @@ void appendUtf16(std::u16string& out, const std::u32string& ch)
 
 } // namespace
 
-const Regex* Terminal::implicitLinkRegex()
+const Regex* TerminalLinks::implicitLinkRegex()
 {
     static const std::shared_ptr<const Regex> regex = Regex::compile(kImplicitLinkPattern, 0, kLinkWorkLimit);
     return regex.get();
 }
 
-bool Terminal::isImplicitContinuationCharacter(char32_t c)
+bool TerminalLinks::isImplicitContinuationCharacter(char32_t c)
 {
     return c < 0x80 && kContinuationCharacters.find(char(c)) != std::string_view::npos;
 }
 
-int Terminal::implicitLinkWindowRows() const
+int TerminalLinks::implicitLinkWindowRows() const
 {
-    return std::clamp(kLinkWindowCells / std::max(cols, 1), 1, kLinkWindowRows);
+    return std::clamp(kLinkWindowCells / std::max(terminal_.cols, 1), 1, kLinkWindowRows);
 }
 
-std::optional<std::string> Terminal::link(LinkLookupLocation at, LinkLookupMode mode)
+std::optional<std::string> TerminalLinks::link(LinkLookupLocation at, LinkLookupMode mode, Buffer& buffer) const
 {
-    auto position = resolveLinkLocation(at, *buffer_);
+    auto position = resolveLinkLocation(at, buffer);
     if (!position) return std::nullopt;
-    if (auto match = explicitLinkMatch(*position, *buffer_)) return match->text;
+    if (auto match = explicitLinkMatch(*position, buffer)) return match->text;
     if (mode == LinkLookupMode::explicitAndImplicit) {
-        if (auto match = implicitLinkMatch(*position, *buffer_)) return match->text;
+        if (auto match = implicitLinkMatch(*position, buffer)) return match->text;
     }
     return std::nullopt;
 }
 
-std::optional<Position> Terminal::resolveLinkLocation(LinkLookupLocation location, Buffer& buffer)
+std::optional<Position> TerminalLinks::resolveLinkLocation(LinkLookupLocation location, Buffer& buffer) const
 {
     Position p = location.position;
     if (location.kind == LinkLookupLocation::Kind::screen) p.row += buffer.yDisp();
     int count = buffer.lines().count();
     if (count == 0) return std::nullopt;
     p.row = std::clamp(p.row, 0, count - 1);
-    p.col = std::clamp(p.col, 0, std::max(cols - 1, 0));
+    p.col = std::clamp(p.col, 0, std::max(terminal_.cols - 1, 0));
     return p;
 }
 
-std::optional<uint16_t> Terminal::payloadCode(Position at, Buffer& buffer)
+std::optional<uint16_t> TerminalLinks::payloadCode(Position at, Buffer& buffer) const
 {
     if (at.row < 0 || at.row >= buffer.lines().count()) return std::nullopt;
     const BufferLine& line = buffer.lines()[at.row];
-    int limit = std::min(line.count(), cols);
+    int limit = std::min(line.count(), terminal_.cols);
     if (limit <= 0) return std::nullopt;
     int col = std::clamp(at.col, 0, limit - 1);
     if (line[col].payload.code != 0) return line[col].payload.code;
@@ -108,12 +110,12 @@ std::optional<uint16_t> Terminal::payloadCode(Position at, Buffer& buffer)
     return std::nullopt;
 }
 
-std::optional<LinkMatch> Terminal::explicitLinkMatch(Position at, Buffer& buffer)
+std::optional<LinkMatch> TerminalLinks::explicitLinkMatch(Position at, Buffer& buffer) const
 {
     auto code = payloadCode(at, buffer);
     if (!code) return std::nullopt;
     const BufferLine& line = buffer.lines()[at.row];
-    int limit = std::min(line.count(), cols);
+    int limit = std::min(line.count(), terminal_.cols);
     if (limit < 1) return std::nullopt;
     int start = at.col;
     while (start > 0 && line[start - 1].payload.code == *code) --start;
@@ -123,23 +125,23 @@ std::optional<LinkMatch> Terminal::explicitLinkMatch(Position at, Buffer& buffer
 
     auto payloadText = [&](int col) -> std::optional<std::string> {
         const CharData& cell = line[std::clamp(col, 0, line.count() - 1)];
-        if (const std::string* s = payloads.target(cell.payload.code)) return *s;
+        if (const std::string* s = terminal_.payloads.target(cell.payload.code)) return *s;
         return std::nullopt;
     };
     auto payload = payloadText(at.col);
     if (!payload) payload = payloadText(at.col - 1);
     if (!payload) return std::nullopt;
-    auto text = parseHyperlinkPayload(*payload);
+    auto text = Terminal::parseHyperlinkPayload(*payload);
     if (!text) return std::nullopt;
     ColumnRange range{start, end};
     return LinkMatch{*text, at.row, range, true, {{at.row, range}}};
 }
 
-std::optional<LinkRowEdgeInfo> Terminal::linkRowEdgeInfo(int row, Buffer& buffer)
+std::optional<LinkRowEdgeInfo> TerminalLinks::linkRowEdgeInfo(int row, Buffer& buffer) const
 {
     if (row < 0 || row >= buffer.lines().count()) return std::nullopt;
     const BufferLine& line = buffer.lines()[row];
-    int limit = std::min(line.count(), cols);
+    int limit = std::min(line.count(), terminal_.cols);
     if (limit < 1) return std::nullopt;
     int end = trimmedEnd(line, limit);
     if (end == 0) return std::nullopt;
@@ -148,8 +150,8 @@ std::optional<LinkRowEdgeInfo> Terminal::linkRowEdgeInfo(int row, Buffer& buffer
     // other null cell stands for nothing.
     auto characterAt = [&](int col) -> std::optional<std::u32string> {
         const CharData& cell = line[col];
-        if (cell.code != 0) return character(cell.code);
-        if (isRightHalf(line, col)) return character(line[col - 1].code);
+        if (cell.code != 0) return terminal_.character(cell.code);
+        if (isRightHalf(line, col)) return terminal_.character(line[col - 1].code);
         return std::nullopt;
     };
     LinkRowEdgeInfo info;
@@ -175,13 +177,13 @@ std::optional<LinkRowEdgeInfo> Terminal::linkRowEdgeInfo(int row, Buffer& buffer
     return std::nullopt;
 }
 
-bool Terminal::canJoinImplicitRows(int upper, int lower, Buffer& buffer)
+bool TerminalLinks::canJoinImplicitRows(int upper, int lower, Buffer& buffer) const
 {
     auto upperInfo = linkRowEdgeInfo(upper, buffer);
     if (!upperInfo) return false;
     auto lowerInfo = linkRowEdgeInfo(lower, buffer);
     if (!lowerInfo) return false;
-    if (upperInfo->lastCol < cols - std::max(cols / 5, 2)) return false;
+    if (upperInfo->lastCol < terminal_.cols - std::max(terminal_.cols / 5, 2)) return false;
     for (const auto* ch : {&upperInfo->lastCharacter, &lowerInfo->firstCharacter}) {
         for (char32_t s : *ch)
             if (!isImplicitContinuationCharacter(s)) return false;
@@ -189,20 +191,20 @@ bool Terminal::canJoinImplicitRows(int upper, int lower, Buffer& buffer)
     return seamContainsImplicitLink(upper, lower, upperInfo->lastCol, lowerInfo->firstCol, buffer);
 }
 
-bool Terminal::seamContainsImplicitLink(int upper, int lower, int upperLastCol, int lowerFirstCol, Buffer& buffer)
+bool TerminalLinks::seamContainsImplicitLink(int upper, int lower, int upperLastCol, int lowerFirstCol, Buffer& buffer) const
 {
     const Regex* regex = implicitLinkRegex();
     int count = buffer.lines().count();
     if (!regex || upper < 0 || upper >= count || lower < 0 || lower >= count) return false;
 
     const BufferLine& upperLine = buffer.lines()[upper];
-    int end = std::min({upperLastCol + 1, upperLine.count(), cols});
+    int end = std::min({upperLastCol + 1, upperLine.count(), terminal_.cols});
     if (end < 1) return false;
     std::u16string text = implicitLineSegmentText(upperLine, std::max(end - kSeamWindow, 0), end);
     if (text.empty()) return false;
 
     const BufferLine& lowerLine = buffer.lines()[lower];
-    int lowerEnd = trimmedEnd(lowerLine, std::min(lowerLine.count(), cols));
+    int lowerEnd = trimmedEnd(lowerLine, std::min(lowerLine.count(), terminal_.cols));
     if (lowerFirstCol >= lowerEnd) return false;
     std::u16string lowerText =
         implicitLineSegmentText(lowerLine, lowerFirstCol, std::min(lowerFirstCol + kSeamWindow, lowerEnd));
@@ -221,7 +223,7 @@ bool Terminal::seamContainsImplicitLink(int upper, int lower, int upperLastCol, 
     return found;
 }
 
-std::u16string Terminal::implicitLineSegmentText(const BufferLine& line, int startCol, int endCol)
+std::u16string TerminalLinks::implicitLineSegmentText(const BufferLine& line, int startCol, int endCol) const
 {
     std::u16string text;
     int end = std::min(line.count(), endCol);
@@ -231,12 +233,12 @@ std::u16string Terminal::implicitLineSegmentText(const BufferLine& line, int sta
         if (code == 0)
             text += u' ';
         else
-            appendUtf16(text, character(code));
+            appendUtf16(text, terminal_.character(code));
     }
     return text;
 }
 
-std::optional<std::pair<int, int>> Terminal::heuristicImplicitGroup(int row, Buffer& buffer, int reach)
+std::optional<std::pair<int, int>> TerminalLinks::heuristicImplicitGroup(int row, Buffer& buffer, int reach) const
 {
     int count = buffer.lines().count();
     int first = row;
@@ -247,21 +249,21 @@ std::optional<std::pair<int, int>> Terminal::heuristicImplicitGroup(int row, Buf
     return std::pair{first, last};
 }
 
-bool Terminal::isImplicitContinuationRow(int row, int startRow, Buffer& buffer)
+bool TerminalLinks::isImplicitContinuationRow(int row, int startRow, Buffer& buffer) const
 {
     if (row <= startRow || row < 1 || row >= buffer.lines().count()) return false;
     if (buffer.lines()[row].isWrapped()) return true;
     return canJoinImplicitRows(row - 1, row, buffer);
 }
 
-std::optional<ImplicitLineMap> Terminal::buildImplicitLineMap(Position at, Buffer& buffer)
+std::optional<ImplicitLineMap> TerminalLinks::buildImplicitLineMap(Position at, Buffer& buffer) const
 {
     auto& lines = buffer.lines();
     int count = lines.count();
     if (at.row < 0 || at.row >= count) return std::nullopt;
     {
         const BufferLine& line = lines[at.row];
-        int limit = std::min(line.count(), cols);
+        int limit = std::min(line.count(), terminal_.cols);
         if (limit <= 0) return std::nullopt;
         at.col = std::clamp(at.col, 0, limit - 1);
         if (at.col > 0 && isRightHalf(line, at.col)) --at.col;
@@ -285,17 +287,17 @@ std::optional<ImplicitLineMap> Terminal::buildImplicitLineMap(Position at, Buffe
     ImplicitLineMap map;
     map.row = at.row;
     map.col = at.col;
-    map.cells.reserve(size_t(last - first + 1) * size_t(std::max(cols, 0)));
+    map.cells.reserve(size_t(last - first + 1) * size_t(std::max(terminal_.cols, 0)));
     map.charStarts.reserve(map.cells.capacity() + 1);
     bool hit = false;
     for (int r = first; r <= last; ++r) {
         const BufferLine& line = lines[r];
-        int end = trimmedEnd(line, std::min(line.count(), cols));
+        int end = trimmedEnd(line, std::min(line.count(), terminal_.cols));
         if (end <= 0) continue;
         int start = 0;
         bool continuation = r == first ? firstContinues : isImplicitContinuationRow(r, first, buffer);
         if (continuation) {
-            while (start < end && (line[start].code == 0 || isWhitespace(character(line[start].code)))) ++start;
+            while (start < end && (line[start].code == 0 || isWhitespace(terminal_.character(line[start].code)))) ++start;
             if (start >= end) continue;
         }
         if (r == at.row && start <= at.col && at.col < end) hit = true;
@@ -306,7 +308,7 @@ std::optional<ImplicitLineMap> Terminal::buildImplicitLineMap(Position at, Buffe
             if (cell.code == 0)
                 map.text += u' ';
             else
-                appendUtf16(map.text, character(cell.code));
+                appendUtf16(map.text, terminal_.character(cell.code));
             map.cells.push_back({r, c, std::max<int>(cell.width, 1)});
         }
     }
@@ -315,7 +317,7 @@ std::optional<ImplicitLineMap> Terminal::buildImplicitLineMap(Position at, Buffe
     return map;
 }
 
-std::optional<LinkMatch> Terminal::implicitLinkMatch(Position at, Buffer& buffer)
+std::optional<LinkMatch> TerminalLinks::implicitLinkMatch(Position at, Buffer& buffer) const
 {
     auto map = buildImplicitLineMap(at, buffer);
     if (!map) return std::nullopt;
@@ -362,6 +364,28 @@ std::optional<LinkMatch> Terminal::implicitLinkMatch(Position at, Buffer& buffer
         return false;
     });
     return result;
+}
+
+// ---- The terminal's lookups ------------------------------------------------------------------
+
+std::optional<std::string> Terminal::link(LinkLookupLocation at, LinkLookupMode mode)
+{
+    return TerminalLinks(*this).link(at, mode, *buffer_);
+}
+
+std::optional<Position> Terminal::resolveLinkLocation(LinkLookupLocation location, Buffer& buffer)
+{
+    return TerminalLinks(*this).resolveLinkLocation(location, buffer);
+}
+
+std::optional<LinkMatch> Terminal::explicitLinkMatch(Position at, Buffer& buffer)
+{
+    return TerminalLinks(*this).explicitLinkMatch(at, buffer);
+}
+
+std::optional<LinkMatch> Terminal::implicitLinkMatch(Position at, Buffer& buffer)
+{
+    return TerminalLinks(*this).implicitLinkMatch(at, buffer);
 }
 
 } // namespace corvix

@@ -149,7 +149,7 @@ void Terminal::scroll(bool isWrapped)
     }
 
     // 8. Kitty placements follow their lines.
-    kittyLinesScrolled(removedRow, insertedRow);
+    kittyImages_.kittyLinesScrolled(removedRow, insertedRow);
 
     // 9.
     if (tdel) tdel->scrolled(*this, b.yDisp());

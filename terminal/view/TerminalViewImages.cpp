@@ -66,7 +66,7 @@ bool TerminalView::createImageFromBitmap(Terminal& source, std::vector<uint8_t>&
 {
     const std::optional<QImage> image = kittyImageFromRgba(bytes, width, height);
     if (!image) return false;
-    if (const auto& context = source.kittyPlacementContext)
+    if (const auto& context = source.kittyPlacementContext())
         return insertImage(*image, context->widthRequest, context->heightRequest, context->preserveAspectRatio);
     // Sixel: as wide as the view at most, its own size otherwise.
     const ImageSizeRequest w = this->width() < width ? ImageSizeRequest{ImageSizeRequest::Kind::percent, 100}

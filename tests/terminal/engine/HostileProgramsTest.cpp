@@ -68,7 +68,7 @@ TEST(HostileProgram, HyperlinkTargetsAreBoundedAndGivenBack)
     }
     t.feed("\r" + hyperlink("http://kept", "K"));
     EXPECT_EQ(payloadAt(t, 0, 0), ";http://kept");
-    t.garbageCollectPayload();
+    t.collectUnusedCodes();
     EXPECT_EQ(t.payloads.count(), 1u);
     EXPECT_EQ(t.payloads.bytes(), std::string(";http://kept").size());
 }

@@ -1,4 +1,5 @@
 #include "terminal/engine/Terminal.hpp"
+#include "terminal/engine/TerminalLinks.hpp"
 
 #include "support/RecordingDelegate.hpp"
 
@@ -205,7 +206,7 @@ TEST(TerminalLinks, HardBrokenUrlJoinsOnlyUnderTheEdgeAndSeamRules)
         Fixture f;
         f.terminal.feed(c.upper + "\r\n" + c.lower);
         ASSERT_FALSE(f.terminal.buffer().lines()[1].isWrapped());
-        EXPECT_EQ(f.terminal.canJoinImplicitRows(0, 1, f.terminal.buffer()), c.joins) << c.upper;
+        EXPECT_EQ(TerminalLinks(f.terminal).canJoinImplicitRows(0, 1, f.terminal.buffer()), c.joins) << c.upper;
         if (c.upper.find(head) == std::string::npos) continue;
         const int headStart = int(c.upper.find(head));
         auto m = f.implicit(40, 0);

@@ -184,14 +184,14 @@ TEST_F(TerminalOsc, PayloadsAreInternedAndCodesComeBackWhenUnused)
 
     // An open link keeps its code through a collection even before any cell carries it.
     f.terminal.feed("\x1b]8;;http://open\x07");
-    f.terminal.garbageCollectPayload();
+    f.terminal.collectUnusedCodes();
     EXPECT_EQ(f.terminal.payloads.count(), 2u);
     f.terminal.feed("C\x1b]8;;\x07");
     EXPECT_EQ(payloadAt(f.terminal, f.terminal.buffer().yBase(), 2), ";http://open");
 
     // Once the linked text has scrolled out of the ring, its code is released and forgotten.
     f.terminal.feed("\r\n\r\n\r\n\r\n");
-    f.terminal.garbageCollectPayload();
+    f.terminal.collectUnusedCodes();
     EXPECT_EQ(f.terminal.payloads.count(), 0u);
     EXPECT_EQ(f.terminal.payloads.bytes(), 0u);
     EXPECT_EQ(f.terminal.payloads.target(code), nullptr);
@@ -302,9 +302,15 @@ TEST_F(TerminalOsc, ProgressReports)
         {"3;1", std::nullopt},
     };
     for (auto [text, expected] : cases) {
-        auto data = std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size());
-        EXPECT_EQ(f.terminal.parseProgressReport(data), expected) << text;
+        f.delegate.calls.clear();
+        f.feed("\x1b]9;" + std::string(text) + "\x07");
+        std::vector<std::string> calls;
+        if (expected)
+            calls.push_back("progressReport " + std::to_string(int(expected->state)) + " " +
+                            (expected->progress ? std::to_string(*expected->progress) : std::string("nil")));
+        EXPECT_EQ(f.delegate.calls, calls) << text;
     }
+    f.delegate.calls.clear();
 
     f.feed("\x1b]9;4;1;150\x07");
     EXPECT_EQ(f.delegate.calls, std::vector<std::string>{"progressReport 1 100"});

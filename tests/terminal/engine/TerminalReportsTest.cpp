@@ -139,7 +139,7 @@ TEST(TerminalReports, StatusStringsReportTheLiveState)
     t.buffer().setScrollBottom(9);
     t.buffer().setMarginLeft(4);
     t.buffer().setMarginRight(39);
-    t.setCursorStyle(CursorStyle::steadyUnderline);
+    t.feed("\x1b[4 q"); // steady underline
     t.feed("\x1bP$qm\x1b\\\x1bP$qr\x1b\\\x1bP$qs\x1b\\\x1bP$q q\x1b\\");
     EXPECT_EQ(d.sent, "\x1bP1$r0;1;31;104m\x1b\\"
                       "\x1bP1$r3;10r\x1b\\"

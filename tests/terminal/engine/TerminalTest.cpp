@@ -220,7 +220,10 @@ TEST(Terminal, ScrollInsideARegionReusesTheLeavingLine)
     b.setScrollBottom(4);
     std::vector<const BufferLine*> before;
     for (int i = 0; i < 6; i++) before.push_back(&b.lines()[i]);
-    b.lines()[2].set(0, t.makeCharData(Attribute{}, 'x', 1));
+    CharData x;
+    x.code = 'x';
+    x.width = 1;
+    b.lines()[2].set(0, x);
 
     t.scroll(false);
     EXPECT_EQ(&b.lines()[2], before[3]);

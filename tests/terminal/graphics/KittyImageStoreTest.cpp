@@ -124,7 +124,7 @@ TEST(KittyImageStore, EvictionTakesUnusedImagesFirstThenTheLeastRecent)
     // The clean-up frees what nothing shows, whatever the limit.
     f.t.options.kittyImageCacheLimitBytes = 1000;
     f.command("a=t,i=6," + kPixel);
-    f.t.cleanupUnusedKittyImages();
+    f.t.kittyImages().cleanupUnusedKittyImages();
     EXPECT_EQ(storedIds(f.state()), (std::vector<uint32_t>{3, 4}));
     EXPECT_EQ(f.state().totalImageBytes, 8);
 }

@@ -333,7 +333,7 @@ TEST(KittyMaintenance, TheIndexAgreesWithTheLinesWhateverMovesThem)
                     }
                 }
                 std::map<KeyPair, std::pair<int64_t, int64_t>> indexed;
-                for (const auto& [key, position] : f.t.collectKittyPlacementPositions(*b))
+                for (const auto& [key, position] : f.t.kittyImages().collectKittyPlacementPositions(*b))
                     indexed[{key.imageId, key.placementId}] = {position.row, position.col};
                 ASSERT_EQ(indexed, walked);
             }
@@ -341,7 +341,7 @@ TEST(KittyMaintenance, TheIndexAgreesWithTheLinesWhateverMovesThem)
             // Every Kitty line image's rectangle starts as many rows above it as its row in the
             // image, once the engine has looked at it.
             for (Buffer* b : {&f.t.normalBuffer(), &f.t.altBuffer()}) {
-                f.t.kittyLineRows(*b, std::nullopt, 0, b->lines().count(), SIZE_MAX, true);
+                f.t.kittyImages().kittyLineRows(*b, std::nullopt, 0, b->lines().count(), SIZE_MAX, true);
                 for (int row = 0; row < b->lines().count(); row++) {
                     if (!b->lines()[row].images()) continue;
                     for (const auto& image : *b->lines()[row].images()) {
@@ -365,5 +365,5 @@ TEST(KittyMaintenance, TheIndexStaysBoundedWhenLinesLoseImagesBehindItsBack)
         f.t.feed("\x1b[H\x1b[M");
     }
     EXPECT_TRUE(kittyKeysOnLines(f.t).empty());
-    EXPECT_LE(f.t.kittyScreen(f.t.normalBuffer()).lines.size(), 200u);
+    EXPECT_LE(f.t.kittyImages().kittyScreen(f.t.normalBuffer()).lines.size(), 200u);
 }

@@ -63,7 +63,7 @@ TEST(KittyPlacement, PutAndTransmitAndDisplayAnswer)
         f.state().imageNumbers[3] = 1;
         EXPECT_EQ(f.command(c.command), c.reply);
         EXPECT_EQ(f.host.received.size(), c.shown);
-        EXPECT_FALSE(f.t.kittyPlacementContext);
+        EXPECT_FALSE(f.t.kittyPlacementContext());
     }
 }
 
@@ -322,7 +322,7 @@ TEST(KittyPlacement, RelativePlacementsFollowTheirParent)
         EXPECT_EQ(f.command(std::string("a=p,i=1,p=4,") + e.keys), apc(e.reply));
         EXPECT_TRUE(f.host.received.empty());
         EXPECT_EQ(f.cursor(), (std::pair{0, 8}));
-        EXPECT_FALSE(f.t.kittyPlacementContext);
+        EXPECT_FALSE(f.t.kittyPlacementContext());
         EXPECT_FALSE(f.state().placementsByKey.contains({1, 4}));
     }
 }
@@ -376,9 +376,9 @@ TEST(KittyPlacement, LongParentChainsResolveWithoutRecursion)
         link.parentOffsetH = 1;
         placements[{1, id}] = link;
     }
-    Terminal::KittyPlacementPositions resolved;
+    KittyImages::KittyPlacementPositions resolved;
     std::unordered_set<KittyPlacementKey> visiting;
-    const auto end = f.t.resolveKittyPlacementPosition({1, 4001}, {}, resolved, visiting);
+    const auto end = f.t.kittyImages().resolveKittyPlacementPosition({1, 4001}, {}, resolved, visiting);
     EXPECT_EQ(end, (KittyPlacementPosition{2, 4001}));
     EXPECT_EQ(resolved.size(), 4001u);
     EXPECT_TRUE(visiting.empty());

@@ -75,12 +75,12 @@ public:
 
     bool createImageFromBitmap(Terminal& t, std::vector<uint8_t>& bytes, int width, int height) override
     {
-        received.push_back({width, height, false, t.kittyPlacementContext, keepBytes ? bytes : std::vector<uint8_t>()});
+        received.push_back({width, height, false, t.kittyPlacementContext(), keepBytes ? bytes : std::vector<uint8_t>()});
         if (refuse || width < 1 || height < 1) return false;
         ImageSizeRequest w;
         ImageSizeRequest h;
         bool keepAspect = true;
-        if (const auto& context = t.kittyPlacementContext) {
+        if (const auto& context = t.kittyPlacementContext()) {
             w = context->widthRequest;
             h = context->heightRequest;
             keepAspect = context->preserveAspectRatio;
@@ -93,7 +93,7 @@ public:
                      bool keepAspect) override
     {
         auto decoded = GraphicsCodec::standard().decodePng(data, KittyGraphicsPayload::kMaxSide);
-        received.push_back({decoded ? decoded->width : 0, decoded ? decoded->height : 0, true, t.kittyPlacementContext, {}});
+        received.push_back({decoded ? decoded->width : 0, decoded ? decoded->height : 0, true, t.kittyPlacementContext(), {}});
         if (refuse || !decoded) return false;
         return insertImage(t, std::make_shared<const std::vector<uint8_t>>(std::move(decoded->bytes)),
                            decoded->width, decoded->height, w, h, keepAspect);

@@ -107,12 +107,12 @@ TEST(TerminalKittyGraphics, OversizedTransferEndsInOneError)
     // 64 MiB per chunk, the parser's bound on one string: the ninth passes 400 MiB of payload.
     std::string chunk = "a=q,i=5,m=1;" + std::string(size_t{64} << 20, 'A');
     const auto bytes = spanOf(chunk);
-    for (int i = 0; i < 10; i++) f.terminal.handleKittyGraphics(bytes);
+    for (int i = 0; i < 10; i++) f.terminal.kittyImages().handleKittyGraphics(bytes);
     ASSERT_TRUE(f.terminal.kittyGraphicsState().pending.has_value());
     EXPECT_TRUE(f.terminal.kittyGraphicsState().pending->oversized);
     EXPECT_EQ(f.terminal.kittyGraphicsState().pending->base64Payload.capacity(), 0u);
     EXPECT_EQ(f.delegate.sent, "");
-    f.terminal.handleKittyGraphics(spanOf("m=0,i=6;AAAA"));
+    f.terminal.kittyImages().handleKittyGraphics(spanOf("m=0,i=6;AAAA"));
     EXPECT_EQ(f.delegate.sent, apc("Gi=5;EINVAL: bad payload"));
     EXPECT_FALSE(f.terminal.kittyGraphicsState().pending.has_value());
 
