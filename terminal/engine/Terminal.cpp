@@ -1,4 +1,5 @@
 #include "terminal/engine/Terminal.hpp"
+#include "terminal/engine/TerminalColors.hpp"
 
 #include "terminal/engine/EscapeSequenceParserLoop.hpp"
 
@@ -25,7 +26,7 @@ Terminal::Terminal(TerminalDelegate* delegate, TerminalOptions opts, Executor* e
     , executor_(executor)
 {
     installedColors = Color::terminalAppColors();
-    rebuildAnsiPalette(false);
+    TerminalColors(*this).rebuildAnsiPalette(false);
 
     currentBidiState = options.initialBidiState;
     bidiArrowKeySwap = options.initialBidiArrowKeySwap;

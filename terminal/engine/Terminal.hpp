@@ -53,6 +53,12 @@ class Terminal final : public BidiTextSource, private ParserHandler {
     friend class EscapeSequenceParser;
     // The images on the lines work on the buffers, the cursor and the replies.
     friend class KittyImages;
+    // The parts that carry out groups of control functions over the terminal's state.
+    friend class RectangularAreas;
+    friend class TerminalColors;
+    friend class TerminalLineModes;
+    friend class TerminalOsc;
+    friend class TerminalReports;
 
 public:
     static constexpr int MINIMUM_COLS = 2;
@@ -378,28 +384,6 @@ private:
     // The shared body of SU and SD.
     void scrollRegion(int count, bool down);
 
-    // Rectangular areas.
-    void csiCopyRectangularArea(Params pars, Bytes collect);
-    void csiX(Params pars, Bytes collect);
-    void cmdDECRQCRA(Params pars, Bytes collect);
-    void csiZ(Params pars, Bytes collect);
-    void csiOpenBrace(Params pars, Bytes collect);
-    // A rectangle of screen cells, zero-based and inclusive; nothing for an empty request.
-    struct Rectangle {
-        int top = 0;
-        int left = 0;
-        int bottom = 0;
-        int right = 0;
-    };
-    std::optional<Rectangle> getRectangleFromRequest(Params pars) const;
-    void cmdDECERA(Params pars);
-    void cmdSelectiveEraseRectangularArea(Params pars);
-
-    // Line render modes, screen alignment, presentation direction.
-    void setLineRenderMode(BufferLine::RenderLineMode mode);
-    void cmdScreenAlignmentPattern();
-    void cmdSelectPresentationDirection(Params pars, Bytes collect);
-
     // Character attributes.
     void cmdCsiM(Params pars, Bytes collect);
 
@@ -425,12 +409,6 @@ private:
     // Kitty keyboard flags; false when the sequence is not one of the protocol's.
     bool handleKittyKeyboardProtocol(Params pars, Bytes collect);
 
-    // Device reports.
-    void cmdSendDeviceAttributes(Params pars, Bytes collect);
-    void cmdDeviceStatus(Params pars, Bytes collect);
-    // The handler of a status-string request (DCS $ q ... ST).
-    std::unique_ptr<DcsHandler> makeDecrqssHandler();
-
 public:
     // ---- Mouse and focus reports ------------------------------------------------------------
     // The view decides which events to report; these only encode and send them.
@@ -449,9 +427,6 @@ public:
 
 private:
 
-    // Window operations.
-    void csit(Params pars, Bytes collect);
-    void cmdWindowOptions(Params pars);
 
 public:
     // Bounds for sizes a child may request and for the title stacks it may grow.
@@ -460,25 +435,6 @@ public:
     static constexpr size_t kMaxTitleStackDepth = 10;
 
 private:
-
-    // OSC commands and colours.
-    // Store the title and tell the delegate.
-    void setTitle(const std::string& text);
-    void setIconTitle(const std::string& text);
-    void oscSetCurrentDocument(Bytes data);
-    void oscSetCurrentDirectory(Bytes data);
-    void oscHyperlink(Bytes data);
-    std::optional<ProgressReport> parseProgressReport(Bytes data);
-    void oscClipboard(Bytes data);
-    void oscNotification(Bytes data);
-    void osciTerm2(Bytes data);
-    void oscChangeOrQueryColorIndex(Bytes data);
-    void oscSetColors(Bytes data, int startAt);
-    void oscResetColor(Bytes data);
-    // Interns a hyperlink payload: one code per distinct value while any cell uses it. When the
-    // table is full, its unused codes are collected first; nothing if still full (and, for the
-    // next kPayloadCollectionPause calls, nothing without a further collection).
-    std::optional<TinyAtom> makePayload(const std::string& value);
 
 public:
     // ---- Palette and default colours --------------------------------------------------------
@@ -701,8 +657,6 @@ private:
     int decModeValue(int mode) const;
     int ansiModeValue(int mode) const;
 
-    // Colours.
-    void rebuildAnsiPalette(bool notifyDelegate);
     Color foregroundColor_ = Color::defaultForeground();
     Color backgroundColor_ = Color::defaultBackground();
     std::optional<Color> cursorColor_;

@@ -1,5 +1,6 @@
 // The palette, the default colours and the colour OSC commands (4, 10-12, 104).
 #include "terminal/engine/Terminal.hpp"
+#include "terminal/engine/TerminalColors.hpp"
 
 #include <string>
 
@@ -28,16 +29,16 @@ size_t findSemicolon(std::span<const uint8_t> data, size_t from)
 
 // ---- Palette and default colours --------------------------------------------------------------
 
-void Terminal::rebuildAnsiPalette(bool notifyDelegate)
+void TerminalColors::rebuildAnsiPalette(bool notifyDelegate)
 {
-    const Ansi256PaletteStrategy strategy = options.ansi256PaletteStrategy;
+    const Ansi256PaletteStrategy strategy = terminal_.options.ansi256PaletteStrategy;
     if (strategy == Ansi256PaletteStrategy::xterm)
-        defaultAnsiColors = Color::generateXtermPalette(installedColors);
+        terminal_.defaultAnsiColors = Color::generateXtermPalette(terminal_.installedColors);
     else
-        defaultAnsiColors = Color::generateBase16LabPalette(installedColors, backgroundColor_, foregroundColor_,
+        terminal_.defaultAnsiColors = Color::generateBase16LabPalette(terminal_.installedColors, terminal_.backgroundColor_, terminal_.foregroundColor_,
                                                             strategy == Ansi256PaletteStrategy::base16LabHarmonious);
-    ansiColors = defaultAnsiColors;
-    if (notifyDelegate && tdel) tdel->colorChanged(*this, std::nullopt);
+    terminal_.ansiColors = terminal_.defaultAnsiColors;
+    if (notifyDelegate && terminal_.tdel) terminal_.tdel->colorChanged(terminal_, std::nullopt);
 }
 
 void Terminal::installPalette(const std::vector<Color>& colors)
@@ -45,14 +46,14 @@ void Terminal::installPalette(const std::vector<Color>& colors)
     if (colors.size() != 16) return;
     installedColors = colors;
     // The host installed these itself; it is not told back.
-    rebuildAnsiPalette(false);
+    TerminalColors(*this).rebuildAnsiPalette(false);
 }
 
 void Terminal::setAnsi256PaletteStrategy(Ansi256PaletteStrategy strategy)
 {
     if (strategy == options.ansi256PaletteStrategy) return;
     options.ansi256PaletteStrategy = strategy;
-    rebuildAnsiPalette(true);
+    TerminalColors(*this).rebuildAnsiPalette(true);
 }
 
 // The delegate's default implementations write the colour back through these setters; the guard
@@ -64,7 +65,7 @@ void Terminal::setForegroundColor(const Color& color)
     settingFgColor = true;
     if (tdel) tdel->setForegroundColor(*this, foregroundColor_);
     settingFgColor = false;
-    if (options.ansi256PaletteStrategy != Ansi256PaletteStrategy::xterm) rebuildAnsiPalette(true);
+    if (options.ansi256PaletteStrategy != Ansi256PaletteStrategy::xterm) TerminalColors(*this).rebuildAnsiPalette(true);
 }
 
 void Terminal::setBackgroundColor(const Color& color)
@@ -74,7 +75,7 @@ void Terminal::setBackgroundColor(const Color& color)
     settingBgColor = true;
     if (tdel) tdel->setBackgroundColor(*this, backgroundColor_);
     settingBgColor = false;
-    if (options.ansi256PaletteStrategy != Ansi256PaletteStrategy::xterm) rebuildAnsiPalette(true);
+    if (options.ansi256PaletteStrategy != Ansi256PaletteStrategy::xterm) TerminalColors(*this).rebuildAnsiPalette(true);
 }
 
 void Terminal::setCursorColor(std::optional<Color> color)
@@ -94,7 +95,7 @@ void Terminal::resetAllColors()
 
 // ---- OSC 4: set or query palette entries ("index;colour" pairs) -------------------------------
 
-void Terminal::oscChangeOrQueryColorIndex(Bytes data)
+void TerminalColors::oscChangeOrQueryColorIndex(Bytes data)
 {
     size_t pos = 0;
     while (pos < data.size()) {
@@ -104,18 +105,18 @@ void Terminal::oscChangeOrQueryColorIndex(Bytes data)
         if (!index || *index > 255) return;
         const size_t specStart = semicolon + 1;
         if (specStart < data.size() && data[specStart] == '?') {
-            std::string reply(oscIntroducer(cc.send8bit));
-            reply += "4;" + std::to_string(*index) + ";" + ansiColors[size_t(*index)].formatAsXcolor();
-            reply += stringTerminator(cc.send8bit);
-            sendResponse(reply);
+            std::string reply(oscIntroducer(terminal_.cc.send8bit));
+            reply += "4;" + std::to_string(*index) + ";" + terminal_.ansiColors[size_t(*index)].formatAsXcolor();
+            reply += stringTerminator(terminal_.cc.send8bit);
+            terminal_.sendResponse(reply);
             pos = specStart + 1;
             if (pos < data.size() && data[pos] == ';') pos++;
             continue;
         }
         const size_t specEnd = findSemicolon(data, specStart);
         if (auto color = Color::parseColor(data.subspan(specStart, specEnd - specStart))) {
-            ansiColors[size_t(*index)] = *color;
-            if (tdel) tdel->colorChanged(*this, int(*index));
+            terminal_.ansiColors[size_t(*index)] = *color;
+            if (terminal_.tdel) terminal_.tdel->colorChanged(terminal_, int(*index));
         }
         pos = specEnd + 1;
     }
@@ -123,7 +124,7 @@ void Terminal::oscChangeOrQueryColorIndex(Bytes data)
 
 // ---- OSC 10, 11, 12: default foreground, background and cursor colour ------------------------
 
-void Terminal::oscSetColors(Bytes data, int startAt)
+void TerminalColors::oscSetColors(Bytes data, int startAt)
 {
     std::vector<Bytes> items;
     for (size_t pos = 0; pos <= data.size();) {
@@ -134,29 +135,29 @@ void Terminal::oscSetColors(Bytes data, int startAt)
     if (items.empty()) return;
 
     const auto [foreground, background] =
-        tdel ? tdel->getColors(*this) : std::pair<Color, Color>{foregroundColor_, backgroundColor_};
+        terminal_.tdel ? terminal_.tdel->getColors(terminal_) : std::pair<Color, Color>{terminal_.foregroundColor_, terminal_.backgroundColor_};
     int slot = startAt;
     for (Bytes item : items) {
         if (slot > 2) break;
         if (item[0] == '?') {
-            const Color& reported = slot == 0 ? foreground : slot == 1 ? background : cursorColor_.value_or(foreground);
-            std::string reply(oscIntroducer(cc.send8bit));
+            const Color& reported = slot == 0 ? foreground : slot == 1 ? background : terminal_.cursorColor_.value_or(foreground);
+            std::string reply(oscIntroducer(terminal_.cc.send8bit));
             reply += std::to_string(10 + slot) + ";" + reported.formatAsXcolor();
-            reply += stringTerminator(cc.send8bit);
-            sendResponse(reply);
+            reply += stringTerminator(terminal_.cc.send8bit);
+            terminal_.sendResponse(reply);
         } else if (auto color = Color::parseColor(item)) {
             switch (slot) {
             case 0:
-                setForegroundColor(*color);
-                if (tdel) tdel->setForegroundColor(*this, *color);
+                terminal_.setForegroundColor(*color);
+                if (terminal_.tdel) terminal_.tdel->setForegroundColor(terminal_, *color);
                 break;
             case 1:
-                setBackgroundColor(*color);
-                if (tdel) tdel->setBackgroundColor(*this, *color);
+                terminal_.setBackgroundColor(*color);
+                if (terminal_.tdel) terminal_.tdel->setBackgroundColor(terminal_, *color);
                 break;
             default:
-                setCursorColor(*color);
-                if (tdel) tdel->setCursorColor(*this, *color);
+                terminal_.setCursorColor(*color);
+                if (terminal_.tdel) terminal_.tdel->setCursorColor(terminal_, *color);
                 break;
             }
         }
@@ -166,10 +167,10 @@ void Terminal::oscSetColors(Bytes data, int startAt)
 
 // ---- OSC 104: reset palette entries -----------------------------------------------------------
 
-void Terminal::oscResetColor(Bytes data)
+void TerminalColors::oscResetColor(Bytes data)
 {
     if (data.empty()) {
-        resetAllColors();
+        terminal_.resetAllColors();
         return;
     }
     for (uint8_t b : data)
@@ -184,8 +185,8 @@ void Terminal::oscResetColor(Bytes data)
             if (item[0] == '-' || item[0] == '+') item = item.subspan(1);
             if (auto value = EscapeSequenceParser::parseDecimal(item)) n = negative ? -*value : *value;
             if (n >= 0 && n <= 255) {
-                ansiColors[size_t(n)] = defaultAnsiColors[size_t(n)];
-                if (tdel) tdel->colorChanged(*this, int(n));
+                terminal_.ansiColors[size_t(n)] = terminal_.defaultAnsiColors[size_t(n)];
+                if (terminal_.tdel) terminal_.tdel->colorChanged(terminal_, int(n));
             }
         }
         pos = end + 1;

@@ -2,6 +2,11 @@
 // DCS sequence to the terminal operation that carries it out, and the fallbacks that log what
 // no table handles.
 #include "terminal/engine/Terminal.hpp"
+#include "terminal/engine/TerminalLineModes.hpp"
+#include "terminal/engine/RectangularAreas.hpp"
+#include "terminal/engine/TerminalColors.hpp"
+#include "terminal/engine/TerminalOsc.hpp"
+#include "terminal/engine/TerminalReports.hpp"
 
 #include "terminal/engine/CharSets.hpp"
 #include "terminal/graphics/SixelDecoder.hpp"
@@ -125,11 +130,11 @@ void Terminal::dispatchEsc(std::span<const uint8_t> collect, uint8_t code)
             break;
         case '#':
             switch (code) {
-            case '3': setLineRenderMode(BufferLine::RenderLineMode::doubledTop); return;
-            case '4': setLineRenderMode(BufferLine::RenderLineMode::doubledDown); return;
-            case '5': setLineRenderMode(BufferLine::RenderLineMode::single); return;
-            case '6': setLineRenderMode(BufferLine::RenderLineMode::doubleWidth); return;
-            case '8': cmdScreenAlignmentPattern(); return;
+            case '3': TerminalLineModes(*this).setLineRenderMode(BufferLine::RenderLineMode::doubledTop); return;
+            case '4': TerminalLineModes(*this).setLineRenderMode(BufferLine::RenderLineMode::doubledDown); return;
+            case '5': TerminalLineModes(*this).setLineRenderMode(BufferLine::RenderLineMode::single); return;
+            case '6': TerminalLineModes(*this).setLineRenderMode(BufferLine::RenderLineMode::doubleWidth); return;
+            case '8': TerminalLineModes(*this).cmdScreenAlignmentPattern(); return;
             default: break;
             }
             break;
@@ -200,7 +205,7 @@ void Terminal::dispatchCsiTable(uint8_t code, std::span<const int32_t> pars, std
     case 'P': cmdDeleteChars(pars, collect); break;
     case 'S':
         if (collectIs(collect, " "))
-            cmdSelectPresentationDirection(pars, collect);
+            TerminalLineModes(*this).cmdSelectPresentationDirection(pars, collect);
         else
             cmdScrollUp(pars, collect);
         break;
@@ -232,7 +237,7 @@ void Terminal::dispatchCsiTable(uint8_t code, std::span<const int32_t> pars, std
     case '`': cmdCharPosAbsolute(pars, collect); break;
     case 'a': cmdHPositionRelative(pars, collect); break;
     case 'b': cmdRepeatPrecedingCharacter(pars, collect); break;
-    case 'c': cmdSendDeviceAttributes(pars, collect); break;
+    case 'c': TerminalReports(*this).cmdSendDeviceAttributes(pars, collect); break;
     case 'd': cmdLinePosAbsolute(pars, collect); break;
     case 'e': cmdVPositionRelative(pars, collect); break;
     case 'f': cmdHVPosition(pars, collect); break;
@@ -242,7 +247,7 @@ void Terminal::dispatchCsiTable(uint8_t code, std::span<const int32_t> pars, std
         if (collectIs(collect, " ")) cmdSelectCharacterPath(pars, collect);
         break;
     case 'l': cmdResetMode(pars, collect); break;
-    case 'n': cmdDeviceStatus(pars, collect); break;
+    case 'n': TerminalReports(*this).cmdDeviceStatus(pars, collect); break;
     case 'p': csiPHandler(pars, collect); break;
     case 'q': cmdSetCursorStyle(pars, collect); break;
     case 'r':
@@ -266,15 +271,15 @@ void Terminal::dispatchCsiTable(uint8_t code, std::span<const int32_t> pars, std
                 cmdSaveCursor(pars, collect);
         }
         break;
-    case 't': csit(pars, collect); break;
+    case 't': TerminalReports(*this).csit(pars, collect); break;
     case 'u':
         if (!handleKittyKeyboardProtocol(pars, collect) && collect.empty()) cmdRestoreCursor(pars, collect);
         break;
-    case 'v': csiCopyRectangularArea(pars, collect); break;
-    case 'x': csiX(pars, collect); break;
-    case 'y': cmdDECRQCRA(pars, collect); break;
-    case 'z': csiZ(pars, collect); break;
-    case '{': csiOpenBrace(pars, collect); break;
+    case 'v': RectangularAreas(*this).csiCopyRectangularArea(pars, collect); break;
+    case 'x': RectangularAreas(*this).csiX(pars, collect); break;
+    case 'y': RectangularAreas(*this).cmdDECRQCRA(pars, collect); break;
+    case 'z': RectangularAreas(*this).csiZ(pars, collect); break;
+    case '{': RectangularAreas(*this).csiOpenBrace(pars, collect); break;
     case '}': csiCloseBrace(pars, collect); break;
     case '~': cmdDeleteColumns(pars, collect); break;
     default: csiHandlerFallback(pars, collect, code); break;
@@ -288,15 +293,15 @@ void Terminal::dispatchOsc(int64_t code, std::span<const uint8_t> data)
     switch (code) {
     case 0:
     case 2:
-        setTitle(oscText(data));
+        TerminalOsc(*this).setTitle(oscText(data));
         break;
-    case 1: setIconTitle(oscText(data)); break;
-    case 4: oscChangeOrQueryColorIndex(data); break;
-    case 6: oscSetCurrentDocument(data); break;
-    case 7: oscSetCurrentDirectory(data); break;
-    case 8: oscHyperlink(data); break;
+    case 1: TerminalOsc(*this).setIconTitle(oscText(data)); break;
+    case 4: TerminalColors(*this).oscChangeOrQueryColorIndex(data); break;
+    case 6: TerminalOsc(*this).oscSetCurrentDocument(data); break;
+    case 7: TerminalOsc(*this).oscSetCurrentDirectory(data); break;
+    case 8: TerminalOsc(*this).oscHyperlink(data); break;
     case 9:
-        if (auto report = parseProgressReport(data)) {
+        if (auto report = TerminalOsc(*this).parseProgressReport(data)) {
             if (tdel) tdel->progressReport(*this, *report);
         } else {
             oscHandlerFallback(9, data);
@@ -304,14 +309,14 @@ void Terminal::dispatchOsc(int64_t code, std::span<const uint8_t> data)
         break;
     case 10:
     case 11:
-    case 12: oscSetColors(data, int(code - 10)); break;
-    case 52: oscClipboard(data); break;
-    case 104: oscResetColor(data); break;
+    case 12: TerminalColors(*this).oscSetColors(data, int(code - 10)); break;
+    case 52: TerminalOsc(*this).oscClipboard(data); break;
+    case 104: TerminalColors(*this).oscResetColor(data); break;
     case 112:
         if (tdel) tdel->setCursorColor(*this, std::nullopt);
         break;
-    case 777: oscNotification(data); break;
-    case 1337: osciTerm2(data); break;
+    case 777: TerminalOsc(*this).oscNotification(data); break;
+    case 1337: TerminalOsc(*this).osciTerm2(data); break;
     default: oscHandlerFallback(code, data); break;
     }
 }
@@ -348,7 +353,7 @@ std::unique_ptr<DcsHandler> Terminal::createDcsHandler(std::span<const uint8_t> 
 {
     endJoinableText();
     if (final != 'q') return nullptr;
-    if (collectIs(collect, "$")) return makeDecrqssHandler();
+    if (collectIs(collect, "$")) return TerminalReports(*this).makeDecrqssHandler();
     if (collect.empty()) return std::make_unique<SixelDcsHandler>(*this);
     return nullptr;
 }

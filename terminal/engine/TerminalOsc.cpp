@@ -2,6 +2,7 @@
 // reports and the OSC 1337 family (inline images). The colour commands are in TerminalColors.cpp.
 #include "terminal/graphics/Base64.hpp"
 #include "terminal/engine/Terminal.hpp"
+#include "terminal/engine/TerminalOsc.hpp"
 #include "terminal/screen/TinyAtom.hpp"
 #include "terminal/screen/Utf8.hpp"
 
@@ -101,84 +102,84 @@ ImageSizeRequest parseDimension(const std::map<std::string, std::string, std::le
 
 // ---- Titles (OSC 0, 1, 2) ---------------------------------------------------------------------
 
-void Terminal::setTitle(const std::string& text)
+void TerminalOsc::setTitle(const std::string& text)
 {
-    terminalTitle = text;
-    if (tdel) tdel->setTerminalTitle(*this, terminalTitle);
+    terminal_.terminalTitle = text;
+    if (terminal_.tdel) terminal_.tdel->setTerminalTitle(terminal_, terminal_.terminalTitle);
 }
 
-void Terminal::setIconTitle(const std::string& text)
+void TerminalOsc::setIconTitle(const std::string& text)
 {
-    iconTitle = text;
-    if (tdel) tdel->setTerminalIconTitle(*this, iconTitle);
+    terminal_.iconTitle = text;
+    if (terminal_.tdel) terminal_.tdel->setTerminalIconTitle(terminal_, terminal_.iconTitle);
 }
 
 // ---- OSC 6 and 7: the host's current document and directory -----------------------------------
 // The texts are stored for the host as data; they are never interpreted here.
 
-void Terminal::oscSetCurrentDocument(Bytes data)
+void TerminalOsc::oscSetCurrentDocument(Bytes data)
 {
-    if (!tdel || !tdel->isProcessTrusted(*this)) return;
+    if (!terminal_.tdel || !terminal_.tdel->isProcessTrusted(terminal_)) return;
     auto text = utf8Text(data);
     if (!text) return;
-    hostCurrentDocument = std::move(*text);
-    tdel->hostCurrentDocumentUpdated(*this);
+    terminal_.hostCurrentDocument = std::move(*text);
+    terminal_.tdel->hostCurrentDocumentUpdated(terminal_);
 }
 
-void Terminal::oscSetCurrentDirectory(Bytes data)
+void TerminalOsc::oscSetCurrentDirectory(Bytes data)
 {
-    if (!tdel || !tdel->isProcessTrusted(*this)) return;
+    if (!terminal_.tdel || !terminal_.tdel->isProcessTrusted(terminal_)) return;
     auto text = utf8Text(data);
     if (!text) return;
-    hostCurrentDirectory = std::move(*text);
-    tdel->hostCurrentDirectoryUpdated(*this);
+    terminal_.hostCurrentDirectory = std::move(*text);
+    terminal_.tdel->hostCurrentDirectoryUpdated(terminal_);
 }
 
 // ---- OSC 8: hyperlinks ------------------------------------------------------------------------
 
-std::optional<TinyAtom> Terminal::makePayload(const std::string& value)
+std::optional<TinyAtom> TerminalOsc::makePayload(const std::string& value)
 {
-    if (value.size() > kMaxHyperlinkPayloadBytes) return std::nullopt;
-    auto atom = payloads.lookup(value);
+    if (value.size() > terminal_.kMaxHyperlinkPayloadBytes) return std::nullopt;
+    auto atom = terminal_.payloads.lookup(value);
     if (atom) return atom;
-    if (payloadCollectionPause > 0) {
-        --payloadCollectionPause;
+    if (terminal_.payloadCollectionPause > 0) {
+        --terminal_.payloadCollectionPause;
         return std::nullopt;
     }
     // The table is full: give back the codes no cell refers to any more, then retry.
-    garbageCollectPayload();
-    atom = payloads.lookup(value);
+    terminal_.garbageCollectPayload();
+    atom = terminal_.payloads.lookup(value);
     // A collection scans both buffers. When it made no room, the next look-ups fail without one,
     // so a program keeping every code on screen cannot make each new link cost a scan.
-    if (!atom) payloadCollectionPause = kPayloadCollectionPause;
+    if (!atom) terminal_.payloadCollectionPause = terminal_.kPayloadCollectionPause;
     return atom;
 }
 
 // The print path stamps the open link's code on every cell it writes, so a link covers exactly
 // its own text wherever that text went (wrapped, scrolled, on either screen).
-void Terminal::oscHyperlink(Bytes data)
+void TerminalOsc::oscHyperlink(Bytes data)
 {
     // "params;" with an empty target closes the link, as the bare ";" does.
     const bool closing = !data.empty() && data.back() == ';' &&
                          std::find(data.begin(), data.end(), ';') == data.end() - 1;
     if (closing) {
-        hyperLinkTracking.reset();
-        hyperLinkCode = 0;
+        terminal_.hyperLinkTracking.reset();
+        terminal_.hyperLinkCode = 0;
         return;
     }
     // An over-long target is not kept: its text prints without a link.
-    const bool tooLong = data.size() > kMaxHyperlinkPayloadBytes;
+    const bool tooLong = data.size() > terminal_.kMaxHyperlinkPayloadBytes;
     std::string payload = !tooLong && isAscii(data) ? std::string(asText(data)) : std::string();
-    const Position start{buffer_->x(), buffer_->yBase() + buffer_->y()};
+    const Position start{terminal_.buffer_->x(), terminal_.buffer_->yBase() + terminal_.buffer_->y()};
     auto atom = tooLong ? std::nullopt : makePayload(payload);
     // A full table leaves the link's cells unmarked.
-    hyperLinkCode = atom ? atom->code : 0;
-    hyperLinkTracking = std::pair{start, std::move(payload)};
+    terminal_.hyperLinkCode = atom ? atom->code : 0;
+    terminal_.hyperLinkTracking = std::pair{start, std::move(payload)};
 }
 
 // ---- OSC 52: clipboard ------------------------------------------------------------------------
 
-void Terminal::oscClipboard(Bytes data)
+void TerminalOsc::oscClipboard(Bytes data)
 {
     const auto semicolon = std::find(data.begin(), data.end(), ';');
     if (semicolon == data.end()) return;
@@ -190,24 +191,24 @@ void Terminal::oscClipboard(Bytes data)
     if (pc.empty() || pc.find_first_not_of("cpqs01234567") != std::string::npos) pc = "c";
 
     if (content.size() == 1 && content[0] == '?') {
-        if (!tdel || !options.clipboardReadAllowed || !tdel->isProcessTrusted(*this)) return;
-        auto clip = tdel->clipboardRead(*this);
+        if (!terminal_.tdel || !terminal_.options.clipboardReadAllowed || !terminal_.tdel->isProcessTrusted(terminal_)) return;
+        auto clip = terminal_.tdel->clipboardRead(terminal_);
         if (!clip) return;
-        std::string reply = cc.send8bit ? "\x9d" : "\x1b]";
+        std::string reply = terminal_.cc.send8bit ? "\x9d" : "\x1b]";
         reply += "52;" + pc + ";" + Base64::encode(*clip);
-        reply += cc.send8bit ? "\x9c" : "\x1b\\";
-        sendResponse(reply);
+        reply += terminal_.cc.send8bit ? "\x9c" : "\x1b\\";
+        terminal_.sendResponse(reply);
         return;
     }
     if (Base64::decodedSize(content) > kMaxClipboardBytes) return;
     auto decoded = Base64::decode(content);
     if (!decoded) return;
-    if (tdel) tdel->clipboardCopy(*this, *decoded);
+    if (terminal_.tdel) terminal_.tdel->clipboardCopy(terminal_, *decoded);
 }
 
 // ---- OSC 777: notifications -------------------------------------------------------------------
 
-void Terminal::oscNotification(Bytes data)
+void TerminalOsc::oscNotification(Bytes data)
 {
     auto text = utf8Text(data);
     if (!text) return;
@@ -215,12 +216,12 @@ void Terminal::oscNotification(Bytes data)
     if (first == std::string::npos || text->compare(0, first, "notify") != 0) return;
     const size_t second = text->find(';', first + 1);
     if (second == std::string::npos) return; // "notify;title" without a body part
-    if (tdel) tdel->notify(*this, text->substr(first + 1, second - first - 1), text->substr(second + 1));
+    if (terminal_.tdel) terminal_.tdel->notify(terminal_, text->substr(first + 1, second - first - 1), text->substr(second + 1));
 }
 
 // ---- OSC 9 ; 4: progress reports --------------------------------------------------------------
 
-std::optional<ProgressReport> Terminal::parseProgressReport(Bytes data)
+std::optional<ProgressReport> TerminalOsc::parseProgressReport(Bytes data)
 {
     if (!isAscii(data)) return std::nullopt;
     const auto parts = splitAll(asText(data), ';');
@@ -242,14 +243,14 @@ std::optional<ProgressReport> Terminal::parseProgressReport(Bytes data)
 
 // ---- OSC 1337: inline images and other extension content --------------------------------------
 
-void Terminal::osciTerm2(Bytes data)
+void TerminalOsc::osciTerm2(Bytes data)
 {
     const auto eq = std::find(data.begin(), data.end(), '=');
     if (eq == data.end()) return;
     std::string_view key = asText(Bytes(data.begin(), eq));
     if (!Utf8::isValid(key)) return;
     if (key != "File") {
-        if (tdel) tdel->iTermContent(*this, data);
+        if (terminal_.tdel) terminal_.tdel->iTermContent(terminal_, data);
         return;
     }
     const auto colon = std::find(eq + 1, data.end(), ':');
@@ -257,15 +258,15 @@ void Terminal::osciTerm2(Bytes data)
     const auto args = parseKeyValues(asText(Bytes(eq + 1, colon)));
     const auto inlineArg = args.find("inline");
     if (inlineArg == args.end() || inlineArg->second != "1") {
-        if (tdel) tdel->iTermContent(*this, data);
+        if (terminal_.tdel) terminal_.tdel->iTermContent(terminal_, data);
         return;
     }
     auto image = Base64::decode(Bytes(colon + 1, data.end()));
     if (!image) return;
     const auto keepAspect = args.find("preserveAspectRatio");
     const bool preserveAspectRatio = keepAspect == args.end() || keepAspect->second == "1";
-    if (tdel)
-        tdel->createImage(*this, *image, parseDimension(args, "width"), parseDimension(args, "height"),
+    if (terminal_.tdel)
+        terminal_.tdel->createImage(terminal_, *image, parseDimension(args, "width"), parseDimension(args, "height"),
                           preserveAspectRatio);
 }
 

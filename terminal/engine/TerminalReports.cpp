@@ -2,6 +2,7 @@
 // request (DECRQSS). Every value in a reply is formatted from the terminal's own state; no reply
 // echoes bytes of the request.
 #include "terminal/engine/Terminal.hpp"
+#include "terminal/engine/TerminalReports.hpp"
 
 #include "terminal/engine/DcsHandler.hpp"
 
@@ -88,21 +89,21 @@ private:
 
 } // namespace
 
-void Terminal::cmdSendDeviceAttributes(Params pars, Bytes collect)
+void TerminalReports::cmdSendDeviceAttributes(Params pars, Bytes collect)
 {
     if (pars[0] > 0) {
-        logInfo("SendDeviceAttributes got " + decimalList(pars) + " and " +
+        terminal_.logInfo("SendDeviceAttributes got " + terminal_.decimalList(pars) + " and " +
                 std::string(reinterpret_cast<const char*>(collect.data()), collect.size()));
         return;
     }
-    std::string reply(replyCsi());
-    if (collectIs(collect, ">")) {
+    std::string reply(terminal_.replyCsi());
+    if (terminal_.collectIs(collect, ">")) {
         reply += ">65;20;1c";
     } else if (collect.empty()) {
-        const std::string& name = options.termName;
+        const std::string& name = terminal_.options.termName;
         if (name.starts_with("xterm")) {
             // No printer port (2) and no selective erase (6): neither is claimed.
-            reply += options.enableSixelReported ? "?65;4;1;21;22;17;28c" : "?65;1;21;22;17;28c";
+            reply += terminal_.options.enableSixelReported ? "?65;4;1;21;22;17;28c" : "?65;1;21;22;17;28c";
         } else if (name.starts_with("screen") || name.starts_with("rxvt-unicode")) {
             reply += "?1;2c";
         } else if (name.starts_with("linux")) {
@@ -113,34 +114,34 @@ void Terminal::cmdSendDeviceAttributes(Params pars, Bytes collect)
     } else {
         return;
     }
-    sendResponse(reply);
+    terminal_.sendResponse(reply);
 }
 
-void Terminal::cmdDeviceStatus(Params pars, Bytes collect)
+void TerminalReports::cmdDeviceStatus(Params pars, Bytes collect)
 {
-    Buffer& b = *buffer_;
+    Buffer& b = *terminal_.buffer_;
     // The pending-wrap column (x == cols) is reported as the last column it stands on.
-    const int x = std::min(b.x(), cols - 1);
-    std::string reply(replyCsi());
+    const int x = std::min(b.x(), terminal_.cols - 1);
+    std::string reply(terminal_.replyCsi());
     if (collect.empty()) {
         switch (pars[0]) {
         case 5: reply += "0n"; break;
         case 6: {
-            int row = std::max(1, b.y() + 1 - (originMode ? b.scrollTop() : 0));
-            int col = std::max(1, x + 1 - (originMode ? b.marginLeft() : 0));
+            int row = std::max(1, b.y() + 1 - (terminal_.originMode ? b.scrollTop() : 0));
+            int col = std::max(1, x + 1 - (terminal_.originMode ? b.marginLeft() : 0));
             reply += std::to_string(row) + ";" + std::to_string(col) + "R";
             break;
         }
         default: return;
         }
-        sendResponse(reply);
+        terminal_.sendResponse(reply);
         return;
     }
-    if (!collectIs(collect, "?")) return;
+    if (!terminal_.collectIs(collect, "?")) return;
     switch (pars[0]) {
     case 6: {
-        int row = b.y() + 1 - (originMode ? b.scrollTop() : 0);
-        int col = std::max(1, x + 1 - (originMode && marginMode ? b.marginLeft() : 0));
+        int row = b.y() + 1 - (terminal_.originMode ? b.scrollTop() : 0);
+        int col = std::max(1, x + 1 - (terminal_.originMode && terminal_.marginMode ? b.marginLeft() : 0));
         reply += "?" + std::to_string(row) + ";" + std::to_string(col) + ";1R";
         break;
     }
@@ -152,19 +153,19 @@ void Terminal::cmdDeviceStatus(Params pars, Bytes collect)
     case 62: reply += "0*{"; break;
     case 63: {
         int id = pars.size() > 1 ? pars[1] : 0;
-        reply = std::string(replyDcs()) + std::to_string(id) + "!~0000" + std::string(replySt());
+        reply = std::string(terminal_.replyDcs()) + std::to_string(id) + "!~0000" + std::string(terminal_.replySt());
         break;
     }
     case 75: reply += "?70n"; break;
     case 85: reply += "?83n"; break;
     default: return;
     }
-    sendResponse(reply);
+    terminal_.sendResponse(reply);
 }
 
-std::unique_ptr<DcsHandler> Terminal::makeDecrqssHandler()
+std::unique_ptr<DcsHandler> TerminalReports::makeDecrqssHandler()
 {
-    return std::make_unique<DECRQSS>(*this);
+    return std::make_unique<DECRQSS>(terminal_);
 }
 
 } // namespace corvix

@@ -2,6 +2,7 @@
 // the delegate, answers the size reports itself when the delegate does not, and keeps the title
 // stacks.
 #include "terminal/engine/Terminal.hpp"
+#include "terminal/engine/TerminalReports.hpp"
 
 #include <algorithm>
 #include <initializer_list>
@@ -25,7 +26,7 @@ void pushBounded(std::vector<std::string>& stack, const std::string& title)
 
 } // namespace
 
-void Terminal::csit(Params pars, Bytes collect)
+void TerminalReports::csit(Params pars, Bytes collect)
 {
     if (collect.empty()) {
         cmdWindowOptions(pars);
@@ -34,58 +35,58 @@ void Terminal::csit(Params pars, Bytes collect)
     if (collect.size() == 1 && collect[0] == '>') {
         for (int32_t p : pars) {
             switch (p) {
-            case 0: xtermTitleSetHex = true; break;
-            case 1: xtermTitleQueryHex = true; break;
-            case 2: xtermTitleSetUtf = true; break;
-            case 3: xtermTitleQueryUtf = true; break;
+            case 0: terminal_.xtermTitleSetHex = true; break;
+            case 1: terminal_.xtermTitleQueryHex = true; break;
+            case 2: terminal_.xtermTitleSetUtf = true; break;
+            case 3: terminal_.xtermTitleQueryUtf = true; break;
             default: break;
             }
         }
         return;
     }
-    logInfo("Unhandled csiT " + decimalList(collect));
+    terminal_.logInfo("Unhandled csiT " + terminal_.decimalList(collect));
 }
 
-void Terminal::cmdWindowOptions(Params pars)
+void TerminalReports::cmdWindowOptions(Params pars)
 {
-    if (!tdel) return;
+    if (!terminal_.tdel) return;
     using Kind = WindowManipulationCommand::Kind;
 
-    auto command = [&](Kind kind, int a = 0, int b = 0) { tdel->windowCommand(*this, {kind, a, b}); };
+    auto command = [&](Kind kind, int a = 0, int b = 0) { terminal_.tdel->windowCommand(terminal_, {kind, a, b}); };
     // Sizes reach the host as given, but never beyond what a screen can hold: 0 (also an omitted
     // value) passes through, since a host reads it as "keep this dimension".
-    auto cells = [](int32_t v) { return std::clamp(int(v), 0, kMaxWindowCells); };
-    auto pixels = [](int32_t v) { return std::clamp(int(v), 0, kMaxWindowPixels); };
+    auto cells = [](int32_t v) { return std::clamp(int(v), 0, Terminal::kMaxWindowCells); };
+    auto pixels = [](int32_t v) { return std::clamp(int(v), 0, Terminal::kMaxWindowPixels); };
 
     // The delegate's bytes win; otherwise the report is built from the terminal's size.
     auto report = [&](Kind kind, char code, bool inPixels) {
-        if (auto reply = tdel->windowCommand(*this, {kind, 0, 0})) {
-            sendResponse(std::span<const uint8_t>(*reply));
+        if (auto reply = terminal_.tdel->windowCommand(terminal_, {kind, 0, 0})) {
+            terminal_.sendResponse(std::span<const uint8_t>(*reply));
             return;
         }
-        int64_t height = rows;
-        int64_t width = cols;
+        int64_t height = terminal_.rows;
+        int64_t width = terminal_.cols;
         if (inPixels) {
-            auto cell = tdel ? tdel->cellSizeInPixels(*this) : std::nullopt;
+            auto cell = terminal_.tdel ? terminal_.tdel->cellSizeInPixels(terminal_) : std::nullopt;
             const int64_t cellWidth = cell ? cell->first : 10;
             const int64_t cellHeight = cell ? cell->second : 16;
-            height = code == '6' ? cellHeight : rows * cellHeight;
-            width = code == '6' ? cellWidth : cols * cellWidth;
+            height = code == '6' ? cellHeight : terminal_.rows * cellHeight;
+            width = code == '6' ? cellWidth : terminal_.cols * cellWidth;
         }
-        sendResponse(std::string(replyCsi()) + code + ";" + std::to_string(height) + ";" + std::to_string(width) + "t");
+        terminal_.sendResponse(std::string(terminal_.replyCsi()) + code + ";" + std::to_string(height) + ";" + std::to_string(width) + "t");
     };
 
     auto popTitle = [&] {
-        if (terminalTitleStack.empty()) return;
-        terminalTitle = std::move(terminalTitleStack.back());
-        terminalTitleStack.pop_back();
-        if (tdel) tdel->setTerminalTitle(*this, terminalTitle);
+        if (terminal_.terminalTitleStack.empty()) return;
+        terminal_.terminalTitle = std::move(terminal_.terminalTitleStack.back());
+        terminal_.terminalTitleStack.pop_back();
+        if (terminal_.tdel) terminal_.tdel->setTerminalTitle(terminal_, terminal_.terminalTitle);
     };
     auto popIcon = [&] {
-        if (terminalIconStack.empty()) return;
-        iconTitle = std::move(terminalIconStack.back());
-        terminalIconStack.pop_back();
-        if (tdel) tdel->setTerminalIconTitle(*this, iconTitle);
+        if (terminal_.terminalIconStack.empty()) return;
+        terminal_.iconTitle = std::move(terminal_.terminalIconStack.back());
+        terminal_.terminalIconStack.pop_back();
+        if (terminal_.tdel) terminal_.tdel->setTerminalIconTitle(terminal_, terminal_.iconTitle);
     };
 
     const bool three = pars.size() == 3;
@@ -133,16 +134,16 @@ void Terminal::cmdWindowOptions(Params pars)
         report(Kind::reportScreenSizeCharacters, '9', false);
     } else if (parsAre(pars, {20})) {
         // Titles are reported empty: a child could otherwise read back text it planted.
-        sendResponse(std::string(replyOsc()) + "L" + std::string(replySt()));
+        terminal_.sendResponse(std::string(terminal_.replyOsc()) + "L" + std::string(terminal_.replySt()));
     } else if (parsAre(pars, {21})) {
-        sendResponse(std::string(replyOsc()) + "l" + std::string(replySt()));
+        terminal_.sendResponse(std::string(terminal_.replyOsc()) + "l" + std::string(terminal_.replySt()));
     } else if (parsAre(pars, {22, 0}) || parsAre(pars, {22, 0, 0})) {
-        pushBounded(terminalTitleStack, terminalTitle);
-        pushBounded(terminalIconStack, iconTitle);
+        pushBounded(terminal_.terminalTitleStack, terminal_.terminalTitle);
+        pushBounded(terminal_.terminalIconStack, terminal_.iconTitle);
     } else if (parsAre(pars, {22, 1})) {
-        pushBounded(terminalIconStack, iconTitle);
+        pushBounded(terminal_.terminalIconStack, terminal_.iconTitle);
     } else if (parsAre(pars, {22, 2})) {
-        pushBounded(terminalTitleStack, terminalTitle);
+        pushBounded(terminal_.terminalTitleStack, terminal_.terminalTitle);
     } else if (parsAre(pars, {23, 0}) || parsAre(pars, {23, 0, 0})) {
         popTitle();
         popIcon();
@@ -151,7 +152,7 @@ void Terminal::cmdWindowOptions(Params pars)
     } else if (parsAre(pars, {23, 2})) {
         popTitle();
     } else {
-        logInfo("Unhandled Window command: " + decimalList(pars));
+        terminal_.logInfo("Unhandled Window command: " + terminal_.decimalList(pars));
     }
 }
 

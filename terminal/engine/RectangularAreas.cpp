@@ -2,6 +2,7 @@
 // (DECSERA) and the checksum report (DECRQCRA). They write cells directly and widen no update
 // range: a view notices them through the lines' generation counters.
 #include "terminal/engine/Terminal.hpp"
+#include "terminal/engine/RectangularAreas.hpp"
 #include "terminal/screen/Log.hpp"
 
 #include <algorithm>
@@ -21,7 +22,7 @@ bool isPrintableFill(int32_t ch)
 
 } // namespace
 
-std::optional<Terminal::Rectangle> Terminal::getRectangleFromRequest(Params pars) const
+std::optional<RectangularAreas::Rectangle> RectangularAreas::getRectangleFromRequest(Params pars) const
 {
     auto at = [&](size_t i) -> std::optional<int> {
         if (i < pars.size()) return int(pars[i]);
@@ -31,40 +32,40 @@ std::optional<Terminal::Rectangle> Terminal::getRectangleFromRequest(Params pars
     int left = std::max(at(1).value_or(1), 1);
     int bottom = at(2).value_or(-1);
     int right = at(3).value_or(-1);
-    if (bottom < 0) bottom = rows;
-    if (right < 0) right = cols;
-    right = std::min(cols, right);
-    bottom = std::min(rows, bottom);
-    if (originMode) {
-        top += buffer_->scrollTop();
-        bottom += buffer_->scrollTop();
+    if (bottom < 0) bottom = terminal_.rows;
+    if (right < 0) right = terminal_.cols;
+    right = std::min(terminal_.cols, right);
+    bottom = std::min(terminal_.rows, bottom);
+    if (terminal_.originMode) {
+        top += terminal_.buffer_->scrollTop();
+        bottom += terminal_.buffer_->scrollTop();
         // The left margin is an origin only while left/right margins are on.
-        const int marginLeft = marginMode ? buffer_->marginLeft() : 0;
+        const int marginLeft = terminal_.marginMode ? terminal_.buffer_->marginLeft() : 0;
         left += marginLeft;
         right += marginLeft;
     }
     if (bottom < top || right < left) return std::nullopt;
-    return Rectangle{std::min(top - 1, rows - 1), std::min(left - 1, cols - 1), std::min(bottom - 1, rows - 1),
-                     std::min(right - 1, cols - 1)};
+    return Rectangle{std::min(top - 1, terminal_.rows - 1), std::min(left - 1, terminal_.cols - 1), std::min(bottom - 1, terminal_.rows - 1),
+                     std::min(right - 1, terminal_.cols - 1)};
 }
 
 // ---- DECCRA -----------------------------------------------------------------------------------
 
-void Terminal::csiCopyRectangularArea(Params pars, Bytes collect)
+void RectangularAreas::csiCopyRectangularArea(Params pars, Bytes collect)
 {
-    if (!collectIs(collect, "$")) return;
+    if (!terminal_.collectIs(collect, "$")) return;
     auto one = [&](size_t i) { return i < pars.size() ? std::max(int(pars[i]), 1) : 1; };
     auto last = [&](size_t i, int fallback) { return i < pars.size() && pars[i] > 0 ? int(pars[i]) : fallback; };
     if (one(4) != 1 || one(7) != 1) return; // pages other than the screen
-    const int32_t source[] = {one(0), one(1), last(2, rows), last(3, cols)};
+    const int32_t source[] = {one(0), one(1), last(2, terminal_.rows), last(3, terminal_.cols)};
     auto rect = getRectangleFromRequest(source);
     if (!rect) return;
 
-    Buffer& b = *buffer_;
+    Buffer& b = *terminal_.buffer_;
     // The destination counts from the same origin as the source.
-    const int dstTop = std::min(one(5) - 1 + (originMode ? b.scrollTop() : 0), rows - 1);
-    const int dstLeft = std::min(one(6) - 1 + (originMode && marginMode ? b.marginLeft() : 0), cols - 1);
-    const int copyWidth = std::min(rect->right - rect->left + 1, cols - dstLeft);
+    const int dstTop = std::min(one(5) - 1 + (terminal_.originMode ? b.scrollTop() : 0), terminal_.rows - 1);
+    const int dstLeft = std::min(one(6) - 1 + (terminal_.originMode && terminal_.marginMode ? b.marginLeft() : 0), terminal_.cols - 1);
+    const int copyWidth = std::min(rect->right - rect->left + 1, terminal_.cols - dstLeft);
 
     // Copy the source out first so that overlapping rectangles copy as through a buffer.
     std::vector<CharData> copied;
@@ -82,11 +83,11 @@ void Terminal::csiCopyRectangularArea(Params pars, Bytes collect)
 
 // ---- DECFRA, DECERA, DECSERA ------------------------------------------------------------------
 
-void Terminal::csiX(Params pars, Bytes collect)
+void RectangularAreas::csiX(Params pars, Bytes collect)
 {
-    if (!collectIs(collect, "$")) {
-        logInfo("Not implemented CSI x with collect: collect=" + decimalList(collect) +
-                " and pars=" + decimalList(pars));
+    if (!terminal_.collectIs(collect, "$")) {
+        terminal_.logInfo("Not implemented CSI x with collect: collect=" + terminal_.decimalList(collect) +
+                " and pars=" + terminal_.decimalList(pars));
         return;
     }
     const int32_t ch = pars[0];
@@ -94,49 +95,49 @@ void Terminal::csiX(Params pars, Bytes collect)
     auto rect = getRectangleFromRequest(pars.subspan(1));
     if (!rect) return;
     const char32_t scalar = char32_t(ch);
-    const CharData fill = makeCharData(curAttr, code(std::u32string_view(&scalar, 1)), 1);
-    Buffer& b = *buffer_;
+    const CharData fill = terminal_.makeCharData(terminal_.curAttr, terminal_.code(std::u32string_view(&scalar, 1)), 1);
+    Buffer& b = *terminal_.buffer_;
     for (int row = rect->top; row <= rect->bottom; row++) {
         BufferLine& line = b.lines()[b.yBase() + row];
         for (int col = rect->left; col <= rect->right; col++) line.set(col, fill);
     }
 }
 
-void Terminal::csiZ(Params pars, Bytes collect)
+void RectangularAreas::csiZ(Params pars, Bytes collect)
 {
-    if (collectIs(collect, "$")) {
+    if (terminal_.collectIs(collect, "$")) {
         cmdDECERA(pars);
-    } else if (collectIs(collect, "'")) {
-        logInfo("Not implemented: Enable Locator Reporting (DECELR)");
+    } else if (terminal_.collectIs(collect, "'")) {
+        terminal_.logInfo("Not implemented: Enable Locator Reporting (DECELR)");
     }
 }
 
-void Terminal::cmdDECERA(Params pars)
+void RectangularAreas::cmdDECERA(Params pars)
 {
     auto rect = getRectangleFromRequest(pars);
     if (!rect) return;
-    const CharData blank = makeCharData(curAttr, ' ', 1);
-    Buffer& b = *buffer_;
+    const CharData blank = terminal_.makeCharData(terminal_.curAttr, ' ', 1);
+    Buffer& b = *terminal_.buffer_;
     for (int row = rect->top; row <= rect->bottom; row++) {
         BufferLine& line = b.lines()[b.yBase() + row];
         for (int col = rect->left; col <= rect->right; col++) line.set(col, blank);
     }
 }
 
-void Terminal::csiOpenBrace(Params pars, Bytes collect)
+void RectangularAreas::csiOpenBrace(Params pars, Bytes collect)
 {
-    if (collectIs(collect, "$")) {
+    if (terminal_.collectIs(collect, "$")) {
         cmdSelectiveEraseRectangularArea(pars);
         return;
     }
-    logInfo("CSI # { not implemented - XTPUSHSGR with " + decimalList(pars));
+    terminal_.logInfo("CSI # { not implemented - XTPUSHSGR with " + terminal_.decimalList(pars));
 }
 
-void Terminal::cmdSelectiveEraseRectangularArea(Params pars)
+void RectangularAreas::cmdSelectiveEraseRectangularArea(Params pars)
 {
     auto rect = getRectangleFromRequest(pars);
     if (!rect) return;
-    Buffer& b = *buffer_;
+    Buffer& b = *terminal_.buffer_;
     for (int row = rect->top; row <= rect->bottom; row++) {
         BufferLine& line = b.lines()[b.yBase() + row];
         for (int col = rect->left; col <= rect->right; col++) {
@@ -150,13 +151,13 @@ void Terminal::cmdSelectiveEraseRectangularArea(Params pars)
 
 // ---- DECRQCRA ---------------------------------------------------------------------------------
 
-void Terminal::cmdDECRQCRA(Params pars, Bytes collect)
+void RectangularAreas::cmdDECRQCRA(Params pars, Bytes collect)
 {
     const int32_t id = pars[0];
     uint32_t sum = 0; // wraps modulo 2^32 on huge rectangles of high code points
-    if (tdel && tdel->isProcessTrusted(*this) && pars.size() >= 3) {
+    if (terminal_.tdel && terminal_.tdel->isProcessTrusted(terminal_) && pars.size() >= 3) {
         if (auto rect = getRectangleFromRequest(pars.subspan(2))) {
-            Buffer& b = *buffer_;
+            Buffer& b = *terminal_.buffer_;
             for (int row = rect->top; row <= rect->bottom; row++) {
                 const BufferLine& line = b.lines()[b.yBase() + row];
                 for (int col = rect->left; col <= rect->right; col++) {
@@ -164,9 +165,9 @@ void Terminal::cmdDECRQCRA(Params pars, Bytes collect)
                     if (cellCode == 0) {
                         sum += ' ';
                     } else if (cellCode < CharData::kClusterBase) {
-                        sum += uint32_t(character(cellCode)[0]);
+                        sum += uint32_t(terminal_.character(cellCode)[0]);
                     } else {
-                        for (char32_t s : character(cellCode)) sum += uint32_t(s);
+                        for (char32_t s : terminal_.character(cellCode)) sum += uint32_t(s);
                     }
                 }
             }
@@ -174,10 +175,10 @@ void Terminal::cmdDECRQCRA(Params pars, Bytes collect)
     }
     char hex[16];
     std::snprintf(hex, sizeof hex, "%04x", unsigned(sum));
-    std::string reply = cc.send8bit ? "\x90" : "\x1bP";
+    std::string reply = terminal_.cc.send8bit ? "\x90" : "\x1bP";
     reply += std::to_string(id) + "!~" + hex;
-    reply += cc.send8bit ? "\x9c" : "\x1b\\";
-    sendResponse(reply);
+    reply += terminal_.cc.send8bit ? "\x9c" : "\x1b\\";
+    terminal_.sendResponse(reply);
 }
 
 } // namespace corvix
