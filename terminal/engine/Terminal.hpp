@@ -57,6 +57,7 @@ class Terminal final : public BidiTextSource, private ParserHandler {
     friend class RectangularAreas;
     friend class TerminalColors;
     friend class TerminalLineModes;
+    friend class TerminalModeCommands;
     friend class TerminalOsc;
     friend class TerminalReports;
 
@@ -387,25 +388,11 @@ private:
     // Character attributes.
     void cmdCsiM(Params pars, Bytes collect);
 
-    // Modes.
-    void cmdSetMode(Params pars, Bytes collect);
-    void cmdResetMode(Params pars, Bytes collect);
-    void csiPHandler(Params pars, Bytes collect);
-    void cmdSetCursorStyle(Params pars, Bytes collect);
-    void setCursorStyle(CursorStyle style);
-    void cmdSavePrivateModes(Params pars);
-    // XTRESTORE of the bidi private modes (CSI ? Pm r).
-    void cmdRestoreBidiPrivateModes(Params pars);
 public:
     // DECSTR; the view runs it too when its fonts change.
     void softReset();
 
 private:
-    // One mode each of SM/RM and DECSET/DECRST, and the mode report (DECRQM).
-    void setMode(int par, Bytes collect);
-    void resetMode(int par, Bytes collect);
-    void cmdDecRqm(Params pars, bool decMode);
-
     // Kitty keyboard flags; false when the sequence is not one of the protocol's.
     bool handleKittyKeyboardProtocol(Params pars, Bytes collect);
 
@@ -644,18 +631,6 @@ private:
     bool previousCellEndsInJoiner();
     // A control (anything but text or SGR) came: what prints next starts its own cell.
     void endJoinableText() { buffer_->lastBufferStorage.joinable = false; }
-
-    // Mode helpers: screen switches, synchronized-output start, bidi state change, DECRQM values.
-    void enterAltScreen();
-    void leaveAltScreen(int mode);
-    // DECCOLM to `columns` wide.
-    void switchColumnMode(int columns);
-    // DECLRMM off in the terminal and both buffers, with the left/right margins at full width.
-    void resetMarginMode();
-    void beginSynchronizedOutput();
-    void applyBidiUpdate(const BidiStateProperties& changed);
-    int decModeValue(int mode) const;
-    int ansiModeValue(int mode) const;
 
     Color foregroundColor_ = Color::defaultForeground();
     Color backgroundColor_ = Color::defaultBackground();

@@ -2,6 +2,7 @@
 // DCS sequence to the terminal operation that carries it out, and the fallbacks that log what
 // no table handles.
 #include "terminal/engine/Terminal.hpp"
+#include "terminal/engine/TerminalModeCommands.hpp"
 #include "terminal/engine/TerminalLineModes.hpp"
 #include "terminal/engine/RectangularAreas.hpp"
 #include "terminal/engine/TerminalColors.hpp"
@@ -242,17 +243,17 @@ void Terminal::dispatchCsiTable(uint8_t code, std::span<const int32_t> pars, std
     case 'e': cmdVPositionRelative(pars, collect); break;
     case 'f': cmdHVPosition(pars, collect); break;
     case 'g': cmdTabClear(pars, collect); break;
-    case 'h': cmdSetMode(pars, collect); break;
+    case 'h': TerminalModeCommands(*this).cmdSetMode(pars, collect); break;
     case 'k':
         if (collectIs(collect, " ")) cmdSelectCharacterPath(pars, collect);
         break;
-    case 'l': cmdResetMode(pars, collect); break;
+    case 'l': TerminalModeCommands(*this).cmdResetMode(pars, collect); break;
     case 'n': TerminalReports(*this).cmdDeviceStatus(pars, collect); break;
-    case 'p': csiPHandler(pars, collect); break;
-    case 'q': cmdSetCursorStyle(pars, collect); break;
+    case 'p': TerminalModeCommands(*this).csiPHandler(pars, collect); break;
+    case 'q': TerminalModeCommands(*this).cmdSetCursorStyle(pars, collect); break;
     case 'r':
         if (collectIs(collect, "?"))
-            cmdRestoreBidiPrivateModes(pars);
+            TerminalModeCommands(*this).cmdRestoreBidiPrivateModes(pars);
         else
             cmdSetScrollRegion(pars, collect);
         break;
@@ -263,7 +264,7 @@ void Terminal::dispatchCsiTable(uint8_t code, std::span<const int32_t> pars, std
             else if (p0 == 1)
                 mouseShiftCapture = true;
         } else if (collectIs(collect, "?")) {
-            cmdSavePrivateModes(pars);
+            TerminalModeCommands(*this).cmdSavePrivateModes(pars);
         } else if (collect.empty()) {
             if (marginMode)
                 cmdSetMargins(pars, collect);

@@ -2,6 +2,7 @@
 // presentation direction (SPD).
 #include "terminal/engine/Terminal.hpp"
 #include "terminal/engine/TerminalLineModes.hpp"
+#include "terminal/engine/TerminalModeCommands.hpp"
 
 namespace corvix {
 
@@ -48,7 +49,7 @@ void TerminalLineModes::cmdSelectPresentationDirection(Params pars, Bytes collec
     const int ps1 = pars.empty() ? 0 : pars[0];
     if (ps1 != 0 && ps1 != 3) return;
     terminal_.currentBidiState.fallbackDirection = ps1 == 3 ? BidiDirection::rightToLeft : BidiDirection::leftToRight;
-    terminal_.applyBidiUpdate({Terminal::BidiStateProperty::fallbackDirection});
+    TerminalModeCommands(terminal_).applyBidiUpdate({Terminal::BidiStateProperty::fallbackDirection});
 }
 
 } // namespace corvix
