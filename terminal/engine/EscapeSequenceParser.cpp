@@ -223,36 +223,36 @@ bool EscapeSequenceParser::profilingEnabled()
 void EscapeSequenceParser::logProfile(size_t bytes, std::chrono::steady_clock::duration elapsed)
 {
     const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(elapsed).count();
-    log::write(log::Category::parser, log::Level::debug, "ParserProfile: Parser.Parse " + std::to_string(bytes) + " bytes "
-               + std::to_string(ns) + " ns");
+    log::write(log::Category::parser, log::Level::debug,
+               "ParserProfile: Parser.Parse " + std::to_string(bytes) + " bytes " + std::to_string(ns) + " ns");
 }
 
 void EscapeSequenceParser::addParam(uint8_t code)
 {
     if (code >= '0' && code <= '9') {
-        if (!_parameterLimitExceeded) {
-            int32_t& value = _pars[static_cast<size_t>(_parsCount - 1)];
+        if (!parameterLimitExceeded_) {
+            int32_t& value = _pars[static_cast<size_t>(parameterCount_ - 1)];
             value = parser_detail::addDigit(value, code - '0');
         }
         return;
     }
     // ';' or ':' opens a new element.
-    if (_parameterLimitExceeded || _parsCount == kMaxParameters) {
-        _parameterLimitExceeded = true;
+    if (parameterLimitExceeded_ || parameterCount_ == kMaxParameters) {
+        parameterLimitExceeded_ = true;
         return;
     }
-    _parsTxt[static_cast<size_t>(_parsCount - 1)] = code;
-    _pars[static_cast<size_t>(_parsCount)] = 0;
-    ++_parsCount;
+    _parsTxt[static_cast<size_t>(parameterCount_ - 1)] = code;
+    _pars[static_cast<size_t>(parameterCount_)] = 0;
+    ++parameterCount_;
 }
 
 void EscapeSequenceParser::addCollect(uint8_t code)
 {
-    if (_collectLength == kMaxCollect) {
-        _collectLimitExceeded = true; // no real sequence has this many; drop it
+    if (collectLength_ == kMaxCollect) {
+        collectLimitExceeded_ = true; // no real sequence has this many; drop it
         return;
     }
-    _collect[_collectLength++] = code;
+    _collect[collectLength_++] = code;
 }
 
 size_t EscapeSequenceParser::putString(S state, const uint8_t* bytes, size_t i, size_t length)
@@ -279,15 +279,15 @@ size_t EscapeSequenceParser::putString(S state, const uint8_t* bytes, size_t i, 
 void EscapeSequenceParser::appendString(std::vector<uint8_t>& buffer, S state,
                                         const uint8_t* bytes, size_t count)
 {
-    if (_stringAbandoned) {
+    if (stringAbandoned_) {
         return;
     }
-    if (count > _stringLimit - buffer.size()) {
-        if (_stringLimit == kMaxStringLength && carriesLargePayload(buffer, state, bytes, count)) {
-            _stringLimit = kMaxLargeStringLength;
+    if (count > stringLimit_ - buffer.size()) {
+        if (stringLimit_ == kMaxStringLength && carriesLargePayload(buffer, state, bytes, count)) {
+            stringLimit_ = kMaxLargeStringLength;
         }
-        if (count > _stringLimit - buffer.size()) {
-            _stringAbandoned = true;
+        if (count > stringLimit_ - buffer.size()) {
+            stringAbandoned_ = true;
             buffer.clear();
             releaseLargeStringBuffers();
             return;
@@ -323,7 +323,7 @@ bool EscapeSequenceParser::carriesLargePayload(const std::vector<uint8_t>& buffe
 void EscapeSequenceParser::endString(S state, uint8_t code)
 {
     ParserHandler& h = handler();
-    const bool dispatch = !_stringAbandoned && code != kCan && code != kSub;
+    const bool dispatch = !stringAbandoned_ && code != kCan && code != kSub;
     if (state == S::apcString) {
         if (dispatch && !_apc.empty()) {
             const uint8_t letter = _apc[0];
@@ -373,11 +373,11 @@ void EscapeSequenceParser::hookDcs(uint8_t code)
         return; // too many parameters or intermediates: the string is consumed and dropped
     }
     activeDcsHandler = handler().createDcsHandler(collect(), code);
-    _dcsLength = 0;
+    dcsLength_ = 0;
     if (activeDcsHandler) {
         activeDcsHandler->hook(collect(), pars(), code);
     }
-    _parameterLimitExceeded = false;
+    parameterLimitExceeded_ = false;
 }
 
 void EscapeSequenceParser::putDcs(std::span<const uint8_t> data)
@@ -385,16 +385,16 @@ void EscapeSequenceParser::putDcs(std::span<const uint8_t> data)
     if (!activeDcsHandler || data.empty()) {
         return;
     }
-    const size_t room = kMaxDcsLength - _dcsLength;
+    const size_t room = kMaxDcsLength - dcsLength_;
     if (data.size() <= room) {
-        _dcsLength += data.size();
+        dcsLength_ += data.size();
         activeDcsHandler->put(data);
         return;
     }
     // Hand over exactly what fits, then abandon: the handler sees the same bytes wherever the
     // input was split.
     if (room > 0) {
-        _dcsLength = kMaxDcsLength;
+        dcsLength_ = kMaxDcsLength;
         activeDcsHandler->put(data.first(room));
     }
     activeDcsHandler.reset();

@@ -89,46 +89,46 @@ private:
     void clearParameters()
     {
         _pars[0] = 0;
-        _parsCount = 1;
-        _collectLength = 0;
-        _parameterLimitExceeded = false;
-        _collectLimitExceeded = false;
+        parameterCount_ = 1;
+        collectLength_ = 0;
+        parameterLimitExceeded_ = false;
+        collectLimitExceeded_ = false;
     }
     void clearSequence()
     {
         _osc.clear();
         _apc.clear();
         clearParameters();
-        _stringAbandoned = false;
-        _stringLimit = kMaxStringLength;
+        stringAbandoned_ = false;
+        stringLimit_ = kMaxStringLength;
     }
-    bool sequenceDropped() const { return _parameterLimitExceeded || _collectLimitExceeded; }
+    bool sequenceDropped() const { return parameterLimitExceeded_ || collectLimitExceeded_; }
 
     std::span<const int32_t> pars() const
     {
-        return {_pars.data(), static_cast<size_t>(_parsCount)};
+        return {_pars.data(), static_cast<size_t>(parameterCount_)};
     }
     std::span<const uint8_t> parsTxt() const
     {
-        return {_parsTxt.data(), static_cast<size_t>(_parsCount - 1)};
+        return {_parsTxt.data(), static_cast<size_t>(parameterCount_ - 1)};
     }
-    std::span<const uint8_t> collect() const { return {_collect.data(), _collectLength}; }
+    std::span<const uint8_t> collect() const { return {_collect.data(), collectLength_}; }
 
     std::unique_ptr<DcsHandler> activeDcsHandler;
     ParserHandler* terminal;
     std::vector<uint8_t> _osc;
     std::vector<uint8_t> _apc;
     std::array<int32_t, kMaxParameters> _pars{};
-    int _parsCount = 1;
+    int parameterCount_ = 1;
     // The separator that opened each element after the first.
     std::array<uint8_t, kMaxParameters - 1> _parsTxt{};
     std::array<uint8_t, kMaxCollect> _collect{};
-    size_t _collectLength = 0;
-    bool _parameterLimitExceeded = false;
-    bool _collectLimitExceeded = false;
-    bool _stringAbandoned = false;           // the OSC or APC string passed its bound
-    size_t _stringLimit = kMaxStringLength;  // bound of the OSC or APC string in progress
-    size_t _dcsLength = 0;                   // bytes handed to the active DCS handler so far
+    size_t collectLength_ = 0;
+    bool parameterLimitExceeded_ = false;
+    bool collectLimitExceeded_ = false;
+    bool stringAbandoned_ = false;           // the OSC or APC string passed its bound
+    size_t stringLimit_ = kMaxStringLength;  // bound of the OSC or APC string in progress
+    size_t dcsLength_ = 0;                   // bytes handed to the active DCS handler so far
     const TransitionTable& table;
 };
 

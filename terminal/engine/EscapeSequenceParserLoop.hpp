@@ -244,8 +244,8 @@ void EscapeSequenceParser::parseChunk(Handler& h, std::span<const uint8_t> data)
             break;
         case A::oscStart:
             (next == S::apcString ? _apc : _osc).clear();
-            _stringAbandoned = false;
-            _stringLimit = kMaxStringLength;
+            stringAbandoned_ = false;
+            stringLimit_ = kMaxStringLength;
             break;
         case A::oscPut:
             i = putString(state, bytes, i, length);
@@ -265,7 +265,7 @@ void EscapeSequenceParser::parseChunk(Handler& h, std::span<const uint8_t> data)
             addCollect(code);
             break;
         case A::escDispatch:
-            if (!_collectLimitExceeded) {
+            if (!collectLimitExceeded_) {
                 h.dispatchEsc(collect(), code);
             }
             break;
@@ -302,10 +302,10 @@ void EscapeSequenceParser::parseChunk(Handler& h, std::span<const uint8_t> data)
 // action does, without a trip through the table for each.
 inline size_t EscapeSequenceParser::addParams(const uint8_t* bytes, size_t i, size_t length)
 {
-    if (!_parameterLimitExceeded) {
+    if (!parameterLimitExceeded_) {
         // The element in progress stays in a register; it is written back at each separator and
         // at the end. Digits, the bulk, take the short inner loop.
-        int count = _parsCount;
+        int count = parameterCount_;
         int32_t value = _pars[static_cast<size_t>(count - 1)];
         // "38;5;" and "48;5;" (256-colour foreground and background) open most SGR sequences
         // that programs send per character: taken in one step, the loop goes on with the colour.
@@ -339,7 +339,7 @@ inline size_t EscapeSequenceParser::addParams(const uint8_t* bytes, size_t i, si
                 break;
             }
             if (count == kMaxParameters) {
-                _parameterLimitExceeded = true;
+                parameterLimitExceeded_ = true;
                 break;
             }
             _pars[static_cast<size_t>(count - 1)] = value;
@@ -349,8 +349,8 @@ inline size_t EscapeSequenceParser::addParams(const uint8_t* bytes, size_t i, si
             ++i;
         }
         _pars[static_cast<size_t>(count - 1)] = value;
-        _parsCount = count;
-        if (!_parameterLimitExceeded) {
+        parameterCount_ = count;
+        if (!parameterLimitExceeded_) {
             return i;
         }
     }

@@ -344,7 +344,8 @@ void writeToHostLog(const std::string& directory, int64_t& counter, std::span<co
     if (ok) {
         counter++;
     } else {
-        log::write(log::Category::process, log::Level::warning, "Got error while logging data dump to " + path + ": " + std::strerror(error));
+        log::write(log::Category::process, log::Level::warning,
+                   "Got error while logging data dump to " + path + ": " + std::strerror(error));
     }
 }
 
@@ -449,7 +450,8 @@ void LocalProcess::ioLoop(std::shared_ptr<Channel> c)
         int ready = poll(fds, count, timeout);
         if (ready < 0) {
             if (errno == EINTR) continue;
-            log::write(log::Category::process, log::Level::warning, std::string("LocalProcess: poll failed: ") + std::strerror(errno));
+            log::write(log::Category::process, log::Level::warning,
+                       std::string("LocalProcess: poll failed: ") + std::strerror(errno));
             break;
         }
 
@@ -503,14 +505,18 @@ void LocalProcess::ioLoop(std::shared_ptr<Channel> c)
                     if (w > 0) {
                         written += static_cast<size_t>(w);
                         c->total += w;
-                        if (c->debugIO) log::write(log::Category::process, log::Level::debug, "[SEND] completed bytes=" + std::to_string(c->total.load()));
+                        if (c->debugIO)
+                            log::write(log::Category::process, log::Level::debug,
+                                       "[SEND] completed bytes=" + std::to_string(c->total.load()));
                     } else if (w < 0 && errno == EINTR) {
                         continue;
                     } else if (w < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
                         break;
                     } else {
                         // EIO: the child's side is closed; the bytes have nowhere to go.
-                        if (errno != EIO) log::write(log::Category::process, log::Level::warning, "Error writing data to the child, errno=" + std::to_string(errno));
+                        if (errno != EIO)
+                            log::write(log::Category::process, log::Level::warning,
+                                       "Error writing data to the child, errno=" + std::to_string(errno));
                         written = writing.size();
                     }
                 }

@@ -45,8 +45,8 @@ std::optional<RectangularAreas::Rectangle> RectangularAreas::getRectangleFromReq
         right += marginLeft;
     }
     if (bottom < top || right < left) return std::nullopt;
-    return Rectangle{std::min(top - 1, terminal_.rows - 1), std::min(left - 1, terminal_.cols - 1), std::min(bottom - 1, terminal_.rows - 1),
-                     std::min(right - 1, terminal_.cols - 1)};
+    return Rectangle{std::min(top - 1, terminal_.rows - 1), std::min(left - 1, terminal_.cols - 1),
+                     std::min(bottom - 1, terminal_.rows - 1), std::min(right - 1, terminal_.cols - 1)};
 }
 
 // ---- DECCRA -----------------------------------------------------------------------------------
@@ -64,7 +64,8 @@ void RectangularAreas::csiCopyRectangularArea(Params pars, Bytes collect)
     Buffer& b = *terminal_.buffer_;
     // The destination counts from the same origin as the source.
     const int dstTop = std::min(one(5) - 1 + (terminal_.originMode ? b.scrollTop() : 0), terminal_.rows - 1);
-    const int dstLeft = std::min(one(6) - 1 + (terminal_.originMode && terminal_.marginMode ? b.marginLeft() : 0), terminal_.cols - 1);
+    const int dstLeft = std::min(one(6) - 1 + (terminal_.originMode && terminal_.marginMode ? b.marginLeft() : 0),
+                                 terminal_.cols - 1);
     const int copyWidth = std::min(rect->right - rect->left + 1, terminal_.cols - dstLeft);
 
     // Copy the source out first so that overlapping rectangles copy as through a buffer.

@@ -293,7 +293,8 @@ void Terminal::logDiagnostic(std::string_view line) const
     const auto now = std::chrono::steady_clock::now();
     if (now - diagnosticWindowStart_ >= kDiagnosticWindow) {
         if (diagnosticsSuppressed_ > 0)
-            log::write(log::Category::engine, log::Level::info, "Info: " + std::to_string(diagnosticsSuppressed_) + " diagnostic lines suppressed");
+            log::write(log::Category::engine, log::Level::info,
+                       "Info: " + std::to_string(diagnosticsSuppressed_) + " diagnostic lines suppressed");
         diagnosticWindowStart_ = now;
         diagnosticLines_ = 0;
         diagnosticsSuppressed_ = 0;

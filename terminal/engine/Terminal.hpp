@@ -295,7 +295,8 @@ private:
     // ---- Control functions ------------------------------------------------------------------
     // CSI commands take the parameter list (at least one element; an omitted parameter is 0)
     // and the collected private-prefix and intermediate bytes. The separators of the sequence
-    // being dispatched (';' or ':' before each parameter after the first) are in `csiParsTxt`.
+    // being dispatched (';' or ':' before each parameter after the first) are in
+    // `csiParameterSeparators_`.
 public:
     using Params = std::span<const int32_t>;
     using Bytes = std::span<const uint8_t>;
@@ -441,7 +442,7 @@ public:
 private:
     // Separators of the CSI sequence being dispatched (';' or ':' before each parameter after
     // the first); empty outside a dispatch.
-    Bytes csiParsTxt;
+    Bytes csiParameterSeparators_;
 
 public:
     // ---- Diagnostics ------------------------------------------------------------------------
@@ -579,13 +580,13 @@ private:
             (pars[0] == 38 ? curAttr.fg : curAttr.bg) = Attribute::Color::ansi256(uint8_t(std::clamp(pars[2], 0, 255)));
             return;
         }
-        csiParsTxt = parsTxt;
+        csiParameterSeparators_ = parsTxt;
         if (code == 'm') {
             cmdCsiM(pars, collect);
         } else {
             dispatchCsiTable(code, pars, collect);
         }
-        csiParsTxt = {};
+        csiParameterSeparators_ = {};
     }
     void dispatchCsiTable(uint8_t code, std::span<const int32_t> pars, std::span<const uint8_t> collect);
     void dispatchEsc(std::span<const uint8_t> collect, uint8_t code) override;

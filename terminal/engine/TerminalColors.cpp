@@ -35,8 +35,9 @@ void TerminalColors::rebuildAnsiPalette(bool notifyDelegate)
     if (strategy == Ansi256PaletteStrategy::xterm)
         terminal_.defaultAnsiColors = Color::generateXtermPalette(terminal_.installedColors);
     else
-        terminal_.defaultAnsiColors = Color::generateBase16LabPalette(terminal_.installedColors, terminal_.backgroundColor_, terminal_.foregroundColor_,
-                                                            strategy == Ansi256PaletteStrategy::base16LabHarmonious);
+        terminal_.defaultAnsiColors = Color::generateBase16LabPalette(
+            terminal_.installedColors, terminal_.backgroundColor_, terminal_.foregroundColor_,
+            strategy == Ansi256PaletteStrategy::base16LabHarmonious);
     terminal_.ansiColors = terminal_.defaultAnsiColors;
     if (notifyDelegate && terminal_.tdel) terminal_.tdel->colorChanged(terminal_, std::nullopt);
 }
@@ -134,13 +135,16 @@ void TerminalColors::oscSetColors(Bytes data, int startAt)
     }
     if (items.empty()) return;
 
-    const auto [foreground, background] =
-        terminal_.tdel ? terminal_.tdel->getColors(terminal_) : std::pair<Color, Color>{terminal_.foregroundColor_, terminal_.backgroundColor_};
+    const auto [foreground, background] = terminal_.tdel
+        ? terminal_.tdel->getColors(terminal_)
+        : std::pair<Color, Color>{terminal_.foregroundColor_, terminal_.backgroundColor_};
     int slot = startAt;
     for (Bytes item : items) {
         if (slot > 2) break;
         if (item[0] == '?') {
-            const Color& reported = slot == 0 ? foreground : slot == 1 ? background : terminal_.cursorColor_.value_or(foreground);
+            const Color& reported = slot == 0 ? foreground
+                : slot == 1                   ? background
+                                              : terminal_.cursorColor_.value_or(foreground);
             std::string reply(oscIntroducer(terminal_.cc.send8bit));
             reply += std::to_string(10 + slot) + ";" + reported.formatAsXcolor();
             reply += stringTerminator(terminal_.cc.send8bit);

@@ -243,10 +243,11 @@ void Terminal::reverseIndex()
     const int bottomRow = b.yBase() + b.scrollBottom();
     const auto alternate = [this] { return std::string(isCurrentBufferAlternate() ? "true" : "false"); };
     if (topRow >= lines.count()) {
-        log::write(log::Category::engine, log::Level::warning, "reverseIndex: start index " + std::to_string(topRow) + " >= lines.count " +
-                   std::to_string(lines.count()) + ", state: y=" + std::to_string(b.y()) +
-                   " yBase=" + std::to_string(b.yBase()) + " scrollTop=" + std::to_string(b.scrollTop()) +
-                   " scrollBottom=" + std::to_string(b.scrollBottom()) + " isAlternate=" + alternate());
+        log::write(log::Category::engine, log::Level::warning,
+                   "reverseIndex: start index " + std::to_string(topRow) + " >= lines.count "
+                       + std::to_string(lines.count()) + ", state: y=" + std::to_string(b.y())
+                       + " yBase=" + std::to_string(b.yBase()) + " scrollTop=" + std::to_string(b.scrollTop())
+                       + " scrollBottom=" + std::to_string(b.scrollBottom()) + " isAlternate=" + alternate());
         return;
     }
     const Attribute erase = eraseAttribute();
@@ -270,9 +271,10 @@ void Terminal::reverseIndex()
         selectionsInvalidateForColumnRestrictedScroll(topRow, bottomRow, left, right);
     } else {
         if (!lines.shiftElements(topRow, b.scrollBottom() - b.y(), 1)) {
-            log::write(log::Category::engine, log::Level::warning, "Assertion on reverseIndex, state was: y=" + std::to_string(b.y()) + " scrollTop=" +
-                       std::to_string(b.scrollTop()) + "  yDisp=" + std::to_string(b.yDisp()) +
-                       " linesTop=" + std::to_string(b.linesTop) + " isAlternate=" + alternate());
+            log::write(log::Category::engine, log::Level::warning,
+                       "Assertion on reverseIndex, state was: y=" + std::to_string(b.y())
+                           + " scrollTop=" + std::to_string(b.scrollTop()) + "  yDisp=" + std::to_string(b.yDisp())
+                           + " linesTop=" + std::to_string(b.linesTop) + " isAlternate=" + alternate());
         }
         lines.set(topRow, b.getBlankLine(erase, false));
         forEachSelection([&](TerminalSelection& s) { s.adjustForInPlaceScroll(topRow, bottomRow, -1); });

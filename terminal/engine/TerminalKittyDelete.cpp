@@ -57,7 +57,9 @@ void KittyImages::handleKittyDelete(const KittyGraphicsControl& control)
             deletePlacementsByImageId(found->second, control.placementId);
         break;
     }
-    case 'c': deletePlacementsAtCell(int64_t(terminal_.buffer_->x()) + 1, int64_t(terminal_.buffer_->y()) + 1, std::nullopt); break;
+    case 'c':
+        deletePlacementsAtCell(int64_t(terminal_.buffer_->x()) + 1, int64_t(terminal_.buffer_->y()) + 1, std::nullopt);
+        break;
     case 'p':
     case 'q':
         if (x < 1 || y < 1) {
@@ -101,11 +103,12 @@ void KittyImages::deletePlacementsVisibleOnScreen()
 {
     const int top = terminal_.buffer_->yBase();
     const bool alternate = terminal_.isCurrentBufferAlternate();
-    deleteKittyPlacements({terminal_.buffer_}, top, top + terminal_.rows, [](const KittyPlacementImage&) { return true; },
-                          [&](const KittyPlacementRecord& r) {
-                              return r.isAlternateBuffer == alternate && meets(r.col, r.cols, 0, terminal_.cols - 1) &&
-                                  meets(r.row, r.rows, top, int64_t(top) + terminal_.rows - 1);
-                          });
+    deleteKittyPlacements(
+        {terminal_.buffer_}, top, top + terminal_.rows, [](const KittyPlacementImage&) { return true; },
+        [&](const KittyPlacementRecord& r) {
+            return r.isAlternateBuffer == alternate && meets(r.col, r.cols, 0, terminal_.cols - 1)
+                && meets(r.row, r.rows, top, int64_t(top) + terminal_.rows - 1);
+        });
 }
 
 void KittyImages::deletePlacementsByImageId(uint32_t imageId, std::optional<uint32_t> placementId)
@@ -142,7 +145,8 @@ void KittyImages::deletePlacementsInColumn(int64_t x)
     const int64_t col = cellCoordinate(x) - 1;
     const bool alternate = terminal_.isCurrentBufferAlternate();
     deleteKittyPlacements(
-        {terminal_.buffer_}, 0, INT_MAX, [&](const KittyPlacementImage& image) { return spans(image.kittyCol, image.kittyCols, col); },
+        {terminal_.buffer_}, 0, INT_MAX,
+        [&](const KittyPlacementImage& image) { return spans(image.kittyCol, image.kittyCols, col); },
         [&](const KittyPlacementRecord& r) { return r.isAlternateBuffer == alternate && spans(r.col, r.cols, col); });
 }
 
@@ -151,7 +155,8 @@ void KittyImages::deletePlacementsInRow(int64_t y)
     const int64_t row = terminal_.buffer_->yBase() + cellCoordinate(y) - 1;
     const bool alternate = terminal_.isCurrentBufferAlternate();
     deleteKittyPlacements(
-        {terminal_.buffer_}, 0, INT_MAX, [&](const KittyPlacementImage& image) { return spans(image.kittyRow, image.kittyRows, row); },
+        {terminal_.buffer_}, 0, INT_MAX,
+        [&](const KittyPlacementImage& image) { return spans(image.kittyRow, image.kittyRows, row); },
         [&](const KittyPlacementRecord& r) { return r.isAlternateBuffer == alternate && spans(r.row, r.rows, row); });
 }
 
@@ -208,7 +213,8 @@ std::unordered_set<KittyPlacementKey> KittyImages::removePlacementRecords(const 
     return keys;
 }
 
-std::unordered_set<KittyPlacementKey> KittyImages::removeKittyPlacementsByKey(const std::unordered_set<KittyPlacementKey>& keys)
+std::unordered_set<KittyPlacementKey>
+KittyImages::removeKittyPlacementsByKey(const std::unordered_set<KittyPlacementKey>& keys)
 {
     std::unordered_set<KittyPlacementKey> removed;
     for (Buffer* b : {terminal_.normalBuffer_.get(), terminal_.altBuffer_.get()}) {

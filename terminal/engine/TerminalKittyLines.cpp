@@ -99,8 +99,8 @@ std::optional<KittyPlacementPosition> KittyImages::kittyPlacementPosition(Buffer
     return position;
 }
 
-KittyImages::KittyLineCheck KittyImages::checkKittyLine(Buffer& b, const KittyLineIndex::Line& line, bool syncRectangles,
-                                                  const TerminalImage*& image)
+KittyImages::KittyLineCheck KittyImages::checkKittyLine(Buffer& b, const KittyLineIndex::Line& line,
+                                                        bool syncRectangles, const TerminalImage*& image)
 {
     auto& lines = b.lines();
     if (line.row < 0 || line.row >= lines.count()) return KittyLineCheck::moved;

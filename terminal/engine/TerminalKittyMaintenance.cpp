@@ -100,7 +100,8 @@ void KittyImages::moveKittyPlacementImages(Buffer& b, KittyPlacementKey key, int
         kitty.kittyCol = toInt(newLeftCol);
         kitty.kittyRow = toInt(newTopRow);
         b.attachImage(image, int(target));
-        if (&b == terminal_.buffer_ && target >= b.yBase() && target < int64_t(b.yBase()) + terminal_.rows) terminal_.updateRange(int(target - b.yBase()));
+        if (&b == terminal_.buffer_ && target >= b.yBase() && target < int64_t(b.yBase()) + terminal_.rows)
+            terminal_.updateRange(int(target - b.yBase()));
     }
 }
 

@@ -191,7 +191,8 @@ bool TerminalLinks::canJoinImplicitRows(int upper, int lower, Buffer& buffer) co
     return seamContainsImplicitLink(upper, lower, upperInfo->lastCol, lowerInfo->firstCol, buffer);
 }
 
-bool TerminalLinks::seamContainsImplicitLink(int upper, int lower, int upperLastCol, int lowerFirstCol, Buffer& buffer) const
+bool TerminalLinks::seamContainsImplicitLink(int upper, int lower, int upperLastCol, int lowerFirstCol,
+                                             Buffer& buffer) const
 {
     const Regex* regex = implicitLinkRegex();
     int count = buffer.lines().count();
@@ -297,7 +298,8 @@ std::optional<ImplicitLineMap> TerminalLinks::buildImplicitLineMap(Position at, 
         int start = 0;
         bool continuation = r == first ? firstContinues : isImplicitContinuationRow(r, first, buffer);
         if (continuation) {
-            while (start < end && (line[start].code == 0 || isWhitespace(terminal_.character(line[start].code)))) ++start;
+            while (start < end && (line[start].code == 0 || isWhitespace(terminal_.character(line[start].code))))
+                ++start;
             if (start >= end) continue;
         }
         if (r == at.row && start <= at.col && at.col < end) hit = true;

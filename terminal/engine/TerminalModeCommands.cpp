@@ -58,7 +58,9 @@ void TerminalModeCommands::setMode(int par, Bytes collect)
     if (collect.empty()) {
         switch (par) {
         case 2: break;
-        case 4: terminal_.insertMode = terminal_.normalBuffer_->insertMode = terminal_.altBuffer_->insertMode = true; break;
+        case 4:
+            terminal_.insertMode = terminal_.normalBuffer_->insertMode = terminal_.altBuffer_->insertMode = true;
+            break;
         case 8:
             terminal_.currentBidiState.supportMode = BidiSupportMode::implicit;
             applyBidiUpdate({Terminal::BidiStateProperty::supportMode});
@@ -101,7 +103,9 @@ void TerminalModeCommands::setMode(int par, Bytes collect)
     case 63:
     case 1034: break;
     case 66: terminal_.applicationKeypad = true; break;
-    case 69: terminal_.marginMode = terminal_.normalBuffer_->marginMode = terminal_.altBuffer_->marginMode = true; break;
+    case 69:
+        terminal_.marginMode = terminal_.normalBuffer_->marginMode = terminal_.altBuffer_->marginMode = true;
+        break;
     case 95: terminal_.keepScreenOnColumnSwitch = true; break;
     case 1000: terminal_.setMouseMode(MouseMode::vt200); break;
     case 1002: terminal_.setMouseMode(MouseMode::buttonEventTracking); break;
@@ -138,7 +142,9 @@ void TerminalModeCommands::resetMode(int par, Bytes collect)
 {
     if (collect.empty()) {
         switch (par) {
-        case 4: terminal_.insertMode = terminal_.normalBuffer_->insertMode = terminal_.altBuffer_->insertMode = false; break;
+        case 4:
+            terminal_.insertMode = terminal_.normalBuffer_->insertMode = terminal_.altBuffer_->insertMode = false;
+            break;
         case 8:
             terminal_.currentBidiState.supportMode = BidiSupportMode::explicit_;
             applyBidiUpdate({Terminal::BidiStateProperty::supportMode});
@@ -158,7 +164,9 @@ void TerminalModeCommands::resetMode(int par, Bytes collect)
     case 4: terminal_.smoothScroll = false; break;
     case 5: terminal_.curAttr = Attribute{}; break;
     case 6: terminal_.originMode = false; break;
-    case 7: terminal_.wraparound = terminal_.normalBuffer_->wraparound = terminal_.altBuffer_->wraparound = false; break;
+    case 7:
+        terminal_.wraparound = terminal_.normalBuffer_->wraparound = terminal_.altBuffer_->wraparound = false;
+        break;
     case 9:
     case 1000:
     case 1002:

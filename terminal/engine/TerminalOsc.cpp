@@ -191,7 +191,8 @@ void TerminalOsc::oscClipboard(Bytes data)
     if (pc.empty() || pc.find_first_not_of("cpqs01234567") != std::string::npos) pc = "c";
 
     if (content.size() == 1 && content[0] == '?') {
-        if (!terminal_.tdel || !terminal_.options.clipboardReadAllowed || !terminal_.tdel->isProcessTrusted(terminal_)) return;
+        if (!terminal_.tdel || !terminal_.options.clipboardReadAllowed || !terminal_.tdel->isProcessTrusted(terminal_))
+            return;
         auto clip = terminal_.tdel->clipboardRead(terminal_);
         if (!clip) return;
         std::string reply = terminal_.cc.send8bit ? "\x9d" : "\x1b]";
@@ -216,7 +217,8 @@ void TerminalOsc::oscNotification(Bytes data)
     if (first == std::string::npos || text->compare(0, first, "notify") != 0) return;
     const size_t second = text->find(';', first + 1);
     if (second == std::string::npos) return; // "notify;title" without a body part
-    if (terminal_.tdel) terminal_.tdel->notify(terminal_, text->substr(first + 1, second - first - 1), text->substr(second + 1));
+    if (terminal_.tdel)
+        terminal_.tdel->notify(terminal_, text->substr(first + 1, second - first - 1), text->substr(second + 1));
 }
 
 // ---- OSC 9 ; 4: progress reports --------------------------------------------------------------

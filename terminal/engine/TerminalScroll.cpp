@@ -107,11 +107,12 @@ void Terminal::scroll(bool isWrapped)
     } else {
         // 5. Region below the top: move its lines up inside the ring.
         if (bottomRow >= lines.count()) {
-            log::write(log::Category::engine, log::Level::warning, "scroll: bottomRow " + std::to_string(bottomRow) + " >= lines.count " +
-                       std::to_string(lines.count()) + ", state: yBase=" + std::to_string(b.yBase()) +
-                       " scrollTop=" + std::to_string(b.scrollTop()) + " scrollBottom=" +
-                       std::to_string(b.scrollBottom()) + " isAlternate=" +
-                       (isCurrentBufferAlternate() ? "true" : "false"));
+            log::write(log::Category::engine, log::Level::warning,
+                       "scroll: bottomRow " + std::to_string(bottomRow) + " >= lines.count "
+                           + std::to_string(lines.count()) + ", state: yBase=" + std::to_string(b.yBase())
+                           + " scrollTop=" + std::to_string(b.scrollTop())
+                           + " scrollBottom=" + std::to_string(b.scrollBottom())
+                           + " isAlternate=" + (isCurrentBufferAlternate() ? "true" : "false"));
             return;
         }
         // The line leaving the region at the top is reused as the new bottom line, so nothing is
@@ -119,10 +120,11 @@ void Terminal::scroll(bool isWrapped)
         b.clearImagesFromLine(topRow);
         auto leaving = lines.getLine(topRow);
         if (!lines.shiftElements(topRow + 1, bottomRow - topRow, -1)) {
-            log::write(log::Category::engine, log::Level::warning, "Assertion on scroll, state was: bottomRow=" + std::to_string(bottomRow) +
-                       " topRow=" + std::to_string(topRow) + " yDisp=" + std::to_string(b.yDisp()) +
-                       " linesTop=" + std::to_string(b.linesTop) + " isAlternate=" +
-                       (isCurrentBufferAlternate() ? "true" : "false"));
+            log::write(log::Category::engine, log::Level::warning,
+                       "Assertion on scroll, state was: bottomRow=" + std::to_string(bottomRow)
+                           + " topRow=" + std::to_string(topRow) + " yDisp=" + std::to_string(b.yDisp())
+                           + " linesTop=" + std::to_string(b.linesTop)
+                           + " isAlternate=" + (isCurrentBufferAlternate() ? "true" : "false"));
         }
         if (leaving.use_count() > 1) {
             lines.set(bottomRow, std::make_shared<BufferLine>(*blankLine));

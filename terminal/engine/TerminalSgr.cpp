@@ -194,7 +194,9 @@ void Terminal::cmdCsiM(Params pars, Bytes collect)
     if (!collect.empty()) return;
     // One-parameter sequences that set a single field, the shapes programs send most after the
     // 256-colour ones (taken before this call), skip the general loop.
-    SgrState st{*this, curAttr, pars, csiParsTxt.first(std::min(csiParsTxt.size(), pars.empty() ? 0 : pars.size() - 1))};
+    const Bytes separators = csiParameterSeparators_;
+    SgrState st{*this, curAttr, pars,
+                separators.first(std::min(separators.size(), pars.empty() ? 0 : pars.size() - 1))};
     if (pars.size() == 1) {
         const int32_t p = pars[0];
         if (p == 0) {

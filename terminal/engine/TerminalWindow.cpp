@@ -73,7 +73,8 @@ void TerminalReports::cmdWindowOptions(Params pars)
             height = code == '6' ? cellHeight : terminal_.rows * cellHeight;
             width = code == '6' ? cellWidth : terminal_.cols * cellWidth;
         }
-        terminal_.sendResponse(std::string(terminal_.replyCsi()) + code + ";" + std::to_string(height) + ";" + std::to_string(width) + "t");
+        terminal_.sendResponse(std::string(terminal_.replyCsi()) + code + ";" + std::to_string(height) + ";"
+                               + std::to_string(width) + "t");
     };
 
     auto popTitle = [&] {

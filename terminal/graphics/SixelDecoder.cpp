@@ -23,7 +23,8 @@ bool isDigit(uint8_t byte)
 int64_t readNumber(std::span<const uint8_t> data, size_t& pos)
 {
     int64_t value = 0;
-    for (; pos < data.size() && isDigit(data[pos]); pos++) value = std::min<int64_t>(value * 10 + (data[pos] - '0'), INT32_MAX);
+    for (; pos < data.size() && isDigit(data[pos]); pos++)
+        value = std::min<int64_t>(value * 10 + (data[pos] - '0'), INT32_MAX);
     return value;
 }
 

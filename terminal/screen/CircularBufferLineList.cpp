@@ -97,8 +97,9 @@ bool CircularBufferLineList::shiftElements(int start, int count, int offset)
         reason = "start+offset <= 0";
     }
     if (reason) {
-        log::write(log::Category::screen, log::Level::warning, "Assertion at start=" + std::to_string(start) + " count=" + std::to_string(count)
-                   + " offset=" + std::to_string(offset) + ": " + reason);
+        log::write(log::Category::screen, log::Level::warning,
+                   "Assertion at start=" + std::to_string(start) + " count=" + std::to_string(count)
+                       + " offset=" + std::to_string(offset) + ": " + reason);
         return false;
     }
     if (offset > 0) {

@@ -121,7 +121,8 @@ void SelectionService::shiftExtend(Position p)
     if (selectionMode == SelectionMode::word) c = snap(terminal_.buffer(), c, p.row, !isBefore(p, start));
     const Position newEnd{c, p.row};
     // Extending past the start flips the selection around its far side.
-    if (start != end && ((isBefore(start, end) && isBefore(newEnd, start)) || (isBefore(end, start) && isBefore(start, newEnd))))
+    if (start != end
+        && ((isBefore(start, end) && isBefore(newEnd, start)) || (isBefore(end, start) && isBefore(start, newEnd))))
         start = end;
     end = newEnd;
     hasSelectionRange = start != end;

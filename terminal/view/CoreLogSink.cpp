@@ -30,7 +30,8 @@ void writeToQt(log::Level level, log::Category category, std::string_view line)
     const int size = int(line.size());
     switch (level) {
     case log::Level::debug:
-        if (qt.isDebugEnabled()) QMessageLogger(nullptr, 0, nullptr, qt.categoryName()).debug("%.*s", size, line.data());
+        if (qt.isDebugEnabled())
+            QMessageLogger(nullptr, 0, nullptr, qt.categoryName()).debug("%.*s", size, line.data());
         break;
     case log::Level::info:
         if (qt.isInfoEnabled()) QMessageLogger(nullptr, 0, nullptr, qt.categoryName()).info("%.*s", size, line.data());
