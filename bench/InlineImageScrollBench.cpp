@@ -30,31 +30,11 @@ private:
 struct PlacingHost : bench::NullDelegate {
     bool createImageFromBitmap(Terminal& t, std::vector<uint8_t>&, int, int) override
     {
-        Buffer& b = t.buffer();
-        auto strip = std::make_shared<Strip>();
-        strip->setCol(b.x());
-        if (const auto& context = t.kittyPlacementContext()) {
-            strip->kittyIsKitty = true;
-            strip->kittyImageId = context->imageId;
-            strip->kittyPlacementId = context->placementId;
-            strip->kittyCol = b.x();
-            strip->kittyRow = b.yBase() + b.y();
-            strip->kittyCols = 1;
-            strip->kittyRows = 1;
-            if (context->imageId && context->placementId) {
-                KittyPlacementRecord record;
-                record.imageId = *context->imageId;
-                record.placementId = *context->placementId;
-                record.col = strip->kittyCol;
-                record.row = strip->kittyRow;
-                record.cols = 1;
-                record.rows = 1;
-                record.isAlternateBuffer = t.isCurrentBufferAlternate();
-                t.kittyGraphicsState().placementsByKey[{record.imageId, record.placementId}] = record;
-            }
-        }
-        b.attachImage(std::move(strip), b.yBase() + b.y());
-        t.cmdLineFeedBasic();
+        t.attachImageStrips(1, 1, [](int, int col) {
+            auto strip = std::make_shared<Strip>();
+            strip->setCol(col);
+            return strip;
+        });
         return true;
     }
 };
