@@ -7,8 +7,10 @@
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPalette>
+#include <QCoreApplication>
 #include <QTimer>
 
+#include <algorithm>
 #include <cmath>
 
 namespace corvix {
@@ -100,45 +102,83 @@ void CaretView::setText(const CharData& ch)
     update();
 }
 
+CaretView::~CaretView()
+{
+    CaretBlinkClock::shared().remove(this);
+}
+
 void CaretView::updateAnimation(bool blink)
 {
     removeAnimations();
-    if (!blink) return;
-    if (!blink_) {
-        // A timer due at each step rather than an animation ticking every frame: a dashboard of
-        // idle tiles then wakes only when a caret's shade changes.
-        blink_ = new QTimer(this);
-        blink_->setSingleShot(true);
-        // A coarse timer may fire early, before the shade changes, and so wake twice per step.
-        blink_->setTimerType(Qt::PreciseTimer);
-        connect(blink_, &QTimer::timeout, this, &CaretView::advanceBlink);
-    }
-    blinkClock_.start();
-    advanceBlink();
+    if (blink) CaretBlinkClock::shared().add(this);
 }
 
-void CaretView::advanceBlink()
+void CaretView::setBlinkOpacity(double opacity)
 {
-    const double cycle = 2.0 * kHalfCycleMs;
-    const double phase = std::fmod(double(blinkClock_.nsecsElapsed()) / 1e6, cycle);
-    const double stepped = blinkOpacity(phase);
-    if (stepped != opacity_) {
-        opacity_ = stepped;
-        update();
-    }
-    blink_->start(std::max(1, int(std::ceil(nextBlinkStepPhase(phase) - phase))));
+    if (opacity == opacity_) return;
+    opacity_ = opacity;
+    update();
 }
 
 void CaretView::removeAnimations()
 {
-    if (blink_) blink_->stop();
+    CaretBlinkClock::shared().remove(this);
     opacity_ = 1.0;
     update();
 }
 
 bool CaretView::isAnimating() const
 {
-    return blink_ && blink_->isActive();
+    return CaretBlinkClock::shared().contains(this);
+}
+
+CaretBlinkClock& CaretBlinkClock::shared()
+{
+    // Owned by the application, so that its timer goes before the event loop does.
+    static QPointer<CaretBlinkClock> clock;
+    if (!clock) clock = new CaretBlinkClock(QCoreApplication::instance());
+    return *clock;
+}
+
+CaretBlinkClock::CaretBlinkClock(QObject* parent) : QObject(parent), timer_(new QTimer(this))
+{
+    timer_->setSingleShot(true);
+    // A coarse timer may fire early, before the shade changes, and so wake twice per step.
+    timer_->setTimerType(Qt::PreciseTimer);
+    connect(timer_, &QTimer::timeout, this, &CaretBlinkClock::advance);
+}
+
+void CaretBlinkClock::add(CaretView* caret)
+{
+    if (!contains(caret)) carets_.push_back(caret);
+    epoch_.start();
+    opacity_ = 1.0;
+    for (CaretView* c : carets_) c->setBlinkOpacity(opacity_);
+    advance();
+}
+
+void CaretBlinkClock::remove(CaretView* caret)
+{
+    std::erase(carets_, caret);
+    if (carets_.empty()) timer_->stop();
+}
+
+bool CaretBlinkClock::contains(const CaretView* caret) const
+{
+    return std::find(carets_.begin(), carets_.end(), caret) != carets_.end();
+}
+
+void CaretBlinkClock::advance()
+{
+    if (carets_.empty()) return;
+    const double cycle = 2.0 * kHalfCycleMs;
+    const double phase = std::fmod(double(epoch_.nsecsElapsed()) / 1e6, cycle);
+    const double stepped = blinkOpacity(phase);
+    if (stepped != opacity_) {
+        opacity_ = stepped;
+        for (CaretView* c : carets_) c->setBlinkOpacity(opacity_);
+    }
+    timer_->start(std::max(1, int(std::ceil(nextBlinkStepPhase(phase) - phase))));
 }
 
 void CaretView::paintEvent(QPaintEvent*)
@@ -206,7 +246,7 @@ void CaretView::drawCursor(QPainter& painter, bool hasFocus)
         if (allNatural) {
             QGlyphRun moved = run;
             for (qsizetype i = 0; i < positions.size(); i++)
-                positions[i] = QPointF(positions[i].x() + fits[i].dx, fits[i].dy);
+                positions[i] += QPointF(fits[i].dx, fits[i].dy);
             moved.setPositions(positions);
             painter.drawGlyphRun(QPointF(0, baseline), moved);
             continue;
@@ -218,7 +258,7 @@ void CaretView::drawCursor(QPainter& painter, bool hasFocus)
             one.setRawFont(font);
             one.setGlyphIndexes({glyphs[i]});
             one.setPositions({QPointF(0, 0)});
-            painter.drawGlyphRun(QPointF(positions[i].x() * fits[i].scale + fits[i].dx, baseline + fits[i].dy), one);
+            painter.drawGlyphRun(positions[i] * fits[i].scale + QPointF(fits[i].dx, baseline + fits[i].dy), one);
         }
     }
     painter.restore();

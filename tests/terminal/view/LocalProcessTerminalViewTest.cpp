@@ -76,7 +76,7 @@ TEST_F(ShellFixture, ChildSeesTheWindowSizeAndItsChanges)
     type("stty size\r");
     EXPECT_TRUE(waitForScreen("\n" + expected + "\n")) << screenText();
 
-    view.QWidget::resize(500, 300);
+    view.resize(500, 300);
     QApplication::processEvents();
     ASSERT_FALSE(owner.sizes.empty());
     EXPECT_EQ(owner.sizes.back(), std::make_pair(t.cols, t.rows));
@@ -88,7 +88,7 @@ TEST_F(ShellFixture, ChildSeesTheWindowSizeAndItsChanges)
 
 TEST_F(ShellFixture, ResizeBeforeStartTellsNoOne)
 {
-    view.QWidget::resize(500, 300);
+    view.resize(500, 300);
     QApplication::processEvents();
     EXPECT_TRUE(owner.sizes.empty());
 }

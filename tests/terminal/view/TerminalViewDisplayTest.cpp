@@ -41,7 +41,7 @@ struct DisplayFixture : ::testing::Test {
         view.terminalDelegate = &host;
         view.notifyUpdateChanges = true;
         view.uptimeNs = [this] { return now; };
-        view.resize(80, 24);
+        view.resizeGrid(80, 24);
         // Let anything queued by set-up run, then count from zero.
         QTest::qWait(40);
         host.redraws = 0;
@@ -178,7 +178,7 @@ TEST_F(DisplayFixture, ScrollArithmetic)
 
 TEST_F(DisplayFixture, HalfwayOfAHundredLinesOnTwentyFiveRowsIsRow37)
 {
-    view.resize(80, 25);
+    view.resizeGrid(80, 25);
     fillLines(99);
     ASSERT_EQ(view.getTerminal().buffer().lines().count(), 100);
     view.scroll(0.5);
