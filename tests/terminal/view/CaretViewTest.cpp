@@ -145,7 +145,7 @@ TEST(TerminalProgressBar, StateTable)
 
 } // namespace
 
-TEST_F(CaretFixture, BlinkFadesOutAndBackInSixteenthsOnOneClockForEveryCaret)
+TEST_F(CaretFixture, BlinkFadesOutAndBackInEighthsOnOneClockForEveryCaret)
 {
     // A second view's caret blinks too: both follow the one clock, in step.
     TerminalView other{QRect(0, 0, 400, 200), QFont(QStringLiteral("DejaVu Sans Mono"), 11)};
@@ -164,16 +164,16 @@ TEST_F(CaretFixture, BlinkFadesOutAndBackInSixteenthsOnOneClockForEveryCaret)
     while (!back && clock.elapsed() < 20'000) {
         QCoreApplication::processEvents();
         QThread::msleep(2);
-        const double shade = caret.opacity() * 16.0;
+        const double shade = caret.opacity() * 8.0;
         ASSERT_EQ(shade, std::round(shade));
         ASSERT_EQ(second.opacity(), caret.opacity());
         dimmed = dimmed || caret.opacity() <= 0.25;
         back = dimmed && caret.opacity() == 1.0;
     }
     EXPECT_TRUE(back);
-    // One fade out and in shows 32 shades at most, for both carets together; a frame-by-frame
-    // animation would wake about eighty times in the same time, and a clock per caret twice 32.
-    EXPECT_LE(wakes, 34);
+    // One fade out and in shows 16 shades at most, for both carets together; a frame-by-frame
+    // animation would wake about eighty times in the same time, and a clock per caret twice 16.
+    EXPECT_LE(wakes, 18);
 
     // A caret that stops blinking shows fully and leaves the other blinking.
     other.feed("\x1b[2 q");
