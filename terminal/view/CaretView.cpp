@@ -44,6 +44,8 @@ double nextBlinkStepPhase(double phaseMs)
     return kHalfCycleMs * (2.0 + std::sqrt(1.0 - (kSteps - 0.5) / kSteps));
 }
 
+QPointer<CaretBlinkClock> sharedClock;
+
 QString toQString(const std::u32string& text)
 {
     return QString::fromUcs4(text.data(), qsizetype(text.size()));
@@ -105,7 +107,8 @@ void CaretView::setText(const CharData& ch)
 
 CaretView::~CaretView()
 {
-    CaretBlinkClock::shared().remove(this);
+    // A caret outliving the application finds no clock and makes none.
+    if (sharedClock) sharedClock->remove(this);
 }
 
 void CaretView::updateAnimation(bool blink)
@@ -136,9 +139,8 @@ bool CaretView::isAnimating() const
 CaretBlinkClock& CaretBlinkClock::shared()
 {
     // Owned by the application, so that its timer goes before the event loop does.
-    static QPointer<CaretBlinkClock> clock;
-    if (!clock) clock = new CaretBlinkClock(QCoreApplication::instance());
-    return *clock;
+    if (!sharedClock) sharedClock = new CaretBlinkClock(QCoreApplication::instance());
+    return *sharedClock;
 }
 
 CaretBlinkClock::CaretBlinkClock(QObject* parent) : QObject(parent), timer_(new QTimer(this))
