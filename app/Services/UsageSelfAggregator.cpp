@@ -449,13 +449,13 @@ struct TranscriptStore::State {
         const auto opened = fileSystem.readChunks(
             file.path, kChunkBytes,
             [&](QByteArrayView chunk) {
-                if (stopRequested && stopRequested()) return false;
                 file.lines.feed(chunk, [&](QByteArrayView bytes) {
                     if (std::optional<Line> line = parse(bytes)) add(file, std::move(*line));
                 });
                 file.offset += chunk.size();
                 read += chunk.size();
-                return true;
+                // Asked after each chunk, before the next is read.
+                return !(stopRequested && stopRequested());
             },
             ChunkRange{file.offset, maxBytes, listed});
         // A file that fails part-way keeps the lines read before the failure.
