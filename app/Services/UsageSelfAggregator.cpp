@@ -297,7 +297,8 @@ struct TranscriptStore::State {
         int64_t tokens = 0;
     };
     struct Reply {
-        std::string key;
+        // Its key in `replies`.
+        const std::string* key = nullptr;
         // Per file in the order read.
         std::vector<Occurrence> occurrences;
         // Found more than once: decided at each pass (which file comes first, which slots are
@@ -340,7 +341,8 @@ struct TranscriptStore::State {
 
     int64_t slotMs = 0;
     std::unordered_map<QString, std::unique_ptr<File>> files;
-    std::unordered_map<std::string, std::unique_ptr<Reply>> replies;
+    // By "message"."id", a NUL and "requestId". Nodes stay where they are: files point at them.
+    std::unordered_map<std::string, Reply> replies;
     std::unordered_set<Reply*> sharedReplies;
     std::vector<std::string> models;
     std::unordered_map<std::string, uint32_t> modelIndex;
@@ -382,12 +384,9 @@ struct TranscriptStore::State {
             addToSums(file, line.slot, line.model, line.tokens, 1);
             return;
         }
-        auto [entry, inserted] = replies.try_emplace(*line.reply);
-        if (inserted) {
-            entry->second = std::make_unique<Reply>();
-            entry->second->key = *line.reply;
-        }
-        Reply& reply = *entry->second;
+        const auto [entry, inserted] = replies.try_emplace(std::move(*line.reply));
+        Reply& reply = entry->second;
+        if (inserted) reply.key = &entry->first;
         bool fileHasIt = false;
         for (const Occurrence& occurrence : reply.occurrences) {
             if (occurrence.file != &file) continue;
@@ -413,7 +412,7 @@ struct TranscriptStore::State {
             std::erase_if(reply->occurrences, [&](const Occurrence& occurrence) { return occurrence.file == &file; });
             if (!reply->occurrences.empty()) continue;
             sharedReplies.erase(reply);
-            const std::string key = reply->key;
+            const std::string key = *reply->key;
             replies.erase(key);
         }
         file.replies.clear();
@@ -422,14 +421,6 @@ struct TranscriptStore::State {
         file.lines = LineSplitter();
         file.lastLine.reset();
         file.version = {};
-    }
-
-    void forget(const QString& path)
-    {
-        const auto entry = files.find(path);
-        if (entry == files.end()) return;
-        reset(*entry->second);
-        files.erase(entry);
     }
 
     void clear()
@@ -527,7 +518,7 @@ struct TranscriptStore::State {
             if (!decidedByLastLine.insert(*last->reply).second) continue;
             std::optional<Candidate> best;
             if (const auto entry = replies.find(*last->reply); entry != replies.end()) {
-                const Reply& reply = *entry->second;
+                const Reply& reply = entry->second;
                 decided.insert(&reply);
                 best = first(reply);
                 // Summed with its file's lines: taken back out to be decided here.
@@ -644,7 +635,8 @@ QList<QMap<QString, int64_t>> TranscriptStore::aggregate(const QString& projects
         const int64_t unread = version.size - file->offset;
         if (unread > budget) {
             state.unread = true;
-            if (!file->loggedReadingInParts) {
+            // Said of a file beyond a whole pass's bound, not of one the rest of a pass missed.
+            if (unread > limits.maxBytes && !file->loggedReadingInParts) {
                 file->loggedReadingInParts = true;
                 qCInfo(lcUsageSelfAggregator, "大きな記録を数回に分けて読みます: %s (%lld バイト)",
                        qUtf8Printable(file->path), qlonglong(version.size));
