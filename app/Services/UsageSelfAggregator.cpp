@@ -279,11 +279,6 @@ int64_t floorDivide(int64_t value, int64_t divisor)
     return (value % divisor != 0 && value < 0) ? quotient - 1 : quotient;
 }
 
-int64_t milliseconds(const QDateTime& date)
-{
-    return date.toMSecsSinceEpoch();
-}
-
 } // namespace
 
 struct TranscriptStore::State {
@@ -458,18 +453,20 @@ struct TranscriptStore::State {
         return read;
     }
 
+    // Per model: the tokens and the lines counted (a model with counted lines is in the table,
+    // also at 0 tokens).
     struct PeriodTotals {
         std::vector<Sum> tokens;
-        std::vector<char> present;
+        std::vector<int64_t> lines;
 
-        void add(uint32_t model, Sum count)
+        void add(uint32_t model, Sum count, int64_t lineCount = 1)
         {
             if (model >= tokens.size()) {
                 tokens.resize(model + 1, 0);
-                present.resize(model + 1, 0);
+                lines.resize(model + 1, 0);
             }
             tokens[model] += count;
-            present[model] = 1;
+            lines[model] += lineCount;
         }
     };
 
@@ -487,7 +484,7 @@ struct TranscriptStore::State {
             auto sum = std::lower_bound(file->sums.begin(), file->sums.end(), firstSlot,
                                         [](const SlotSum& s, int64_t slot) { return s.slot < slot; });
             for (; sum != file->sums.end() && sum->slot < endSlot; ++sum)
-                if (sum->lines > 0) totals.add(sum->model, sum->tokens);
+                totals.add(sum->model, sum->tokens, sum->lines);
         }
 
         // A reply counts once: in the first file of the listing that has it in the period, as
@@ -522,7 +519,7 @@ struct TranscriptStore::State {
                 decided.insert(&reply);
                 best = first(reply);
                 // Summed with its file's lines: taken back out to be decided here.
-                if (!reply.shared && best) totals.add(best->model, -Sum(best->tokens));
+                if (!reply.shared && best) totals.add(best->model, -Sum(best->tokens), -1);
             }
             if (!best || file->listed < best->file->listed) best = Candidate{file, last->model, last->tokens};
             totals.add(best->model, best->tokens);
@@ -534,7 +531,7 @@ struct TranscriptStore::State {
 
         QMap<QString, int64_t> table;
         for (size_t model = 0; model < totals.tokens.size(); ++model)
-            if (totals.present[model]) table.insert(QString::fromStdString(models[model]), clamped(totals.tokens[model]));
+            if (totals.lines[model] > 0) table.insert(QString::fromStdString(models[model]), clamped(totals.tokens[model]));
         return table;
     }
 };
@@ -561,7 +558,7 @@ QList<QMap<QString, int64_t>> TranscriptStore::aggregate(const QString& projects
     std::vector<std::pair<int64_t, int64_t>> bounds;
     int64_t slotMs = kQuarterHourMs;
     for (const Period& period : periods) {
-        bounds.emplace_back(milliseconds(period.start), milliseconds(period.end));
+        bounds.emplace_back(period.start.toMSecsSinceEpoch(), period.end.toMSecsSinceEpoch());
         if (bounds.back().first % kQuarterHourMs != 0 || bounds.back().second % kQuarterHourMs != 0) slotMs = 1;
     }
     if (slotMs != state.slotMs) {
@@ -589,7 +586,7 @@ QList<QMap<QString, int64_t>> TranscriptStore::aggregate(const QString& projects
                 const QString path = directory + u'/' + name;
                 const auto modified = fileSystem.modificationDate(path);
                 if (!modified) continue;
-                const int64_t modifiedMs = milliseconds(*modified);
+                const int64_t modifiedMs = modified->toMSecsSinceEpoch();
                 if (modifiedMs < earliest || modifiedMs >= latest) continue;
                 const auto version = fileSystem.fileVersion(path);
                 if (!version) continue;

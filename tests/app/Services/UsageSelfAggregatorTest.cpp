@@ -403,6 +403,30 @@ TEST_F(TranscriptStoreTest, AGrowingTranscriptIsReadOnceAndSumsAsAWholeReading)
     EXPECT_FALSE(store.hasUnreadBytes());
 }
 
+// A reply that one file ends with, unfinished, and another holds: the file listed first counts it,
+// and a model that then has no line left is not in the table.
+TEST_F(TranscriptStoreTest, AnUnfinishedLastLineCountsInListingOrder)
+{
+    const struct {
+        QStringList listing;
+        Table expected;
+    } cases[] = {
+        {{"ends.jsonl", "holds.jsonl"}, {{"n", 5}}},
+        {{"holds.jsonl", "ends.jsonl"}, {{"m", 7}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.listing.join(' ').toStdString());
+        test::FakeFileSystemReader fake;
+        fake.setListing("/p", {"a"});
+        fake.setListing("/p/a", c.listing);
+        fake.setFile("/p/a/ends.jsonl", reply("2026-12-10T10:00:00Z", "1", 5, "n"), kModified);
+        fake.setFile("/p/a/holds.jsonl", reply("2026-12-10T10:00:00Z", "1", 7) + "\n", kModified);
+        UsageSelfAggregator::TranscriptStore fresh;
+        EXPECT_EQ(fresh.aggregate("/p", fake, {today}).first(), c.expected);
+        EXPECT_EQ(UsageSelfAggregator::aggregateTokensByModel("/p", fake, kDayStart, kDayEnd), c.expected);
+    }
+}
+
 TEST_F(TranscriptStoreTest, AShrunkReplacedOrRewrittenFileIsReadAgain)
 {
     const QByteArray first = reply("2026-12-10T10:00:00Z", "1", 100) + "\n" + reply("2026-12-10T10:05:00Z", "2", 200) + "\n";
