@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include <cerrno>
 
 #include <fcntl.h>
@@ -192,6 +194,61 @@ TEST_F(LocalFileSystemReaderTest, StreamsFilesInChunks)
     const auto never = [](QByteArrayView) { return true; };
     EXPECT_EQ(reader.readChunks(path("fifo"), 10, never).error(), (FileSystemReadingError{Kind::notRegularFile, path("fifo")}));
     EXPECT_EQ(reader.readChunks(path("missing"), 10, never).error(), (FileSystemReadingError{Kind::fileNotFound, path("missing")}));
+}
+
+// A part of a file, read on from where an earlier read stopped, and only from the file expected.
+TEST_F(LocalFileSystemReaderTest, ReadsPartsOfTheFileItWasAskedFor)
+{
+    const QByteArray data = hundredBytes();
+    test::writeFile(path("file"), data);
+    const auto version = reader.fileVersion(path("file"));
+    ASSERT_TRUE(version);
+    EXPECT_EQ(version->size, 100);
+    const struct {
+        const char* label;
+        ChunkRange range;
+        QByteArray expected;
+    } cases[] = {
+        {"from an offset", {40, std::numeric_limits<int64_t>::max(), std::nullopt}, data.mid(40)},
+        {"at most some bytes", {40, 25, std::nullopt}, data.mid(40, 25)},
+        {"from the end", {100, 10, std::nullopt}, {}},
+        {"beyond the end", {150, 10, std::nullopt}, {}},
+        {"the same file", {90, 100, *version}, data.mid(90)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        QByteArray read;
+        const auto opened = reader.readChunks(
+            path("file"), 7,
+            [&](QByteArrayView chunk) {
+                EXPECT_LE(chunk.size(), 7);
+                read += chunk.toByteArray();
+                return true;
+            },
+            c.range);
+        ASSERT_TRUE(opened);
+        EXPECT_EQ(*opened, *version);
+        EXPECT_EQ(read, c.expected);
+    }
+
+    // Replaced under the same name: another inode, nothing read.
+    test::writeFile(path("other"), data);
+    ASSERT_TRUE(QFile::remove(path("file")));
+    ASSERT_TRUE(QFile::rename(path("other"), path("file")));
+    const auto replaced = reader.fileVersion(path("file"));
+    ASSERT_TRUE(replaced);
+    EXPECT_FALSE(replaced->isSameFile(*version));
+    bool called = false;
+    const auto refused = reader.readChunks(
+        path("file"), 10, [&](QByteArrayView) { return called = true; }, {0, 100, *version});
+    EXPECT_EQ(refused.error(), (FileSystemReadingError{Kind::ioFailed, path("file")}));
+    EXPECT_FALSE(called);
+
+    // Links are followed to the file read; a folder is no file.
+    ASSERT_EQ(::symlink("file", QFile::encodeName(path("link")).constData()), 0);
+    EXPECT_EQ(reader.fileVersion(path("link")), replaced);
+    EXPECT_EQ(reader.fileVersion(dir.path()).error(), (FileSystemReadingError{Kind::notRegularFile, dir.path()}));
+    EXPECT_EQ(reader.fileVersion(path("missing")).error(), (FileSystemReadingError{Kind::fileNotFound, path("missing")}));
 }
 
 TEST_F(LocalFileSystemReaderTest, ResolvesSymbolicLinksToWhereAWriteGoes)
