@@ -217,20 +217,23 @@ TEST(DashboardApp, ScreenshotWithTwoShellTilesAndOneExternalSession)
     };
     // The picture may lag the text by a frame, and a shell redraws its prompt when its tile is
     // resized: wait for a picture of every prompt with the cursor after it.
+    // The picture is kept whatever it shows; the checks below say what is wrong with it.
     QImage picture;
-    ASSERT_TRUE(QTest::qWaitFor(
+    const bool settled = QTest::qWaitFor(
         [&] {
             picture = takePicture();
             return std::all_of(terminals.begin(), terminals.end(), [&](const DrawnTerminal& t) {
                 return !promptOf(*t.view).empty() && inkOutsideTextRows(picture, t).empty();
             });
         },
-        kPatienceMs));
+        kPatienceMs);
+    EXPECT_TRUE(settled) << "no picture of the prompts alone in their rows";
     ASSERT_TRUE(QDir().mkpath(folder));
     const QString path = folder + (onX ? "/dashboard-window.png" : "/dashboard-window-offscreen.png");
     ASSERT_TRUE(picture.save(path, "PNG")) << path.toStdString();
     for (const DrawnTerminal& terminal : terminals) {
         SCOPED_TRACE(promptOf(*terminal.view));
+        EXPECT_NE(promptOf(*terminal.view), "") << "no prompt left of the cursor";
         EXPECT_EQ(inkOutsideTextRows(picture, terminal), "") << path.toStdString();
         // The text area is the terminal's own background, not the window's.
         EXPECT_EQ(test::dominantColor(picture, terminal.area), terminal.view->nativeBackgroundColor());
