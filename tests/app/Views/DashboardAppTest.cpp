@@ -11,6 +11,7 @@
 #include "app/Views/UsageMeterView.hpp"
 #include "tests/app/AgentHome.hpp"
 #include "tests/app/Views/PictureChecks.hpp"
+#include "terminal/view/CaretView.hpp"
 #include "terminal/view/TerminalView.hpp"
 
 #include <QDir>
@@ -215,16 +216,26 @@ TEST(DashboardApp, ScreenshotWithTwoShellTilesAndOneExternalSession)
         }
         return faults;
     };
-    // The picture may lag the text by a frame, and a shell redraws its prompt when its tile is
-    // resized: wait for a picture of every prompt with the cursor after it.
-    // The picture is kept whatever it shows; the checks below say what is wrong with it.
+    // The picture may lag the text and the caret by a frame or two, and a shell redraws its prompt
+    // when its tile is resized: wait for a picture of every prompt with the caret after it that
+    // the next picture shows unchanged. It is kept whatever it shows; the checks below say what
+    // is wrong with it.
+    const auto caretAfterPrompt = [&] {
+        return std::all_of(terminals.begin(), terminals.end(), [&](const DrawnTerminal& t) {
+            const std::string prompt = promptOf(*t.view);
+            return !prompt.empty() && t.view->caret()->isVisible()
+                   && t.view->caret()->x() >= int(prompt.size() * t.view->cellSize().width()) - 1;
+        });
+    };
     QImage picture;
     const bool settled = QTest::qWaitFor(
         [&] {
+            if (!caretAfterPrompt()) return false;
+            const QImage previous = picture;
             picture = takePicture();
-            return std::all_of(terminals.begin(), terminals.end(), [&](const DrawnTerminal& t) {
-                return !promptOf(*t.view).empty() && inkOutsideTextRows(picture, t).empty();
-            });
+            return picture == previous && caretAfterPrompt() && std::all_of(terminals.begin(), terminals.end(), [&](const DrawnTerminal& t) {
+                       return inkOutsideTextRows(picture, t).empty();
+                   });
         },
         kPatienceMs);
     EXPECT_TRUE(settled) << "no picture of the prompts alone in their rows";
