@@ -127,14 +127,14 @@ namespace {
 
 // The tiles' terminal views as drawn in `picture`, taken of `window` (its frame included).
 struct DrawnTerminal {
-    const corvix::TerminalView* view;
+    corvix::TerminalView* view;
     QRect area; // the text area in the picture: the view without its scroll bar
 };
 
 std::vector<DrawnTerminal> drawnTerminals(const QWidget& window, const QPoint& windowOrigin)
 {
     std::vector<DrawnTerminal> drawn;
-    for (const corvix::TerminalView* terminal : window.findChildren<corvix::TerminalView*>()) {
+    for (corvix::TerminalView* terminal : window.findChildren<corvix::TerminalView*>()) {
         if (!terminal->isVisible()) continue;
         const QScrollBar* bar = terminal->scrollBar();
         const int barWidth = bar && bar->isVisible() ? bar->width() : 0;
@@ -145,9 +145,9 @@ std::vector<DrawnTerminal> drawnTerminals(const QWidget& window, const QPoint& w
 }
 
 // The text left of the cursor on its row: the shell's prompt once it has printed one.
-std::string promptOf(const corvix::TerminalView& view)
+std::string promptOf(corvix::TerminalView& view)
 {
-    corvix::Terminal& t = const_cast<corvix::TerminalView&>(view).getTerminal();
+    corvix::Terminal& t = view.getTerminal();
     std::string line = t.translateBufferLineToString(t.buffer(), t.buffer().yBase() + t.buffer().y(), 0, t.buffer().x());
     line.erase(line.find_last_not_of(' ') + 1);
     return line;
@@ -204,7 +204,7 @@ TEST(DashboardApp, ScreenshotWithTwoShellTilesAndOneExternalSession)
     // The prompts' text is drawn inside their rows' bands, and nothing is drawn elsewhere in the
     // text area: a row drawn a line off leaves its own band empty and inks the next one.
     const auto inkOutsideTextRows = [&](const QImage& picture, const DrawnTerminal& terminal) {
-        auto& tv = const_cast<corvix::TerminalView&>(*terminal.view);
+        corvix::TerminalView& tv = *terminal.view;
         const QColor background = test::dominantColor(picture, terminal.area);
         const std::vector<int> bands = test::inkPerBand(picture, terminal.area, background, tv.cellSize().height());
         std::string faults;
