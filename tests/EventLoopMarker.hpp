@@ -10,17 +10,21 @@
 // whose deadline may move by 5%, give at least twice their interval), and every call queued
 // before it has run. However slow the event loop is (sanitizers, parallel ctest), the order holds.
 
-#include <QCoreApplication>
+#include <QEventLoop>
 #include <QObject>
-#include <QTest>
 #include <QTimer>
 
 [[nodiscard]] inline bool waitForEventsDueWithin(int ms)
 {
-    QObject context;
+    QEventLoop loop;
     bool seen = false;
-    QTimer::singleShot(ms, Qt::PreciseTimer, &context, [&] {
-        QMetaObject::invokeMethod(&context, [&] { seen = true; }, Qt::QueuedConnection);
+    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, [&] {
+        QMetaObject::invokeMethod(&loop, [&] {
+            seen = true;
+            loop.quit();
+        }, Qt::QueuedConnection);
     });
-    return QTest::qWaitFor([&] { return seen; }, 30'000 + ms);
+    QTimer::singleShot(30'000 + ms, &loop, &QEventLoop::quit);
+    loop.exec();
+    return seen;
 }
