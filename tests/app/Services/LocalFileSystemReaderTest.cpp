@@ -11,9 +11,14 @@
 #include <limits>
 
 #include <cerrno>
+#include <cstring>
+#include <iterator>
 
 #include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace brisvane;
@@ -135,12 +140,38 @@ TEST_F(LocalFileSystemReaderTest, MapsSystemErrors)
 
 TEST_F(LocalFileSystemReaderTest, RefusedFolderIsPermissionDenied)
 {
-    if (::geteuid() == 0) GTEST_SKIP() << "root reads every folder; the mapping is covered above";
-    QDir().mkdir(path("closed"));
-    ::chmod(QFile::encodeName(path("closed")).constData(), 0);
-    EXPECT_EQ(reader.contentsOfDirectory(path("closed")).error(),
-              (FileSystemReadingError{Kind::permissionDenied, path("closed")}));
+    // Root reads every folder (and CI runs as root): the reading happens in a child that gives up
+    // root first. An open folder beside the closed one shows the child reaches the place at all.
+    ASSERT_EQ(::chmod(QFile::encodeName(dir.path()).constData(), 0755), 0);
+    ASSERT_TRUE(QDir().mkdir(path("open")));
+    ASSERT_TRUE(QDir().mkdir(path("closed")));
+    ASSERT_EQ(::chmod(QFile::encodeName(path("closed")).constData(), 0), 0);
+    const passwd* nobody = ::getpwnam("nobody");
+    ASSERT_NE(nobody, nullptr) << "no user nobody to read as";
+    const uid_t uid = nobody->pw_uid;
+    const gid_t gid = nobody->pw_gid;
+
+    enum Outcome { refused = 0, stillRoot, openFolderUnreadable, closedFolderRead, otherError };
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0) << std::strerror(errno);
+    if (child == 0) {
+        if (::geteuid() == 0 && (::setgroups(0, nullptr) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0))
+            ::_exit(stillRoot);
+        if (::geteuid() == 0) ::_exit(stillRoot);
+        if (!reader.contentsOfDirectory(path("open"))) ::_exit(openFolderUnreadable);
+        const auto closed = reader.contentsOfDirectory(path("closed"));
+        if (closed) ::_exit(closedFolderRead);
+        ::_exit(closed.error() == FileSystemReadingError{Kind::permissionDenied, path("closed")} ? refused : otherError);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
     ::chmod(QFile::encodeName(path("closed")).constData(), 0700);
+    ASSERT_TRUE(WIFEXITED(status)) << "child ended by signal " << WTERMSIG(status);
+    const char* const meanings[] = {"permission denied", "could not give up root", "the open folder was unreadable",
+                                    "the closed folder was read", "another error than permission denied"};
+    const int outcome = WEXITSTATUS(status);
+    ASSERT_LT(outcome, int(std::size(meanings)));
+    EXPECT_EQ(outcome, int(refused)) << meanings[outcome];
 }
 
 TEST_F(LocalFileSystemReaderTest, ReportsModificationDatesAndExistence)

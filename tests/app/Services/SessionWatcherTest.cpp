@@ -1,6 +1,7 @@
 #include "app/Services/SessionWatcher.hpp"
 
 #include "app/Services/LocalFileSystemReader.hpp"
+#include "tests/EventLoopMarker.hpp"
 #include "tests/app/AgentHome.hpp"
 #include "tests/app/Printers.hpp"
 
@@ -73,8 +74,6 @@ void setModificationTime(const QString& path, int64_t seconds)
 class SessionWatcherTest : public testing::Test {
 protected:
     static constexpr double kLatency = 0.04;
-    // Long enough for everything a latency window can bring to have arrived.
-    static constexpr int kQuietMilliseconds = 200;
     static constexpr SessionWatcher::Options kFileEventsOnly{3600.0, kLatency, true};
 
     QString sessions() const { return root.path() + "/sessions"; }
@@ -100,6 +99,15 @@ protected:
     }
 
     qsizetype count(SessionWatcherEvent kind) const { return events.count(kind); }
+
+    // Returns once everything the file changes made so far can bring has come. Their inotify
+    // events were queued before the change returned; one pass of the event loop reads them and
+    // makes the leading check, and a marker past two latency windows comes after the trailing one.
+    [[nodiscard]] static bool fileEventsSettled()
+    {
+        QCoreApplication::processEvents();
+        return waitForEventsDueWithin(int(kLatency * 1000) * 3);
+    }
 
     QTemporaryDir root;
     std::shared_ptr<CountingReader> reader = std::make_shared<CountingReader>();
@@ -129,16 +137,16 @@ TEST_F(SessionWatcherTest, ReportsEachChangeOnceTheFolderDiffers)
         changes[i]();
         EXPECT_TRUE(waitUntil([&] { return count(SessionWatcherEvent::changed) > before; }));
     }
-    runEventLoop(kQuietMilliseconds);
+    ASSERT_TRUE(fileEventsSettled());
     const QList<SessionWatcherEvent> settled = events;
-    runEventLoop(kQuietMilliseconds);
+    ASSERT_TRUE(fileEventsSettled());
     EXPECT_EQ(events, settled);
 
     // A touch that leaves the time as it was is seen, checked, and not reported.
     const int scans = reader->listings;
     setModificationTime(sessions() + "/1.json", 3'000);
     EXPECT_TRUE(waitUntil([&] { return reader->listings > scans; }));
-    runEventLoop(kQuietMilliseconds);
+    ASSERT_TRUE(fileEventsSettled());
     EXPECT_EQ(events, settled);
     EXPECT_EQ(count(SessionWatcherEvent::scanFailed), 0);
 }
@@ -154,14 +162,14 @@ TEST_F(SessionWatcherTest, StartsOnceAndStopsAtOnce)
     // One event, one check: a second start made no second stream.
     placeFile("1.json", 1'000);
     EXPECT_TRUE(waitUntil([&] { return reader->listings == 2; }));
-    runEventLoop(kQuietMilliseconds);
+    ASSERT_TRUE(fileEventsSettled());
     EXPECT_EQ(reader->listings, 2);
     EXPECT_EQ(count(SessionWatcherEvent::changed), 2);
 
     // Stopped: nothing is checked on events and nothing is reported; a poll still checks.
     watcher->stop();
     placeFile("2.json", 1'000);
-    runEventLoop(kQuietMilliseconds);
+    ASSERT_TRUE(fileEventsSettled());
     EXPECT_EQ(reader->listings, 2);
     watcher->pollNow();
     EXPECT_EQ(reader->listings, 3);
@@ -177,7 +185,7 @@ TEST_F(SessionWatcherTest, StartsOnceAndStopsAtOnce)
     // Dropped while running: its notifier and timers go with it.
     watcher.reset();
     placeFile("4.json", 1'000);
-    runEventLoop(kQuietMilliseconds);
+    ASSERT_TRUE(fileEventsSettled());
     EXPECT_EQ(count(SessionWatcherEvent::changed), 3);
 }
 
@@ -197,7 +205,7 @@ TEST_F(SessionWatcherTest, RemovedFolderFailsEachCheckAndIsWatchedAgain)
     EXPECT_EQ(count(SessionWatcherEvent::scanFailed), 3);
     // Changes in the moved folder are no longer this watcher's.
     placeFile("2.json", 1'000, away);
-    runEventLoop(kQuietMilliseconds);
+    ASSERT_TRUE(fileEventsSettled());
     EXPECT_EQ(count(SessionWatcherEvent::scanFailed), 3);
 
     // Made again as it was: the next check finds no difference, and watches the folder again.
