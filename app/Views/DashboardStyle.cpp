@@ -24,6 +24,21 @@ QColor toneColor(SessionStateAppearance::Tone tone)
     return grey();
 }
 
+QString scrollBarStyleSheet(const QColor& track, const QColor& handle)
+{
+    const QString trackName = track.name(QColor::HexArgb);
+    const QString handleName = handle.name(QColor::HexArgb);
+    return QStringLiteral("QScrollBar:vertical { background: %1; width: 10px; margin: 0; border: none; }"
+                          "QScrollBar::handle:vertical { background: %2; min-height: 20px; border-radius: 3px;"
+                          " margin: 2px; }"
+                          "QScrollBar:horizontal { background: %1; height: 10px; margin: 0; border: none; }"
+                          "QScrollBar::handle:horizontal { background: %2; min-width: 20px; border-radius: 3px;"
+                          " margin: 2px; }"
+                          "QScrollBar::add-line, QScrollBar::sub-line { width: 0; height: 0; border: none; }"
+                          "QScrollBar::add-page, QScrollBar::sub-page { background: none; }")
+        .arg(trackName, handleName);
+}
+
 QFont font(int pixelSize, QFont::Weight weight)
 {
     QFont result = QApplication::font();

@@ -155,6 +155,46 @@ protected:
 
 } // namespace
 
+// Texts a new user must read, measured on the screen: the terms in the onboarding and the layout
+// picker's label in the top bar, each at least WCAG's 4.5:1 for body text.
+TEST_F(DashboardOnDisplay, TermsAndLayoutLabelAreReadable)
+{
+    test::TemporaryHome home(test::TemporaryHome::Content::empty);
+    QSettingsPreferences().remove("Brisvane.onboardingCompletedVersion");
+    std::unique_ptr<DashboardViewModel> model = makeViewModel(home.path());
+    DashboardView view(*model);
+    view.resize(1280, 760);
+    view.move(0, 0);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+
+    auto* topBarControls = qobject_cast<GridControlsView*>(view.topBar().gridControls());
+    ASSERT_NE(topBarControls, nullptr);
+    QLabel& layoutLabel = *topBarControls->layoutLabel();
+    ASSERT_FALSE(layoutLabel.text().isEmpty());
+    const QImage label = screenPixels(layoutLabel, layoutLabel.rect());
+    keep(screenPixels(view.topBar(), view.topBar().rect()), "top-bar.png");
+    const Contrast labelContrast = textContrast(label);
+    EXPECT_GE(labelContrast.ratio, 4.5) << "layout picker label " << describe(labelContrast);
+
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view.onboardingSheet() != nullptr; }, kPatienceMs));
+    auto* onboarding = qobject_cast<OnboardingView*>(view.onboardingSheet());
+    ASSERT_NE(onboarding, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(onboarding));
+    onboarding->setStep(OnboardingView::Step::terms);
+    auto* terms = onboarding->findChild<QPlainTextEdit*>(QStringLiteral("legalText"));
+    ASSERT_NE(terms, nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return terms->isVisible(); }, kPatienceMs));
+    QWidget& text = *terms->viewport();
+    const QImage shown = screenPixels(text, text.rect());
+    keep(screenPixels(*onboarding, onboarding->rect()), "onboarding-terms.png");
+    const Contrast termsContrast = textContrast(shown);
+    EXPECT_GE(termsContrast.ratio, 4.5) << "terms text " << describe(termsContrast);
+    std::printf("layout label %s, terms %s\n", describe(labelContrast).c_str(), describe(termsContrast).c_str());
+    view.close();
+    std::printf("contrast checked\n");
+}
+
 // The popovers' open state is the view's: updates of what they show never close them.
 TEST_F(DashboardOnDisplay, PopoversStayOpenWhileTheirContentChanges)
 {
