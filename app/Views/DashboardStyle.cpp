@@ -28,10 +28,10 @@ QString scrollBarStyleSheet(const QColor& track, const QColor& handle)
 {
     const QString trackName = track.name(QColor::HexArgb);
     const QString handleName = handle.name(QColor::HexArgb);
-    return QStringLiteral("QScrollBar:vertical { background: %1; width: 10px; margin: 0; border: none; }"
+    // No width: the owner of the bar may size it by the platform's metric.
+    return QStringLiteral("QScrollBar { background: %1; margin: 0; border: none; }"
                           "QScrollBar::handle:vertical { background: %2; min-height: 20px; border-radius: 3px;"
                           " margin: 2px; }"
-                          "QScrollBar:horizontal { background: %1; height: 10px; margin: 0; border: none; }"
                           "QScrollBar::handle:horizontal { background: %2; min-width: 20px; border-radius: 3px;"
                           " margin: 2px; }"
                           "QScrollBar::add-line, QScrollBar::sub-line { width: 0; height: 0; border: none; }"
