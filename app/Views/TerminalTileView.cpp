@@ -314,13 +314,52 @@ void TerminalTileView::refreshHeader()
     stateDot_->setColor(DashboardStyle::toneColor(state.tone));
     static_cast<HeadElidedLabel*>(primaryName_)->setFullText(tile_.projectName.primary);
     secondaryName_->setText(tile_.projectName.secondary.value_or(QString()));
-    secondaryName_->setVisible(tile_.projectName.secondary.has_value());
     stateLabel_->setText(state.label);
     detailLabel_->setText(state.detail.value_or(QString()));
-    detailLabel_->setVisible(state.detail.has_value());
     const bool attached = tile_.lifecycle.kind == TerminalTileLifecycle::Case::attached;
     modelName_->setText(attached ? tile_.modelName : QString());
-    modelName_->setVisible(attached);
+    fitHeader();
+}
+
+// A narrow tile gives up the header's texts one by one, detail first, then the secondary name,
+// the model and the state label, before the project name loses a single character: it tells the
+// tiles apart. The dot and the three controls always stay. Once nothing else is left the name
+// gives up its head.
+void TerminalTileView::fitHeader()
+{
+    const Appearance state = appearance(tile_);
+    const bool attached = tile_.lifecycle.kind == TerminalTileLifecycle::Case::attached;
+    struct Optional {
+        QWidget* widget;
+        bool wanted;
+    };
+    const Optional optional[] = {
+        {detailLabel_, state.detail.has_value()},
+        {secondaryName_, tile_.projectName.secondary.has_value()},
+        {modelName_, attached},
+        {stateLabel_, true},
+    };
+    const auto* row = static_cast<QHBoxLayout*>(header_->layout());
+    const int spacing = row->spacing();
+    constexpr int kSpacerMinimum = 4;
+    const QMargins margins = row->contentsMargins();
+    int needed = margins.left() + margins.right() + stateDot_->sizeHint().width() + spacing +
+                 primaryName_->sizeHint().width() + spacing + kSpacerMinimum;
+    for (const QWidget* control : {static_cast<QWidget*>(readingToggle_), static_cast<QWidget*>(menuButton_),
+                                   static_cast<QWidget*>(closeButton_)})
+        needed += spacing + control->sizeHint().width();
+    int optionalWidth = 0;
+    for (const Optional& item : optional) {
+        if (item.wanted) optionalWidth += spacing + item.widget->sizeHint().width();
+    }
+    // Drop from the front of the list until the rest fits.
+    const int available = header_->width();
+    bool fits = false;
+    for (const Optional& item : optional) {
+        fits = fits || needed + optionalWidth <= available;
+        item.widget->setVisible(item.wanted && fits);
+        if (item.wanted && !fits) optionalWidth -= spacing + item.widget->sizeHint().width();
+    }
 }
 
 void TerminalTileView::refreshReadingToggle()
@@ -340,6 +379,9 @@ bool TerminalTileView::eventFilter(QObject* watched, QEvent* event)
     // The whole header is a handle: dragging it anywhere moves the tile in the grid.
     if (watched == header_) {
         switch (event->type()) {
+        case QEvent::Resize:
+            fitHeader();
+            break;
         case QEvent::MouseButtonPress: {
             const auto* mouse = static_cast<QMouseEvent*>(event);
             if (mouse->button() == Qt::LeftButton) headerPressPosition_ = mouse->position().toPoint();

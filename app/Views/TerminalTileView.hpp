@@ -96,6 +96,8 @@ private:
 
     void buildHeader();
     void refreshHeader();
+    // Shows the header's optional texts that fit beside the whole project name (see .cpp).
+    void fitHeader();
     void refreshReadingToggle();
     void rebuildBody();
     void setFocusProgress(double progress);
