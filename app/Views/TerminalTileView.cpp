@@ -21,12 +21,16 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QMoveEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <QVariantAnimation>
 
+#include <qdrawutil.h>
+
+#include <cmath>
 #include <vector>
 
 namespace brisvane {
@@ -480,9 +484,95 @@ void TerminalTileView::rebuildBody()
 
 // ---- Drawing ------------------------------------------------------------------------------------
 
+namespace {
+
+constexpr double kShadowOpacity = 0.65;
+constexpr double kShadowRadius = 8;
+
+// The shadow of a rounded tile, once per colour and pixel ratio: a square holding the four
+// corners and, between them, one pixel of each edge, which `qDrawBorderPixmap` stretches along
+// the frame. A blurred edge: the share of a Gaussian (sigma = radius / 2) that lies beyond the
+// distance from the rounded rectangle.
+QPixmap focusShadowStrips(const QColor& color, qreal ratio)
+{
+    static QColor cachedColor;
+    static qreal cachedRatio = 0;
+    static QPixmap cached;
+    if (!cached.isNull() && cachedColor == color && cachedRatio == ratio) return cached;
+    const int margin = TerminalTileView::kShadowExtent + int(std::ceil(kCornerRadius));
+    const int side = 2 * margin + 1;
+    const int pixels = int(std::ceil(side * ratio));
+    QImage image(pixels, pixels, QImage::Format_ARGB32_Premultiplied);
+    const double sigma = kShadowRadius / 2;
+    const double inner = TerminalTileView::kShadowExtent; // where the tile starts
+    for (int y = 0; y < pixels; ++y) {
+        for (int x = 0; x < pixels; ++x) {
+            // Distance from the rounded rectangle [inner, side - inner], in layout pixels.
+            const double px = (x + 0.5) / ratio;
+            const double py = (y + 0.5) / ratio;
+            const double half = (side - 2 * inner) / 2;
+            const double qx = std::abs(px - side / 2.0) - (half - kCornerRadius);
+            const double qy = std::abs(py - side / 2.0) - (half - kCornerRadius);
+            const double outside = std::hypot(std::max(qx, 0.0), std::max(qy, 0.0)) +
+                                   std::min(std::max(qx, qy), 0.0) - kCornerRadius;
+            // Nothing inside the tile's rectangle, not even in its cut corners: the page repaints
+            // the shadow only around the rectangle, never where the tile or its children are.
+            const bool inRectangle = px > inner && px < side - inner && py > inner && py < side - inner;
+            const double share =
+                outside <= 0 || inRectangle ? 0 : 0.5 * std::erfc(outside / (sigma * std::sqrt(2.0)));
+            const double alpha = color.alphaF() * kShadowOpacity * share;
+            image.setPixel(x, y, qRgba(int(color.red() * alpha), int(color.green() * alpha),
+                                       int(color.blue() * alpha), int(255 * alpha)));
+        }
+    }
+    cached = QPixmap::fromImage(image);
+    cached.setDevicePixelRatio(ratio);
+    cachedColor = color;
+    cachedRatio = ratio;
+    return cached;
+}
+
+} // namespace
+
+void TerminalTileView::paintFocusShadow(QPainter& painter) const
+{
+    if (focusProgress_ <= 0) return;
+    const int margin = kShadowExtent + int(std::ceil(kCornerRadius));
+    const QPixmap strips = focusShadowStrips(DashboardStyle::accent(), painter.device()->devicePixelRatioF());
+    const QRect target = geometry().adjusted(-kShadowExtent, -kShadowExtent, kShadowExtent, kShadowExtent);
+    painter.save();
+    painter.setOpacity(focusProgress_);
+    qDrawBorderPixmap(&painter, target, QMargins(margin, margin, margin, margin), strips);
+    painter.restore();
+}
+
+QRegion TerminalTileView::focusShadowRegion() const
+{
+    const QRect around = geometry().adjusted(-kShadowExtent, -kShadowExtent, kShadowExtent, kShadowExtent);
+    return QRegion(around) - QRegion(geometry());
+}
+
+void TerminalTileView::updateFocusShadow(const QRect& geometry) const
+{
+    QWidget* page = parentWidget();
+    if (!page) return;
+    const QRect around = geometry.adjusted(-kShadowExtent, -kShadowExtent, kShadowExtent, kShadowExtent);
+    page->update(QRegion(around) - QRegion(geometry));
+}
+
+void TerminalTileView::moveEvent(QMoveEvent* event)
+{
+    QWidget::moveEvent(event);
+    if (focusProgress_ > 0) {
+        updateFocusShadow(QRect(event->oldPos(), size()));
+        updateFocusShadow(geometry());
+    }
+}
+
 void TerminalTileView::setFocusProgress(double progress)
 {
     focusProgress_ = progress;
+    updateFocusShadow(geometry());
     headerOpacity_->setOpacity(kUnfocusedHeaderOpacity + (1 - kUnfocusedHeaderOpacity) * progress);
     border_->update();
 }
@@ -500,6 +590,10 @@ void TerminalTileView::resizeEvent(QResizeEvent* event)
     // Children are clipped to the rounded tile too (the placeholder's black reaches the corners).
     setMask(QRegion(roundedRect(QRectF(rect()), kCornerRadius).toFillPolygon().toPolygon()));
     border_->fit();
+    if (focusProgress_ > 0) {
+        updateFocusShadow(QRect(pos(), event->oldSize()));
+        updateFocusShadow(geometry());
+    }
 }
 
 } // namespace brisvane
