@@ -34,6 +34,8 @@ QString scrollBarStyleSheet(const QColor& track, const QColor& handle)
                           " margin: 2px; }"
                           "QScrollBar::handle:horizontal { background: %2; min-width: 20px; border-radius: 3px;"
                           " margin: 2px; }"
+                          // Nothing to scroll: an empty track, not a bar as long as the track.
+                          "QScrollBar::handle:disabled { background: transparent; }"
                           "QScrollBar::add-line, QScrollBar::sub-line { width: 0; height: 0; border: none; }"
                           "QScrollBar::add-page, QScrollBar::sub-page { background: none; }")
         .arg(trackName, handleName);

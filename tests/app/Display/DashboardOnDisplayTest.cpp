@@ -9,7 +9,11 @@
 #include "app/Views/OnboardingView.hpp"
 #include "app/Views/PlanUsageGaugeView.hpp"
 #include "app/Views/PopoverFrame.hpp"
+#include "app/Views/TerminalTileView.hpp"
+#include "app/Views/TilePageView.hpp"
 #include "app/Views/TopBarView.hpp"
+#include "app/ViewModels/TerminalProcessController.hpp"
+#include "app/Views/BrisvaneTerminalView.hpp"
 #include "tests/app/AgentHome.hpp"
 
 #include <QDir>
@@ -262,4 +266,43 @@ TEST_F(DashboardOnDisplay, PopoversStayOpenWhileTheirContentChanges)
     usage.dismiss();
     view.close();
     std::printf("popovers stayed open\n");
+}
+
+// A picture of the grid as a user with many shells sees it: 3x3 tiles on a 1100-pixel window, one
+// focused (its accent shadow), one scrolled back (its scroll bar in the terminal's colours). Every
+// header keeps its whole project name.
+TEST_F(DashboardOnDisplay, ANarrowThreeByThreeGrid)
+{
+    test::TemporaryHome home(test::TemporaryHome::Content::empty);
+    QSettingsPreferences().setValue("Brisvane.onboardingCompletedVersion", 1);
+    std::unique_ptr<DashboardViewModel> model = makeViewModel(home.path());
+    DashboardView view(*model);
+    view.resize(1100, 760);
+    view.move(0, 0);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    model->setLayoutPreset(GridLayoutPreset::threeByThree);
+    for (int i = 0; i < 4; ++i) model->createTerminalTile();
+    ASSERT_EQ(model->terminalTiles().size(), 4u);
+    const QUuid first = model->terminalTiles()[0].id;
+    BrisvaneTerminalView& terminal = model->terminalControllers().at(first)->terminalView();
+    std::string lines;
+    for (int i = 0; i < 200; ++i) lines += "line " + std::to_string(i) + "\r\n";
+    terminal.feed(lines);
+    auto* tile = qobject_cast<TerminalTileView*>(view.tilePage().cells()[0]);
+    ASSERT_NE(tile, nullptr);
+    // The keyboard in the first terminal: the model's focus poll focuses its tile.
+    view.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&view));
+    terminal.setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return tile->focusProgress() == 1.0; }, kPatienceMs));
+    for (QWidget* cell : view.tilePage().cells()) {
+        if (auto* terminalTile = qobject_cast<TerminalTileView*>(cell)) {
+            EXPECT_EQ(terminalTile->primaryNameLabel()->text(),
+                      terminalTile->primaryNameLabel()->property("fullText").toString());
+        }
+    }
+    keep(screenPixels(view, view.rect()), "dashboard-3x3-1100.png");
+    view.close();
+    std::printf("narrow grid shown\n");
 }
