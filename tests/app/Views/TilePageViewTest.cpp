@@ -184,6 +184,58 @@ TEST_F(TilePageTest, TogglingReadingOnATileStoresTheOppositeOfTheDefaultForThatT
     EXPECT_EQ(cellIds(), (QStringList{gridId(b), GridTile::kNewSessionId}));
 }
 
+// The focused tile's accent shadow lies in the gap around it, painted by the page; the tiles
+// themselves are not repainted for it.
+TEST_F(TilePageTest, TheFocusedTileCastsAnAccentShadowPaintedByThePage)
+{
+    model->setTerminalTiles(plainTiles(2));
+    auto* focused = qobject_cast<TerminalTileView*>(page->cells()[0]);
+    auto* other = qobject_cast<TerminalTileView*>(page->cells()[1]);
+    ASSERT_TRUE(focused && other);
+    focused->setFocused(true);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return focused->focusProgress() == 1.0; }, test::kPatienceMs));
+    // The animation's last step is painted before counting starts.
+    QCoreApplication::processEvents();
+
+    struct PaintCounter : QObject {
+        int paints = 0;
+        bool eventFilter(QObject*, QEvent* event) override
+        {
+            if (event->type() == QEvent::Paint) ++paints;
+            return false;
+        }
+    } pageCounter, tileCounter;
+    page->installEventFilter(&pageCounter);
+    focused->installEventFilter(&tileCounter);
+    for (QWidget* child : focused->findChildren<QWidget*>()) child->installEventFilter(&tileCounter);
+    page->update(focused->focusShadowRegion());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return pageCounter.paints > 0; }, test::kPatienceMs));
+    EXPECT_EQ(tileCounter.paints, 0) << "the shadow redrew the tile";
+
+    const QImage image = page->grab().toImage();
+    // Bluish just outside the focused tile, plain beside the other.
+    const auto blueness = [&](QPoint at) {
+        const QRgb pixel = image.pixel(at);
+        return qBlue(pixel) - qRed(pixel);
+    };
+    const QRect f = focused->geometry();
+    const QRect o = other->geometry();
+    for (const QPoint at : {QPoint(f.center().x(), f.top() - 3), QPoint(f.center().x(), f.bottom() + 3),
+                            QPoint(f.left() - 3, f.center().y()), QPoint(f.right() + 3, f.center().y())}) {
+        SCOPED_TRACE(QStringLiteral("%1,%2").arg(at.x()).arg(at.y()).toStdString());
+        EXPECT_GT(blueness(at), 40);
+    }
+    EXPECT_LT(blueness(QPoint(o.center().x(), o.bottom() + 3)), 10);
+    EXPECT_LT(blueness(QPoint(f.center().x(), f.top() - TerminalTileView::kShadowExtent)), 10) << "reaches no further than the gap";
+
+    // Unfocused, it goes.
+    focused->setFocused(false);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return focused->focusProgress() == 0.0; }, test::kPatienceMs));
+    EXPECT_LT(qBlue(page->grab().toImage().pixel(f.center().x(), f.top() - 3)) -
+                  qRed(page->grab().toImage().pixel(f.center().x(), f.top() - 3)),
+              10);
+}
+
 TEST_F(TilePageTest, LogsTheCellSizesOncePerSizeChange)
 {
     EXPECT_EQ(page->gridSizeLogLine(QSize(1000, 600)),
