@@ -45,10 +45,11 @@ bench/app/peer-ccusage/node_modules: bench/app/peer-ccusage/package.json bench/a
 	else echo "npm not found: the usage-report peer is left out of the comparison"; fi
 
 bench: deps build/release/build.ninja bench/peer-xterm/node_modules bench/app/peer-ccusage/node_modules
-	cmake --build build/release -j $(JOBS) --target corvix_bench corvix_view_bench brisvane_app_bench
+	cmake --build build/release -j $(JOBS) --target corvix_bench corvix_view_bench brisvane_app_bench brisvane
 	build/release/bench/corvix_bench --benchmark_counters_tabular=true
 	build/release/bench/corvix_view_bench
 	build/release/bench/brisvane_app_bench
+	bench/idle_cost.sh build/release/app/brisvane
 
 # The libFuzzer target, built with clang, run for FUZZ_SECONDS. The corpus it grows stays in
 # build/fuzz/corpus; fuzz/corpus holds the checked-in seeds. Crashing inputs land in

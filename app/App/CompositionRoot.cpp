@@ -1,5 +1,6 @@
 #include "app/App/CompositionRoot.hpp"
 
+#include "app/Services/AppNotificationCenter.hpp"
 #include "app/Services/HookInstaller.hpp"
 #include "app/Services/LocalFileSystemReader.hpp"
 #include "app/Services/LocalPathExistenceChecker.hpp"
@@ -9,6 +10,7 @@
 #include "app/Services/QtSystemAnnouncementSpeaker.hpp"
 #include "app/Services/SessionWatcher.hpp"
 
+#include <QCoreApplication>
 #include <QLocale>
 
 namespace brisvane {
@@ -43,7 +45,14 @@ std::unique_ptr<DashboardViewModel> makeViewModel(const QString& home)
     p.isJapaneseLocale = BrisvaneBuildConfiguration::isJapaneseLocale();
     p.userDefaults = std::make_shared<QSettingsPreferences>();
     p.appNotificationCenter = std::make_shared<AppNotificationCenter>([] { return QDateTime::currentDateTimeUtc(); });
-    p.announcementSpeaker = std::make_shared<QtSystemAnnouncementSpeaker>();
+    auto systemSpeaker = std::make_shared<QtSystemAnnouncementSpeaker>();
+    // Silence without a word would leave the user waiting for announcements that never come.
+    systemSpeaker->onUnspeakable = [center = std::weak_ptr(p.appNotificationCenter)] {
+        if (const auto notifications = center.lock())
+            notifications->post(AppNotificationSeverity::error, QStringLiteral("speech.system"),
+                                QCoreApplication::translate("CompositionRoot", "システム音声で読み上げられません"));
+    };
+    p.announcementSpeaker = std::move(systemSpeaker);
     p.voicevoxEngineProbe = std::make_shared<QtNetworkVoicevoxEngineProbe>();
     p.voicevoxAppLauncher = std::make_shared<QProcessVoicevoxAppLauncher>();
     p.debounceInterval = 0.2;

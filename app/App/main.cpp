@@ -7,6 +7,8 @@
 #include <QSocketNotifier>
 
 #include <csignal>
+#include <cstdio>
+#include <cstring>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -21,12 +23,36 @@ void onQuitSignal(int)
     [[maybe_unused]] const auto written = ::write(signalPipe[0], &byte, 1);
 }
 
+bool choosesPlatform(int argc, char** argv)
+{
+    if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) return true;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "-platform") == 0 || std::strcmp(argv[i], "--platform") == 0) return true;
+    }
+    return false;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
+    // Qt picks the window system from these; with neither it would abort with advice that does
+    // not apply. A platform named outright (QT_QPA_PLATFORM=offscreen, -platform) needs neither.
+    if (!choosesPlatform(argc, argv)) {
+        const bool x11 = !qEnvironmentVariableIsEmpty("DISPLAY");
+        const bool wayland = !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+        if (!x11 && !wayland) {
+            std::fputs("Brisvane needs a desktop session (DISPLAY or WAYLAND_DISPLAY is not set); "
+                       "`xvfb-run make run` starts it without one.\n",
+                       stderr);
+            return 2;
+        }
+        // A Wayland desktop without X11 compatibility: Qt would look for X11 first.
+        if (wayland && !x11) qputenv("QT_QPA_PLATFORM", "wayland");
+    }
     QApplication app(argc, argv);
-    // The support folder and settings file are named after the application alone.
+    // The support folder is named after the application alone (the settings file has its own
+    // folder, see QSettingsPreferences).
     QCoreApplication::setApplicationName(QStringLiteral("Brisvane"));
     QCoreApplication::setOrganizationName(QString());
 

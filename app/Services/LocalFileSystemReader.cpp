@@ -34,9 +34,15 @@ private:
     int fd_;
 };
 
-// Opens a regular file for reading and reports its size. O_NONBLOCK makes the open of a FIFO
+FileVersion versionOf(const struct stat& info)
+{
+    return {uint64_t(info.st_dev), uint64_t(info.st_ino), int64_t{info.st_size},
+            int64_t{info.st_mtim.tv_sec} * 1'000'000'000 + info.st_mtim.tv_nsec};
+}
+
+// Opens a regular file for reading and reports its version. O_NONBLOCK makes the open of a FIFO
 // return at once so that fstat can turn it away; on a regular file the flag changes nothing.
-Result<int64_t, FileSystemReadingError> openRegularFile(const QString& path, int& fdOut)
+Result<FileVersion, FileSystemReadingError> openRegularFile(const QString& path, int& fdOut)
 {
     const QByteArray native = QFile::encodeName(path);
     const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
@@ -52,7 +58,7 @@ Result<int64_t, FileSystemReadingError> openRegularFile(const QString& path, int
         return FileSystemReadingError{FileSystemReadingError::Kind::notRegularFile, path};
     }
     fdOut = fd;
-    return int64_t{info.st_size};
+    return versionOf(info);
 }
 
 // Reads up to `count` bytes from `offset` on, fewer when the file ends first; -1 on an error
@@ -125,30 +131,31 @@ Result<QDateTime, FileSystemReadingError> LocalFileSystemReader::modificationDat
 Result<FileTail, FileSystemReadingError> LocalFileSystemReader::readTail(const QString& path, int64_t maxBytes) const
 {
     int fd = -1;
-    const auto size = openRegularFile(path, fd);
-    if (!size) return size.error();
+    const auto opened = openRegularFile(path, fd);
+    if (!opened) return opened.error();
     const FileDescriptor file(fd);
+    const int64_t size = opened->size;
 
-    const int64_t count = std::min(*size, std::max<int64_t>(maxBytes, 0));
+    const int64_t count = std::min(size, std::max<int64_t>(maxBytes, 0));
     QByteArray data(static_cast<qsizetype>(count), Qt::Uninitialized);
-    const int64_t read = readAt(file.get(), data.data(), count, *size - count);
+    const int64_t read = readAt(file.get(), data.data(), count, size - count);
     if (read < 0) return errorFor(errno, path);
     data.truncate(static_cast<qsizetype>(read));
-    return FileTail{data, count != *size};
+    return FileTail{data, count != size};
 }
 
 Result<QByteArray, FileSystemReadingError> LocalFileSystemReader::readData(const QString& path) const
 {
     int fd = -1;
-    const auto size = openRegularFile(path, fd);
-    if (!size) return size.error();
+    const auto opened = openRegularFile(path, fd);
+    if (!opened) return opened.error();
     const FileDescriptor file(fd);
     const FileSystemReadingError tooLarge{FileSystemReadingError::Kind::tooLarge, path};
-    if (*size > kMaxWholeFileBytes) return tooLarge;
+    if (opened->size > kMaxWholeFileBytes) return tooLarge;
 
     // One byte more than the size notices a file that grew since fstat; it is then read on, up to
     // one byte past the cap.
-    int64_t capacity = *size + 1;
+    int64_t capacity = opened->size + 1;
     QByteArray data(static_cast<qsizetype>(capacity), Qt::Uninitialized);
     int64_t read = readAt(file.get(), data.data(), capacity, 0);
     while (read == capacity && capacity <= kMaxWholeFileBytes) {
@@ -164,26 +171,39 @@ Result<QByteArray, FileSystemReadingError> LocalFileSystemReader::readData(const
     return data;
 }
 
-Result<void, FileSystemReadingError> LocalFileSystemReader::readChunks(
-    const QString& path, int64_t chunkBytes, const std::function<bool(QByteArrayView)>& consume) const
+Result<FileVersion, FileSystemReadingError> LocalFileSystemReader::fileVersion(const QString& path) const
+{
+    const QByteArray native = QFile::encodeName(path);
+    struct stat info {};
+    if (::stat(native.constData(), &info) != 0) return errorFor(errno, path);
+    if (!S_ISREG(info.st_mode)) return FileSystemReadingError{FileSystemReadingError::Kind::notRegularFile, path};
+    return versionOf(info);
+}
+
+Result<FileVersion, FileSystemReadingError> LocalFileSystemReader::readChunks(
+    const QString& path, int64_t chunkBytes, const std::function<bool(QByteArrayView)>& consume,
+    const ChunkRange& range) const
 {
     int fd = -1;
-    const auto size = openRegularFile(path, fd);
-    if (!size) return size.error();
+    const auto opened = openRegularFile(path, fd);
+    if (!opened) return opened.error();
     const FileDescriptor file(fd);
+    if (range.sameFileAs && !opened->isSameFile(*range.sameFileAs))
+        return FileSystemReadingError{FileSystemReadingError::Kind::ioFailed, path};
 
+    int64_t offset = std::clamp<int64_t>(range.offset, 0, opened->size);
+    const int64_t end = offset + std::clamp<int64_t>(range.maxBytes, 0, opened->size - offset);
     const int64_t step = std::clamp<int64_t>(chunkBytes, 1, kMaxChunkBytes);
-    QByteArray buffer(static_cast<qsizetype>(std::clamp<int64_t>(*size, 1, step)), Qt::Uninitialized);
-    int64_t offset = 0;
-    while (offset < *size) {
-        const int64_t count = std::min<int64_t>(buffer.size(), *size - offset);
+    QByteArray buffer(static_cast<qsizetype>(std::clamp<int64_t>(end - offset, 1, step)), Qt::Uninitialized);
+    while (offset < end) {
+        const int64_t count = std::min<int64_t>(buffer.size(), end - offset);
         const int64_t read = readAt(file.get(), buffer.data(), count, offset);
         if (read < 0) return errorFor(errno, path);
         if (read == 0) break; // the file shrank since the open
         offset += read;
         if (!consume(QByteArrayView(buffer.constData(), static_cast<qsizetype>(read)))) break;
     }
-    return {};
+    return *opened;
 }
 
 Result<QString, FileSystemReadingError> LocalFileSystemReader::resolvingSymbolicLinks(const QString& path) const

@@ -20,9 +20,11 @@ public:
     Result<FileTail, FileSystemReadingError> readTail(const QString& path, int64_t maxBytes) const override;
     Result<QByteArray, FileSystemReadingError> readData(const QString& path) const override;
     bool fileExists(const QString& path) const override;
+    Result<FileVersion, FileSystemReadingError> fileVersion(const QString& path) const override;
     // Streams through one buffer; bytes appended after the open are left for the next read.
-    Result<void, FileSystemReadingError> readChunks(const QString& path, int64_t chunkBytes,
-                                                    const std::function<bool(QByteArrayView)>& consume) const override;
+    Result<FileVersion, FileSystemReadingError> readChunks(const QString& path, int64_t chunkBytes,
+                                                           const std::function<bool(QByteArrayView)>& consume,
+                                                           const ChunkRange& range = {}) const override;
     // Follows at most kMaxSymbolicLinks links; a longer chain (a loop) is ioFailed.
     Result<QString, FileSystemReadingError> resolvingSymbolicLinks(const QString& path) const override;
     Result<int, FileSystemReadingError> permissions(const QString& path) const override;

@@ -1,10 +1,52 @@
 #include "app/Services/QSettingsPreferences.hpp"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLoggingCategory>
 #include <QSettings>
+#include <QStandardPaths>
 
 namespace brisvane {
 
-QSettingsPreferences::QSettingsPreferences() : settings_(std::make_unique<QSettings>()) {}
+namespace {
+
+Q_LOGGING_CATEGORY(lcQSettingsPreferences, "brisvane.QSettingsPreferences")
+
+QString configFolder()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+}
+
+// Nobody loses their preferences to the new place: an old file moves over unless the new place
+// already has one (which then wins).
+QString movedFromOldPlace()
+{
+    const QString path = QSettingsPreferences::defaultFilePath();
+    const QString old = QSettingsPreferences::oldDefaultFilePath();
+    if (QFileInfo::exists(path) || !QFileInfo::exists(old)) return path;
+    if (!QDir().mkpath(QFileInfo(path).path()) || !QFile::rename(old, path)) {
+        qCWarning(lcQSettingsPreferences).noquote() << "設定ファイルを移せません:" << old << "->" << path;
+        return path;
+    }
+    // The placeholder folder goes too once it holds nothing else.
+    QDir().rmdir(QFileInfo(old).path());
+    return path;
+}
+
+} // namespace
+
+QSettingsPreferences::QSettingsPreferences() : QSettingsPreferences(movedFromOldPlace()) {}
+
+QString QSettingsPreferences::defaultFilePath()
+{
+    return configFolder() + QStringLiteral("/Brisvane/Brisvane.conf");
+}
+
+QString QSettingsPreferences::oldDefaultFilePath()
+{
+    return configFolder() + QStringLiteral("/Unknown Organization/Brisvane.conf");
+}
 
 QSettingsPreferences::QSettingsPreferences(const QString& filePath)
     : settings_(std::make_unique<QSettings>(filePath, QSettings::IniFormat))

@@ -5,6 +5,8 @@
 #include <QPointer>
 #include <QThread>
 
+#include <utility>
+
 namespace brisvane {
 
 QtSystemAnnouncementSpeaker::QtSystemAnnouncementSpeaker(SynthesizerFactory makeSynthesizer, QObject* parent)
@@ -43,13 +45,18 @@ void QtSystemAnnouncementSpeaker::speakNext()
     if (!synthesizer_) synthesizer_ = makeSynthesizer_();
     speaking_ = true;
     const Utterance& next = queue_.front();
-    synthesizer_->say(next.text, next.locale, [self = QPointer(this)] {
-        if (self) self->utteranceEnded();
+    synthesizer_->say(next.text, next.locale, [self = QPointer(this)](bool spoken) {
+        if (self) self->utteranceEnded(spoken);
     });
 }
 
-void QtSystemAnnouncementSpeaker::utteranceEnded()
+void QtSystemAnnouncementSpeaker::utteranceEnded(bool spoken)
 {
+    if (spoken) {
+        unspeakableReported_ = false;
+    } else if (!std::exchange(unspeakableReported_, true) && onUnspeakable) {
+        onUnspeakable();
+    }
     Finished finished = std::move(queue_.front().finished);
     queue_.pop_front();
     speaking_ = false;

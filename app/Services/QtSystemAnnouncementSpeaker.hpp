@@ -27,6 +27,10 @@ public:
     // `makeSynthesizer` is called once, at the first announcement; absent, it makes a
     // `QtTextToSpeechSynthesizer` with the system's default engine.
     explicit QtSystemAnnouncementSpeaker(SynthesizerFactory makeSynthesizer = {}, QObject* parent = nullptr);
+
+    // Told at the first announcement that cannot be spoken, and again at the first one after
+    // another was spoken: a user who expects to hear announcements learns once that none come.
+    std::function<void()> onUnspeakable;
     ~QtSystemAnnouncementSpeaker() override;
 
     void speak(const Announcement& announcement, Finished finished = {}) override;
@@ -45,13 +49,14 @@ private:
     };
 
     void speakNext();
-    void utteranceEnded();
+    void utteranceEnded(bool spoken);
 
     SynthesizerFactory makeSynthesizer_;
     std::unique_ptr<SpeechSynthesizing> synthesizer_;
     // The front one is being said while `speaking_`.
     std::deque<Utterance> queue_;
     bool speaking_ = false;
+    bool unspeakableReported_ = false;
 };
 
 } // namespace brisvane

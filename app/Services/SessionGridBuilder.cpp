@@ -88,7 +88,8 @@ SessionGridBuildResult build(const SessionGridBuildParameters& parameters)
             tile = tiles.erase(tile);
         }
     }
-    return {tiles, !listing.ok()};
+    // A missing folder got here as an empty one: the agent has not made it yet, nothing failed.
+    return {tiles, false};
 }
 
 QList<SessionTile> sortedTiles(const QMap<QString, SessionTile>& tiles)

@@ -138,7 +138,10 @@ void SessionWatcher::checkForChanges()
 {
     // Before the listing, so that nothing changed after it goes unseen.
     armFileEvents();
-    const auto names = fileSystem_->contentsOfDirectory(directoryPath_);
+    auto names = fileSystem_->contentsOfDirectory(directoryPath_);
+    // A folder the agent has not made yet (it has never run) holds no sessions: nothing failed.
+    // The poll finds it once it is there and file events follow from then on.
+    if (!names && names.error().isNotFound()) names = QStringList();
     if (!names) {
         if (running_) emit sessionEvent(SessionWatcherEvent::scanFailed);
         return;

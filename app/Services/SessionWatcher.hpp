@@ -16,8 +16,8 @@ namespace brisvane {
 
 // Watches the agent's sessions folder through inotify, with a slow poll as a safety net for
 // missed events. Each check compares the folder's names and modification times with the last
-// successful check and emits `changed` only when they differ, `scanFailed` when the folder cannot
-// be listed. File contents are never read.
+// successful check and emits `changed` only when they differ, `scanFailed` when the folder exists
+// and cannot be listed. A missing folder is an empty one. File contents are never read.
 //
 // The first file event of a burst is checked at once; further events within the latency are
 // merged into one check at its end. A folder that is missing at start, or removed and made

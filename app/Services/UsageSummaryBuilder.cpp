@@ -47,7 +47,10 @@ std::pair<UsagePeriodSummary, UsagePeriodSummary> todayAndWeek(bool todayFresh, 
     for (int i = 0; i < 2; ++i)
         if (!fresh[i]) stale.append(lastDays(days[i], parameters));
     const QList<TokensByModel> aggregated =
-        UsageSelfAggregator::aggregateTokensByModel(parameters.projectsDirectory, *parameters.fileSystem, stale);
+        parameters.transcripts
+        ? parameters.transcripts->aggregate(parameters.projectsDirectory, *parameters.fileSystem, stale,
+                                            parameters.transcriptLimits)
+        : UsageSelfAggregator::aggregateTokensByModel(parameters.projectsDirectory, *parameters.fileSystem, stale);
 
     UsagePeriodSummary periods[2];
     qsizetype next = 0;

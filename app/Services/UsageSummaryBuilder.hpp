@@ -3,6 +3,7 @@
 #include "app/Models/Calendar.hpp"
 #include "app/Models/UsageSummary.hpp"
 #include "app/Services/FileSystemReading.hpp"
+#include "app/Services/UsageSelfAggregator.hpp"
 
 #include <QDateTime>
 #include <QString>
@@ -21,6 +22,10 @@ struct UsageSummaryBuildParameters {
     QDateTime now;
     // Fixes the days and their time zone.
     Calendar calendar;
+    // The transcripts as read by earlier passes, read on from there; none reads them whole.
+    std::shared_ptr<UsageSelfAggregator::TranscriptStore> transcripts;
+    // Bounds this pass's reading of the transcripts (with a store only).
+    UsageSelfAggregator::PassLimits transcriptLimits;
 };
 
 namespace UsageSummaryBuilder {
@@ -28,7 +33,7 @@ namespace UsageSummaryBuilder {
 // Today (the calendar day of `now`), this week (that day and the six before it) and all time.
 // A period comes from the agent's statistics cache when the cache is current enough for it,
 // else from the transcripts, priced at the cache's per-model costs (nothing without a cache);
-// all time comes from the cache alone. Reads everything anew; never fails.
+// all time comes from the cache alone. Never fails.
 UsageSummary build(const UsageSummaryBuildParameters& parameters);
 
 } // namespace UsageSummaryBuilder

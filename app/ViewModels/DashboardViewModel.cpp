@@ -100,7 +100,11 @@ DashboardViewModel::DashboardViewModel(Parameters parameters, QObject* parent)
     connect(voicevoxEnginePollTimer_, &QTimer::timeout, this, [this] { updateVoicevoxEngineStatus(false); });
 }
 
-DashboardViewModel::~DashboardViewModel() = default;
+DashboardViewModel::~DashboardViewModel()
+{
+    // The pool waits for the reads still running: the transcripts' stops within a chunk.
+    newestRefresh_->store(0);
+}
 
 // ---- Lifecycle ------------------------------------------------------------------------------------
 

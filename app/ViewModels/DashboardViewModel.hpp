@@ -28,6 +28,7 @@
 #include "app/Services/PathExistenceChecking.hpp"
 #include "app/Services/Preferences.hpp"
 #include "app/Services/SessionChangeWatching.hpp"
+#include "app/Services/UsageSelfAggregator.hpp"
 #include "app/Services/VoicevoxAppLaunching.hpp"
 #include "app/Services/VoicevoxEngineProbing.hpp"
 
@@ -37,6 +38,8 @@
 #include <QPointer>
 #include <QThreadPool>
 #include <QUuid>
+
+#include <atomic>
 
 #include <functional>
 #include <map>
@@ -122,7 +125,8 @@ public:
     void handleDidBecomeActive();
     void forceRedrawAllTerminalViews();
     // Starts one refresh pass: the outside state is read on workers and applied here when every
-    // read is in. Returns at once.
+    // read is in. Returns at once. Older passes stop reading the transcripts, keeping what they
+    // read; while the transcripts hold more than one pass reads, the watch loop adds passes.
     void refresh();
     // The passes started so far; each pass is numbered by this count.
     int refreshCount() const { return refreshCount_; }
@@ -343,6 +347,12 @@ private:
     // The refresh reads' own threads. Destroying it waits for reads still running; they use
     // copies only, never the model.
     QThreadPool refreshPool_;
+    // The number of the newest pass, for its workers: older passes stop their long reads, and
+    // all do when it is 0 (the model is going away).
+    std::shared_ptr<std::atomic<int>> newestRefresh_ = std::make_shared<std::atomic<int>>(0);
+    // The transcripts as read so far, read on by each pass.
+    std::shared_ptr<UsageSelfAggregator::TranscriptStore> transcripts_ =
+        std::make_shared<UsageSelfAggregator::TranscriptStore>();
     int lastAppliedRefresh_ = 0;
     int refreshesInFlight_ = 0;
 

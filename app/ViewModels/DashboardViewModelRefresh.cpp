@@ -28,6 +28,8 @@ struct DashboardViewModel::RefreshPass {
     QDateTime now;
     SessionGridBuildResult grid;
     UsageSummary usage = UsageSummary::unavailable();
+    // The transcripts hold more than this pass read.
+    bool transcriptsUnread = false;
     std::optional<PlanUsageSummary> planUsage;
     QMap<int32_t, AnnouncementConclusion> conclusions;
     QList<SessionFileRecord> records;
@@ -74,8 +76,11 @@ void DashboardViewModel::refresh()
     const QDateTime now = pass->now;
 
     const SessionGridBuildParameters gridParameters{p.sessionsDirectory, p.claudeHome, p.fileSystem, knownTiles_, now};
-    const UsageSummaryBuildParameters usageParameters{*p.statsCachePath, *p.projectsDirectory, p.fileSystem, now,
-                                                      p.calendar};
+    newestRefresh_->store(pass->number);
+    const auto overtaken = [newest = newestRefresh_, number = pass->number] { return newest->load() != number; };
+    const UsageSummaryBuildParameters usageParameters{
+        *p.statsCachePath, *p.projectsDirectory, p.fileSystem, now, p.calendar, transcripts_,
+        UsageSelfAggregator::PassLimits{UsageSelfAggregator::kPassBytes, overtaken}};
     const PlanUsageStoreParameters planParameters{*p.planUsagePath, p.fileSystem, now};
     const ConclusionStoreParameters conclusionParameters{*p.conclusionDirectory, p.fileSystem, now};
     QMap<QUuid, int32_t> shellPids;
@@ -95,11 +100,17 @@ void DashboardViewModel::refresh()
                    pass->grid = std::move(value);
                    arrived();
                });
-    readOnPool(refreshPool_, this, [usageParameters] { return UsageSummaryBuilder::build(usageParameters); },
-               [pass, arrived](UsageSummary value) {
-                   pass->usage = std::move(value);
-                   arrived();
-               });
+    readOnPool(
+        refreshPool_, this,
+        [usageParameters] {
+            UsageSummary summary = UsageSummaryBuilder::build(usageParameters);
+            return std::pair(std::move(summary), usageParameters.transcripts->hasUnreadBytes());
+        },
+        [pass, arrived](std::pair<UsageSummary, bool> value) {
+            pass->usage = std::move(value.first);
+            pass->transcriptsUnread = value.second;
+            arrived();
+        });
     readOnPool(refreshPool_, this, [planParameters] { return PlanUsageStore::load(planParameters); },
                [pass, arrived](std::optional<PlanUsageSummary> value) {
                    pass->planUsage = std::move(value);
@@ -158,6 +169,8 @@ void DashboardViewModel::applyRefreshPass(const RefreshPass& pass)
         return;
     }
     lastAppliedRefresh_ = pass.number;
+    // The rest of the transcripts comes with the next pass; a newer pass in flight reads on anyway.
+    if (pass.transcriptsUnread && pass.number == refreshCount_ && isWatching()) handleWatcherNotification();
 
     assignObserved(*this, knownTiles_, pass.grid.tiles, &DashboardViewModel::knownTilesChanged);
     assignObserved(*this, usageSummary_, pass.usage, &DashboardViewModel::usageSummaryChanged);

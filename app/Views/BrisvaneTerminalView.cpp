@@ -4,12 +4,16 @@
 #include "app/Services/ShellCwdReader.hpp"
 #include "app/Services/TerminalLinkNormalizer.hpp"
 #include "app/Services/TerminalScrollStickPolicy.hpp"
+#include "app/Views/DashboardStyle.hpp"
 #include "app/Views/DesktopServicesFileOpener.hpp"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QLoggingCategory>
+#include <QScrollBar>
 #include <QWheelEvent>
+
+#include <cmath>
 
 namespace brisvane {
 
@@ -24,6 +28,32 @@ BrisvaneTerminalView::BrisvaneTerminalView(const QRect& frame, QWidget* parent)
     , fileOpener(std::make_shared<DesktopServicesFileOpener>())
     , now([] { return QDateTime::currentDateTimeUtc(); })
 {
+    colorScroller();
+}
+
+void BrisvaneTerminalView::setForegroundColor(corvix::Terminal& source, const corvix::Color& color)
+{
+    LocalProcessTerminalView::setForegroundColor(source, color);
+    colorScroller();
+}
+
+void BrisvaneTerminalView::setBackgroundColor(corvix::Terminal& source, const corvix::Color& color)
+{
+    LocalProcessTerminalView::setBackgroundColor(source, color);
+    colorScroller();
+}
+
+void BrisvaneTerminalView::colorScroller()
+{
+    QScrollBar* scroller = scrollBar();
+    if (!scroller) return;
+    const QColor background = nativeBackgroundColor();
+    const QColor foreground = nativeForegroundColor();
+    constexpr double kHandleShare = 0.4; // of the foreground
+    const auto mix = [&](int fg, int bg) { return int(std::lround(fg * kHandleShare + bg * (1 - kHandleShare))); };
+    const QColor handle(mix(foreground.red(), background.red()), mix(foreground.green(), background.green()),
+                        mix(foreground.blue(), background.blue()));
+    scroller->setStyleSheet(DashboardStyle::scrollBarStyleSheet(background, handle));
 }
 
 BrisvaneTerminalView::~BrisvaneTerminalView()

@@ -46,12 +46,19 @@ public:
     void requestOpenLink(corvix::TerminalView& source, const QString& link,
                          const std::map<QString, QString>& params) override;
 
+    // The terminal's own colours changed (OSC 10/11): the scroller follows them.
+    void setForegroundColor(corvix::Terminal& source, const corvix::Color& color) override;
+    void setBackgroundColor(corvix::Terminal& source, const corvix::Color& color) override;
+
 protected:
     void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The scroller in the terminal's colours: its track the background, its handle a mix of
+    // foreground and background, rather than the platform's light bar on the terminal's black.
+    void colorScroller();
     void installScrollWheelMonitorIfNeeded();
     void removeScrollWheelMonitor();
     // Stamps a wheel turn that lands on this view in its own window, wherever it is delivered.

@@ -24,6 +24,23 @@ QColor toneColor(SessionStateAppearance::Tone tone)
     return grey();
 }
 
+QString scrollBarStyleSheet(const QColor& track, const QColor& handle)
+{
+    const QString trackName = track.name(QColor::HexArgb);
+    const QString handleName = handle.name(QColor::HexArgb);
+    // No width: the owner of the bar may size it by the platform's metric.
+    return QStringLiteral("QScrollBar { background: %1; margin: 0; border: none; }"
+                          "QScrollBar::handle:vertical { background: %2; min-height: 20px; border-radius: 3px;"
+                          " margin: 2px; }"
+                          "QScrollBar::handle:horizontal { background: %2; min-width: 20px; border-radius: 3px;"
+                          " margin: 2px; }"
+                          // Nothing to scroll: an empty track, not a bar as long as the track.
+                          "QScrollBar::handle:disabled { background: transparent; }"
+                          "QScrollBar::add-line, QScrollBar::sub-line { width: 0; height: 0; border: none; }"
+                          "QScrollBar::add-page, QScrollBar::sub-page { background: none; }")
+        .arg(trackName, handleName);
+}
+
 QFont font(int pixelSize, QFont::Weight weight)
 {
     QFont result = QApplication::font();

@@ -42,6 +42,10 @@ inline QColor toastBackground() { return QColor::fromRgbF(2.0f / 15, 2.0f / 15, 
 // terminated white.
 QColor toneColor(SessionStateAppearance::Tone tone);
 
+// A style sheet for scroll bars in a dark place: a flat track and a rounded handle, instead of the
+// platform's light-theme bar.
+QString scrollBarStyleSheet(const QColor& track, const QColor& handle);
+
 // The system font at `pixelSize`, in the given weight.
 QFont font(int pixelSize, QFont::Weight weight = QFont::Normal);
 // The fixed-pitch system font at `pixelSize`.

@@ -107,7 +107,6 @@ QWidget* popoverContent(const QList<SessionTile>& sessions, QWidget* parent)
 ExternalSessionsIndicatorView::ExternalSessionsIndicatorView(QWidget* parent)
     : QAbstractButton(parent), popover_(new PopoverFrame(this))
 {
-    (new QVBoxLayout(popover_))->setContentsMargins(0, 0, 0, 0);
     connect(popover_, &PopoverFrame::presentedChanged, this, [this](bool presented) {
         if (!presented) isShowingPopover_ = false;
     });
@@ -138,10 +137,7 @@ void ExternalSessionsIndicatorView::openPopover()
 
 void ExternalSessionsIndicatorView::refreshPopover()
 {
-    delete popoverContent_;
-    popoverContent_ = popoverContent(sessions_, popover_);
-    popover_->layout()->addWidget(popoverContent_);
-    popover_->adjustSize();
+    popover_->setContent(popoverContent(sessions_, popover_));
 }
 
 QSize ExternalSessionsIndicatorView::sizeHint() const

@@ -37,7 +37,6 @@ private:
     QList<SessionTile> sessions_;
     bool isShowingPopover_ = false;
     PopoverFrame* popover_;
-    QWidget* popoverContent_ = nullptr;
 };
 
 } // namespace brisvane

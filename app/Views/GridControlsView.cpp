@@ -210,8 +210,11 @@ GridControlsView::GridControlsView(DashboardViewModel& viewModel, std::function<
     layoutButton_ = new QPushButton(this);
     layoutButton_->setFlat(true);
     layoutButton_->setCursor(Qt::PointingHandCursor);
-    layoutButton_->setStyleSheet(QStringLiteral("QPushButton { background: %1; border: none; border-radius: 5px; }")
-                                     .arg(DashboardStyle::white(0.08).name(QColor::HexArgb)));
+    // The style sheet reaches the label inside too and replaces its palette: its colour is named here.
+    layoutButton_->setStyleSheet(QStringLiteral("QPushButton { background: %1; border: none; border-radius: 5px; }"
+                                                "QLabel { color: %2; }")
+                                     .arg(DashboardStyle::white(0.08).name(QColor::HexArgb),
+                                          DashboardStyle::primaryText().name(QColor::HexArgb)));
     auto* layoutLabelRow = new QHBoxLayout(layoutButton_);
     layoutLabelRow->setContentsMargins(6, 3, 6, 3);
     layoutLabelRow->setSpacing(5);

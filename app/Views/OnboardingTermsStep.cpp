@@ -1,6 +1,7 @@
 #include "app/Views/OnboardingTermsStep.hpp"
 
 #include "app/Services/OnboardingStateStore.hpp"
+#include "app/Views/DashboardStyle.hpp"
 #include "app/Views/OnboardingComponents.hpp"
 
 #include <QButtonGroup>
@@ -47,8 +48,13 @@ OnboardingTermsStep::OnboardingTermsStep(bool isJapaneseLocale, QWidget* parent)
     QFont textFont = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     textFont.setPixelSize(10);
     documentText_->setFont(textFont);
+    // A style sheet cuts the widget off from the window's dark palette: its text colour is set here
+    // too, or the platform's light-theme text (near black) lands on the dark box.
     documentText_->setStyleSheet(
-        QStringLiteral("QPlainTextEdit { background: rgba(0, 0, 0, 77); border: none; border-radius: 8px; padding: 8px; }"));
+        QStringLiteral("QPlainTextEdit { background: rgba(0, 0, 0, 77); color: %1; border: none; border-radius: 8px;"
+                       " padding: 8px; }")
+            .arg(DashboardStyle::secondaryText().name(QColor::HexArgb)) +
+        DashboardStyle::scrollBarStyleSheet(Qt::transparent, DashboardStyle::white(0.3)));
     stack->addWidget(documentText_);
 
     agreement_ = new QCheckBox(tr("利用規約およびプライバシーポリシーの内容に同意します。"));

@@ -145,7 +145,6 @@ void GaugeBar::paintEvent(QPaintEvent*)
 
 PlanUsageGaugeView::PlanUsageGaugeView(QWidget* parent) : QAbstractButton(parent), popover_(new PopoverFrame(this))
 {
-    (new QVBoxLayout(popover_))->setContentsMargins(0, 0, 0, 0);
     connect(popover_, &PopoverFrame::presentedChanged, this, [this](bool presented) {
         if (!presented) isShowingPopover_ = false;
     });
@@ -236,10 +235,8 @@ void PlanUsageGaugeView::openPopover()
 
 void PlanUsageGaugeView::refreshPopover()
 {
-    delete popoverContent_;
     const Values& v = values_;
     auto* content = new QWidget(popover_);
-    popoverContent_ = content;
     content->setMinimumWidth(280);
     auto* stack = new QVBoxLayout(content);
     stack->setSpacing(10);
@@ -275,8 +272,7 @@ void PlanUsageGaugeView::refreshPopover()
     auto* meter = new UsageMeterView(v.tokenUsageSummary, v.calendar, content);
     meter->setCornerRadius(6);
     stack->addWidget(meter);
-    popover_->layout()->addWidget(content);
-    popover_->adjustSize();
+    popover_->setContent(content);
 }
 
 void PlanUsageGaugeView::paintEvent(QPaintEvent*)

@@ -88,7 +88,6 @@ private:
     Values values_;
     bool isShowingPopover_ = false;
     PopoverFrame* popover_;
-    QWidget* popoverContent_ = nullptr;
 };
 
 } // namespace brisvane

@@ -3,6 +3,7 @@
 #include <QKeyEvent>
 #include <QPainter>
 #include <QScreen>
+#include <QVBoxLayout>
 
 #include <algorithm>
 
@@ -30,6 +31,17 @@ void PopoverFrame::present(QWidget* anchor)
     show();
     raise();
     activateWindow();
+}
+
+void PopoverFrame::setContent(QWidget* content)
+{
+    if (!layout()) (new QVBoxLayout(this))->setContentsMargins(0, 0, 0, 0);
+    delete content_;
+    content_ = content;
+    content->setParent(this);
+    layout()->addWidget(content);
+    content->show();
+    adjustSize();
 }
 
 void PopoverFrame::dismiss()

@@ -17,6 +17,12 @@ public:
     // Shows the frame under `anchor`, horizontally centred on it and kept on the anchor's screen.
     void present(QWidget* anchor);
     void dismiss();
+    // Replaces what the frame shows (the frame takes `content`) and fits the frame to it. An open
+    // frame stays open: the new content is shown before the frame is sized, since a frame sized
+    // to hidden content would be empty, and an empty window is unmapped by the platform, which
+    // takes its input grab and so the whole popover with it.
+    void setContent(QWidget* content);
+    QWidget* content() const { return content_; }
 
 signals:
     // Emitted on every change of `isPresented`, whatever closed it.
@@ -29,6 +35,9 @@ protected:
     void hideEvent(QHideEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+
+private:
+    QWidget* content_ = nullptr;
 };
 
 } // namespace brisvane

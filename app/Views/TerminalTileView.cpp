@@ -21,12 +21,16 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QMoveEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <QVariantAnimation>
 
+#include <qdrawutil.h>
+
+#include <cmath>
 #include <vector>
 
 namespace brisvane {
@@ -314,13 +318,52 @@ void TerminalTileView::refreshHeader()
     stateDot_->setColor(DashboardStyle::toneColor(state.tone));
     static_cast<HeadElidedLabel*>(primaryName_)->setFullText(tile_.projectName.primary);
     secondaryName_->setText(tile_.projectName.secondary.value_or(QString()));
-    secondaryName_->setVisible(tile_.projectName.secondary.has_value());
     stateLabel_->setText(state.label);
     detailLabel_->setText(state.detail.value_or(QString()));
-    detailLabel_->setVisible(state.detail.has_value());
     const bool attached = tile_.lifecycle.kind == TerminalTileLifecycle::Case::attached;
     modelName_->setText(attached ? tile_.modelName : QString());
-    modelName_->setVisible(attached);
+    fitHeader();
+}
+
+// A narrow tile gives up the header's texts one by one, detail first, then the secondary name,
+// the model and the state label, before the project name loses a single character: it tells the
+// tiles apart. The dot and the three controls always stay. Once nothing else is left the name
+// gives up its head.
+void TerminalTileView::fitHeader()
+{
+    const Appearance state = appearance(tile_);
+    const bool attached = tile_.lifecycle.kind == TerminalTileLifecycle::Case::attached;
+    struct Optional {
+        QWidget* widget;
+        bool wanted;
+    };
+    const Optional optional[] = {
+        {detailLabel_, state.detail.has_value()},
+        {secondaryName_, tile_.projectName.secondary.has_value()},
+        {modelName_, attached},
+        {stateLabel_, true},
+    };
+    const auto* row = static_cast<QHBoxLayout*>(header_->layout());
+    const int spacing = row->spacing();
+    constexpr int kSpacerMinimum = 4;
+    const QMargins margins = row->contentsMargins();
+    int needed = margins.left() + margins.right() + stateDot_->sizeHint().width() + spacing +
+                 primaryName_->sizeHint().width() + spacing + kSpacerMinimum;
+    for (const QWidget* control : {static_cast<QWidget*>(readingToggle_), static_cast<QWidget*>(menuButton_),
+                                   static_cast<QWidget*>(closeButton_)})
+        needed += spacing + control->sizeHint().width();
+    int optionalWidth = 0;
+    for (const Optional& item : optional) {
+        if (item.wanted) optionalWidth += spacing + item.widget->sizeHint().width();
+    }
+    // Drop from the front of the list until the rest fits.
+    const int available = header_->width();
+    bool fits = false;
+    for (const Optional& item : optional) {
+        fits = fits || needed + optionalWidth <= available;
+        item.widget->setVisible(item.wanted && fits);
+        if (item.wanted && !fits) optionalWidth -= spacing + item.widget->sizeHint().width();
+    }
 }
 
 void TerminalTileView::refreshReadingToggle()
@@ -340,6 +383,9 @@ bool TerminalTileView::eventFilter(QObject* watched, QEvent* event)
     // The whole header is a handle: dragging it anywhere moves the tile in the grid.
     if (watched == header_) {
         switch (event->type()) {
+        case QEvent::Resize:
+            fitHeader();
+            break;
         case QEvent::MouseButtonPress: {
             const auto* mouse = static_cast<QMouseEvent*>(event);
             if (mouse->button() == Qt::LeftButton) headerPressPosition_ = mouse->position().toPoint();
@@ -438,9 +484,95 @@ void TerminalTileView::rebuildBody()
 
 // ---- Drawing ------------------------------------------------------------------------------------
 
+namespace {
+
+constexpr double kShadowOpacity = 0.65;
+constexpr double kShadowRadius = 8;
+
+// The shadow of a rounded tile, once per colour and pixel ratio: a square holding the four
+// corners and, between them, one pixel of each edge, which `qDrawBorderPixmap` stretches along
+// the frame. A blurred edge: the share of a Gaussian (sigma = radius / 2) that lies beyond the
+// distance from the rounded rectangle.
+QPixmap focusShadowStrips(const QColor& color, qreal ratio)
+{
+    static QColor cachedColor;
+    static qreal cachedRatio = 0;
+    static QPixmap cached;
+    if (!cached.isNull() && cachedColor == color && cachedRatio == ratio) return cached;
+    const int margin = TerminalTileView::kShadowExtent + int(std::ceil(kCornerRadius));
+    const int side = 2 * margin + 1;
+    const int pixels = int(std::ceil(side * ratio));
+    QImage image(pixels, pixels, QImage::Format_ARGB32_Premultiplied);
+    const double sigma = kShadowRadius / 2;
+    const double inner = TerminalTileView::kShadowExtent; // where the tile starts
+    for (int y = 0; y < pixels; ++y) {
+        for (int x = 0; x < pixels; ++x) {
+            // Distance from the rounded rectangle [inner, side - inner], in layout pixels.
+            const double px = (x + 0.5) / ratio;
+            const double py = (y + 0.5) / ratio;
+            const double half = (side - 2 * inner) / 2;
+            const double qx = std::abs(px - side / 2.0) - (half - kCornerRadius);
+            const double qy = std::abs(py - side / 2.0) - (half - kCornerRadius);
+            const double outside = std::hypot(std::max(qx, 0.0), std::max(qy, 0.0)) +
+                                   std::min(std::max(qx, qy), 0.0) - kCornerRadius;
+            // Nothing inside the tile's rectangle, not even in its cut corners: the page repaints
+            // the shadow only around the rectangle, never where the tile or its children are.
+            const bool inRectangle = px > inner && px < side - inner && py > inner && py < side - inner;
+            const double share =
+                outside <= 0 || inRectangle ? 0 : 0.5 * std::erfc(outside / (sigma * std::sqrt(2.0)));
+            const double alpha = color.alphaF() * kShadowOpacity * share;
+            image.setPixel(x, y, qRgba(int(color.red() * alpha), int(color.green() * alpha),
+                                       int(color.blue() * alpha), int(255 * alpha)));
+        }
+    }
+    cached = QPixmap::fromImage(image);
+    cached.setDevicePixelRatio(ratio);
+    cachedColor = color;
+    cachedRatio = ratio;
+    return cached;
+}
+
+} // namespace
+
+void TerminalTileView::paintFocusShadow(QPainter& painter) const
+{
+    if (focusProgress_ <= 0) return;
+    const int margin = kShadowExtent + int(std::ceil(kCornerRadius));
+    const QPixmap strips = focusShadowStrips(DashboardStyle::accent(), painter.device()->devicePixelRatioF());
+    const QRect target = geometry().adjusted(-kShadowExtent, -kShadowExtent, kShadowExtent, kShadowExtent);
+    painter.save();
+    painter.setOpacity(focusProgress_);
+    qDrawBorderPixmap(&painter, target, QMargins(margin, margin, margin, margin), strips);
+    painter.restore();
+}
+
+QRegion TerminalTileView::focusShadowRegion() const
+{
+    const QRect around = geometry().adjusted(-kShadowExtent, -kShadowExtent, kShadowExtent, kShadowExtent);
+    return QRegion(around) - QRegion(geometry());
+}
+
+void TerminalTileView::updateFocusShadow(const QRect& geometry) const
+{
+    QWidget* page = parentWidget();
+    if (!page) return;
+    const QRect around = geometry.adjusted(-kShadowExtent, -kShadowExtent, kShadowExtent, kShadowExtent);
+    page->update(QRegion(around) - QRegion(geometry));
+}
+
+void TerminalTileView::moveEvent(QMoveEvent* event)
+{
+    QWidget::moveEvent(event);
+    if (focusProgress_ > 0) {
+        updateFocusShadow(QRect(event->oldPos(), size()));
+        updateFocusShadow(geometry());
+    }
+}
+
 void TerminalTileView::setFocusProgress(double progress)
 {
     focusProgress_ = progress;
+    updateFocusShadow(geometry());
     headerOpacity_->setOpacity(kUnfocusedHeaderOpacity + (1 - kUnfocusedHeaderOpacity) * progress);
     border_->update();
 }
@@ -458,6 +590,10 @@ void TerminalTileView::resizeEvent(QResizeEvent* event)
     // Children are clipped to the rounded tile too (the placeholder's black reaches the corners).
     setMask(QRegion(roundedRect(QRectF(rect()), kCornerRadius).toFillPolygon().toPolygon()));
     border_->fit();
+    if (focusProgress_ > 0) {
+        updateFocusShadow(QRect(pos(), event->oldSize()));
+        updateFocusShadow(geometry());
+    }
 }
 
 } // namespace brisvane

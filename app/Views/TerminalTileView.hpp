@@ -6,6 +6,7 @@
 #include <QColor>
 #include <QPointer>
 #include <QString>
+#include <QRegion>
 #include <QWidget>
 
 #include <functional>
@@ -86,9 +87,20 @@ public:
     // 0 unfocused .. 1 focused, following the animation.
     double focusProgress() const { return focusProgress_; }
 
+    // The focused tile's accent shadow (opacity 0.65, radius 8) lies outside the tile, which is
+    // clipped to its rounded edge, so the widget below (the page) paints it: pre-rendered corner
+    // and edge strips laid around the frame. Neither the tile nor its terminal is redrawn for it.
+    // It reaches this far beyond the tile's edge: the grid's gap, so no other tile is touched.
+    static constexpr int kShadowExtent = 12;
+    // Paints the shadow at the current focus progress, in the parent's coordinates.
+    void paintFocusShadow(QPainter& painter) const;
+    // Where the shadow lies, in the parent's coordinates: around the tile's rectangle.
+    QRegion focusShadowRegion() const;
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -96,9 +108,13 @@ private:
 
     void buildHeader();
     void refreshHeader();
+    // Shows the header's optional texts that fit beside the whole project name (see .cpp).
+    void fitHeader();
     void refreshReadingToggle();
     void rebuildBody();
     void setFocusProgress(double progress);
+    // Asks the parent to repaint the shadow's place for a tile at `geometry`.
+    void updateFocusShadow(const QRect& geometry) const;
     void startHeaderDrag();
 
     TerminalTile tile_;

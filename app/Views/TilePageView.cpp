@@ -11,6 +11,8 @@
 #include <QDropEvent>
 #include <QLoggingCategory>
 #include <QMimeData>
+#include <QPaintEvent>
+#include <QPainter>
 #include <QStringList>
 
 namespace brisvane {
@@ -207,6 +209,18 @@ void TilePageView::logGridSize(QSize size)
     if (size == loggedSize_) return;
     loggedSize_ = size;
     qCInfo(lcTilePage).noquote() << gridSizeLogLine(size);
+}
+
+void TilePageView::paintEvent(QPaintEvent* event)
+{
+    QPainter painter(this);
+    painter.setClipRegion(event->region());
+    for (const QObject* child : children()) {
+        const auto* tile = qobject_cast<const TerminalTileView*>(child);
+        if (tile && tile->isVisible() && tile->focusProgress() > 0 &&
+            event->region().intersects(tile->focusShadowRegion()))
+            tile->paintFocusShadow(painter);
+    }
 }
 
 void TilePageView::resizeEvent(QResizeEvent* event)

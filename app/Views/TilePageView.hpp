@@ -45,6 +45,8 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    // Under the tiles: the focused tile's shadow.
+    void paintEvent(QPaintEvent* event) override;
     void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 

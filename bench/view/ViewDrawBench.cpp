@@ -40,7 +40,7 @@ struct Screen {
     TerminalView view{QRect(0, 0, 1800, 1100), QFont(QStringLiteral("DejaVu Sans Mono"), 10)};
     Screen()
     {
-        view.resize(200, 60);
+        view.resizeGrid(200, 60);
         view.feed(mixedScreen());
         view.updateDisplay(false);
     }

@@ -7,8 +7,10 @@
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPalette>
+#include <QCoreApplication>
 #include <QTimer>
 
+#include <algorithm>
 #include <cmath>
 
 namespace corvix {
@@ -19,9 +21,10 @@ constexpr double kThinCaret = 2.0;
 constexpr double kOutlineWidth = 3.0;
 
 // The blink: out and back in 1.4 s, each half easing in, as a reversing 0.7 s fade does, shown
-// in sixteen steps of opacity (as smooth to the eye as every frame).
+// in eight steps of opacity: a fade to the eye, yet a dashboard of blinking carets repaints only
+// about eleven times a second.
 constexpr double kHalfCycleMs = 700.0;
-constexpr double kSteps = 16.0;
+constexpr double kSteps = 8.0;
 
 double blinkOpacity(double phaseMs)
 {
@@ -40,6 +43,8 @@ double nextBlinkStepPhase(double phaseMs)
     if (step < kSteps) return kHalfCycleMs * (2.0 - std::sqrt(1.0 - (std::max(step, 0.0) + 0.5) / kSteps));
     return kHalfCycleMs * (2.0 + std::sqrt(1.0 - (kSteps - 0.5) / kSteps));
 }
+
+QPointer<CaretBlinkClock> sharedClock;
 
 QString toQString(const std::u32string& text)
 {
@@ -100,45 +105,83 @@ void CaretView::setText(const CharData& ch)
     update();
 }
 
+CaretView::~CaretView()
+{
+    // A caret outliving the application finds no clock and makes none.
+    if (sharedClock) sharedClock->remove(this);
+}
+
 void CaretView::updateAnimation(bool blink)
 {
     removeAnimations();
-    if (!blink) return;
-    if (!blink_) {
-        // A timer due at each step rather than an animation ticking every frame: a dashboard of
-        // idle tiles then wakes only when a caret's shade changes.
-        blink_ = new QTimer(this);
-        blink_->setSingleShot(true);
-        // A coarse timer may fire early, before the shade changes, and so wake twice per step.
-        blink_->setTimerType(Qt::PreciseTimer);
-        connect(blink_, &QTimer::timeout, this, &CaretView::advanceBlink);
-    }
-    blinkClock_.start();
-    advanceBlink();
+    if (blink) CaretBlinkClock::shared().add(this);
 }
 
-void CaretView::advanceBlink()
+void CaretView::setBlinkOpacity(double opacity)
 {
-    const double cycle = 2.0 * kHalfCycleMs;
-    const double phase = std::fmod(double(blinkClock_.nsecsElapsed()) / 1e6, cycle);
-    const double stepped = blinkOpacity(phase);
-    if (stepped != opacity_) {
-        opacity_ = stepped;
-        update();
-    }
-    blink_->start(std::max(1, int(std::ceil(nextBlinkStepPhase(phase) - phase))));
+    if (opacity == opacity_) return;
+    opacity_ = opacity;
+    update();
 }
 
 void CaretView::removeAnimations()
 {
-    if (blink_) blink_->stop();
+    CaretBlinkClock::shared().remove(this);
     opacity_ = 1.0;
     update();
 }
 
 bool CaretView::isAnimating() const
 {
-    return blink_ && blink_->isActive();
+    return CaretBlinkClock::shared().contains(this);
+}
+
+CaretBlinkClock& CaretBlinkClock::shared()
+{
+    // Owned by the application, so that its timer goes before the event loop does.
+    if (!sharedClock) sharedClock = new CaretBlinkClock(QCoreApplication::instance());
+    return *sharedClock;
+}
+
+CaretBlinkClock::CaretBlinkClock(QObject* parent) : QObject(parent), timer_(new QTimer(this))
+{
+    timer_->setSingleShot(true);
+    // A coarse timer may fire early, before the shade changes, and so wake twice per step.
+    timer_->setTimerType(Qt::PreciseTimer);
+    connect(timer_, &QTimer::timeout, this, &CaretBlinkClock::advance);
+}
+
+void CaretBlinkClock::add(CaretView* caret)
+{
+    if (!contains(caret)) carets_.push_back(caret);
+    epoch_.start();
+    opacity_ = 1.0;
+    for (CaretView* c : carets_) c->setBlinkOpacity(opacity_);
+    advance();
+}
+
+void CaretBlinkClock::remove(CaretView* caret)
+{
+    std::erase(carets_, caret);
+    if (carets_.empty()) timer_->stop();
+}
+
+bool CaretBlinkClock::contains(const CaretView* caret) const
+{
+    return std::find(carets_.begin(), carets_.end(), caret) != carets_.end();
+}
+
+void CaretBlinkClock::advance()
+{
+    if (carets_.empty()) return;
+    const double cycle = 2.0 * kHalfCycleMs;
+    const double phase = std::fmod(double(epoch_.nsecsElapsed()) / 1e6, cycle);
+    const double stepped = blinkOpacity(phase);
+    if (stepped != opacity_) {
+        opacity_ = stepped;
+        for (CaretView* c : carets_) c->setBlinkOpacity(opacity_);
+    }
+    timer_->start(std::max(1, int(std::ceil(nextBlinkStepPhase(phase) - phase))));
 }
 
 void CaretView::paintEvent(QPaintEvent*)
@@ -206,7 +249,7 @@ void CaretView::drawCursor(QPainter& painter, bool hasFocus)
         if (allNatural) {
             QGlyphRun moved = run;
             for (qsizetype i = 0; i < positions.size(); i++)
-                positions[i] = QPointF(positions[i].x() + fits[i].dx, fits[i].dy);
+                positions[i] += QPointF(fits[i].dx, fits[i].dy);
             moved.setPositions(positions);
             painter.drawGlyphRun(QPointF(0, baseline), moved);
             continue;
@@ -218,7 +261,7 @@ void CaretView::drawCursor(QPainter& painter, bool hasFocus)
             one.setRawFont(font);
             one.setGlyphIndexes({glyphs[i]});
             one.setPositions({QPointF(0, 0)});
-            painter.drawGlyphRun(QPointF(positions[i].x() * fits[i].scale + fits[i].dx, baseline + fits[i].dy), one);
+            painter.drawGlyphRun(positions[i] * fits[i].scale + QPointF(fits[i].dx, baseline + fits[i].dy), one);
         }
     }
     painter.restore();

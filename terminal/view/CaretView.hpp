@@ -11,6 +11,7 @@
 #include <QWidget>
 
 #include <optional>
+#include <vector>
 
 class QPainter;
 class QTimer;
@@ -18,6 +19,29 @@ class QTimer;
 namespace corvix {
 
 class TerminalView;
+class CaretView;
+
+// One clock for every blinking caret of the process: they fade together, so that a dashboard of
+// idle tiles wakes once per change of shade rather than once per caret. It wakes only when the
+// shade changes, and not at all while no caret blinks.
+class CaretBlinkClock : public QObject {
+public:
+    static CaretBlinkClock& shared();
+    // Starts the caret blinking. The fade starts over from full opacity, for every caret.
+    void add(CaretView* caret);
+    void remove(CaretView* caret);
+    bool contains(const CaretView* caret) const;
+    const QTimer& timer() const { return *timer_; }
+
+private:
+    explicit CaretBlinkClock(QObject* parent);
+    // Moves the fade to the shade due now and sleeps until the next one.
+    void advance();
+    QTimer* timer_;
+    QElapsedTimer epoch_;
+    std::vector<CaretView*> carets_;
+    double opacity_ = 1.0;
+};
 
 // The cursor on the CPU drawing path: a small child widget over the cursor cell, transparent
 // for the mouse, that draws the caret shape for the cursor style and blinks by fading its
@@ -26,6 +50,7 @@ class CaretView : public QWidget {
     Q_OBJECT
 public:
     CaretView(const QRect& frame, CursorStyle cursorStyle, TerminalView* terminal);
+    ~CaretView() override;
 
     static bool isBlinking(CursorStyle style)
     {
@@ -52,8 +77,8 @@ public:
     int glyphColumnWidth() const { return glyphColumnWidth_; }
     std::optional<uint32_t> powerlineCodePoint() const { return powerlineCodePoint_; }
 
-    // Starts or stops blinking: 0.7 s out, 0.7 s back, ease-in, for ever. Either way the caret
-    // starts fully shown.
+    // Starts or stops blinking: 0.7 s out, 0.7 s back, ease-in, for ever, on the shared clock.
+    // Either way the caret starts fully shown.
     void updateAnimation(bool blink);
     // Drops any running animation and shows the caret fully.
     void removeAnimations();
@@ -75,12 +100,10 @@ private:
     // The laid-out character under a block caret.
     QList<QGlyphRun> line_;
     bool hasLine_ = false;
-    // Moves the fade to the step due now and sleeps until the next one.
-    void advanceBlink();
-
+    friend class CaretBlinkClock;
+    // The shade the clock shows; repaints only the caret's own rectangle when it changes.
+    void setBlinkOpacity(double opacity);
     double opacity_ = 1.0;
-    QTimer* blink_ = nullptr;
-    QElapsedTimer blinkClock_;
 };
 
 } // namespace corvix

@@ -46,6 +46,7 @@ class QTimer;
 namespace corvix {
 
 class CaretView;
+struct PreparedGlyphs;
 class QtExecutor;
 class TerminalFindBarView;
 class TerminalProgressBarView;
@@ -133,6 +134,13 @@ public:
     // The placement of one glyph in a slot of `columnWidth` cells.
     GlyphSlotFit glyphSlotFit(const QRawFont& font, quint32 glyph, int columnWidth) const;
 
+    // Whether a cell's text shows as an emoji picture: a character of emoji presentation not
+    // asked for as text, a character asked for as emoji (VS16), a flag.
+    static bool isEmojiPresentation(QStringView cluster);
+    // The colour emoji face, sized so that its pictures fill a cell's height within two cells;
+    // the normal face where no colour emoji font is installed.
+    const QFont& emojiFont();
+
     // Process-wide caches (GUI thread only), emptied whole when full.
     // A font that can draw `character`, starting from `base`.
     static QRawFont resolvedFont(const QString& character, const QFont& base);
@@ -144,8 +152,9 @@ public:
     void setupOptions(double width, double height);
     // Fits the terminal to a new frame size; true when its size changed.
     bool processSizeChange(QSizeF newSize);
-    void resize(int cols, int rows);
-    using QWidget::resize;
+    // Resizes the terminal to an explicit size, keeping its modes and colours. Not `resize`:
+    // that name would hide QWidget's, and `resize(700, 500)` would mean cells.
+    void resizeGrid(int cols, int rows);
     // The frame that holds the terminal's columns and rows exactly, scroller included.
     QRect getOptimalFrameSize() const;
     // The caret's frame, or an empty rectangle without a caret.
@@ -652,6 +661,8 @@ private:
 
     // Drawing.
     void drawRow(QPainter& painter, int row, const BufferLine& line, const QRect& dirtyRect, int bufferOffset);
+    // Lays out one emoji cell in the emoji face and places its picture in the cell's columns.
+    void prepareEmojiCell(std::vector<PreparedGlyphs>& parts, const QString& cellText, int ordinal, int columnWidth);
     void drawGlyphs(QPainter& painter, const QRawFont& font, const QList<quint32>& glyphs, QList<QPointF>& positions,
                     int columnWidth);
     // Per drawing pass: the virtual Kitty placements of the active screen by image, and the
@@ -663,6 +674,7 @@ private:
     // The four faces as raw fonts, made on first use after each font change.
     const QRawFont& rawFace(FontFace face);
     std::array<std::optional<QRawFont>, 4> rawFaces;
+    std::optional<QFont> emojiFont_;
     mutable std::array<std::optional<QFontMetricsF>, 4> faceMetrics_;
 
     // Progress reports.

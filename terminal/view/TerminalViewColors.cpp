@@ -61,6 +61,7 @@ void TerminalView::resetCaches()
     colors.fill(std::nullopt);
     trueColors.clear();
     rawFaces.fill(std::nullopt);
+    emojiFont_.reset();
     faceMetrics_.fill(std::nullopt);
 }
 

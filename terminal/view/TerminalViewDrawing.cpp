@@ -14,8 +14,6 @@
 
 namespace corvix {
 
-namespace {
-
 // One run of glyphs in one font, with the cell each glyph belongs to.
 struct PreparedGlyphs {
     QRawFont font;
@@ -23,7 +21,11 @@ struct PreparedGlyphs {
     // The glyph's origin relative to its cell's left edge on the baseline.
     QList<QPointF> offsets;
     QList<int> ordinals;
+    // Emoji pictures are placed whole when prepared and not fitted again.
+    bool placed = false;
 };
+
+namespace {
 
 // A text run ready to draw: its glyphs in one or more fonts and its attributes.
 struct PreparedRun {
@@ -33,11 +35,11 @@ struct PreparedRun {
     int lastOrdinal;
 };
 
-PreparedGlyphs& partFor(std::vector<PreparedGlyphs>& parts, const QRawFont& font)
+PreparedGlyphs& partFor(std::vector<PreparedGlyphs>& parts, const QRawFont& font, bool placed = false)
 {
     for (PreparedGlyphs& p : parts)
-        if (p.font == font) return p;
-    parts.push_back({font, {}, {}, {}});
+        if (p.font == font && p.placed == placed) return p;
+    parts.push_back({font, {}, {}, {}, placed});
     return parts.back();
 }
 
@@ -55,6 +57,41 @@ const QRawFont& TerminalView::rawFace(FontFace face)
     std::optional<QRawFont>& slot = rawFaces[size_t(face)];
     if (!slot) slot = QRawFont::fromFont(fontSet.face(face));
     return *slot;
+}
+
+void TerminalView::prepareEmojiCell(std::vector<PreparedGlyphs>& parts, const QString& cellText, int ordinal,
+                                    int columnWidth)
+{
+    // The picture's ink, of all its glyphs, is centred in its cells; the face is sized to fill
+    // the cell's height, and shrunk only where the cells are narrower than a picture.
+    const QList<QGlyphRun> runs = cachedCTLine(cellText, emojiFont());
+    QRectF ink;
+    for (const QGlyphRun& run : runs) {
+        const QRawFont& font = run.rawFont();
+        const QList<quint32> glyphs = run.glyphIndexes();
+        const QList<QPointF> positions = run.positions();
+        for (qsizetype k = 0; k < glyphs.size(); k++) ink |= font.boundingRect(glyphs[k]).translated(positions[k]);
+    }
+    if (ink.isEmpty()) return;
+    const QSizeF cell = *cellDimension;
+    const double slot = cell.width() * columnWidth;
+    const double scale = std::min({1.0, slot / ink.width(), cell.height() / ink.height()});
+    const QFontMetricsF& metrics = faceMetrics(FontFace::normal);
+    // The cell's centre, measured from the baseline (y down).
+    const QPointF centre(slot * 0.5, std::ceil(metrics.descent() + metrics.leading()) - cell.height() * 0.5);
+    const QPointF shift = centre - ink.center() * scale;
+    for (const QGlyphRun& run : runs) {
+        QRawFont font = run.rawFont();
+        if (scale != 1.0) font.setPixelSize(font.pixelSize() * scale);
+        PreparedGlyphs& part = partFor(parts, font, true);
+        const QList<quint32> glyphs = run.glyphIndexes();
+        const QList<QPointF> positions = run.positions();
+        for (qsizetype k = 0; k < glyphs.size(); k++) {
+            part.glyphs.push_back(glyphs[k]);
+            part.offsets.push_back(positions[k] * scale + shift);
+            part.ordinals.push_back(ordinal);
+        }
+    }
 }
 
 void TerminalView::paintEvent(QPaintEvent* event)
@@ -157,6 +194,10 @@ void TerminalView::drawRow(QPainter& painter, int r, const BufferLine& line, con
                 QList<quint32> glyphs = raw.glyphIndexesForString(QString::fromRawData(chars, run.length));
                 for (int i = 0; i < run.length; i++) {
                     if (chars[i] == u' ') continue;
+                    if (chars[i].unicode() >= 0x2000 && isEmojiPresentation(QStringView(chars + i, 1))) {
+                        prepareEmojiCell(p.parts, QString(chars[i]), run.start + i, segment.columnWidth);
+                        continue;
+                    }
                     quint32 glyph = i < glyphs.size() ? glyphs[i] : 0;
                     QRawFont font2 = raw;
                     if (glyph == 0) {
@@ -181,7 +222,9 @@ void TerminalView::drawRow(QPainter& painter, int r, const BufferLine& line, con
                     int j = i + 1;
                     while (j < end && ordinalAt(j) == ordinal) j++;
                     const QString cellText = segment.text.mid(i, j - i);
-                    if (cellText != u" ") {
+                    if (isEmojiPresentation(cellText)) {
+                        prepareEmojiCell(p.parts, cellText, ordinal, segment.columnWidth);
+                    } else if (cellText != u" ") {
                         for (const QGlyphRun& glyphRun : cachedCTLine(cellText, font)) {
                             PreparedGlyphs& part = partFor(p.parts, glyphRun.rawFont());
                             const QList<quint32> glyphs = glyphRun.glyphIndexes();
@@ -240,7 +283,7 @@ void TerminalView::drawRow(QPainter& painter, int r, const BufferLine& line, con
                     const double x = cw * (segment->column + part.ordinals[i] * segment->columnWidth);
                     positions[i] = QPointF(x + part.offsets[i].x(), baseline + part.offsets[i].y());
                 }
-                drawGlyphs(painter, part.font, part.glyphs, positions, segment->columnWidth);
+                drawGlyphs(painter, part.font, part.glyphs, positions, part.placed ? 1 : segment->columnWidth);
             }
             if (a.hasDecorations()) {
                 const double x0 = cw * (segment->column + p.firstOrdinal * segment->columnWidth);

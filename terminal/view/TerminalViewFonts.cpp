@@ -2,6 +2,7 @@
 // caches.
 #include "terminal/view/TerminalView.hpp"
 
+#include "terminal/screen/UnicodeProperties.hpp"
 #include "terminal/view/CaretView.hpp"
 #include "terminal/view/QtExecutor.hpp"
 #include "terminal/view/TerminalViewDelegate.hpp"
@@ -56,9 +57,38 @@ QList<QGlyphRun> layOut(const QString& text, const QFont& font)
     layout.setCacheEnabled(true);
     layout.beginLayout();
     QTextLine line = layout.createLine();
-    if (line.isValid()) line.setLineWidth(1e6);
+    if (!line.isValid()) {
+        layout.endLayout();
+        return {};
+    }
+    line.setLineWidth(1e6);
     layout.endLayout();
-    return layout.glyphRuns();
+    // The line sits at y = 0, so its glyphs stand on y = its ascent; callers place glyphs on
+    // their own baseline and want offsets from it.
+    QList<QGlyphRun> runs = line.glyphRuns();
+    const QPointF up(0, line.ascent());
+    for (QGlyphRun& run : runs) {
+        QList<QPointF> positions = run.positions();
+        for (QPointF& p : positions) p -= up;
+        run.setPositions(positions);
+    }
+    return runs;
+}
+
+// The installed colour emoji family, looked up once; empty without one.
+const QString& colourEmojiFamily()
+{
+    static const QString family = [] {
+        QString found;
+        for (const QString& name : QFontDatabase::families()) {
+            if (!name.contains(QLatin1String("Emoji"), Qt::CaseInsensitive)) continue;
+            // A colour face before a monochrome one.
+            if (name.contains(QLatin1String("Color"), Qt::CaseInsensitive)) return name;
+            if (found.isEmpty()) found = name;
+        }
+        return found;
+    }();
+    return family;
 }
 
 } // namespace
@@ -106,9 +136,10 @@ void TerminalView::resetFont()
     if (width() > 0 && height() > 0) {
         // The same rule as a frame change, so that the next resize does not disagree.
         const QSize grid = fittingGrid(QSizeF(size()));
+        // Only the size changes: the running program keeps its modes, colours and cursor, as
+        // with any other resize.
         terminal->resize(grid.width(), grid.height());
         sizeChanged(*terminal);
-        terminal->softReset();
     }
     if (caretView) refitCaret(*caretView, *cellDimension);
     update();
@@ -187,11 +218,10 @@ bool TerminalView::processSizeChange(QSizeF newSize)
     return true;
 }
 
-void TerminalView::resize(int cols, int rows)
+void TerminalView::resizeGrid(int cols, int rows)
 {
     terminal->resize(cols, rows);
     sizeChanged(*terminal);
-    terminal->softReset();
 }
 
 QRect TerminalView::caretFrame() const
@@ -223,6 +253,53 @@ GlyphSlotFit TerminalView::glyphSlotFit(const QRawFont& font, quint32 glyph, int
     const double boxCentre = box.top() + box.height() * 0.5;
     const double dy = baselineFromBottom - cellHeight * 0.5 - scale * boxCentre;
     return {dx, dy, scale};
+}
+
+// ---- Emoji ----------------------------------------------------------------------------------
+
+bool TerminalView::isEmojiPresentation(QStringView cluster)
+{
+    if (cluster.isEmpty()) return false;
+    const char32_t first = cluster.front().isHighSurrogate() && cluster.size() > 1
+        ? QChar::surrogateToUcs4(cluster[0], cluster[1])
+        : cluster.front().unicode();
+    if (first < 0x80) {
+        // A keycap is a digit, '#' or '*' asked for as emoji.
+        return cluster.contains(QChar(0xFE0F));
+    }
+    if (cluster.contains(QChar(0xFE0E))) return false;
+    if (cluster.contains(QChar(0xFE0F))) return true;
+    // Regional indicators pair into flags.
+    if (first >= 0x1F1E6 && first <= 0x1F1FF) return true;
+    return UnicodeProperties::of(first).isEmojiPresentation();
+}
+
+const QFont& TerminalView::emojiFont()
+{
+    if (emojiFont_) return *emojiFont_;
+    const QString& family = colourEmojiFamily();
+    if (family.isEmpty() || !cellDimension) {
+        emojiFont_ = fontSet.normal;
+        return *emojiFont_;
+    }
+    // Measure one picture at a trial size and scale the face so that a picture's box fills the
+    // cell's height without leaving its two cells. (Colour emoji faces draw every picture in
+    // the same square.)
+    const QSizeF cell = *cellDimension;
+    constexpr int kTrial = 100;
+    QFont font(family);
+    font.setPixelSize(kTrial);
+    const QRawFont raw = QRawFont::fromFont(font);
+    const QList<quint32> glyphs = raw.glyphIndexesForString(QStringLiteral("\U0001F600"));
+    const QRectF box = glyphs.isEmpty() ? QRectF() : raw.boundingRect(glyphs.front());
+    if (box.width() <= 0 || box.height() <= 0) {
+        emojiFont_ = fontSet.normal;
+        return *emojiFont_;
+    }
+    const double fit = std::min(cell.height() / box.height(), 2 * cell.width() / box.width());
+    font.setPixelSize(std::max(1, int(std::floor(kTrial * fit))));
+    emojiFont_ = font;
+    return *emojiFont_;
 }
 
 // ---- Process-wide text caches -----------------------------------------------------------------

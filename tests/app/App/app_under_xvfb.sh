@@ -12,7 +12,7 @@ export LSAN_OPTIONS="${LSAN_OPTIONS:+$LSAN_OPTIONS:}suppressions=$(dirname "$0")
 trap 'rm -rf "$home"' EXIT
 mkdir -p "$out"
 HOME=$home XDG_CONFIG_HOME=$home/.config XDG_DATA_HOME=$home/.local/share QT_QPA_PLATFORM=xcb \
-xvfb-run -a -s "-screen 0 1280x800x24" sh -c '
+xvfb-run -a -s "-screen 0 1280x800x24 -br" sh -c '
     "$0" & pid=$!
     sleep 3
     kill -0 $pid || { echo "the application did not start"; exit 1; }
@@ -28,6 +28,7 @@ xvfb-run -a -s "-screen 0 1280x800x24" sh -c '
 ' "$app" "$grab" "$out"
 status=$?
 [ $status -eq 0 ] || exit $status
-# The window is there: the screenshot is not one flat colour.
-[ -s "$out/app-window.png" ] || { echo "empty screenshot"; exit 1; }
-echo "screenshot: $out/app-window.png"
+# The window is there: the screenshot is not one flat colour (the empty screen is all black).
+colours=$("$grab" --colours "$out/app-window.png") || { echo "unreadable screenshot"; exit 1; }
+[ "$colours" -gt 1 ] || { echo "the screenshot is one flat colour: no window drawn"; exit 1; }
+echo "screenshot: $out/app-window.png ($colours colours)"

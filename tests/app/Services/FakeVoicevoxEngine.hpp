@@ -69,6 +69,7 @@ public:
         server_.listen(QHostAddress::LocalHost);
         connect(&server_, &QTcpServer::newConnection, this, [this] {
             while (QTcpSocket* socket = server_.nextPendingConnection()) {
+                connections_++;
                 socket->setParent(this);
                 connect(socket, &QTcpSocket::readyRead, this, [this, socket] { read(socket); });
                 connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
@@ -84,6 +85,8 @@ public:
     void setHandler(Handler handler) { handler_ = std::move(handler); }
 
     const QList<FakeHTTPRequest>& requests() const { return requests_; }
+    // Connections accepted, whether or not a request came on them.
+    int connections() const { return connections_; }
     QList<QByteArray> paths() const
     {
         QList<QByteArray> paths;
@@ -158,6 +161,7 @@ private:
     QTcpServer server_;
     Handler handler_;
     QList<FakeHTTPRequest> requests_;
+    int connections_ = 0;
     QMap<QTcpSocket*, QByteArray> buffers_;
     QList<std::pair<QPointer<QTcpSocket>, FakeHTTPReply>> held_;
     QList<FakeHTTPRequest> heldRequests_;

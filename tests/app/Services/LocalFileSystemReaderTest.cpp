@@ -8,10 +8,17 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include <cerrno>
+#include <cstring>
+#include <iterator>
 
 #include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace brisvane;
@@ -133,12 +140,38 @@ TEST_F(LocalFileSystemReaderTest, MapsSystemErrors)
 
 TEST_F(LocalFileSystemReaderTest, RefusedFolderIsPermissionDenied)
 {
-    if (::geteuid() == 0) GTEST_SKIP() << "root reads every folder; the mapping is covered above";
-    QDir().mkdir(path("closed"));
-    ::chmod(QFile::encodeName(path("closed")).constData(), 0);
-    EXPECT_EQ(reader.contentsOfDirectory(path("closed")).error(),
-              (FileSystemReadingError{Kind::permissionDenied, path("closed")}));
+    // Root reads every folder (and CI runs as root): the reading happens in a child that gives up
+    // root first. An open folder beside the closed one shows the child reaches the place at all.
+    ASSERT_EQ(::chmod(QFile::encodeName(dir.path()).constData(), 0755), 0);
+    ASSERT_TRUE(QDir().mkdir(path("open")));
+    ASSERT_TRUE(QDir().mkdir(path("closed")));
+    ASSERT_EQ(::chmod(QFile::encodeName(path("closed")).constData(), 0), 0);
+    const passwd* nobody = ::getpwnam("nobody");
+    ASSERT_NE(nobody, nullptr) << "no user nobody to read as";
+    const uid_t uid = nobody->pw_uid;
+    const gid_t gid = nobody->pw_gid;
+
+    enum Outcome { refused = 0, stillRoot, openFolderUnreadable, closedFolderRead, otherError };
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0) << std::strerror(errno);
+    if (child == 0) {
+        if (::geteuid() == 0 && (::setgroups(0, nullptr) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0))
+            ::_exit(stillRoot);
+        if (::geteuid() == 0) ::_exit(stillRoot);
+        if (!reader.contentsOfDirectory(path("open"))) ::_exit(openFolderUnreadable);
+        const auto closed = reader.contentsOfDirectory(path("closed"));
+        if (closed) ::_exit(closedFolderRead);
+        ::_exit(closed.error() == FileSystemReadingError{Kind::permissionDenied, path("closed")} ? refused : otherError);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
     ::chmod(QFile::encodeName(path("closed")).constData(), 0700);
+    ASSERT_TRUE(WIFEXITED(status)) << "child ended by signal " << WTERMSIG(status);
+    const char* const meanings[] = {"permission denied", "could not give up root", "the open folder was unreadable",
+                                    "the closed folder was read", "another error than permission denied"};
+    const int outcome = WEXITSTATUS(status);
+    ASSERT_LT(outcome, int(std::size(meanings)));
+    EXPECT_EQ(outcome, int(refused)) << meanings[outcome];
 }
 
 TEST_F(LocalFileSystemReaderTest, ReportsModificationDatesAndExistence)
@@ -192,6 +225,61 @@ TEST_F(LocalFileSystemReaderTest, StreamsFilesInChunks)
     const auto never = [](QByteArrayView) { return true; };
     EXPECT_EQ(reader.readChunks(path("fifo"), 10, never).error(), (FileSystemReadingError{Kind::notRegularFile, path("fifo")}));
     EXPECT_EQ(reader.readChunks(path("missing"), 10, never).error(), (FileSystemReadingError{Kind::fileNotFound, path("missing")}));
+}
+
+// A part of a file, read on from where an earlier read stopped, and only from the file expected.
+TEST_F(LocalFileSystemReaderTest, ReadsPartsOfTheFileItWasAskedFor)
+{
+    const QByteArray data = hundredBytes();
+    test::writeFile(path("file"), data);
+    const auto version = reader.fileVersion(path("file"));
+    ASSERT_TRUE(version);
+    EXPECT_EQ(version->size, 100);
+    const struct {
+        const char* label;
+        ChunkRange range;
+        QByteArray expected;
+    } cases[] = {
+        {"from an offset", {40, std::numeric_limits<int64_t>::max(), std::nullopt}, data.mid(40)},
+        {"at most some bytes", {40, 25, std::nullopt}, data.mid(40, 25)},
+        {"from the end", {100, 10, std::nullopt}, {}},
+        {"beyond the end", {150, 10, std::nullopt}, {}},
+        {"the same file", {90, 100, *version}, data.mid(90)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        QByteArray read;
+        const auto opened = reader.readChunks(
+            path("file"), 7,
+            [&](QByteArrayView chunk) {
+                EXPECT_LE(chunk.size(), 7);
+                read += chunk.toByteArray();
+                return true;
+            },
+            c.range);
+        ASSERT_TRUE(opened);
+        EXPECT_EQ(*opened, *version);
+        EXPECT_EQ(read, c.expected);
+    }
+
+    // Replaced under the same name: another inode, nothing read.
+    test::writeFile(path("other"), data);
+    ASSERT_TRUE(QFile::remove(path("file")));
+    ASSERT_TRUE(QFile::rename(path("other"), path("file")));
+    const auto replaced = reader.fileVersion(path("file"));
+    ASSERT_TRUE(replaced);
+    EXPECT_FALSE(replaced->isSameFile(*version));
+    bool called = false;
+    const auto refused = reader.readChunks(
+        path("file"), 10, [&](QByteArrayView) { return called = true; }, {0, 100, *version});
+    EXPECT_EQ(refused.error(), (FileSystemReadingError{Kind::ioFailed, path("file")}));
+    EXPECT_FALSE(called);
+
+    // Links are followed to the file read; a folder is no file.
+    ASSERT_EQ(::symlink("file", QFile::encodeName(path("link")).constData()), 0);
+    EXPECT_EQ(reader.fileVersion(path("link")), replaced);
+    EXPECT_EQ(reader.fileVersion(dir.path()).error(), (FileSystemReadingError{Kind::notRegularFile, dir.path()}));
+    EXPECT_EQ(reader.fileVersion(path("missing")).error(), (FileSystemReadingError{Kind::fileNotFound, path("missing")}));
 }
 
 TEST_F(LocalFileSystemReaderTest, ResolvesSymbolicLinksToWhereAWriteGoes)

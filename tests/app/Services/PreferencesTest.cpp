@@ -2,8 +2,11 @@
 
 #include "tests/app/Printers.hpp"
 #include "tests/app/Services/PreferenceBackends.hpp"
+#include "tests/app/Services/ScopedHomeEnvironment.hpp"
 
+#include <QFileInfo>
 #include <QSettings>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -121,6 +124,39 @@ TEST(QSettingsPreferences, TheFileGivesBooleansAndNumbersBackAsText)
     backend.restart();
     EXPECT_EQ(backend.preferences().value("Brisvane.flag"), QVariant(QStringLiteral("true")));
     EXPECT_EQ(backend.preferences().value("Brisvane.size"), QVariant(QStringLiteral("13.5")));
+}
+
+// The application's file lives in its own folder under the user's configuration folder; one left
+// at the placeholder place of earlier versions is moved there at the first start, so its
+// preferences are read from the new place. A file already at the new place is never overwritten.
+TEST(QSettingsPreferences, TheOldFileMovesToTheApplicationsFolderOnce)
+{
+    QTemporaryDir home;
+    ASSERT_TRUE(home.isValid());
+    const test::ScopedHomeEnvironment environment(home.path());
+    const QString config = home.path() + "/.config";
+    EXPECT_EQ(QSettingsPreferences::defaultFilePath(), config + "/Brisvane/Brisvane.conf");
+    EXPECT_EQ(QSettingsPreferences::oldDefaultFilePath(), config + "/Unknown Organization/Brisvane.conf");
+    {
+        QSettingsPreferences old(QSettingsPreferences::oldDefaultFilePath());
+        old.setValue("Brisvane.terminalFontSize", 15);
+        old.setValue("Brisvane.onboardingCompletedVersion", 1);
+    }
+    {
+        QSettingsPreferences moved;
+        EXPECT_EQ(moved.doubleValue("Brisvane.terminalFontSize"), 15);
+        EXPECT_TRUE(moved.contains("Brisvane.onboardingCompletedVersion"));
+        moved.setValue("Brisvane.terminalFontSize", 16);
+    }
+    EXPECT_TRUE(QFileInfo::exists(config + "/Brisvane/Brisvane.conf"));
+    EXPECT_FALSE(QFileInfo::exists(config + "/Unknown Organization")) << "the emptied placeholder folder stays";
+
+    // An old file appearing again (an older version run once more) does not replace the new one.
+    {
+        QSettingsPreferences old(QSettingsPreferences::oldDefaultFilePath());
+        old.setValue("Brisvane.terminalFontSize", 9);
+    }
+    EXPECT_EQ(QSettingsPreferences().doubleValue("Brisvane.terminalFontSize"), 16);
 }
 
 } // namespace

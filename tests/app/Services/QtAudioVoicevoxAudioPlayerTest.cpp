@@ -1,5 +1,6 @@
 #include "app/Services/QtAudioVoicevoxAudioPlayer.hpp"
 
+#include "tests/EventLoopMarker.hpp"
 #include "tests/app/Services/EventLoopWaiting.hpp"
 #include "tests/app/WavBytes.hpp"
 
@@ -16,7 +17,7 @@ TEST(QtAudioVoicevoxAudioPlayerTest, BytesThatAreNotWavAreRefusedWithoutPlaying)
     ASSERT_FALSE(played.ok());
     EXPECT_EQ(played.error(), VoicevoxPlaybackError::invalidAudio(WavAudioError::notRiffWave));
     EXPECT_EQ(played.error().description(), "invalidAudio(notRiffWave)");
-    test::runEventLoop(20);
+    ASSERT_TRUE(waitForEventsDueWithin(50));
     EXPECT_EQ(ends, 0);
 }
 
@@ -29,12 +30,12 @@ TEST(QtAudioVoicevoxAudioPlayerTest, AClipEitherFailsToStartOrEndsOnce)
         player.play(test::monoWav(QByteArray(960, '\0')), [&] { ++ends; });
     if (!played.ok()) {
         EXPECT_EQ(played.error().description(), "playReturnedFalse");
-        test::runEventLoop(20);
+        ASSERT_TRUE(waitForEventsDueWithin(50));
         EXPECT_EQ(ends, 0);
         return;
     }
     EXPECT_EQ(ends, 0);
     ASSERT_TRUE(test::waitUntil([&] { return ends > 0; }, 10000));
-    test::runEventLoop(50);
+    ASSERT_TRUE(waitForEventsDueWithin(50));
     EXPECT_EQ(ends, 1);
 }

@@ -72,9 +72,22 @@ TEST(QtNetworkVoicevoxEngineProbeTest, NothingListeningOrNoAnswerInTimeMeansUnav
 
 TEST(QtNetworkVoicevoxEngineProbeTest, APeerOtherThanTheLoopbackEngineIsNeverAsked)
 {
-    for (const char* base : {"http://localhost:50021", "http://10.0.0.1:50021", "https://127.0.0.1:50021"}) {
-        SCOPED_TRACE(base);
-        QtNetworkVoicevoxEngineProbe prober(QUrl(QString::fromLatin1(base)), 0.5);
+    // A live engine on a loopback port, named other ways than plain HTTP to 127.0.0.1: each of
+    // them would reach it, and none may. (10.0.0.1 stands for a peer on another machine.)
+    test::FakeVoicevoxEngine engine;
+    ASSERT_TRUE(engine.isListening());
+    const QString port = QString::number(engine.baseURL().port());
+    for (const QString& base : {"http://localhost:" + port, "http://[::ffff:127.0.0.1]:" + port,
+                                "https://127.0.0.1:" + port, QStringLiteral("http://10.0.0.1:50021")}) {
+        SCOPED_TRACE(base.toStdString());
+        QtNetworkVoicevoxEngineProbe prober(QUrl(base), 0.5);
         EXPECT_EQ(probe(prober), false);
     }
+    // The engine's own address reaches it: once that probe is answered, a connection any of the
+    // others opened before it has been accepted too.
+    QtNetworkVoicevoxEngineProbe own(engine.baseURL(), 3.0);
+    EXPECT_EQ(probe(own), true);
+    EXPECT_EQ(engine.connections(), 1);
+    ASSERT_EQ(engine.requests().size(), 1);
+    EXPECT_EQ(engine.requests().front().target, "/version");
 }

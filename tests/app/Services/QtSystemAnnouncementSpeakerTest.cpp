@@ -4,6 +4,11 @@
 #include "tests/app/AnnouncementPrinters.hpp"
 #include "tests/app/Services/EventLoopWaiting.hpp"
 #include "tests/app/Services/SpeakerFakes.hpp"
+#include "tests/app/Services/StandInSpeechDispatcher.hpp"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -125,6 +130,24 @@ TEST_F(QtSystemAnnouncementSpeakerTest, WhatAFinishedCallbackSpeaksQueuesBehindT
     EXPECT_EQ(ended, QStringList{"from callback"});
 }
 
+TEST_F(QtSystemAnnouncementSpeakerTest, TheUserIsToldOncePerRunOfUnspokenAnnouncements)
+{
+    QtSystemAnnouncementSpeaker speaker(factory());
+    int told = 0;
+    speaker.onUnspeakable = [&] { ++told; };
+    struct Step {
+        bool spoken;
+        int toldAfter;
+    };
+    // Two failures tell once; after a success the next failure tells again.
+    const Step steps[] = {{false, 1}, {false, 1}, {true, 1}, {true, 1}, {false, 2}, {false, 2}};
+    for (const Step& step : steps) {
+        speaker.speak(saying(QStringLiteral("message")));
+        synthesizer->finishUtterance(step.spoken);
+        EXPECT_EQ(told, step.toldAfter);
+    }
+}
+
 TEST(QtTextToSpeechSynthesizerTest, AnEngineThatCannotStartIsSilenceAndNeverHoldsTheQueue)
 {
     // No such plug-in: the engine fails at once, as speech-dispatcher does when no daemon runs.
@@ -141,4 +164,108 @@ TEST(QtTextToSpeechSynthesizerTest, AnEngineThatCannotStartIsSilenceAndNeverHold
     returned = true;
     ASSERT_TRUE(waitUntil([&] { return ended.size() == 3; }));
     EXPECT_EQ(ended, (QStringList{"one", "二", "three"}));
+}
+
+namespace {
+
+// The speech daemon's socket under a temporary XDG_RUNTIME_DIR, one for the whole process: the
+// client library reads the folder once and keeps it. No real daemon is ever started.
+class SpeechDispatcherPlace {
+public:
+    SpeechDispatcherPlace()
+    {
+        static QTemporaryDir runtime;
+        static const bool set = [] {
+            qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
+            // The client library starts the daemon when it finds no socket: not here.
+            qputenv("SPEECHD_CMD", "/bin/false");
+            qunsetenv("SPEECHD_ADDRESS");
+            return QDir(runtime.path()).mkpath("speech-dispatcher");
+        }();
+        EXPECT_TRUE(set);
+        socketPath_ = runtime.path() + "/speech-dispatcher/speechd.sock";
+        QFile::remove(socketPath_); // a daemon of an earlier test
+    }
+    QString socketPath() const { return socketPath_; }
+
+private:
+    QString socketPath_;
+};
+
+} // namespace
+
+// Through the real speech engine and its client library, whatever the process's locale (ctest
+// runs this with LANG=C.UTF-8, whose locale has no voice): each message gets a voice of its
+// language when the daemon has one, else any voice, and is spoken.
+TEST(QtTextToSpeechSynthesizerTest, SpeaksThroughSpeechDispatcherWithAVoiceItHas)
+{
+    SpeechDispatcherPlace place;
+    struct Case {
+        const char* name;
+        std::vector<test::StandInSpeechDispatcher::Voice> voices;
+        QString message;
+        QString voice;
+    };
+    const Case cases[] = {
+        {"English voice, English message", {{"Standin English", "en", "none"}}, "Task completed for brisvane", "Standin English"},
+        {"English voice only, Japanese message", {{"Standin English", "en", "none"}}, "brisvaneのタスクが完了しました", "Standin English"},
+        {"both, Japanese message",
+         {{"Standin English", "en", "none"}, {"Standin Japanese", "ja", "none"}},
+         "brisvaneのタスクが完了しました",
+         "Standin Japanese"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::StandInSpeechDispatcher daemon(place.socketPath(), c.voices);
+        ASSERT_TRUE(daemon.isListening());
+        QtSystemAnnouncementSpeaker speaker(
+            [] { return std::make_unique<QtTextToSpeechSynthesizer>(QStringLiteral("speechd")); });
+        int told = 0;
+        speaker.onUnspeakable = [&] { ++told; };
+        bool ended = false;
+        speaker.speak(saying(c.message), [&] { ended = true; });
+        ASSERT_TRUE(waitUntil([&] { return ended; }));
+        const QString commands = daemon.commands().join(" | ");
+        EXPECT_EQ(daemon.spoken(), QStringList{c.message}) << commands.toStdString();
+        EXPECT_TRUE(daemon.commands().contains("SET SELF SYNTHESIS_VOICE " + c.voice)) << commands.toStdString();
+        EXPECT_EQ(told, 0);
+    }
+}
+
+// No daemon at start: the announcement is not spoken and the user is told once; a daemon that
+// starts later is used at the next announcement.
+TEST(QtTextToSpeechSynthesizerTest, ADaemonThatStartsLaterIsUsedAtTheNextAnnouncement)
+{
+    SpeechDispatcherPlace place;
+    QtSystemAnnouncementSpeaker speaker([] { return std::make_unique<QtTextToSpeechSynthesizer>(QStringLiteral("speechd")); });
+    int told = 0;
+    speaker.onUnspeakable = [&] { ++told; };
+    int ended = 0;
+    for (const char* message : {"First", "Second"}) speaker.speak(saying(QString::fromUtf8(message)), [&] { ++ended; });
+    ASSERT_TRUE(waitUntil([&] { return ended == 2; }));
+    EXPECT_EQ(told, 1) << "one notice for a run of failures";
+
+    test::StandInSpeechDispatcher daemon(place.socketPath(), {{"Standin English", "en", "none"}});
+    ASSERT_TRUE(daemon.isListening());
+    speaker.speak(saying(QStringLiteral("Third")), [&] { ++ended; });
+    ASSERT_TRUE(waitUntil([&] { return ended == 3; }));
+    EXPECT_EQ(daemon.spoken(), QStringList{"Third"}) << daemon.commands().join(" | ").toStdString();
+    EXPECT_EQ(told, 1);
+}
+
+// A daemon that takes the connection and never answers: the announcement ends unspoken within
+// the start timeout and the user is told once.
+TEST(QtTextToSpeechSynthesizerTest, ADaemonThatNeverAnswersGivesOneNotice)
+{
+    SpeechDispatcherPlace place;
+    test::StandInSpeechDispatcher daemon(place.socketPath(), {}, /*silent=*/true);
+    ASSERT_TRUE(daemon.isListening());
+    QtSystemAnnouncementSpeaker speaker([] { return std::make_unique<QtTextToSpeechSynthesizer>(QStringLiteral("speechd")); });
+    int told = 0;
+    speaker.onUnspeakable = [&] { ++told; };
+    int ended = 0;
+    for (const char* message : {"First", "Second"}) speaker.speak(saying(QString::fromUtf8(message)), [&] { ++ended; });
+    ASSERT_TRUE(waitUntil([&] { return ended == 2; }, 3 * QtTextToSpeechSynthesizer::kStartTimeoutMilliseconds));
+    EXPECT_GE(daemon.connections(), 1);
+    EXPECT_EQ(told, 1);
 }

@@ -1,6 +1,7 @@
 #include "app/Services/SessionWatcher.hpp"
 
 #include "app/Services/LocalFileSystemReader.hpp"
+#include "tests/EventLoopMarker.hpp"
 #include "tests/app/AgentHome.hpp"
 #include "tests/app/Printers.hpp"
 
@@ -73,8 +74,6 @@ void setModificationTime(const QString& path, int64_t seconds)
 class SessionWatcherTest : public testing::Test {
 protected:
     static constexpr double kLatency = 0.04;
-    // Long enough for everything a latency window can bring to have arrived.
-    static constexpr int kQuietMilliseconds = 200;
     static constexpr SessionWatcher::Options kFileEventsOnly{3600.0, kLatency, true};
 
     QString sessions() const { return root.path() + "/sessions"; }
@@ -100,6 +99,15 @@ protected:
     }
 
     qsizetype count(SessionWatcherEvent kind) const { return events.count(kind); }
+
+    // Returns once everything the file changes made so far can bring has come. Their inotify
+    // events were queued before the change returned; one pass of the event loop reads them and
+    // makes the leading check, and a marker past two latency windows comes after the trailing one.
+    [[nodiscard]] static bool fileEventsSettled()
+    {
+        QCoreApplication::processEvents();
+        return waitForEventsDueWithin(int(kLatency * 1000) * 3);
+    }
 
     QTemporaryDir root;
     std::shared_ptr<CountingReader> reader = std::make_shared<CountingReader>();
@@ -129,16 +137,16 @@ TEST_F(SessionWatcherTest, ReportsEachChangeOnceTheFolderDiffers)
         changes[i]();
         EXPECT_TRUE(waitUntil([&] { return count(SessionWatcherEvent::changed) > before; }));
     }
-    runEventLoop(kQuietMilliseconds);
+    ASSERT_TRUE(fileEventsSettled());
     const QList<SessionWatcherEvent> settled = events;
-    runEventLoop(kQuietMilliseconds);
+    ASSERT_TRUE(fileEventsSettled());
     EXPECT_EQ(events, settled);
 
     // A touch that leaves the time as it was is seen, checked, and not reported.
     const int scans = reader->listings;
     setModificationTime(sessions() + "/1.json", 3'000);
     EXPECT_TRUE(waitUntil([&] { return reader->listings > scans; }));
-    runEventLoop(kQuietMilliseconds);
+    ASSERT_TRUE(fileEventsSettled());
     EXPECT_EQ(events, settled);
     EXPECT_EQ(count(SessionWatcherEvent::scanFailed), 0);
 }
@@ -154,14 +162,14 @@ TEST_F(SessionWatcherTest, StartsOnceAndStopsAtOnce)
     // One event, one check: a second start made no second stream.
     placeFile("1.json", 1'000);
     EXPECT_TRUE(waitUntil([&] { return reader->listings == 2; }));
-    runEventLoop(kQuietMilliseconds);
+    ASSERT_TRUE(fileEventsSettled());
     EXPECT_EQ(reader->listings, 2);
     EXPECT_EQ(count(SessionWatcherEvent::changed), 2);
 
     // Stopped: nothing is checked on events and nothing is reported; a poll still checks.
     watcher->stop();
     placeFile("2.json", 1'000);
-    runEventLoop(kQuietMilliseconds);
+    ASSERT_TRUE(fileEventsSettled());
     EXPECT_EQ(reader->listings, 2);
     watcher->pollNow();
     EXPECT_EQ(reader->listings, 3);
@@ -177,36 +185,87 @@ TEST_F(SessionWatcherTest, StartsOnceAndStopsAtOnce)
     // Dropped while running: its notifier and timers go with it.
     watcher.reset();
     placeFile("4.json", 1'000);
-    runEventLoop(kQuietMilliseconds);
+    ASSERT_TRUE(fileEventsSettled());
     EXPECT_EQ(count(SessionWatcherEvent::changed), 3);
 }
 
-TEST_F(SessionWatcherTest, RemovedFolderFailsEachCheckAndIsWatchedAgain)
+TEST_F(SessionWatcherTest, RemovedFolderIsEmptyAndIsWatchedAgain)
 {
     placeFile("1.json", 1'000);
     const auto watcher = makeWatcher(kFileEventsOnly);
     watcher->start();
     watcher->pollNow();
+    ASSERT_EQ(count(SessionWatcherEvent::changed), 1);
 
-    // Moved away whole: the one event it gives is a failed check.
+    // Moved away whole: its sessions are gone, which is one change and no failure.
     const QString away = root.path() + "/away";
     ASSERT_EQ(::rename(QFile::encodeName(sessions()).constData(), QFile::encodeName(away).constData()), 0);
-    EXPECT_TRUE(waitUntil([&] { return count(SessionWatcherEvent::scanFailed) == 1; }));
+    EXPECT_TRUE(waitUntil([&] { return count(SessionWatcherEvent::changed) == 2; }));
     watcher->pollNow();
     watcher->pollNow();
-    EXPECT_EQ(count(SessionWatcherEvent::scanFailed), 3);
+    EXPECT_EQ(count(SessionWatcherEvent::changed), 2);
     // Changes in the moved folder are no longer this watcher's.
     placeFile("2.json", 1'000, away);
-    runEventLoop(kQuietMilliseconds);
-    EXPECT_EQ(count(SessionWatcherEvent::scanFailed), 3);
+    ASSERT_TRUE(fileEventsSettled());
+    EXPECT_EQ(count(SessionWatcherEvent::changed), 2);
 
-    // Made again as it was: the next check finds no difference, and watches the folder again.
+    // Made again: the next check finds its file, and watches the folder again.
     QDir().mkdir(sessions());
     placeFile("1.json", 1'000);
     watcher->pollNow();
-    EXPECT_EQ(count(SessionWatcherEvent::changed), 1);
+    EXPECT_EQ(count(SessionWatcherEvent::changed), 3);
     placeFile("3.json", 1'000);
-    EXPECT_TRUE(waitUntil([&] { return count(SessionWatcherEvent::changed) == 2; }));
+    EXPECT_TRUE(waitUntil([&] { return count(SessionWatcherEvent::changed) == 4; }));
+    EXPECT_EQ(count(SessionWatcherEvent::scanFailed), 0);
+}
+
+// A new user: neither the sessions folder nor the agent's home exists. The first check reports
+// the empty folder as a change (the first one always is), not a failure; once the agent makes
+// the folder and writes a session, the poll finds it and file events follow.
+TEST_F(SessionWatcherTest, AFolderMadeAfterStartIsWatched)
+{
+    for (const char* missing : {"sessions", ""}) {
+        SCOPED_TRACE(missing);
+        QDir(sessions()).removeRecursively();
+        const QString home = root.path() + "/.claude";
+        QDir(home).removeRecursively();
+        const QString folder = home + "/sessions";
+        if (*missing) QDir().mkpath(home); // only the sessions folder is missing
+        events.clear();
+        auto watcher = std::make_unique<SessionWatcher>(folder, reader, SessionWatcher::Options{0.05, kLatency, true});
+        QObject::connect(watcher.get(), &SessionWatcher::sessionEvent,
+                         [this](SessionWatcherEvent event) { events.append(event); });
+        watcher->start();
+        watcher->pollNow();
+        EXPECT_EQ(events, QList{SessionWatcherEvent::changed});
+
+        QDir().mkpath(folder);
+        placeFile("1.json", 1'000, folder);
+        EXPECT_TRUE(waitUntil([&] { return count(SessionWatcherEvent::changed) == 2; }));
+        // From now on file events: a poll an hour away would not see the next one in time.
+        watcher.reset();
+        events.clear();
+        watcher = std::make_unique<SessionWatcher>(folder, reader, kFileEventsOnly);
+        QObject::connect(watcher.get(), &SessionWatcher::sessionEvent,
+                         [this](SessionWatcherEvent event) { events.append(event); });
+        watcher->start();
+        watcher->pollNow();
+        placeFile("2.json", 1'000, folder);
+        EXPECT_TRUE(waitUntil([&] { return count(SessionWatcherEvent::changed) == 2; }));
+        EXPECT_EQ(count(SessionWatcherEvent::scanFailed), 0);
+    }
+}
+
+// A path that is there but cannot be listed is still a failure, at every check.
+TEST_F(SessionWatcherTest, APathThatCannotBeListedFailsEachCheck)
+{
+    QDir(sessions()).removeRecursively();
+    test::writeFile(sessions(), "not a folder");
+    const auto watcher = makeWatcher(kFileEventsOnly);
+    watcher->start();
+    watcher->pollNow();
+    watcher->pollNow();
+    EXPECT_EQ(events, (QList{SessionWatcherEvent::scanFailed, SessionWatcherEvent::scanFailed}));
 }
 
 TEST_F(SessionWatcherTest, PollAloneNoticesChangesAndFailures)
@@ -217,7 +276,11 @@ TEST_F(SessionWatcherTest, PollAloneNoticesChangesAndFailures)
     placeFile("1.json", 1'000);
     EXPECT_TRUE(waitUntil([&] { return count(SessionWatcherEvent::changed) == 2; }));
 
+    // A folder that goes is an empty one: one change, then quiet.
     QDir(sessions()).removeRecursively();
+    EXPECT_TRUE(waitUntil([&] { return count(SessionWatcherEvent::changed) == 3; }));
+    // A path there but not listable fails at every poll.
+    test::writeFile(sessions(), "not a folder");
     EXPECT_TRUE(waitUntil([&] { return count(SessionWatcherEvent::scanFailed) >= 3; }));
-    EXPECT_EQ(count(SessionWatcherEvent::changed), 2);
+    EXPECT_EQ(count(SessionWatcherEvent::changed), 3);
 }

@@ -88,19 +88,20 @@ public:
         QString locale;
     };
 
-    void say(const QString& text, const QLocale& locale, std::function<void()> finished) override
+    void say(const QString& text, const QLocale& locale, std::function<void(bool)> finished) override
     {
         if (pending_) overlapped = true;
         said.push_back({text, locale.name()});
         pending_ = std::move(finished);
     }
     bool speaking() const { return pending_.has_value(); }
-    void finishUtterance()
+    // `spoken` false: the engine could not say it.
+    void finishUtterance(bool spoken = true)
     {
         ASSERT_TRUE(speaking());
-        std::function<void()> finished = std::move(*pending_);
+        std::function<void(bool)> finished = std::move(*pending_);
         pending_.reset();
-        finished();
+        finished(spoken);
     }
 
     std::vector<Utterance> said;
@@ -108,7 +109,7 @@ public:
     bool overlapped = false;
 
 private:
-    std::optional<std::function<void()>> pending_;
+    std::optional<std::function<void(bool)>> pending_;
 };
 
 // A VOICEVOX launcher whose answers the test sets, counting its launches.

@@ -2,6 +2,7 @@
 
 #include "app/Services/LocalFileSystemWriter.hpp"
 #include "app/Services/ReadingDictionaryStore.hpp"
+#include "tests/EventLoopMarker.hpp"
 #include "tests/app/AgentHome.hpp"
 #include "tests/app/HookPrinters.hpp"
 #include "tests/app/Services/InterceptingFileSystemWriter.hpp"
@@ -94,7 +95,7 @@ TEST_F(PreferencesTest, SettersApplyTheirEffects)
 
     // Turning auto-launch off checks nothing.
     model->setVoicevoxAutoLaunchEnabled(false);
-    QTest::qWait(20);
+    ASSERT_TRUE(waitForEventsDueWithin(50));
     EXPECT_TRUE(probe->pending.empty());
 
     // The default for new tiles leaves the existing tiles' own flags alone.

@@ -1,10 +1,12 @@
 #include "app/ViewModels/DashboardViewModel.hpp"
 
 #include "tests/app/AgentHome.hpp"
+#include "tests/app/Dates.hpp"
 #include "tests/app/Printers.hpp"
 #include "tests/app/Services/FakeFileSystemReader.hpp"
 #include "tests/app/ViewModels/DashboardModelHarness.hpp"
 
+#include <QElapsedTimer>
 #include <QMetaMethod>
 #include <QScopeGuard>
 #include <QSignalSpy>
@@ -211,4 +213,42 @@ TEST_F(DashboardRefreshTest, APassOvertakenByANewerOneIsDropped)
     EXPECT_EQ(observed.emitted(), QStringList());
     EXPECT_EQ(model->planUsage(), std::nullopt);
     EXPECT_EQ(notice("process.tree"), nullptr);
+}
+
+// A home holding a 1 TiB sparse transcript written today: the first pass still comes in with the
+// sessions, later passes read on where it stopped, and the model ends as quickly as without it.
+TEST_F(DashboardRefreshTest, AHugeTranscriptHoldsUpNeitherTheSessionsNorTheEnd)
+{
+    qint64 endMs[2] = {};
+    for (const bool huge : {false, true}) {
+        SCOPED_TRACE(huge ? "with a 1 TiB transcript" : "without");
+        test::TemporaryHome home;
+        if (huge) {
+            const QString path = home.projectsDirectory() + "/p/t.jsonl";
+            QDir().mkpath(home.projectsDirectory() + "/p");
+            QFile file(path);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            ASSERT_TRUE(file.resize(qint64(1) << 40));
+            file.close();
+            test::setModified(path, kNow);
+        }
+        make(parameters(home.claudeHome()));
+        model->start();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return model->lastAppliedRefresh() >= 1; }, test::kPatienceMs));
+        EXPECT_EQ(model->knownTiles().keys(), QStringList({"17147", "22207"}));
+        EXPECT_NE(model->usageSummary(), UsageSummary::unavailable());
+        // Passes of their own keep reading the file.
+        if (huge) {
+            ASSERT_TRUE(QTest::qWaitFor([&] { return model->lastAppliedRefresh() >= 3; }, test::kPatienceMs));
+        }
+
+        // A pass in flight when the application quits.
+        model->refresh();
+        QElapsedTimer timer;
+        timer.start();
+        model->stop();
+        model.reset();
+        endMs[huge] = timer.elapsed();
+    }
+    EXPECT_LT(endMs[1], endMs[0] + 1000) << endMs[1] << " ms against " << endMs[0] << " ms";
 }

@@ -6,6 +6,7 @@
 #include "app/Services/LocalPathExistenceChecker.hpp"
 #include "app/Services/UuidText.hpp"
 #include "tests/app/AgentHome.hpp"
+#include "tests/EventLoopMarker.hpp"
 
 #include <QTest>
 
@@ -57,6 +58,9 @@ struct ModelFixture : ::testing::Test {
 
     void SetUp() override { make(); }
 
+    // Returns once a refresh the debounce (20 ms) had queued by now would have run.
+    [[nodiscard]] static bool debounceDue() { return waitForEventsDueWithin(50); }
+
     TerminalTile tile(int n)
     {
         TerminalTile t;
@@ -100,17 +104,17 @@ TEST_F(ModelFixture, ChangesAreDebouncedAndStopCancelsThePendingRefresh)
     for (int i = 0; i < 10; i++) watcher->fire(SessionWatcherEvent::changed);
     EXPECT_EQ(model->refreshCount(), afterStart);
     EXPECT_TRUE(QTest::qWaitFor([&] { return model->refreshCount() == afterStart + 1; }, 1000));
-    QTest::qWait(60);
+    ASSERT_TRUE(debounceDue());
     EXPECT_EQ(model->refreshCount(), afterStart + 1);
 
     watcher->fire(SessionWatcherEvent::changed);
     model->stop();
-    QTest::qWait(60);
+    ASSERT_TRUE(debounceDue());
     EXPECT_EQ(model->refreshCount(), afterStart + 1);
     EXPECT_EQ(watcher->stops, 1);
     // Events after stop reach nothing.
     watcher->fire(SessionWatcherEvent::changed);
-    QTest::qWait(60);
+    ASSERT_TRUE(debounceDue());
     EXPECT_EQ(model->refreshCount(), afterStart + 1);
 }
 
@@ -138,7 +142,7 @@ TEST_F(ModelFixture, StartingTwiceLeavesOneOfEachLoop)
     const int before = model->refreshCount();
     watcher->fire(SessionWatcherEvent::changed);
     EXPECT_TRUE(QTest::qWaitFor([&] { return model->refreshCount() == before + 1; }, 1000));
-    QTest::qWait(60);
+    ASSERT_TRUE(debounceDue());
     EXPECT_EQ(model->refreshCount(), before + 1);
     watcher->fire(SessionWatcherEvent::scanFailed);
     EXPECT_EQ(center->activeNotifications().front().occurrenceCount, 1);

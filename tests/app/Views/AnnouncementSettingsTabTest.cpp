@@ -1,5 +1,6 @@
 #include "app/Views/AnnouncementSettingsTab.hpp"
 
+#include "tests/EventLoopMarker.hpp"
 #include "tests/app/Views/SettingsModelFixture.hpp"
 
 #include <QButtonGroup>
@@ -53,7 +54,7 @@ TEST_F(AnnouncementTab, FirstStartShowsTheDefaultsAndAVoicevoxVoiceBringsItsSect
     EXPECT_TRUE(child<QRadioButton>(tab, "voice.system").isChecked());
     EXPECT_FALSE(child<QGroupBox>(tab, "voicevoxSection").isVisible());
     // Showing the tab asked for a status; the system voice needs no probe.
-    QTest::qWait(20);
+    ASSERT_TRUE(waitForEventsDueWithin(50));
     EXPECT_EQ(model->voicevoxEngineStatus(), VoicevoxEngineStatus::unknown);
     EXPECT_EQ(probe->probes, 0);
 
@@ -143,7 +144,7 @@ TEST_F(AnnouncementTab, LaunchNowStartsTheEngineAndTheButtonGoes)
     // Showing the tab again within the launch guard keeps 起動中… and launches nothing more.
     tab.hide();
     tab.show();
-    QTest::qWait(50);
+    ASSERT_TRUE(waitForEventsDueWithin(50));
     EXPECT_EQ(model->voicevoxEngineStatus(), VoicevoxEngineStatus::launching);
     EXPECT_EQ(launcher->launches, 1);
 }

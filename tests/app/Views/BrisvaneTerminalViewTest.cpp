@@ -6,6 +6,8 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
+#include <QHash>
+#include <QImage>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -106,6 +108,51 @@ TEST(BrisvaneTerminalView, OutputFollowsTheBottomUnlessTheUserReadsBack)
         }
         view.scrollTo(bottom(), false);
     }
+}
+
+// The scroller is drawn in the terminal's colours, also after the program changes them: no light
+// bar on a dark terminal.
+TEST(BrisvaneTerminalView, ScrollerTakesTheTerminalsColours)
+{
+    BrisvaneTerminalView view(QRect(0, 0, 640, 400));
+    view.show();
+    std::string lines;
+    for (int i = 0; i < 300; ++i) lines += "line\r\n";
+    view.feed(lines);
+    QScrollBar& scroller = *view.scrollBar();
+    ASSERT_TRUE(scroller.isEnabled());
+
+    // The track is the commonest colour of the bar; the handle the lightest.
+    const auto colours = [&] {
+        const QImage image = scroller.grab().toImage().convertToFormat(QImage::Format_RGB32);
+        QHash<QRgb, int> counts;
+        QRgb lightest = 0;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                const QRgb pixel = image.pixel(x, y) & 0xFFFFFF;
+                ++counts[pixel];
+                if (qGray(pixel) > qGray(lightest)) lightest = pixel;
+            }
+        }
+        QRgb commonest = 0;
+        for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
+            if (it.value() > counts.value(commonest)) commonest = it.key();
+        }
+        return std::pair(QColor(commonest), QColor(lightest));
+    };
+    const auto expectFollows = [&](QColor background, QColor foreground) {
+        const auto [track, handle] = colours();
+        EXPECT_EQ(track.name().toStdString(), background.name().toStdString());
+        // The handle lies between background and foreground, nearer the background.
+        const int between = qGray(background.rgb()) + (qGray(foreground.rgb()) - qGray(background.rgb())) * 4 / 10;
+        EXPECT_NEAR(qGray(handle.rgb()), between, 3) << handle.name().toStdString();
+    };
+    SCOPED_TRACE(view.nativeBackgroundColor().name().toStdString());
+    expectFollows(view.nativeBackgroundColor(), view.nativeForegroundColor());
+    // OSC 11 and OSC 10: a dark blue background, a yellow foreground.
+    view.feed("\x1b]11;rgb:10/20/40\x1b\\\x1b]10;rgb:ff/ff/00\x1b\\");
+    ASSERT_EQ(view.nativeBackgroundColor().name(), "#102040");
+    expectFollows(QColor(0x10, 0x20, 0x40), QColor(0xff, 0xff, 0x00));
 }
 
 TEST(BrisvaneTerminalView, StampsOnlyWheelTurnsOverItselfWhileShown)

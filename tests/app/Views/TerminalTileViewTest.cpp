@@ -99,6 +99,61 @@ TEST(TerminalTileView, ProjectNamesAndTheDragIdentifier)
     EXPECT_EQ(drag->text(), "terminal-" + UuidText::format(tile.id));
 }
 
+// A header narrowing step by step (a 3x3 grid on a small window): what gives way, in order. The
+// project name is the last to go: it keeps every character while anything else is shown.
+TEST(TerminalTileView, TheProjectNameIsTheLastPartOfTheHeaderToGo)
+{
+    TerminalTile tile = makeTile(TerminalTileLifecycle::attached(4242), SessionState::waiting("Bash"));
+    tile.projectName = {"brisvane-dashboard", "fix the tile header", false};
+    TerminalTileView view(tile, nullptr);
+    view.show();
+    const QString name = tile.projectName.primary;
+    // What is shown, as one line per width: d(etail) s(econdary) m(odel) l(abel), and the name
+    // as shown.
+    const auto shown = [&] {
+        QString parts;
+        for (const auto& [letter, label] : {std::pair{'s', view.secondaryNameLabel()}, std::pair{'l', view.stateLabel()},
+                                            std::pair{'d', view.detailLabel()}, std::pair{'m', view.modelNameLabel()}}) {
+            if (label->isVisible()) parts += QLatin1Char(letter);
+        }
+        return parts;
+    };
+    struct Stage {
+        QString parts;
+        bool wholeName;
+    };
+    // In the order they come while the width shrinks.
+    const Stage stages[] = {
+        {"sldm", true}, // everything
+        {"slm", true},  // the waiting reason goes first
+        {"lm", true},   // then the secondary name
+        {"l", true},    // then the model
+        {"", true},     // then the state label
+        {"", false},    // and only then the name gives up its head
+    };
+    QList<QString> seen;
+    int stage = 0;
+    for (int width = 900; width >= 120; width -= 2) {
+        view.resize(width, 200);
+        QCoreApplication::processEvents();
+        const QString parts = shown();
+        const bool whole = view.primaryNameLabel()->text() == name;
+        SCOPED_TRACE(QStringLiteral("width %1: %2 %3").arg(width).arg(parts, view.primaryNameLabel()->text()).toStdString());
+        // Moves only forward through the stages, never skipping back.
+        while (stage < int(std::size(stages)) && !(stages[stage].parts == parts && stages[stage].wholeName == whole))
+            ++stage;
+        ASSERT_LT(stage, int(std::size(stages))) << "not one of the stages, or out of order";
+        if (seen.isEmpty() || seen.back() != stages[stage].parts + (whole ? "" : "…")) seen.append(stages[stage].parts + (whole ? "" : "…"));
+        // Whatever is shown fits: the name is never cut while another text is there.
+        if (!parts.isEmpty()) EXPECT_TRUE(whole);
+    }
+    EXPECT_EQ(seen, (QList<QString>{"sldm", "slm", "lm", "l", "", "…"}));
+    EXPECT_TRUE(view.primaryNameLabel()->text().endsWith("dashboard") || view.primaryNameLabel()->text().endsWith("…"));
+    // The controls stay at every width.
+    EXPECT_TRUE(view.closeButton()->isVisible());
+    EXPECT_TRUE(view.readingToggle()->isVisible());
+}
+
 TEST(TerminalTileView, TheControlsCallBackAndThePinItemNeedsAFolder)
 {
     TerminalTileView view(makeTile(TerminalTileLifecycle::shellOnly(), SessionState::unknown()), nullptr);

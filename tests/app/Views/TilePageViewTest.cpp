@@ -1,5 +1,6 @@
 #include "app/ViewModels/TerminalProcessController.hpp"
 #include "app/Views/AnnouncementSettingsPopoverView.hpp"
+#include "app/Views/DashboardStyle.hpp"
 #include "app/Views/GridControlsView.hpp"
 #include "app/Views/LayoutPickerPopoverView.hpp"
 #include "app/Views/NotificationOverlayView.hpp"
@@ -9,9 +10,11 @@
 #include "app/Views/TerminalTileView.hpp"
 #include "app/Views/TilePageView.hpp"
 #include "tests/app/Views/DashboardViewsFixture.hpp"
+#include "tests/app/Views/PictureChecks.hpp"
 
 #include <QDir>
 #include <QDropEvent>
+#include <QLabel>
 #include <QLoggingCategory>
 #include <QMimeData>
 #include <QTest>
@@ -181,6 +184,58 @@ TEST_F(TilePageTest, TogglingReadingOnATileStoresTheOppositeOfTheDefaultForThatT
     EXPECT_EQ(cellIds(), (QStringList{gridId(b), GridTile::kNewSessionId}));
 }
 
+// The focused tile's accent shadow lies in the gap around it, painted by the page; the tiles
+// themselves are not repainted for it.
+TEST_F(TilePageTest, TheFocusedTileCastsAnAccentShadowPaintedByThePage)
+{
+    model->setTerminalTiles(plainTiles(2));
+    auto* focused = qobject_cast<TerminalTileView*>(page->cells()[0]);
+    auto* other = qobject_cast<TerminalTileView*>(page->cells()[1]);
+    ASSERT_TRUE(focused && other);
+    focused->setFocused(true);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return focused->focusProgress() == 1.0; }, test::kPatienceMs));
+    // The animation's last step is painted before counting starts.
+    QCoreApplication::processEvents();
+
+    struct PaintCounter : QObject {
+        int paints = 0;
+        bool eventFilter(QObject*, QEvent* event) override
+        {
+            if (event->type() == QEvent::Paint) ++paints;
+            return false;
+        }
+    } pageCounter, tileCounter;
+    page->installEventFilter(&pageCounter);
+    focused->installEventFilter(&tileCounter);
+    for (QWidget* child : focused->findChildren<QWidget*>()) child->installEventFilter(&tileCounter);
+    page->update(focused->focusShadowRegion());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return pageCounter.paints > 0; }, test::kPatienceMs));
+    EXPECT_EQ(tileCounter.paints, 0) << "the shadow redrew the tile";
+
+    const QImage image = page->grab().toImage();
+    // Bluish just outside the focused tile, plain beside the other.
+    const auto blueness = [&](QPoint at) {
+        const QRgb pixel = image.pixel(at);
+        return qBlue(pixel) - qRed(pixel);
+    };
+    const QRect f = focused->geometry();
+    const QRect o = other->geometry();
+    for (const QPoint at : {QPoint(f.center().x(), f.top() - 3), QPoint(f.center().x(), f.bottom() + 3),
+                            QPoint(f.left() - 3, f.center().y()), QPoint(f.right() + 3, f.center().y())}) {
+        SCOPED_TRACE(QStringLiteral("%1,%2").arg(at.x()).arg(at.y()).toStdString());
+        EXPECT_GT(blueness(at), 40);
+    }
+    EXPECT_LT(blueness(QPoint(o.center().x(), o.bottom() + 3)), 10);
+    EXPECT_LT(blueness(QPoint(f.center().x(), f.top() - TerminalTileView::kShadowExtent)), 10) << "reaches no further than the gap";
+
+    // Unfocused, it goes.
+    focused->setFocused(false);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return focused->focusProgress() == 0.0; }, test::kPatienceMs));
+    EXPECT_LT(qBlue(page->grab().toImage().pixel(f.center().x(), f.top() - 3)) -
+                  qRed(page->grab().toImage().pixel(f.center().x(), f.top() - 3)),
+              10);
+}
+
 TEST_F(TilePageTest, LogsTheCellSizesOncePerSizeChange)
 {
     EXPECT_EQ(page->gridSizeLogLine(QSize(1000, 600)),
@@ -237,11 +292,40 @@ TEST_F(TilePageTest, TheBarThePageAndAToastDrawnTogether)
     QApplication::processEvents();
 
     const QImage image = window.grab().toImage();
-    EXPECT_EQ(image.pixelColor(bar->width() / 2, 2), QColor(24, 24, 24));
-    EXPECT_EQ(image.pixelColor(2, bar->height() + 4), QColor(18, 18, 18));
     const QString folder = QCoreApplication::applicationDirPath() + "/artifacts";
     QDir().mkpath(folder);
     EXPECT_TRUE(image.save(folder + "/dashboard-grid.png"));
+    EXPECT_EQ(image.pixelColor(bar->width() / 2, 2), QColor(24, 24, 24));
+    EXPECT_EQ(image.pixelColor(2, bar->height() + 4), QColor(18, 18, 18));
+
+    // The toast is drawn over the page: its own card, and its title legible on it.
+    ASSERT_EQ(overlay->toasts().size(), 1);
+    const NotificationToastView& toast = *overlay->toasts().front();
+    ASSERT_TRUE(toast.isVisible());
+    const QRect card(toast.mapTo(&window, QPoint()), toast.size());
+    ASSERT_TRUE(window.rect().contains(card));
+    // Below the last line, inside the rounded corners: the card's colour, not the tile under it.
+    const QPoint insideCard(card.left() + card.width() / 2, card.bottom() - 3);
+    EXPECT_EQ(image.pixelColor(insideCard), DashboardStyle::toastBackground());
+    EXPECT_EQ(test::dominantColor(image, card.adjusted(8, 8, -8, -8)), DashboardStyle::toastBackground());
+    const QLabel& title = *toast.titleLabel();
+    ASSERT_TRUE(title.isVisible());
+    const QRect titleArea(title.mapTo(&window, QPoint()), title.size());
+    ASSERT_TRUE(card.contains(titleArea));
+    int inkPixels = 0;
+    QColor brightest = DashboardStyle::toastBackground();
+    for (int y = titleArea.top(); y <= titleArea.bottom(); y++) {
+        for (int x = titleArea.left(); x <= titleArea.right(); x++) {
+            const QColor pixel = image.pixelColor(x, y);
+            if (!test::isInk(pixel, DashboardStyle::toastBackground())) continue;
+            inkPixels++;
+            if (test::relativeLuminance(pixel) > test::relativeLuminance(brightest)) brightest = pixel;
+        }
+    }
+    // A line of some twenty characters leaves hundreds of inked pixels; its strokes reach the
+    // contrast the guidelines ask of body text.
+    EXPECT_GT(inkPixels, 300);
+    EXPECT_GE(test::contrastRatio(brightest, DashboardStyle::toastBackground()), 4.5) << brightest.name().toStdString();
 
     // The two popovers as they open under their buttons.
     bar->toggleLayoutPopover();

@@ -129,9 +129,15 @@ TEST(TerminalMouse, CursorVisibilityNotifiesOnlyChanges)
 TEST(TerminalMouse, NoDelegateSendsNothing)
 {
     Terminal t(nullptr);
+    t.feed("\x1b[?1000h\x1b[?1006h");
     t.sendEvent(0, 1, 1);
     t.sendFocus = true;
     t.setTerminalFocus(false);
     t.hideCursor();
     EXPECT_TRUE(t.cursorHidden);
+    // The terminal goes on reading its output as before.
+    t.feed("\x1b[2;3Hlands");
+    EXPECT_EQ(t.translateBufferLineToString(t.buffer(), t.buffer().yBase() + 1, 2, 7), "lands");
+    EXPECT_EQ(t.buffer().x(), 7);
+    EXPECT_EQ(t.buffer().y(), 1);
 }

@@ -5,8 +5,11 @@
 //
 // How this terminal differs from what vttest's text asks, and what the tests do about it:
 // - Reverse video (DECSCNM) only makes the current attribute the one with swapped default
-//   colours; the screen does not turn light. The graphic rendition pattern on a light background
-//   (menu 2) would dump like the dark one, but for its last line, and is stepped over.
+//   colours: what is written or erased afterwards is light, what stays from before does not
+//   turn. The dump marks the swapped defaults ("~fg", "~bg"; blanks past the text as runs), so
+//   the light screens of menu 2 (132 and 80 columns) read light in every cell, as vttest's text
+//   says they must, and unlike the dark ones. The graphic rendition pattern on a light
+//   background (menu 2) is stepped over.
 // - ISO Latin-1 in G1 to G3 (vttest's default, designated by ESC - A and its siblings): the
 //   terminal has only 94-character sets, and a designation of 'A' takes the British set. The
 //   character-set tests therefore run with G1 = DEC Special Graphics, G2 = German and
@@ -27,6 +30,8 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <string>
+#include <vector>
 
 using namespace corvix;
 using corvix::test::Session;
@@ -94,6 +99,27 @@ public:
         EXPECT_EQ(screen, golden(name)) << "vttest screen " << name;
     }
 
+    // Cells of the screen that do not show the light background of reverse video: every cell's
+    // background is the swapped default, and so is the colour of every written character.
+    std::vector<std::string> cellsNotLight()
+    {
+        return session.onQueue([&] {
+            std::vector<std::string> dark;
+            Terminal& t = session.headless->terminal();
+            for (int row = 0; row < t.rows; row++) {
+                BufferLine* line = t.getLine(row);
+                for (int col = 0; line && col < line->count(); col++) {
+                    const CharData& cell = (*line)[col];
+                    const bool lightBackground = cell.attribute.bg.kind() == Attribute::Color::Kind::defaultInvertedColor;
+                    const bool darkText = cell.code == 0 || cell.code == ' '
+                                          || cell.attribute.fg.kind() == Attribute::Color::Kind::defaultInvertedColor;
+                    if (!lightBackground || !darkText) dark.push_back(std::to_string(row) + ":" + std::to_string(col));
+                }
+            }
+            return dark;
+        });
+    }
+
 private:
     std::string settled(const std::string& text, const std::string& before)
     {
@@ -142,8 +168,11 @@ TEST_F(VttestScreens, ScreenFeatures)
     Vttest v;
     v.expectScreen("screen-features-1", "2\r");   // wrap-around mode
     v.expectScreen("screen-features-2", "\r");    // tab stops set and cleared
+    // vttest's text for these two: the whole screen has a light background.
     v.expectScreen("screen-features-3", "\r");    // 132 columns, light background
+    EXPECT_EQ(v.cellsNotLight(), std::vector<std::string>{});
     v.expectScreen("screen-features-4", "\r");    // 80 columns, light background
+    EXPECT_EQ(v.cellsNotLight(), std::vector<std::string>{});
     v.expectScreen("screen-features-5", "\r");    // 132 columns, dark background
     v.expectScreen("screen-features-6", "\r");    // 80 columns, dark background
     v.expectScreen("screen-features-7", "\r");    // soft scroll in a two-line region

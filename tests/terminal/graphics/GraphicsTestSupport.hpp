@@ -81,9 +81,9 @@ inline std::vector<uint8_t> encodePng(std::span<const uint8_t> rgba, int width, 
 // A folder under /tmp, removed with everything in it when the test ends.
 class ScratchFolder {
 public:
-    ScratchFolder()
+    explicit ScratchFolder(const std::string& parent = "/tmp")
     {
-        std::string pattern = "/tmp/corvix-graphics-XXXXXX";
+        std::string pattern = parent + "/corvix-graphics-XXXXXX";
         if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp");
         path = pattern;
     }

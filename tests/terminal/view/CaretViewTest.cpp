@@ -145,14 +145,17 @@ TEST(TerminalProgressBar, StateTable)
 
 } // namespace
 
-TEST_F(CaretFixture, BlinkFadesOutAndBackInSixteenthsWakingOnlyWhenTheShadeChanges)
+TEST_F(CaretFixture, BlinkFadesOutAndBackInEighthsOnOneClockForEveryCaret)
 {
+    // A second view's caret blinks too: both follow the one clock, in step.
+    TerminalView other{QRect(0, 0, 400, 200), QFont(QStringLiteral("DejaVu Sans Mono"), 11)};
+    CaretView& second = *other.caret();
+    other.feed("\x1b[3 q");
     view.feed("\x1b[5 q");
     ASSERT_TRUE(caret.isAnimating());
-    auto* timer = caret.findChild<QTimer*>();
-    ASSERT_NE(timer, nullptr);
+    ASSERT_TRUE(second.isAnimating());
     int wakes = 0;
-    QObject::connect(timer, &QTimer::timeout, [&] { ++wakes; });
+    QObject::connect(&CaretBlinkClock::shared().timer(), &QTimer::timeout, [&] { ++wakes; });
 
     bool dimmed = false;
     bool back = false;
@@ -161,13 +164,20 @@ TEST_F(CaretFixture, BlinkFadesOutAndBackInSixteenthsWakingOnlyWhenTheShadeChang
     while (!back && clock.elapsed() < 20'000) {
         QCoreApplication::processEvents();
         QThread::msleep(2);
-        const double shade = caret.opacity() * 16.0;
+        const double shade = caret.opacity() * 8.0;
         ASSERT_EQ(shade, std::round(shade));
+        ASSERT_EQ(second.opacity(), caret.opacity());
         dimmed = dimmed || caret.opacity() <= 0.25;
         back = dimmed && caret.opacity() == 1.0;
     }
     EXPECT_TRUE(back);
-    // One fade out and in shows 32 shades at most; a frame-by-frame animation would wake about
-    // eighty times in the same time.
-    EXPECT_LE(wakes, 34);
+    // One fade out and in shows 16 shades at most, for both carets together; a frame-by-frame
+    // animation would wake about eighty times in the same time, and a clock per caret twice 16.
+    EXPECT_LE(wakes, 18);
+
+    // A caret that stops blinking shows fully and leaves the other blinking.
+    other.feed("\x1b[2 q");
+    EXPECT_FALSE(second.isAnimating());
+    EXPECT_DOUBLE_EQ(second.opacity(), 1.0);
+    EXPECT_TRUE(caret.isAnimating());
 }

@@ -1,4 +1,5 @@
 #include "terminal/view/LocalProcessTerminalView.hpp"
+#include "tests/EventLoopMarker.hpp"
 
 #include <QApplication>
 #include <QClipboard>
@@ -76,7 +77,7 @@ TEST_F(ShellFixture, ChildSeesTheWindowSizeAndItsChanges)
     type("stty size\r");
     EXPECT_TRUE(waitForScreen("\n" + expected + "\n")) << screenText();
 
-    view.QWidget::resize(500, 300);
+    view.resize(500, 300);
     QApplication::processEvents();
     ASSERT_FALSE(owner.sizes.empty());
     EXPECT_EQ(owner.sizes.back(), std::make_pair(t.cols, t.rows));
@@ -88,7 +89,7 @@ TEST_F(ShellFixture, ChildSeesTheWindowSizeAndItsChanges)
 
 TEST_F(ShellFixture, ResizeBeforeStartTellsNoOne)
 {
-    view.QWidget::resize(500, 300);
+    view.resize(500, 300);
     QApplication::processEvents();
     EXPECT_TRUE(owner.sizes.empty());
 }
@@ -125,8 +126,15 @@ TEST_F(ShellFixture, TerminateThenStartGivesAFreshChildAndNoReport)
     EXPECT_NE(view.process().shellPid(), first);
     type("echo fresh\r");
     EXPECT_TRUE(waitForScreen("\nfresh\n")) << screenText();
-    QTest::qWait(700);
-    EXPECT_TRUE(owner.exits.empty());
+    // The fresh child's own end is reported after any report of the first one would have been:
+    // it is the one and only report.
+    type("exit 5\r");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !owner.exits.empty(); }, 5000));
+    ASSERT_TRUE(waitForEventsDueWithin(50));
+    ASSERT_EQ(owner.exits.size(), 1u);
+    ASSERT_TRUE(owner.exits[0].has_value());
+    EXPECT_TRUE(WIFEXITED(*owner.exits[0]));
+    EXPECT_EQ(WEXITSTATUS(*owner.exits[0]), 5);
 }
 
 TEST_F(ShellFixture, ClipboardCopyTakesOnlyValidUtf8)

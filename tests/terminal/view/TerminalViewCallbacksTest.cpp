@@ -6,10 +6,13 @@
 
 #include <QApplication>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <optional>
+#include <utility>
 #include <string>
 
 using namespace corvix;
@@ -95,12 +98,18 @@ TEST_F(CallbackFixture, ProgressReportsFollowTheirStateTable)
 
 TEST_F(CallbackFixture, ProgressIsClearedWhenNotRenewed)
 {
-    view.progressReportTimeout = 0.05;
+    // A report at 0 ms, renewed at 50 ms, looked at at 120 ms: past the first report's time-out
+    // (100 ms), inside the renewed one (150 ms). The look is a timer too, and Qt fires timers in
+    // the order they are due, so a slow event loop cannot move it past either time-out.
+    view.progressReportTimeout = 0.1;
     view.feed("\x1b]9;4;1;70\x07");
-    QTest::qWait(30);
-    view.feed("\x1b]9;4;1;80\x07");
-    QTest::qWait(30);
-    EXPECT_EQ(view.progressBar()->progress(), 80);
+    QTimer::singleShot(50, Qt::PreciseTimer, &view, [&] { view.feed("\x1b]9;4;1;80\x07"); });
+    std::optional<std::pair<ProgressReportState, std::optional<uint8_t>>> looked;
+    QTimer::singleShot(120, Qt::PreciseTimer, &view,
+                       [&] { looked.emplace(view.progressBar()->state(), view.progressBar()->progress()); });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return looked.has_value(); }, 5000));
+    EXPECT_NE(looked->first, ProgressReportState::remove);
+    EXPECT_EQ(looked->second, 80);
     EXPECT_TRUE(QTest::qWaitFor([&] { return view.progressBar()->state() == ProgressReportState::remove; }, 1000));
     EXPECT_EQ(view.lastProgressValue(), std::nullopt);
     EXPECT_FALSE(view.progressBar()->isVisibleTo(&view));

@@ -2,6 +2,7 @@
 
 #include "terminal/view/CaretView.hpp"
 #include "terminal/view/TerminalViewDelegate.hpp"
+#include "tests/EventLoopMarker.hpp"
 
 #include <QApplication>
 #include <QScrollBar>
@@ -41,17 +42,18 @@ struct DisplayFixture : ::testing::Test {
         view.terminalDelegate = &host;
         view.notifyUpdateChanges = true;
         view.uptimeNs = [this] { return now; };
-        view.resize(80, 24);
+        view.resizeGrid(80, 24);
         // Let anything queued by set-up run, then count from zero.
-        QTest::qWait(40);
+        ASSERT_TRUE(frameDue());
         host.redraws = 0;
         host.scrolledTo.clear();
     }
 
     void typeKey() { view.send(std::string_view("x")); }
 
-    // Lets the coalescing timer fire.
-    void waitFrame() { QTest::qWait(40); }
+    // Returns once every timer due within two coalescing delays has fired, the display timer
+    // among them: a redraw that was coming has come, one that has not was never queued.
+    [[nodiscard]] static bool frameDue() { return waitForEventsDueWithin(40); }
 
     void fillLines(int count)
     {
@@ -73,7 +75,7 @@ TEST_F(DisplayFixture, OutputRightAfterInputIsDrawnAtOnceThenCoalesced)
     view.feed("b");
     EXPECT_EQ(host.redraws, 1);
     EXPECT_TRUE(view.pendingDisplay());
-    waitFrame();
+    ASSERT_TRUE(frameDue());
     EXPECT_EQ(host.redraws, 2);
     EXPECT_FALSE(view.pendingDisplay());
 }
@@ -91,29 +93,29 @@ TEST_F(DisplayFixture, BurstInsideOneFrameGivesOneRedraw)
 {
     for (int i = 0; i < 100; i++) view.feed("burst of output\r\n");
     EXPECT_EQ(host.redraws, 0);
-    waitFrame();
+    ASSERT_TRUE(frameDue());
     EXPECT_EQ(host.redraws, 1);
-    waitFrame();
+    ASSERT_TRUE(frameDue());
     EXPECT_EQ(host.redraws, 1);
 }
 
 TEST_F(DisplayFixture, SynchronizedOutputHoldsDrawingAndItsEndQueuesOneRedraw)
 {
     view.feed("\x1b[?2026h");
-    waitFrame();
+    ASSERT_TRUE(frameDue());
     host.redraws = 0;
     typeKey();
     view.feed("held back");
     for (int i = 0; i < 10; i++) view.feed("more\r\n");
     EXPECT_FALSE(view.pendingDisplay());
-    waitFrame();
+    ASSERT_TRUE(frameDue());
     EXPECT_EQ(host.redraws, 0);
 
     now += 1'000'000'000;
     view.feed("\x1b[?2026l");
     EXPECT_TRUE(view.pendingDisplay());
     EXPECT_EQ(host.redraws, 0);
-    waitFrame();
+    ASSERT_TRUE(frameDue());
     EXPECT_EQ(host.redraws, 1);
 }
 
@@ -178,7 +180,7 @@ TEST_F(DisplayFixture, ScrollArithmetic)
 
 TEST_F(DisplayFixture, HalfwayOfAHundredLinesOnTwentyFiveRowsIsRow37)
 {
-    view.resize(80, 25);
+    view.resizeGrid(80, 25);
     fillLines(99);
     ASSERT_EQ(view.getTerminal().buffer().lines().count(), 100);
     view.scroll(0.5);
@@ -268,11 +270,6 @@ TEST_F(DisplayFixture, ArrowKeysFollowCursorKeyModeAndRightToLeftSwap)
 
 TEST_F(DisplayFixture, OutputRedrawsTheRowsButNotTheScrollBarBesideThem)
 {
-    view.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
-    QScrollBar* bar = view.scrollBar();
-    ASSERT_TRUE(bar && !bar->isHidden());
-    QTest::qWait(100); // the first frame
     struct PaintCounter : QObject {
         int paints = 0;
         bool eventFilter(QObject*, QEvent* event) override
@@ -281,13 +278,24 @@ TEST_F(DisplayFixture, OutputRedrawsTheRowsButNotTheScrollBarBesideThem)
             return false;
         }
     } onView, onBar;
+    QScrollBar* bar = view.scrollBar();
+    ASSERT_NE(bar, nullptr);
     view.installEventFilter(&onView);
     bar->installEventFilter(&onBar);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    ASSERT_FALSE(bar->isHidden());
+    // The first frame paints both; after it, count from zero.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return onView.paints > 0 && onBar.paints > 0; }, 10'000));
+    ASSERT_TRUE(frameDue());
+    onView.paints = 0;
+    onBar.paints = 0;
 
     // Text on a row and a full-width background reaching the right edge: the rows change,
     // the scroll bar's state does not.
     view.feed("\x1b[3;1Hhello\x1b[44m\x1b[K\x1b[0m");
-    QTRY_VERIFY_WITH_TIMEOUT(onView.paints > 0, 10'000);
-    QTest::qWait(40);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return onView.paints > 0; }, 10'000));
+    // Whatever else the output queued has been delivered by then.
+    ASSERT_TRUE(frameDue());
     EXPECT_EQ(onBar.paints, 0);
 }

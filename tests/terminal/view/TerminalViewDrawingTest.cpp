@@ -22,7 +22,7 @@ struct DrawingFixture : ::testing::Test {
     void SetUp() override
     {
         view.show();
-        view.resize(80, 24);
+        view.resizeGrid(80, 24);
         QApplication::processEvents();
     }
 

@@ -37,7 +37,7 @@ struct FindFixture : ::testing::Test {
         view.terminalDelegate = &host;
         view.show();
         view.activateWindow();
-        view.resize(80, 24);
+        view.resizeGrid(80, 24);
         setFindPasteboardString(QString());
         // 200 lines; "needle" on lines 10 and 150, "Needle" on 120, "needles" on 160.
         std::string text;

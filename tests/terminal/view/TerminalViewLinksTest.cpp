@@ -40,7 +40,7 @@ struct LinksFixture : ::testing::Test {
 
     void SetUp() override
     {
-        view.resize(80, 24);
+        view.resizeGrid(80, 24);
         // An OSC 8 link over a wide character and "ok" (columns 0..3), then a detected URL.
         view.feed("\x1b]8;id=1;https://osc.example/\x1b\\\xe7\x95\x8cok\x1b]8;;\x1b\\ https://plain.example/\r\n");
     }

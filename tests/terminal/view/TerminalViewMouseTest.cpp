@@ -1,6 +1,7 @@
 #include "terminal/view/TerminalView.hpp"
 
 #include "terminal/view/TerminalViewDelegate.hpp"
+#include "tests/EventLoopMarker.hpp"
 
 #include <QApplication>
 #include <QCursor>
@@ -167,7 +168,8 @@ TEST_F(MouseFixture, DragPastAnEdgeAutoScrollsFasterFurtherOut)
     // Back inside, the scrolling stops.
     QTest::mouseMove(&view, cell(4, 10));
     const int settled = yDisp();
-    QTest::qWait(120);
+    // Past two ticks of the auto-scroll timer (50 ms): a tick still running has come by then.
+    ASSERT_TRUE(waitForEventsDueWithin(120));
     EXPECT_EQ(yDisp(), settled);
     QTest::mouseRelease(&view, Qt::LeftButton, {}, cell(4, 10));
     EXPECT_EQ(view.selectionService().end, (Position{4, settled + 10}));

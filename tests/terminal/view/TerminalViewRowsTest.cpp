@@ -11,7 +11,7 @@ namespace {
 struct RowFixture : ::testing::Test {
     TerminalView view{QRect(0, 0, 900, 500), QFont(QStringLiteral("DejaVu Sans Mono"), 11)};
 
-    void SetUp() override { view.resize(80, 24); }
+    void SetUp() override { view.resizeGrid(80, 24); }
 
     ViewLineInfo row(int r)
     {

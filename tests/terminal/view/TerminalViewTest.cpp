@@ -111,14 +111,14 @@ TEST_F(ViewFixture, TerminalFitsTheFrameLessTheScroller)
 
 TEST_F(ViewFixture, ResizeSignalsTheNewSizeOnceAndNothingForTheSameGrid)
 {
-    view.QWidget::resize(820, 500);
+    view.resize(820, 500);
     QApplication::processEvents();
     ASSERT_EQ(host.sizes.size(), 1u);
     EXPECT_EQ(host.sizes[0], expectedGrid(QSize(820, 500)));
     EXPECT_EQ(host.sizes[0], std::make_pair(view.getTerminal().cols, view.getTerminal().rows));
 
     // One pixel more holds the same grid: no resize, no signal.
-    view.QWidget::resize(821, 500);
+    view.resize(821, 500);
     QApplication::processEvents();
     EXPECT_EQ(host.sizes.size(), 1u);
     EXPECT_FALSE(view.processSizeChange(QSizeF(820, 500)));
