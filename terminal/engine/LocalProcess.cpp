@@ -253,10 +253,10 @@ void LocalProcess::drain(const std::shared_ptr<Channel>& c)
         std::optional<int32_t> exitStatus;
         {
             std::lock_guard guard(c->lock);
-            if (c->unsentBytes >= kUnsentHighWaterBytes && c->pendingChunkIndex < c->pendingChunks.size()) {
+            if (c->unsentBytes >= kUnsentHighWaterBytes && !c->reaped && c->pendingChunkIndex < c->pendingChunks.size()) {
                 // Output already read would only add replies: it waits too. The drain stays
                 // scheduled; the I/O thread posts it again once the child has taken enough.
-                c->deliveryPaused = true;
+                if (!std::exchange(c->deliveryPaused, true)) c->stats.deliveryPauses++;
                 return;
             }
             if (c->pendingChunkIndex >= c->pendingChunks.size()) {
@@ -375,8 +375,10 @@ void LocalProcess::ioLoop(std::shared_ptr<Channel> c)
             std::lock_guard guard(c->lock);
             stopped = c->stop;
             suspended = c->readSuspended;
-            if (stopped || endOfFile) {
-                // Nobody reads them any more: writes after the end are dropped quietly.
+            if (stopped || endOfFile || reaped) {
+                // Nobody reads them any more: writes after the end are dropped quietly. Dropping
+                // them also ends both pauses they caused (reading, and delivery of output already
+                // read), so the rest of the output and then the exit still reach the host.
                 c->outgoing.clear();
                 c->unsentBytes = 0;
                 writing.clear();

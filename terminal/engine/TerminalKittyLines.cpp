@@ -96,6 +96,7 @@ Terminal::KittyLineCheck Terminal::checkKittyLine(Buffer& b, const KittyLineInde
                                                   const TerminalImage*& image)
 {
     auto& lines = b.lines();
+    kittyLinesVisited_++;
     if (line.row < 0 || line.row >= lines.count()) return KittyLineCheck::moved;
     const BufferLine& at = *lines.getLine(line.row);
     if (at.serial() != line.serial) return KittyLineCheck::moved;
@@ -135,6 +136,7 @@ void Terminal::rebuildKittyLines(Buffer& b)
     index.swept();
     if (!b.hasAnyImages()) return;
     auto& lines = b.lines();
+    kittyLinesVisited_ += uint64_t(lines.count());
     for (int row = 0; row < lines.count(); row++) {
         const BufferLine& line = *lines.getLine(row);
         if (!line.images()) continue;

@@ -119,6 +119,7 @@ void Terminal::clearAllKittyImages()
     }
     KittyGraphicsState& s = *kittyGraphicsState_;
     s.imagesById.clear();
+    s.imageUses->imagesCleared();
     s.imageNumbers.clear();
     s.placementsByKey.clear();
     s.totalImageBytes = 0;

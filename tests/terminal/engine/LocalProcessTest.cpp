@@ -340,6 +340,61 @@ TEST_F(LocalProcessTest, ExitWaitsForOutputLeftUnreadWhileReadingWasPaused)
     EXPECT_EQ(host.output.substr(host.output.size() - 4), "tail");
 }
 
+TEST_F(LocalProcessTest, ExitIsReportedWhenTheChildDiesWithInputQueuedAndReadingPaused)
+{
+    // The child's output is read and queued while the host is busy; the host then sends more
+    // than the high-water mark, which nobody reads: reading pauses, and the queued output waits
+    // behind the unsent bytes. A grandchild keeps the terminal open, so writes never fail. The
+    // child then writes a tail and ends: its input is dropped, its output arrives whole, then
+    // its exit.
+    struct Case {
+        const char* name;
+        const char* ending;
+        int32_t expectedStatus;
+    };
+    const Case cases[] = {
+        {"exits", "exit 6", 6 << 8},
+        {"killed", "kill -9 $$", SIGKILL},
+    };
+    constexpr size_t kMiddle = 300000;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const fs::path dir = fs::temp_directory_path() / ("brisvane-dies-" + std::to_string(getpid()));
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        const fs::path written = dir / "written";
+        const fs::path go = dir / "go";
+        Host host(queue);
+        bool queuedBehindUnsent = false;
+        host.onData = [&](std::span<const uint8_t>) {
+            if (queuedBehindUnsent) return;
+            queuedBehindUnsent = true;
+            // All the child wrote is read (queued behind this chunk) before the host sends.
+            const int master = host.process->childfd();
+            if (!eventually([&] {
+                    return fs::exists(written) && PseudoTerminalHelpers::availableBytes(master).size == 0;
+                }))
+                return;
+            host.process->send(std::vector<uint8_t>(2 * LocalProcess::kUnsentHighWaterBytes, 'k'));
+            eventually([&] { return host.process->flowStats().unsentPauses > 0; });
+        };
+        const std::string script = "trap '' HUP; /bin/stty raw -echo; /bin/sleep 30 & echo $! > '" + (dir / "grandchild").string() +
+                                   "'; printf start; /usr/bin/head -c " + std::to_string(kMiddle) +
+                                   " /dev/zero | /usr/bin/tr '\\0' m; : > '" + written.string() + "'; while [ ! -e '" +
+                                   go.string() + "' ]; do /bin/sleep 0.01; done; printf tail; " + c.ending;
+        host.start("/bin/sh", {"-c", script});
+        ASSERT_TRUE(eventually([&] { return host.onQueue([&] { return host.process->flowStats().deliveryPauses; }) > 0; }));
+        std::ofstream(go).put('1');
+        EXPECT_TRUE(host.waitFor([&] { return host.terminations > 0; }, 20s)) << "exit never reported";
+        kill(std::atoi(readFile(dir / "grandchild").c_str()), SIGKILL);
+        fs::remove_all(dir);
+        std::lock_guard lock(host.mutex);
+        EXPECT_EQ(host.status, c.expectedStatus);
+        EXPECT_EQ(host.output, "start" + std::string(kMiddle, 'm') + "tail");
+        EXPECT_EQ(host.outputAtExit, host.output.size());
+    }
+}
+
 TEST_F(LocalProcessTest, WritesArriveInOrderAcrossPartialWrites)
 {
     constexpr size_t kSize = 200000;
