@@ -300,7 +300,22 @@ void LocalProcess::drain(const std::shared_ptr<Channel>& c)
             return;
         }
         if (resume) c->wake();
-        if (self->delegate_) self->delegate_->dataReceived(chunk);
+        const size_t taken = self->delegate_ ? std::min(self->delegate_->takeData(chunk), chunk.size()) : chunk.size();
+        if (taken < chunk.size()) {
+            // The host stopped part way: the rest goes first, in the next slice.
+            {
+                std::lock_guard guard(c->lock);
+                chunk.erase(chunk.begin(), chunk.begin() + static_cast<ptrdiff_t>(taken));
+                c->pendingBytes += static_cast<int64_t>(chunk.size());
+                if (c->pendingChunkIndex > 0) {
+                    c->pendingChunks[--c->pendingChunkIndex] = std::move(chunk);
+                } else {
+                    c->pendingChunks.insert(c->pendingChunks.begin(), std::move(chunk));
+                }
+            }
+            c->scheduleDrain(); // still marked scheduled
+            return;
+        }
         if (static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now() - start).count()) >=
             slice) {
             c->scheduleDrain(); // still marked scheduled

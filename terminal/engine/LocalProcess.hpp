@@ -29,6 +29,13 @@ public:
     virtual void processTerminated(LocalProcess& source, std::optional<int32_t> exitCode) = 0;
     // One chunk of output, never empty, at most kReadSize bytes, in the order read.
     virtual void dataReceived(std::span<const uint8_t> slice) = 0;
+    // The same for a host that may take only the start of the chunk: returns the bytes taken.
+    // The rest is handed over again, first, in the next delivery slice.
+    virtual size_t takeData(std::span<const uint8_t> slice)
+    {
+        dataReceived(slice);
+        return slice.size();
+    }
     // The window size given to a new pseudo-terminal.
     virtual winsize getWindowSize() = 0;
 };

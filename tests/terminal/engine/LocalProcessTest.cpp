@@ -122,9 +122,24 @@ public:
         if (terminations > 0) dataAfterExit = true;
         changed_.notify_all();
     }
+    size_t takeData(std::span<const uint8_t> slice) override
+    {
+        size_t taken = std::min(slice.size(), takeAtMost);
+        {
+            std::lock_guard lock(mutex);
+            if (nothingEveryOtherTime && takes % 2 == 0) taken = 0;
+            takes++;
+        }
+        if (taken > 0) dataReceived(slice.first(taken));
+        return taken;
+    }
     winsize getWindowSize() override { return size; }
 
     std::unique_ptr<LocalProcess> process;
+    // What takeData takes of each chunk; the rest is to come again.
+    size_t takeAtMost = SIZE_MAX;
+    bool nothingEveryOtherTime = false;
+    size_t takes = 0;
     std::function<void(std::span<const uint8_t>)> onData; // runs on the queue, before recording
     winsize size{25, 80, 0, 0};
 
@@ -392,6 +407,37 @@ TEST_F(LocalProcessTest, ExitIsReportedWhenTheChildDiesWithInputQueuedAndReading
         EXPECT_EQ(host.status, c.expectedStatus);
         EXPECT_EQ(host.output, "start" + std::string(kMiddle, 'm') + "tail");
         EXPECT_EQ(host.outputAtExit, host.output.size());
+    }
+}
+
+TEST_F(LocalProcessTest, WhatTheHostDidNotTakeComesAgainFirst)
+{
+    // A host that takes only the start of each chunk (a view stopping before an image it will
+    // decode in the next slice), or nothing: the rest comes again, before anything newer, every
+    // byte once, and the exit after it.
+    const struct {
+        const char* name;
+        size_t takeAtMost;
+        bool nothingEveryOtherTime;
+        int lines;
+    } cases[] = {
+        {"a thousand bytes a time", 1000, false, 20000},
+        {"nothing, then a hundred bytes, by turns", 100, true, 2000},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Host host(queue);
+        host.takeAtMost = c.takeAtMost;
+        host.nothingEveryOtherTime = c.nothingEveryOtherTime;
+        host.start("/bin/sh", {"-c", "/usr/bin/seq 1 " + std::to_string(c.lines) + "; exit 2"});
+        ASSERT_TRUE(host.waitForExit());
+        std::string expected;
+        for (int i = 1; i <= c.lines; i++) expected += std::to_string(i) + "\r\n";
+        std::lock_guard lock(host.mutex);
+        EXPECT_EQ(host.status, 2 << 8);
+        EXPECT_TRUE(host.output == expected) << host.output.size() << " of " << expected.size();
+        EXPECT_EQ(host.outputAtExit, expected.size());
+        EXPECT_GT(host.takes, expected.size() / c.takeAtMost);
     }
 }
 
