@@ -18,6 +18,11 @@ int clampedSum(int value, int64_t delta)
 
 void Terminal::kittyImageAttached(Buffer& b, TerminalImage& image, int row)
 {
+    // A line image showing a stored image holds a use of it for as long as it lives (a strip
+    // moved from another line already holds one).
+    if (auto* shown = dynamic_cast<KittyPlacementImage*>(&image); shown && shown->kittyImageId &&
+        (!shown->kittyImageUse || shown->kittyImageUse->imageId() != *shown->kittyImageId))
+        shown->kittyImageUse = kittyGraphicsState_->imageUses->lineUse(*shown->kittyImageId);
     const std::optional<KittyPlacementKey> key = kittyLineKey(image);
     if (!key) return;
     // The host attaches a placement's strips top first on consecutive lines, each followed by a

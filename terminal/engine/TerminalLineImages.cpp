@@ -120,7 +120,6 @@ void Terminal::attachImageStrips(int cols, int rows,
         if (context) {
             image->kittyIsKitty = true;
             image->kittyImageId = context->imageId;
-            if (context->imageId) image->kittyImageUse = kittyGraphicsState_->imageUses->lineUse(*context->imageId);
             image->kittyImageNumber = context->imageNumber;
             image->kittyPlacementId = context->placementId;
             image->kittyZIndex = context->zIndex;

@@ -21,6 +21,8 @@ public:
     KittyImageUse(const KittyImageUse&) = delete;
     KittyImageUse& operator=(const KittyImageUse&) = delete;
 
+    uint32_t imageId() const { return imageId_; }
+
 private:
     friend class KittyImageUses;
     KittyImageUse(std::shared_ptr<KittyImageUses> uses, uint32_t imageId) : uses_(std::move(uses)), imageId_(imageId) {}
