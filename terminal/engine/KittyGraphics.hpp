@@ -13,6 +13,7 @@
 #include <optional>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 namespace corvix {
 
@@ -150,6 +151,9 @@ struct KittyGraphicsState {
     std::unordered_map<uint32_t, KittyGraphicsImage> imagesById;
     // Image number -> the id of the image last sent under it.
     std::unordered_map<uint32_t, uint32_t> imageNumbers;
+    // The numbers each image was stored under (some may name a later image since), so that an
+    // image's numbers go with it without a look at every number.
+    std::unordered_map<uint32_t, std::vector<uint32_t>> numbersByImage;
     // The next id for an image sent by number.
     uint32_t nextImageId = 1;
     // The next id for a virtual placement sent without one.

@@ -380,7 +380,6 @@ public:
     KittyGraphicsImage* updateKittyImageAccess(uint32_t imageId);
     void enforceKittyImageCacheLimit();
     void cleanupUnusedKittyImages();
-    // Ids of the images that line images or placement records show.
     // Takes one image out of the store, with its bytes and number entries.
     void removeKittyImage(uint32_t imageId);
     void removeKittyImageNumbers(uint32_t imageId);

@@ -121,6 +121,7 @@ void Terminal::clearAllKittyImages()
     s.imagesById.clear();
     s.imageUses->imagesCleared();
     s.imageNumbers.clear();
+    s.numbersByImage.clear();
     s.placementsByKey.clear();
     s.totalImageBytes = 0;
     s.nextImageAccessTick = 1;

@@ -63,7 +63,10 @@ void Terminal::storeKittyImage(KittyGraphicsPayload payload, uint32_t imageId, s
     s.imagesById[imageId] = KittyGraphicsImage{std::move(payload), byteSize, tick};
     s.imageUses->imageTouched(imageId, tick);
     s.totalImageBytes += byteSize;
-    if (imageNumber) s.imageNumbers[*imageNumber] = imageId;
+    if (imageNumber) {
+        s.imageNumbers[*imageNumber] = imageId;
+        s.numbersByImage[imageId].push_back(*imageNumber);
+    }
     enforceKittyImageCacheLimit();
 }
 
@@ -114,7 +117,14 @@ void Terminal::removeKittyImage(uint32_t imageId)
 
 void Terminal::removeKittyImageNumbers(uint32_t imageId)
 {
-    std::erase_if(kittyGraphicsState_->imageNumbers, [&](const auto& entry) { return entry.second == imageId; });
+    KittyGraphicsState& s = *kittyGraphicsState_;
+    const auto numbers = s.numbersByImage.find(imageId);
+    if (numbers == s.numbersByImage.end()) return;
+    for (const uint32_t number : numbers->second) {
+        if (const auto entry = s.imageNumbers.find(number); entry != s.imageNumbers.end() && entry->second == imageId)
+            s.imageNumbers.erase(entry);
+    }
+    s.numbersByImage.erase(numbers);
 }
 
 } // namespace corvix
