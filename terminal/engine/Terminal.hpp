@@ -9,6 +9,7 @@
 #include "terminal/engine/ParserHandler.hpp"
 #include "terminal/engine/TerminalDelegate.hpp"
 #include "terminal/engine/TerminalTypes.hpp"
+#include "terminal/graphics/KittyPayloadLoader.hpp"
 #include "terminal/screen/Attribute.hpp"
 #include "terminal/screen/BidiPresentationState.hpp"
 #include "terminal/screen/Buffer.hpp"
@@ -89,9 +90,15 @@ public:
     Executor* executor() const { return executor_; }
 
     // ---- Input ------------------------------------------------------------------------------
-    void feed(std::span<const uint8_t> buffer);
-    void feed(std::string_view text);
-    void feed(const std::vector<uint8_t>& byteArray) { feed(std::span<const uint8_t>(byteArray)); }
+    // Returns the bytes taken: all of them, unless the delegate deferred a string
+    // (deferCurrentString); the caller then feeds the rest later.
+    size_t feed(std::span<const uint8_t> buffer);
+    size_t feed(std::string_view text);
+    size_t feed(const std::vector<uint8_t>& byteArray) { return feed(std::span<const uint8_t>(byteArray)); }
+    // Called by the delegate while it handles an OSC string (an inline image it will not decode
+    // yet): this feed stops before the string's terminator, and the string is handled again
+    // when the rest is fed.
+    void deferCurrentString();
     void registerOscHandler(int64_t code, EscapeSequenceParser::OscHandler handler);
     EscapeSequenceParser& parser() { return *parser_; }
 
@@ -271,6 +278,11 @@ public:
     void handleKittyGraphics(std::span<const uint8_t> data) override;
     // Runs one complete command.
     void processKittyGraphics(const KittyGraphicsControl& control, std::span<const uint8_t> base64Payload);
+    // Runs the command of a finished chunked transfer (always inline data), decoding its text as
+    // it is joined.
+    void processKittyTransfer(KittyGraphicsPending transfer);
+    // The text a chunked transfer may hold: the image budget (the store's cache limit).
+    size_t kittyTransferLimit() const;
     // The protocol's replies; nothing is sent while the command asked for quiet ("q" not 0).
     void sendKittyOk(const KittyGraphicsControl& control, std::optional<uint32_t> imageId,
                      std::optional<uint32_t> imageNumber, std::optional<uint32_t> placementId);
@@ -353,19 +365,23 @@ public:
     // The top line of placement `key`'s images and the column of the first one on it.
     std::optional<KittyPlacementPosition> kittyPlacementPosition(Buffer& buffer, KittyPlacementKey key);
     KittyGraphicsState& kittyGraphicsState() { return *kittyGraphicsState_; }
+    // Buffer lines looked at so far for Kitty images (work done, for tests and benchmarks).
+    uint64_t kittyLinesVisited() const { return kittyLinesVisited_; }
     // Held only while the delegate places the image of a normal Kitty placement.
     std::optional<KittyPlacementContext> kittyPlacementContext;
 
     // The Kitty image store (TerminalKittyStore.cpp). Transmission: actions "t" and "T" (`display`).
-    void handleKittyTransmit(const KittyGraphicsControl& control, std::span<const uint8_t> base64Payload, bool display);
+    // `load` reads the payload once the keys passed their checks.
+    void handleKittyTransmit(const KittyGraphicsControl& control, bool display,
+                             const std::function<KittyPayloadResult()>& load);
     void handleKittyTransmitPayload(const KittyGraphicsControl& control, KittyGraphicsPayload payload, bool display);
     void storeKittyImage(KittyGraphicsPayload payload, uint32_t imageId, std::optional<uint32_t> imageNumber);
     // The stored image with a fresh access tick; null when none is stored under the id.
     KittyGraphicsImage* updateKittyImageAccess(uint32_t imageId);
     void enforceKittyImageCacheLimit();
     void cleanupUnusedKittyImages();
-    // Ids of the images that line images or placement records show.
-    std::unordered_set<uint32_t> collectUsedKittyImageIds();
+    // Takes one image out of the store, with its bytes and number entries.
+    void removeKittyImage(uint32_t imageId);
     void removeKittyImageNumbers(uint32_t imageId);
 
     // Kitty placements (TerminalKittyPlacement.cpp). Action "p", and the display half of "T".
@@ -837,6 +853,7 @@ private:
     std::vector<std::weak_ptr<SelectionService>> selections;
     std::unique_ptr<KittyGraphicsState> kittyGraphicsState_;
     std::shared_ptr<LineImageBudget> lineImageBudget_ = LineImageBudget::make();
+    uint64_t kittyLinesVisited_ = 0;
     KittyScreen kittyNormal_;
     KittyScreen kittyAlt_;
     // Strips the host attached so far for the Kitty placement being made.

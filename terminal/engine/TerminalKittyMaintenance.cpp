@@ -119,7 +119,9 @@ void Terminal::clearAllKittyImages()
     }
     KittyGraphicsState& s = *kittyGraphicsState_;
     s.imagesById.clear();
+    s.imageUses->imagesCleared();
     s.imageNumbers.clear();
+    s.numbersByImage.clear();
     s.placementsByKey.clear();
     s.totalImageBytes = 0;
     s.nextImageAccessTick = 1;
