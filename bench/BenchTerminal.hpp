@@ -1,16 +1,29 @@
 #pragma once
 
-// What the terminal benchmarks share: a host that drops every reply, and feeding in the chunk
-// size a pseudo-terminal delivers.
+// What the terminal benchmarks share: a host that drops every reply, feeding in the chunk size a
+// pseudo-terminal delivers, and a line image to place.
 
 #include "Payloads.hpp"
 
 #include "terminal/engine/Terminal.hpp"
+#include "terminal/graphics/KittyPlacementImage.hpp"
 
 #include <algorithm>
 #include <span>
 
 namespace corvix::bench {
+
+// One cell of an image on a line, drawing nothing.
+class Strip final : public KittyPlacementImage {
+public:
+    int pixelWidth() const override { return 10; }
+    int pixelHeight() const override { return 20; }
+    int col() const override { return col_; }
+    void setCol(int col) override { col_ = col; }
+
+private:
+    int col_ = 0;
+};
 
 // Drops every reply, so the figures are the terminal's own.
 struct NullDelegate : TerminalDelegate {

@@ -15,23 +15,12 @@ using namespace corvix;
 
 namespace {
 
-class Strip final : public KittyPlacementImage {
-public:
-    int pixelWidth() const override { return 10; }
-    int pixelHeight() const override { return 20; }
-    int col() const override { return col_; }
-    void setCol(int col) override { col_ = col; }
-
-private:
-    int col_ = 0;
-};
-
 // Places every image as one strip at the cursor, recording a Kitty placement, as the view does.
 struct PlacingHost : bench::NullDelegate {
     bool createImageFromBitmap(Terminal& t, std::vector<uint8_t>&, int, int) override
     {
         t.attachImageStrips(1, 1, [](int, int col) {
-            auto strip = std::make_shared<Strip>();
+            auto strip = std::make_shared<bench::Strip>();
             strip->setCol(col);
             return strip;
         });

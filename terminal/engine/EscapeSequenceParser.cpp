@@ -206,9 +206,9 @@ void EscapeSequenceParser::reset()
     handler().printStateReset();
 }
 
-void EscapeSequenceParser::parse(std::span<const uint8_t> data)
+size_t EscapeSequenceParser::parse(std::span<const uint8_t> data)
 {
-    parse(handler(), data);
+    return parse(handler(), data);
 }
 
 bool EscapeSequenceParser::profilingEnabled()
@@ -344,6 +344,8 @@ void EscapeSequenceParser::endString(S state, uint8_t code)
             dispatchOsc(*oscCode, oscData);
         }
     }
+    // Kept whole for the next try.
+    if (_stringDeferred) return;
     clearSequence();
     releaseLargeStringBuffers();
     h.printStateReset();

@@ -42,12 +42,18 @@ public:
     EscapeSequenceParser& operator=(const EscapeSequenceParser&) = delete;
 
     // Runs the machine over one chunk. Print runs and DCS data are handed on as slices of
-    // `data`, never copied.
-    void parse(std::span<const uint8_t> data);
+    // `data`, never copied. Returns the bytes taken: all of them, unless a handler deferred a
+    // string (deferString), when the chunk stops at that string's terminator.
+    size_t parse(std::span<const uint8_t> data);
     // The same with the calls on `handler`, the parser's own, bound statically (the terminal's
     // feed). Defined in EscapeSequenceParserLoop.hpp.
     template <class Handler>
-    void parse(Handler& handler, std::span<const uint8_t> data);
+    size_t parse(Handler& handler, std::span<const uint8_t> data);
+
+    // Called by the handler of an OSC or APC string while it runs: the string is kept, the
+    // parse stops before its terminator, and the string is handed over again when parsing goes
+    // on from there (the caller passes the rest of the chunk later).
+    void deferString() { _stringDeferred = true; }
 
     // Back to the initial state; an unfinished DCS string is dropped without unhook.
     void reset();
@@ -69,7 +75,7 @@ private:
     ParserHandler& handler();
 
     template <class Handler>
-    void parseChunk(Handler& h, std::span<const uint8_t> data);
+    size_t parseChunk(Handler& h, std::span<const uint8_t> data);
     static bool profilingEnabled();
     static void logProfile(size_t bytes, std::chrono::steady_clock::duration elapsed);
     size_t addParams(const uint8_t* bytes, size_t i, size_t length);
@@ -118,6 +124,7 @@ private:
     ParserHandler* terminal;
     std::vector<uint8_t> _osc;
     std::vector<uint8_t> _apc;
+    bool _stringDeferred = false;
     std::array<int32_t, kMaxParameters> _pars{};
     int parameterCount_ = 1;
     // The separator that opened each element after the first.

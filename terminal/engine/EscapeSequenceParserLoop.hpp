@@ -85,19 +85,17 @@ inline ShortNumber shortNumber(const uint8_t* p)
 } // namespace parser_detail
 
 template <class Handler>
-void EscapeSequenceParser::parse(Handler& handler, std::span<const uint8_t> data)
+size_t EscapeSequenceParser::parse(Handler& handler, std::span<const uint8_t> data)
 {
-    if (!profilingEnabled()) {
-        parseChunk(handler, data);
-        return;
-    }
+    if (!profilingEnabled()) return parseChunk(handler, data);
     const auto start = std::chrono::steady_clock::now();
-    parseChunk(handler, data);
-    logProfile(data.size(), std::chrono::steady_clock::now() - start);
+    const size_t taken = parseChunk(handler, data);
+    logProfile(taken, std::chrono::steady_clock::now() - start);
+    return taken;
 }
 
 template <class Handler>
-void EscapeSequenceParser::parseChunk(Handler& h, std::span<const uint8_t> data)
+size_t EscapeSequenceParser::parseChunk(Handler& h, std::span<const uint8_t> data)
 {
     using S = ParserState;
     using A = ParserAction;
@@ -228,7 +226,7 @@ void EscapeSequenceParser::parseChunk(Handler& h, std::span<const uint8_t> data)
             record.collect = collect();
             if (h.errorHandler(record).abort) {
                 currentState = state;
-                return;
+                return length;
             }
         }
 
@@ -252,6 +250,12 @@ void EscapeSequenceParser::parseChunk(Handler& h, std::span<const uint8_t> data)
             continue; // the byte that stopped the sweep goes through the table
         case A::oscEnd:
             endString(state, code);
+            if (_stringDeferred) {
+                // Still in the string, before its terminator: it ends again from there.
+                _stringDeferred = false;
+                currentState = state;
+                return i;
+            }
             break;
         case A::csiDispatch:
             if (!sequenceDropped()) {
@@ -296,6 +300,7 @@ void EscapeSequenceParser::parseChunk(Handler& h, std::span<const uint8_t> data)
     }
     flushPrint(length);
     currentState = state;
+    return length;
 }
 
 // The parameter bytes of a CSI sequence in one loop: digits, ':' and ';' act as the param

@@ -3,15 +3,22 @@
 #include "terminal/engine/TerminalTypes.hpp"
 #include "terminal/graphics/KittyGraphicsPayload.hpp"
 #include "terminal/graphics/KittyGraphicsPending.hpp"
+#include "terminal/graphics/KittyImageUses.hpp"
 
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <iterator>
+#include <memory>
 #include <optional>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 namespace corvix {
+
+// The largest image budget (the store's cache limit) the options may set.
+inline constexpr int64_t kMaxKittyCacheLimitBytes = int64_t{1} << 32;
 
 // An image kept in the Kitty store.
 struct KittyGraphicsImage {
@@ -75,6 +82,62 @@ struct KittyPlacementRecord {
     friend bool operator==(const KittyPlacementRecord&, const KittyPlacementRecord&) = default;
 };
 
+// The placement records by key. Each record counts as a use of its image (the key's image id).
+class KittyPlacementRecords {
+public:
+    using Map = std::unordered_map<KittyPlacementKey, KittyPlacementRecord>;
+    using iterator = Map::iterator;
+    using const_iterator = Map::const_iterator;
+
+    explicit KittyPlacementRecords(std::shared_ptr<KittyImageUses> uses) : uses_(std::move(uses)) {}
+    KittyPlacementRecords(const KittyPlacementRecords&) = delete;
+    KittyPlacementRecords& operator=(const KittyPlacementRecords&) = delete;
+
+    KittyPlacementRecord& operator[](const KittyPlacementKey& key)
+    {
+        const auto [it, added] = map_.try_emplace(key);
+        if (added) uses_->recordAdded(key.imageId);
+        return it->second;
+    }
+    KittyPlacementRecord& at(const KittyPlacementKey& key) { return map_.at(key); }
+    const KittyPlacementRecord& at(const KittyPlacementKey& key) const { return map_.at(key); }
+    iterator find(const KittyPlacementKey& key) { return map_.find(key); }
+    const_iterator find(const KittyPlacementKey& key) const { return map_.find(key); }
+    bool contains(const KittyPlacementKey& key) const { return map_.contains(key); }
+    size_t size() const { return map_.size(); }
+    bool empty() const { return map_.empty(); }
+    iterator begin() { return map_.begin(); }
+    iterator end() { return map_.end(); }
+    const_iterator begin() const { return map_.begin(); }
+    const_iterator end() const { return map_.end(); }
+
+    size_t erase(const KittyPlacementKey& key)
+    {
+        if (map_.erase(key) == 0) return 0;
+        uses_->recordRemoved(key.imageId);
+        return 1;
+    }
+    iterator erase(const_iterator it)
+    {
+        uses_->recordRemoved(it->first.imageId);
+        return map_.erase(it);
+    }
+    void clear()
+    {
+        for (const auto& entry : map_) uses_->recordRemoved(entry.first.imageId);
+        map_.clear();
+    }
+    template <typename Test>
+    void eraseIf(Test test)
+    {
+        for (auto it = map_.begin(); it != map_.end();) it = test(*it) ? erase(it) : std::next(it);
+    }
+
+private:
+    std::shared_ptr<KittyImageUses> uses_;
+    Map map_;
+};
+
 // State of the Kitty graphics protocol held by a terminal for its whole life: the image store,
 // image numbers, placements and a pending chunked transfer.
 struct KittyGraphicsState {
@@ -83,16 +146,21 @@ struct KittyGraphicsState {
     static constexpr size_t kMaxImages = 4096;
     static constexpr size_t kMaxPlacements = 4096;
 
+    // What uses each stored image, and the images' order of last use (kept with imagesById).
+    std::shared_ptr<KittyImageUses> imageUses = KittyImageUses::make();
     std::unordered_map<uint32_t, KittyGraphicsImage> imagesById;
     // Image number -> the id of the image last sent under it.
     std::unordered_map<uint32_t, uint32_t> imageNumbers;
+    // The numbers each image was stored under (some may name a later image since), so that an
+    // image's numbers go with it without a look at every number.
+    std::unordered_map<uint32_t, std::vector<uint32_t>> numbersByImage;
     // The next id for an image sent by number.
     uint32_t nextImageId = 1;
     // The next id for a virtual placement sent without one.
     uint32_t nextPlacementId = 1;
     // An unfinished chunked transfer.
     std::optional<KittyGraphicsPending> pending;
-    std::unordered_map<KittyPlacementKey, KittyPlacementRecord> placementsByKey;
+    KittyPlacementRecords placementsByKey{imageUses};
     // Sum of the stored images' byte sizes.
     int64_t totalImageBytes = 0;
     uint64_t nextImageAccessTick = 1;

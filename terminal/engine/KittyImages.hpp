@@ -3,6 +3,7 @@
 #include "terminal/engine/KittyGraphics.hpp"
 #include "terminal/engine/KittyLineIndex.hpp"
 #include "terminal/graphics/KittyGraphicsControl.hpp"
+#include "terminal/graphics/KittyPayloadLoader.hpp"
 #include "terminal/graphics/KittyPlacementImage.hpp"
 #include "terminal/screen/LineImageBudget.hpp"
 
@@ -70,6 +71,8 @@ public:
     const KittyGraphicsState& kittyGraphicsState() const { return state_; }
     // Held only while the delegate places the image of a normal Kitty placement.
     const std::optional<KittyPlacementContext>& kittyPlacementContext() const { return kittyPlacementContext_; }
+    // Buffer lines looked at so far for Kitty images (work done, for tests and benchmarks).
+    uint64_t kittyLinesVisited() const { return kittyLinesVisited_; }
 
     // ---- Test seam: the index and the placement geometry, read as the engine reads them -----
     // Where the Kitty images on each screen's lines are, and the keys of the screen's normal
@@ -97,6 +100,11 @@ public:
 private:
     // Runs one complete command.
     void processKittyGraphics(const KittyGraphicsControl& control, std::span<const uint8_t> base64Payload);
+    // Runs the command of a finished chunked transfer (always inline data), decoding its text as
+    // it is joined.
+    void processKittyTransfer(KittyGraphicsPending transfer);
+    // The text a chunked transfer may hold: the image budget (the store's cache limit).
+    size_t kittyTransferLimit() const;
     // The protocol's replies; nothing is sent while the command asked for quiet ("q" not 0).
     void sendKittyOk(const KittyGraphicsControl& control, std::optional<uint32_t> imageId,
                      std::optional<uint32_t> imageNumber, std::optional<uint32_t> placementId);
@@ -158,14 +166,16 @@ private:
     std::optional<KittyPlacementPosition> kittyPlacementPosition(Buffer& buffer, KittyPlacementKey key);
 
     // The store (TerminalKittyStore.cpp). Transmission: actions "t" and "T" (`display`).
-    void handleKittyTransmit(const KittyGraphicsControl& control, std::span<const uint8_t> base64Payload, bool display);
+    // `load` reads the payload once the keys passed their checks.
+    void handleKittyTransmit(const KittyGraphicsControl& control, bool display,
+                             const std::function<KittyPayloadResult()>& load);
     void handleKittyTransmitPayload(const KittyGraphicsControl& control, KittyGraphicsPayload payload, bool display);
     void storeKittyImage(KittyGraphicsPayload payload, uint32_t imageId, std::optional<uint32_t> imageNumber);
     // The stored image with a fresh access tick; null when none is stored under the id.
     KittyGraphicsImage* updateKittyImageAccess(uint32_t imageId);
     void enforceKittyImageCacheLimit();
-    // Ids of the images that line images or placement records show.
-    std::unordered_set<uint32_t> collectUsedKittyImageIds();
+    // Takes one image out of the store, with its bytes and number entries.
+    void removeKittyImage(uint32_t imageId);
     void removeKittyImageNumbers(uint32_t imageId);
 
     // Placements (TerminalKittyPlacement.cpp). Action "p", and the display half of "T".
@@ -200,6 +210,7 @@ private:
     // Strips the host attached so far for the Kitty placement being made.
     int kittyStripsAttached_ = 0;
     std::shared_ptr<LineImageBudget> lineImageBudget_ = LineImageBudget::make();
+    uint64_t kittyLinesVisited_ = 0;
 };
 
 } // namespace corvix

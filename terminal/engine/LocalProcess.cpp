@@ -253,10 +253,10 @@ void LocalProcess::drain(const std::shared_ptr<Channel>& c)
         std::optional<int32_t> exitStatus;
         {
             std::lock_guard guard(c->lock);
-            if (c->unsentBytes >= kUnsentHighWaterBytes && c->pendingChunkIndex < c->pendingChunks.size()) {
+            if (c->unsentBytes >= kUnsentHighWaterBytes && !c->reaped && c->pendingChunkIndex < c->pendingChunks.size()) {
                 // Output already read would only add replies: it waits too. The drain stays
                 // scheduled; the I/O thread posts it again once the child has taken enough.
-                c->deliveryPaused = true;
+                if (!std::exchange(c->deliveryPaused, true)) c->stats.deliveryPauses++;
                 return;
             }
             if (c->pendingChunkIndex >= c->pendingChunks.size()) {
@@ -300,7 +300,22 @@ void LocalProcess::drain(const std::shared_ptr<Channel>& c)
             return;
         }
         if (resume) c->wake();
-        if (self->delegate_) self->delegate_->dataReceived(chunk);
+        const size_t taken = self->delegate_ ? std::min(self->delegate_->takeData(chunk), chunk.size()) : chunk.size();
+        if (taken < chunk.size()) {
+            // The host stopped part way: the rest goes first, in the next slice.
+            {
+                std::lock_guard guard(c->lock);
+                chunk.erase(chunk.begin(), chunk.begin() + static_cast<ptrdiff_t>(taken));
+                c->pendingBytes += static_cast<int64_t>(chunk.size());
+                if (c->pendingChunkIndex > 0) {
+                    c->pendingChunks[--c->pendingChunkIndex] = std::move(chunk);
+                } else {
+                    c->pendingChunks.insert(c->pendingChunks.begin(), std::move(chunk));
+                }
+            }
+            c->scheduleDrain(); // still marked scheduled
+            return;
+        }
         if (static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now() - start).count()) >=
             slice) {
             c->scheduleDrain(); // still marked scheduled
@@ -376,8 +391,10 @@ void LocalProcess::ioLoop(std::shared_ptr<Channel> c)
             std::lock_guard guard(c->lock);
             stopped = c->stop;
             suspended = c->readSuspended;
-            if (stopped || endOfFile) {
-                // Nobody reads them any more: writes after the end are dropped quietly.
+            if (stopped || endOfFile || reaped) {
+                // Nobody reads them any more: writes after the end are dropped quietly. Dropping
+                // them also ends both pauses they caused (reading, and delivery of output already
+                // read), so the rest of the output and then the exit still reach the host.
                 c->outgoing.clear();
                 c->unsentBytes = 0;
                 writing.clear();

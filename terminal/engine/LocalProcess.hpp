@@ -29,6 +29,13 @@ public:
     virtual void processTerminated(LocalProcess& source, std::optional<int32_t> exitCode) = 0;
     // One chunk of output, never empty, at most kReadSize bytes, in the order read.
     virtual void dataReceived(std::span<const uint8_t> slice) = 0;
+    // The same for a host that may take only the start of the chunk: returns the bytes taken.
+    // The rest is handed over again, first, in the next delivery slice.
+    virtual size_t takeData(std::span<const uint8_t> slice)
+    {
+        dataReceived(slice);
+        return slice.size();
+    }
     // The window size given to a new pseudo-terminal.
     virtual winsize getWindowSize() = 0;
 };
@@ -44,7 +51,9 @@ public:
 // Nothing is dropped. Bytes sent to the child wait in a queue while it does not read; at
 // kUnsentHighWaterBytes reading pauses too (replies to a child that never reads its input stop
 // piling up) and resumes at kUnsentLowWaterBytes or below. Sends are never refused, so keys
-// typed still reach the child; output already read waits undelivered meanwhile. The exit is reported once the output has reached end of file and every
+// typed still reach the child; output already read waits undelivered meanwhile. Once the child
+// has exited (reaped, or end of file on the master) what it was sent is dropped, whatever the
+// pauses, so that its last output and its exit still come. The exit is reported once the output has reached end of file and every
 // chunk before it was delivered; when the child's own children keep the terminal open, it is
 // reported kExitGraceSeconds after the child was reaped, and later output still arrives.
 //
@@ -73,6 +82,8 @@ public:
         // Pauses for bytes the child did not take, and the most such bytes queued at once.
         uint64_t unsentPauses = 0;
         int64_t highestUnsent = 0;
+        // Times output already read was held back behind bytes the child did not take.
+        uint64_t deliveryPauses = 0;
     };
 
     // `delegate` may be null; it must outlive this object or be cleared with setDelegate.

@@ -71,14 +71,19 @@ void Terminal::installBufferHooks(Buffer& b)
 
 // ---- Input ----------------------------------------------------------------------------------
 
-void Terminal::feed(std::span<const uint8_t> buffer)
+size_t Terminal::feed(std::span<const uint8_t> buffer)
 {
-    parser_->parse(*this, buffer);
+    return parser_->parse(*this, buffer);
 }
 
-void Terminal::feed(std::string_view text)
+size_t Terminal::feed(std::string_view text)
 {
-    feed(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
+    return feed(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
+}
+
+void Terminal::deferCurrentString()
+{
+    parser_->deferString();
 }
 
 void Terminal::registerOscHandler(int64_t code, EscapeSequenceParser::OscHandler handler)

@@ -97,9 +97,15 @@ public:
     Executor* executor() const { return executor_; }
 
     // ---- Input ------------------------------------------------------------------------------
-    void feed(std::span<const uint8_t> buffer);
-    void feed(std::string_view text);
-    void feed(const std::vector<uint8_t>& byteArray) { feed(std::span<const uint8_t>(byteArray)); }
+    // Returns the bytes taken: all of them, unless the delegate deferred a string
+    // (deferCurrentString); the caller then feeds the rest later.
+    size_t feed(std::span<const uint8_t> buffer);
+    size_t feed(std::string_view text);
+    size_t feed(const std::vector<uint8_t>& byteArray) { return feed(std::span<const uint8_t>(byteArray)); }
+    // Called by the delegate while it handles an OSC string (an inline image it will not decode
+    // yet): this feed stops before the string's terminator, and the string is handled again
+    // when the rest is fed.
+    void deferCurrentString();
     void registerOscHandler(int64_t code, EscapeSequenceParser::OscHandler handler);
     EscapeSequenceParser& parser() { return *parser_; }
 
@@ -277,6 +283,8 @@ public:
         kittyImages_.attachImageStrips(cols, rows, makeStrip);
     }
     const LineImageBudget& lineImageBudget() const { return kittyImages_.lineImageBudget(); }
+    // Buffer lines looked at so far for Kitty images (work done, for tests and benchmarks).
+    uint64_t kittyLinesVisited() const { return kittyImages_.kittyLinesVisited(); }
 
     // ---- Replies (the engine's parts answer the child through these) ------------------------
     void sendResponse(std::span<const uint8_t> data);

@@ -17,8 +17,8 @@ void KittyImages::handleKittyGraphics(std::span<const uint8_t> data)
     // Any delete abandons an unfinished transfer.
     if (control.action == 'd' || control.action == 'D') pending.reset();
     if (control.more == 1) {
-        if (!pending) pending = KittyGraphicsPending{control, {}, false};
-        pending->append(payload);
+        if (!pending) pending = KittyGraphicsPending{control, {}, 0, false};
+        pending->append(payload, kittyTransferLimit());
         return;
     }
     if (!pending) {
@@ -28,12 +28,19 @@ void KittyImages::handleKittyGraphics(std::span<const uint8_t> data)
     // The last chunk: the first chunk's keys govern the command.
     KittyGraphicsPending transfer = std::move(*pending);
     pending.reset();
-    transfer.append(payload);
+    transfer.append(payload, kittyTransferLimit());
     if (transfer.oversized) {
         sendKittyError(transfer.control, "EINVAL: bad payload");
         return;
     }
-    processKittyGraphics(transfer.control, transfer.base64Payload);
+    processKittyTransfer(std::move(transfer));
+}
+
+size_t KittyImages::kittyTransferLimit() const
+{
+    // Text held between chunks is image data the terminal keeps: it counts against the same
+    // budget as the stored images, so a transfer that never ends cannot hold more.
+    return size_t(std::clamp<int64_t>(terminal_.options.kittyImageCacheLimitBytes, 0, kMaxKittyCacheLimitBytes));
 }
 
 void KittyImages::processKittyGraphics(const KittyGraphicsControl& control, std::span<const uint8_t> base64Payload)
@@ -46,12 +53,40 @@ void KittyImages::processKittyGraphics(const KittyGraphicsControl& control, std:
         }
         sendKittyOk(control, control.imageId, control.imageNumber, control.placementId);
         return;
-    case 't': handleKittyTransmit(control, base64Payload, false); return;
-    case 'T': handleKittyTransmit(control, base64Payload, true); return;
+    case 't':
+    case 'T':
+        handleKittyTransmit(control, control.action == 'T',
+                            [&] { return KittyPayloadLoader().loadKittyPayload(control, base64Payload); });
+        return;
     case 'p': handleKittyPut(control); return;
     case 'd':
     case 'D': handleKittyDelete(control); return;
     default: sendKittyError(control, "EINVAL: unsupported action"); return;
+    }
+}
+
+void KittyImages::processKittyTransfer(KittyGraphicsPending transfer)
+{
+    const KittyGraphicsControl& control = transfer.control;
+    // Only inline data is sent in chunks ("m" counts for nothing else).
+    const auto load = [&]() -> std::optional<KittyGraphicsPayload> {
+        auto data = transfer.takeDecoded();
+        if (!data) return std::nullopt;
+        return KittyPayloadLoader().decodeKittyPayloadBytes(control, std::move(*data));
+    };
+    switch (control.action) {
+    case 'q':
+        if (!load()) {
+            sendKittyError(control, "EINVAL: bad payload");
+            return;
+        }
+        sendKittyOk(control, control.imageId, control.imageNumber, control.placementId);
+        return;
+    case 't':
+    case 'T':
+        handleKittyTransmit(control, control.action == 'T', [&] { return KittyPayloadResult{load(), {}}; });
+        return;
+    default: processKittyGraphics(control, {}); return;
     }
 }
 

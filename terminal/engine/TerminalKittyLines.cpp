@@ -25,6 +25,11 @@ KittyImages::KittyScreen& KittyImages::kittyScreen(const Buffer& buffer)
 
 void KittyImages::kittyImageAttached(Buffer& b, TerminalImage& image, int row)
 {
+    // A line image showing a stored image holds a use of it for as long as it lives (a strip
+    // moved from another line already holds one).
+    if (auto* shown = dynamic_cast<KittyPlacementImage*>(&image); shown && shown->kittyImageId &&
+        (!shown->kittyImageUse || shown->kittyImageUse->imageId() != *shown->kittyImageId))
+        shown->kittyImageUse = state_.imageUses->lineUse(*shown->kittyImageId);
     const std::optional<KittyPlacementKey> key = kittyLineKey(image);
     if (!key) return;
     // The host attaches a placement's strips top first on consecutive lines, each followed by a
@@ -103,6 +108,7 @@ KittyImages::KittyLineCheck KittyImages::checkKittyLine(Buffer& b, const KittyLi
                                                         bool syncRectangles, const TerminalImage*& image)
 {
     auto& lines = b.lines();
+    kittyLinesVisited_++;
     if (line.row < 0 || line.row >= lines.count()) return KittyLineCheck::moved;
     const BufferLine& at = *lines.getLine(line.row);
     if (at.serial() != line.serial) return KittyLineCheck::moved;
@@ -142,6 +148,7 @@ void KittyImages::rebuildKittyLines(Buffer& b)
     index.swept();
     if (!b.hasAnyImages()) return;
     auto& lines = b.lines();
+    kittyLinesVisited_ += uint64_t(lines.count());
     for (int row = 0; row < lines.count(); row++) {
         const BufferLine& line = *lines.getLine(row);
         if (!line.images()) continue;

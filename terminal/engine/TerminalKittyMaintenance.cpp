@@ -122,7 +122,9 @@ void KittyImages::clearAllKittyImages()
     }
     KittyGraphicsState& s = state_;
     s.imagesById.clear();
+    s.imageUses->imagesCleared();
     s.imageNumbers.clear();
+    s.numbersByImage.clear();
     s.placementsByKey.clear();
     s.totalImageBytes = 0;
     s.nextImageAccessTick = 1;

@@ -123,7 +123,7 @@ bool KittyImages::makeRoomForKittyPlacement(const KittyGraphicsControl& control,
     for (Buffer* b : {terminal_.normalBuffer_.get(), terminal_.altBuffer_.get()}) {
         for (const auto& [shownKey, position] : collectKittyPlacementPositions(*b)) shown.insert(shownKey);
     }
-    std::erase_if(placements, [&](const auto& entry) { return !entry.second.isVirtual && !shown.contains(entry.first); });
+    placements.eraseIf([&](const auto& entry) { return !entry.second.isVirtual && !shown.contains(entry.first); });
     if (placements.size() < KittyGraphicsState::kMaxPlacements) return true;
     sendKittyError(control, "ENOSPC: too many placements");
     return false;

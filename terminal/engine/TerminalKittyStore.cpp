@@ -8,25 +8,17 @@
 
 #include <algorithm>
 #include <utility>
-#include <vector>
 
 namespace corvix {
 
-namespace {
-
-// The largest cache limit the options may set.
-constexpr int64_t kMaxCacheLimitBytes = int64_t{1} << 32;
-
-} // namespace
-
-void KittyImages::handleKittyTransmit(const KittyGraphicsControl& control, std::span<const uint8_t> base64Payload,
-                                   bool display)
+void KittyImages::handleKittyTransmit(const KittyGraphicsControl& control, bool display,
+                                   const std::function<KittyPayloadResult()>& load)
 {
     if (control.imageId && control.imageNumber) {
         sendKittyError(control, "EINVAL: i and I are mutually exclusive");
         return;
     }
-    KittyPayloadResult loaded = KittyPayloadLoader().loadKittyPayload(control, base64Payload);
+    KittyPayloadResult loaded = load();
     if (!loaded.payload) {
         sendKittyError(control, loaded.error.empty() ? "EINVAL: bad payload" : loaded.error);
         return;
@@ -71,8 +63,12 @@ void KittyImages::storeKittyImage(KittyGraphicsPayload payload, uint32_t imageId
     if (const auto old = s.imagesById.find(imageId); old != s.imagesById.end())
         s.totalImageBytes = std::max<int64_t>(s.totalImageBytes - old->second.byteSize, 0);
     s.imagesById[imageId] = KittyGraphicsImage{std::move(payload), byteSize, tick};
+    s.imageUses->imageTouched(imageId, tick);
     s.totalImageBytes += byteSize;
-    if (imageNumber) s.imageNumbers[*imageNumber] = imageId;
+    if (imageNumber) {
+        s.imageNumbers[*imageNumber] = imageId;
+        s.numbersByImage[imageId].push_back(*imageNumber);
+    }
     enforceKittyImageCacheLimit();
 }
 
@@ -82,71 +78,55 @@ KittyGraphicsImage* KittyImages::updateKittyImageAccess(uint32_t imageId)
     const auto found = s.imagesById.find(imageId);
     if (found == s.imagesById.end()) return nullptr;
     found->second.lastAccessTick = s.nextImageAccessTick++;
+    s.imageUses->imageTouched(imageId, found->second.lastAccessTick);
     return &found->second;
 }
 
 void KittyImages::enforceKittyImageCacheLimit()
 {
     KittyGraphicsState& s = state_;
-    const int64_t limit = std::clamp<int64_t>(terminal_.options.kittyImageCacheLimitBytes, 0, kMaxCacheLimitBytes);
+    const int64_t limit = std::clamp<int64_t>(terminal_.options.kittyImageCacheLimitBytes, 0, kMaxKittyCacheLimitBytes);
     const auto fits = [&] {
         return s.totalImageBytes <= limit && s.imagesById.size() <= KittyGraphicsState::kMaxImages;
     };
-    if (fits()) return;
-    const std::unordered_set<uint32_t> used = collectUsedKittyImageIds();
-    // Ticks are unique, so the order is total.
-    std::vector<std::pair<uint64_t, uint32_t>> byAge;
-    byAge.reserve(s.imagesById.size());
-    for (const auto& [id, image] : s.imagesById) byAge.emplace_back(image.lastAccessTick, id);
-    std::sort(byAge.begin(), byAge.end());
-    // Images nothing shows go first; then, still over, the ones on screen lose their stored copy
-    // (their line images stay).
-    for (const bool takeUsed : {false, true}) {
-        for (const auto& [tick, id] : byAge) {
-            if (fits()) return;
-            const auto found = s.imagesById.find(id);
-            if (found == s.imagesById.end() || (!takeUsed && used.contains(id))) continue;
-            s.totalImageBytes = std::max<int64_t>(s.totalImageBytes - found->second.byteSize, 0);
-            s.imagesById.erase(found);
-            removeKittyImageNumbers(id);
+    // Images nothing shows go first, least recently used first; then, still over, the ones in
+    // use lose their stored copy (their line images stay). The uses are kept as they change, so
+    // this looks at no line and only at the images it removes.
+    for (const bool unusedOnly : {true, false}) {
+        while (!fits()) {
+            const std::optional<uint32_t> id = s.imageUses->leastRecent(unusedOnly);
+            if (!id) break;
+            removeKittyImage(*id);
         }
     }
 }
 
 void KittyImages::cleanupUnusedKittyImages()
 {
-    KittyGraphicsState& s = state_;
-    const std::unordered_set<uint32_t> used = collectUsedKittyImageIds();
-    for (auto it = s.imagesById.begin(); it != s.imagesById.end();) {
-        if (used.contains(it->first)) {
-            ++it;
-            continue;
-        }
-        const uint32_t id = it->first;
-        s.totalImageBytes = std::max<int64_t>(s.totalImageBytes - it->second.byteSize, 0);
-        it = s.imagesById.erase(it);
-        removeKittyImageNumbers(id);
-    }
+    for (const uint32_t id : state_.imageUses->unusedImages()) removeKittyImage(id);
 }
 
-std::unordered_set<uint32_t> KittyImages::collectUsedKittyImageIds()
+void KittyImages::removeKittyImage(uint32_t imageId)
 {
-    std::unordered_set<uint32_t> used;
-    for (Buffer* b : {terminal_.normalBuffer_.get(), terminal_.altBuffer_.get()}) {
-        for (const int row : kittyLineRows(*b, std::nullopt, 0, b->lines().count())) {
-            for (const std::shared_ptr<TerminalImage>& image : *b->lines()[row].images()) {
-                const auto* kitty = dynamic_cast<const KittyPlacementImage*>(image.get());
-                if (kitty && kitty->kittyImageId) used.insert(*kitty->kittyImageId);
-            }
-        }
-    }
-    for (const auto& [key, record] : state_.placementsByKey) used.insert(record.imageId);
-    return used;
+    KittyGraphicsState& s = state_;
+    s.imageUses->imageRemoved(imageId);
+    const auto found = s.imagesById.find(imageId);
+    if (found == s.imagesById.end()) return;
+    s.totalImageBytes = std::max<int64_t>(s.totalImageBytes - found->second.byteSize, 0);
+    s.imagesById.erase(found);
+    removeKittyImageNumbers(imageId);
 }
 
 void KittyImages::removeKittyImageNumbers(uint32_t imageId)
 {
-    std::erase_if(state_.imageNumbers, [&](const auto& entry) { return entry.second == imageId; });
+    KittyGraphicsState& s = state_;
+    const auto numbers = s.numbersByImage.find(imageId);
+    if (numbers == s.numbersByImage.end()) return;
+    for (const uint32_t number : numbers->second) {
+        if (const auto entry = s.imageNumbers.find(number); entry != s.imageNumbers.end() && entry->second == imageId)
+            s.imageNumbers.erase(entry);
+    }
+    s.numbersByImage.erase(numbers);
 }
 
 } // namespace corvix

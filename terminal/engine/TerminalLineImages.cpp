@@ -21,6 +21,7 @@ std::shared_ptr<LineImageCharge> KittyImages::chargeLineImage(int64_t bytes)
     for (Buffer* b : {terminal_.normalBuffer_.get(), terminal_.altBuffer_.get()}) {
         std::vector<int> withImages;
         if (b->hasAnyImages()) {
+            kittyLinesVisited_ += uint64_t(b->lines().count());
             for (int row = 0; row < b->lines().count(); row++) {
                 if (b->lines()[row].images()) withImages.push_back(row);
             }

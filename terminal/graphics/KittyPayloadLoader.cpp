@@ -101,8 +101,15 @@ std::optional<KittyGraphicsPayload> KittyPayloadLoader::decodeKittyPayload(const
 {
     if (base64Payload.empty()) return std::nullopt;
     auto data = decodeBase64(base64Payload);
-    if (!data || data->size() > kMaxBytes) return std::nullopt;
-    auto inflated = decompressKittyData(std::move(*data), control.compression);
+    if (!data) return std::nullopt;
+    return decodeKittyPayloadBytes(control, std::move(*data));
+}
+
+std::optional<KittyGraphicsPayload> KittyPayloadLoader::decodeKittyPayloadBytes(const KittyGraphicsControl& control,
+                                                                                std::vector<uint8_t> data) const
+{
+    if (data.size() > kMaxBytes) return std::nullopt;
+    auto inflated = decompressKittyData(std::move(data), control);
     if (!inflated) return std::nullopt;
     return decodeKittyPayloadData(control, std::move(*inflated));
 }
@@ -126,7 +133,7 @@ KittyPayloadResult KittyPayloadLoader::loadKittyFilePayload(const KittyGraphicsC
 
     auto data = readKittyFileData(*resolved, control.dataOffset, control.dataSize, temporary);
     if (!data) return failure(kBadPayload);
-    auto inflated = decompressKittyData(std::move(*data), control.compression);
+    auto inflated = decompressKittyData(std::move(*data), control);
     if (!inflated) return failure(kBadPayload);
     auto payload = decodeKittyPayloadData(control, std::move(*inflated));
     if (!payload) return failure(kBadPayload);
@@ -144,7 +151,7 @@ KittyPayloadResult KittyPayloadLoader::loadKittySharedMemoryPayload(const KittyG
 
     auto data = readKittySharedMemory(*name, expected, control.dataOffset, control.dataSize);
     if (!data) return failure(kBadPayload);
-    auto inflated = decompressKittyData(std::move(*data), control.compression);
+    auto inflated = decompressKittyData(std::move(*data), control);
     if (!inflated) return failure(kBadPayload);
     auto payload = decodeKittyPayloadData(control, std::move(*inflated));
     if (!payload) return failure(kBadPayload);
@@ -240,17 +247,65 @@ std::optional<int64_t> KittyPayloadLoader::kittyExpectedDataSize(const KittyGrap
 }
 
 std::optional<std::vector<uint8_t>> KittyPayloadLoader::decompressKittyData(std::vector<uint8_t> data,
-                                                                            std::optional<char> compression) const
+                                                                            const KittyGraphicsControl& control) const
 {
-    if (compression && *compression != 'z') return std::nullopt;
-    if (compression) return decompressZlib(data);
+    if (control.compression && *control.compression != 'z') return std::nullopt;
+    if (control.compression) return decompressZlib(data, control);
     if (data.size() > kMaxBytes) return std::nullopt;
     return data;
 }
 
-std::optional<std::vector<uint8_t>> KittyPayloadLoader::decompressZlib(std::span<const uint8_t> data) const
+std::optional<std::vector<uint8_t>> KittyPayloadLoader::decompressZlib(std::span<const uint8_t> data,
+                                                                       const KittyGraphicsControl& control) const
 {
-    return codec.inflate(data, kMaxBytes);
+    if (control.format == 100) {
+        // The file's header comes first: it says how large the rest can be.
+        const auto header = codec.inflatePrefix(data, kPngHeaderBytes);
+        const auto largest = header ? kittyLargestPngSize(*header) : std::nullopt;
+        if (!largest) return std::nullopt;
+        return codec.inflate(data, std::min(*largest, kMaxBytes));
+    }
+    // Raw pixels must come to exactly this size anyway.
+    const auto expected = kittyExpectedDataSize(control);
+    if (!expected || size_t(*expected) > kMaxBytes) return std::nullopt;
+    return codec.inflate(data, size_t(*expected), true);
+}
+
+std::optional<size_t> KittyPayloadLoader::kittyLargestPngSize(std::span<const uint8_t> header)
+{
+    static constexpr uint8_t kStart[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R'};
+    if (header.size() < kPngHeaderBytes || !std::equal(std::begin(kStart), std::end(kStart), header.begin()))
+        return std::nullopt;
+    const auto word = [&](size_t at) {
+        return uint64_t(header[at]) << 24 | uint64_t(header[at + 1]) << 16 | uint64_t(header[at + 2]) << 8 | header[at + 3];
+    };
+    const uint64_t width = word(16);
+    const uint64_t height = word(20);
+    const unsigned depth = header[24];
+    const unsigned colourType = header[25];
+    const bool interlaced = header[28] != 0;
+    const auto side = [](uint64_t n) { return n >= 1 && n <= uint64_t(KittyGraphicsPayload::kMaxSide); };
+    if (!side(width) || !side(height)) return std::nullopt;
+    // Samples per pixel by colour type; depths up to 16 bits a sample.
+    unsigned channels = 0;
+    switch (colourType) {
+    case 0: case 3: channels = 1; break;
+    case 2: channels = 3; break;
+    case 4: channels = 2; break;
+    case 6: channels = 4; break;
+    default: return std::nullopt;
+    }
+    if (depth != 1 && depth != 2 && depth != 4 && depth != 8 && depth != 16) return std::nullopt;
+    // Filtered rows: a filter byte each, and a byte of rounding. Interlacing splits the image into
+    // seven passes, whose rows come to at most 15/8 of the height plus one per pass.
+    const uint64_t rowBytes = (width * channels * depth + 7) / 8 + 2;
+    const uint64_t rows = interlaced ? height * 15 / 8 + 7 : height;
+    const uint64_t filtered = rows * rowBytes;
+    // Stored without compression: 5 bytes a block of 65535, the zlib header and checksum; the data
+    // may be split into chunks of 12 bytes' framing each (allowed for every 1 KiB); and 1 MiB for
+    // the signature, the header and the other chunks (palette, text, colour profile).
+    const uint64_t stored = filtered + (filtered / 65535 + 1) * 5 + 6;
+    return size_t(stored + stored / 1024 * 12 + 12 + (uint64_t{1} << 20));
 }
 
 std::optional<KittyGraphicsPayload> KittyPayloadLoader::decodeKittyPayloadData(const KittyGraphicsControl& control,

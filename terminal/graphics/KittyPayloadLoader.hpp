@@ -34,6 +34,9 @@ public:
     // Inline data ("t=d"); also the whole of the query action.
     std::optional<KittyGraphicsPayload> decodeKittyPayload(const KittyGraphicsControl& control,
                                                            std::span<const uint8_t> base64Payload) const;
+    // The same with the base64 text already decoded (a chunked transfer decodes as it joins).
+    std::optional<KittyGraphicsPayload> decodeKittyPayloadBytes(const KittyGraphicsControl& control,
+                                                                std::vector<uint8_t> data) const;
     // "t=f", or "t=t" with `temporary`: the payload is the base64 path.
     KittyPayloadResult loadKittyFilePayload(const KittyGraphicsControl& control,
                                             std::span<const uint8_t> base64Payload, bool temporary) const;
@@ -57,11 +60,20 @@ public:
     // The byte count of raw pixels: "s" x "v" x 3 or 4 for formats 24 and 32; nothing otherwise.
     static std::optional<int64_t> kittyExpectedDataSize(const KittyGraphicsControl& control);
 
-    // The data unchanged without compression, inflated for "o=z"; nothing for any other letter,
-    // a bad stream, or more than the payload limit.
+    // The data unchanged without compression ("o"), inflated for "o=z"; nothing for any other
+    // letter, a bad stream, or more than the payload limit.
     std::optional<std::vector<uint8_t>> decompressKittyData(std::vector<uint8_t> data,
-                                                            std::optional<char> compression) const;
-    std::optional<std::vector<uint8_t>> decompressZlib(std::span<const uint8_t> data) const;
+                                                            const KittyGraphicsControl& control) const;
+    // Inflates no further than the image can take: the exact size "s" and "v" fix for raw pixels
+    // (room for it taken once), kittyLargestPngSize for a PNG; anything longer fails on the byte
+    // past that.
+    std::optional<std::vector<uint8_t>> decompressZlib(std::span<const uint8_t> data,
+                                                       const KittyGraphicsControl& control) const;
+    // The most bytes a PNG can take whose header (the first kPngHeaderBytes of the file) is
+    // `header`, stored without compression, with room for its other chunks; nothing when the
+    // header is not a PNG's or its sides are outside 1 to kMaxSide (such a file is refused anyway).
+    static constexpr size_t kPngHeaderBytes = 33;
+    static std::optional<size_t> kittyLargestPngSize(std::span<const uint8_t> header);
     // Checks the data against the format ("f") and size ("s", "v") and makes the payload.
     std::optional<KittyGraphicsPayload> decodeKittyPayloadData(const KittyGraphicsControl& control,
                                                                std::vector<uint8_t> raw) const;

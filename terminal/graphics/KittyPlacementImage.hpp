@@ -1,5 +1,6 @@
 #pragma once
 
+#include "terminal/graphics/KittyImageUses.hpp"
 #include "terminal/screen/TerminalImage.hpp"
 
 #include <cstdint>
@@ -18,6 +19,8 @@ public:
 
     bool kittyIsKitty = false;
     std::optional<uint32_t> kittyImageId;
+    // Counts this image as a use of the stored image `kittyImageId` while it lives.
+    std::shared_ptr<const KittyImageUse> kittyImageUse;
     std::optional<uint32_t> kittyImageNumber;
     std::optional<uint32_t> kittyPlacementId;
     int64_t kittyZIndex = 0;

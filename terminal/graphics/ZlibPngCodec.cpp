@@ -4,6 +4,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cstdint>
 
 namespace corvix {
 
@@ -47,19 +48,26 @@ const GraphicsCodec& GraphicsCodec::standard()
     return codec;
 }
 
-std::optional<std::vector<uint8_t>> ZlibPngCodec::inflate(std::span<const uint8_t> data, size_t maxOutput) const
+namespace {
+
+enum class InflateEnd : uint8_t { streamEnd, full, failed };
+
+// Inflates into `out` until the stream ends or `out` holds `room` bytes. The room is taken as
+// the output grows (doubling, never past `room`), or at once with `reserveAll`.
+InflateEnd inflateInto(std::span<const uint8_t> data, std::vector<uint8_t>& out, size_t room, bool reserveAll)
 {
     constexpr size_t kOutputBlock = 65536;
     // zlib counts input in 32-bit units: feed large inputs in pieces.
     constexpr size_t kInputPiece = size_t{1} << 30;
 
     InflateStream stream;
-    if (inflateInit2(&stream.z, startsWithZlibHeader(data) ? MAX_WBITS : -MAX_WBITS) != Z_OK) return std::nullopt;
+    if (inflateInit2(&stream.z, startsWithZlibHeader(data) ? MAX_WBITS : -MAX_WBITS) != Z_OK)
+        return InflateEnd::failed;
     stream.live = true;
+    if (reserveAll) out.reserve(room);
 
-    std::vector<uint8_t> out;
     size_t fed = 0;
-    while (true) {
+    while (out.size() < room) {
         if (stream.z.avail_in == 0 && fed < data.size()) {
             const size_t piece = std::min(data.size() - fed, kInputPiece);
             stream.z.next_in = const_cast<Bytef*>(data.data() + fed);
@@ -67,17 +75,39 @@ std::optional<std::vector<uint8_t>> ZlibPngCodec::inflate(std::span<const uint8_
             fed += piece;
         }
         const size_t before = out.size();
-        out.resize(before + kOutputBlock);
+        const size_t block = std::min(room - before, kOutputBlock);
+        if (before + block > out.capacity()) out.reserve(std::min(room, std::max(before + block, 2 * out.capacity())));
+        out.resize(before + block);
         stream.z.next_out = out.data() + before;
-        stream.z.avail_out = uInt(kOutputBlock);
+        stream.z.avail_out = uInt(block);
         const int status = ::inflate(&stream.z, Z_NO_FLUSH);
-        out.resize(before + kOutputBlock - stream.z.avail_out);
-        if (out.size() > maxOutput) return std::nullopt;
-        if (status == Z_STREAM_END) return out;
+        out.resize(before + block - stream.z.avail_out);
+        if (status == Z_STREAM_END) return InflateEnd::streamEnd;
         if (status == Z_BUF_ERROR && (stream.z.avail_in > 0 || fed < data.size())) continue;
         // Z_BUF_ERROR with all input used: the stream was cut short.
-        if (status != Z_OK) return std::nullopt;
+        if (status != Z_OK) return InflateEnd::failed;
     }
+    return InflateEnd::full;
+}
+
+} // namespace
+
+std::optional<std::vector<uint8_t>> ZlibPngCodec::inflate(std::span<const uint8_t> data, size_t maxOutput,
+                                                          bool reserveAll) const
+{
+    std::vector<uint8_t> out;
+    // One byte past the bound tells a stream that is too long from one that fits exactly.
+    const size_t room = maxOutput == SIZE_MAX ? maxOutput : maxOutput + 1;
+    if (inflateInto(data, out, room, reserveAll) != InflateEnd::streamEnd || out.size() > maxOutput)
+        return std::nullopt;
+    return out;
+}
+
+std::optional<std::vector<uint8_t>> ZlibPngCodec::inflatePrefix(std::span<const uint8_t> data, size_t length) const
+{
+    std::vector<uint8_t> out;
+    if (inflateInto(data, out, length, true) == InflateEnd::failed) return std::nullopt;
+    return out;
 }
 
 std::optional<std::pair<int, int>> ZlibPngCodec::pngSize(std::span<const uint8_t> png) const

@@ -101,6 +101,11 @@ void LocalProcessTerminalView::dataReceived(std::span<const uint8_t> slice)
     feed(slice);
 }
 
+size_t LocalProcessTerminalView::takeData(std::span<const uint8_t> slice)
+{
+    return feedSlice([&] { dataReceived(slice); }, slice.size());
+}
+
 winsize LocalProcessTerminalView::getWindowSize()
 {
     Terminal& t = getTerminal();

@@ -62,6 +62,8 @@ public:
     // ---- LocalProcessDelegate ---------------------------------------------------------------
     void processTerminated(LocalProcess& source, std::optional<int32_t> exitCode) override;
     void dataReceived(std::span<const uint8_t> slice) override;
+    // Through dataReceived, stopping before an inline image past the slice's budget (feedSlice).
+    size_t takeData(std::span<const uint8_t> slice) override;
     winsize getWindowSize() override;
 
 private:

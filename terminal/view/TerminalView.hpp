@@ -334,6 +334,12 @@ public:
     // ---- Feed and redraw --------------------------------------------------------------------
     void feed(std::span<const uint8_t> byteArray);
     void feed(std::string_view text);
+    // Output delivered in slices of the GUI thread's time (the local process's drain): `deliver`
+    // feeds the chunk. Inline images (OSC 1337) decoded within one slice are held to
+    // kImagePixelsPerSlice: past it (the slice's first image always decodes) the feed stops
+    // before the image, and the bytes taken are returned; the rest comes in the next slice.
+    size_t feedSlice(const std::function<void()>& deliver, size_t chunkSize);
+    static constexpr int64_t kImagePixelsPerSlice = 4'000'000;
     // Input on the user's behalf: stamped as user input, then handed to the host.
     void send(std::span<const uint8_t> data);
     void send(std::string_view txt);
@@ -565,6 +571,13 @@ protected:
 
 private:
     friend class TerminalDebugView;
+
+    // A slice is being delivered (feedSlice), the bytes its feed took, and the inline-image
+    // pixels decoded since the feed last stopped for them.
+    bool deliveringSlice_ = false;
+    size_t sliceBytesTaken_ = 0;
+    int64_t slicePixelsDecoded_ = 0;
+    bool sliceStoppedForImage_ = false;
 
     // Fits a new terminal to the bounds, less the scroller.
     void setupOptions();

@@ -13,6 +13,7 @@
 #include <QTimer>
 
 #include <cmath>
+#include <utility>
 
 namespace corvix {
 
@@ -41,7 +42,8 @@ void TerminalView::feed(std::span<const uint8_t> byteArray)
 {
     search->invalidate();
     if (allowMouseReporting) selection->setActive(false);
-    terminal->feed(byteArray);
+    const size_t taken = terminal->feed(byteArray);
+    if (deliveringSlice_) sliceBytesTaken_ += taken;
     if (shouldDisplayImmediatelyAfterUserInput()) {
         displayImmediately();
     } else {
@@ -52,6 +54,17 @@ void TerminalView::feed(std::span<const uint8_t> byteArray)
 void TerminalView::feed(std::string_view text)
 {
     feed(bytesOf(text));
+}
+
+size_t TerminalView::feedSlice(const std::function<void()>& deliver, size_t chunkSize)
+{
+    // The feed stopped for an image last time: this is the next slice, with a fresh count.
+    if (std::exchange(sliceStoppedForImage_, false)) slicePixelsDecoded_ = 0;
+    deliveringSlice_ = true;
+    sliceBytesTaken_ = 0;
+    deliver();
+    deliveringSlice_ = false;
+    return sliceStoppedForImage_ ? std::min(sliceBytesTaken_, chunkSize) : chunkSize;
 }
 
 bool TerminalView::shouldDisplayImmediatelyAfterUserInput() const

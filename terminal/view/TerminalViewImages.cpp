@@ -3,6 +3,8 @@
 
 #include "terminal/engine/KittyGraphics.hpp"
 
+#include <QBuffer>
+#include <QImageReader>
 #include <QPainter>
 
 #include <cmath>
@@ -74,9 +76,24 @@ bool TerminalView::createImageFromBitmap(Terminal& source, std::vector<uint8_t>&
     return insertImage(*image, w, ImageSizeRequest{}, true);
 }
 
-bool TerminalView::createImage(Terminal&, std::span<const uint8_t> data, ImageSizeRequest width,
+bool TerminalView::createImage(Terminal& source, std::span<const uint8_t> data, ImageSizeRequest width,
                                ImageSizeRequest height, bool preserveAspectRatio)
 {
+    // Decoding takes the GUI thread: within one delivery slice, after the first image, no more
+    // pixels than the budget (read from the header, nothing decoded yet). A Kitty command is
+    // never stopped half done.
+    if (deliveringSlice_ && !source.kittyPlacementContext()) {
+        QBuffer header;
+        header.setData(QByteArray::fromRawData(reinterpret_cast<const char*>(data.data()), qsizetype(data.size())));
+        const QSize size = QImageReader(&header).size();
+        const int64_t pixels = size.isValid() ? int64_t(size.width()) * size.height() : 0;
+        if (slicePixelsDecoded_ > 0 && slicePixelsDecoded_ + pixels > kImagePixelsPerSlice) {
+            source.deferCurrentString();
+            sliceStoppedForImage_ = true;
+            return false;
+        }
+        slicePixelsDecoded_ += pixels;
+    }
     QImage image = QImage::fromData(QByteArrayView(data.data(), qsizetype(data.size())));
     if (image.isNull()) return false;
     return insertImage(image.convertToFormat(QImage::Format_ARGB32_Premultiplied), width, height, preserveAspectRatio);

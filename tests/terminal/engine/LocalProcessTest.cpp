@@ -122,9 +122,24 @@ public:
         if (terminations > 0) dataAfterExit = true;
         changed_.notify_all();
     }
+    size_t takeData(std::span<const uint8_t> slice) override
+    {
+        size_t taken = std::min(slice.size(), takeAtMost);
+        {
+            std::lock_guard lock(mutex);
+            if (nothingEveryOtherTime && takes % 2 == 0) taken = 0;
+            takes++;
+        }
+        if (taken > 0) dataReceived(slice.first(taken));
+        return taken;
+    }
     winsize getWindowSize() override { return size; }
 
     std::unique_ptr<LocalProcess> process;
+    // What takeData takes of each chunk; the rest is to come again.
+    size_t takeAtMost = SIZE_MAX;
+    bool nothingEveryOtherTime = false;
+    size_t takes = 0;
     std::function<void(std::span<const uint8_t>)> onData; // runs on the queue, before recording
     winsize size{25, 80, 0, 0};
 
@@ -338,6 +353,92 @@ TEST_F(LocalProcessTest, ExitWaitsForOutputLeftUnreadWhileReadingWasPaused)
     EXPECT_EQ(host.output.size(), 5 + 4194304 + 4u);
     EXPECT_EQ(host.outputAtExit, host.output.size());
     EXPECT_EQ(host.output.substr(host.output.size() - 4), "tail");
+}
+
+TEST_F(LocalProcessTest, ExitIsReportedWhenTheChildDiesWithInputQueuedAndReadingPaused)
+{
+    // The child's output is read and queued while the host is busy; the host then sends more
+    // than the high-water mark, which nobody reads: reading pauses, and the queued output waits
+    // behind the unsent bytes. A grandchild keeps the terminal open, so writes never fail. The
+    // child then writes a tail and ends: its input is dropped, its output arrives whole, then
+    // its exit.
+    struct Case {
+        const char* name;
+        const char* ending;
+        int32_t expectedStatus;
+    };
+    const Case cases[] = {
+        {"exits", "exit 6", 6 << 8},
+        {"killed", "kill -9 $$", SIGKILL},
+    };
+    constexpr size_t kMiddle = 300000;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const fs::path dir = fs::temp_directory_path() / ("brisvane-dies-" + std::to_string(getpid()));
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        const fs::path written = dir / "written";
+        const fs::path go = dir / "go";
+        Host host(queue);
+        bool queuedBehindUnsent = false;
+        host.onData = [&](std::span<const uint8_t>) {
+            if (queuedBehindUnsent) return;
+            queuedBehindUnsent = true;
+            // All the child wrote is read (queued behind this chunk) before the host sends.
+            const int master = host.process->childfd();
+            if (!eventually([&] {
+                    return fs::exists(written) && PseudoTerminalHelpers::availableBytes(master).size == 0;
+                }))
+                return;
+            host.process->send(std::vector<uint8_t>(2 * LocalProcess::kUnsentHighWaterBytes, 'k'));
+            eventually([&] { return host.process->flowStats().unsentPauses > 0; });
+        };
+        const std::string script = "trap '' HUP; /bin/stty raw -echo; /bin/sleep 30 & echo $! > '" + (dir / "grandchild").string() +
+                                   "'; printf start; /usr/bin/head -c " + std::to_string(kMiddle) +
+                                   " /dev/zero | /usr/bin/tr '\\0' m; : > '" + written.string() + "'; while [ ! -e '" +
+                                   go.string() + "' ]; do /bin/sleep 0.01; done; printf tail; " + c.ending;
+        host.start("/bin/sh", {"-c", script});
+        ASSERT_TRUE(eventually([&] { return host.onQueue([&] { return host.process->flowStats().deliveryPauses; }) > 0; }));
+        std::ofstream(go).put('1');
+        EXPECT_TRUE(host.waitFor([&] { return host.terminations > 0; }, 20s)) << "exit never reported";
+        kill(std::atoi(readFile(dir / "grandchild").c_str()), SIGKILL);
+        fs::remove_all(dir);
+        std::lock_guard lock(host.mutex);
+        EXPECT_EQ(host.status, c.expectedStatus);
+        EXPECT_EQ(host.output, "start" + std::string(kMiddle, 'm') + "tail");
+        EXPECT_EQ(host.outputAtExit, host.output.size());
+    }
+}
+
+TEST_F(LocalProcessTest, WhatTheHostDidNotTakeComesAgainFirst)
+{
+    // A host that takes only the start of each chunk (a view stopping before an image it will
+    // decode in the next slice), or nothing: the rest comes again, before anything newer, every
+    // byte once, and the exit after it.
+    const struct {
+        const char* name;
+        size_t takeAtMost;
+        bool nothingEveryOtherTime;
+        int lines;
+    } cases[] = {
+        {"a thousand bytes a time", 1000, false, 20000},
+        {"nothing, then a hundred bytes, by turns", 100, true, 2000},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Host host(queue);
+        host.takeAtMost = c.takeAtMost;
+        host.nothingEveryOtherTime = c.nothingEveryOtherTime;
+        host.start("/bin/sh", {"-c", "/usr/bin/seq 1 " + std::to_string(c.lines) + "; exit 2"});
+        ASSERT_TRUE(host.waitForExit());
+        std::string expected;
+        for (int i = 1; i <= c.lines; i++) expected += std::to_string(i) + "\r\n";
+        std::lock_guard lock(host.mutex);
+        EXPECT_EQ(host.status, 2 << 8);
+        EXPECT_TRUE(host.output == expected) << host.output.size() << " of " << expected.size();
+        EXPECT_EQ(host.outputAtExit, expected.size());
+        EXPECT_GT(host.takes, expected.size() / c.takeAtMost);
+    }
 }
 
 TEST_F(LocalProcessTest, WritesArriveInOrderAcrossPartialWrites)

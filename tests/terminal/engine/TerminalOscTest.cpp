@@ -374,3 +374,57 @@ TEST_F(TerminalOsc, InlineImagesKeepTheirAspectRatioUnlessToldOtherwise)
     t.feed("\x1b]1337;File=inline=1;preserveAspectRatio=0:aGk=\x07");
     EXPECT_EQ(d.preserved, (std::vector<bool>{true, true, false}));
 }
+
+namespace {
+// Defers every other inline image it is handed, as the view does with one past its budget.
+struct DeferringDelegate : RecordingDelegate {
+    int offered = 0;
+    std::string taken;
+    int takenAtColumn = -1;
+    bool createImage(Terminal& t, std::span<const uint8_t> data, ImageSizeRequest, ImageSizeRequest, bool) override
+    {
+        if (offered++ % 2 == 0) {
+            t.deferCurrentString();
+            return false;
+        }
+        taken.assign(data.begin(), data.end());
+        takenAtColumn = t.getCursorLocation().first;
+        return true;
+    }
+};
+} // namespace
+
+TEST_F(TerminalOsc, ADeferredStringStopsTheFeedAndIsHandedOverAgain)
+{
+    // The feed stops before the string's terminator (BEL, or ESC of ST, also across chunks); fed
+    // on from there, the string comes again whole and the text after it follows.
+    const struct {
+        const char* name;
+        std::vector<std::string> chunks;
+    } cases[] = {
+        {"BEL", {"a\x1b]1337;File=inline=1:aGk=\x07" "b"}},
+        {"ST", {"a\x1b]1337;File=inline=1:aGk=\x1b\\b"}},
+        {"ST split after ESC", {"a\x1b]1337;File=inline=1:aGk=\x1b", "\\b"}},
+        {"split inside the payload", {"a\x1b]1337;File=inline=1:a", "Gk=\x07" "b"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        DeferringDelegate d;
+        Terminal t(&d);
+        size_t stops = 0;
+        for (const std::string& chunk : c.chunks) {
+            std::string_view rest = chunk;
+            while (!rest.empty()) {
+                const size_t taken = t.feed(rest);
+                ASSERT_LE(taken, rest.size());
+                if (taken < rest.size()) stops++;
+                rest.remove_prefix(taken);
+            }
+        }
+        EXPECT_EQ(stops, 1u);
+        EXPECT_EQ(d.offered, 2);
+        EXPECT_EQ(d.taken, "hi");
+        EXPECT_EQ(d.takenAtColumn, 1);
+        EXPECT_EQ(t.getText(Position{0, 0}, Position{2, 0}), "ab");
+    }
+}

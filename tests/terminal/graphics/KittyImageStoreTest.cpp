@@ -139,3 +139,74 @@ TEST(KittyImageStore, ImageCountIsBounded)
     EXPECT_TRUE(f.state().imagesById.contains(limit + 1));
     EXPECT_EQ(f.state().totalImageBytes, int64_t(4 * limit));
 }
+
+TEST(KittyImageStore, AnImageStopsBeingUsedHoweverItsLinesGo)
+{
+    // Image 2 is placed, then something happens to it; image 1 is placed afterwards and stays on
+    // screen; image 3 is stored and the store is over. The least recent image not in use goes:
+    // image 2 when nothing shows it any more, else the new image 3.
+    const struct {
+        const char* name;
+        std::string after;
+        std::vector<uint32_t> stored;
+    } cases[] = {
+        {"cursor moved only", "\x1b[H", {1, 2}},
+        {"scrolled out of the ring", std::string(40, '\n'), {1, 3}},
+        {"dropped with the scroll-back", "\x1b[10;1H" + std::string(8, '\n') + "\x1b[3J", {1, 3}},
+        {"its line deleted", "\x1b[6;1H\x1b[M", {1, 3}},
+        // Erasing text leaves the images on their lines.
+        {"its line's text erased", "\x1b[6;1H\x1b[2K", {1, 2}},
+        {"its placements deleted", "\x1b_Ga=d,d=i,i=2\x1b\\", {1, 3}},
+        {"a record left of it", "\x1b_Ga=p,q=1,i=2,p=9,U=1,c=1,r=1\x1b\\\x1b[6;1H\x1b[2K", {1, 2}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TerminalOptions options = PlacingTerminal::smallScreen();
+        options.scrollback = 5;
+        options.kittyImageCacheLimitBytes = 8;
+        PlacingTerminal f(options);
+        f.moveTo(0, 5);
+        f.command("a=T,q=1,i=2,c=1,r=1," + kPixel);
+        f.t.feed(c.after);
+        f.moveTo(0, 0);
+        f.command("a=T,q=1,i=1,c=1,r=1," + kPixel);
+        f.command("a=t,q=1,i=3," + kPixel);
+        EXPECT_EQ(storedIds(f.state()), c.stored);
+        EXPECT_EQ(f.state().totalImageBytes, 8);
+    }
+}
+
+TEST(KittyImageStore, NewImagesIntoAFullStoreVisitNoMoreLinesAsTheStoreAndScrollBackFill)
+{
+    // One-pixel images shown one to a line: past the image count cap each new image evicts the
+    // least recent not in use (itself, until the lines of older ones leave the ring). The lines
+    // looked at per new image stay the same, whether the store and the scroll-back are filling or
+    // full.
+    TerminalOptions options = PlacingTerminal::smallScreen();
+    options.scrollback = 10000;
+    PlacingTerminal f(options);
+    const auto limit = KittyGraphicsState::kMaxImages;
+    uint32_t next = 1;
+    const auto send = [&](size_t count) {
+        const uint64_t before = f.t.kittyLinesVisited();
+        for (size_t i = 0; i < count; i++) f.command("a=T,q=1,c=1,r=1,i=" + std::to_string(next++) + "," + kPixel);
+        return double(f.t.kittyLinesVisited() - before) / double(count);
+    };
+    struct Batch {
+        const char* name;
+        size_t before; // images sent before the batch is measured
+    };
+    const Batch batches[] = {
+        {"store filling", 100},
+        {"store full, scroll-back filling", limit + 1000},
+        {"store and scroll-back full", 12000},
+    };
+    for (const Batch& b : batches) {
+        SCOPED_TRACE(b.name);
+        send(b.before - (next - 1));
+        const double perImage = send(500);
+        EXPECT_LE(perImage, 4.0);
+        EXPECT_EQ(f.state().imagesById.size(), std::min<size_t>(next - 1, limit));
+        EXPECT_EQ(f.host.received.size(), next - 1);
+    }
+}

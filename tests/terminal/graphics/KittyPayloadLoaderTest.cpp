@@ -134,14 +134,24 @@ private:
     std::optional<std::string> saved;
 };
 
-// A DEFLATE stream of `count` zero bytes, made without holding them.
-std::vector<uint8_t> deflatedZeros(size_t count)
+// A DEFLATE stream of `prefix` followed by `count` zero bytes, made without holding them.
+std::vector<uint8_t> deflatedZeros(size_t count, std::span<const uint8_t> prefix = {})
 {
     const std::vector<uint8_t> zeros(size_t{1} << 20, 0);
     z_stream z{};
     deflateInit(&z, 1);
     std::vector<uint8_t> out;
     std::vector<uint8_t> block(size_t{1} << 16);
+    if (!prefix.empty()) {
+        z.next_in = const_cast<Bytef*>(prefix.data());
+        z.avail_in = uInt(prefix.size());
+        do {
+            z.next_out = block.data();
+            z.avail_out = uInt(block.size());
+            deflate(&z, Z_NO_FLUSH);
+            out.insert(out.end(), block.begin(), block.end() - z.avail_out);
+        } while (z.avail_in > 0 || z.avail_out == 0);
+    }
     while (true) {
         const bool last = count <= zeros.size();
         const size_t piece = last ? count : zeros.size();
@@ -251,8 +261,48 @@ TEST(KittyPayloadLoader, InflationStopsAtTheLimit)
     // ... and a payload that would inflate to 1 GiB stops once past 400 MiB.
     const auto bomb = deflatedZeros(size_t{1} << 30);
     AllocationCounter allocations;
-    EXPECT_FALSE(KittyPayloadLoader().decompressKittyData(bomb, 'z'));
+    EXPECT_FALSE(KittyPayloadLoader().decompressKittyData(bomb, controlOf("f=32,s=10000,v=10000,o=z")));
     EXPECT_LT(allocations.largest(), size_t{600} << 20);
+}
+
+TEST(KittyPayloadLoader, InflationStopsAtWhatTheImageCanTake)
+{
+    // Raw pixels inflate to the size "s" and "v" fix, a byte more shows excess; a PNG to the most
+    // an uncompressed PNG of its header's sides can take; data that is no PNG stops after the
+    // header. The memory taken stays within the bound whatever the stream would inflate to.
+    constexpr size_t kBomb = size_t{256} << 20;
+    const std::vector<uint8_t> pixels(100 * 100 * 4, 7);
+    const std::vector<uint8_t> smallPng = encodePng(std::span(pixels).first(4), 1, 1);
+    const std::vector<uint8_t> png = encodePng(pixels, 100, 100);
+    const size_t largestSmallPng = *KittyPayloadLoader::kittyLargestPngSize(smallPng);
+    struct Case {
+        const char* name;
+        std::string keys;
+        std::vector<uint8_t> stream;
+        bool loads;
+        // The largest single allocation while loading (the stream and its base64 text included).
+        size_t largestAllocation;
+    };
+    const Case cases[] = {
+        {"1x1 RGBA inflating to 256 MiB", "a=T,f=32,s=1,v=1,o=z", deflatedZeros(kBomb), false, 1 << 20},
+        {"1x1 RGB inflating to 256 MiB", "a=T,f=24,s=1,v=1,o=z", deflatedZeros(kBomb), false, 1 << 20},
+        {"query of a 1x1 RGBA inflating to 256 MiB", "a=q,f=32,s=1,v=1,o=z", deflatedZeros(kBomb), false, 1 << 20},
+        {"100x100 RGBA exactly", "a=T,f=32,s=100,v=100,o=z", deflatedZeros(40000), true, 40001},
+        {"100x100 RGBA a byte over", "a=T,f=32,s=100,v=100,o=z", deflatedZeros(40001), false, 40001},
+        {"100x100 RGB inflating to 256 MiB", "a=T,f=24,s=100,v=100,o=z", deflatedZeros(kBomb), false, 1 << 20},
+        {"1x1 PNG followed by 256 MiB", "a=T,f=100,o=z", deflatedZeros(kBomb, smallPng), false, 2 * largestSmallPng},
+        {"256 MiB that are no PNG", "a=T,f=100,o=z", deflatedZeros(kBomb), false, 1 << 20},
+        {"100x100 PNG", "a=T,f=100,o=z", deflateBytes(png, true), true, 1 << 20},
+    };
+    EXPECT_LT(largestSmallPng, size_t{2} << 20);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string text = base64(c.stream);
+        AllocationCounter allocations;
+        const auto payload = KittyPayloadLoader().decodeKittyPayload(controlOf(c.keys), spanOf(text));
+        EXPECT_EQ(payload.has_value(), c.loads);
+        EXPECT_LE(allocations.largest(), std::max(c.largestAllocation, text.size() * 3 / 4 + 3));
+    }
 }
 
 TEST(KittyPayloadLoader, FileMediumReadsRegularFilesOutsideTheSystemFolders)

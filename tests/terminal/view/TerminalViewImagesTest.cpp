@@ -248,3 +248,64 @@ TEST_F(ImageFixture, KittyPlacementLeavesTheCursorRightOfTheImage)
 }
 
 } // namespace
+
+TEST_F(ImageFixture, InlineImagesDecodedPerDeliverySliceStayWithinTheBudget)
+{
+    // Output delivered in slices: past the pixel budget (the slice's first image always decodes)
+    // the feed stops before the next inline image, which waits for the next slice. The text, the
+    // pictures and the cursor end where one whole feed puts them; data that does not decode
+    // stops nothing and moves nothing.
+    const auto image = [](int side, QColor color) {
+        return "\x1b]1337;File=inline=1;width=6;height=2;preserveAspectRatio=0:" + pngBase64(solid(side, side, color)) +
+               "\x07";
+    };
+    const std::string undecodable = "\x1b]1337;File=inline=1:bm90IGFuIGltYWdl\x07";
+    std::string smallImages;
+    for (int i = 0; i < 10; i++) smallImages += image(100, Qt::blue) + "s";
+    const struct {
+        const char* name;
+        std::string output;
+        int slices;
+        int64_t largestImagePixels;
+    } cases[] = {
+        {"two images of the budget, then a small one",
+         "a" + image(2000, Qt::red) + "b" + image(2000, Qt::green) + "c" + image(100, Qt::blue) + "d" + undecodable + "e", 3,
+         2000 * 2000},
+        {"small images together", "a" + smallImages + "b", 1, 100 * 100},
+        {"undecodable data between text", "a" + undecodable + "b" + undecodable + "c", 1, 0},
+    };
+    const auto strips = [](TerminalView& v) {
+        std::vector<size_t> perLine;
+        auto& lines = v.getTerminal().buffer().lines();
+        for (int row = 0; row < lines.count(); row++)
+            perLine.push_back(lines[row].images() ? lines[row].images()->size() : 0);
+        return perLine;
+    };
+    const auto text = [](TerminalView& v) {
+        return v.getTerminal().getText(Position{0, 0}, Position{v.getTerminal().cols, v.getTerminal().rows - 1});
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TerminalView whole{QRect(0, 0, 800, 480), QFont(QStringLiteral("DejaVu Sans Mono"), 11)};
+        whole.feed(c.output);
+        TerminalView sliced{QRect(0, 0, 800, 480), QFont(QStringLiteral("DejaVu Sans Mono"), 11)};
+        std::string_view rest = c.output;
+        int slices = 0;
+        size_t placed = 0;
+        while (!rest.empty() && slices < 100) {
+            slices++;
+            const size_t taken = sliced.feedSlice([&] { sliced.feed(rest); }, rest.size());
+            rest.remove_prefix(taken);
+            // Pixels decoded in this slice: the budget, or one image past it.
+            const size_t nowPlaced = sliced.getTerminal().lineImageBudget().chargeCount();
+            const int64_t decoded = int64_t(nowPlaced - placed) * c.largestImagePixels;
+            EXPECT_LE(decoded, std::max(TerminalView::kImagePixelsPerSlice, c.largestImagePixels)) << "slice " << slices;
+            placed = nowPlaced;
+        }
+        EXPECT_EQ(slices, c.slices);
+        EXPECT_EQ(sliced.getTerminal().getCursorLocation(), whole.getTerminal().getCursorLocation());
+        EXPECT_EQ(text(sliced), text(whole));
+        EXPECT_EQ(strips(sliced), strips(whole));
+        EXPECT_EQ(sliced.getTerminal().lineImageBudget().chargeCount(), whole.getTerminal().lineImageBudget().chargeCount());
+    }
+}
