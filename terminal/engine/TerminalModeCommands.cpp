@@ -240,6 +240,7 @@ void Terminal::resetMarginMode()
     marginMode = normalBuffer_->marginMode = altBuffer_->marginMode = false;
     // Margins set while the mode was on must not come back with the next DECSET 69.
     for (Buffer* each : {normalBuffer_.get(), altBuffer_.get()}) {
+        each->settleWrap(); // a wrap pending at the old right margin is not at the screen's edge
         each->setMarginLeft(0);
         each->setMarginRight(cols - 1);
     }
