@@ -33,16 +33,23 @@ test-sanitize: deps build/asan/build.ninja
 build/release/build.ninja: | deps
 	cmake -S . -B build/release $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DBRISVANE_TESTS=OFF -DBRISVANE_BENCH=ON
 
+# Installs the npm peer in $(1) for one comparison. Without npm, or when the peer cannot be
+# installed, that comparison is left out with a message (its benchmark says it is skipped) and
+# every other benchmark still runs.
+define install-peer
+	@if ! command -v npm >/dev/null; then echo "npm not found: $(2) is left out of the comparison"; \
+	elif (cd $(1) && npm ci --no-audit --no-fund); then touch $(1)/node_modules; \
+	else rm -rf $(1)/node_modules; echo "$(2) could not be installed: it is left out of the comparison"; fi
+endef
+
 # The xterm.js peer of the throughput comparison (npm); the benchmarks only, never the tests.
-# Without npm the comparison runs with libvterm alone.
+# Without it the comparison runs with libvterm alone.
 bench/peer-xterm/node_modules: bench/peer-xterm/package.json bench/peer-xterm/package-lock.json
-	@if command -v npm >/dev/null; then cd bench/peer-xterm && npm ci --no-audit --no-fund && touch node_modules; \
-	else echo "npm not found: the xterm.js peer is left out of the comparison"; fi
+	$(call install-peer,bench/peer-xterm,the xterm.js peer)
 
 # The usage-report peer of the transcript-reading comparison, the same way.
 bench/app/peer-ccusage/node_modules: bench/app/peer-ccusage/package.json bench/app/peer-ccusage/package-lock.json
-	@if command -v npm >/dev/null; then cd bench/app/peer-ccusage && npm ci --no-audit --no-fund && touch node_modules; \
-	else echo "npm not found: the usage-report peer is left out of the comparison"; fi
+	$(call install-peer,bench/app/peer-ccusage,the usage-report peer)
 
 bench: deps build/release/build.ninja bench/peer-xterm/node_modules bench/app/peer-ccusage/node_modules
 	cmake --build build/release -j $(JOBS) --target corvix_bench corvix_view_bench brisvane_app_bench brisvane

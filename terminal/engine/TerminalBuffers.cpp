@@ -61,8 +61,8 @@ void Terminal::resetNormalBuffer()
 void Terminal::activateAltBuffer(std::optional<Attribute> fillAttr)
 {
     if (isCurrentBufferAlternate()) return;
-    altBuffer_->setX(normalBuffer_->x());
     altBuffer_->setY(normalBuffer_->y());
+    altBuffer_->setCursorColumn(normalBuffer_->x(), normalBuffer_->wrapPending());
     if (altBuffer_->lines().count() == 0) altBuffer_->fillViewportRows(fillAttr.value_or(Attribute{}));
     buffer_ = altBuffer_.get();
     kittyImages_.clearKittyImages(*altBuffer_, true);
@@ -71,8 +71,8 @@ void Terminal::activateAltBuffer(std::optional<Attribute> fillAttr)
 void Terminal::activateNormalBuffer(bool clearAlt)
 {
     if (buffer_ == normalBuffer_.get()) return;
-    normalBuffer_->setX(altBuffer_->x());
     normalBuffer_->setY(altBuffer_->y());
+    normalBuffer_->setCursorColumn(altBuffer_->x(), altBuffer_->wrapPending());
     if (clearAlt) {
         kittyImages_.clearKittyImages(*altBuffer_, true);
         altBuffer_->clear();

@@ -29,6 +29,7 @@ int addCapped(int base, int count, int limit)
 void Terminal::restrictCursor(bool limitCols)
 {
     Buffer& b = *buffer_;
+    b.settleWrap();
     b.setX(std::clamp(b.x(), 0, limitCols ? cols - 1 : cols));
     if (originMode)
         b.setY(std::clamp(b.y(), b.scrollTop(), b.scrollBottom()));
@@ -53,6 +54,7 @@ void Terminal::setCursor(int col, int row)
 void Terminal::cursorForward(int count)
 {
     Buffer& b = *buffer_;
+    b.settleWrap();
     const int right = marginMode ? b.marginRight() : cols - 1;
     const int limit = b.x() > right ? cols - 1 : right;
     b.setX(addCapped(b.x(), std::max(count, 1), limit));
@@ -61,6 +63,7 @@ void Terminal::cursorForward(int count)
 void Terminal::cursorBackward(int count)
 {
     Buffer& b = *buffer_;
+    b.settleWrap();
     const int left = marginMode ? b.marginLeft() : 0;
     const int limit = b.x() < left ? 0 : left;
     b.setX(int(std::max<int64_t>(int64_t(b.x()) - std::max(count, 1), limit)));
@@ -73,6 +76,11 @@ void Terminal::cmdBackspace()
     Buffer& b = *buffer_;
     // Reverse wraparound only undoes what autowrap does, so it needs autowrap on too.
     const bool reverseWrap = reverseWraparound && wraparound;
+    // With reverse wraparound, backing up from a pending wrap only cancels the wrap.
+    if (reverseWrap && b.wrapPending()) {
+        b.settleWrap();
+        return;
+    }
     restrictCursor(!reverseWrap);
     const int left = marginMode ? b.marginLeft() : 0;
     const int right = marginMode ? b.marginRight() : cols - 1;
@@ -112,6 +120,7 @@ void Terminal::cmdCarriageReturn()
 void Terminal::cmdLineFeedBasic()
 {
     Buffer& b = *buffer_;
+    b.settleWrap();
     if (b.y() == b.scrollBottom()) {
         if (!marginMode || (b.x() >= b.marginLeft() && b.x() <= b.marginRight())) scroll(false);
     } else if (b.y() != rows - 1) {
@@ -172,6 +181,7 @@ void Terminal::cmdCharPosAbsolute(Params pars, Bytes collect)
 void Terminal::cmdHPositionRelative(Params pars, Bytes)
 {
     Buffer& b = *buffer_;
+    b.settleWrap();
     b.setX(addCapped(b.x(), countParam(pars), cols - 1));
 }
 
@@ -287,19 +297,19 @@ void Terminal::columnIndex(bool back)
 {
     Buffer& b = *buffer_;
     if (back) {
+        b.settleWrap();
         if (b.x() == b.marginLeft())
             columnScroll(true, b.marginLeft());
         else
             cursorBackward(1);
     } else {
-        const int right = marginMode ? b.marginRight() : cols - 1;
-        // The pending-wrap column one past the margin stands on the margin.
-        if (b.x() == right || b.x() == right + 1) {
-            b.setX(right);
+        // A pending wrap stands on the margin and scrolls there; a cursor beyond the margin
+        // moves on towards the screen's edge.
+        b.settleWrap();
+        if (b.x() == (marginMode ? b.marginRight() : cols - 1))
             columnScroll(false, b.marginLeft());
-        } else if (b.x() != cols) {
+        else if (b.x() < cols)
             cursorForward(1);
-        }
     }
 }
 
@@ -356,6 +366,8 @@ void Terminal::cmdSetMargins(Params pars, Bytes collect)
     Buffer& b = *buffer_;
     const int left = pars.empty() ? 0 : std::max(pars[0] - 1, 0);
     const int right = pars.size() >= 2 ? std::min(std::max(pars[1] - 1, 0), cols - 1) : cols - 1;
+    // A wrap pending at the old margin would not be at the new one.
+    b.settleWrap();
     b.setMarginRight(right);
     b.setMarginLeft(std::min(left, right));
 }
@@ -368,6 +380,7 @@ void Terminal::cmdSaveCursor(Params, Bytes collect)
     Buffer& b = *buffer_;
     b.savedX = b.x();
     b.savedY = b.y();
+    b.savedWrapPending = b.wrapPending();
     b.savedAttr = curAttr;
     b.savedCharset = charset;
     b.savedWraparound = wraparound;
@@ -378,8 +391,12 @@ void Terminal::cmdRestoreCursor(Params, Bytes collect)
 {
     if (!collect.empty()) return;
     Buffer& b = *buffer_;
-    b.setX(std::clamp(b.savedX, 0, cols - 1));
     b.setY(std::clamp(b.savedY, 0, rows - 1));
+    // A saved pending wrap comes back with its column; otherwise the column is clamped.
+    if (b.savedWrapPending && b.savedX >= 1 && b.savedX <= cols)
+        b.setCursorColumn(b.savedX, true);
+    else
+        b.setX(std::clamp(b.savedX, 0, cols - 1));
     curAttr = b.savedAttr;
     charset = b.savedCharset;
     originMode = b.savedOriginMode;

@@ -53,6 +53,7 @@ void Terminal::dispatchExecute(uint8_t code)
         break;
     case 0x08: cmdBackspace(); break;
     case 0x09: {
+        b.settleWrap();
         int t = b.nextTabStop(marginMode, -1);
         if (t >= 0) b.setX(t);
         break;
@@ -189,6 +190,7 @@ void Terminal::dispatchCsiTable(uint8_t code, std::span<const int32_t> pars, std
     case 'I': {
         int n = p0 < 2 ? 1 : p0;
         n = std::min(n, cols - 1);
+        b.settleWrap();
         for (int i = 0; i < n; i++) {
             int t = b.nextTabStop(marginMode, -1);
             if (t >= 0) b.setX(t);
@@ -227,6 +229,7 @@ void Terminal::dispatchCsiTable(uint8_t code, std::span<const int32_t> pars, std
         break;
     case 'X': cmdEraseChars(pars, collect); break;
     case 'Z':
+        b.settleWrap();
         if (cols >= b.x()) {
             int n = std::min(p0 < 2 ? 1 : p0, b.cols());
             for (int i = 0; i < n; i++) {

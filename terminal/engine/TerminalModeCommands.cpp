@@ -249,6 +249,7 @@ void TerminalModeCommands::resetMarginMode()
     terminal_.marginMode = terminal_.normalBuffer_->marginMode = terminal_.altBuffer_->marginMode = false;
     // Margins set while the mode was on must not come back with the next DECSET 69.
     for (Buffer* each : {terminal_.normalBuffer_.get(), terminal_.altBuffer_.get()}) {
+        each->settleWrap(); // a wrap pending at the old right margin is not at the screen's edge
         each->setMarginLeft(0);
         each->setMarginRight(terminal_.cols - 1);
     }

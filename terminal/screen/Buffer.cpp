@@ -72,6 +72,7 @@ void Buffer::clear()
     xBase = 0;
     x_ = 0;
     y_ = 0;
+    wrapPending_ = false;
     yBase_ = 0;
     lines_ = CircularBufferLineList(getCorrectBufferLength(rows_));
     scrollbackCells_.trim();
@@ -88,6 +89,7 @@ void Buffer::softReset()
     savedAttr = Attribute{};
     savedX = 0;
     savedY = 0;
+    savedWrapPending = false;
     savedCharset = nullptr;
     savedOriginMode = false;
     savedWraparound = false;
@@ -229,8 +231,9 @@ void Buffer::tabClear(int pos)
 
 int Buffer::nextTabStop(bool marginMode, int index) const
 {
-    const int limit = marginMode ? marginRight_ : cols_ - 1;
     const int s = index == -1 ? x_ : index;
+    // A tab from beyond the right margin stops at the screen's edge, never back on the margin.
+    const int limit = marginMode && s <= marginRight_ ? marginRight_ : cols_ - 1;
     if (s >= limit) {
         return limit;
     }
@@ -257,6 +260,7 @@ int Buffer::previousTabStop(int index) const
 void Buffer::wrapToNextRow()
 {
     x_ = marginMode ? marginLeft_ : 0;
+    wrapPending_ = false;
     if (y_ >= scrollBottom_) {
         scroll(true);
         return;
@@ -270,15 +274,17 @@ void Buffer::wrapToNextRow()
 
 void Buffer::insertCharacterAtEdge(const CharData& ch, Attribute::Color eraseBackground)
 {
-    const int right = rightLimit();
-    if (x_ + ch.width - 1 > right) {
+    int right = printLimit();
+    if (wrapPending_ || x_ + ch.width - 1 > right) {
         if (!wraparound) {
             if (ch.width == 2) {
                 return;
             }
             x_ = right;
+            wrapPending_ = false;
         } else {
             wrapToNextRow();
+            right = printLimit();
         }
     }
     BufferLine& line = lines_[yBase_ + y_];
@@ -298,8 +304,12 @@ void Buffer::insertCharacterAtEdge(const CharData& ch, Attribute::Color eraseBac
     }
     placeCharacter(line, ch, ch.width);
     // Without autowrap the cursor stays on the margin, and the next character overwrites it.
-    if (!wraparound && x_ > right) {
-        x_ = right;
+    if (x_ > right) {
+        if (wraparound) {
+            wrapPending_ = true;
+        } else {
+            x_ = right;
+        }
     }
 }
 
@@ -308,7 +318,7 @@ int Buffer::insertAsciiRunWrapping(std::span<const uint8_t> bytes, const Attribu
     if (insertMode || bytes.empty()) {
         return 0;
     }
-    const int right = rightLimit();
+    int right = printLimit();
     const int total = static_cast<int>(std::min<size_t>(bytes.size(), INT_MAX));
     int written = 0;
     while (written < total) {
@@ -317,6 +327,7 @@ int Buffer::insertAsciiRunWrapping(std::span<const uint8_t> bytes, const Attribu
                 break;
             }
             wrapToNextRow();
+            right = printLimit();
             if (x_ > right) {
                 // A left margin right of the right margin: wrapping cannot make room.
                 break;
@@ -338,6 +349,8 @@ int Buffer::insertAsciiRunWrapping(std::span<const uint8_t> bytes, const Attribu
             }
             x_ = right;
             written = total;
+        } else if (x_ > right) {
+            wrapPending_ = true;
         }
     }
     return written;

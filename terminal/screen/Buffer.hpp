@@ -55,10 +55,42 @@ public:
     CircularBufferLineList& lines() { return lines_; }
 
     // Assigning a negative value to x, y, yDisp, scrollTop or scrollBottom leaves it unchanged.
+    // A new column or row is a cursor motion: it ends a pending wrap (see `wrapPending`).
     int x() const { return x_; }
-    void setX(int value) { if (value >= 0) x_ = value; }
+    void setX(int value)
+    {
+        if (value >= 0) {
+            x_ = value;
+            wrapPending_ = false;
+        }
+    }
     int y() const { return y_; }
-    void setY(int value) { if (value >= 0) y_ = value; }
+    void setY(int value)
+    {
+        if (value >= 0) {
+            settleWrap();
+            y_ = value;
+        }
+    }
+    // Whether the last character printed reached the right limit with autowrap on, so that the
+    // next one starts a new row. The cursor then reads one column past the limit (reports, saves
+    // and edits see that column), but it stands on the limit: a cursor that a motion put past
+    // the right margin is not pending a wrap, and prints there.
+    bool wrapPending() const { return wrapPending_; }
+    // Restores a saved or copied cursor: `x` as it was saved, pending or not.
+    void setCursorColumn(int x, bool wrapPending)
+    {
+        x_ = x;
+        wrapPending_ = wrapPending;
+    }
+    // The cursor leaves a pending wrap: it stands on the column last printed to again.
+    void settleWrap()
+    {
+        if (wrapPending_) {
+            wrapPending_ = false;
+            --x_;
+        }
+    }
     int yDisp() const { return yDisp_; }
     void setYDisp(int value) { if (value >= 0) yDisp_ = value; }
     int yBase() const { return yBase_; }
@@ -98,6 +130,7 @@ public:
     std::vector<bool> tabStops;
     int savedX = 0;
     int savedY = 0;
+    bool savedWrapPending = false;
     bool savedOriginMode = false;
     bool savedWraparound = false;
     Attribute savedAttr;
@@ -282,6 +315,12 @@ private:
     void setupLinesCallbacks();
     void makeLines();
     int rightLimit() const { return marginMode ? marginRight_ : cols_ - 1; }
+    // The last column the cursor may print to: the right margin applies to a cursor at or left
+    // of it (or pending a wrap there); one already beyond it prints up to the screen's edge.
+    int printLimit() const
+    {
+        return marginMode && (x_ <= marginRight_ || wrapPending_) ? marginRight_ : cols_ - 1;
+    }
     // Moves the cursor to the start of the next row for auto-wrap, scrolling at the region's end.
     void wrapToNextRow();
 
@@ -292,6 +331,7 @@ private:
     int yDisp_ = 0;
     int x_ = 0;
     int y_ = 0;
+    bool wrapPending_ = false;
     int yBase_ = 0;
     int linesWithImagesCount_ = 0;
     int scrollBottom_;

@@ -17,6 +17,13 @@ void Buffer::resize(int newCols, int newRows)
     // Narrowing to one column would never place a wide character.
     log::check(newCols >= 2 && newRows >= 1, "Buffer.resize: at least 2 columns and 1 row");
 
+    // On a new width the column past the old edge is an ordinary column (or is clamped below):
+    // nothing is pending there any more.
+    if (newCols != cols_) {
+        wrapPending_ = false;
+        savedWrapPending = false;
+    }
+
     if (newCols - 1 < marginRight_) {
         marginRight_ = newCols - 1;
     }

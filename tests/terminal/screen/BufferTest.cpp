@@ -250,10 +250,14 @@ TEST_F(BufferTest, WrapHonoursTheMarginsAndCarriesTheBidiState)
     EXPECT_EQ(b->lines()[1].bidiState(), rtl);
     EXPECT_EQ(b->x(), 15);
 
-    // A left margin right of the right margin cannot make room: the run stops instead of looping.
+    // A left margin right of the right margin: the wrap pending at the right margin lands beyond
+    // it, where the screen's edge is the limit, and the run ends instead of looping.
+    b->setX(17);
+    EXPECT_EQ(b->insertAsciiRun(bytes("klm"), Attribute{}), 3);
+    EXPECT_TRUE(b->wrapPending());
     b->setMarginLeft(25);
-    b->setX(20);
-    EXPECT_EQ(b->insertAsciiRun(bytes("xyz"), Attribute{}), 0);
+    EXPECT_EQ(b->insertAsciiRun(bytes("xyz"), Attribute{}), 3);
+    EXPECT_EQ(row(*b, 2, 24, 29), ".xyz.");
 }
 
 TEST_F(BufferTest, TabStops)
