@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/Models/AppNotification.hpp"
-#include "app/Services/SystemSettingsOpening.hpp"
+#include "app/Services/integration/SystemSettingsOpening.hpp"
 
 #include <QFrame>
 #include <QList>

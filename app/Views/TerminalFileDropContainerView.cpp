@@ -1,6 +1,6 @@
 #include "app/Views/TerminalFileDropContainerView.hpp"
 
-#include "app/Services/ShellPathQuoter.hpp"
+#include "app/Services/tiles/ShellPathQuoter.hpp"
 #include "app/Views/DashboardStyle.hpp"
 
 #include <QDragEnterEvent>

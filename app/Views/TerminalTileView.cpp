@@ -3,7 +3,7 @@
 #include "app/Views/ColorDot.hpp"
 
 #include "app/Models/GridTile.hpp"
-#include "app/Services/ShellCwdReader.hpp"
+#include "app/Services/sessions/ShellCwdReader.hpp"
 #include "app/ViewModels/TerminalProcessController.hpp"
 #include "app/Views/BrisvaneTerminalView.hpp"
 #include "app/Views/DashboardStyle.hpp"

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/Models/TerminalTile.hpp"
-#include "app/Services/SessionStateAppearance.hpp"
+#include "app/Services/sessions/SessionStateAppearance.hpp"
 
 #include <QColor>
 #include <QPointer>

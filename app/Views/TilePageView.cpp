@@ -1,6 +1,6 @@
 #include "app/Views/TilePageView.hpp"
 
-#include "app/Services/GridCellSizeCalculator.hpp"
+#include "app/Services/tiles/GridCellSizeCalculator.hpp"
 #include "app/ViewModels/DashboardViewModel.hpp"
 #include "app/ViewModels/TerminalProcessController.hpp"
 #include "app/Views/GridRowLayout.hpp"

@@ -1,4 +1,4 @@
-#include "app/Services/AppNotificationCenter.hpp"
+#include "app/Services/platform/AppNotificationCenter.hpp"
 #include "app/Views/NotificationOverlayView.hpp"
 #include "app/Views/SystemSettingsExplanationOpener.hpp"
 

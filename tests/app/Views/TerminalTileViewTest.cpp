@@ -2,7 +2,7 @@
 
 #include "app/Views/ColorDot.hpp"
 
-#include "app/Services/UuidText.hpp"
+#include "app/Models/UuidText.hpp"
 #include "app/ViewModels/TerminalProcessController.hpp"
 #include "app/Views/DashboardStyle.hpp"
 #include "app/Views/TerminalFileDropContainerView.hpp"
