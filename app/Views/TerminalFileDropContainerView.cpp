@@ -94,7 +94,7 @@ bool TerminalFileDropContainerView::performDrop(const QMimeData* data)
                static_cast<long long>(paths.size()));
         return false;
     }
-    onDropText(*text);
+    emit textDropped(*text);
     return true;
 }
 

@@ -105,14 +105,16 @@ QWidget* TilePageView::tileView(const GridTile& tile)
             const QUuid tileId = tile.terminal->id;
             auto* view = new TerminalTileView(*tile.terminal, nullptr, this);
             view->setProperty(kGridIdProperty, id);
-            view->onToggleConclusionReading = [this, tileId] {
+            connect(view, &TerminalTileView::conclusionReadingToggleRequested, this, [this, tileId] {
                 const bool current = viewModel_.tileConclusionReadingEnabled().value(
                     tileId, viewModel_.isConclusionReadingDefaultEnabled());
                 viewModel_.setConclusionReadingEnabled(!current, tileId);
                 rebuild();
-            };
-            view->onPinProject = [this](const QString& path) { viewModel_.addPinnedProject(path); };
-            view->onClose = [this, tileId] { viewModel_.closeTerminalTile(tileId); };
+            });
+            connect(view, &TerminalTileView::pinProjectRequested, this,
+                    [this](const QString& path) { viewModel_.addPinnedProject(path); });
+            connect(view, &TerminalTileView::closeRequested, this,
+                    [this, tileId] { viewModel_.closeTerminalTile(tileId); });
             widget = view;
             cells_.insert(id, widget);
         }

@@ -172,15 +172,15 @@ TEST_F(TilePageTest, TogglingReadingOnATileStoresTheOppositeOfTheDefaultForThatT
     ASSERT_NE(tileA, nullptr);
     const bool fallback = model->isConclusionReadingDefaultEnabled();
     EXPECT_EQ(tileA->isConclusionReadingEnabled(), model->tileConclusionReadingEnabled().value(a, fallback));
-    tileA->onToggleConclusionReading();
+    emit tileA->conclusionReadingToggleRequested();
     EXPECT_EQ(model->tileConclusionReadingEnabled().value(a), !fallback);
     EXPECT_EQ(tileA->isConclusionReadingEnabled(), !fallback);
-    tileA->onToggleConclusionReading();
+    emit tileA->conclusionReadingToggleRequested();
     EXPECT_EQ(model->tileConclusionReadingEnabled().value(a), fallback);
     EXPECT_EQ(model->tileConclusionReadingEnabled().value(b, fallback), fallback);
 
     // Close: the model closes the tile and the page drops it.
-    tileA->onClose();
+    emit tileA->closeRequested();
     EXPECT_EQ(cellIds(), (QStringList{gridId(b), GridTile::kNewSessionId}));
 }
 
