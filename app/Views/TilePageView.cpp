@@ -96,7 +96,9 @@ QWidget* TilePageView::tileView(const GridTile& tile)
     QWidget* widget = cells_.value(id);
     if (!tile.terminal) {
         if (!widget) {
-            widget = new NewSessionTileView([this] { viewModel_.createTerminalTile(); }, this);
+            auto* newSession = new NewSessionTileView(this);
+            connect(newSession, &QAbstractButton::clicked, this, [this] { viewModel_.createTerminalTile(); });
+            widget = newSession;
             widget->setProperty(kGridIdProperty, id);
             cells_.insert(id, widget);
         }

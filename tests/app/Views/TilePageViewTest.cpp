@@ -279,7 +279,7 @@ TEST_F(TilePageTest, TheBarThePageAndAToastDrawnTogether)
     auto* bar = new GridControlsView(*model, [] {}, &window);
     column->addWidget(bar);
     column->addWidget(new TilePageView(*model, &window), 1);
-    auto* overlay = new NotificationOverlayView([](const QUuid&) {}, nullptr, &window);
+    auto* overlay = new NotificationOverlayView(nullptr, &window);
     window.resize(1000, 640);
     model->setTerminalTiles(plainTiles(4));
     model->addPinnedProject(home.path());
