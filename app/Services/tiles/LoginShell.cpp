@@ -25,9 +25,9 @@ std::optional<QString> passwordDatabaseShell()
 
 } // namespace
 
-QString choose(const std::optional<QString>& fromPasswordDatabase, const std::optional<QString>& fromEnvironment)
+QString choose(const std::optional<QString>& passwordEntry, const std::optional<QString>& environmentShell)
 {
-    for (const auto& candidate : {fromPasswordDatabase, fromEnvironment}) {
+    for (const auto& candidate : {passwordEntry, environmentShell}) {
         if (candidate && !candidate->trimmed().isEmpty()) return *candidate;
     }
     return QStringLiteral("/bin/sh");

@@ -9,6 +9,6 @@ namespace brisvane::LoginShell {
 // The user's login shell: the password database's entry, else $SHELL, else "/bin/sh".
 QString path();
 // The rule of `path` over its two sources; blanks count as absent.
-QString choose(const std::optional<QString>& fromPasswordDatabase, const std::optional<QString>& fromEnvironment);
+QString choose(const std::optional<QString>& passwordEntry, const std::optional<QString>& environmentShell);
 
 } // namespace brisvane::LoginShell
