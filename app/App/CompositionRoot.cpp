@@ -1,14 +1,14 @@
 #include "app/App/CompositionRoot.hpp"
 
-#include "app/Services/AppNotificationCenter.hpp"
-#include "app/Services/HookInstaller.hpp"
-#include "app/Services/LocalFileSystemReader.hpp"
-#include "app/Services/LocalPathExistenceChecker.hpp"
-#include "app/Services/QProcessVoicevoxAppLauncher.hpp"
-#include "app/Services/QSettingsPreferences.hpp"
-#include "app/Services/QtNetworkVoicevoxEngineProbe.hpp"
-#include "app/Services/QtSystemAnnouncementSpeaker.hpp"
-#include "app/Services/SessionWatcher.hpp"
+#include "app/Services/integration/HookInstaller.hpp"
+#include "app/Services/platform/AppNotificationCenter.hpp"
+#include "app/Services/platform/LocalFileSystemReader.hpp"
+#include "app/Services/platform/LocalPathExistenceChecker.hpp"
+#include "app/Services/platform/QSettingsPreferences.hpp"
+#include "app/Services/sessions/SessionWatcher.hpp"
+#include "app/Services/voice/QProcessVoicevoxAppLauncher.hpp"
+#include "app/Services/voice/QtNetworkVoicevoxEngineProbe.hpp"
+#include "app/Services/voice/QtSystemAnnouncementSpeaker.hpp"
 
 #include <QCoreApplication>
 #include <QLocale>

@@ -42,10 +42,10 @@ const QList<GridLayoutPreset>& GridLayoutPreset::allCases()
     return all;
 }
 
-std::optional<GridLayoutPreset> GridLayoutPreset::preset(const QString& forId)
+std::optional<GridLayoutPreset> GridLayoutPreset::preset(const QString& presetId)
 {
     for (const GridLayoutPreset& p : allCases())
-        if (p.id == forId) return p;
+        if (p.id == presetId) return p;
     return std::nullopt;
 }
 

@@ -28,7 +28,7 @@ struct GridLayoutPreset {
     // The nine built-in layouts, in the order the layout picker lists them.
     static const QList<GridLayoutPreset>& allCases();
     static const GridLayoutPreset& defaultPreset() { return twoByTwo; }
-    static std::optional<GridLayoutPreset> preset(const QString& forId);
+    static std::optional<GridLayoutPreset> preset(const QString& presetId);
 
     // Cells on one page: the sum of the rows.
     int capacity() const;

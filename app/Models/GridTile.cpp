@@ -1,6 +1,6 @@
 #include "app/Models/GridTile.hpp"
 
-#include "app/Services/UuidText.hpp"
+#include "app/Models/UuidText.hpp"
 
 namespace brisvane {
 

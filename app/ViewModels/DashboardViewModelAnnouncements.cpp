@@ -1,10 +1,10 @@
 #include "app/ViewModels/DashboardViewModel.hpp"
 
-#include "app/Services/AnnouncementMessageFormatter.hpp"
-#include "app/Services/ConclusionAnnouncementPlanner.hpp"
-#include "app/Services/UuidText.hpp"
-#include "app/Services/VoicevoxAutoLaunchStore.hpp"
-#include "app/Services/VoicevoxEngineStatusRule.hpp"
+#include "app/Models/UuidText.hpp"
+#include "app/Services/voice/AnnouncementMessageFormatter.hpp"
+#include "app/Services/voice/ConclusionAnnouncementPlanner.hpp"
+#include "app/Services/voice/VoicevoxAutoLaunchStore.hpp"
+#include "app/Services/voice/VoicevoxEngineStatusRule.hpp"
 
 #include <QLoggingCategory>
 #include <QPointer>

@@ -1,7 +1,7 @@
 #include "app/ViewModels/DashboardViewModel.hpp"
 
-#include "app/Services/AnnouncementSettingsStore.hpp"
-#include "app/Services/ReadingDictionaryStore.hpp"
+#include "app/Services/voice/AnnouncementSettingsStore.hpp"
+#include "app/Services/voice/ReadingDictionaryStore.hpp"
 
 #include <QCoreApplication>
 #include <QTimer>

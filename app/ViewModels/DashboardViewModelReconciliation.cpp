@@ -1,8 +1,8 @@
 #include "app/ViewModels/DashboardViewModel.hpp"
 
-#include "app/Services/SessionGridBuilder.hpp"
-#include "app/Services/TerminalTileReconciler.hpp"
-#include "app/Services/UuidText.hpp"
+#include "app/Models/UuidText.hpp"
+#include "app/Services/sessions/SessionGridBuilder.hpp"
+#include "app/Services/tiles/TerminalTileReconciler.hpp"
 #include "app/ViewModels/TerminalProcessController.hpp"
 
 #include <QLoggingCategory>

@@ -1,11 +1,11 @@
 #include "app/ViewModels/DashboardViewModel.hpp"
 
-#include "app/Services/ClaudeHomeAccessChecker.hpp"
-#include "app/Services/ConclusionStore.hpp"
-#include "app/Services/PlanUsageStore.hpp"
-#include "app/Services/SessionGridBuilder.hpp"
-#include "app/Services/TerminalSessionRegistry.hpp"
-#include "app/Services/UsageSummaryBuilder.hpp"
+#include "app/Services/integration/ClaudeHomeAccessChecker.hpp"
+#include "app/Services/sessions/SessionGridBuilder.hpp"
+#include "app/Services/tiles/TerminalSessionRegistry.hpp"
+#include "app/Services/usage/PlanUsageStore.hpp"
+#include "app/Services/usage/UsageSummaryBuilder.hpp"
+#include "app/Services/voice/ConclusionStore.hpp"
 #include "app/ViewModels/TerminalProcessController.hpp"
 
 #include <QCoreApplication>

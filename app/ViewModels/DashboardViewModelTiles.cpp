@@ -1,9 +1,9 @@
 #include "app/ViewModels/DashboardViewModel.hpp"
 
-#include "app/Services/DashboardStores.hpp"
-#include "app/Services/LoginShell.hpp"
-#include "app/Services/ModelNameResolver.hpp"
-#include "app/Services/ProjectNameResolver.hpp"
+#include "app/Services/sessions/ProjectNameResolver.hpp"
+#include "app/Services/tiles/DashboardStores.hpp"
+#include "app/Services/tiles/LoginShell.hpp"
+#include "app/Services/usage/ModelNameResolver.hpp"
 #include "app/ViewModels/TerminalProcessController.hpp"
 
 #include <QCoreApplication>

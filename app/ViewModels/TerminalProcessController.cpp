@@ -1,6 +1,6 @@
 #include "app/ViewModels/TerminalProcessController.hpp"
 
-#include "app/Services/TerminalEnvironmentSanitizer.hpp"
+#include "app/Services/tiles/TerminalEnvironmentSanitizer.hpp"
 
 #include <QCoreApplication>
 #include <QDir>

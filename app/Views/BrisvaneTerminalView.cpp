@@ -1,9 +1,9 @@
 #include "app/Views/BrisvaneTerminalView.hpp"
 
-#include "app/Services/LocalPathExistenceChecker.hpp"
-#include "app/Services/ShellCwdReader.hpp"
-#include "app/Services/TerminalLinkNormalizer.hpp"
-#include "app/Services/TerminalScrollStickPolicy.hpp"
+#include "app/Services/platform/LocalPathExistenceChecker.hpp"
+#include "app/Services/sessions/ShellCwdReader.hpp"
+#include "app/Services/tiles/TerminalLinkNormalizer.hpp"
+#include "app/Services/tiles/TerminalScrollStickPolicy.hpp"
 #include "app/Views/DashboardStyle.hpp"
 #include "app/Views/DesktopServicesFileOpener.hpp"
 

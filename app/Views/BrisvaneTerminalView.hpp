@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/Services/FileOpening.hpp"
-#include "app/Services/PathExistenceChecking.hpp"
+#include "app/Services/platform/PathExistenceChecking.hpp"
+#include "app/Services/tiles/FileOpening.hpp"
 #include "terminal/view/LocalProcessTerminalView.hpp"
 
 #include <QDateTime>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Services/SessionStateAppearance.hpp"
+#include "app/Services/sessions/SessionStateAppearance.hpp"
 
 #include <QColor>
 #include <QFont>

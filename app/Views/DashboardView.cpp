@@ -60,8 +60,8 @@ DashboardView::DashboardView(DashboardViewModel& model, QWidget* parent) : QMain
     // The toasts lie over the whole content, from its top edge; clicks beside them go through.
     AppNotificationCenter& center = model_.appNotificationCenter();
     notificationOverlay_ = new NotificationOverlayView(
-        [&center](const QUuid& id) { center.dismiss(id); },
         std::make_shared<SystemSettingsExplanationOpener>(model_.parameters().claudeHome), this);
+    connect(notificationOverlay_, &NotificationOverlayView::dismissRequested, &center, &AppNotificationCenter::dismiss);
     connect(&center, &AppNotificationCenter::activeNotificationsChanged, notificationOverlay_,
             [this, &center] { notificationOverlay_->setNotifications(center.activeNotifications()); });
     notificationOverlay_->setNotifications(center.activeNotifications());

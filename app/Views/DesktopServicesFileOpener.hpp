@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Services/FileOpening.hpp"
+#include "app/Services/tiles/FileOpening.hpp"
 
 namespace brisvane {
 

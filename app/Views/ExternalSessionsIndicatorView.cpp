@@ -2,7 +2,7 @@
 
 #include "app/Views/ColorDot.hpp"
 
-#include "app/Services/SessionStateAppearance.hpp"
+#include "app/Services/sessions/SessionStateAppearance.hpp"
 #include "app/Views/DashboardStyle.hpp"
 #include "app/Views/PopoverFrame.hpp"
 

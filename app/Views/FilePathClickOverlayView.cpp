@@ -1,7 +1,7 @@
 #include "app/Views/FilePathClickOverlayView.hpp"
 
-#include "app/Services/FilePathResolver.hpp"
-#include "app/Services/LocalPathExistenceChecker.hpp"
+#include "app/Services/platform/LocalPathExistenceChecker.hpp"
+#include "app/Services/tiles/FilePathResolver.hpp"
 #include "app/Views/DashboardStyle.hpp"
 #include "app/Views/DesktopServicesFileOpener.hpp"
 #include "app/Views/TerminalLineTextExtractor.hpp"

@@ -1,6 +1,6 @@
 #include "app/Views/FilePathHighlightScanner.hpp"
 
-#include "app/Services/FilePathResolver.hpp"
+#include "app/Services/tiles/FilePathResolver.hpp"
 #include "app/Views/TerminalLineTextExtractor.hpp"
 
 #include <QSet>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Services/PathExistenceChecking.hpp"
+#include "app/Services/platform/PathExistenceChecking.hpp"
 
 #include <QList>
 #include <QMap>

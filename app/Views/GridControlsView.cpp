@@ -1,6 +1,6 @@
 #include "app/Views/GridControlsView.hpp"
 
-#include "app/Services/ProjectResumeInfoProvider.hpp"
+#include "app/Services/sessions/ProjectResumeInfoProvider.hpp"
 #include "app/ViewModels/DashboardViewModel.hpp"
 #include "app/Views/AnnouncementSettingsPopoverView.hpp"
 #include "app/Views/DashboardStyle.hpp"
@@ -242,8 +242,8 @@ GridControlsView::GridControlsView(DashboardViewModel& viewModel, std::function<
     smallerFont_->setAccessibleName(tr("ターミナルの文字を縮小"));
     largerFont_ = PlainButton::make(tr("A+"), 13, QFont::Medium, DashboardStyle::secondaryText(), this, kSymbolPadding);
     largerFont_->setAccessibleName(tr("ターミナルの文字を拡大"));
-    connect(smallerFont_, &QPushButton::clicked, this, [this] { stepFontSize(-1); });
-    connect(largerFont_, &QPushButton::clicked, this, [this] { stepFontSize(+1); });
+    connect(smallerFont_, &QPushButton::clicked, this, [this] { viewModel_.decreaseTerminalFontSize(); });
+    connect(largerFont_, &QPushButton::clicked, this, [this] { viewModel_.increaseTerminalFontSize(); });
     fontGroup->addWidget(smallerFont_, 0, Qt::AlignVCenter);
     fontGroup->addWidget(largerFont_, 0, Qt::AlignVCenter);
     row->addLayout(fontGroup);
@@ -285,16 +285,6 @@ GridControlsView::GridControlsView(DashboardViewModel& viewModel, std::function<
 QString GridControlsView::resumeDateLabel(const QDateTime& date)
 {
     return QLocale::c().toString(date.toLocalTime(), QStringLiteral("M/d H:mm"));
-}
-
-double GridControlsView::steppedFontSize(double current, int step)
-{
-    return std::min(std::max(current + step, kMinimumFontSize), kMaximumFontSize);
-}
-
-void GridControlsView::stepFontSize(int step)
-{
-    viewModel_.setTerminalFontSize(steppedFontSize(viewModel_.terminalFontSize(), step));
 }
 
 bool GridControlsView::isLayoutPopoverPresented() const

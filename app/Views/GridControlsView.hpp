@@ -86,9 +86,6 @@ private:
 class GridControlsView final : public QWidget {
     Q_OBJECT
 public:
-    static constexpr double kMinimumFontSize = 8;
-    static constexpr double kMaximumFontSize = 32;
-
     // `openSettings` opens the settings window on the model's selected tab; absent, the bar opens
     // the application's settings window.
     explicit GridControlsView(DashboardViewModel& viewModel, std::function<void()> openSettings = {},
@@ -101,8 +98,6 @@ public:
 
     // "M/d H:mm" in the local time zone, whatever the locale: 5 March 09:07 gives "3/5 9:07".
     static QString resumeDateLabel(const QDateTime& date);
-    // The font size a step gives: current ± 1 within 8 ... 32.
-    static double steppedFontSize(double current, int step);
 
     QPushButton* layoutButton() const { return layoutButton_; }
     GridLayoutIconView* layoutIcon() const { return layoutIcon_; }
@@ -127,7 +122,6 @@ private:
     void refreshAnnouncementButton();
     void rebuildPinChips();
     void refreshPageControls();
-    void stepFontSize(int step);
 
     DashboardViewModel& viewModel_;
     std::function<void()> openSettings_;

@@ -1,6 +1,6 @@
 #include "app/Views/GridRowLayout.hpp"
 
-#include "app/Services/GridCellSizeCalculator.hpp"
+#include "app/Services/tiles/GridCellSizeCalculator.hpp"
 
 #include <cmath>
 

@@ -1,6 +1,6 @@
 #include "app/Views/LayoutPickerPopoverView.hpp"
 
-#include "app/Services/DashboardStores.hpp"
+#include "app/Services/tiles/DashboardStores.hpp"
 #include "app/ViewModels/DashboardViewModel.hpp"
 #include "app/Views/DashboardStyle.hpp"
 #include "app/Views/GridLayoutIconView.hpp"

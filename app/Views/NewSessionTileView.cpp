@@ -16,17 +16,14 @@ const QString kSymbol = QStringLiteral("plus.circle");
 
 } // namespace
 
-NewSessionTileView::NewSessionTileView(std::function<void()> onCreateNew, QWidget* parent)
-    : QAbstractButton(parent), onCreateNew_(std::move(onCreateNew))
+NewSessionTileView::NewSessionTileView(QWidget* parent)
+    : QAbstractButton(parent)
 {
     setText(tr("新規ターミナル"));
     setAccessibleName(tr("新規ターミナル"));
     SymbolGlyph::tag(*this, kSymbol);
     setCursor(Qt::PointingHandCursor);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
-    connect(this, &QAbstractButton::clicked, this, [this] {
-        if (onCreateNew_) onCreateNew_();
-    });
 }
 
 QSize NewSessionTileView::sizeHint() const

@@ -70,9 +70,8 @@ QHBoxLayout* indented(QWidget* widget)
 
 NotificationToastView::NotificationToastView(const AppNotification& notification,
                                              std::shared_ptr<const SystemSettingsOpening> systemSettingsOpener,
-                                             std::function<void()> onDismiss, QWidget* parent)
-    : QFrame(parent), notification_(notification), systemSettingsOpener_(std::move(systemSettingsOpener)),
-      onDismiss_(std::move(onDismiss))
+                                             QWidget* parent)
+    : QFrame(parent), notification_(notification), systemSettingsOpener_(std::move(systemSettingsOpener))
 {
     setAttribute(Qt::WA_TranslucentBackground);
     setMaximumWidth(NotificationOverlayView::kMaximumWidth);
@@ -111,9 +110,7 @@ NotificationToastView::NotificationToastView(const AppNotification& notification
     settings_ = PlainButton::make(tr("システム設定を開く"), 11, QFont::DemiBold, Qt::white, this);
     stack->addLayout(indented(settings_));
 
-    connect(close_, &QPushButton::clicked, this, [this] {
-        if (onDismiss_) onDismiss_();
-    });
+    connect(close_, &QPushButton::clicked, this, &NotificationToastView::dismissRequested);
     connect(detailButton_, &QPushButton::clicked, this, [this] { setDetailExpanded(!isDetailExpanded_); });
     connect(settings_, &QPushButton::clicked, this, [this] {
         if (systemSettingsOpener_) systemSettingsOpener_->openPrivacySettings();
@@ -192,10 +189,9 @@ void NotificationToastView::paintEvent(QPaintEvent*)
 
 // ---- Overlay ----------------------------------------------------------------------------------
 
-NotificationOverlayView::NotificationOverlayView(std::function<void(const QUuid&)> onDismiss,
-                                                 std::shared_ptr<const SystemSettingsOpening> systemSettingsOpener,
+NotificationOverlayView::NotificationOverlayView(std::shared_ptr<const SystemSettingsOpening> systemSettingsOpener,
                                                  QWidget* parent)
-    : QWidget(parent), onDismiss_(std::move(onDismiss)), systemSettingsOpener_(std::move(systemSettingsOpener))
+    : QWidget(parent), systemSettingsOpener_(std::move(systemSettingsOpener))
 {
     setAttribute(Qt::WA_TranslucentBackground);
     auto* column = new QVBoxLayout(this);
@@ -219,9 +215,8 @@ void NotificationOverlayView::setNotifications(const QList<AppNotification>& not
             continue;
         }
         const QUuid id = notice.id;
-        auto* toast = new NotificationToastView(notice, systemSettingsOpener_, [this, id] {
-            if (onDismiss_) onDismiss_(id);
-        }, this);
+        auto* toast = new NotificationToastView(notice, systemSettingsOpener_, this);
+        connect(toast, &NotificationToastView::dismissRequested, this, [this, id] { emit dismissRequested(id); });
         toast->installEventFilter(this);
         next.push_back(toast);
     }

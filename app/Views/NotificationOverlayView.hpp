@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/Models/AppNotification.hpp"
-#include "app/Services/SystemSettingsOpening.hpp"
+#include "app/Services/integration/SystemSettingsOpening.hpp"
 
 #include <QFrame>
 #include <QList>
@@ -27,7 +27,7 @@ public:
 
     NotificationToastView(const AppNotification& notification,
                           std::shared_ptr<const SystemSettingsOpening> systemSettingsOpener,
-                          std::function<void()> onDismiss, QWidget* parent = nullptr);
+                          QWidget* parent = nullptr);
 
     const AppNotification& notification() const { return notification_; }
     // A notice refreshed in place keeps its toast and whether its detail is open.
@@ -45,6 +45,10 @@ public:
     QLabel* detailLabel() const { return detail_; }
     QPushButton* settingsButton() const { return settings_; }
 
+signals:
+    // The close button.
+    void dismissRequested();
+
 protected:
     void paintEvent(QPaintEvent* event) override;
 
@@ -55,7 +59,6 @@ private:
 
     AppNotification notification_;
     std::shared_ptr<const SystemSettingsOpening> systemSettingsOpener_;
-    std::function<void()> onDismiss_;
     bool isDetailExpanded_ = false;
     QWidget* strip_ = nullptr;
     QLabel* title_ = nullptr;
@@ -75,9 +78,8 @@ class NotificationOverlayView final : public QWidget {
 public:
     static constexpr int kMaximumWidth = 420;
 
-    NotificationOverlayView(std::function<void(const QUuid&)> onDismiss,
-                            std::shared_ptr<const SystemSettingsOpening> systemSettingsOpener,
-                            QWidget* parent = nullptr);
+    explicit NotificationOverlayView(std::shared_ptr<const SystemSettingsOpening> systemSettingsOpener,
+                                     QWidget* parent = nullptr);
 
     // Shows these notices in order; a toast is kept (with its expanded detail) while its notice's
     // id stays, created for a new id, and removed when its id is gone.
@@ -85,13 +87,16 @@ public:
     // The toasts shown, top to bottom.
     const QList<NotificationToastView*>& toasts() const { return toasts_; }
 
+signals:
+    // A toast's close button, with its notice's id.
+    void dismissRequested(const QUuid& id);
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void updateMask();
 
-    std::function<void(const QUuid&)> onDismiss_;
     std::shared_ptr<const SystemSettingsOpening> systemSettingsOpener_;
     QList<NotificationToastView*> toasts_;
 };

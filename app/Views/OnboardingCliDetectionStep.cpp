@@ -1,7 +1,7 @@
 #include "app/Views/OnboardingCliDetectionStep.hpp"
 
-#include "app/Services/ClaudeCLIDetector.hpp"
-#include "app/Services/FileOpening.hpp"
+#include "app/Services/integration/ClaudeCLIDetector.hpp"
+#include "app/Services/tiles/FileOpening.hpp"
 #include "app/Views/DashboardStyle.hpp"
 #include "app/Views/OnboardingComponents.hpp"
 #include "app/Views/OnboardingView.hpp"

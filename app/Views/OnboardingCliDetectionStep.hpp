@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/Models/ClaudeCLIDetectionResult.hpp"
-#include "app/Services/PathExistenceChecking.hpp"
+#include "app/Services/platform/PathExistenceChecking.hpp"
 
 #include <QProcessEnvironment>
 #include <QString>

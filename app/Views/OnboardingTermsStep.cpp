@@ -1,6 +1,6 @@
 #include "app/Views/OnboardingTermsStep.hpp"
 
-#include "app/Services/OnboardingStateStore.hpp"
+#include "app/Services/integration/OnboardingStateStore.hpp"
 #include "app/Views/DashboardStyle.hpp"
 #include "app/Views/OnboardingComponents.hpp"
 

@@ -1,8 +1,8 @@
 #include "app/Views/OnboardingView.hpp"
 
-#include "app/Services/LocalFileSystemReader.hpp"
-#include "app/Services/LocalFileSystemWriter.hpp"
-#include "app/Services/OnboardingStateStore.hpp"
+#include "app/Services/integration/OnboardingStateStore.hpp"
+#include "app/Services/platform/LocalFileSystemReader.hpp"
+#include "app/Services/platform/LocalFileSystemWriter.hpp"
 #include "app/ViewModels/DashboardViewModel.hpp"
 #include "app/Views/DashboardStyle.hpp"
 #include "app/Views/DesktopServicesFileOpener.hpp"

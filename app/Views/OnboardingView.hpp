@@ -2,9 +2,9 @@
 
 #include "app/Models/ClaudeCLIDetectionResult.hpp"
 #include "app/Models/OnboardingStepFlow.hpp"
-#include "app/Services/ClaudeMdEditor.hpp"
-#include "app/Services/FileOpening.hpp"
-#include "app/Services/Preferences.hpp"
+#include "app/Services/integration/ClaudeMdEditor.hpp"
+#include "app/Services/platform/Preferences.hpp"
+#include "app/Services/tiles/FileOpening.hpp"
 #include "app/Views/LegalDocument.hpp"
 
 #include <QDateTime>

@@ -1,7 +1,7 @@
 #include "app/Views/OnboardingVoiceLineConsentStep.hpp"
 
-#include "app/Services/ClaudeMdAnnouncementBlock.hpp"
-#include "app/Services/StrictUtf8.hpp"
+#include "app/Services/integration/ClaudeMdAnnouncementBlock.hpp"
+#include "app/Services/platform/StrictUtf8.hpp"
 #include "app/ViewModels/DashboardViewModel.hpp"
 #include "app/Views/DashboardStyle.hpp"
 #include "app/Views/OnboardingComponents.hpp"

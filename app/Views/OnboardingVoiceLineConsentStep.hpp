@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Services/ClaudeMdEditor.hpp"
+#include "app/Services/integration/ClaudeMdEditor.hpp"
 
 #include <QWidget>
 

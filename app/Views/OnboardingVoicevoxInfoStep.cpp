@@ -1,6 +1,6 @@
 #include "app/Views/OnboardingVoicevoxInfoStep.hpp"
 
-#include "app/Services/FileOpening.hpp"
+#include "app/Services/tiles/FileOpening.hpp"
 #include "app/ViewModels/DashboardViewModel.hpp"
 #include "app/Views/OnboardingComponents.hpp"
 #include "app/Views/SettingsWindow.hpp"

@@ -1,7 +1,7 @@
 #include "app/Views/PlanUsageGaugeView.hpp"
 
-#include "app/Services/PlanUsageDisplayFormatter.hpp"
-#include "app/Services/UsageDisplayFormatter.hpp"
+#include "app/Services/usage/PlanUsageDisplayFormatter.hpp"
+#include "app/Services/usage/UsageDisplayFormatter.hpp"
 #include "app/Views/DashboardStyle.hpp"
 #include "app/Views/PopoverFrame.hpp"
 #include "app/Views/UsageMeterView.hpp"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Services/SystemSettingsOpening.hpp"
+#include "app/Services/integration/SystemSettingsOpening.hpp"
 
 #include <QString>
 

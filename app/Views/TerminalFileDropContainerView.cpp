@@ -1,6 +1,6 @@
 #include "app/Views/TerminalFileDropContainerView.hpp"
 
-#include "app/Services/ShellPathQuoter.hpp"
+#include "app/Services/tiles/ShellPathQuoter.hpp"
 #include "app/Views/DashboardStyle.hpp"
 
 #include <QDragEnterEvent>
@@ -94,7 +94,7 @@ bool TerminalFileDropContainerView::performDrop(const QMimeData* data)
                static_cast<long long>(paths.size()));
         return false;
     }
-    onDropText(*text);
+    emit textDropped(*text);
     return true;
 }
 

@@ -12,7 +12,7 @@ class QMimeData;
 namespace brisvane {
 
 // The widget around a tile's terminal view that takes files dropped on the tile: their paths,
-// quoted for the shell and separated by spaces, go to `onDropText` as if typed (no line feed, so
+// quoted for the shell and separated by spaces, go out as `textDropped` as if typed (no line feed, so
 // nothing runs). Only local files count; a drop with a path that holds a control character is
 // refused whole. Draws an accent outline while an acceptable drag is over it.
 class TerminalFileDropContainerView final : public QWidget {
@@ -22,7 +22,6 @@ public:
 
     // False for a closed tile: every drag is refused.
     bool isDropAllowed = true;
-    std::function<void(const QString&)> onDropText = [](const QString&) {};
     bool isDropTargeting() const { return isDropTargeting_; }
 
     // The local files the drag carries, in order; nothing when it carries none.
@@ -34,6 +33,9 @@ protected:
     void dragLeaveEvent(QDragLeaveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+
+signals:
+    void textDropped(const QString& text);
 
 private:
     bool accepts(const QMimeData* data) const;

@@ -23,6 +23,7 @@ TerminalHostView::TerminalHostView(corvix::LocalProcessTerminalView* terminalVie
     , overlay_(new FilePathClickOverlayView(container_))
 {
     container_->setGeometry(0, 0, width(), height());
+    connect(container_, &TerminalFileDropContainerView::textDropped, this, &TerminalHostView::textDropped);
     if (terminalView_) {
         qCInfo(lcTerminalHostView, "makeNSView: 再親付け発生 oldSuperviewNil=%d windowNilBefore=%d",
                terminalView_->parentWidget() == nullptr, !terminalView_->isVisible());
@@ -70,12 +71,6 @@ void TerminalHostView::setLifecycle(const TerminalTileLifecycle& lifecycle)
     updateContainer();
 }
 
-void TerminalHostView::setOnDropText(std::function<void(const QString&)> onDropText)
-{
-    onDropText_ = std::move(onDropText);
-    updateContainer();
-}
-
 void TerminalHostView::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
@@ -115,7 +110,6 @@ void TerminalHostView::updateContainer()
         applyOverlay(*overlay_, *terminalView_, cwdProvider_);
     }
     container_->isDropAllowed = lifecycle_.kind != TerminalTileLifecycle::Case::closed;
-    container_->onDropText = onDropText_;
     if (terminalView_ && terminalView_->parentWidget() == container_ && isVisible() && !terminalView_->isVisible()) {
         qCInfo(lcTerminalHostView, "updateNSView: terminalView.window == nil を検出");
     }

@@ -37,7 +37,6 @@ public:
     void setCwdProvider(std::function<std::optional<QString>()> cwdProvider);
     // A closed tile refuses drops.
     void setLifecycle(const TerminalTileLifecycle& lifecycle);
-    void setOnDropText(std::function<void(const QString&)> onDropText);
 
     corvix::LocalProcessTerminalView* terminalView() const { return terminalView_; }
     TerminalFileDropContainerView* container() const { return container_; }
@@ -46,6 +45,10 @@ public:
     // Lays the overlay over the terminal view with its cell size and rescans if Ctrl is held.
     static void applyOverlay(FilePathClickOverlayView& overlay, corvix::TerminalView& terminalView,
                              std::function<std::optional<QString>()> cwdProvider);
+
+signals:
+    // The container's drops, for as long as the tile is open.
+    void textDropped(const QString& text);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -63,7 +66,6 @@ private:
     double verticalInset_ = 10;
     std::function<std::optional<QString>()> cwdProvider_;
     TerminalTileLifecycle lifecycle_ = TerminalTileLifecycle::shellOnly();
-    std::function<void(const QString&)> onDropText_ = [](const QString&) {};
 };
 
 } // namespace brisvane

@@ -1,6 +1,6 @@
 #include "app/Views/TerminalLineTextExtractor.hpp"
 
-#include "app/Services/FilePathDetector.hpp"
+#include "app/Services/tiles/FilePathDetector.hpp"
 #include "terminal/engine/Terminal.hpp"
 
 namespace brisvane::TerminalLineTextExtractor {

@@ -3,7 +3,7 @@
 #include "app/Views/ColorDot.hpp"
 
 #include "app/Models/GridTile.hpp"
-#include "app/Services/ShellCwdReader.hpp"
+#include "app/Services/sessions/ShellCwdReader.hpp"
 #include "app/ViewModels/TerminalProcessController.hpp"
 #include "app/Views/BrisvaneTerminalView.hpp"
 #include "app/Views/DashboardStyle.hpp"
@@ -279,9 +279,7 @@ void TerminalTileView::buildHeader()
     row->addWidget(modelName_, 0, Qt::AlignVCenter);
 
     readingToggle_ = PlainButton::make({}, 13, QFont::Normal, DashboardStyle::secondaryText(), header_);
-    connect(readingToggle_, &QPushButton::clicked, this, [this] {
-        if (onToggleConclusionReading) onToggleConclusionReading();
-    });
+    connect(readingToggle_, &QPushButton::clicked, this, &TerminalTileView::conclusionReadingToggleRequested);
     row->addWidget(readingToggle_, 0, Qt::AlignVCenter);
 
     menuButton_ = PlainButton::make(SymbolGlyph::text(QStringLiteral("ellipsis.circle")), 13, QFont::Normal,
@@ -295,7 +293,7 @@ void TerminalTileView::buildHeader()
     pinProjectAction_ = menu->addAction(tr("このプロジェクトをピン留め"));
     pinProjectAction_->setEnabled(false);
     connect(pinProjectAction_, &QAction::triggered, this, [this] {
-        if (currentCwd_ && onPinProject) onPinProject(*currentCwd_);
+        if (currentCwd_) emit pinProjectRequested(*currentCwd_);
     });
     menuButton_->setMenu(menu);
     row->addWidget(menuButton_, 0, Qt::AlignVCenter);
@@ -304,9 +302,7 @@ void TerminalTileView::buildHeader()
                                      DashboardStyle::secondaryText(), header_);
     SymbolGlyph::tag(*closeButton_, QStringLiteral("xmark.circle"));
     closeButton_->setAccessibleName(tr("ターミナルタイルを閉じる"));
-    connect(closeButton_, &QPushButton::clicked, this, [this] {
-        if (onClose) onClose();
-    });
+    connect(closeButton_, &QPushButton::clicked, this, &TerminalTileView::closeRequested);
     row->addWidget(closeButton_, 0, Qt::AlignVCenter);
 
     refreshReadingToggle();
@@ -439,8 +435,8 @@ void TerminalTileView::rebuildBody()
             return ShellCwdReader::currentWorkingDirectory(view->process().shellPid());
         });
         hostView_->setLifecycle(tile_.lifecycle);
-        hostView_->setOnDropText([view](const QString& text) {
-            if (!view) return;
+        // The host goes before the terminal view: the connection dies with either.
+        connect(hostView_, &TerminalHostView::textDropped, terminalView_, [view](const QString& text) {
             // As typed, unless the program asked for pastes to be marked: then as a paste, so an
             // editor does not run the text as commands. The text holds no control character.
             const QByteArray typed = text.toUtf8();

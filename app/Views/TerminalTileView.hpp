@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/Models/TerminalTile.hpp"
-#include "app/Services/SessionStateAppearance.hpp"
+#include "app/Services/sessions/SessionStateAppearance.hpp"
 
 #include <QColor>
 #include <QPointer>
@@ -52,9 +52,6 @@ public:
     const std::optional<QString>& currentCwd() const { return currentCwd_; }
     void setCurrentCwd(const std::optional<QString>& cwd);
 
-    std::function<void()> onToggleConclusionReading;
-    std::function<void(const QString&)> onPinProject;
-    std::function<void()> onClose;
 
     // What the header says about the tile's state and in which colour.
     struct Appearance {
@@ -102,6 +99,12 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+
+signals:
+    // The header's reading toggle, the menu's pin item (with the shell's folder) and the close button.
+    void conclusionReadingToggleRequested();
+    void pinProjectRequested(const QString& folder);
+    void closeRequested();
 
 private:
     class StateBorder;

@@ -1,6 +1,6 @@
 #include "app/Views/TilePageView.hpp"
 
-#include "app/Services/GridCellSizeCalculator.hpp"
+#include "app/Services/tiles/GridCellSizeCalculator.hpp"
 #include "app/ViewModels/DashboardViewModel.hpp"
 #include "app/ViewModels/TerminalProcessController.hpp"
 #include "app/Views/GridRowLayout.hpp"
@@ -96,7 +96,9 @@ QWidget* TilePageView::tileView(const GridTile& tile)
     QWidget* widget = cells_.value(id);
     if (!tile.terminal) {
         if (!widget) {
-            widget = new NewSessionTileView([this] { viewModel_.createTerminalTile(); }, this);
+            auto* newSession = new NewSessionTileView(this);
+            connect(newSession, &QAbstractButton::clicked, this, [this] { viewModel_.createTerminalTile(); });
+            widget = newSession;
             widget->setProperty(kGridIdProperty, id);
             cells_.insert(id, widget);
         }
@@ -105,14 +107,16 @@ QWidget* TilePageView::tileView(const GridTile& tile)
             const QUuid tileId = tile.terminal->id;
             auto* view = new TerminalTileView(*tile.terminal, nullptr, this);
             view->setProperty(kGridIdProperty, id);
-            view->onToggleConclusionReading = [this, tileId] {
+            connect(view, &TerminalTileView::conclusionReadingToggleRequested, this, [this, tileId] {
                 const bool current = viewModel_.tileConclusionReadingEnabled().value(
                     tileId, viewModel_.isConclusionReadingDefaultEnabled());
                 viewModel_.setConclusionReadingEnabled(!current, tileId);
                 rebuild();
-            };
-            view->onPinProject = [this](const QString& path) { viewModel_.addPinnedProject(path); };
-            view->onClose = [this, tileId] { viewModel_.closeTerminalTile(tileId); };
+            });
+            connect(view, &TerminalTileView::pinProjectRequested, this,
+                    [this](const QString& path) { viewModel_.addPinnedProject(path); });
+            connect(view, &TerminalTileView::closeRequested, this,
+                    [this, tileId] { viewModel_.closeTerminalTile(tileId); });
             widget = view;
             cells_.insert(id, widget);
         }

@@ -1,6 +1,6 @@
 #include "app/Views/UsageMeterView.hpp"
 
-#include "app/Services/UsageDisplayFormatter.hpp"
+#include "app/Services/usage/UsageDisplayFormatter.hpp"
 #include "app/Views/DashboardStyle.hpp"
 
 #include <QHBoxLayout>

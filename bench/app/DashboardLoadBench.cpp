@@ -5,13 +5,13 @@
 //
 // The tiles' shells are the user's real login shell, in a temporary home whose profile `exec`s
 // the benchmark's program, so the bytes a tile receives are exactly the program's.
-#include "GeneratedAgentHome.hpp"
 #include "BenchTerminal.hpp"
+#include "GeneratedAgentHome.hpp"
 
-#include "app/Services/InMemoryPreferences.hpp"
-#include "app/Services/LocalFileSystemReader.hpp"
-#include "app/Services/LocalPathExistenceChecker.hpp"
-#include "app/Services/SessionWatcher.hpp"
+#include "app/Services/platform/InMemoryPreferences.hpp"
+#include "app/Services/platform/LocalFileSystemReader.hpp"
+#include "app/Services/platform/LocalPathExistenceChecker.hpp"
+#include "app/Services/sessions/SessionWatcher.hpp"
 #include "app/ViewModels/DashboardViewModel.hpp"
 #include "app/ViewModels/TerminalProcessController.hpp"
 

@@ -6,8 +6,8 @@
 // on from what earlier passes read: with nothing changed, and with one reply appended.
 #include "GeneratedAgentHome.hpp"
 
-#include "app/Services/LocalFileSystemReader.hpp"
-#include "app/Services/UsageSummaryBuilder.hpp"
+#include "app/Services/platform/LocalFileSystemReader.hpp"
+#include "app/Services/usage/UsageSummaryBuilder.hpp"
 
 #include <benchmark/benchmark.h>
 

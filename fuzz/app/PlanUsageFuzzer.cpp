@@ -1,6 +1,6 @@
 // libFuzzer target: any bytes as the plan-usage file, decoded and summarised.
 #include "app/Models/BrisvaneUsageFile.hpp"
-#include "app/Services/PlanUsageParser.hpp"
+#include "app/Services/usage/PlanUsageParser.hpp"
 
 using namespace brisvane;
 

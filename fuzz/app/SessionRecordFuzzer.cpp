@@ -1,6 +1,6 @@
 // libFuzzer target: any bytes as an agent session file.
 #include "app/Models/SessionRecord.hpp"
-#include "app/Services/SessionStateMapper.hpp"
+#include "app/Services/sessions/SessionStateMapper.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

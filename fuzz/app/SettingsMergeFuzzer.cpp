@@ -1,7 +1,7 @@
 // libFuzzer target: any bytes as the agent's settings file, through the edits the hook installer
 // makes. A merge must keep every key it does not own and produce a document that reads back as
 // itself.
-#include "app/Services/SettingsJSONMerger.hpp"
+#include "app/Services/integration/SettingsJSONMerger.hpp"
 
 #include <QJsonDocument>
 

@@ -1,7 +1,7 @@
 // libFuzzer target: any bytes as the agent's statistics cache, decoded and then summed and priced
 // as the usage summary does.
 #include "app/Models/StatsCacheFile.hpp"
-#include "app/Services/UsageStatsParser.hpp"
+#include "app/Services/usage/UsageStatsParser.hpp"
 
 #include <QTimeZone>
 

@@ -1,7 +1,7 @@
 // libFuzzer target: any bytes as one transcript file, summed as the usage summary does when the
 // statistics cache is stale. Small chunks would be slower than the real reader, so the file is fed
 // whole and in pieces alike through the reader's default chunking.
-#include "app/Services/UsageSelfAggregator.hpp"
+#include "app/Services/usage/UsageSelfAggregator.hpp"
 #include "tests/app/Services/FakeFileSystemReader.hpp"
 
 #include <QTimeZone>

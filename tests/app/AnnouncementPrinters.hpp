@@ -8,8 +8,8 @@
 #include "app/Models/AnnouncementVoice.hpp"
 #include "app/Models/AppNotification.hpp"
 #include "app/Models/ReadingDictionary.hpp"
-#include "app/Services/AnnouncementEngine.hpp"
-#include "app/Services/ConclusionAnnouncementPlanner.hpp"
+#include "app/Services/voice/AnnouncementEngine.hpp"
+#include "app/Services/voice/ConclusionAnnouncementPlanner.hpp"
 #include "tests/app/Printers.hpp"
 
 #include <QUuid>

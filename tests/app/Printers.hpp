@@ -7,7 +7,7 @@
 #include "app/Models/FileTail.hpp"
 #include "app/Models/SessionRecord.hpp"
 #include "app/Models/SessionTile.hpp"
-#include "app/Services/SessionGridBuilder.hpp"
+#include "app/Services/sessions/SessionGridBuilder.hpp"
 
 #include <QByteArray>
 #include <QDateTime>

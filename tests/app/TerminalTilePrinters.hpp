@@ -6,7 +6,7 @@
 #include "app/Models/ResolvedFilePath.hpp"
 #include "app/Models/TerminalLinkAction.hpp"
 #include "app/Models/TerminalTile.hpp"
-#include "app/Services/TerminalTileReconciler.hpp"
+#include "app/Services/tiles/TerminalTileReconciler.hpp"
 #include "tests/app/Printers.hpp"
 
 #include <ostream>

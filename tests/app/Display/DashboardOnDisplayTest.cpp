@@ -2,7 +2,9 @@
 // what only a window system shows, such as popups that the platform closes and the pixels of texts
 // as they reach the screen. Screenshots are kept in BRISVANE_SCREENSHOT_DIR.
 #include "app/App/CompositionRoot.hpp"
-#include "app/Services/QSettingsPreferences.hpp"
+#include "app/Services/platform/QSettingsPreferences.hpp"
+#include "app/ViewModels/TerminalProcessController.hpp"
+#include "app/Views/BrisvaneTerminalView.hpp"
 #include "app/Views/DashboardView.hpp"
 #include "app/Views/ExternalSessionsIndicatorView.hpp"
 #include "app/Views/GridControlsView.hpp"
@@ -12,8 +14,6 @@
 #include "app/Views/TerminalTileView.hpp"
 #include "app/Views/TilePageView.hpp"
 #include "app/Views/TopBarView.hpp"
-#include "app/ViewModels/TerminalProcessController.hpp"
-#include "app/Views/BrisvaneTerminalView.hpp"
 #include "tests/app/AgentHome.hpp"
 
 #include <QDir>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Services/FileSystemReading.hpp"
+#include "app/Services/platform/FileSystemReading.hpp"
 
 #include <QMap>
 

@@ -1,14 +1,14 @@
 // Agent homes a broken or hostile program could leave behind: every reader of the refresh and the
 // hook installer must skip or report each one, return, and leave the user's files as they were.
-#include "app/Services/ClaudeHomeAccessChecker.hpp"
-#include "app/Services/ConclusionStore.hpp"
-#include "app/Services/HookInstaller.hpp"
-#include "app/Services/LocalFileSystemReader.hpp"
-#include "app/Services/LocalFileSystemWriter.hpp"
-#include "app/Services/PlanUsageStore.hpp"
-#include "app/Services/SessionGridBuilder.hpp"
-#include "app/Services/SessionRecordParser.hpp"
-#include "app/Services/UsageSummaryBuilder.hpp"
+#include "app/Services/integration/ClaudeHomeAccessChecker.hpp"
+#include "app/Services/integration/HookInstaller.hpp"
+#include "app/Services/platform/LocalFileSystemReader.hpp"
+#include "app/Services/platform/LocalFileSystemWriter.hpp"
+#include "app/Services/sessions/SessionGridBuilder.hpp"
+#include "app/Services/sessions/SessionRecordParser.hpp"
+#include "app/Services/usage/PlanUsageStore.hpp"
+#include "app/Services/usage/UsageSummaryBuilder.hpp"
+#include "app/Services/voice/ConclusionStore.hpp"
 
 #include "tests/app/AgentHome.hpp"
 #include "tests/app/Services/FakeFileSystemReader.hpp"

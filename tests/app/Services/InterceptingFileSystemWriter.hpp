@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Services/LocalFileSystemWriter.hpp"
+#include "app/Services/platform/LocalFileSystemWriter.hpp"
 
 #include <functional>
 

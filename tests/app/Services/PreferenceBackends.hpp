@@ -4,8 +4,8 @@
 // restart them: the in-memory one keeps its values, the settings file is read back from disk as a
 // new process would read it.
 
-#include "app/Services/InMemoryPreferences.hpp"
-#include "app/Services/QSettingsPreferences.hpp"
+#include "app/Services/platform/InMemoryPreferences.hpp"
+#include "app/Services/platform/QSettingsPreferences.hpp"
 
 #include <QFile>
 #include <QTemporaryDir>

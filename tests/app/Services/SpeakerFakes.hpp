@@ -5,10 +5,10 @@
 // the test says so (or, when asked, at the next turn of the event loop), never from within the
 // call.
 
-#include "app/Services/AnnouncementSpeaking.hpp"
-#include "app/Services/SpeechSynthesizing.hpp"
-#include "app/Services/VoicevoxAppLaunching.hpp"
-#include "app/Services/VoicevoxAudioPlaying.hpp"
+#include "app/Services/voice/AnnouncementSpeaking.hpp"
+#include "app/Services/voice/SpeechSynthesizing.hpp"
+#include "app/Services/voice/VoicevoxAppLaunching.hpp"
+#include "app/Services/voice/VoicevoxAudioPlaying.hpp"
 
 #include <QList>
 #include <QLocale>

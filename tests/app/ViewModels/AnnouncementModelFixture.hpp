@@ -5,10 +5,10 @@
 
 #include "app/ViewModels/DashboardViewModel.hpp"
 
-#include "app/Services/InMemoryPreferences.hpp"
-#include "app/Services/LocalFileSystemReader.hpp"
-#include "app/Services/LocalPathExistenceChecker.hpp"
-#include "app/Services/UuidText.hpp"
+#include "app/Models/UuidText.hpp"
+#include "app/Services/platform/InMemoryPreferences.hpp"
+#include "app/Services/platform/LocalFileSystemReader.hpp"
+#include "app/Services/platform/LocalPathExistenceChecker.hpp"
 #include "tests/app/AnnouncementPrinters.hpp"
 #include "tests/app/Services/ScopedHomeEnvironment.hpp"
 #include "tests/app/Services/SpeakerFakes.hpp"

@@ -3,9 +3,9 @@
 // A dashboard model for tests: in-memory preferences, a watcher moved by hand and a model that
 // refreshes only when told. Nothing here touches the real home.
 
-#include "app/Services/InMemoryPreferences.hpp"
-#include "app/Services/LocalFileSystemReader.hpp"
-#include "app/Services/LocalPathExistenceChecker.hpp"
+#include "app/Services/platform/InMemoryPreferences.hpp"
+#include "app/Services/platform/LocalFileSystemReader.hpp"
+#include "app/Services/platform/LocalPathExistenceChecker.hpp"
 #include "app/ViewModels/DashboardViewModel.hpp"
 
 #include <QTest>

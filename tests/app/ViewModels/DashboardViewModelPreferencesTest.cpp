@@ -1,7 +1,7 @@
 #include "tests/app/ViewModels/AnnouncementModelFixture.hpp"
 
-#include "app/Services/LocalFileSystemWriter.hpp"
-#include "app/Services/ReadingDictionaryStore.hpp"
+#include "app/Services/platform/LocalFileSystemWriter.hpp"
+#include "app/Services/voice/ReadingDictionaryStore.hpp"
 #include "tests/EventLoopMarker.hpp"
 #include "tests/app/AgentHome.hpp"
 #include "tests/app/HookPrinters.hpp"

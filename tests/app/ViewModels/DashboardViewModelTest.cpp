@@ -1,12 +1,12 @@
 #include "app/ViewModels/DashboardViewModel.hpp"
 
-#include "app/Services/DashboardStores.hpp"
-#include "app/Services/InMemoryPreferences.hpp"
-#include "app/Services/LocalFileSystemReader.hpp"
-#include "app/Services/LocalPathExistenceChecker.hpp"
-#include "app/Services/UuidText.hpp"
-#include "tests/app/AgentHome.hpp"
+#include "app/Models/UuidText.hpp"
+#include "app/Services/platform/InMemoryPreferences.hpp"
+#include "app/Services/platform/LocalFileSystemReader.hpp"
+#include "app/Services/platform/LocalPathExistenceChecker.hpp"
+#include "app/Services/tiles/DashboardStores.hpp"
 #include "tests/EventLoopMarker.hpp"
+#include "tests/app/AgentHome.hpp"
 
 #include <QTest>
 

@@ -1,11 +1,11 @@
 #include "app/ViewModels/DashboardViewModel.hpp"
 
-#include "app/Services/DashboardStores.hpp"
+#include "app/Services/tiles/DashboardStores.hpp"
 #include "app/ViewModels/TerminalProcessController.hpp"
 #include "tests/app/AgentHome.hpp"
 #include "tests/app/Printers.hpp"
-#include "tests/app/TerminalTilePrinters.hpp"
 #include "tests/app/Services/ScopedHomeEnvironment.hpp"
+#include "tests/app/TerminalTilePrinters.hpp"
 #include "tests/app/ViewModels/DashboardModelHarness.hpp"
 
 #include <QDir>

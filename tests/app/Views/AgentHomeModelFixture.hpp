@@ -3,7 +3,7 @@
 // A dashboard model over a fresh, empty agent home of its own: the agent's settings, its
 // CLAUDE.md and the installed hook scripts all live in a temporary folder that each test owns.
 
-#include "app/Services/HookInstaller.hpp"
+#include "app/Services/integration/HookInstaller.hpp"
 #include "tests/app/AgentHome.hpp"
 #include "tests/app/Views/SettingsModelFixture.hpp"
 

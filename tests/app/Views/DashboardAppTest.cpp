@@ -1,18 +1,18 @@
 // The dashboard as the application builds it (the composition root's real services) over an
 // agent home made for the test.
 #include "app/App/CompositionRoot.hpp"
-#include "app/Services/QSettingsPreferences.hpp"
-#include "app/Services/UsageDisplayFormatter.hpp"
+#include "app/Services/platform/QSettingsPreferences.hpp"
+#include "app/Services/usage/UsageDisplayFormatter.hpp"
 #include "app/Views/DashboardView.hpp"
 #include "app/Views/ExternalSessionsIndicatorView.hpp"
 #include "app/Views/PlanUsageGaugeView.hpp"
 #include "app/Views/PopoverFrame.hpp"
 #include "app/Views/TopBarView.hpp"
 #include "app/Views/UsageMeterView.hpp"
-#include "tests/app/AgentHome.hpp"
-#include "tests/app/Views/PictureChecks.hpp"
 #include "terminal/view/CaretView.hpp"
 #include "terminal/view/TerminalView.hpp"
+#include "tests/app/AgentHome.hpp"
+#include "tests/app/Views/PictureChecks.hpp"
 
 #include <QDir>
 #include <QGuiApplication>

@@ -5,7 +5,7 @@
 // the test sets, and a recording speaker. Tiles made through the model run real login shells in
 // that home.
 
-#include "app/Services/InMemoryPreferences.hpp"
+#include "app/Services/platform/InMemoryPreferences.hpp"
 #include "app/ViewModels/DashboardViewModel.hpp"
 #include "tests/app/AgentHome.hpp"
 #include "tests/app/Services/ScopedHomeEnvironment.hpp"

@@ -1,4 +1,4 @@
-#include "app/Services/AppNotificationCenter.hpp"
+#include "app/Services/platform/AppNotificationCenter.hpp"
 #include "app/Views/NotificationOverlayView.hpp"
 #include "app/Views/SystemSettingsExplanationOpener.hpp"
 
@@ -26,7 +26,8 @@ protected:
     void SetUp() override
     {
         host.resize(800, 600);
-        overlay = new NotificationOverlayView([this](const QUuid& id) { center.dismiss(id); }, opener, &host);
+        overlay = new NotificationOverlayView(opener, &host);
+        QObject::connect(overlay, &NotificationOverlayView::dismissRequested, &center, &AppNotificationCenter::dismiss);
         overlay->setGeometry(host.rect());
         QObject::connect(&center, &AppNotificationCenter::activeNotificationsChanged, overlay,
                          [this] { overlay->setNotifications(center.activeNotifications()); });

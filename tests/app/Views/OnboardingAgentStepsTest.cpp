@@ -3,10 +3,10 @@
 #include "app/Views/OnboardingView.hpp"
 #include "app/Views/OnboardingVoiceLineConsentStep.hpp"
 
-#include "app/Services/ClaudeCLIDetector.hpp"
-#include "app/Services/ClaudeMdAnnouncementBlock.hpp"
-#include "app/Services/FileOpening.hpp"
-#include "app/Services/LocalFileSystemWriter.hpp"
+#include "app/Services/integration/ClaudeCLIDetector.hpp"
+#include "app/Services/integration/ClaudeMdAnnouncementBlock.hpp"
+#include "app/Services/platform/LocalFileSystemWriter.hpp"
+#include "app/Services/tiles/FileOpening.hpp"
 #include "tests/app/Services/InterceptingFileSystemWriter.hpp"
 #include "tests/app/Views/AgentHomeModelFixture.hpp"
 

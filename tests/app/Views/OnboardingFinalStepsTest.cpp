@@ -3,8 +3,8 @@
 #include "app/Views/OnboardingVoicevoxInfoStep.hpp"
 #include "app/Views/SettingsWindow.hpp"
 
-#include "app/Services/FileOpening.hpp"
-#include "app/Services/LocalFileSystemWriter.hpp"
+#include "app/Services/platform/LocalFileSystemWriter.hpp"
+#include "app/Services/tiles/FileOpening.hpp"
 #include "tests/app/Views/SettingsModelFixture.hpp"
 
 #include <QCheckBox>

@@ -1,7 +1,7 @@
 #include "app/Views/OnboardingView.hpp"
 
-#include "app/Services/LocalFileSystemWriter.hpp"
-#include "app/Services/OnboardingStateStore.hpp"
+#include "app/Services/integration/OnboardingStateStore.hpp"
+#include "app/Services/platform/LocalFileSystemWriter.hpp"
 #include "tests/app/Services/PreferenceBackends.hpp"
 #include "tests/app/Views/SettingsModelFixture.hpp"
 

@@ -4,11 +4,11 @@
 // their writes, the harness's watcher that never fires, a speech engine probe and launcher whose answers the
 // test sets, and a speaker that records what it is asked to say.
 
-#include "app/Services/LocalFileSystemReader.hpp"
-#include "app/Services/LocalPathExistenceChecker.hpp"
-#include "app/Services/SessionChangeWatching.hpp"
-#include "app/Services/VoicevoxAppLaunching.hpp"
-#include "app/Services/VoicevoxEngineProbing.hpp"
+#include "app/Services/platform/LocalFileSystemReader.hpp"
+#include "app/Services/platform/LocalPathExistenceChecker.hpp"
+#include "app/Services/sessions/SessionChangeWatching.hpp"
+#include "app/Services/voice/VoicevoxAppLaunching.hpp"
+#include "app/Services/voice/VoicevoxEngineProbing.hpp"
 #include "app/ViewModels/DashboardViewModel.hpp"
 #include "tests/app/Services/SpeakerFakes.hpp"
 #include "tests/app/ViewModels/DashboardModelHarness.hpp"

@@ -131,7 +131,8 @@ TEST(TerminalFileDropContainerView, OnlyLocalFilesAreTakenAndTheHighlightFollows
     TerminalFileDropContainerView container;
     container.resize(200, 100);
     QStringList received;
-    container.onDropText = [&](const QString& text) { received.append(text); };
+    QObject::connect(&container, &TerminalFileDropContainerView::textDropped,
+                     [&](const QString& text) { received.append(text); });
 
     QMimeData web;
     web.setUrls({QUrl("https://example.com/a.txt")});

@@ -2,7 +2,7 @@
 
 #include "app/Views/ColorDot.hpp"
 
-#include "app/Services/UuidText.hpp"
+#include "app/Models/UuidText.hpp"
 #include "app/ViewModels/TerminalProcessController.hpp"
 #include "app/Views/DashboardStyle.hpp"
 #include "app/Views/TerminalFileDropContainerView.hpp"
@@ -162,9 +162,10 @@ TEST(TerminalTileView, TheControlsCallBackAndThePinItemNeedsAFolder)
     int toggles = 0;
     int closes = 0;
     QStringList pinned;
-    view.onToggleConclusionReading = [&] { ++toggles; };
-    view.onClose = [&] { ++closes; };
-    view.onPinProject = [&](const QString& folder) { pinned.append(folder); };
+    QObject::connect(&view, &TerminalTileView::conclusionReadingToggleRequested, [&] { ++toggles; });
+    QObject::connect(&view, &TerminalTileView::closeRequested, [&] { ++closes; });
+    QObject::connect(&view, &TerminalTileView::pinProjectRequested,
+                     [&](const QString& folder) { pinned.append(folder); });
 
     // Without a controller the placeholder stands in, and the header still works.
     ASSERT_NE(view.missingControllerPlaceholder(), nullptr);

@@ -172,15 +172,15 @@ TEST_F(TilePageTest, TogglingReadingOnATileStoresTheOppositeOfTheDefaultForThatT
     ASSERT_NE(tileA, nullptr);
     const bool fallback = model->isConclusionReadingDefaultEnabled();
     EXPECT_EQ(tileA->isConclusionReadingEnabled(), model->tileConclusionReadingEnabled().value(a, fallback));
-    tileA->onToggleConclusionReading();
+    emit tileA->conclusionReadingToggleRequested();
     EXPECT_EQ(model->tileConclusionReadingEnabled().value(a), !fallback);
     EXPECT_EQ(tileA->isConclusionReadingEnabled(), !fallback);
-    tileA->onToggleConclusionReading();
+    emit tileA->conclusionReadingToggleRequested();
     EXPECT_EQ(model->tileConclusionReadingEnabled().value(a), fallback);
     EXPECT_EQ(model->tileConclusionReadingEnabled().value(b, fallback), fallback);
 
     // Close: the model closes the tile and the page drops it.
-    tileA->onClose();
+    emit tileA->closeRequested();
     EXPECT_EQ(cellIds(), (QStringList{gridId(b), GridTile::kNewSessionId}));
 }
 
@@ -279,7 +279,7 @@ TEST_F(TilePageTest, TheBarThePageAndAToastDrawnTogether)
     auto* bar = new GridControlsView(*model, [] {}, &window);
     column->addWidget(bar);
     column->addWidget(new TilePageView(*model, &window), 1);
-    auto* overlay = new NotificationOverlayView([](const QUuid&) {}, nullptr, &window);
+    auto* overlay = new NotificationOverlayView(nullptr, &window);
     window.resize(1000, 640);
     model->setTerminalTiles(plainTiles(4));
     model->addPinnedProject(home.path());

@@ -3,7 +3,7 @@
 // Helpers shared by the tile widget tests: a file opener that records, the text a terminal shows,
 // and drops built by hand (drag and drop cannot run offscreen).
 
-#include "app/Services/FileOpening.hpp"
+#include "app/Services/tiles/FileOpening.hpp"
 #include "terminal/engine/Terminal.hpp"
 #include "terminal/view/TerminalView.hpp"
 
