@@ -60,12 +60,24 @@ void FilePathClickOverlayView::setCommandDown(bool down)
     if (down == isCommandDown_) return;
     isCommandDown_ = down;
     setAttribute(Qt::WA_TransparentForMouseEvents, !down);
+    stackForCommandState();
     if (down) {
         scanAndRedrawIfCommandDown();
         startHighlightTimer();
     } else {
         stopHighlightTimer();
         clearAllHighlights();
+    }
+}
+
+void FilePathClickOverlayView::stackForCommandState()
+{
+    // Ctrl up, the overlay draws nothing: it waits beneath the opaque terminal view, so that Qt
+    // repaints the view's blinking caret alone instead of everything under a sibling above it.
+    if (isCommandDown_) {
+        raise();
+    } else {
+        lower();
     }
 }
 
@@ -82,6 +94,7 @@ void FilePathClickOverlayView::showEvent(QShowEvent* event)
     // A key already held when the tile appears highlights at once, also when it was already
     // held as the tile was hidden (hiding stopped the rescans).
     syncCommandDownFromKeyboard();
+    stackForCommandState();
     if (isCommandDown_) {
         scanAndRedrawIfCommandDown();
         startHighlightTimer();

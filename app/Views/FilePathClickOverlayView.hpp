@@ -96,6 +96,7 @@ private:
     QTimer* highlightRefreshTimer_ = nullptr;
     FilePathHighlightScanner highlightScanner_;
     bool isCommandDown_ = false;
+    void stackForCommandState();
     bool flagsChangedMonitorInstalled_ = false;
     // A press went on to the terminal view: its moves and release follow it there.
     QPointer<QWidget> forwardedPressTarget_;

@@ -59,8 +59,7 @@ CaretView::CaretView(const QRect& frame, CursorStyle cursorStyle, TerminalView* 
     defaultCaretColor = palette().color(QPalette::Active, QPalette::Highlight);
     caretColor_ = defaultCaretColor;
     setAttribute(Qt::WA_TransparentForMouseEvents);
-    setAttribute(Qt::WA_NoSystemBackground);
-    setAttribute(Qt::WA_TranslucentBackground);
+    setAttribute(Qt::WA_OpaquePaintEvent);
     setGeometry(frame);
     update();
 }
@@ -102,6 +101,8 @@ void CaretView::setText(const CharData& ch)
     }
     line_ = TerminalView::cachedCTLine(text, font);
     hasLine_ = true;
+    // The cell beneath may have changed with it, where the terminal view did not repaint.
+    textChanges_++;
     update();
 }
 
@@ -187,8 +188,34 @@ void CaretBlinkClock::advance()
 void CaretView::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
+    if (!terminal_) return;
+    const bool hasFocus = !tracksFocus || terminal_->hasFocus();
+    const double scale = devicePixelRatioF();
+    const QSize pixels = (QSizeF(size()) * scale).toSize();
+    // The cell as the terminal view draws it; kept until the view paints again or the caret
+    // moves, so that the blink does not lay out the row at every step.
+    const BeneathKey beneathKey{geometry(), scale, terminal_->paintCount(), textChanges_};
+    if (beneath_.isNull() || beneathKey != beneathKey_) {
+        beneath_ = QPixmap(pixels);
+        beneath_.setDevicePixelRatio(scale);
+        QPainter cell(&beneath_);
+        cell.translate(-pos());
+        terminal_->drawTerminalContents(geometry(), cell, terminal_->getTerminal().buffer().yDisp());
+        beneathKey_ = beneathKey;
+    }
+    const QColor textColor = caretTextColor.value_or(terminal_->nativeForegroundColor());
+    const FaceKey faceKey{size(), scale, hasFocus, style_, caretColor_.rgba(), textColor.rgba(), textChanges_};
+    if (face_.isNull() || faceKey != faceKey_) {
+        face_ = QPixmap(pixels);
+        face_.setDevicePixelRatio(scale);
+        face_.fill(Qt::transparent);
+        QPainter caret(&face_);
+        drawCursor(caret, hasFocus);
+        faceKey_ = faceKey;
+    }
+    painter.drawPixmap(0, 0, beneath_);
     painter.setOpacity(opacity_);
-    drawCursor(painter, !tracksFocus || (terminal_ && terminal_->hasFocus()));
+    painter.drawPixmap(0, 0, face_);
 }
 
 void CaretView::drawCursor(QPainter& painter, bool hasFocus)

@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QGlyphRun>
 #include <QList>
+#include <QPixmap>
 #include <QPointer>
 #include <QWidget>
 
@@ -45,7 +46,9 @@ private:
 
 // The cursor on the CPU drawing path: a small child widget over the cursor cell, transparent
 // for the mouse, that draws the caret shape for the cursor style and blinks by fading its
-// opacity.
+// opacity. It is opaque: it draws the cell it covers itself, so that a step of the blink
+// repaints this widget alone and not the terminal view beneath it. Both the cell and the caret
+// are kept as pixmaps, so a step is two blits.
 class CaretView : public QWidget {
     Q_OBJECT
 public:
@@ -104,6 +107,29 @@ private:
     // The shade the clock shows; repaints only the caret's own rectangle when it changes.
     void setBlinkOpacity(double opacity);
     double opacity_ = 1.0;
+    // What the kept pixmaps were drawn from; a difference draws them again.
+    struct BeneathKey {
+        QRect frame;
+        double scale = 0;
+        quint64 terminalPaints = 0;
+        quint64 textChanges = 0;
+        bool operator==(const BeneathKey&) const = default;
+    };
+    struct FaceKey {
+        QSize size;
+        double scale = 0;
+        bool hasFocus = false;
+        CursorStyle style = CursorStyle::blinkBlock;
+        QRgb color = 0;
+        QRgb textColor = 0;
+        quint64 textChanges = 0;
+        bool operator==(const FaceKey&) const = default;
+    };
+    quint64 textChanges_ = 0;
+    QPixmap beneath_;
+    BeneathKey beneathKey_;
+    QPixmap face_;
+    FaceKey faceKey_;
 };
 
 } // namespace corvix

@@ -320,6 +320,8 @@ public:
     // ---- Drawing on the CPU ------------------------------------------------------------------
     // Draws every row the dirty rectangle touches; `bufferOffset` is the buffer row at the top.
     void drawTerminalContents(const QRect& dirtyRect, QPainter& painter, int bufferOffset);
+    // How often the view has painted: the caret keeps the cell beneath it until this changes.
+    quint64 paintCount() const { return paintCount_; }
     // Strokes a run's underlines and strikethroughs from `start` (the left edge of its first
     // cell, on the baseline) across `width` points: one stroke per run, so patterns and waves
     // run on unbroken over the run's cells, wide ones included.
@@ -635,6 +637,7 @@ private:
 
     // Children.
     CaretView* caretView = nullptr;
+    quint64 paintCount_ = 0;
     TerminalProgressBarView* progressBarView = nullptr;
     QScrollBar* scroller = nullptr;
     QMetaObject::Connection focusWindowObserver;

@@ -97,6 +97,7 @@ void TerminalView::prepareEmojiCell(std::vector<PreparedGlyphs>& parts, const QS
 void TerminalView::paintEvent(QPaintEvent* event)
 {
     if (gpuView) return;
+    paintCount_++;
     QPainter painter(this);
     drawTerminalContents(event->rect(), painter, terminal->buffer().yDisp());
 }

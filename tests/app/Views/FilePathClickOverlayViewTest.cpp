@@ -211,3 +211,20 @@ TEST_F(FilePathClickOverlayViewTest, APointMapsToACellOnlyWithAPositiveCellSize)
     bare.cellWidth = 0;
     EXPECT_EQ(bare.cellPosition(QPointF(17, 33)), std::nullopt);
 }
+
+// Ctrl up, the overlay draws nothing and waits beneath the opaque terminal view, so that a blink
+// of the caret repaints the caret alone; Ctrl down, it is above the view again, to draw and
+// to take the clicks.
+TEST_F(FilePathClickOverlayViewTest, LiesBeneathTheTerminalViewWhileCtrlIsUp)
+{
+    const auto overlayIsAbove = [&] {
+        const QObjectList& stack = overlay().parentWidget()->children();
+        return stack.indexOf(&overlay()) > stack.indexOf(terminalView.get());
+    };
+    ASSERT_EQ(overlay().parentWidget(), terminalView->parentWidget());
+    EXPECT_FALSE(overlayIsAbove());
+    overlay().setCommandDown(true);
+    EXPECT_TRUE(overlayIsAbove());
+    overlay().setCommandDown(false);
+    EXPECT_FALSE(overlayIsAbove());
+}

@@ -93,6 +93,40 @@ TEST_F(CaretFixture, BlockShowsTheCharacterInTheCaretTextColour)
     EXPECT_GT(blue, 5);
 }
 
+// The caret is opaque and draws the cell it covers itself: beside its bar, its pixels are the
+// terminal view's own for that cell, also after the cell changes under a caret that stays put.
+TEST_F(CaretFixture, CaretShowsTheCellBeneathItAndFollowsItsChanges)
+{
+    view.setCaretViewTracksFocus(false);
+    const auto beneath = [&] {
+        QImage image(caret.size(), QImage::Format_ARGB32_Premultiplied);
+        QPainter painter(&image);
+        painter.translate(-caret.pos());
+        view.drawTerminalContents(caret.geometry(), painter, view.getTerminal().buffer().yDisp());
+        return image;
+    };
+    const auto differingBesideBar = [&](const QImage& shown, const QImage& cell) {
+        int differing = 0;
+        for (int y = 0; y < cell.height(); y++)
+            for (int x = 3; x < cell.width(); x++) differing += shown.pixel(x, y) != cell.pixel(x, y);
+        return differing;
+    };
+    const QColor background = view.nativeBackgroundColor();
+    for (const char* text : {"W", "M"}) {
+        view.feed(std::string("\x1b[2 q") + text + "\x1b[H");
+        view.updateCursorPosition();
+        caret.setStyle(CursorStyle::steadyBar);
+        const QImage shown = caret.grab().toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        const QImage cell = beneath();
+        EXPECT_EQ(shown.pixelColor(0, shown.height() / 2), QColor(255, 0, 0)) << text;
+        EXPECT_EQ(differingBesideBar(shown, cell), 0) << text;
+        int ink = 0;
+        for (int y = 0; y < cell.height(); y++)
+            for (int x = 3; x < cell.width(); x++) ink += cell.pixelColor(x, y) != background;
+        EXPECT_GT(ink, 5) << text;
+    }
+}
+
 TEST_F(CaretFixture, BlinkingFollowsTheCursorStyle)
 {
     view.feed("\x1b[2 q");
