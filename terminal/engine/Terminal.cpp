@@ -86,11 +86,6 @@ void Terminal::deferCurrentString()
     parser_->deferString();
 }
 
-void Terminal::registerOscHandler(int64_t code, EscapeSequenceParser::OscHandler handler)
-{
-    parser_->oscHandlers[code] = std::move(handler);
-}
-
 // ---- Read accessors -------------------------------------------------------------------------
 
 BufferLine* Terminal::getLine(int row)
@@ -197,7 +192,7 @@ void Terminal::collectClusters()
         charToIndexMap.erase(indexToCharMap[index]);
         std::u32string().swap(indexToCharMap[index]);
     }
-    std::erase_if(singleScalarCodes, [&](const auto& entry) { return !inUse[size_t(entry.second - kFirstClusterCode)]; });
+    std::erase_if(singleScalarCodes_, [&](const auto& entry) { return !inUse[size_t(entry.second - kFirstClusterCode)]; });
     runScalars_.fill({});
     while (!indexToCharMap.empty() && indexToCharMap.back().empty()) indexToCharMap.pop_back();
     indexToCharMap.shrink_to_fit();
@@ -212,7 +207,7 @@ void Terminal::collectClusters()
     clusterCollectionAt_ = live + std::max(live, kClusterCollectionMinimum);
     if (live == 0) {
         ClusterMap().swap(charToIndexMap);
-        std::unordered_map<char32_t, int32_t>().swap(singleScalarCodes);
+        std::unordered_map<char32_t, int32_t>().swap(singleScalarCodes_);
     }
 }
 
@@ -220,7 +215,7 @@ void Terminal::collectUnusedCodes()
 {
     collectClusters();
     garbageCollectPayload();
-    payloadCollectionPause = 0;
+    payloadCollectionPause_ = 0;
 }
 
 // ---- Focus ----------------------------------------------------------------------------------

@@ -164,7 +164,7 @@ constexpr ByteRange kContinuation{0x80, 0x3F};
         i += 16;
     }
 #endif
-    while (i < length && Terminal::isPrintableAscii(bytes[i])) i++;
+    while (i < length && isPrintableAscii(bytes[i])) i++;
     return i;
 }
 
@@ -172,7 +172,7 @@ constexpr ByteRange kContinuation{0x80, 0x3F};
 // so that answer comes inline, without the vector set-up.
 inline size_t printableAsciiPrefix(Terminal::Bytes data)
 {
-    if (data.empty() || !Terminal::isPrintableAscii(data[0])) return 0;
+    if (data.empty() || !isPrintableAscii(data[0])) return 0;
     return printableAsciiTail(data.data(), data.size());
 }
 
@@ -302,7 +302,7 @@ inline RunCharacter readCharacter(const uint8_t* p, const uint8_t* end, bool asc
     const uint8_t lead = p[0];
     const size_t left = size_t(end - p);
     if (lead < 0x80) {
-        if (!asciiAsItself || !Terminal::isPrintableAscii(lead)) return {0, 0, 0};
+        if (!asciiAsItself || !isPrintableAscii(lead)) return {0, 0, 0};
         return {1, lead, 1};
     }
     char32_t value;
@@ -352,7 +352,7 @@ size_t Terminal::printOwnCellRun(Bytes data, size_t at)
         width = known.width;
     }
     if (width > room) return 0;
-    const TinyAtom payload{hyperLinkTracking ? hyperLinkCode : uint16_t(0)};
+    const TinyAtom payload{hyperLinkTracking ? hyperLinkCode_ : uint16_t(0)};
     const CellWords words(curAttr);
     const CellWords halfWords(b.curAttr);
     const int start = b.x();
@@ -466,9 +466,9 @@ int32_t Terminal::singleScalarCode(char32_t scalar)
     // A scalar past U+FFFF has a cluster code; emoji come again and again, so their codes are
     // kept by scalar rather than looked up as strings.
     // (code() may collect the table, so the new entry goes in after it.)
-    if (auto it = singleScalarCodes.find(scalar); it != singleScalarCodes.end()) return it->second;
+    if (auto it = singleScalarCodes_.find(scalar); it != singleScalarCodes_.end()) return it->second;
     const int32_t assigned = code(std::u32string_view(&scalar, 1));
-    singleScalarCodes.emplace(scalar, assigned);
+    singleScalarCodes_.emplace(scalar, assigned);
     return assigned;
 }
 
@@ -476,7 +476,7 @@ void Terminal::printNewCell(char32_t scalar, int width)
 {
     const int32_t cellCode = scalar >= 0x10000 ? singleScalarCode(scalar) : int32_t(scalar);
     // Text printed inside an open OSC 8 link carries the link.
-    const TinyAtom payload{hyperLinkTracking ? hyperLinkCode : uint16_t(0)};
+    const TinyAtom payload{hyperLinkTracking ? hyperLinkCode_ : uint16_t(0)};
     buffer_->insertCharacter(cellCode, width, payload, curAttr, curAttr.bg);
 }
 
@@ -630,7 +630,7 @@ void Terminal::garbageCollectPayload()
     if (payloads.count() == 0) return;
     std::unordered_set<uint16_t> inUse;
     // The open link's code is in use even before any cell carries it.
-    if (hyperLinkTracking && hyperLinkCode != 0) inUse.insert(hyperLinkCode);
+    if (hyperLinkTracking && hyperLinkCode_ != 0) inUse.insert(hyperLinkCode_);
     for (Buffer* b : {normalBuffer_.get(), altBuffer_.get()}) {
         auto& lines = b->lines();
         for (int i = 0; i < lines.count(); i++) {

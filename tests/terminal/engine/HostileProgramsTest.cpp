@@ -91,9 +91,9 @@ TEST(HostileProgram, OneTerminalFillingItsLinkTableLeavesAnotherTerminalsLinksWo
     // A further link in the full terminal gets no code; after the one collection that found
     // nothing to free, the next failed look-ups go without a scan.
     first.feed(hyperlink("http://more/0", "m"));
-    EXPECT_EQ(first.payloadCollectionPause, Terminal::kPayloadCollectionPause);
+    EXPECT_EQ(first.payloadCollectionPause_, Terminal::kPayloadCollectionPause);
     first.feed(hyperlink("http://more/1", "m"));
-    EXPECT_EQ(first.payloadCollectionPause, Terminal::kPayloadCollectionPause - 1);
+    EXPECT_EQ(first.payloadCollectionPause_, Terminal::kPayloadCollectionPause - 1);
 
     // The other terminal's links, old and new, work.
     second.feed(hyperlink("http://second", "S"));
@@ -103,7 +103,7 @@ TEST(HostileProgram, OneTerminalFillingItsLinkTableLeavesAnotherTerminalsLinksWo
 
     // Once the full terminal's scroll-back is cleared its codes come back, and links work again.
     first.feed("\x1b[H\x1b[2J\x1b[3J");
-    EXPECT_EQ(first.payloadCollectionPause, 0);
+    EXPECT_EQ(first.payloadCollectionPause_, 0);
     first.feed(hyperlink("http://again", "A"));
     EXPECT_EQ(payloadAt(first, 0, 0), ";http://again");
 }
