@@ -4,6 +4,7 @@
 #include "terminal/engine/CharSets.hpp"
 #include "terminal/engine/EscapeSequenceParser.hpp"
 #include "terminal/engine/Executor.hpp"
+#include "terminal/engine/GraphemeClusterTable.hpp"
 #include "terminal/engine/KittyImages.hpp"
 #include "terminal/engine/KittyKeyboardProtocol.hpp"
 #include "terminal/engine/ParserHandler.hpp"
@@ -64,9 +65,6 @@ class Terminal final : public BidiTextSource, private ParserHandler {
 public:
     static constexpr int MINIMUM_COLS = 2;
     static constexpr int MINIMUM_ROWS = 1;
-    static constexpr int kFirstClusterCode = 0x400001;
-    // Bounds of the grapheme-cluster table: scalars in one cluster, and clusters in all.
-    static constexpr size_t kMaxClusterScalars = 32;
 
     // Per-screen state of the Kitty keyboard protocol: the current flags and the pushed ones.
     struct KeyboardModeState {
@@ -134,19 +132,17 @@ public:
     // ---- Grapheme clusters ------------------------------------------------------------------
     // The text of a cell's code: a scalar, or a stored cluster (a space for an unknown code).
     std::u32string getCharacter(const CharData& cell) const { return character(cell.code); }
-    std::u32string character(int32_t code) const override;
+    std::u32string character(int32_t code) const override { return clusters_.character(code); }
     int64_t maximumBidiParagraphRows() const override { return options.maximumBidiParagraphRows; }
     // The cell code of a character: the scalar below U+10000, else the cluster table's code.
     int32_t code(std::u32string_view character);
     // Drops the clusters no cell of either buffer holds any more; their codes are handed out
     // again. Runs by itself as the table grows, and on a full reset or a scroll-back clear.
     void collectClusters();
+    // The table itself (its size and bounds), for tests.
+    const GraphemeClusterTable& clusters() const { return clusters_; }
     // Both code tables (clusters, hyperlink payloads) give back what no cell uses.
     void collectUnusedCodes();
-    // Clusters stored before the table is first collected.
-    static constexpr size_t kClusterCollectionMinimum = 65536;
-    // Clusters stored now.
-    size_t clusterCount() const { return charToIndexMap.size(); }
 
     // ---- Focus ------------------------------------------------------------------------------
     void setTerminalFocus(bool focused);
@@ -437,11 +433,6 @@ private:
     int lastMarkedYDisp_ = INT_MIN;
 
     // ---- Characters -------------------------------------------------------------------------
-    // Clusters the table holds at most.
-    static constexpr size_t kMaxClusterCodes = size_t{1} << 20;
-    // The same as `character` without a copy: a view of the table's entry, or of `scratch` set
-    // to the scalar. Valid until the table changes.
-    std::u32string_view characterView(int32_t code, char32_t& scratch) const;
     int gcharset = 0;
     uint8_t gLevel = 0;
     // The open link's code, stamped on printed cells while `hyperLinkTracking` is set.
@@ -650,15 +641,7 @@ private:
     // eraseAttribute() as `scroll` last built it (it depends on the background alone).
     Attribute scrollEraseAttribute_;
 
-    // The grapheme-cluster table: code = kFirstClusterCode + index.
-    // Looked up by view, so that a cluster already stored costs no copy.
-    struct ClusterHash {
-        using is_transparent = void;
-        size_t operator()(std::u32string_view text) const { return std::hash<std::u32string_view>{}(text); }
-    };
-    using ClusterMap = std::unordered_map<std::u32string, int32_t, ClusterHash, std::equal_to<>>;
-    ClusterMap charToIndexMap;
-    std::unordered_map<char32_t, int32_t> singleScalarCodes_; // the same codes, for single scalars
+    GraphemeClusterTable clusters_;
     // The print run's answers for scalars its BMP width map leaves open (pictographs, other
     // planes), which it would otherwise look up in three tables and the map above at each
     // emoji: width after a character of the run, and cell code. Direct-mapped by the low bits;
@@ -669,10 +652,6 @@ private:
         int width = 0;
     };
     std::array<RunScalar, 64> runScalars_{};
-    std::vector<std::u32string> indexToCharMap; // a free slot holds the empty string
-    std::vector<int32_t> freeClusterIndices_;
-    size_t clusterCollectionAt_ = kClusterCollectionMinimum;
-    int32_t lastCharIndex = kFirstClusterCode;
 
     // The diagnostics rate limit (logDiagnostic).
     mutable std::chrono::steady_clock::time_point diagnosticWindowStart_{};

@@ -466,9 +466,9 @@ int32_t Terminal::singleScalarCode(char32_t scalar)
     // A scalar past U+FFFF has a cluster code; emoji come again and again, so their codes are
     // kept by scalar rather than looked up as strings.
     // (code() may collect the table, so the new entry goes in after it.)
-    if (auto it = singleScalarCodes_.find(scalar); it != singleScalarCodes_.end()) return it->second;
+    if (auto known = clusters_.scalarCode(scalar)) return *known;
     const int32_t assigned = code(std::u32string_view(&scalar, 1));
-    singleScalarCodes_.emplace(scalar, assigned);
+    clusters_.rememberScalar(scalar, assigned);
     return assigned;
 }
 
@@ -491,7 +491,7 @@ bool Terminal::previousCellEndsInJoiner()
     if (!lastPrintedCellJoinable()) return false;
     const auto& last = buffer_->lastBufferStorage;
     char32_t scratch = 0;
-    const std::u32string_view text = characterView(buffer_->lines()[last.y][std::min(last.x, cols - 1)].code, scratch);
+    const std::u32string_view text = clusters_.characterView(buffer_->lines()[last.y][std::min(last.x, cols - 1)].code, scratch);
     return !text.empty() && text.back() == kZeroWidthJoiner;
 }
 
@@ -533,7 +533,7 @@ void Terminal::printScalar(char32_t s)
         }
         char32_t scratch = 0;
         const std::u32string_view previousText =
-            characterView(b.lines()[last.y][std::min(last.x, cols - 1)].code, scratch);
+            clusters_.characterView(b.lines()[last.y][std::min(last.x, cols - 1)].code, scratch);
         if (previousText.size() == 1 && isRegionalIndicator(previousText[0])) {
             joinWithPreviousCell(s, width);
             return;
@@ -553,7 +553,7 @@ void Terminal::joinWithLeftNeighbour(char32_t s, int width)
         const int row = b.y() + b.yBase();
         const CharData& left = b.lines()[row][b.x() - 1];
         char32_t scratch = 0;
-        const std::u32string_view text = characterView(left.code, scratch);
+        const std::u32string_view text = clusters_.characterView(left.code, scratch);
         if (left.width == 1 && text.size() == 1 && isRegionalIndicator(text[0])) {
             b.lastBufferStorage = {row, b.x() - 1, cols, rows};
             joinWithPreviousCell(s, width);
@@ -578,16 +578,16 @@ void Terminal::joinWithPreviousCell(char32_t s, int width)
     // grow it without bound: an endless run of combining marks would otherwise store every
     // prefix of the run (quadratic memory). Past the limits the mark joins nothing.
     char32_t scratch = 0;
-    const std::u32string_view previousText = characterView(previous.code, scratch);
-    std::array<char32_t, kMaxClusterScalars> joinedText;
+    const std::u32string_view previousText = clusters_.characterView(previous.code, scratch);
+    std::array<char32_t, GraphemeClusterTable::kMaxClusterScalars> joinedText;
     const size_t length = previousText.size() + 1;
     if (length <= joinedText.size()) {
         std::copy(previousText.begin(), previousText.end(), joinedText.begin());
         joinedText[length - 1] = s;
     }
     const std::u32string_view text(joinedText.data(), std::min(length, joinedText.size()));
-    const bool tableHasRoom = !previousText.empty() && length <= kMaxClusterScalars &&
-                              (charToIndexMap.contains(text) || charToIndexMap.size() < kMaxClusterCodes);
+    const bool tableHasRoom = !previousText.empty() && length <= GraphemeClusterTable::kMaxClusterScalars &&
+                              clusters_.hasRoomFor(text);
     if (!tableHasRoom || !GraphemeBreakState::isSingleGrapheme(text)) {
         if (width != 0) printNewCell(s, width);
         return;
