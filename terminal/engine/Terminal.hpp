@@ -397,8 +397,6 @@ private:
     // The engine's own from here on: what the engine's parts (the friends above) share with it,
     // the control functions the parser dispatches to, and their state.
 
-    // Appends one coordinate or button value in the UTF-8 mouse encoding.
-    static void encodeMouseUtf(std::vector<uint8_t>& data, int ch);
     bool reportedFocusState = true;
 
     // ---- Diagnostics ------------------------------------------------------------------------
