@@ -4,6 +4,7 @@
 #include "terminal/engine/CharSets.hpp"
 #include "terminal/engine/EscapeSequenceParser.hpp"
 #include "terminal/engine/Executor.hpp"
+#include "terminal/engine/GraphemeClusterTable.hpp"
 #include "terminal/engine/KittyImages.hpp"
 #include "terminal/engine/KittyKeyboardProtocol.hpp"
 #include "terminal/engine/ParserHandler.hpp"
@@ -64,10 +65,6 @@ class Terminal final : public BidiTextSource, private ParserHandler {
 public:
     static constexpr int MINIMUM_COLS = 2;
     static constexpr int MINIMUM_ROWS = 1;
-    static constexpr int kFirstClusterCode = 0x400001;
-    // Bounds of the grapheme-cluster table: scalars in one cluster, and clusters in all.
-    static constexpr size_t kMaxClusterScalars = 32;
-    static constexpr size_t kMaxClusterCodes = size_t{1} << 20;
 
     // Per-screen state of the Kitty keyboard protocol: the current flags and the pushed ones.
     struct KeyboardModeState {
@@ -75,11 +72,6 @@ public:
         std::vector<KittyKeyboardFlags> stack;
         friend bool operator==(const KeyboardModeState&, const KeyboardModeState&) = default;
     };
-
-    // Which member of the bidi state a mode change touches.
-    enum class BidiStateProperty : uint8_t { supportMode, autodetectDirection, fallbackDirection, boxMirroring };
-    using BidiStateProperties = std::set<BidiStateProperty>;
-    static const BidiStateProperties& allBidiStateProperties();
 
     // `delegate` is not owned and may be null; `executor` (not owned) runs the terminal's one
     // timer and may be null, in which case timed work never fires.
@@ -106,7 +98,6 @@ public:
     // yet): this feed stops before the string's terminator, and the string is handled again
     // when the rest is fed.
     void deferCurrentString();
-    void registerOscHandler(int64_t code, EscapeSequenceParser::OscHandler handler);
     EscapeSequenceParser& parser() { return *parser_; }
 
     // ---- Geometry and read accessors --------------------------------------------------------
@@ -132,7 +123,6 @@ public:
 
     bool bidiSupportEnabled() const { return currentBidiState.supportMode == BidiSupportMode::implicit; }
     bool bidiAutodetectDirection() const { return currentBidiState.autodetectDirection; }
-    bool bidiRTLPreference() const { return currentBidiState.fallbackDirection == BidiDirection::rightToLeft; }
     bool bidiBoxMirroring() const { return currentBidiState.boxMirroring; }
 
     MouseMode mouseMode() const { return mouseMode_; }
@@ -142,22 +132,17 @@ public:
     // ---- Grapheme clusters ------------------------------------------------------------------
     // The text of a cell's code: a scalar, or a stored cluster (a space for an unknown code).
     std::u32string getCharacter(const CharData& cell) const { return character(cell.code); }
-    std::u32string character(int32_t code) const override;
+    std::u32string character(int32_t code) const override { return clusters_.character(code); }
     int64_t maximumBidiParagraphRows() const override { return options.maximumBidiParagraphRows; }
-    // The same without a copy: a view of the table's entry, or of `scratch` set to the scalar.
-    // Valid until the table changes.
-    std::u32string_view characterView(int32_t code, char32_t& scratch) const;
     // The cell code of a character: the scalar below U+10000, else the cluster table's code.
     int32_t code(std::u32string_view character);
     // Drops the clusters no cell of either buffer holds any more; their codes are handed out
     // again. Runs by itself as the table grows, and on a full reset or a scroll-back clear.
     void collectClusters();
+    // The table itself (its size and bounds), for tests.
+    const GraphemeClusterTable& clusters() const { return clusters_; }
     // Both code tables (clusters, hyperlink payloads) give back what no cell uses.
     void collectUnusedCodes();
-    // Clusters stored before the table is first collected.
-    static constexpr size_t kClusterCollectionMinimum = 65536;
-    // Clusters stored now.
-    size_t clusterCount() const { return charToIndexMap.size(); }
 
     // ---- Focus ------------------------------------------------------------------------------
     void setTerminalFocus(bool focused);
@@ -204,10 +189,8 @@ public:
 
     // ---- Buffer switching and reset ---------------------------------------------------------
     void setup(bool isReset = false);
-    void resetNormalBuffer();
     void activateAltBuffer(std::optional<Attribute> fillAttr = std::nullopt);
     void activateNormalBuffer(bool clearAlt);
-    void resizeBuffers(int newColumns, int newRows);
     void resetToInitialState();
 
     // ---- Update ranges, resize, scroll-back -------------------------------------------------
@@ -249,7 +232,6 @@ public:
     // ---- View support -----------------------------------------------------------------------
     // The view tells the terminal whether the user is looking at the scroll-back.
     void setUserScrolling(bool scrolling) { userScrolling = scrolling; }
-    bool isUserScrolling() const { return userScrolling; }
     // Shows the line ring from `row` (clamped to 0...yBase) at the top of the view.
     void scrollTo(int row);
 
@@ -257,14 +239,9 @@ public:
     // Scrolls the region up by one line; `isWrapped` marks the new bottom line as a
     // continuation (auto-wrap).
     void scroll(bool isWrapped = false);
-    // The erase attribute: default foreground, the current background, nothing else.
-    Attribute eraseAttribute() const;
 
     // ---- Synchronized output and bidi modes -------------------------------------------------
     bool synchronizedOutputActive() const { return synchronizedOutputActive_; }
-    void endSynchronizedOutput();
-    void scheduleSynchronizedOutputTimeout();
-    void applyCurrentBidiStateAtParagraphStart(const BidiStateProperties& properties);
 
     // ---- Inline graphics (KittyImages.hpp) --------------------------------------------------
     // The images on the lines: the Kitty store and placements, and the line-image budget.
@@ -286,7 +263,10 @@ public:
     // Buffer lines looked at so far for Kitty images (work done, for tests and benchmarks).
     uint64_t kittyLinesVisited() const { return kittyImages_.kittyLinesVisited(); }
 
-    // ---- Replies (the engine's parts answer the child through these) ------------------------
+    using Params = std::span<const int32_t>;
+    using Bytes = std::span<const uint8_t>;
+
+    // ---- Replies (what the engine's parts and their string handlers answer the child with) ---
     void sendResponse(std::span<const uint8_t> data);
     void sendResponse(std::string_view text);
     // Reply introducers and terminator: the single C1 byte while `cc.send8bit`, else ESC + byte.
@@ -295,23 +275,172 @@ public:
     std::string_view replyDcs() const { return cc.send8bit ? "\x90" : "\x1bP"; }
     std::string_view replyApc() const { return cc.send8bit ? "\x9f" : "\x1b_"; }
     std::string_view replySt() const { return cc.send8bit ? "\x9c" : "\x1b\\"; }
+    struct CC {
+        bool send8bit = false;
+    } cc;
+
+    // DECSTR; the view runs it too when its fonts change.
+    void softReset();
+
+    // ---- Mouse and focus reports ------------------------------------------------------------
+    // The view decides which events to report; these only encode and send them.
+    // Button flags: low bits the button (3 = release), 4 Shift, 8 Meta, 16 Control, 32 motion,
+    // 64 wheel. Modifier bits only in the modes that report them.
+    int encodeButton(int button, bool release, bool shift, bool meta, bool control) const;
+    // One report at a zero-based cell (and pixel, for the SGR-pixel encoding).
+    void sendEvent(int buttonFlags, int x, int y, int pixelX, int pixelY);
+    void sendEvent(int buttonFlags, int x, int y) { sendEvent(buttonFlags, x, y, x, y); }
+    void sendMotion(int buttonFlags, int x, int y, int pixelX, int pixelY);
+    // Cursor visibility; the delegate hears only of a change.
+    void showCursor();
+    void hideCursor();
+
+    // Bounds for sizes a child may request and for the title stacks it may grow.
+    static constexpr int kMaxWindowCells = 2048;
+    static constexpr int kMaxWindowPixels = 32768;
+    static constexpr size_t kMaxTitleStackDepth = 10;
+
+    // ---- Palette and default colours --------------------------------------------------------
+    // The setters tell the delegate once and, for the Lab palettes
+    // (which depend on the default colours), rebuild the palette.
+    void installPalette(const std::vector<Color>& colors);
+    Ansi256PaletteStrategy ansi256PaletteStrategy() const { return options.ansi256PaletteStrategy; }
+    void setAnsi256PaletteStrategy(Ansi256PaletteStrategy strategy);
+    const Color& foregroundColor() const { return foregroundColor_; }
+    void setForegroundColor(const Color& color);
+    const Color& backgroundColor() const { return backgroundColor_; }
+    void setBackgroundColor(const Color& color);
+    const std::optional<Color>& cursorColor() const { return cursorColor_; }
+    void setCursorColor(std::optional<Color> color);
+
+    // ---- Diagnostics ------------------------------------------------------------------------
+    // While true (the default) "Info: " lines are suppressed.
+    bool silentLog = true;
+    // Writes "Info: " + message unless `silentLog`.
+    void logInfo(std::string_view message) const;
+    // Writes the line unless `silentLog`. Diagnostics are the child's to trigger, so at most
+    // kDiagnosticBurst lines go out per kDiagnosticWindow; the rest are counted, and the count is
+    // written when the next window opens.
+    void logDiagnostic(std::string_view line) const;
+    static constexpr int kDiagnosticBurst = 100;
+
+    // ---- State (plain fields; the operations above keep them consistent) -------------------
+    // Modes.
+    bool applicationKeypad = false;
+    bool applicationCursor = false;
+    bool cursorHidden = false;
+    bool originMode = false;
+    bool marginMode = false;
+    bool insertMode = false;
+    bool wraparound = true;
+    bool reverseWraparound = false;
+    bool bracketedPasteMode = false;
+    bool lineFeedMode = false;
+    bool smoothScroll = false;
+    bool cursorBlink = false;
+    bool allow80To132 = false;
+    bool sendFocus = false;
+    bool userScrolling = false;
+    MouseProtocolEncoding mouseProtocol = MouseProtocolEncoding::x10;
+    bool mouseShiftCapture = false;
+    TerminalConformance conformance = TerminalConformance::vt500;
+    bool xtermTitleSetUtf = false;
+    bool xtermTitleSetHex = false;
+    bool xtermTitleQueryUtf = false;
+    bool xtermTitleQueryHex = false;
+
+    // Keyboard.
+    KeyboardModeState keyboardModeNormal;
+    KeyboardModeState keyboardModeAlt;
+
+    // Bidirectional presentation.
+    BidiPresentationState currentBidiState;
+    bool bidiArrowKeySwap = false;
+    std::map<int, bool> savedBidiPrivateModes;
+
+    // Character sets and the current attribute.
+    const CharsetMap* charset = nullptr;
+    std::array<const CharsetMap*, 4> gCharsets{};
+    Attribute curAttr;
+
+    // Hyperlink payloads ("params;uri") by the codes the cells carry. Bounded: a payload longer
+    // than kMaxHyperlinkPayloadBytes is not kept, and all of them together hold at most
+    // kMaxPayloadBytes.
+    static constexpr size_t kMaxHyperlinkPayloadBytes = 8192;
+    static constexpr size_t kMaxPayloadBytes = size_t{4} << 20;
+    // Failed look-ups that skip the collection after one that made no room.
+    static constexpr int kPayloadCollectionPause = 1024;
+    TinyAtomTable payloads{kMaxPayloadBytes};
+    int payloadCollectionPause_ = 0;
+    std::optional<std::pair<Position, std::string>> hyperLinkTracking;
+
+    // Colours (the default colours are behind setters, above).
+    std::vector<Color> installedColors;
+    std::vector<Color> defaultAnsiColors;
+    std::vector<Color> ansiColors;
+
+    // Dirty ranges.
+    int refreshStart = INT_MAX;
+    int refreshEnd = -1;
+    int scrollInvariantRefreshStart = INT_MAX;
+    int scrollInvariantRefreshEnd = -1;
+
+    // Host-reported state.
+    std::string terminalTitle;
+    std::string iconTitle;
+    std::vector<std::string> terminalTitleStack;
+    std::vector<std::string> terminalIconStack;
+    std::optional<std::string> hostCurrentDirectory;
+    std::optional<std::string> hostCurrentDocument;
 
 private:
-    // Everything from here to the next `public:` is the engine's own: the control functions the
-    // parser dispatches to, and their helpers.
+    // The engine's own from here on: what the engine's parts (the friends above) share with it,
+    // the control functions the parser dispatches to, and their state.
+
+    bool reportedFocusState = true;
+
+    // ---- Diagnostics ------------------------------------------------------------------------
+    static constexpr std::chrono::seconds kDiagnosticWindow{1};
+    // "[1, 2, 3]": values for diagnostic lines.
+    static std::string decimalList(std::span<const uint8_t> bytes);
+    static std::string decimalList(std::span<const int32_t> values);
+
+    // ---- Buffers, modes and bidi ------------------------------------------------------------
+    void resetNormalBuffer();
+    void resizeBuffers(int newColumns, int newRows);
+    // The erase attribute: default foreground, the current background, nothing else.
+    Attribute eraseAttribute() const;
+    // The template line that scrolling copies; reused while width and erase attribute match.
+    std::shared_ptr<BufferLine> blankLine;
+    void endSynchronizedOutput();
+    void scheduleSynchronizedOutputTimeout();
+    double synchronizedOutputTimeoutSeconds = 1.0;
+    bool keepScreenOnColumnSwitch_ = false; // DECNCSM
+    // Which member of the bidi state a mode change touches.
+    enum class BidiStateProperty : uint8_t { supportMode, autodetectDirection, fallbackDirection, boxMirroring };
+    using BidiStateProperties = std::set<BidiStateProperty>;
+    static const BidiStateProperties& allBidiStateProperties();
+    void applyCurrentBidiStateAtParagraphStart(const BidiStateProperties& properties);
+    void resetAllColors();
+    bool settingFgColor = false;
+    bool settingBgColor = false;
+    bool settingCursorColor = false;
+    // The last row (with its viewport top) that updateRange put in both ranges since they were
+    // last set.
+    int lastMarkedRow_ = INT_MIN;
+    int lastMarkedYDisp_ = INT_MIN;
+
+    // ---- Characters -------------------------------------------------------------------------
+    int gcharset = 0;
+    uint8_t gLevel = 0;
+    // The open link's code, stamped on printed cells while `hyperLinkTracking` is set.
+    uint16_t hyperLinkCode_ = 0;
 
     // ---- Control functions ------------------------------------------------------------------
     // CSI commands take the parameter list (at least one element; an omitted parameter is 0)
     // and the collected private-prefix and intermediate bytes. The separators of the sequence
     // being dispatched (';' or ':' before each parameter after the first) are in
     // `csiParameterSeparators_`.
-public:
-    using Params = std::span<const int32_t>;
-    using Bytes = std::span<const uint8_t>;
-    // Printable ASCII, the bytes the run writer handles (DEL is not printable).
-    static bool isPrintableAscii(uint8_t b) { return b >= 0x20 && b < 0x7F; }
-
-private:
     // True when the collected private-prefix and intermediate bytes are exactly `text`.
     static bool collectIs(Bytes collect, std::string_view text)
     {
@@ -397,167 +526,13 @@ private:
     // Character attributes.
     void cmdCsiM(Params pars, Bytes collect);
 
-public:
-    // DECSTR; the view runs it too when its fonts change.
-    void softReset();
-
-private:
     // Kitty keyboard flags; false when the sequence is not one of the protocol's.
     bool handleKittyKeyboardProtocol(Params pars, Bytes collect);
 
-public:
-    // ---- Mouse and focus reports ------------------------------------------------------------
-    // The view decides which events to report; these only encode and send them.
-    // Button flags: low bits the button (3 = release), 4 Shift, 8 Meta, 16 Control, 32 motion,
-    // 64 wheel. Modifier bits only in the modes that report them.
-    int encodeButton(int button, bool release, bool shift, bool meta, bool control) const;
-    // One report at a zero-based cell (and pixel, for the SGR-pixel encoding).
-    void sendEvent(int buttonFlags, int x, int y, int pixelX, int pixelY);
-    void sendEvent(int buttonFlags, int x, int y) { sendEvent(buttonFlags, x, y, x, y); }
-    void sendMotion(int buttonFlags, int x, int y, int pixelX, int pixelY);
-    // Appends one coordinate or button value in the UTF-8 mouse encoding.
-    static void encodeMouseUtf(std::vector<uint8_t>& data, int ch);
-    // Cursor visibility; the delegate hears only of a change.
-    void showCursor();
-    void hideCursor();
-
-private:
-
-
-public:
-    // Bounds for sizes a child may request and for the title stacks it may grow.
-    static constexpr int kMaxWindowCells = 2048;
-    static constexpr int kMaxWindowPixels = 32768;
-    static constexpr size_t kMaxTitleStackDepth = 10;
-
-private:
-
-public:
-    // ---- Palette and default colours --------------------------------------------------------
-    // The setters tell the delegate once and, for the Lab palettes
-    // (which depend on the default colours), rebuild the palette.
-    void installPalette(const std::vector<Color>& colors);
-    Ansi256PaletteStrategy ansi256PaletteStrategy() const { return options.ansi256PaletteStrategy; }
-    void setAnsi256PaletteStrategy(Ansi256PaletteStrategy strategy);
-    const Color& foregroundColor() const { return foregroundColor_; }
-    void setForegroundColor(const Color& color);
-    const Color& backgroundColor() const { return backgroundColor_; }
-    void setBackgroundColor(const Color& color);
-    const std::optional<Color>& cursorColor() const { return cursorColor_; }
-    void setCursorColor(std::optional<Color> color);
-    void resetAllColors();
-
-private:
     // Separators of the CSI sequence being dispatched (';' or ':' before each parameter after
     // the first); empty outside a dispatch.
     Bytes csiParameterSeparators_;
 
-public:
-    // ---- Diagnostics ------------------------------------------------------------------------
-    // While true (the default) "Info: " lines are suppressed.
-    bool silentLog = true;
-    // Writes "Info: " + message unless `silentLog`.
-    void logInfo(std::string_view message) const;
-    // Writes the line unless `silentLog`. Diagnostics are the child's to trigger, so at most
-    // kDiagnosticBurst lines go out per kDiagnosticWindow; the rest are counted, and the count is
-    // written when the next window opens.
-    void logDiagnostic(std::string_view line) const;
-    static constexpr int kDiagnosticBurst = 100;
-    static constexpr std::chrono::seconds kDiagnosticWindow{1};
-    // "[1, 2, 3]": values for diagnostic lines.
-    static std::string decimalList(std::span<const uint8_t> bytes);
-    static std::string decimalList(std::span<const int32_t> values);
-
-    // ---- State (plain fields; the operations above keep them consistent) -------------------
-    // Modes.
-    bool applicationKeypad = false;
-    bool applicationCursor = false;
-    bool cursorHidden = false;
-    bool originMode = false;
-    bool marginMode = false;
-    bool insertMode = false;
-    bool wraparound = true;
-    bool reverseWraparound = false;
-    bool bracketedPasteMode = false;
-    bool lineFeedMode = false;
-    bool smoothScroll = false;
-    bool cursorBlink = false;
-    bool allow80To132 = false;
-    bool keepScreenOnColumnSwitch = false; // DECNCSM
-    bool sendFocus = false;
-    bool userScrolling = false;
-    MouseProtocolEncoding mouseProtocol = MouseProtocolEncoding::x10;
-    bool mouseShiftCapture = false;
-    bool reportedFocusState = true;
-    TerminalConformance conformance = TerminalConformance::vt500;
-    struct CC {
-        bool send8bit = false;
-    } cc;
-    bool xtermTitleSetUtf = false;
-    bool xtermTitleSetHex = false;
-    bool xtermTitleQueryUtf = false;
-    bool xtermTitleQueryHex = false;
-    double synchronizedOutputTimeoutSeconds = 1.0;
-
-    // Keyboard.
-    KeyboardModeState keyboardModeNormal;
-    KeyboardModeState keyboardModeAlt;
-
-    // Bidirectional presentation.
-    BidiPresentationState currentBidiState;
-    bool bidiArrowKeySwap = false;
-    std::map<int, bool> savedBidiPrivateModes;
-
-    // Character sets and the current attribute.
-    const CharsetMap* charset = nullptr;
-    std::array<const CharsetMap*, 4> gCharsets{};
-    int gcharset = 0;
-    uint8_t gLevel = 0;
-    Attribute curAttr;
-
-    // Hyperlink payloads ("params;uri") by the codes the cells carry. Bounded: a payload longer
-    // than kMaxHyperlinkPayloadBytes is not kept, and all of them together hold at most
-    // kMaxPayloadBytes.
-    static constexpr size_t kMaxHyperlinkPayloadBytes = 8192;
-    static constexpr size_t kMaxPayloadBytes = size_t{4} << 20;
-    // Failed look-ups that skip the collection after one that made no room.
-    static constexpr int kPayloadCollectionPause = 1024;
-    TinyAtomTable payloads{kMaxPayloadBytes};
-    int payloadCollectionPause = 0;
-    std::optional<std::pair<Position, std::string>> hyperLinkTracking;
-    // The open link's code, stamped on printed cells while `hyperLinkTracking` is set.
-    uint16_t hyperLinkCode = 0;
-
-    // Colours (the default colours are behind setters, above).
-    std::vector<Color> installedColors;
-    std::vector<Color> defaultAnsiColors;
-    std::vector<Color> ansiColors;
-    bool settingFgColor = false;
-    bool settingBgColor = false;
-    bool settingCursorColor = false;
-
-    // Dirty ranges.
-    int refreshStart = INT_MAX;
-    int refreshEnd = -1;
-    int scrollInvariantRefreshStart = INT_MAX;
-    int scrollInvariantRefreshEnd = -1;
-    // The last row (with its viewport top) that updateRange put in both ranges since they were
-    // last set.
-    int lastMarkedRow_ = INT_MIN;
-    int lastMarkedYDisp_ = INT_MIN;
-
-    // Host-reported state.
-    std::string terminalTitle;
-    std::string iconTitle;
-    std::vector<std::string> terminalTitleStack;
-    std::vector<std::string> terminalIconStack;
-    std::optional<std::string> hostCurrentDirectory;
-    std::optional<std::string> hostCurrentDocument;
-
-    // The template line that scrolling copies; reused while width and erase attribute match.
-    std::shared_ptr<BufferLine> blankLine;
-
-private:
     // ParserHandler: the parser's calls on its terminal. The three made for every coloured
     // character are inline: one printable letter, the clear before a sequence, and SGR.
     void printHandler(std::span<const uint8_t> data) override
@@ -664,15 +639,7 @@ private:
     // eraseAttribute() as `scroll` last built it (it depends on the background alone).
     Attribute scrollEraseAttribute_;
 
-    // The grapheme-cluster table: code = kFirstClusterCode + index.
-    // Looked up by view, so that a cluster already stored costs no copy.
-    struct ClusterHash {
-        using is_transparent = void;
-        size_t operator()(std::u32string_view text) const { return std::hash<std::u32string_view>{}(text); }
-    };
-    using ClusterMap = std::unordered_map<std::u32string, int32_t, ClusterHash, std::equal_to<>>;
-    ClusterMap charToIndexMap;
-    std::unordered_map<char32_t, int32_t> singleScalarCodes; // the same codes, for single scalars
+    GraphemeClusterTable clusters_;
     // The print run's answers for scalars its BMP width map leaves open (pictographs, other
     // planes), which it would otherwise look up in three tables and the map above at each
     // emoji: width after a character of the run, and cell code. Direct-mapped by the low bits;
@@ -683,10 +650,6 @@ private:
         int width = 0;
     };
     std::array<RunScalar, 64> runScalars_{};
-    std::vector<std::u32string> indexToCharMap; // a free slot holds the empty string
-    std::vector<int32_t> freeClusterIndices_;
-    size_t clusterCollectionAt_ = kClusterCollectionMinimum;
-    int32_t lastCharIndex = kFirstClusterCode;
 
     // The diagnostics rate limit (logDiagnostic).
     mutable std::chrono::steady_clock::time_point diagnosticWindowStart_{};

@@ -44,7 +44,7 @@ void Terminal::setup(bool isReset)
     cc.send8bit = false;
     conformance = TerminalConformance::vt500;
     allow80To132 = false;
-    keepScreenOnColumnSwitch = false;
+    keepScreenOnColumnSwitch_ = false;
     xtermTitleSetUtf = xtermTitleSetHex = xtermTitleQueryUtf = xtermTitleQueryHex = false;
     hyperLinkTracking.reset();
     cursorBlink = false;

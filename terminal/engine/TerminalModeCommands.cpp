@@ -106,7 +106,7 @@ void TerminalModeCommands::setMode(int par, Bytes collect)
     case 69:
         terminal_.marginMode = terminal_.normalBuffer_->marginMode = terminal_.altBuffer_->marginMode = true;
         break;
-    case 95: terminal_.keepScreenOnColumnSwitch = true; break;
+    case 95: terminal_.keepScreenOnColumnSwitch_ = true; break;
     case 1000: terminal_.setMouseMode(MouseMode::vt200); break;
     case 1002: terminal_.setMouseMode(MouseMode::buttonEventTracking); break;
     case 1003: terminal_.setMouseMode(MouseMode::anyEvent); break;
@@ -184,7 +184,7 @@ void TerminalModeCommands::resetMode(int par, Bytes collect)
     case 1049: leaveAltScreen(par); break;
     case 66: terminal_.applicationKeypad = false; break;
     case 69: resetMarginMode(); break;
-    case 95: terminal_.keepScreenOnColumnSwitch = false; break;
+    case 95: terminal_.keepScreenOnColumnSwitch_ = false; break;
     case 1004: terminal_.sendFocus = false; break;
     case 1005:
     case 1006:
@@ -236,7 +236,7 @@ void TerminalModeCommands::switchColumnMode(int columns)
     b.setScrollBottom(terminal_.rows - 1);
     b.setMarginLeft(0);
     b.setMarginRight(terminal_.cols - 1);
-    if (!terminal_.keepScreenOnColumnSwitch || terminal_.conformance != TerminalConformance::vt500) {
+    if (!terminal_.keepScreenOnColumnSwitch_ || terminal_.conformance != TerminalConformance::vt500) {
         const int32_t entireScreen[] = {2};
         terminal_.cmdEraseInDisplay(entireScreen, {});
     }
@@ -333,7 +333,7 @@ int TerminalModeCommands::decModeValue(int mode) const
     case 47: return flag(terminal_.isCurrentBufferAlternate());
     case 66: return flag(terminal_.applicationKeypad);
     case 69: return flag(terminal_.marginMode);
-    case 95: return flag(terminal_.keepScreenOnColumnSwitch);
+    case 95: return flag(terminal_.keepScreenOnColumnSwitch_);
     case 1000: return flag(terminal_.mouseMode_ == MouseMode::vt200);
     case 1001: return 4;
     case 1002: return flag(terminal_.mouseMode_ == MouseMode::buttonEventTracking);

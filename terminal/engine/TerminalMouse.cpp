@@ -16,6 +16,20 @@ int bounded(int value)
     return std::clamp(value, 0, 1 << 24);
 }
 
+// Appends one coordinate or button value in the UTF-8 mouse encoding.
+void encodeMouseUtf(std::vector<uint8_t>& data, int ch)
+{
+    if (ch == 2047) {
+        data.push_back(0);
+    } else if (ch <= 126) {
+        data.push_back(uint8_t(std::max(ch, 0)));
+    } else {
+        int w = std::min(ch, 2047);
+        data.push_back(uint8_t(0xC0 | (w >> 6)));
+        data.push_back(uint8_t(0x80 | (w & 0x3F)));
+    }
+}
+
 } // namespace
 
 int Terminal::encodeButton(int button, bool release, bool shift, bool meta, bool control) const
@@ -39,19 +53,6 @@ int Terminal::encodeButton(int button, bool release, bool shift, bool meta, bool
         if (control) value |= 16;
     }
     return value;
-}
-
-void Terminal::encodeMouseUtf(std::vector<uint8_t>& data, int ch)
-{
-    if (ch == 2047) {
-        data.push_back(0);
-    } else if (ch <= 126) {
-        data.push_back(uint8_t(std::max(ch, 0)));
-    } else {
-        int w = std::min(ch, 2047);
-        data.push_back(uint8_t(0xC0 | (w >> 6)));
-        data.push_back(uint8_t(0x80 | (w & 0x3F)));
-    }
 }
 
 void Terminal::sendEvent(int buttonFlags, int x, int y, int pixelX, int pixelY)

@@ -142,8 +142,8 @@ std::optional<TinyAtom> TerminalOsc::makePayload(const std::string& value)
     if (value.size() > terminal_.kMaxHyperlinkPayloadBytes) return std::nullopt;
     auto atom = terminal_.payloads.lookup(value);
     if (atom) return atom;
-    if (terminal_.payloadCollectionPause > 0) {
-        --terminal_.payloadCollectionPause;
+    if (terminal_.payloadCollectionPause_ > 0) {
+        --terminal_.payloadCollectionPause_;
         return std::nullopt;
     }
     // The table is full: give back the codes no cell refers to any more, then retry.
@@ -151,7 +151,7 @@ std::optional<TinyAtom> TerminalOsc::makePayload(const std::string& value)
     atom = terminal_.payloads.lookup(value);
     // A collection scans both buffers. When it made no room, the next look-ups fail without one,
     // so a program keeping every code on screen cannot make each new link cost a scan.
-    if (!atom) terminal_.payloadCollectionPause = terminal_.kPayloadCollectionPause;
+    if (!atom) terminal_.payloadCollectionPause_ = terminal_.kPayloadCollectionPause;
     return atom;
 }
 
@@ -164,7 +164,7 @@ void TerminalOsc::oscHyperlink(Bytes data)
                          std::find(data.begin(), data.end(), ';') == data.end() - 1;
     if (closing) {
         terminal_.hyperLinkTracking.reset();
-        terminal_.hyperLinkCode = 0;
+        terminal_.hyperLinkCode_ = 0;
         return;
     }
     // An over-long target is not kept: its text prints without a link.
@@ -173,7 +173,7 @@ void TerminalOsc::oscHyperlink(Bytes data)
     const Position start{terminal_.buffer_->x(), terminal_.buffer_->yBase() + terminal_.buffer_->y()};
     auto atom = tooLong ? std::nullopt : makePayload(payload);
     // A full table leaves the link's cells unmarked.
-    terminal_.hyperLinkCode = atom ? atom->code : 0;
+    terminal_.hyperLinkCode_ = atom ? atom->code : 0;
     terminal_.hyperLinkTracking = std::pair{start, std::move(payload)};
 }
 

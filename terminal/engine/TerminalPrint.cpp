@@ -164,7 +164,7 @@ constexpr ByteRange kContinuation{0x80, 0x3F};
         i += 16;
     }
 #endif
-    while (i < length && Terminal::isPrintableAscii(bytes[i])) i++;
+    while (i < length && isPrintableAscii(bytes[i])) i++;
     return i;
 }
 
@@ -172,7 +172,7 @@ constexpr ByteRange kContinuation{0x80, 0x3F};
 // so that answer comes inline, without the vector set-up.
 inline size_t printableAsciiPrefix(Terminal::Bytes data)
 {
-    if (data.empty() || !Terminal::isPrintableAscii(data[0])) return 0;
+    if (data.empty() || !isPrintableAscii(data[0])) return 0;
     return printableAsciiTail(data.data(), data.size());
 }
 
@@ -302,7 +302,7 @@ inline RunCharacter readCharacter(const uint8_t* p, const uint8_t* end, bool asc
     const uint8_t lead = p[0];
     const size_t left = size_t(end - p);
     if (lead < 0x80) {
-        if (!asciiAsItself || !Terminal::isPrintableAscii(lead)) return {0, 0, 0};
+        if (!asciiAsItself || !isPrintableAscii(lead)) return {0, 0, 0};
         return {1, lead, 1};
     }
     char32_t value;
@@ -352,7 +352,7 @@ size_t Terminal::printOwnCellRun(Bytes data, size_t at)
         width = known.width;
     }
     if (width > room) return 0;
-    const TinyAtom payload{hyperLinkTracking ? hyperLinkCode : uint16_t(0)};
+    const TinyAtom payload{hyperLinkTracking ? hyperLinkCode_ : uint16_t(0)};
     const CellWords words(curAttr);
     const CellWords halfWords(b.curAttr);
     const int start = b.x();
@@ -466,9 +466,9 @@ int32_t Terminal::singleScalarCode(char32_t scalar)
     // A scalar past U+FFFF has a cluster code; emoji come again and again, so their codes are
     // kept by scalar rather than looked up as strings.
     // (code() may collect the table, so the new entry goes in after it.)
-    if (auto it = singleScalarCodes.find(scalar); it != singleScalarCodes.end()) return it->second;
+    if (auto known = clusters_.scalarCode(scalar)) return *known;
     const int32_t assigned = code(std::u32string_view(&scalar, 1));
-    singleScalarCodes.emplace(scalar, assigned);
+    clusters_.rememberScalar(scalar, assigned);
     return assigned;
 }
 
@@ -476,7 +476,7 @@ void Terminal::printNewCell(char32_t scalar, int width)
 {
     const int32_t cellCode = scalar >= 0x10000 ? singleScalarCode(scalar) : int32_t(scalar);
     // Text printed inside an open OSC 8 link carries the link.
-    const TinyAtom payload{hyperLinkTracking ? hyperLinkCode : uint16_t(0)};
+    const TinyAtom payload{hyperLinkTracking ? hyperLinkCode_ : uint16_t(0)};
     buffer_->insertCharacter(cellCode, width, payload, curAttr, curAttr.bg);
 }
 
@@ -491,7 +491,7 @@ bool Terminal::previousCellEndsInJoiner()
     if (!lastPrintedCellJoinable()) return false;
     const auto& last = buffer_->lastBufferStorage;
     char32_t scratch = 0;
-    const std::u32string_view text = characterView(buffer_->lines()[last.y][std::min(last.x, cols - 1)].code, scratch);
+    const std::u32string_view text = clusters_.characterView(buffer_->lines()[last.y][std::min(last.x, cols - 1)].code, scratch);
     return !text.empty() && text.back() == kZeroWidthJoiner;
 }
 
@@ -533,7 +533,7 @@ void Terminal::printScalar(char32_t s)
         }
         char32_t scratch = 0;
         const std::u32string_view previousText =
-            characterView(b.lines()[last.y][std::min(last.x, cols - 1)].code, scratch);
+            clusters_.characterView(b.lines()[last.y][std::min(last.x, cols - 1)].code, scratch);
         if (previousText.size() == 1 && isRegionalIndicator(previousText[0])) {
             joinWithPreviousCell(s, width);
             return;
@@ -553,7 +553,7 @@ void Terminal::joinWithLeftNeighbour(char32_t s, int width)
         const int row = b.y() + b.yBase();
         const CharData& left = b.lines()[row][b.x() - 1];
         char32_t scratch = 0;
-        const std::u32string_view text = characterView(left.code, scratch);
+        const std::u32string_view text = clusters_.characterView(left.code, scratch);
         if (left.width == 1 && text.size() == 1 && isRegionalIndicator(text[0])) {
             b.lastBufferStorage = {row, b.x() - 1, cols, rows};
             joinWithPreviousCell(s, width);
@@ -578,16 +578,16 @@ void Terminal::joinWithPreviousCell(char32_t s, int width)
     // grow it without bound: an endless run of combining marks would otherwise store every
     // prefix of the run (quadratic memory). Past the limits the mark joins nothing.
     char32_t scratch = 0;
-    const std::u32string_view previousText = characterView(previous.code, scratch);
-    std::array<char32_t, kMaxClusterScalars> joinedText;
+    const std::u32string_view previousText = clusters_.characterView(previous.code, scratch);
+    std::array<char32_t, GraphemeClusterTable::kMaxClusterScalars> joinedText;
     const size_t length = previousText.size() + 1;
     if (length <= joinedText.size()) {
         std::copy(previousText.begin(), previousText.end(), joinedText.begin());
         joinedText[length - 1] = s;
     }
     const std::u32string_view text(joinedText.data(), std::min(length, joinedText.size()));
-    const bool tableHasRoom = !previousText.empty() && length <= kMaxClusterScalars &&
-                              (charToIndexMap.contains(text) || charToIndexMap.size() < kMaxClusterCodes);
+    const bool tableHasRoom = !previousText.empty() && length <= GraphemeClusterTable::kMaxClusterScalars &&
+                              clusters_.hasRoomFor(text);
     if (!tableHasRoom || !GraphemeBreakState::isSingleGrapheme(text)) {
         if (width != 0) printNewCell(s, width);
         return;
@@ -630,7 +630,7 @@ void Terminal::garbageCollectPayload()
     if (payloads.count() == 0) return;
     std::unordered_set<uint16_t> inUse;
     // The open link's code is in use even before any cell carries it.
-    if (hyperLinkTracking && hyperLinkCode != 0) inUse.insert(hyperLinkCode);
+    if (hyperLinkTracking && hyperLinkCode_ != 0) inUse.insert(hyperLinkCode_);
     for (Buffer* b : {normalBuffer_.get(), altBuffer_.get()}) {
         auto& lines = b->lines();
         for (int i = 0; i < lines.count(); i++) {

@@ -11,6 +11,9 @@ namespace corvix {
 
 // Small value types declared with the terminal object.
 
+// Printable ASCII, the bytes the print path's run writer handles (DEL is not printable).
+inline bool isPrintableAscii(uint8_t b) { return b >= 0x20 && b < 0x7F; }
+
 enum class MouseMode : uint8_t { off, x10, vt200, buttonEventTracking, anyEvent };
 
 inline bool sendsModifiers(MouseMode m)

@@ -91,9 +91,9 @@ TEST(HostileProgram, OneTerminalFillingItsLinkTableLeavesAnotherTerminalsLinksWo
     // A further link in the full terminal gets no code; after the one collection that found
     // nothing to free, the next failed look-ups go without a scan.
     first.feed(hyperlink("http://more/0", "m"));
-    EXPECT_EQ(first.payloadCollectionPause, Terminal::kPayloadCollectionPause);
+    EXPECT_EQ(first.payloadCollectionPause_, Terminal::kPayloadCollectionPause);
     first.feed(hyperlink("http://more/1", "m"));
-    EXPECT_EQ(first.payloadCollectionPause, Terminal::kPayloadCollectionPause - 1);
+    EXPECT_EQ(first.payloadCollectionPause_, Terminal::kPayloadCollectionPause - 1);
 
     // The other terminal's links, old and new, work.
     second.feed(hyperlink("http://second", "S"));
@@ -103,7 +103,7 @@ TEST(HostileProgram, OneTerminalFillingItsLinkTableLeavesAnotherTerminalsLinksWo
 
     // Once the full terminal's scroll-back is cleared its codes come back, and links work again.
     first.feed("\x1b[H\x1b[2J\x1b[3J");
-    EXPECT_EQ(first.payloadCollectionPause, 0);
+    EXPECT_EQ(first.payloadCollectionPause_, 0);
     first.feed(hyperlink("http://again", "A"));
     EXPECT_EQ(payloadAt(first, 0, 0), ";http://again");
 }
@@ -143,19 +143,19 @@ TEST(HostileProgram, TheClusterTableGivesMemoryBack)
     const Case cases[] = {
         {"full reset", "\x1b" "c", 0},
         {"scroll-back clear", "\x1b[H\x1b[2J\x1b[3J", 0},
-        {"automatic", "", 2 * Terminal::kClusterCollectionMinimum},
+        {"automatic", "", 2 * GraphemeClusterTable::kClusterCollectionMinimum},
     };
     for (const auto& c : cases) {
         RecordingDelegate d;
         TerminalOptions o = TerminalOptions::defaults();
         o.scrollback = 100;
         Terminal t(&d, o);
-        const int count = c.clear.empty() ? 3 * int(Terminal::kClusterCollectionMinimum) : 20000;
+        const int count = c.clear.empty() ? 3 * int(GraphemeClusterTable::kClusterCollectionMinimum) : 20000;
         std::string text;
         for (int i = 0; i < count; ++i) text += cluster(i);
         t.feed(text);
         t.feed(c.clear);
-        EXPECT_LE(t.clusterCount(), c.atMost) << c.name;
+        EXPECT_LE(t.clusters().size(), c.atMost) << c.name;
 
         // Clusters still on screen keep their text; new ones work after a collection.
         t.feed("\x1b[H" + cluster(1) + cluster(777777));
@@ -163,7 +163,7 @@ TEST(HostileProgram, TheClusterTableGivesMemoryBack)
         EXPECT_EQ(test::dumpRow(t, 0).substr(0, cluster(1).size() + cluster(777777).size()),
                   cluster(1) + cluster(777777))
             << c.name;
-        EXPECT_LE(t.clusterCount(), size_t(t.cols) * size_t(t.rows + 100)) << c.name;
+        EXPECT_LE(t.clusters().size(), size_t(t.cols) * size_t(t.rows + 100)) << c.name;
     }
 }
 

@@ -208,11 +208,11 @@ TEST(TerminalPrint, EndlessCombiningMarksDoNotGrowTheClusterTable)
     for (int i = 0; i < 10000; i++) marks += "\xcc\x81";
     f.terminal.feed("e" + marks);
     const std::u32string cluster = f.terminal.getCharacter(f.cell(0, 0));
-    EXPECT_EQ(cluster.size(), Terminal::kMaxClusterScalars);
+    EXPECT_EQ(cluster.size(), GraphemeClusterTable::kMaxClusterScalars);
     EXPECT_EQ(f.terminal.getCursorLocation(), std::make_pair(1, 0));
     // Only the prefixes up to the limit were stored: the next new cluster gets the next code.
     f.terminal.feed("a\xcc\x81");
-    EXPECT_EQ(f.cell(1, 0).code, Terminal::kFirstClusterCode + int32_t(Terminal::kMaxClusterScalars) - 1);
+    EXPECT_EQ(f.cell(1, 0).code, GraphemeClusterTable::kFirstClusterCode + int32_t(GraphemeClusterTable::kMaxClusterScalars) - 1);
 }
 
 // A character joins the cell printed last only while the cursor still stands right after it:
