@@ -50,8 +50,11 @@ DashboardViewModel::DashboardViewModel(Parameters parameters, QObject* parent)
         p.terminalControllerFactory = [](const QUuid& id) { return std::make_unique<TerminalProcessController>(id); };
     if (!p.processTreeProvider) p.processTreeProvider = &ProcessTreeProvider::currentSnapshotResult;
     if (!p.shellCwdProvider) p.shellCwdProvider = &ShellCwdReader::currentWorkingDirectory;
-    // One thread per refresh read: they mostly wait on files and the process table.
-    refreshPool_.setMaxThreadCount(8);
+    refresh_ = std::make_unique<DashboardRefresh>(
+        DashboardRefresh::Sources{p.sessionsDirectory, p.claudeHome, p.fileSystem, *p.projectsDirectory,
+                                  *p.statsCachePath, *p.planUsagePath, *p.conclusionDirectory, p.calendar,
+                                  p.processTreeProvider, p.shellCwdProvider},
+        this, [this](const RefreshPass& pass) { applyRefreshPass(pass); });
     Preferences& prefs = *p.userDefaults;
 
     layoutPreset_ = GridLayoutStore::load(prefs);
@@ -100,11 +103,7 @@ DashboardViewModel::DashboardViewModel(Parameters parameters, QObject* parent)
     connect(voicevoxEnginePollTimer_, &QTimer::timeout, this, [this] { updateVoicevoxEngineStatus(false); });
 }
 
-DashboardViewModel::~DashboardViewModel()
-{
-    // The pool waits for the reads still running: the transcripts' stops within a chunk.
-    newestRefresh_->store(0);
-}
+DashboardViewModel::~DashboardViewModel() = default;
 
 // ---- Lifecycle ------------------------------------------------------------------------------------
 

@@ -31,6 +31,7 @@
 #include "app/Services/voice/AnnouncementSpeaking.hpp"
 #include "app/Services/voice/VoicevoxAppLaunching.hpp"
 #include "app/Services/voice/VoicevoxEngineProbing.hpp"
+#include "app/ViewModels/DashboardRefresh.hpp"
 
 #include <QDateTime>
 #include <QMap>
@@ -129,7 +130,7 @@ public:
     // read; while the transcripts hold more than one pass reads, the watch loop adds passes.
     void refresh();
     // The passes started so far; each pass is numbered by this count.
-    int refreshCount() const { return refreshCount_; }
+    int refreshCount() const { return refresh_->count(); }
     bool isWatching() const { return watchConnection_; }
     bool isFocusPolling() const;
 
@@ -183,9 +184,9 @@ public:
     // ---- Refresh and reconciliation -----------------------------------------------------------
     // The number of the last pass applied; 0 before any. A pass finishing after a newer one was
     // applied is dropped.
-    int lastAppliedRefresh() const { return lastAppliedRefresh_; }
+    int lastAppliedRefresh() const { return refresh_->lastApplied(); }
     // Passes whose reads are not all in yet.
-    int refreshesInFlight() const { return refreshesInFlight_; }
+    int refreshesInFlight() const { return refresh_->inFlight(); }
     // The agent process attached to each tile, and the fresh spoken summaries by agent pid.
     const QMap<QUuid, int32_t>& attachedPids() const { return attachedPid_; }
     const QMap<int32_t, AnnouncementConclusion>& latestConclusions() const { return latestConclusions_; }
@@ -335,26 +336,15 @@ private:
     QMetaObject::Connection watchConnection_;
     QTimer* debounceTimer_ = nullptr;
     QTimer* focusPollTimer_ = nullptr;
-    int refreshCount_ = 0;
 
     // Refresh and reconciliation.
-    struct RefreshPass;
     void applyRefreshPass(const RefreshPass& pass);
     void reconcileTerminalTiles(const QMap<QString, SessionTile>& statusTiles,
                                 const QList<SessionFileRecord>& rawRecords, const ProcessTreeSnapshot& processTree,
                                 const QMap<QUuid, QString>& liveCwds, const QDateTime& now);
     void logGridRebuild() const;
-    // The refresh reads' own threads. Destroying it waits for reads still running; they use
-    // copies only, never the model.
-    QThreadPool refreshPool_;
-    // The number of the newest pass, for its workers: older passes stop their long reads, and
-    // all do when it is 0 (the model is going away).
-    std::shared_ptr<std::atomic<int>> newestRefresh_ = std::make_shared<std::atomic<int>>(0);
-    // The transcripts as read so far, read on by each pass.
-    std::shared_ptr<UsageSelfAggregator::TranscriptStore> transcripts_ =
-        std::make_shared<UsageSelfAggregator::TranscriptStore>();
-    int lastAppliedRefresh_ = 0;
-    int refreshesInFlight_ = 0;
+    // Destroyed before the tiles' controllers: it waits for the reads still running.
+    std::unique_ptr<DashboardRefresh> refresh_;
 
     // Tile operations.
     TerminalProcessController& registerTerminalTile(const QUuid& id, const ProjectDisplayName& projectName);
