@@ -4,11 +4,8 @@
 #include "app/Services/sessions/ProcessTreeProvider.hpp"
 #include "app/Services/sessions/ShellCwdReader.hpp"
 #include "app/Services/tiles/DashboardStores.hpp"
-#include "app/Services/voice/AnnouncementSettingsStore.hpp"
 #include "app/Services/voice/QtAudioVoicevoxAudioPlayer.hpp"
 #include "app/Services/voice/QtNetworkVoicevoxHTTPClient.hpp"
-#include "app/Services/voice/ReadingDictionaryStore.hpp"
-#include "app/Services/voice/VoicevoxAutoLaunchStore.hpp"
 #include "app/Services/voice/VoicevoxSpeaker.hpp"
 #include "app/ViewModels/FocusedTileResolver.hpp"
 #include "app/ViewModels/TerminalProcessController.hpp"
@@ -28,7 +25,6 @@ namespace brisvane {
 namespace {
 
 const QString kGridOrderedIdsKey = QStringLiteral("Brisvane.gridOrderedIds");
-const QString kInlineCostDisplayEnabledKey = QStringLiteral("Brisvane.inlineCostDisplayEnabled");
 
 int milliseconds(double seconds)
 {
@@ -60,13 +56,12 @@ DashboardViewModel::DashboardViewModel(Parameters parameters, QObject* parent)
     layoutPreset_ = GridLayoutStore::load(prefs);
     gridOrdering_ = GridOrdering{prefs.stringListValue(kGridOrderedIdsKey).value_or(QStringList())};
     terminalFontSize_ = TerminalFontSizeStore::load(prefs);
-    completionAnnouncementThreshold_ = CompletionAnnouncementThresholdStore::load(prefs);
-    conclusionReadingBusyThreshold_ = ConclusionReadingBusyThresholdStore::load(prefs);
+    preferences_ = std::make_unique<DashboardPreferences>(p.userDefaults, p.isInternalBuild, p.isJapaneseLocale);
 
     if (!p.hookInstaller) p.hookInstaller = HookInstaller::makeDefault(p.claudeHome);
     if (!p.announcementEngine)
         p.announcementEngine =
-            std::make_unique<AnnouncementEngine>(seconds(completionAnnouncementThreshold_), p.isJapaneseLocale);
+            std::make_unique<AnnouncementEngine>(seconds(preferences_->completionAnnouncementThreshold()), p.isJapaneseLocale);
     // One VOICEVOX speaker per voice, each falling back to the system voice and reporting its
     // failures to the notification centre.
     const auto makeVoice = [&](AnnouncementVoice voice) -> std::shared_ptr<AnnouncementSpeaking> {
@@ -81,13 +76,6 @@ DashboardViewModel::DashboardViewModel(Parameters parameters, QObject* parent)
     if (!p.aoyamaRyuuseiSpeaker) p.aoyamaRyuuseiSpeaker = makeVoice(AnnouncementVoice::aoyamaRyuusei);
     if (!p.kotoneNiaSpeaker) p.kotoneNiaSpeaker = makeVoice(AnnouncementVoice::kotoneNia);
 
-    isAnnouncementsEnabled_ = AnnouncementSettingsStore::load(prefs);
-    announcementVoice_ = AnnouncementVoiceStore::load(prefs, p.isInternalBuild, p.isJapaneseLocale);
-    isVoicevoxAutoLaunchEnabled_ = VoicevoxAutoLaunchStore::load(prefs);
-    readingDictionary_ = ReadingDictionaryStore::load(prefs);
-    isConclusionReadingDefaultEnabled_ =
-        prefs.boolValue(AnnouncementSettingsStore::kConclusionReadingDefaultEnabledKey).value_or(false);
-    isInlineCostDisplayEnabled_ = prefs.boolValue(kInlineCostDisplayEnabledKey).value_or(false);
     pinnedProjects_ = PinnedProjectStore::load(prefs);
 
     debounceTimer_ = new QTimer(this);

@@ -31,6 +31,7 @@
 #include "app/Services/voice/AnnouncementSpeaking.hpp"
 #include "app/Services/voice/VoicevoxAppLaunching.hpp"
 #include "app/Services/voice/VoicevoxEngineProbing.hpp"
+#include "app/ViewModels/DashboardPreferences.hpp"
 #include "app/ViewModels/DashboardRefresh.hpp"
 
 #include <QDateTime>
@@ -147,15 +148,15 @@ public:
     void setTerminalTiles(QList<TerminalTile> tiles);
     std::optional<QUuid> focusedTerminalTileId() const { return focusedTerminalTileId_; }
     double terminalFontSize() const { return terminalFontSize_; }
-    bool isAnnouncementsEnabled() const { return isAnnouncementsEnabled_; }
-    AnnouncementVoice announcementVoice() const { return announcementVoice_; }
+    bool isAnnouncementsEnabled() const { return preferences_->isAnnouncementsEnabled(); }
+    AnnouncementVoice announcementVoice() const { return preferences_->announcementVoice(); }
     VoicevoxEngineStatus voicevoxEngineStatus() const { return voicevoxEngineStatus_; }
-    bool isVoicevoxAutoLaunchEnabled() const { return isVoicevoxAutoLaunchEnabled_; }
-    const ReadingDictionary& readingDictionary() const { return readingDictionary_; }
-    bool isConclusionReadingDefaultEnabled() const { return isConclusionReadingDefaultEnabled_; }
-    AnnouncementThresholdPreset completionAnnouncementThreshold() const { return completionAnnouncementThreshold_; }
-    AnnouncementThresholdPreset conclusionReadingBusyThreshold() const { return conclusionReadingBusyThreshold_; }
-    bool isInlineCostDisplayEnabled() const { return isInlineCostDisplayEnabled_; }
+    bool isVoicevoxAutoLaunchEnabled() const { return preferences_->isVoicevoxAutoLaunchEnabled(); }
+    const ReadingDictionary& readingDictionary() const { return preferences_->readingDictionary(); }
+    bool isConclusionReadingDefaultEnabled() const { return preferences_->isConclusionReadingDefaultEnabled(); }
+    AnnouncementThresholdPreset completionAnnouncementThreshold() const { return preferences_->completionAnnouncementThreshold(); }
+    AnnouncementThresholdPreset conclusionReadingBusyThreshold() const { return preferences_->conclusionReadingBusyThreshold(); }
+    bool isInlineCostDisplayEnabled() const { return preferences_->isInlineCostDisplayEnabled(); }
     const HookInstallationStatus& hookInstallationStatus() const { return hookInstallationStatus_; }
     const QList<PinnedProject>& pinnedProjects() const { return pinnedProjects_; }
     const QMap<QUuid, QString>& liveShellCwds() const { return liveShellCwds_; }
@@ -309,15 +310,8 @@ private:
     GridLayoutPreset layoutPreset_;
     std::optional<QUuid> focusedTerminalTileId_;
     double terminalFontSize_;
-    bool isAnnouncementsEnabled_ = true;
-    AnnouncementVoice announcementVoice_ = AnnouncementVoice::system;
     VoicevoxEngineStatus voicevoxEngineStatus_ = VoicevoxEngineStatus::unknown;
-    bool isVoicevoxAutoLaunchEnabled_ = true;
-    ReadingDictionary readingDictionary_;
-    bool isConclusionReadingDefaultEnabled_ = false;
-    AnnouncementThresholdPreset completionAnnouncementThreshold_;
-    AnnouncementThresholdPreset conclusionReadingBusyThreshold_;
-    bool isInlineCostDisplayEnabled_ = false;
+    std::unique_ptr<DashboardPreferences> preferences_;
     HookInstallationStatus hookInstallationStatus_;
     QList<PinnedProject> pinnedProjects_;
     QMap<QUuid, QString> liveShellCwds_;
@@ -370,7 +364,6 @@ private:
     QTimer* voicevoxEnginePollTimer_ = nullptr;
 
     // Preferences and user actions.
-    void saveReadingDictionary();
     void runHookAction(const std::function<HookInstaller::Outcome()>& action, const QString& dedupeKey,
                        const QString& title);
 };

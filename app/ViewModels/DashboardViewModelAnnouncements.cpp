@@ -3,7 +3,6 @@
 #include "app/Models/UuidText.hpp"
 #include "app/Services/voice/AnnouncementMessageFormatter.hpp"
 #include "app/Services/voice/ConclusionAnnouncementPlanner.hpp"
-#include "app/Services/voice/VoicevoxAutoLaunchStore.hpp"
 #include "app/Services/voice/VoicevoxEngineStatusRule.hpp"
 
 #include <QLoggingCategory>
@@ -60,17 +59,17 @@ void DashboardViewModel::evaluateAnnouncements(const QMap<QString, AnnouncementS
     if (!outcome.results.isEmpty()) {
         qCInfo(lcDashboardViewModel, "音声通知判定: snapshot件数=%lld 発火件数=%lld enabled=%d voice=%s",
                static_cast<long long>(snapshot.size()), static_cast<long long>(outcome.results.size()),
-               int(isAnnouncementsEnabled_), qUtf8Printable(rawValue(announcementVoice_)));
+               int(preferences_->isAnnouncementsEnabled()), qUtf8Printable(rawValue(preferences_->announcementVoice())));
     }
-    if (!isAnnouncementsEnabled_ || outcome.results.isEmpty()) {
+    if (!preferences_->isAnnouncementsEnabled() || outcome.results.isEmpty()) {
         scheduleAnnouncementReevaluationIfNeeded(outcome.reevaluationDelay);
         return;
     }
 
     const ConclusionAnnouncementPlanner::Plan plan = ConclusionAnnouncementPlanner::plan(
-        outcome.results, seconds(conclusionReadingBusyThreshold_),
+        outcome.results, seconds(preferences_->conclusionReadingBusyThreshold()),
         [this](const QUuid& tile) {
-            return tileConclusionReadingEnabled_.value(tile, isConclusionReadingDefaultEnabled_);
+            return tileConclusionReadingEnabled_.value(tile, preferences_->isConclusionReadingDefaultEnabled());
         },
         [this](const QUuid& tile) -> std::optional<QString> {
             const auto pid = attachedPid_.constFind(tile);
@@ -83,14 +82,14 @@ void DashboardViewModel::evaluateAnnouncements(const QMap<QString, AnnouncementS
     // The engine's own words, in the engine's language.
     const bool engineJapanese = parameters_.announcementEngine->isJapaneseLocale();
     for (const Announcement& announcement : plan.individual)
-        speak(spokenAnnouncement(announcement, readingDictionary_, engineJapanese));
+        speak(spokenAnnouncement(announcement, preferences_->readingDictionary(), engineJapanese));
 
     if (plan.winner) {
-        Announcement winner = spokenAnnouncement(*plan.winner, readingDictionary_, engineJapanese);
+        Announcement winner = spokenAnnouncement(*plan.winner, preferences_->readingDictionary(), engineJapanese);
         if (plan.winnerConclusionText) {
             // The summary is the agent's free text: the name can only be found in it by replacing.
             QString summary = *plan.winnerConclusionText;
-            if (const std::optional<QString> reading = readingDictionary_.reading(plan.winner->projectName))
+            if (const std::optional<QString> reading = preferences_->readingDictionary().reading(plan.winner->projectName))
                 summary = AnnouncementMessageFormatter::replaceAll(summary, plan.winner->projectName, *reading);
             const QString joiner = parameters_.isJapaneseLocale ? QStringLiteral("。") : QStringLiteral(". ");
             winner.message += joiner + summary;
@@ -120,18 +119,18 @@ AnnouncementSpeaking* DashboardViewModel::speaker(AnnouncementVoice voice) const
 
 void DashboardViewModel::speak(const Announcement& announcement) const
 {
-    if (AnnouncementSpeaking* voice = speaker(announcementVoice_)) voice->speak(announcement);
+    if (AnnouncementSpeaking* voice = speaker(preferences_->announcementVoice())) voice->speak(announcement);
 }
 
 Announcement DashboardViewModel::spokenAnnouncement(const Announcement& announcement,
                                                     const ReadingDictionary& dictionary, bool isJapaneseLocale) const
 {
-    Announcement spoken = AnnouncementMessageFormatter::styled(announcement, announcementVoice_);
+    Announcement spoken = AnnouncementMessageFormatter::styled(announcement, preferences_->announcementVoice());
     // The message is made again around the reading rather than searched for the name: a short name
     // ("a", "完了") would also be found inside the message's own words.
     if (const std::optional<QString> reading = dictionary.reading(announcement.projectName)) {
         const Announcement read{announcement.kind, *reading, messageFor(announcement.kind, *reading, isJapaneseLocale)};
-        spoken.message = AnnouncementMessageFormatter::styled(read, announcementVoice_).message;
+        spoken.message = AnnouncementMessageFormatter::styled(read, preferences_->announcementVoice()).message;
     }
     return spoken;
 }
@@ -157,7 +156,7 @@ void DashboardViewModel::startVoicevoxEnginePolling()
 
 void DashboardViewModel::updateVoicevoxEngineStatus(bool forceLaunch)
 {
-    if (announcementVoice_ == AnnouncementVoice::system) {
+    if (preferences_->announcementVoice() == AnnouncementVoice::system) {
         setVoicevoxEngineStatus(VoicevoxEngineStatus::unknown);
         return;
     }
@@ -178,7 +177,7 @@ void DashboardViewModel::applyVoicevoxEngineProbe(bool available, bool forceLaun
     input.engineAvailable = available;
     input.isInstalled = launcher && launcher->isInstalled();
     input.lastLaunchAttempt = lastVoicevoxLaunchAttempt_;
-    input.autoLaunchEnabled = isVoicevoxAutoLaunchEnabled_;
+    input.autoLaunchEnabled = preferences_->isVoicevoxAutoLaunchEnabled();
     input.forceLaunch = forceLaunch;
     input.now = parameters_.clock();
     const VoicevoxEngineStatusRule::Decision decision = VoicevoxEngineStatusRule::decide(input);
@@ -208,11 +207,7 @@ void DashboardViewModel::launchVoicevoxNow()
 
 void DashboardViewModel::setVoicevoxAutoLaunchEnabled(bool enabled)
 {
-    if (enabled != isVoicevoxAutoLaunchEnabled_) {
-        isVoicevoxAutoLaunchEnabled_ = enabled;
-        emit isVoicevoxAutoLaunchEnabledChanged();
-    }
-    parameters_.userDefaults->setValue(QString::fromLatin1(VoicevoxAutoLaunchStore::kKey), enabled);
+    if (preferences_->setVoicevoxAutoLaunchEnabled(enabled)) emit isVoicevoxAutoLaunchEnabledChanged();
     if (!enabled) return;
     QTimer::singleShot(0, this, [this] { updateVoicevoxEngineStatus(false); });
 }

@@ -42,7 +42,7 @@ TerminalProcessController& DashboardViewModel::registerTerminalTile(const QUuid&
     tiles.push_back({id, TerminalTileLifecycle::shellOnly(), projectName, SessionState::unknown(),
                      ModelNameResolver::unknownModelName()});
     setTerminalTiles(std::move(tiles));
-    tileConclusionReadingEnabled_[id] = isConclusionReadingDefaultEnabled_;
+    tileConclusionReadingEnabled_[id] = preferences_->isConclusionReadingDefaultEnabled();
     persistNewGridOrderingIfNeeded();
     return controller;
 }
