@@ -87,8 +87,13 @@ DashboardViewModel::DashboardViewModel(Parameters parameters, QObject* parent)
     announcementReevaluationTimer_->setSingleShot(true);
     connect(announcementReevaluationTimer_, &QTimer::timeout, this,
             [this] { evaluateAnnouncements(parameters_.clock()); });
-    voicevoxEnginePollTimer_ = new QTimer(this);
-    connect(voicevoxEnginePollTimer_, &QTimer::timeout, this, [this] { updateVoicevoxEngineStatus(false); });
+    speechEngine_ = std::make_unique<DashboardSpeechEngine>(DashboardSpeechEngine::Parameters{
+        p.announcementSpeaker, p.zundamonSpeaker, p.tohokuZunkoSpeaker, p.kuronoTakehiroSpeaker, p.aoyamaRyuuseiSpeaker,
+        p.kotoneNiaSpeaker, p.voicevoxEngineProbe, p.voicevoxAppLauncher, p.voicevoxEnginePollInterval, p.clock,
+        [this] { return preferences_->announcementVoice(); },
+        [this] { return preferences_->isVoicevoxAutoLaunchEnabled(); }});
+    connect(speechEngine_.get(), &DashboardSpeechEngine::statusChanged, this,
+            &DashboardViewModel::voicevoxEngineStatusChanged);
 }
 
 DashboardViewModel::~DashboardViewModel() = default;
@@ -105,7 +110,7 @@ void DashboardViewModel::start()
                                &DashboardViewModel::handleWatcherEvent);
     parameters_.watcher->start();
     focusPollTimer_->start(milliseconds(parameters_.focusPollInterval));
-    startVoicevoxEnginePolling();
+    speechEngine_->startPolling();
     if (parameters_.userDefaults->doubleValue(OnboardingStateStore::kOnboardingCompletedVersionKey).value_or(0)
         < OnboardingStateStore::kCompletedVersion)
         setOnboardingPresented(true);
@@ -122,7 +127,7 @@ void DashboardViewModel::stop()
         focusedTerminalTileId_.reset();
         emit focusedTerminalTileIdChanged();
     }
-    voicevoxEnginePollTimer_->stop();
+    speechEngine_->stopPolling();
     parameters_.watcher->stop();
     for (auto& [id, controller] : terminalControllers_) controller->terminateShell();
 }

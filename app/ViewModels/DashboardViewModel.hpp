@@ -33,6 +33,7 @@
 #include "app/Services/voice/VoicevoxEngineProbing.hpp"
 #include "app/ViewModels/DashboardPreferences.hpp"
 #include "app/ViewModels/DashboardRefresh.hpp"
+#include "app/ViewModels/DashboardSpeechEngine.hpp"
 
 #include <QDateTime>
 #include <QMap>
@@ -150,7 +151,7 @@ public:
     double terminalFontSize() const { return terminalFontSize_; }
     bool isAnnouncementsEnabled() const { return preferences_->isAnnouncementsEnabled(); }
     AnnouncementVoice announcementVoice() const { return preferences_->announcementVoice(); }
-    VoicevoxEngineStatus voicevoxEngineStatus() const { return voicevoxEngineStatus_; }
+    VoicevoxEngineStatus voicevoxEngineStatus() const { return speechEngine_->status(); }
     bool isVoicevoxAutoLaunchEnabled() const { return preferences_->isVoicevoxAutoLaunchEnabled(); }
     const ReadingDictionary& readingDictionary() const { return preferences_->readingDictionary(); }
     bool isConclusionReadingDefaultEnabled() const { return preferences_->isConclusionReadingDefaultEnabled(); }
@@ -310,8 +311,8 @@ private:
     GridLayoutPreset layoutPreset_;
     std::optional<QUuid> focusedTerminalTileId_;
     double terminalFontSize_;
-    VoicevoxEngineStatus voicevoxEngineStatus_ = VoicevoxEngineStatus::unknown;
     std::unique_ptr<DashboardPreferences> preferences_;
+    std::unique_ptr<DashboardSpeechEngine> speechEngine_;
     HookInstallationStatus hookInstallationStatus_;
     QList<PinnedProject> pinnedProjects_;
     QMap<QUuid, QString> liveShellCwds_;
@@ -325,7 +326,6 @@ private:
     QMap<QUuid, int32_t> attachedPid_;
     QMap<QUuid, bool> tileConclusionReadingEnabled_;
     QMap<int32_t, AnnouncementConclusion> latestConclusions_;
-    std::optional<QDateTime> lastVoicevoxLaunchAttempt_;
 
     QMetaObject::Connection watchConnection_;
     QTimer* debounceTimer_ = nullptr;
@@ -350,18 +350,13 @@ private:
     // the seam.
     friend struct DashboardViewModelTestSeam;
     QMap<QString, AnnouncementSessionInfo> announcementSnapshot() const;
-    AnnouncementSpeaking* speaker(AnnouncementVoice voice) const;
     // Styled for the current voice, and said with the project's reading when `dictionary` has one.
     Announcement spokenAnnouncement(const Announcement& announcement, const ReadingDictionary& dictionary,
                                     bool isJapaneseLocale) const;
     void speak(const Announcement& announcement) const;
     void scheduleAnnouncementReevaluationIfNeeded(std::optional<double> delay);
-    void startVoicevoxEnginePolling();
-    void applyVoicevoxEngineProbe(bool available, bool forceLaunch);
-    void setVoicevoxEngineStatus(VoicevoxEngineStatus status);
     // Single-shot: at most one re-evaluation is pending.
     QTimer* announcementReevaluationTimer_ = nullptr;
-    QTimer* voicevoxEnginePollTimer_ = nullptr;
 
     // Preferences and user actions.
     void runHookAction(const std::function<HookInstaller::Outcome()>& action, const QString& dedupeKey,

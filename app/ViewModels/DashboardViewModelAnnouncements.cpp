@@ -3,7 +3,6 @@
 #include "app/Models/UuidText.hpp"
 #include "app/Services/voice/AnnouncementMessageFormatter.hpp"
 #include "app/Services/voice/ConclusionAnnouncementPlanner.hpp"
-#include "app/Services/voice/VoicevoxEngineStatusRule.hpp"
 
 #include <QLoggingCategory>
 #include <QPointer>
@@ -103,23 +102,9 @@ void DashboardViewModel::evaluateAnnouncements(const QMap<QString, AnnouncementS
     scheduleAnnouncementReevaluationIfNeeded(outcome.reevaluationDelay);
 }
 
-AnnouncementSpeaking* DashboardViewModel::speaker(AnnouncementVoice voice) const
-{
-    const Parameters& p = parameters_;
-    switch (voice) {
-    case AnnouncementVoice::system: return p.announcementSpeaker.get();
-    case AnnouncementVoice::zundamon: return p.zundamonSpeaker.get();
-    case AnnouncementVoice::tohokuZunko: return p.tohokuZunkoSpeaker.get();
-    case AnnouncementVoice::kuronoTakehiro: return p.kuronoTakehiroSpeaker.get();
-    case AnnouncementVoice::aoyamaRyuusei: return p.aoyamaRyuuseiSpeaker.get();
-    case AnnouncementVoice::kotoneNia: return p.kotoneNiaSpeaker.get();
-    }
-    return p.announcementSpeaker.get();
-}
-
 void DashboardViewModel::speak(const Announcement& announcement) const
 {
-    if (AnnouncementSpeaking* voice = speaker(preferences_->announcementVoice())) voice->speak(announcement);
+    if (AnnouncementSpeaking* voice = speechEngine_->speaker(preferences_->announcementVoice())) voice->speak(announcement);
 }
 
 Announcement DashboardViewModel::spokenAnnouncement(const Announcement& announcement,
@@ -147,69 +132,21 @@ void DashboardViewModel::scheduleAnnouncementReevaluationIfNeeded(std::optional<
 
 // ---- Speech engine ---------------------------------------------------------------------------------
 
-void DashboardViewModel::startVoicevoxEnginePolling()
-{
-    voicevoxEnginePollTimer_->stop();
-    updateVoicevoxEngineStatus(false);
-    voicevoxEnginePollTimer_->start(int(std::lround(std::max(parameters_.voicevoxEnginePollInterval, 0.0) * 1000.0)));
-}
-
 void DashboardViewModel::updateVoicevoxEngineStatus(bool forceLaunch)
 {
-    if (preferences_->announcementVoice() == AnnouncementVoice::system) {
-        setVoicevoxEngineStatus(VoicevoxEngineStatus::unknown);
-        return;
-    }
-    if (!parameters_.voicevoxEngineProbe) {
-        applyVoicevoxEngineProbe(false, forceLaunch);
-        return;
-    }
-    QPointer<DashboardViewModel> self(this);
-    parameters_.voicevoxEngineProbe->isEngineAvailable([self, forceLaunch](bool available) {
-        if (self) self->applyVoicevoxEngineProbe(available, forceLaunch);
-    });
-}
-
-void DashboardViewModel::applyVoicevoxEngineProbe(bool available, bool forceLaunch)
-{
-    VoicevoxAppLaunching* launcher = parameters_.voicevoxAppLauncher.get();
-    VoicevoxEngineStatusRule::Input input;
-    input.engineAvailable = available;
-    input.isInstalled = launcher && launcher->isInstalled();
-    input.lastLaunchAttempt = lastVoicevoxLaunchAttempt_;
-    input.autoLaunchEnabled = preferences_->isVoicevoxAutoLaunchEnabled();
-    input.forceLaunch = forceLaunch;
-    input.now = parameters_.clock();
-    const VoicevoxEngineStatusRule::Decision decision = VoicevoxEngineStatusRule::decide(input);
-    setVoicevoxEngineStatus(decision.status);
-    if (!decision.launch) return;
-
-    // Recorded even when the launch fails, so that automatic attempts stay spaced.
-    lastVoicevoxLaunchAttempt_ = parameters_.clock();
-    const bool launched = launcher->launch();
-    qCInfo(lcDashboardViewModel, "VOICEVOXエンジン未起動を検知し起動を要求: launched=%d forceLaunch=%d", int(launched),
-           int(forceLaunch));
-    if (!launched) setVoicevoxEngineStatus(VoicevoxEngineStatus::notInstalled);
-}
-
-void DashboardViewModel::setVoicevoxEngineStatus(VoicevoxEngineStatus status)
-{
-    if (status == voicevoxEngineStatus_) return;
-    voicevoxEngineStatus_ = status;
-    emit voicevoxEngineStatusChanged();
+    speechEngine_->updateStatus(forceLaunch);
 }
 
 void DashboardViewModel::launchVoicevoxNow()
 {
     // Queued like the poll's checks; dropped with the model.
-    QTimer::singleShot(0, this, [this] { updateVoicevoxEngineStatus(true); });
+    speechEngine_->updateStatusLater(true);
 }
 
 void DashboardViewModel::setVoicevoxAutoLaunchEnabled(bool enabled)
 {
     if (preferences_->setVoicevoxAutoLaunchEnabled(enabled)) emit isVoicevoxAutoLaunchEnabledChanged();
-    if (!enabled) return;
-    QTimer::singleShot(0, this, [this] { updateVoicevoxEngineStatus(false); });
+    if (enabled) speechEngine_->updateStatusLater(false);
 }
 
 } // namespace brisvane

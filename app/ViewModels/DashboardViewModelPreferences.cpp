@@ -18,7 +18,7 @@ void DashboardViewModel::setAnnouncementVoice(AnnouncementVoice voice)
 {
     if (preferences_->setAnnouncementVoice(voice)) emit announcementVoiceChanged();
     // The new voice may need the engine: checked after the picker's event is done.
-    QTimer::singleShot(0, this, [this] { updateVoicevoxEngineStatus(false); });
+    speechEngine_->updateStatusLater(false);
 }
 
 void DashboardViewModel::setCompletionAnnouncementThreshold(AnnouncementThresholdPreset preset)
