@@ -5,7 +5,6 @@
 #include "app/Services/voice/ConclusionAnnouncementPlanner.hpp"
 
 #include <QLoggingCategory>
-#include <QPointer>
 #include <QTimer>
 
 #include <cmath>

@@ -1,7 +1,6 @@
 #include "app/ViewModels/DashboardViewModel.hpp"
 
 #include <QCoreApplication>
-#include <QTimer>
 
 #include <exception>
 
