@@ -24,7 +24,6 @@ namespace brisvane {
 
 namespace {
 
-const QString kGridOrderedIdsKey = QStringLiteral("Brisvane.gridOrderedIds");
 
 int milliseconds(double seconds)
 {
@@ -34,7 +33,7 @@ int milliseconds(double seconds)
 } // namespace
 
 DashboardViewModel::DashboardViewModel(Parameters parameters, QObject* parent)
-    : QObject(parent), parameters_(std::move(parameters)), layoutPreset_(GridLayoutPreset::defaultPreset())
+    : QObject(parent), parameters_(std::move(parameters))
 {
     Parameters& p = parameters_;
     if (!p.projectsDirectory) p.projectsDirectory = p.claudeHome + "/projects";
@@ -53,8 +52,7 @@ DashboardViewModel::DashboardViewModel(Parameters parameters, QObject* parent)
         this, [this](const RefreshPass& pass) { applyRefreshPass(pass); });
     Preferences& prefs = *p.userDefaults;
 
-    layoutPreset_ = GridLayoutStore::load(prefs);
-    gridOrdering_ = GridOrdering{prefs.stringListValue(kGridOrderedIdsKey).value_or(QStringList())};
+    pages_ = std::make_unique<DashboardPages>(p.userDefaults);
     terminalFontSize_ = TerminalFontSizeStore::load(prefs);
     preferences_ = std::make_unique<DashboardPreferences>(p.userDefaults, p.isInternalBuild, p.isJapaneseLocale);
 
@@ -221,9 +219,7 @@ void DashboardViewModel::setSettingsSelectedTab(SettingsTab tab)
 
 void DashboardViewModel::setLayoutPreset(const GridLayoutPreset& preset)
 {
-    if (preset == layoutPreset_) return;
-    layoutPreset_ = preset;
-    emit layoutPresetChanged();
+    if (pages_->setLayoutPreset(preset)) emit layoutPresetChanged();
 }
 
 QList<GridTile> DashboardViewModel::gridTiles() const
@@ -236,13 +232,12 @@ QList<GridTile> DashboardViewModel::gridTiles() const
 
 QList<QList<GridTile>> DashboardViewModel::pages() const
 {
-    return GridPaginator::paginate(gridOrdering_.sorted(gridTiles()), std::max(layoutPreset_.capacity(), 1));
+    return pages_->pages(gridTiles());
 }
 
 int DashboardViewModel::currentPageIndex() const
 {
-    const qsizetype count = pages().size();
-    return int(std::clamp<qsizetype>(pageIndexRaw_, 0, std::max<qsizetype>(count - 1, 0)));
+    return pages_->currentPageIndex(gridTiles());
 }
 
 QList<GridTile> DashboardViewModel::currentPage() const
@@ -252,41 +247,33 @@ QList<GridTile> DashboardViewModel::currentPage() const
     return all[currentPageIndex()];
 }
 
-// Neither clamps: every reader does, so a page added later can be shown by an index kept here.
 void DashboardViewModel::nextPage()
 {
-    const int next = pages().isEmpty() ? 1 : currentPageIndex() + 1;
-    if (next == pageIndexRaw_) return;
-    pageIndexRaw_ = next;
-    emit pageIndexChanged();
+    if (pages_->nextPage(gridTiles())) emit pageIndexChanged();
 }
 
 void DashboardViewModel::previousPage()
 {
-    const int previous = pages().isEmpty() ? -1 : currentPageIndex() - 1;
-    if (previous == pageIndexRaw_) return;
-    pageIndexRaw_ = previous;
-    emit pageIndexChanged();
+    if (pages_->previousPage(gridTiles())) emit pageIndexChanged();
 }
 
 void DashboardViewModel::setGridOrdering(GridOrdering ordering)
 {
-    gridOrdering_ = std::move(ordering);
-    parameters_.userDefaults->setValue(kGridOrderedIdsKey, gridOrdering_.orderedIds);
+    pages_->setOrdering(std::move(ordering));
     emit gridOrderingChanged();
 }
 
 void DashboardViewModel::moveTile(const QString& id, const QString& beforeId)
 {
     QStringList ids;
-    for (const GridTile& tile : gridOrdering_.sorted(gridTiles())) ids << tile.id();
+    for (const GridTile& tile : gridOrdering().sorted(gridTiles())) ids << tile.id();
     setGridOrdering(GridOrdering::moving(id, beforeId, ids));
 }
 
 void DashboardViewModel::persistNewGridOrderingIfNeeded()
 {
-    GridOrdering next = gridOrdering_.registeringUnknownIds(gridTiles());
-    if (next.orderedIds != gridOrdering_.orderedIds) setGridOrdering(std::move(next));
+    GridOrdering next = gridOrdering().registeringUnknownIds(gridTiles());
+    if (next.orderedIds != gridOrdering().orderedIds) setGridOrdering(std::move(next));
 }
 
 // ---- Font size ------------------------------------------------------------------------------------

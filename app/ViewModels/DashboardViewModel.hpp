@@ -31,6 +31,7 @@
 #include "app/Services/voice/AnnouncementSpeaking.hpp"
 #include "app/Services/voice/VoicevoxAppLaunching.hpp"
 #include "app/Services/voice/VoicevoxEngineProbing.hpp"
+#include "app/ViewModels/DashboardPages.hpp"
 #include "app/ViewModels/DashboardPreferences.hpp"
 #include "app/ViewModels/DashboardRefresh.hpp"
 #include "app/ViewModels/DashboardSpeechEngine.hpp"
@@ -170,10 +171,10 @@ public:
     const Parameters& parameters() const { return parameters_; }
 
     // ---- Grid --------------------------------------------------------------------------------
-    const GridLayoutPreset& layoutPreset() const { return layoutPreset_; }
+    const GridLayoutPreset& layoutPreset() const { return pages_->layoutPreset(); }
     // The layout picker stores the preset's id itself; the model only holds it.
     void setLayoutPreset(const GridLayoutPreset& preset);
-    const GridOrdering& gridOrdering() const { return gridOrdering_; }
+    const GridOrdering& gridOrdering() const { return pages_->ordering(); }
     // Every terminal tile in order, then the new-terminal tile.
     QList<GridTile> gridTiles() const;
     QList<QList<GridTile>> pages() const;
@@ -308,10 +309,10 @@ private:
     UsageSummary usageSummary_ = UsageSummary::unavailable();
     std::optional<PlanUsageSummary> planUsage_;
     QList<TerminalTile> terminalTiles_;
-    GridLayoutPreset layoutPreset_;
     std::optional<QUuid> focusedTerminalTileId_;
     double terminalFontSize_;
     std::unique_ptr<DashboardPreferences> preferences_;
+    std::unique_ptr<DashboardPages> pages_;
     std::unique_ptr<DashboardSpeechEngine> speechEngine_;
     HookInstallationStatus hookInstallationStatus_;
     QList<PinnedProject> pinnedProjects_;
@@ -320,8 +321,6 @@ private:
     ClaudeHomeAccessStatus claudeHomeAccessStatus_ = ClaudeHomeAccessStatus::unknown;
     bool isOnboardingPresented_ = false;
 
-    int pageIndexRaw_ = 0;
-    GridOrdering gridOrdering_;
     std::map<QUuid, std::unique_ptr<TerminalProcessController>> terminalControllers_;
     QMap<QUuid, int32_t> attachedPid_;
     QMap<QUuid, bool> tileConclusionReadingEnabled_;
