@@ -4,11 +4,8 @@
 #include "app/Services/sessions/ProcessTreeProvider.hpp"
 #include "app/Services/sessions/ShellCwdReader.hpp"
 #include "app/Services/tiles/DashboardStores.hpp"
-#include "app/Services/voice/AnnouncementSettingsStore.hpp"
 #include "app/Services/voice/QtAudioVoicevoxAudioPlayer.hpp"
 #include "app/Services/voice/QtNetworkVoicevoxHTTPClient.hpp"
-#include "app/Services/voice/ReadingDictionaryStore.hpp"
-#include "app/Services/voice/VoicevoxAutoLaunchStore.hpp"
 #include "app/Services/voice/VoicevoxSpeaker.hpp"
 #include "app/ViewModels/FocusedTileResolver.hpp"
 #include "app/ViewModels/TerminalProcessController.hpp"
@@ -27,8 +24,6 @@ namespace brisvane {
 
 namespace {
 
-const QString kGridOrderedIdsKey = QStringLiteral("Brisvane.gridOrderedIds");
-const QString kInlineCostDisplayEnabledKey = QStringLiteral("Brisvane.inlineCostDisplayEnabled");
 
 int milliseconds(double seconds)
 {
@@ -38,7 +33,7 @@ int milliseconds(double seconds)
 } // namespace
 
 DashboardViewModel::DashboardViewModel(Parameters parameters, QObject* parent)
-    : QObject(parent), parameters_(std::move(parameters)), layoutPreset_(GridLayoutPreset::defaultPreset())
+    : QObject(parent), parameters_(std::move(parameters))
 {
     Parameters& p = parameters_;
     if (!p.projectsDirectory) p.projectsDirectory = p.claudeHome + "/projects";
@@ -50,20 +45,21 @@ DashboardViewModel::DashboardViewModel(Parameters parameters, QObject* parent)
         p.terminalControllerFactory = [](const QUuid& id) { return std::make_unique<TerminalProcessController>(id); };
     if (!p.processTreeProvider) p.processTreeProvider = &ProcessTreeProvider::currentSnapshotResult;
     if (!p.shellCwdProvider) p.shellCwdProvider = &ShellCwdReader::currentWorkingDirectory;
-    // One thread per refresh read: they mostly wait on files and the process table.
-    refreshPool_.setMaxThreadCount(8);
+    refresh_ = std::make_unique<DashboardRefresh>(
+        DashboardRefresh::Sources{p.sessionsDirectory, p.claudeHome, p.fileSystem, *p.projectsDirectory,
+                                  *p.statsCachePath, *p.planUsagePath, *p.conclusionDirectory, p.calendar,
+                                  p.processTreeProvider, p.shellCwdProvider},
+        this, [this](const RefreshPass& pass) { applyRefreshPass(pass); });
     Preferences& prefs = *p.userDefaults;
 
-    layoutPreset_ = GridLayoutStore::load(prefs);
-    gridOrdering_ = GridOrdering{prefs.stringListValue(kGridOrderedIdsKey).value_or(QStringList())};
+    pages_ = std::make_unique<DashboardPages>(p.userDefaults);
     terminalFontSize_ = TerminalFontSizeStore::load(prefs);
-    completionAnnouncementThreshold_ = CompletionAnnouncementThresholdStore::load(prefs);
-    conclusionReadingBusyThreshold_ = ConclusionReadingBusyThresholdStore::load(prefs);
+    preferences_ = std::make_unique<DashboardPreferences>(p.userDefaults, p.isInternalBuild, p.isJapaneseLocale);
 
     if (!p.hookInstaller) p.hookInstaller = HookInstaller::makeDefault(p.claudeHome);
     if (!p.announcementEngine)
         p.announcementEngine =
-            std::make_unique<AnnouncementEngine>(seconds(completionAnnouncementThreshold_), p.isJapaneseLocale);
+            std::make_unique<AnnouncementEngine>(seconds(preferences_->completionAnnouncementThreshold()), p.isJapaneseLocale);
     // One VOICEVOX speaker per voice, each falling back to the system voice and reporting its
     // failures to the notification centre.
     const auto makeVoice = [&](AnnouncementVoice voice) -> std::shared_ptr<AnnouncementSpeaking> {
@@ -78,13 +74,6 @@ DashboardViewModel::DashboardViewModel(Parameters parameters, QObject* parent)
     if (!p.aoyamaRyuuseiSpeaker) p.aoyamaRyuuseiSpeaker = makeVoice(AnnouncementVoice::aoyamaRyuusei);
     if (!p.kotoneNiaSpeaker) p.kotoneNiaSpeaker = makeVoice(AnnouncementVoice::kotoneNia);
 
-    isAnnouncementsEnabled_ = AnnouncementSettingsStore::load(prefs);
-    announcementVoice_ = AnnouncementVoiceStore::load(prefs, p.isInternalBuild, p.isJapaneseLocale);
-    isVoicevoxAutoLaunchEnabled_ = VoicevoxAutoLaunchStore::load(prefs);
-    readingDictionary_ = ReadingDictionaryStore::load(prefs);
-    isConclusionReadingDefaultEnabled_ =
-        prefs.boolValue(AnnouncementSettingsStore::kConclusionReadingDefaultEnabledKey).value_or(false);
-    isInlineCostDisplayEnabled_ = prefs.boolValue(kInlineCostDisplayEnabledKey).value_or(false);
     pinnedProjects_ = PinnedProjectStore::load(prefs);
 
     debounceTimer_ = new QTimer(this);
@@ -96,15 +85,16 @@ DashboardViewModel::DashboardViewModel(Parameters parameters, QObject* parent)
     announcementReevaluationTimer_->setSingleShot(true);
     connect(announcementReevaluationTimer_, &QTimer::timeout, this,
             [this] { evaluateAnnouncements(parameters_.clock()); });
-    voicevoxEnginePollTimer_ = new QTimer(this);
-    connect(voicevoxEnginePollTimer_, &QTimer::timeout, this, [this] { updateVoicevoxEngineStatus(false); });
+    speechEngine_ = std::make_unique<DashboardSpeechEngine>(DashboardSpeechEngine::Parameters{
+        p.announcementSpeaker, p.zundamonSpeaker, p.tohokuZunkoSpeaker, p.kuronoTakehiroSpeaker, p.aoyamaRyuuseiSpeaker,
+        p.kotoneNiaSpeaker, p.voicevoxEngineProbe, p.voicevoxAppLauncher, p.voicevoxEnginePollInterval, p.clock,
+        [this] { return preferences_->announcementVoice(); },
+        [this] { return preferences_->isVoicevoxAutoLaunchEnabled(); }});
+    connect(speechEngine_.get(), &DashboardSpeechEngine::statusChanged, this,
+            &DashboardViewModel::voicevoxEngineStatusChanged);
 }
 
-DashboardViewModel::~DashboardViewModel()
-{
-    // The pool waits for the reads still running: the transcripts' stops within a chunk.
-    newestRefresh_->store(0);
-}
+DashboardViewModel::~DashboardViewModel() = default;
 
 // ---- Lifecycle ------------------------------------------------------------------------------------
 
@@ -118,7 +108,7 @@ void DashboardViewModel::start()
                                &DashboardViewModel::handleWatcherEvent);
     parameters_.watcher->start();
     focusPollTimer_->start(milliseconds(parameters_.focusPollInterval));
-    startVoicevoxEnginePolling();
+    speechEngine_->startPolling();
     if (parameters_.userDefaults->doubleValue(OnboardingStateStore::kOnboardingCompletedVersionKey).value_or(0)
         < OnboardingStateStore::kCompletedVersion)
         setOnboardingPresented(true);
@@ -135,7 +125,7 @@ void DashboardViewModel::stop()
         focusedTerminalTileId_.reset();
         emit focusedTerminalTileIdChanged();
     }
-    voicevoxEnginePollTimer_->stop();
+    speechEngine_->stopPolling();
     parameters_.watcher->stop();
     for (auto& [id, controller] : terminalControllers_) controller->terminateShell();
 }
@@ -229,9 +219,7 @@ void DashboardViewModel::setSettingsSelectedTab(SettingsTab tab)
 
 void DashboardViewModel::setLayoutPreset(const GridLayoutPreset& preset)
 {
-    if (preset == layoutPreset_) return;
-    layoutPreset_ = preset;
-    emit layoutPresetChanged();
+    if (pages_->setLayoutPreset(preset)) emit layoutPresetChanged();
 }
 
 QList<GridTile> DashboardViewModel::gridTiles() const
@@ -244,13 +232,12 @@ QList<GridTile> DashboardViewModel::gridTiles() const
 
 QList<QList<GridTile>> DashboardViewModel::pages() const
 {
-    return GridPaginator::paginate(gridOrdering_.sorted(gridTiles()), std::max(layoutPreset_.capacity(), 1));
+    return pages_->pages(gridTiles());
 }
 
 int DashboardViewModel::currentPageIndex() const
 {
-    const qsizetype count = pages().size();
-    return int(std::clamp<qsizetype>(pageIndexRaw_, 0, std::max<qsizetype>(count - 1, 0)));
+    return pages_->currentPageIndex(gridTiles());
 }
 
 QList<GridTile> DashboardViewModel::currentPage() const
@@ -260,41 +247,33 @@ QList<GridTile> DashboardViewModel::currentPage() const
     return all[currentPageIndex()];
 }
 
-// Neither clamps: every reader does, so a page added later can be shown by an index kept here.
 void DashboardViewModel::nextPage()
 {
-    const int next = pages().isEmpty() ? 1 : currentPageIndex() + 1;
-    if (next == pageIndexRaw_) return;
-    pageIndexRaw_ = next;
-    emit pageIndexChanged();
+    if (pages_->nextPage(gridTiles())) emit pageIndexChanged();
 }
 
 void DashboardViewModel::previousPage()
 {
-    const int previous = pages().isEmpty() ? -1 : currentPageIndex() - 1;
-    if (previous == pageIndexRaw_) return;
-    pageIndexRaw_ = previous;
-    emit pageIndexChanged();
+    if (pages_->previousPage(gridTiles())) emit pageIndexChanged();
 }
 
 void DashboardViewModel::setGridOrdering(GridOrdering ordering)
 {
-    gridOrdering_ = std::move(ordering);
-    parameters_.userDefaults->setValue(kGridOrderedIdsKey, gridOrdering_.orderedIds);
+    pages_->setOrdering(std::move(ordering));
     emit gridOrderingChanged();
 }
 
 void DashboardViewModel::moveTile(const QString& id, const QString& beforeId)
 {
     QStringList ids;
-    for (const GridTile& tile : gridOrdering_.sorted(gridTiles())) ids << tile.id();
+    for (const GridTile& tile : gridOrdering().sorted(gridTiles())) ids << tile.id();
     setGridOrdering(GridOrdering::moving(id, beforeId, ids));
 }
 
 void DashboardViewModel::persistNewGridOrderingIfNeeded()
 {
-    GridOrdering next = gridOrdering_.registeringUnknownIds(gridTiles());
-    if (next.orderedIds != gridOrdering_.orderedIds) setGridOrdering(std::move(next));
+    GridOrdering next = gridOrdering().registeringUnknownIds(gridTiles());
+    if (next.orderedIds != gridOrdering().orderedIds) setGridOrdering(std::move(next));
 }
 
 // ---- Font size ------------------------------------------------------------------------------------

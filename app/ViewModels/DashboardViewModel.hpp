@@ -31,6 +31,10 @@
 #include "app/Services/voice/AnnouncementSpeaking.hpp"
 #include "app/Services/voice/VoicevoxAppLaunching.hpp"
 #include "app/Services/voice/VoicevoxEngineProbing.hpp"
+#include "app/ViewModels/DashboardPages.hpp"
+#include "app/ViewModels/DashboardPreferences.hpp"
+#include "app/ViewModels/DashboardRefresh.hpp"
+#include "app/ViewModels/DashboardSpeechEngine.hpp"
 
 #include <QDateTime>
 #include <QMap>
@@ -129,7 +133,7 @@ public:
     // read; while the transcripts hold more than one pass reads, the watch loop adds passes.
     void refresh();
     // The passes started so far; each pass is numbered by this count.
-    int refreshCount() const { return refreshCount_; }
+    int refreshCount() const { return refresh_->count(); }
     bool isWatching() const { return watchConnection_; }
     bool isFocusPolling() const;
 
@@ -146,15 +150,15 @@ public:
     void setTerminalTiles(QList<TerminalTile> tiles);
     std::optional<QUuid> focusedTerminalTileId() const { return focusedTerminalTileId_; }
     double terminalFontSize() const { return terminalFontSize_; }
-    bool isAnnouncementsEnabled() const { return isAnnouncementsEnabled_; }
-    AnnouncementVoice announcementVoice() const { return announcementVoice_; }
-    VoicevoxEngineStatus voicevoxEngineStatus() const { return voicevoxEngineStatus_; }
-    bool isVoicevoxAutoLaunchEnabled() const { return isVoicevoxAutoLaunchEnabled_; }
-    const ReadingDictionary& readingDictionary() const { return readingDictionary_; }
-    bool isConclusionReadingDefaultEnabled() const { return isConclusionReadingDefaultEnabled_; }
-    AnnouncementThresholdPreset completionAnnouncementThreshold() const { return completionAnnouncementThreshold_; }
-    AnnouncementThresholdPreset conclusionReadingBusyThreshold() const { return conclusionReadingBusyThreshold_; }
-    bool isInlineCostDisplayEnabled() const { return isInlineCostDisplayEnabled_; }
+    bool isAnnouncementsEnabled() const { return preferences_->isAnnouncementsEnabled(); }
+    AnnouncementVoice announcementVoice() const { return preferences_->announcementVoice(); }
+    VoicevoxEngineStatus voicevoxEngineStatus() const { return speechEngine_->status(); }
+    bool isVoicevoxAutoLaunchEnabled() const { return preferences_->isVoicevoxAutoLaunchEnabled(); }
+    const ReadingDictionary& readingDictionary() const { return preferences_->readingDictionary(); }
+    bool isConclusionReadingDefaultEnabled() const { return preferences_->isConclusionReadingDefaultEnabled(); }
+    AnnouncementThresholdPreset completionAnnouncementThreshold() const { return preferences_->completionAnnouncementThreshold(); }
+    AnnouncementThresholdPreset conclusionReadingBusyThreshold() const { return preferences_->conclusionReadingBusyThreshold(); }
+    bool isInlineCostDisplayEnabled() const { return preferences_->isInlineCostDisplayEnabled(); }
     const HookInstallationStatus& hookInstallationStatus() const { return hookInstallationStatus_; }
     const QList<PinnedProject>& pinnedProjects() const { return pinnedProjects_; }
     const QMap<QUuid, QString>& liveShellCwds() const { return liveShellCwds_; }
@@ -167,10 +171,10 @@ public:
     const Parameters& parameters() const { return parameters_; }
 
     // ---- Grid --------------------------------------------------------------------------------
-    const GridLayoutPreset& layoutPreset() const { return layoutPreset_; }
+    const GridLayoutPreset& layoutPreset() const { return pages_->layoutPreset(); }
     // The layout picker stores the preset's id itself; the model only holds it.
     void setLayoutPreset(const GridLayoutPreset& preset);
-    const GridOrdering& gridOrdering() const { return gridOrdering_; }
+    const GridOrdering& gridOrdering() const { return pages_->ordering(); }
     // Every terminal tile in order, then the new-terminal tile.
     QList<GridTile> gridTiles() const;
     QList<QList<GridTile>> pages() const;
@@ -183,9 +187,9 @@ public:
     // ---- Refresh and reconciliation -----------------------------------------------------------
     // The number of the last pass applied; 0 before any. A pass finishing after a newer one was
     // applied is dropped.
-    int lastAppliedRefresh() const { return lastAppliedRefresh_; }
+    int lastAppliedRefresh() const { return refresh_->lastApplied(); }
     // Passes whose reads are not all in yet.
-    int refreshesInFlight() const { return refreshesInFlight_; }
+    int refreshesInFlight() const { return refresh_->inFlight(); }
     // The agent process attached to each tile, and the fresh spoken summaries by agent pid.
     const QMap<QUuid, int32_t>& attachedPids() const { return attachedPid_; }
     const QMap<int32_t, AnnouncementConclusion>& latestConclusions() const { return latestConclusions_; }
@@ -305,18 +309,11 @@ private:
     UsageSummary usageSummary_ = UsageSummary::unavailable();
     std::optional<PlanUsageSummary> planUsage_;
     QList<TerminalTile> terminalTiles_;
-    GridLayoutPreset layoutPreset_;
     std::optional<QUuid> focusedTerminalTileId_;
     double terminalFontSize_;
-    bool isAnnouncementsEnabled_ = true;
-    AnnouncementVoice announcementVoice_ = AnnouncementVoice::system;
-    VoicevoxEngineStatus voicevoxEngineStatus_ = VoicevoxEngineStatus::unknown;
-    bool isVoicevoxAutoLaunchEnabled_ = true;
-    ReadingDictionary readingDictionary_;
-    bool isConclusionReadingDefaultEnabled_ = false;
-    AnnouncementThresholdPreset completionAnnouncementThreshold_;
-    AnnouncementThresholdPreset conclusionReadingBusyThreshold_;
-    bool isInlineCostDisplayEnabled_ = false;
+    std::unique_ptr<DashboardPreferences> preferences_;
+    std::unique_ptr<DashboardPages> pages_;
+    std::unique_ptr<DashboardSpeechEngine> speechEngine_;
     HookInstallationStatus hookInstallationStatus_;
     QList<PinnedProject> pinnedProjects_;
     QMap<QUuid, QString> liveShellCwds_;
@@ -324,37 +321,23 @@ private:
     ClaudeHomeAccessStatus claudeHomeAccessStatus_ = ClaudeHomeAccessStatus::unknown;
     bool isOnboardingPresented_ = false;
 
-    int pageIndexRaw_ = 0;
-    GridOrdering gridOrdering_;
     std::map<QUuid, std::unique_ptr<TerminalProcessController>> terminalControllers_;
     QMap<QUuid, int32_t> attachedPid_;
     QMap<QUuid, bool> tileConclusionReadingEnabled_;
     QMap<int32_t, AnnouncementConclusion> latestConclusions_;
-    std::optional<QDateTime> lastVoicevoxLaunchAttempt_;
 
     QMetaObject::Connection watchConnection_;
     QTimer* debounceTimer_ = nullptr;
     QTimer* focusPollTimer_ = nullptr;
-    int refreshCount_ = 0;
 
     // Refresh and reconciliation.
-    struct RefreshPass;
     void applyRefreshPass(const RefreshPass& pass);
     void reconcileTerminalTiles(const QMap<QString, SessionTile>& statusTiles,
                                 const QList<SessionFileRecord>& rawRecords, const ProcessTreeSnapshot& processTree,
                                 const QMap<QUuid, QString>& liveCwds, const QDateTime& now);
     void logGridRebuild() const;
-    // The refresh reads' own threads. Destroying it waits for reads still running; they use
-    // copies only, never the model.
-    QThreadPool refreshPool_;
-    // The number of the newest pass, for its workers: older passes stop their long reads, and
-    // all do when it is 0 (the model is going away).
-    std::shared_ptr<std::atomic<int>> newestRefresh_ = std::make_shared<std::atomic<int>>(0);
-    // The transcripts as read so far, read on by each pass.
-    std::shared_ptr<UsageSelfAggregator::TranscriptStore> transcripts_ =
-        std::make_shared<UsageSelfAggregator::TranscriptStore>();
-    int lastAppliedRefresh_ = 0;
-    int refreshesInFlight_ = 0;
+    // Destroyed before the tiles' controllers: it waits for the reads still running.
+    std::unique_ptr<DashboardRefresh> refresh_;
 
     // Tile operations.
     TerminalProcessController& registerTerminalTile(const QUuid& id, const ProjectDisplayName& projectName);
@@ -366,21 +349,15 @@ private:
     // the seam.
     friend struct DashboardViewModelTestSeam;
     QMap<QString, AnnouncementSessionInfo> announcementSnapshot() const;
-    AnnouncementSpeaking* speaker(AnnouncementVoice voice) const;
     // Styled for the current voice, and said with the project's reading when `dictionary` has one.
     Announcement spokenAnnouncement(const Announcement& announcement, const ReadingDictionary& dictionary,
                                     bool isJapaneseLocale) const;
     void speak(const Announcement& announcement) const;
     void scheduleAnnouncementReevaluationIfNeeded(std::optional<double> delay);
-    void startVoicevoxEnginePolling();
-    void applyVoicevoxEngineProbe(bool available, bool forceLaunch);
-    void setVoicevoxEngineStatus(VoicevoxEngineStatus status);
     // Single-shot: at most one re-evaluation is pending.
     QTimer* announcementReevaluationTimer_ = nullptr;
-    QTimer* voicevoxEnginePollTimer_ = nullptr;
 
     // Preferences and user actions.
-    void saveReadingDictionary();
     void runHookAction(const std::function<HookInstaller::Outcome()>& action, const QString& dedupeKey,
                        const QString& title);
 };

@@ -3,11 +3,8 @@
 #include "app/Models/UuidText.hpp"
 #include "app/Services/voice/AnnouncementMessageFormatter.hpp"
 #include "app/Services/voice/ConclusionAnnouncementPlanner.hpp"
-#include "app/Services/voice/VoicevoxAutoLaunchStore.hpp"
-#include "app/Services/voice/VoicevoxEngineStatusRule.hpp"
 
 #include <QLoggingCategory>
-#include <QPointer>
 #include <QTimer>
 
 #include <cmath>
@@ -60,17 +57,17 @@ void DashboardViewModel::evaluateAnnouncements(const QMap<QString, AnnouncementS
     if (!outcome.results.isEmpty()) {
         qCInfo(lcDashboardViewModel, "音声通知判定: snapshot件数=%lld 発火件数=%lld enabled=%d voice=%s",
                static_cast<long long>(snapshot.size()), static_cast<long long>(outcome.results.size()),
-               int(isAnnouncementsEnabled_), qUtf8Printable(rawValue(announcementVoice_)));
+               int(preferences_->isAnnouncementsEnabled()), qUtf8Printable(rawValue(preferences_->announcementVoice())));
     }
-    if (!isAnnouncementsEnabled_ || outcome.results.isEmpty()) {
+    if (!preferences_->isAnnouncementsEnabled() || outcome.results.isEmpty()) {
         scheduleAnnouncementReevaluationIfNeeded(outcome.reevaluationDelay);
         return;
     }
 
     const ConclusionAnnouncementPlanner::Plan plan = ConclusionAnnouncementPlanner::plan(
-        outcome.results, seconds(conclusionReadingBusyThreshold_),
+        outcome.results, seconds(preferences_->conclusionReadingBusyThreshold()),
         [this](const QUuid& tile) {
-            return tileConclusionReadingEnabled_.value(tile, isConclusionReadingDefaultEnabled_);
+            return tileConclusionReadingEnabled_.value(tile, preferences_->isConclusionReadingDefaultEnabled());
         },
         [this](const QUuid& tile) -> std::optional<QString> {
             const auto pid = attachedPid_.constFind(tile);
@@ -83,14 +80,14 @@ void DashboardViewModel::evaluateAnnouncements(const QMap<QString, AnnouncementS
     // The engine's own words, in the engine's language.
     const bool engineJapanese = parameters_.announcementEngine->isJapaneseLocale();
     for (const Announcement& announcement : plan.individual)
-        speak(spokenAnnouncement(announcement, readingDictionary_, engineJapanese));
+        speak(spokenAnnouncement(announcement, preferences_->readingDictionary(), engineJapanese));
 
     if (plan.winner) {
-        Announcement winner = spokenAnnouncement(*plan.winner, readingDictionary_, engineJapanese);
+        Announcement winner = spokenAnnouncement(*plan.winner, preferences_->readingDictionary(), engineJapanese);
         if (plan.winnerConclusionText) {
             // The summary is the agent's free text: the name can only be found in it by replacing.
             QString summary = *plan.winnerConclusionText;
-            if (const std::optional<QString> reading = readingDictionary_.reading(plan.winner->projectName))
+            if (const std::optional<QString> reading = preferences_->readingDictionary().reading(plan.winner->projectName))
                 summary = AnnouncementMessageFormatter::replaceAll(summary, plan.winner->projectName, *reading);
             const QString joiner = parameters_.isJapaneseLocale ? QStringLiteral("。") : QStringLiteral(". ");
             winner.message += joiner + summary;
@@ -104,34 +101,20 @@ void DashboardViewModel::evaluateAnnouncements(const QMap<QString, AnnouncementS
     scheduleAnnouncementReevaluationIfNeeded(outcome.reevaluationDelay);
 }
 
-AnnouncementSpeaking* DashboardViewModel::speaker(AnnouncementVoice voice) const
-{
-    const Parameters& p = parameters_;
-    switch (voice) {
-    case AnnouncementVoice::system: return p.announcementSpeaker.get();
-    case AnnouncementVoice::zundamon: return p.zundamonSpeaker.get();
-    case AnnouncementVoice::tohokuZunko: return p.tohokuZunkoSpeaker.get();
-    case AnnouncementVoice::kuronoTakehiro: return p.kuronoTakehiroSpeaker.get();
-    case AnnouncementVoice::aoyamaRyuusei: return p.aoyamaRyuuseiSpeaker.get();
-    case AnnouncementVoice::kotoneNia: return p.kotoneNiaSpeaker.get();
-    }
-    return p.announcementSpeaker.get();
-}
-
 void DashboardViewModel::speak(const Announcement& announcement) const
 {
-    if (AnnouncementSpeaking* voice = speaker(announcementVoice_)) voice->speak(announcement);
+    if (AnnouncementSpeaking* voice = speechEngine_->speaker(preferences_->announcementVoice())) voice->speak(announcement);
 }
 
 Announcement DashboardViewModel::spokenAnnouncement(const Announcement& announcement,
                                                     const ReadingDictionary& dictionary, bool isJapaneseLocale) const
 {
-    Announcement spoken = AnnouncementMessageFormatter::styled(announcement, announcementVoice_);
+    Announcement spoken = AnnouncementMessageFormatter::styled(announcement, preferences_->announcementVoice());
     // The message is made again around the reading rather than searched for the name: a short name
     // ("a", "完了") would also be found inside the message's own words.
     if (const std::optional<QString> reading = dictionary.reading(announcement.projectName)) {
         const Announcement read{announcement.kind, *reading, messageFor(announcement.kind, *reading, isJapaneseLocale)};
-        spoken.message = AnnouncementMessageFormatter::styled(read, announcementVoice_).message;
+        spoken.message = AnnouncementMessageFormatter::styled(read, preferences_->announcementVoice()).message;
     }
     return spoken;
 }
@@ -148,73 +131,21 @@ void DashboardViewModel::scheduleAnnouncementReevaluationIfNeeded(std::optional<
 
 // ---- Speech engine ---------------------------------------------------------------------------------
 
-void DashboardViewModel::startVoicevoxEnginePolling()
-{
-    voicevoxEnginePollTimer_->stop();
-    updateVoicevoxEngineStatus(false);
-    voicevoxEnginePollTimer_->start(int(std::lround(std::max(parameters_.voicevoxEnginePollInterval, 0.0) * 1000.0)));
-}
-
 void DashboardViewModel::updateVoicevoxEngineStatus(bool forceLaunch)
 {
-    if (announcementVoice_ == AnnouncementVoice::system) {
-        setVoicevoxEngineStatus(VoicevoxEngineStatus::unknown);
-        return;
-    }
-    if (!parameters_.voicevoxEngineProbe) {
-        applyVoicevoxEngineProbe(false, forceLaunch);
-        return;
-    }
-    QPointer<DashboardViewModel> self(this);
-    parameters_.voicevoxEngineProbe->isEngineAvailable([self, forceLaunch](bool available) {
-        if (self) self->applyVoicevoxEngineProbe(available, forceLaunch);
-    });
-}
-
-void DashboardViewModel::applyVoicevoxEngineProbe(bool available, bool forceLaunch)
-{
-    VoicevoxAppLaunching* launcher = parameters_.voicevoxAppLauncher.get();
-    VoicevoxEngineStatusRule::Input input;
-    input.engineAvailable = available;
-    input.isInstalled = launcher && launcher->isInstalled();
-    input.lastLaunchAttempt = lastVoicevoxLaunchAttempt_;
-    input.autoLaunchEnabled = isVoicevoxAutoLaunchEnabled_;
-    input.forceLaunch = forceLaunch;
-    input.now = parameters_.clock();
-    const VoicevoxEngineStatusRule::Decision decision = VoicevoxEngineStatusRule::decide(input);
-    setVoicevoxEngineStatus(decision.status);
-    if (!decision.launch) return;
-
-    // Recorded even when the launch fails, so that automatic attempts stay spaced.
-    lastVoicevoxLaunchAttempt_ = parameters_.clock();
-    const bool launched = launcher->launch();
-    qCInfo(lcDashboardViewModel, "VOICEVOXエンジン未起動を検知し起動を要求: launched=%d forceLaunch=%d", int(launched),
-           int(forceLaunch));
-    if (!launched) setVoicevoxEngineStatus(VoicevoxEngineStatus::notInstalled);
-}
-
-void DashboardViewModel::setVoicevoxEngineStatus(VoicevoxEngineStatus status)
-{
-    if (status == voicevoxEngineStatus_) return;
-    voicevoxEngineStatus_ = status;
-    emit voicevoxEngineStatusChanged();
+    speechEngine_->updateStatus(forceLaunch);
 }
 
 void DashboardViewModel::launchVoicevoxNow()
 {
     // Queued like the poll's checks; dropped with the model.
-    QTimer::singleShot(0, this, [this] { updateVoicevoxEngineStatus(true); });
+    speechEngine_->updateStatusLater(true);
 }
 
 void DashboardViewModel::setVoicevoxAutoLaunchEnabled(bool enabled)
 {
-    if (enabled != isVoicevoxAutoLaunchEnabled_) {
-        isVoicevoxAutoLaunchEnabled_ = enabled;
-        emit isVoicevoxAutoLaunchEnabledChanged();
-    }
-    parameters_.userDefaults->setValue(QString::fromLatin1(VoicevoxAutoLaunchStore::kKey), enabled);
-    if (!enabled) return;
-    QTimer::singleShot(0, this, [this] { updateVoicevoxEngineStatus(false); });
+    if (preferences_->setVoicevoxAutoLaunchEnabled(enabled)) emit isVoicevoxAutoLaunchEnabledChanged();
+    if (enabled) speechEngine_->updateStatusLater(false);
 }
 
 } // namespace brisvane

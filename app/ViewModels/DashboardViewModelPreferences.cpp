@@ -1,80 +1,44 @@
 #include "app/ViewModels/DashboardViewModel.hpp"
 
-#include "app/Services/voice/AnnouncementSettingsStore.hpp"
-#include "app/Services/voice/ReadingDictionaryStore.hpp"
-
 #include <QCoreApplication>
-#include <QTimer>
 
-#include <algorithm>
 #include <exception>
 
 namespace brisvane {
-
-namespace {
-
-const QString kInlineCostDisplayEnabledKey = QStringLiteral("Brisvane.inlineCostDisplayEnabled");
-
-} // namespace
 
 // ---- Announcement and display preferences ----------------------------------------------------------
 
 void DashboardViewModel::setAnnouncementsEnabled(bool enabled)
 {
-    if (enabled != isAnnouncementsEnabled_) {
-        isAnnouncementsEnabled_ = enabled;
-        emit isAnnouncementsEnabledChanged();
-    }
-    parameters_.userDefaults->setValue(QString::fromLatin1(AnnouncementSettingsStore::kAnnouncementsEnabledKey), enabled);
+    if (preferences_->setAnnouncementsEnabled(enabled)) emit isAnnouncementsEnabledChanged();
 }
 
 void DashboardViewModel::setAnnouncementVoice(AnnouncementVoice voice)
 {
-    if (voice != announcementVoice_) {
-        announcementVoice_ = voice;
-        emit announcementVoiceChanged();
-    }
-    AnnouncementVoiceStore::save(voice, *parameters_.userDefaults);
+    if (preferences_->setAnnouncementVoice(voice)) emit announcementVoiceChanged();
     // The new voice may need the engine: checked after the picker's event is done.
-    QTimer::singleShot(0, this, [this] { updateVoicevoxEngineStatus(false); });
+    speechEngine_->updateStatusLater(false);
 }
 
 void DashboardViewModel::setCompletionAnnouncementThreshold(AnnouncementThresholdPreset preset)
 {
-    if (preset != completionAnnouncementThreshold_) {
-        completionAnnouncementThreshold_ = preset;
-        emit completionAnnouncementThresholdChanged();
-    }
-    parameters_.userDefaults->setValue(QString::fromLatin1(CompletionAnnouncementThresholdStore::kKey), seconds(preset));
+    if (preferences_->setCompletionAnnouncementThreshold(preset)) emit completionAnnouncementThresholdChanged();
     parameters_.announcementEngine->setCompletionThreshold(seconds(preset));
 }
 
 void DashboardViewModel::setConclusionReadingBusyThreshold(AnnouncementThresholdPreset preset)
 {
-    if (preset != conclusionReadingBusyThreshold_) {
-        conclusionReadingBusyThreshold_ = preset;
-        emit conclusionReadingBusyThresholdChanged();
-    }
-    parameters_.userDefaults->setValue(QString::fromLatin1(ConclusionReadingBusyThresholdStore::kKey), seconds(preset));
+    if (preferences_->setConclusionReadingBusyThreshold(preset)) emit conclusionReadingBusyThresholdChanged();
 }
 
 void DashboardViewModel::setConclusionReadingDefaultEnabled(bool enabled)
 {
-    if (enabled != isConclusionReadingDefaultEnabled_) {
-        isConclusionReadingDefaultEnabled_ = enabled;
-        emit isConclusionReadingDefaultEnabledChanged();
-    }
-    parameters_.userDefaults->setValue(
-        QString::fromLatin1(AnnouncementSettingsStore::kConclusionReadingDefaultEnabledKey), enabled);
+    if (preferences_->setConclusionReadingDefaultEnabled(enabled)) emit isConclusionReadingDefaultEnabledChanged();
 }
 
 void DashboardViewModel::setInlineCostDisplayEnabled(bool enabled)
 {
-    if (enabled != isInlineCostDisplayEnabled_) {
-        isInlineCostDisplayEnabled_ = enabled;
-        emit isInlineCostDisplayEnabledChanged();
-    }
-    parameters_.userDefaults->setValue(kInlineCostDisplayEnabledKey, enabled);
+    if (preferences_->setInlineCostDisplayEnabled(enabled)) emit isInlineCostDisplayEnabledChanged();
 }
 
 QList<AnnouncementVoice> DashboardViewModel::selectableAnnouncementVoices() const
@@ -87,43 +51,26 @@ QList<AnnouncementVoice> DashboardViewModel::selectableAnnouncementVoices() cons
 
 void DashboardViewModel::setReadingDictionary(ReadingDictionary dictionary)
 {
-    if (dictionary == readingDictionary_) return;
-    readingDictionary_ = std::move(dictionary);
-    emit readingDictionaryChanged();
-}
-
-void DashboardViewModel::saveReadingDictionary()
-{
-    ReadingDictionaryStore::save(readingDictionary_, *parameters_.userDefaults);
+    if (preferences_->setReadingDictionary(std::move(dictionary))) emit readingDictionaryChanged();
 }
 
 QUuid DashboardViewModel::addReadingEntry()
 {
-    const ReadingEntry entry{QUuid::createUuid(), QString(), QString()};
-    readingDictionary_.entries.append(entry);
+    const QUuid id = preferences_->addReadingEntry();
     emit readingDictionaryChanged();
-    saveReadingDictionary();
-    return entry.id;
+    return id;
 }
 
 void DashboardViewModel::removeReadingEntry(const QUuid& id)
 {
-    readingDictionary_.entries.removeIf([&](const ReadingEntry& entry) { return entry.id == id; });
+    preferences_->removeReadingEntry(id);
     emit readingDictionaryChanged();
-    saveReadingDictionary();
 }
 
 void DashboardViewModel::updateReadingEntry(const QUuid& id, const std::optional<QString>& projectName,
                                             const std::optional<QString>& reading)
 {
-    const auto entry = std::find_if(readingDictionary_.entries.begin(), readingDictionary_.entries.end(),
-                                    [&](const ReadingEntry& e) { return e.id == id; });
-    if (entry == readingDictionary_.entries.end()) return;
-    // As typed: trimming here would fight the text field while the user types a space.
-    if (projectName) entry->projectName = *projectName;
-    if (reading) entry->reading = *reading;
-    emit readingDictionaryChanged();
-    saveReadingDictionary();
+    if (preferences_->updateReadingEntry(id, projectName, reading)) emit readingDictionaryChanged();
 }
 
 void DashboardViewModel::speakReadingPreview(const ReadingEntry& entry)

@@ -81,7 +81,7 @@ void DashboardViewModel::logGridRebuild() const
 {
     const QList<GridTile> grid = gridTiles();
     QStringList order;
-    for (const GridTile& tile : gridOrdering_.sorted(grid)) {
+    for (const GridTile& tile : gridOrdering().sorted(grid)) {
         if (!tile.terminal) {
             order << QStringLiteral("＋");
             continue;

@@ -42,7 +42,7 @@ TerminalProcessController& DashboardViewModel::registerTerminalTile(const QUuid&
     tiles.push_back({id, TerminalTileLifecycle::shellOnly(), projectName, SessionState::unknown(),
                      ModelNameResolver::unknownModelName()});
     setTerminalTiles(std::move(tiles));
-    tileConclusionReadingEnabled_[id] = isConclusionReadingDefaultEnabled_;
+    tileConclusionReadingEnabled_[id] = preferences_->isConclusionReadingDefaultEnabled();
     persistNewGridOrderingIfNeeded();
     return controller;
 }
@@ -96,8 +96,8 @@ void DashboardViewModel::closeTerminalTile(const QUuid& id)
     TerminalTile closedTile;
     closedTile.id = id;
     const QString key = GridTile::of(closedTile).id();
-    if (gridOrdering_.orderedIds.contains(key)) {
-        GridOrdering remaining = gridOrdering_;
+    if (gridOrdering().orderedIds.contains(key)) {
+        GridOrdering remaining = gridOrdering();
         remaining.orderedIds.removeAll(key);
         setGridOrdering(std::move(remaining));
     }

@@ -46,10 +46,10 @@ struct DashboardViewModelTestSeam {
     {
         return *model.announcementReevaluationTimer_;
     }
-    static const QTimer& enginePollTimer(const DashboardViewModel& model) { return *model.voicevoxEnginePollTimer_; }
+    static const QTimer& enginePollTimer(const DashboardViewModel& model) { return *model.speechEngine_->pollTimer_; }
     static std::optional<QDateTime> lastLaunchAttempt(const DashboardViewModel& model)
     {
-        return model.lastVoicevoxLaunchAttempt_;
+        return model.speechEngine_->lastLaunchAttempt_;
     }
 };
 
