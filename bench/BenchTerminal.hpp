@@ -9,7 +9,9 @@
 #include "terminal/graphics/KittyPlacementImage.hpp"
 
 #include <algorithm>
+#include <memory>
 #include <span>
+#include <vector>
 
 namespace corvix::bench {
 
@@ -28,6 +30,20 @@ private:
 // Drops every reply, so the figures are the terminal's own.
 struct NullDelegate : TerminalDelegate {
     void send(Terminal&, std::span<const uint8_t>) override {}
+};
+
+// Places every image as one strip at the cursor through the engine (which records a Kitty
+// placement for it), as the view does.
+struct PlacingHost : NullDelegate {
+    bool createImageFromBitmap(Terminal& t, std::vector<uint8_t>&, int, int) override
+    {
+        t.attachImageStrips(1, 1, [](int, int col) {
+            auto strip = std::make_shared<Strip>();
+            strip->setCol(col);
+            return strip;
+        });
+        return true;
+    }
 };
 
 inline void feedInChunks(Terminal& terminal, std::span<const uint8_t> bytes)

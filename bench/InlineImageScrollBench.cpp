@@ -15,19 +15,6 @@ using namespace corvix;
 
 namespace {
 
-// Places every image as one strip at the cursor, recording a Kitty placement, as the view does.
-struct PlacingHost : bench::NullDelegate {
-    bool createImageFromBitmap(Terminal& t, std::vector<uint8_t>&, int, int) override
-    {
-        t.attachImageStrips(1, 1, [](int, int col) {
-            auto strip = std::make_shared<bench::Strip>();
-            strip->setCol(col);
-            return strip;
-        });
-        return true;
-    }
-};
-
 // The text, with the image placed again every 5000 lines (a ring of 10000 keeps it throughout):
 // arg 0 none, 1 Kitty (the same placement each time), 2 Sixel.
 std::string payload(int64_t image)
@@ -50,7 +37,7 @@ std::string payload(int64_t image)
 
 void BM_TextPastAnInlineImage(benchmark::State& state)
 {
-    PlacingHost host;
+    bench::PlacingHost host;
     TerminalOptions o;
     o.cols = 80;
     o.rows = 25;

@@ -15,19 +15,6 @@ using namespace corvix;
 
 namespace {
 
-// Places every image as one strip at the cursor through the engine, as the view does.
-struct PlacingHost : bench::NullDelegate {
-    bool createImageFromBitmap(Terminal& t, std::vector<uint8_t>&, int, int) override
-    {
-        t.attachImageStrips(1, 1, [](int, int col) {
-            auto strip = std::make_shared<bench::Strip>();
-            strip->setCol(col);
-            return strip;
-        });
-        return true;
-    }
-};
-
 // Images sent by id ("i"), or by number ("I") when `byNumber`.
 std::string images(uint32_t first, uint32_t count, bool byNumber)
 {
@@ -41,7 +28,7 @@ std::string images(uint32_t first, uint32_t count, bool byNumber)
 void BM_SmallImagesIntoAFullStore(benchmark::State& state)
 {
     constexpr uint32_t kImages = 20000;
-    PlacingHost host;
+    bench::PlacingHost host;
     TerminalOptions o;
     o.cols = 80;
     o.rows = 25;

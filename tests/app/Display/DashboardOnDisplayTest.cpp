@@ -15,16 +15,16 @@
 #include "app/Views/TilePageView.hpp"
 #include "app/Views/TopBarView.hpp"
 #include "tests/app/AgentHome.hpp"
+#include "tests/app/Views/LabelTexts.hpp"
+#include "tests/app/Views/PictureChecks.hpp"
 
 #include <QDir>
 #include <QGuiApplication>
-#include <QHash>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QTest>
 
-#include <cmath>
 #include <cstdio>
 
 #include <gtest/gtest.h>
@@ -34,36 +34,6 @@ using namespace brisvane;
 namespace {
 
 constexpr int kPatienceMs = 20'000;
-
-QByteArray sessionFile(int pid, const char* status, const char* project)
-{
-    return QStringLiteral(R"({"pid":%1,"sessionId":"00000000-0000-4000-8000-%2","cwd":"/home/user/work/%3",)"
-                          R"("startedAt":1796917384503,"version":"2.1.197","kind":"interactive","entrypoint":"cli",)"
-                          R"("name":"%3","nameSource":"derived","status":"%4","updatedAt":1796917424904})")
-        .arg(pid)
-        .arg(pid, 12, 10, QLatin1Char('0'))
-        .arg(QString::fromUtf8(project), QString::fromUtf8(status))
-        .toUtf8();
-}
-
-QByteArray planUsage(int fiveHourPercentage)
-{
-    const qint64 now = QDateTime::currentSecsSinceEpoch();
-    return QStringLiteral(R"({"fetched_at":%1,"rate_limits":{"five_hour":{"used_percentage":%2,"resets_at":%3},)"
-                          R"("seven_day":{"used_percentage":75,"resets_at":%4}}})")
-        .arg(now)
-        .arg(fiveHourPercentage)
-        .arg(now + 2 * 3600)
-        .arg(now + 3 * 86400)
-        .toUtf8();
-}
-
-QStringList labelTexts(const QWidget& widget)
-{
-    QStringList texts;
-    for (const QLabel* label : widget.findChildren<QLabel*>()) texts.append(label->text());
-    return texts;
-}
 
 QString screenshotFolder()
 {
@@ -94,15 +64,6 @@ void keep(const QImage& image, const QString& name)
     std::printf("screenshot: %s\n", qPrintable(path));
 }
 
-double relativeLuminance(QRgb rgb)
-{
-    const auto channel = [](int value) {
-        const double c = value / 255.0;
-        return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
-    };
-    return 0.2126 * channel(qRed(rgb)) + 0.7152 * channel(qGreen(rgb)) + 0.0722 * channel(qBlue(rgb));
-}
-
 struct Contrast {
     QRgb background = 0;
     QRgb ink = 0;
@@ -110,21 +71,11 @@ struct Contrast {
 };
 
 // The background is the commonest colour of the text's box; the ink is the pixel farthest from it.
-// Their WCAG contrast ratio says how well the text reads.
+// Their contrast ratio says how well the text reads.
 Contrast textContrast(const QImage& box)
 {
-    QHash<QRgb, int> counts;
-    for (int y = 0; y < box.height(); ++y) {
-        for (int x = 0; x < box.width(); ++x) ++counts[box.pixel(x, y) & 0xFFFFFF];
-    }
     Contrast contrast;
-    int most = 0;
-    for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
-        if (it.value() > most) {
-            most = it.value();
-            contrast.background = it.key();
-        }
-    }
+    contrast.background = test::dominantColor(box, box.rect()).rgb() & 0xFFFFFF;
     const auto distance = [&](QRgb rgb) {
         const int r = qRed(rgb) - qRed(contrast.background);
         const int g = qGreen(rgb) - qGreen(contrast.background);
@@ -132,12 +83,13 @@ Contrast textContrast(const QImage& box)
         return r * r + g * g + b * b;
     };
     contrast.ink = contrast.background;
-    for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
-        if (distance(it.key()) > distance(contrast.ink)) contrast.ink = it.key();
+    for (int y = 0; y < box.height(); ++y) {
+        for (int x = 0; x < box.width(); ++x) {
+            const QRgb pixel = box.pixel(x, y) & 0xFFFFFF;
+            if (distance(pixel) > distance(contrast.ink)) contrast.ink = pixel;
+        }
     }
-    const double a = relativeLuminance(contrast.background);
-    const double b = relativeLuminance(contrast.ink);
-    contrast.ratio = (std::max(a, b) + 0.05) / (std::min(a, b) + 0.05);
+    contrast.ratio = test::contrastRatio(QColor(contrast.background), QColor(contrast.ink));
     return contrast;
 }
 
@@ -204,9 +156,9 @@ TEST_F(DashboardOnDisplay, PopoversStayOpenWhileTheirContentChanges)
 {
     test::TemporaryHome home(test::TemporaryHome::Content::empty);
     const QString session = home.sessionsDirectory() + "/900001.json";
-    test::writeFile(session, sessionFile(900001, "busy", "alpha"));
-    test::writeFile(home.sessionsDirectory() + "/900002.json", sessionFile(900002, "idle", "beta"));
-    test::writeFile(home.claudeHome() + "/brisvane-usage.json", planUsage(42));
+    test::writeFile(session, test::sessionFile(900001, "busy", "alpha"));
+    test::writeFile(home.sessionsDirectory() + "/900002.json", test::sessionFile(900002, "idle", "beta"));
+    test::writeFile(home.claudeHome() + "/brisvane-usage.json", test::planUsage(42));
     QSettingsPreferences().setValue("Brisvane.onboardingCompletedVersion", 1);
 
     std::unique_ptr<DashboardViewModel> model = makeViewModel(home.path());
@@ -228,15 +180,15 @@ TEST_F(DashboardOnDisplay, PopoversStayOpenWhileTheirContentChanges)
     const char* labels[] = {"アイドル", "許可待ち", "実行中"};
     for (int change = 0; change < 3; ++change) {
         SCOPED_TRACE(change);
-        test::writeFile(session, sessionFile(900001, states[change], "alpha"));
+        test::writeFile(session, test::sessionFile(900001, states[change], "alpha"));
         ASSERT_TRUE(QTest::qWaitFor(
             [&] {
                 return !indicator.sessions().isEmpty() &&
                        indicator.sessions().front().projectName.primary == QStringLiteral("alpha") &&
-                       labelTexts(sessions).contains(QString::fromUtf8(labels[change]));
+                       test::labelTexts(sessions).contains(QString::fromUtf8(labels[change]));
             },
             kPatienceMs))
-            << labelTexts(sessions).join(" ").toStdString();
+            << test::labelTexts(sessions).join(" ").toStdString();
         // A later marker: the popover's pixels on the screen, fetched after the change.
         const QImage shown = screenPixels(sessions, sessions.rect());
         ASSERT_TRUE(sessions.isPresented()) << "the sessions popover closed after change " << change;
@@ -253,11 +205,11 @@ TEST_F(DashboardOnDisplay, PopoversStayOpenWhileTheirContentChanges)
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&usage));
     for (int percentage : {50, 60, 70}) {
         SCOPED_TRACE(percentage);
-        test::writeFile(home.claudeHome() + "/brisvane-usage.json", planUsage(percentage));
+        test::writeFile(home.claudeHome() + "/brisvane-usage.json", test::planUsage(percentage));
         model->refresh();
         const QString text = QStringLiteral("%1%").arg(percentage);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return labelTexts(usage).contains(text); }, kPatienceMs))
-            << labelTexts(usage).join(" ").toStdString();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return test::labelTexts(usage).contains(text); }, kPatienceMs))
+            << test::labelTexts(usage).join(" ").toStdString();
         const QImage shown = screenPixels(usage, usage.rect());
         ASSERT_TRUE(usage.isPresented()) << "the plan-usage popover closed at " << percentage << "%";
         ASSERT_TRUE(gauge.isShowingPopover());

@@ -12,6 +12,7 @@
 #include "terminal/view/CaretView.hpp"
 #include "terminal/view/TerminalView.hpp"
 #include "tests/app/AgentHome.hpp"
+#include "tests/app/Views/LabelTexts.hpp"
 #include "tests/app/Views/PictureChecks.hpp"
 
 #include <QDir>
@@ -34,17 +35,6 @@ namespace {
 
 constexpr int kPatienceMs = 20'000;
 
-QByteArray sessionFile(int pid, const char* status, const char* project)
-{
-    return QStringLiteral(R"({"pid":%1,"sessionId":"00000000-0000-4000-8000-%2","cwd":"/home/user/work/%3",)"
-                          R"("startedAt":1796917384503,"version":"2.1.197","kind":"interactive","entrypoint":"cli",)"
-                          R"("name":"%3","nameSource":"derived","status":"%4","updatedAt":1796917424904})")
-        .arg(pid)
-        .arg(pid, 12, 10, QLatin1Char('0'))
-        .arg(QString::fromUtf8(project), QString::fromUtf8(status))
-        .toUtf8();
-}
-
 // Statistics the agent computed today (in this machine's zone): 1500 tokens today.
 QByteArray statsCacheOfToday()
 {
@@ -60,34 +50,16 @@ QByteArray statsCacheOfToday()
         .toUtf8();
 }
 
-QByteArray freshPlanUsage()
-{
-    const qint64 now = QDateTime::currentSecsSinceEpoch();
-    return QStringLiteral(R"({"fetched_at":%1,"rate_limits":{"five_hour":{"used_percentage":42,"resets_at":%2},)"
-                          R"("seven_day":{"used_percentage":75,"resets_at":%3}}})")
-        .arg(now)
-        .arg(now + 2 * 3600)
-        .arg(now + 3 * 86400)
-        .toUtf8();
-}
-
-QStringList labelTexts(const QWidget& widget)
-{
-    QStringList texts;
-    for (const QLabel* label : widget.findChildren<QLabel*>()) texts.append(label->text());
-    return texts;
-}
-
 } // namespace
 
 TEST(DashboardApp, AFixtureHomeShowsPlanUsageTokenUsageAndExternalSessions)
 {
     test::TemporaryHome home(test::TemporaryHome::Content::empty);
     // Sessions under pids that no tile has: both are external.
-    test::writeFile(home.sessionsDirectory() + "/900001.json", sessionFile(900001, "busy", "alpha"));
-    test::writeFile(home.sessionsDirectory() + "/900002.json", sessionFile(900002, "idle", "beta"));
+    test::writeFile(home.sessionsDirectory() + "/900001.json", test::sessionFile(900001, "busy", "alpha"));
+    test::writeFile(home.sessionsDirectory() + "/900002.json", test::sessionFile(900002, "idle", "beta"));
     test::writeFile(home.claudeHome() + "/stats-cache.json", statsCacheOfToday());
-    test::writeFile(home.claudeHome() + "/brisvane-usage.json", freshPlanUsage());
+    test::writeFile(home.claudeHome() + "/brisvane-usage.json", test::planUsage(42));
 
     std::unique_ptr<DashboardViewModel> model = makeViewModel(home.path());
     DashboardView view(*model);
@@ -118,7 +90,7 @@ TEST(DashboardApp, AFixtureHomeShowsPlanUsageTokenUsageAndExternalSessions)
     EXPECT_TRUE(meter->lineText().contains("| 今週 1.5K tok ($")) << meter->lineText().toStdString();
     EXPECT_EQ(meter->captionText(), "全期間は" + *UsageDisplayFormatter::formatLastUpdated(
                                                      QDateTime::currentDateTime(), Calendar::current()));
-    EXPECT_TRUE(labelTexts(gauge.popover()).contains("トークン使用量"));
+    EXPECT_TRUE(test::labelTexts(gauge.popover()).contains("トークン使用量"));
     gauge.popover().dismiss();
     view.close();
 }
@@ -170,9 +142,9 @@ TEST(DashboardApp, ScreenshotWithTwoShellTilesAndOneExternalSession)
     QString folder = qEnvironmentVariable("BRISVANE_SCREENSHOT_DIR");
     if (folder.isEmpty()) folder = QCoreApplication::applicationDirPath() + "/artifacts";
     test::TemporaryHome home(test::TemporaryHome::Content::empty);
-    test::writeFile(home.sessionsDirectory() + "/900003.json", sessionFile(900003, "busy", "gamma"));
+    test::writeFile(home.sessionsDirectory() + "/900003.json", test::sessionFile(900003, "busy", "gamma"));
     test::writeFile(home.claudeHome() + "/stats-cache.json", statsCacheOfToday());
-    test::writeFile(home.claudeHome() + "/brisvane-usage.json", freshPlanUsage());
+    test::writeFile(home.claudeHome() + "/brisvane-usage.json", test::planUsage(42));
     QSettingsPreferences().setValue("Brisvane.onboardingCompletedVersion", 1);
 
     std::unique_ptr<DashboardViewModel> model = makeViewModel(home.path());

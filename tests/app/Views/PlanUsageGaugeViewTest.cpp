@@ -3,6 +3,7 @@
 #include "app/Views/PopoverFrame.hpp"
 #include "app/Views/UsageMeterView.hpp"
 #include "tests/app/Dates.hpp"
+#include "tests/app/Views/LabelTexts.hpp"
 
 #include <QLabel>
 #include <QTest>
@@ -36,13 +37,6 @@ UsageSummary todayUsage()
 PlanUsageGaugeView::Values values(std::optional<PlanUsageSummary> planUsage, bool inlineCost = false)
 {
     return {std::move(planUsage), todayUsage(), kNow, kTokyo, inlineCost, true};
-}
-
-QStringList labelTexts(const QWidget& widget)
-{
-    QStringList texts;
-    for (const QLabel* label : widget.findChildren<QLabel*>()) texts.append(label->text());
-    return texts;
 }
 
 QColor textColor(const QLabel* label)
@@ -174,12 +168,12 @@ TEST(PlanUsageGaugeView, ClickOpensThePopoverWithTheDetailsAndTheUsageMeter)
     QStringList expected{"プラン使用率", "セッション（5時間）", "43%", "リセット: 03-01 10:30",
                          "週間（7日）", "71%", "リセット: 月9:05 (03-02 09:05)", "データ最終更新: 03-01 08:58",
                          "トークン使用量"};
-    EXPECT_EQ(labelTexts(gauge.popover()).mid(0, expected.size()), expected);
+    EXPECT_EQ(test::labelTexts(gauge.popover()).mid(0, expected.size()), expected);
     EXPECT_EQ(gauge.popover().findChildren<QWidget*>("divider").size(), 1);
 
     // The model changed while it is open: the popover follows.
     gauge.setValues(values(std::nullopt));
-    const QStringList noData = labelTexts(gauge.popover());
+    const QStringList noData = test::labelTexts(gauge.popover());
     ASSERT_GE(noData.size(), 3);
     EXPECT_EQ(noData.mid(0, 3),
               (QStringList{"プラン使用率",

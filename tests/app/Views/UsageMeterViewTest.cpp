@@ -1,5 +1,6 @@
 #include "app/Views/UsageMeterView.hpp"
 #include "tests/app/Dates.hpp"
+#include "tests/app/Views/LabelTexts.hpp"
 
 #include <QLabel>
 
@@ -18,19 +19,12 @@ UsagePeriodSummary period(int64_t tokens, double cost, UsageDataSource source,
     return {tokens, cost, source, lastUpdated};
 }
 
-QStringList labelTexts(const QWidget& widget)
-{
-    QStringList texts;
-    for (const QLabel* label : widget.findChildren<QLabel*>()) texts.append(label->text());
-    return texts;
-}
-
 } // namespace
 
 TEST(UsageMeterView, NothingToShowSaysSoAndNothingElse)
 {
     const UsageMeterView meter(UsageSummary::unavailable(), kTokyo);
-    EXPECT_EQ(labelTexts(meter), QStringList{"使用量: 取得不可"});
+    EXPECT_EQ(test::labelTexts(meter), QStringList{"使用量: 取得不可"});
     EXPECT_FALSE(meter.captionText().has_value());
 }
 
