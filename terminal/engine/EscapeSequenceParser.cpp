@@ -345,7 +345,7 @@ void EscapeSequenceParser::endString(S state, uint8_t code)
         }
     }
     // Kept whole for the next try.
-    if (_stringDeferred) return;
+    if (stringDeferred_) return;
     clearSequence();
     releaseLargeStringBuffers();
     h.printStateReset();

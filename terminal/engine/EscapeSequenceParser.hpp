@@ -53,7 +53,7 @@ public:
     // Called by the handler of an OSC or APC string while it runs: the string is kept, the
     // parse stops before its terminator, and the string is handed over again when parsing goes
     // on from there (the caller passes the rest of the chunk later).
-    void deferString() { _stringDeferred = true; }
+    void deferString() { stringDeferred_ = true; }
 
     // Back to the initial state; an unfinished DCS string is dropped without unhook.
     void reset();
@@ -124,7 +124,7 @@ private:
     ParserHandler* terminal;
     std::vector<uint8_t> _osc;
     std::vector<uint8_t> _apc;
-    bool _stringDeferred = false;
+    bool stringDeferred_ = false;
     std::array<int32_t, kMaxParameters> _pars{};
     int parameterCount_ = 1;
     // The separator that opened each element after the first.

@@ -250,9 +250,9 @@ size_t EscapeSequenceParser::parseChunk(Handler& h, std::span<const uint8_t> dat
             continue; // the byte that stopped the sweep goes through the table
         case A::oscEnd:
             endString(state, code);
-            if (_stringDeferred) {
+            if (stringDeferred_) {
                 // Still in the string, before its terminator: it ends again from there.
-                _stringDeferred = false;
+                stringDeferred_ = false;
                 currentState = state;
                 return i;
             }
