@@ -1,10 +1,10 @@
 // Construction, stored properties, focus, the scroller, sizing and the renderer switch.
 #include "terminal/view/TerminalView.hpp"
 
-#include "terminal/screen/Serial.hpp"
 #include "terminal/view/CaretView.hpp"
 #include "terminal/view/ColorConversion.hpp"
 #include "terminal/view/CoreLogSink.hpp"
+#include "terminal/view/PainterRenderer.hpp"
 #include "terminal/view/QtExecutor.hpp"
 #include "terminal/view/TerminalDebugView.hpp"
 #include "terminal/view/TerminalFindBarView.hpp"
@@ -66,32 +66,13 @@ void TerminalViewDelegate::bell(TerminalView&)
 
 // ---- Construction -----------------------------------------------------------------------------
 
-TerminalView::FontSet::FontSet(const QFont& base)
-    : normal(base), bold(base), italic(base), boldItalic(base), serial(nextSerial())
-{
-    bold.setBold(true);
-    italic.setItalic(true);
-    boldItalic.setBold(true);
-    boldItalic.setItalic(true);
-}
-
-const QFont& TerminalView::FontSet::face(FontFace which) const
-{
-    switch (which) {
-    case FontFace::bold: return bold;
-    case FontFace::italic: return italic;
-    case FontFace::boldItalic: return boldItalic;
-    case FontFace::normal: break;
-    }
-    return normal;
-}
-
 TerminalView::TerminalView(const QRect& frame, std::optional<QFont> font, QWidget* parent)
-    : QWidget(parent), uptimeNs(steadyNanoseconds), fontSet(font.value_or(systemMonospacedFont()))
+    : QWidget(parent), uptimeNs(steadyNanoseconds), fonts_(font.value_or(systemMonospacedFont())),
+      renderer_(std::make_unique<PainterRenderer>(fonts_))
 {
     // The core's diagnostics go to Qt's logging categories from the first view on.
     installCoreLogSink();
-    QWidget::setFont(fontSet.normal);
+    QWidget::setFont(fonts().normal);
     setGeometry(frame);
     setFocusPolicy(Qt::StrongFocus);
     setCursor(Qt::IBeamCursor);
@@ -381,7 +362,7 @@ void TerminalView::setGpuScaleFactorOverride(std::optional<double> value)
 
 QRect TerminalView::getOptimalFrameSize() const
 {
-    const QSizeF cell = *cellDimension;
+    const QSizeF cell = cellSize();
     return QRect(0, 0, int(cell.width() * terminal->cols) + scrollerWidth(), int(cell.height() * terminal->rows));
 }
 
@@ -411,7 +392,7 @@ void TerminalView::resizeEvent(QResizeEvent* event)
     layoutChildren();
     refreshScroller();
     if (selection) selection->setActive(false);
-    if (!cellDimension) return;
+    if (!fonts_.cellDimension()) return;
     processSizeChange(QSizeF(size()));
     if (useGpuRenderer && gpuView) {
         gpuView->update();
@@ -425,7 +406,7 @@ void TerminalView::changeEvent(QEvent* event)
 {
     // The font is the widget's own: setting it rebuilds the faces and fits the terminal again.
     if (event->type() == QEvent::FontChange && constructed) {
-        fontSet = FontSet(QWidget::font());
+        fonts_.setBase(QWidget::font());
         resetFont();
         if (selection && selection->active()) selection->setActive(false);
     }

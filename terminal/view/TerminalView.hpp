@@ -10,6 +10,7 @@
 #include "terminal/selection/SelectionService.hpp"
 #include "terminal/view/KeyTranslation.hpp"
 #include "terminal/view/TerminalDebugView.hpp"
+#include "terminal/view/TerminalFonts.hpp"
 #include "terminal/view/TextAttributes.hpp"
 #include "terminal/view/ViewLineInfo.hpp"
 #include "terminal/view/gpu/GpuTerminalRenderer.hpp"
@@ -46,8 +47,9 @@ class QTimer;
 namespace corvix {
 
 class CaretView;
-struct PreparedGlyphs;
+class PainterRenderer;
 class QtExecutor;
+struct RenderFrame;
 class TerminalFindBarView;
 class TerminalProgressBarView;
 class TerminalViewDelegate;
@@ -59,16 +61,6 @@ enum class LinkHighlightMode { hover, hoverWithModifier, always, alwaysWithModif
 // Overlay scrollers float over the content; legacy ones take their width from it.
 enum class ScrollerStyle { legacy, overlay };
 
-// Offsets and scale that fit a wide glyph into its cells. `dx` and `dy` move the glyph's origin
-// (left edge of its first cell, on the baseline; `dy` grows downward); `scale` multiplies its
-// size about that origin.
-struct GlyphSlotFit {
-    double dx = 0;
-    double dy = 0;
-    double scale = 1;
-    friend bool operator==(const GlyphSlotFit&, const GlyphSlotFit&) = default;
-};
-
 // The widget that shows one terminal and drives it. It owns its `Terminal`, the selection and
 // search over it, the caret, the scroller and the progress bar; the host hears from it through
 // `TerminalViewDelegate`.
@@ -77,19 +69,6 @@ struct GlyphSlotFit {
 class TerminalView : public QWidget, public TerminalDelegate {
     Q_OBJECT
 public:
-    // The four faces drawn with, all from one base font.
-    struct FontSet {
-        QFont normal;
-        QFont bold;
-        QFont italic;
-        QFont boldItalic;
-        // Names this set of faces in layout caches; every new set gets its own.
-        uint64_t serial;
-
-        explicit FontSet(const QFont& base);
-        const QFont& face(FontFace face) const;
-    };
-
     // Cursor column, absolute row and visibility at the last GPU redraw request.
     struct RenderedCursor {
         int x = 0;
@@ -112,10 +91,10 @@ public:
     TerminalProgressBarView* progressBar() const { return progressBarView; }
     TerminalDebugView* debugView() const { return debug; }
 
-    // ---- Fonts and cell metrics -------------------------------------------------------------
-    const FontSet& fonts() const { return fontSet; }
+    // ---- Fonts and cell metrics (TerminalFonts) ----------------------------------------------
+    const FontSet& fonts() const { return fonts_.fonts(); }
     // The cell size in device-independent pixels; set up at construction.
-    QSizeF cellSize() const { return *cellDimension; }
+    QSizeF cellSize() const { return fonts_.cellSize(); }
     // The cell size for the current font set, line spacing and screen scale.
     QSizeF computeFontDimensions() const;
     // The cell-size rule on raw metrics: whole device pixels, width at least 1, height 1 to 8192.
@@ -125,10 +104,10 @@ public:
     void resetFont();
     // Back to the system's monospaced font. Only the faces change: call `resetFont` to re-measure.
     void resetFontSize();
-    double lineSpacing() const { return _lineSpacing; }
+    double lineSpacing() const { return fonts_.lineSpacing(); }
     void setLineSpacing(double value);
-    bool fontSmoothing() const { return _fontSmoothing; }
-    void setFontSmoothing(bool value) { _fontSmoothing = value; }
+    bool fontSmoothing() const { return fonts_.fontSmoothing(); }
+    void setFontSmoothing(bool value) { fonts_.setFontSmoothing(value); }
     // The metrics of one of the four faces, measured once per font change.
     const QFontMetricsF& faceMetrics(FontFace face) const;
     // The placement of one glyph in a slot of `columnWidth` cells.
@@ -144,7 +123,7 @@ public:
     // Process-wide caches (GUI thread only), emptied whole when full.
     // A font that can draw `character`, starting from `base`.
     static QRawFont resolvedFont(const QString& character, const QFont& base);
-    // `text` laid out left to right in `font`, as glyph runs.
+    // `text` laid out left to right in `font`, as glyph runs (a Qt text layout's line here).
     static QList<QGlyphRun> cachedCTLine(const QString& text, const QFont& font);
 
     // ---- Geometry ---------------------------------------------------------------------------
@@ -241,8 +220,9 @@ public:
     bool commandActive = false;
 
     // ---- Inline images ----------------------------------------------------------------------
-    // One cell row of a placed image. The strips of one image share its decoded picture and its
-    // budget charge; each draws its part of the picture as laid out in the placement's box.
+    // The view's image type, holding a QImage here: one cell row of a placed image. The strips
+    // of one image share its decoded picture and its budget charge; each draws its part of the
+    // picture as laid out in the placement's box.
     class AppleImage final : public KittyPlacementImage {
     public:
         AppleImage(std::shared_ptr<LineImageCharge> charge, std::shared_ptr<const QImage> image, QRectF imageRect,
@@ -317,8 +297,10 @@ public:
     void showFindBar(bool prefillSelection);
     void selectionChanged(Terminal& source) override;
 
-    // ---- Drawing on the CPU ------------------------------------------------------------------
-    // Draws every row the dirty rectangle touches; `bufferOffset` is the buffer row at the top.
+    // ---- Drawing (the frame for the renderers; PainterRenderer on the CPU) -------------------
+    // The frame of every row the dirty rectangle touches; `bufferOffset` is the buffer row at the top.
+    RenderFrame renderFrame(const QRect& dirtyRect, int bufferOffset);
+    // Draws that frame with `painter`.
     void drawTerminalContents(const QRect& dirtyRect, QPainter& painter, int bufferOffset);
     // How often the view has painted: the caret keeps the cell beneath it until this changes.
     quint64 paintCount() const { return paintCount_; }
@@ -628,10 +610,7 @@ private:
     std::optional<double> _gpuScaleFactorOverride;
 
     // Fonts and metrics.
-    std::optional<QSizeF> cellDimension;
-    bool _fontSmoothing = true;
-    double _lineSpacing = 1.0;
-    FontSet fontSet;
+    TerminalFonts fonts_;
     // True once construction has built everything a font change touches.
     bool constructed = false;
 
@@ -676,22 +655,9 @@ private:
     void addDecorations(TextAttributes& result, const Attribute& attribute);
 
     // Drawing.
-    void drawRow(QPainter& painter, int row, const BufferLine& line, const QRect& dirtyRect, int bufferOffset);
-    // Lays out one emoji cell in the emoji face and places its picture in the cell's columns.
-    void prepareEmojiCell(std::vector<PreparedGlyphs>& parts, const QString& cellText, int ordinal, int columnWidth);
-    void drawGlyphs(QPainter& painter, const QRawFont& font, const QList<quint32>& glyphs, QList<QPointF>& positions,
-                    int columnWidth);
-    // Per drawing pass: the virtual Kitty placements of the active screen by image, and the
-    // pictures placeholder cells show.
-    std::unordered_map<uint32_t, std::vector<KittyPlacementRecord>> passVirtualPlacements;
-    std::unordered_map<uint32_t, QImage> passPlaceholderImages;
-    void drawImages(QPainter& painter, const std::vector<const AppleImage*>& images, double lineTop, bool withOffsets);
-    void drawPlaceholders(QPainter& painter, const ViewLineInfo& info, double lineTop);
-    // The four faces as raw fonts, made on first use after each font change.
-    const QRawFont& rawFace(FontFace face);
-    std::array<std::optional<QRawFont>, 4> rawFaces;
-    std::optional<QFont> emojiFont_;
-    mutable std::array<std::optional<QFontMetricsF>, 4> faceMetrics_;
+    std::unique_ptr<PainterRenderer> renderer_;
+    // The frame's settings (geometry, scale, default colours) without its rows.
+    RenderFrame frameSettings(const QRect& dirtyRect, int bufferOffset);
 
     // Progress reports.
     QTimer* progressReportTimer = nullptr;

@@ -55,10 +55,10 @@ std::optional<std::vector<uint8_t>> TerminalView::windowCommand(Terminal& source
         std::fflush(stdout);
         return std::nullopt;
     }
-    if (!cellDimension || !terminal) return std::nullopt;
+    if (!fonts_.cellDimension() || !terminal) return std::nullopt;
     const double scale = devicePixelRatioF();
     const std::string csi = source.cc.send8bit ? "\x9b" : "\x1b[";
-    const QSizeF cell = *cellDimension;
+    const QSizeF cell = cellSize();
     if (command.kind == Kind::reportTextAreaPixelDimension) {
         const long height = std::lround(cell.height() * scale * source.rows);
         const long width = std::lround(cell.width() * scale * source.cols);
@@ -101,18 +101,18 @@ void TerminalView::bell(Terminal&)
 
 std::optional<std::pair<int, int>> TerminalView::cellSizeInPixels(Terminal&)
 {
-    if (!cellDimension) return std::nullopt;
+    if (!fonts_.cellDimension()) return std::nullopt;
     // The window's own scale; without a window the main screen is not consulted.
     const double scale = window() && window()->windowHandle() ? devicePixelRatioF() : 1.0;
-    return std::make_pair(int(std::lround(scale * cellDimension->width())),
-                          int(std::lround(scale * cellDimension->height())));
+    return std::make_pair(int(std::lround(scale * cellSize().width())),
+                          int(std::lround(scale * cellSize().height())));
 }
 
 void TerminalView::cursorStyleChanged(Terminal&, CursorStyle newStyle)
 {
     if (caretView) {
         caretView->setStyle(newStyle);
-        caretView->resize(int(std::ceil(cellDimension->width())), int(std::ceil(cellDimension->height())));
+        caretView->resize(int(std::ceil(cellSize().width())), int(std::ceil(cellSize().height())));
         caretView->updateAnimation(CaretView::isBlinking(newStyle));
         caretView->update();
     }

@@ -60,9 +60,7 @@ void TerminalView::resetCaches()
     urlAttributes.clear();
     colors.fill(std::nullopt);
     trueColors.clear();
-    rawFaces.fill(std::nullopt);
-    emojiFont_.reset();
-    faceMetrics_.fill(std::nullopt);
+    fonts_.resetFaces();
 }
 
 void TerminalView::colorsChanged()

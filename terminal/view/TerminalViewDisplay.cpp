@@ -104,7 +104,7 @@ bool TerminalView::cursorLineIsRightToLeft()
     const BidiPresentationState& state = buffer.lines()[row].bidiState();
     if (state.supportMode == BidiSupportMode::implicit) {
         // The paragraph's own direction, else the line's fallback.
-        if (const auto paragraph = TerminalBidi::paragraphResult(row, buffer, terminal->cols, *terminal, fontSet.serial))
+        if (const auto paragraph = TerminalBidi::paragraphResult(row, buffer, terminal->cols, *terminal, fonts().serial))
             return paragraph->baseDirection == BidiDirection::rightToLeft;
     }
     return state.fallbackDirection == BidiDirection::rightToLeft;
@@ -239,7 +239,7 @@ QRect TerminalView::dirtyRect(int first, int last) const
     Buffer& buffer = terminal->buffer();
     if (buffer.yDisp() != buffer.yBase()) return rect();
     // Rows first..last plus the row below; the last row reaches the view's bottom edge.
-    const double h = cellDimension->height();
+    const double h = cellSize().height();
     const int top = int(std::floor(h * first));
     const int bottom = last >= terminal->rows - 1 ? height() : std::min(height(), int(std::ceil(h * (last + 2))));
     return bottom > top ? QRect(0, top, width(), bottom - top) : QRect();
@@ -262,7 +262,7 @@ void TerminalView::updateCursorPosition()
     const int count = line.count();
     if (count == 0) return;
     const CharData& cell = line[std::min(buffer.x(), count - 1)];
-    const QSizeF cellSize = *cellDimension;
+    const QSizeF cellSize = this->cellSize();
     // On a reordered row the caret stands where the cursor's cell is shown.
     int column = buffer.x();
     if (const std::optional<BidiRowLayout> layout = bidiLayout(row)) {

@@ -1,8 +1,6 @@
-// Fonts, cell metrics, the engine's set-up and size, glyph fitting and the process-wide text
-// caches.
+// Font changes, the engine's set-up and size; the fonts and metrics themselves are TerminalFonts'.
 #include "terminal/view/TerminalView.hpp"
 
-#include "terminal/screen/UnicodeProperties.hpp"
 #include "terminal/view/CaretView.hpp"
 #include "terminal/view/QtExecutor.hpp"
 #include "terminal/view/TerminalViewDelegate.hpp"
@@ -12,112 +10,28 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QScrollBar>
-#include <QTextLayout>
 
 #include <cmath>
-#include <unordered_map>
 
 namespace corvix {
-
-namespace {
-
-// Cached text is keyed by the font's description, never by an object's address.
-struct TextKey {
-    QString font;
-    QString text;
-    friend bool operator==(const TextKey&, const TextKey&) = default;
-};
-
-struct TextKeyHash {
-    size_t operator()(const TextKey& k) const noexcept { return qHash(k.font) ^ (qHash(k.text) * 31); }
-};
-
-constexpr size_t kFallbackFontCacheLimit = 1024;
-constexpr size_t kLineCacheLimit = 2048;
-constexpr qsizetype kCachedLineMaxUnits = 8;
-
-std::unordered_map<TextKey, QRawFont, TextKeyHash>& fallbackFontCache()
-{
-    static std::unordered_map<TextKey, QRawFont, TextKeyHash> cache;
-    return cache;
-}
-
-std::unordered_map<TextKey, QList<QGlyphRun>, TextKeyHash>& ctLineCache()
-{
-    static std::unordered_map<TextKey, QList<QGlyphRun>, TextKeyHash> cache;
-    return cache;
-}
-
-QList<QGlyphRun> layOut(const QString& text, const QFont& font)
-{
-    QTextLayout layout(text, font);
-    QTextOption option;
-    option.setTextDirection(Qt::LeftToRight);
-    layout.setTextOption(option);
-    layout.setCacheEnabled(true);
-    layout.beginLayout();
-    QTextLine line = layout.createLine();
-    if (!line.isValid()) {
-        layout.endLayout();
-        return {};
-    }
-    line.setLineWidth(1e6);
-    layout.endLayout();
-    // The line sits at y = 0, so its glyphs stand on y = its ascent; callers place glyphs on
-    // their own baseline and want offsets from it.
-    QList<QGlyphRun> runs = line.glyphRuns();
-    const QPointF up(0, line.ascent());
-    for (QGlyphRun& run : runs) {
-        QList<QPointF> positions = run.positions();
-        for (QPointF& p : positions) p -= up;
-        run.setPositions(positions);
-    }
-    return runs;
-}
-
-// The installed colour emoji family, looked up once; empty without one.
-const QString& colourEmojiFamily()
-{
-    static const QString family = [] {
-        QString found;
-        for (const QString& name : QFontDatabase::families()) {
-            if (!name.contains(QLatin1String("Emoji"), Qt::CaseInsensitive)) continue;
-            // A colour face before a monochrome one.
-            if (name.contains(QLatin1String("Color"), Qt::CaseInsensitive)) return name;
-            if (found.isEmpty()) found = name;
-        }
-        return found;
-    }();
-    return family;
-}
-
-} // namespace
 
 // ---- Cell metrics -----------------------------------------------------------------------------
 
 QSizeF TerminalView::cellSizeFor(double ascent, double descent, double leading, double advance, double lineSpacing,
                                  double scale)
 {
-    // Whole device pixels; std::round rounds halves away from zero.
-    double width = std::round(advance * scale) / scale;
-    double height = std::ceil(std::ceil((ascent + descent + leading) * lineSpacing) * scale) / scale;
-    width = std::max(width, 1.0);
-    height = std::max(std::min(height, 8192.0), 1.0);
-    return QSizeF(width, height);
+    return TerminalFonts::cellSizeFor(ascent, descent, leading, advance, lineSpacing, scale);
 }
 
 QSizeF TerminalView::computeFontDimensions() const
 {
-    const QFontMetricsF metrics(fontSet.normal);
     // The widget's ratio follows its window's screen, else the primary screen's.
-    const double scale = devicePixelRatioF() > 0 ? devicePixelRatioF() : 1.0;
-    return cellSizeFor(metrics.ascent(), metrics.descent(), metrics.leading(), metrics.horizontalAdvance(QChar('W')),
-                       _lineSpacing, scale);
+    return fonts_.computeFontDimensions(backingScale());
 }
 
 void TerminalView::setLineSpacing(double value)
 {
-    _lineSpacing = value;
+    fonts_.setLineSpacing(value);
     resetFont();
 }
 
@@ -132,7 +46,7 @@ static void refitCaret(CaretView& caret, QSizeF cell)
 void TerminalView::resetFont()
 {
     resetCaches();
-    cellDimension = computeFontDimensions();
+    fonts_.measure(backingScale());
     if (width() > 0 && height() > 0) {
         // The same rule as a frame change, so that the next resize does not disagree.
         const QSize grid = fittingGrid(QSizeF(size()));
@@ -141,7 +55,7 @@ void TerminalView::resetFont()
         terminal->resize(grid.width(), grid.height());
         sizeChanged(*terminal);
     }
-    if (caretView) refitCaret(*caretView, *cellDimension);
+    if (caretView) refitCaret(*caretView, cellSize());
     update();
 }
 
@@ -149,7 +63,7 @@ void TerminalView::resetFontSize()
 {
     QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     font.setWeight(QFont::Normal);
-    fontSet = FontSet(font);
+    fonts_.setBase(font);
     // What was derived from the old faces goes with them.
     resetCaches();
 }
@@ -159,8 +73,8 @@ void TerminalView::resetFontSize()
 void TerminalView::setupOptions(double width, double height)
 {
     resetCaches();
-    cellDimension = computeFontDimensions();
-    const QSizeF cell = *cellDimension;
+    fonts_.measure(backingScale());
+    const QSizeF cell = cellSize();
     TerminalOptions options = terminal ? terminal->options : TerminalOptions::defaults();
     if (width == 0 && height == 0) {
         if (!terminal) terminal = std::make_unique<Terminal>(this, options, executor.get());
@@ -193,7 +107,7 @@ void TerminalView::setupOptions(double width, double height)
 
 QSize TerminalView::fittingGrid(QSizeF frame) const
 {
-    const QSizeF cell = *cellDimension;
+    const QSizeF cell = cellSize();
     const int rows = int(frame.height() / cell.height());
     const double width = std::max(0.0, frame.width() - scrollerWidth());
     const int cols = int(width / cell.width());
@@ -229,104 +143,36 @@ QRect TerminalView::caretFrame() const
     return caretView ? caretView->geometry() : QRect();
 }
 
-// ---- Glyph fitting ----------------------------------------------------------------------------
+// ---- Faces and glyphs ------------------------------------------------------------------------
 
 GlyphSlotFit TerminalView::glyphSlotFit(const QRawFont& font, quint32 glyph, int columnWidth) const
 {
-    if (columnWidth < 2 || !cellDimension) return {};
-    const double cellHeight = cellDimension->height();
-    const double slot = cellDimension->width() * columnWidth;
-    const QList<QPointF> advances = font.advancesForGlyphIndexes(QList<quint32>{glyph});
-    const double advance = advances.isEmpty() ? 0.0 : advances.front().x();
-    if (advance <= 0) return {};
-
-    const QRectF box = font.boundingRect(glyph);
-    if ((box.width() <= slot && box.height() <= cellHeight) || box.width() <= 0 || box.height() <= 0)
-        return {(slot - advance) * 0.5, 0.0, 1.0};
-
-    const double scale = std::clamp(std::min(slot / box.width(), cellHeight / box.height()), 0.1, 1.0);
-    const double dx = (slot - advance * scale) * 0.5;
-    // The baseline sits ceil(descent + leading) above the cell's bottom; move the scaled box's
-    // centre onto the cell's centre. `box` is y-down about the baseline.
-    const QFontMetricsF& metrics = faceMetrics(FontFace::normal);
-    const double baselineFromBottom = std::ceil(metrics.descent() + metrics.leading());
-    const double boxCentre = box.top() + box.height() * 0.5;
-    const double dy = baselineFromBottom - cellHeight * 0.5 - scale * boxCentre;
-    return {dx, dy, scale};
+    return fonts_.glyphSlotFit(font, glyph, columnWidth);
 }
 
-// ---- Emoji ----------------------------------------------------------------------------------
+const QFontMetricsF& TerminalView::faceMetrics(FontFace face) const
+{
+    return fonts_.faceMetrics(face);
+}
 
 bool TerminalView::isEmojiPresentation(QStringView cluster)
 {
-    if (cluster.isEmpty()) return false;
-    const char32_t first = cluster.front().isHighSurrogate() && cluster.size() > 1
-        ? QChar::surrogateToUcs4(cluster[0], cluster[1])
-        : cluster.front().unicode();
-    if (first < 0x80) {
-        // A keycap is a digit, '#' or '*' asked for as emoji.
-        return cluster.contains(QChar(0xFE0F));
-    }
-    if (cluster.contains(QChar(0xFE0E))) return false;
-    if (cluster.contains(QChar(0xFE0F))) return true;
-    // Regional indicators pair into flags.
-    if (first >= 0x1F1E6 && first <= 0x1F1FF) return true;
-    return UnicodeProperties::of(first).isEmojiPresentation();
+    return TerminalFonts::isEmojiPresentation(cluster);
 }
 
 const QFont& TerminalView::emojiFont()
 {
-    if (emojiFont_) return *emojiFont_;
-    const QString& family = colourEmojiFamily();
-    if (family.isEmpty() || !cellDimension) {
-        emojiFont_ = fontSet.normal;
-        return *emojiFont_;
-    }
-    // Measure one picture at a trial size and scale the face so that a picture's box fills the
-    // cell's height without leaving its two cells. (Colour emoji faces draw every picture in
-    // the same square.)
-    const QSizeF cell = *cellDimension;
-    constexpr int kTrial = 100;
-    QFont font(family);
-    font.setPixelSize(kTrial);
-    const QRawFont raw = QRawFont::fromFont(font);
-    const QList<quint32> glyphs = raw.glyphIndexesForString(QStringLiteral("\U0001F600"));
-    const QRectF box = glyphs.isEmpty() ? QRectF() : raw.boundingRect(glyphs.front());
-    if (box.width() <= 0 || box.height() <= 0) {
-        emojiFont_ = fontSet.normal;
-        return *emojiFont_;
-    }
-    const double fit = std::min(cell.height() / box.height(), 2 * cell.width() / box.width());
-    font.setPixelSize(std::max(1, int(std::floor(kTrial * fit))));
-    emojiFont_ = font;
-    return *emojiFont_;
+    return fonts_.emojiFont();
 }
-
-// ---- Process-wide text caches -----------------------------------------------------------------
 
 QRawFont TerminalView::resolvedFont(const QString& character, const QFont& base)
 {
-    auto& cache = fallbackFontCache();
-    TextKey key{base.key(), character};
-    if (auto it = cache.find(key); it != cache.end()) return it->second;
-    if (cache.size() >= kFallbackFontCacheLimit) cache.clear();
-    // The shaper picks the font that draws the whole cluster, falling back from the base face.
-    const QList<QGlyphRun> runs = layOut(character, base);
-    QRawFont font = runs.isEmpty() ? QRawFont::fromFont(base) : runs.front().rawFont();
-    cache.emplace(std::move(key), font);
-    return font;
+    return TerminalFonts::resolvedFont(character, base);
 }
 
 QList<QGlyphRun> TerminalView::cachedCTLine(const QString& text, const QFont& font)
 {
-    if (text.size() > kCachedLineMaxUnits) return layOut(text, font);
-    auto& cache = ctLineCache();
-    TextKey key{font.key(), text};
-    if (auto it = cache.find(key); it != cache.end()) return it->second;
-    if (cache.size() >= kLineCacheLimit) cache.clear();
-    QList<QGlyphRun> runs = layOut(text, font);
-    cache.emplace(std::move(key), runs);
-    return runs;
+    return TerminalFonts::cachedCTLine(text, font);
 }
 
 // ---- Selection accessors ----------------------------------------------------------------------

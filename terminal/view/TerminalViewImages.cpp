@@ -102,8 +102,8 @@ bool TerminalView::createImage(Terminal& source, std::span<const uint8_t> data, 
 bool TerminalView::insertImage(const QImage& image, ImageSizeRequest widthRequest, ImageSizeRequest heightRequest,
                                bool preserveAspectRatio)
 {
-    if (!cellDimension || image.isNull()) return false;
-    const QSizeF cell = *cellDimension;
+    if (!fonts_.cellDimension() || image.isNull()) return false;
+    const QSizeF cell = cellSize();
     const double scale = backingScale();
     // A bitmap's size in points is its size in pixels.
     const QSizeF natural(image.width(), image.height());

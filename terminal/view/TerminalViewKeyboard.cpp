@@ -615,7 +615,7 @@ void TerminalView::updateMarkedTextOverlay()
     };
     markedTextOverlay->setStyleSheet(QStringLiteral("QLabel { background-color: %1; color: %2; border-radius: 3px; }")
                                          .arg(rgba(background), rgba(nativeForegroundColor())));
-    QFont font = fontSet.normal;
+    QFont font = fonts().normal;
     font.setUnderline(true);
     markedTextOverlay->setFont(font);
     markedTextOverlay->setText(*markedTextStorage);

@@ -50,7 +50,7 @@ QFont tryUrlFont()
 
 TerminalView::MouseHit TerminalView::calculateMouseHit(QPointF at)
 {
-    const QSizeF cell = *cellDimension;
+    const QSizeF cell = cellSize();
     Buffer& buffer = terminal->buffer();
     int col = std::clamp(int(std::trunc(at.x() / cell.width())), 0, std::max(terminal->cols - 1, 0));
     const int row = std::clamp(int(std::trunc(at.y() / cell.height())) + buffer.yDisp(), 0,
@@ -280,14 +280,14 @@ void TerminalView::wheelEvent(QWheelEvent* event)
     const QPoint pixels = event->pixelDelta();
     const bool precise = !pixels.isNull();
     const double delta = precise ? pixels.y() : event->angleDelta().y() / 120.0 * QApplication::wheelScrollLines();
-    if (delta == 0 || !cellDimension || cellDimension->height() <= 0) {
+    if (delta == 0 || !fonts_.cellDimension() || cellSize().height() <= 0) {
         event->ignore();
         return;
     }
     const double d = delta * _scrollSensitivity;
     int lines = 0;
     if (precise) {
-        const double cellHeight = cellDimension->height();
+        const double cellHeight = cellSize().height();
         const double total = scrollAccumulator + d;
         lines = int(std::trunc(total / cellHeight));
         scrollAccumulator = total - lines * cellHeight;

@@ -26,17 +26,6 @@ FontFace faceFor(bool bold, bool italic)
     return italic ? FontFace::italic : FontFace::normal;
 }
 
-// The pattern value written for an exact underline style.
-int underlinePattern(UnderlineStyle style)
-{
-    switch (style) {
-    case UnderlineStyle::double_: return kUnderlineDouble;
-    case UnderlineStyle::dotted: return kUnderlineSingle | kUnderlinePatternDot;
-    case UnderlineStyle::dashed: return kUnderlineSingle | kUnderlinePatternDash;
-    default: return kUnderlineSingle;
-    }
-}
-
 // Appends a scalar as UTF-16; the number of units written.
 int appendScalar(QString& text, char32_t scalar)
 {
@@ -71,19 +60,6 @@ struct SegmentBuilder {
 
 } // namespace
 
-UnderlineStyle resolveUnderlineStyle(const TextAttributes& attributes)
-{
-    if (attributes.corvixUnderlineStyle) {
-        if (auto style = underlineStyleFromRaw(uint8_t(*attributes.corvixUnderlineStyle))) return *style;
-    }
-    if (!attributes.underlineStyle) return UnderlineStyle::none;
-    const int v = *attributes.underlineStyle;
-    if ((v & 0x1) && (v & 0x8)) return UnderlineStyle::double_;
-    if (v & kUnderlinePatternDot) return UnderlineStyle::dotted;
-    if (v & 0x600) return UnderlineStyle::dashed;
-    return v != 0 ? UnderlineStyle::single : UnderlineStyle::none;
-}
-
 // ---- Attribute dictionaries -------------------------------------------------------------------
 
 const TextAttributes& TerminalView::getAttributes(const Attribute& attribute, bool withUrl)
@@ -112,9 +88,8 @@ const TextAttributes& TerminalView::getAttributes(const Attribute& attribute, bo
     addDecorations(result, attribute);
     if (withUrl) {
         // A highlighted link always shows a dashed underline in its text colour.
-        result.underlineStyle = kUnderlineSingle;
+        result.underlineStyle = UnderlineStyle::dashed;
         result.underlineColor = result.foreground;
-        result.corvixUnderlineStyle = int(UnderlineStyle::dashed);
     }
     if (cache.size() >= kAttributeCacheLimit) cache.clear();
     return cache.emplace(attribute, result).first->second;
@@ -128,14 +103,13 @@ void TerminalView::addDecorations(TextAttributes& result, const Attribute& attri
         const bool bold = style.contains(CharacterStyle::bold);
         result.underlineColor = attribute.underlineColor ? mapColor(*attribute.underlineColor, true, bold, useBrightColors)
                                                          : result.foreground;
-        result.underlineStyle = underlinePattern(attribute.underlineStyle);
-        result.corvixUnderlineStyle = attribute.underlineStyle == UnderlineStyle::none
-            ? int(UnderlineStyle::single)
-            : int(attribute.underlineStyle);
+        // The underline bit without a style is a single underline.
+        result.underlineStyle =
+            attribute.underlineStyle == UnderlineStyle::none ? UnderlineStyle::single : attribute.underlineStyle;
     }
     if (style.contains(CharacterStyle::crossedOut)) {
+        result.strikethrough = true;
         result.strikethroughColor = result.foreground;
-        result.strikethroughStyle = 1;
     }
 }
 
@@ -207,7 +181,7 @@ std::optional<BidiRowLayout> TerminalView::bidiLayout(int row)
         if (state.fallbackDirection != BidiDirection::rightToLeft) return std::nullopt;
         return TerminalBidi::explicitRightToLeftLayout(row, buffer, terminal->cols, *terminal);
     }
-    const auto paragraph = TerminalBidi::paragraphResult(row, buffer, terminal->cols, *terminal, fontSet.serial);
+    const auto paragraph = TerminalBidi::paragraphResult(row, buffer, terminal->cols, *terminal, fonts().serial);
     if (!paragraph) return std::nullopt;
     auto it = paragraph->rows.find(row);
     if (it == paragraph->rows.end()) return std::nullopt;

@@ -124,9 +124,9 @@ TEST_F(RowFixture, SelectionLinkAndColourRules)
     doubled.style = CharacterStyle::underline;
     doubled.underlineStyle = UnderlineStyle::double_;
     const TextAttributes& link = view.getAttributes(doubled, true);
-    EXPECT_EQ(resolveUnderlineStyle(link), UnderlineStyle::dashed);
+    EXPECT_EQ(link.underlineStyle, UnderlineStyle::dashed);
     EXPECT_EQ(link.underlineColor, link.foreground);
-    EXPECT_EQ(resolveUnderlineStyle(view.getAttributes(doubled, false)), UnderlineStyle::double_);
+    EXPECT_EQ(view.getAttributes(doubled, false).underlineStyle, UnderlineStyle::double_);
 
     // Without bright colours, a bright foreground is shown by the bold face.
     const Attribute& bright = view.getTerminal().buffer().lines()[0][8].attribute;
