@@ -45,8 +45,8 @@ private:
     void prepareEmojiCell(std::vector<PreparedGlyphs>& parts, const QString& cellText, int ordinal, int columnWidth);
     void drawGlyphs(QPainter& painter, const QRawFont& font, const QList<quint32>& glyphs, QList<QPointF>& positions,
                     int columnWidth);
-    void drawImages(QPainter& painter, const RenderFrame& frame, const std::vector<const TerminalView::AppleImage*>& images,
-                    double lineTop, bool withOffsets);
+    void drawImages(QPainter& painter, const RenderFrame& frame,
+                    const std::vector<const TerminalView::AppleImage*>& images, double lineTop, bool withOffsets);
     void drawPlaceholders(QPainter& painter, const RenderFrame& frame, const RenderRow& row);
 
     TerminalFonts& fonts_;

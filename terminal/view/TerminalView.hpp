@@ -221,7 +221,7 @@ public:
 
     // ---- Inline images ----------------------------------------------------------------------
     // The view's image type, holding a QImage here: one cell row of a placed image. The strips
-    // of one image share its decoded picture and its budget charge; each draws its part of the
+    // of one image share its decoded picture and its budget charge; each shows its part of the
     // picture as laid out in the placement's box.
     class AppleImage final : public KittyPlacementImage {
     public:
@@ -231,14 +231,14 @@ public:
         int pixelHeight() const override { return pixelHeight_; }
         int col() const override { return col_; }
         void setCol(int col) override { col_ = col; }
-        // Draws this strip into `strip` (its cell row): the picture is laid out in a box whose top
-        // is `stripIndex` strips above, and only this strip's part shows.
-        void draw(QPainter& painter, const QRectF& strip) const;
         const QImage& image() const { return *image_; }
+        // Where the picture goes in the placement's box (points, from the box's top left).
+        const QRectF& imageRect() const { return imageRect_; }
+        // This strip's row in the box: the box's top is that many strips above the strip.
+        int stripIndex() const { return stripIndex_; }
 
     private:
         std::shared_ptr<const QImage> image_;
-        // Where the picture goes in the placement's box (points, from the box's top left).
         QRectF imageRect_;
         int stripIndex_;
         int pixelWidth_;

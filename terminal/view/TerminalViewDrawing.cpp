@@ -160,7 +160,8 @@ void TerminalView::drawBoxDrawings(QPainter& painter, const std::vector<BoxDrawi
     renderer_->drawBoxDrawings(painter, frameSettings(rect(), terminal->buffer().yDisp()), items, lineTop);
 }
 
-void TerminalView::drawBlockElements(QPainter& painter, const std::vector<BlockElementRenderItem>& items, double lineTop)
+void TerminalView::drawBlockElements(QPainter& painter, const std::vector<BlockElementRenderItem>& items,
+                                     double lineTop)
 {
     renderer_->drawBlockElements(painter, frameSettings(rect(), terminal->buffer().yDisp()), items, lineTop);
 }

@@ -5,7 +5,6 @@
 
 #include <QBuffer>
 #include <QImageReader>
-#include <QPainter>
 
 #include <cmath>
 
@@ -34,16 +33,6 @@ TerminalView::AppleImage::AppleImage(std::shared_ptr<LineImageCharge> charge, st
     : KittyPlacementImage(std::move(charge)), image_(std::move(image)), imageRect_(imageRect), stripIndex_(stripIndex),
       pixelWidth_(pixelWidth), pixelHeight_(pixelHeight), col_(col)
 {
-}
-
-void TerminalView::AppleImage::draw(QPainter& painter, const QRectF& strip) const
-{
-    painter.save();
-    painter.setClipRect(strip, Qt::IntersectClip);
-    const QPointF boxTop(strip.left(), strip.top() - double(stripIndex_) * strip.height());
-    painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawImage(imageRect_.translated(boxTop), *image_);
-    painter.restore();
 }
 
 std::optional<QImage> TerminalView::kittyImageFromRgba(std::span<const uint8_t> bytes, int width, int height)

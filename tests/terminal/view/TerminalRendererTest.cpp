@@ -51,7 +51,8 @@ public:
                     runs.push_back({screenRow, s.column + s.utf16ToCellOrdinal[size_t(r.start)] * s.columnWidth,
                                     s.text.mid(r.start, r.length), r.attributes});
             const auto record = [&](const auto& list, RecordedImage::Layer layer) {
-                for (const TerminalView::AppleImage* image : list) images.push_back({layer, image->col(), image->kittyImageId});
+                for (const TerminalView::AppleImage* image : list)
+                    images.push_back({layer, image->col(), image->kittyImageId});
             };
             record(row.imagesBelow, RecordedImage::Layer::below);
             record(row.imagesAbove, RecordedImage::Layer::above);
@@ -209,8 +210,8 @@ TEST_F(RendererFixture, ImagesByLayerAndPlaceholderPieces)
     EXPECT_EQ(recorder.placeholders[0].imageId, 5u);
     EXPECT_EQ(recorder.placeholders[0].target, recorder.placeholders[1].target);
     const QSizeF cell = view.cellSize();
-    EXPECT_EQ(recorder.placeholders[0].target,
-              TerminalView::kittyAspectFitRect(QSizeF(4, 2), QRectF(0, cell.height() * 2, cell.width() * 2, cell.height())));
+    const QRectF placement(0, cell.height() * 2, cell.width() * 2, cell.height());
+    EXPECT_EQ(recorder.placeholders[0].target, TerminalView::kittyAspectFitRect(QSizeF(4, 2), placement));
     ASSERT_TRUE(recorder.placeholderImages.contains(5));
     EXPECT_EQ(recorder.placeholderImages.at(5).size(), QSize(4, 2));
 }
