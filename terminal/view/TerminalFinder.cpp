@@ -7,7 +7,6 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QLineEdit>
-#include <QPointer>
 
 #include <algorithm>
 #include <cstdio>
@@ -16,7 +15,11 @@ namespace corvix {
 
 TerminalFinder::TerminalFinder(TerminalView& view) : view_(view) {}
 
-TerminalFinder::~TerminalFinder() = default;
+TerminalFinder::~TerminalFinder()
+{
+    // The bar calls this part; as the view's child it would outlive it by the widget's teardown.
+    delete findBar_.data();
+}
 
 // Shortcuts are Ctrl+Shift+key so that Ctrl+key still reaches the program in the terminal.
 void TerminalFinder::setupActions()
@@ -104,25 +107,15 @@ TerminalFindBarView* TerminalFinder::ensureFindBar()
     if (findBar_) return findBar_;
     findBar_ = new TerminalFindBarView(&view_);
     findBar_->hide();
-    // The bar is the view's child and this part lives as long as the view; the callbacks still
-    // hold the view weakly, for a bar that hears from its field while the view is torn down.
-    QPointer<TerminalView> view(&view_);
-    findBar_->onSearchChanged = [this, view](const QString& text) {
-        if (view) handleFindBarSearchChanged(text);
-    };
-    findBar_->onFindNext = [this, view] {
-        if (view) performFind(true);
-    };
-    findBar_->onFindPrevious = [this, view] {
-        if (view) performFind(false);
-    };
-    findBar_->onClose = [this, view] {
-        if (!view) return;
+    // The bar goes with this part (see the destructor), so its callbacks may hold it.
+    findBar_->onSearchChanged = [this](const QString& text) { handleFindBarSearchChanged(text); };
+    findBar_->onFindNext = [this] { performFind(true); };
+    findBar_->onFindPrevious = [this] { performFind(false); };
+    findBar_->onClose = [this] {
         findBar_->hide();
-        view->setFocus();
+        view_.setFocus();
     };
-    findBar_->onOptionsChanged = [this, view](SearchOptions options) {
-        if (!view) return;
+    findBar_->onOptionsChanged = [this](SearchOptions options) {
         findBarOptions_ = options;
         if (!findBarTerm_.empty()) findNext(QString::fromStdString(findBarTerm_), options, true);
     };

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "terminal/selection/SearchOptions.hpp"
+#include "terminal/view/TerminalFindBarView.hpp"
 #include "terminal/view/TerminalView.hpp"
 
+#include <QPointer>
 #include <QString>
 
 #include <string>
@@ -11,8 +13,6 @@
 class QAction;
 
 namespace corvix {
-
-class TerminalFindBarView;
 
 // The view's find bar and search commands, and its copy, paste and select-all actions. Matches
 // show as the selection.
@@ -54,7 +54,7 @@ private:
     bool find(const QString& term, const SearchOptions& options, bool scrollToResult, bool next);
 
     TerminalView& view_;
-    TerminalFindBarView* findBar_ = nullptr;
+    QPointer<TerminalFindBarView> findBar_;
     // The last text typed into the bar, and its options.
     std::string findBarTerm_;
     SearchOptions findBarOptions_;

@@ -50,7 +50,7 @@ TerminalMouseInput::TerminalMouseInput(TerminalView& view) : view_(view) {}
 
 TerminalMouseInput::~TerminalMouseInput()
 {
-    // The timer's slot reaches this part; the view outlives it by its children only.
+    // The timer calls this part; as the view's child it would outlive it by the widget's teardown.
     delete selectionAutoScrollTimer_;
 }
 
