@@ -213,7 +213,8 @@ bool TerminalFinder::find(const QString& term, const SearchOptions& options, boo
         search->lastSelection = SearchSelection{a, b};
     }
     const std::string utf8 = term.toStdString();
-    const std::optional<SearchResult> result = next ? search->findNext(utf8, options) : search->findPrevious(utf8, options);
+    const std::optional<SearchResult> result =
+        next ? search->findNext(utf8, options) : search->findPrevious(utf8, options);
     if (!result) {
         if (selection.active()) selection.clearSelection();
         return false;

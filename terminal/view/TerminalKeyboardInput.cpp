@@ -370,8 +370,9 @@ KittyKeyboardModifiers TerminalKeyboardInput::kittyModifiers(const KeyInput& key
     return mods;
 }
 
-KittyKeyEvent TerminalKeyboardInput::kittyFunctionalKeyEvent(KittyFunctionalKey k, const KeyInput& key, KittyKeyboardEventType type,
-                                                    std::optional<std::string> text) const
+KittyKeyEvent TerminalKeyboardInput::kittyFunctionalKeyEvent(KittyFunctionalKey k, const KeyInput& key,
+                                                             KittyKeyboardEventType type,
+                                                             std::optional<std::string> text) const
 {
     KittyKeyEvent event;
     event.key = KittyKey::functional(k);
@@ -383,7 +384,7 @@ KittyKeyEvent TerminalKeyboardInput::kittyFunctionalKeyEvent(KittyFunctionalKey 
 }
 
 std::optional<KittyKeyEvent> TerminalKeyboardInput::kittyTextEvent(const KeyInput& key, KittyKeyboardEventType type,
-                                                          std::optional<std::string> text) const
+                                                                   std::optional<std::string> text) const
 {
     if (key.charactersIgnoringModifiers.empty()) return std::nullopt;
     const char32_t c = QChar::toLower(key.charactersIgnoringModifiers[0]);
@@ -399,7 +400,7 @@ std::optional<KittyKeyEvent> TerminalKeyboardInput::kittyTextEvent(const KeyInpu
 }
 
 std::optional<KittyKeyEvent> TerminalKeyboardInput::kittyKeyEvent(const KeyInput& key, KittyKeyboardEventType type,
-                                                         std::optional<std::string> text) const
+                                                                  std::optional<std::string> text) const
 {
     if (auto k = kittyFunctionalKey(key)) return kittyFunctionalKeyEvent(*k, key, type, std::move(text));
     return kittyTextEvent(key, type, std::move(text));
@@ -416,7 +417,7 @@ bool TerminalKeyboardInput::sendKittyKeyEvent(const KittyKeyEvent& event)
 }
 
 bool TerminalKeyboardInput::sendKittyFunctionalKey(KittyFunctionalKey key, KittyKeyboardModifiers modifiers,
-                                          KittyKeyboardEventType eventType)
+                                                   KittyKeyboardEventType eventType)
 {
     KittyKeyEvent event;
     event.key = KittyKey::functional(key);
@@ -519,8 +520,8 @@ void TerminalKeyboardInput::insertText(const QString& text, bool isPaste)
     const std::optional<PendingKittyKeyEvent> pending = std::exchange(pendingKittyKeyEvent_, std::nullopt);
     const std::u32string scalars = text.toStdU32String();
     // Alt that is not Meta types the layout's characters, which go as they are.
-    if (pending && !view_.optionAsMetaKey && pending->event.option && !pending->event.control && !pending->event.command &&
-        isPlainPrintableText(scalars)) {
+    if (pending && !view_.optionAsMetaKey && pending->event.option && !pending->event.control &&
+        !pending->event.command && isPlainPrintableText(scalars)) {
         view_.send(bytes);
         return;
     }

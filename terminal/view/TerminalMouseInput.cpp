@@ -86,7 +86,7 @@ int TerminalMouseInput::encodeMouseEvent(const QMouseEvent& event, bool overwrit
     if (event.button() == Qt::RightButton) button = 2;
     const Qt::KeyboardModifiers mods = event.modifiers();
     return terminal().encodeButton(button, release, mods.testFlag(Qt::ShiftModifier), mods.testFlag(Qt::AltModifier),
-                                  mods.testFlag(Qt::ControlModifier));
+                                   mods.testFlag(Qt::ControlModifier));
 }
 
 bool TerminalMouseInput::reportingApplies(Qt::KeyboardModifiers modifiers) const
@@ -249,7 +249,8 @@ void TerminalMouseInput::scrollingTimerElapsed()
     }
     // The pointer stayed put while the text moved under it.
     SelectionService& selection = view_.selectionService();
-    if (selection.active() && lastSelectionDragPoint_) selection.dragExtend(calculateMouseHit(*lastSelectionDragPoint_).grid);
+    if (selection.active() && lastSelectionDragPoint_)
+        selection.dragExtend(calculateMouseHit(*lastSelectionDragPoint_).grid);
     view_.update();
 }
 
@@ -287,7 +288,7 @@ bool TerminalMouseInput::wheel(const QWheelEvent& event)
     const Qt::KeyboardModifiers mods = event.modifiers();
     if (reportingApplies(mods) && terminal().mouseMode() != MouseMode::off) {
         const int flags = terminal().encodeButton(up ? 4 : 5, false, mods.testFlag(Qt::ShiftModifier),
-                                                 mods.testFlag(Qt::AltModifier), mods.testFlag(Qt::ControlModifier));
+                                                  mods.testFlag(Qt::AltModifier), mods.testFlag(Qt::ControlModifier));
         const MouseHit hit = calculateMouseHit(event.position());
         for (int i = 0; i < count; i++) sendMouseReport(flags, hit);
         return true;

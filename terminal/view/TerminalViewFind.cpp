@@ -3,6 +3,8 @@
 
 #include "terminal/view/TerminalFinder.hpp"
 
+#include <algorithm>
+
 namespace corvix {
 
 void TerminalView::performFindPanelAction(int tag)
