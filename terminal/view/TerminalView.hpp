@@ -8,7 +8,6 @@
 #include "terminal/selection/SearchOptions.hpp"
 #include "terminal/selection/SearchService.hpp"
 #include "terminal/selection/SelectionService.hpp"
-#include "terminal/view/KeyTranslation.hpp"
 #include "terminal/view/TerminalDebugView.hpp"
 #include "terminal/view/TextAttributes.hpp"
 #include "terminal/view/ViewLineInfo.hpp"
