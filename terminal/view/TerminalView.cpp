@@ -7,7 +7,9 @@
 #include "terminal/view/PainterRenderer.hpp"
 #include "terminal/view/QtExecutor.hpp"
 #include "terminal/view/TerminalDebugView.hpp"
-#include "terminal/view/TerminalFindBarView.hpp"
+#include "terminal/view/TerminalFinder.hpp"
+#include "terminal/view/TerminalKeyboardInput.hpp"
+#include "terminal/view/TerminalMouseInput.hpp"
 #include "terminal/view/TerminalProgressBarView.hpp"
 #include "terminal/view/TerminalViewDelegate.hpp"
 
@@ -67,8 +69,13 @@ void TerminalViewDelegate::bell(TerminalView&)
 // ---- Construction -----------------------------------------------------------------------------
 
 TerminalView::TerminalView(const QRect& frame, std::optional<QFont> font, QWidget* parent)
-    : QWidget(parent), uptimeNs(steadyNanoseconds), fonts_(font.value_or(systemMonospacedFont())),
-      renderer_(std::make_unique<PainterRenderer>(fonts_))
+    : QWidget(parent),
+      uptimeNs(steadyNanoseconds),
+      fonts_(font.value_or(systemMonospacedFont())),
+      renderer_(std::make_unique<PainterRenderer>(fonts_)),
+      keyboardInput_(std::make_unique<TerminalKeyboardInput>(*this)),
+      mouseInput_(std::make_unique<TerminalMouseInput>(*this)),
+      finder_(std::make_unique<TerminalFinder>(*this))
 {
     // The core's diagnostics go to Qt's logging categories from the first view on.
     installCoreLogSink();
@@ -101,7 +108,7 @@ TerminalView::TerminalView(const QRect& frame, std::optional<QFont> font, QWidge
     setupOptions();
     setupProgressBar();
     setupFocusNotification();
-    setupActions();
+    finder_->setupActions();
     constructed = true;
 }
 
@@ -240,11 +247,7 @@ void TerminalView::layoutChildren()
     }
     if (progressBarView) progressBarView->setGeometry(0, 0, width(), 2);
     if (gpuView) gpuView->setGeometry(rect());
-    if (findBar_) {
-        // Top right, 8 points in, at most 520 wide and never past the left edge.
-        const int w = std::min({findBar_->sizeHint().width(), 520, std::max(width() - 16, 0)});
-        findBar_->setGeometry(width() - 8 - w, 8, w, findBar_->sizeHint().height());
-    }
+    finder_->layoutFindBar();
 }
 
 // ---- Properties -------------------------------------------------------------------------------

@@ -8,7 +8,6 @@
 #include "terminal/selection/SearchOptions.hpp"
 #include "terminal/selection/SearchService.hpp"
 #include "terminal/selection/SelectionService.hpp"
-#include "terminal/view/KeyTranslation.hpp"
 #include "terminal/view/TerminalDebugView.hpp"
 #include "terminal/view/TerminalFonts.hpp"
 #include "terminal/view/TextAttributes.hpp"
@@ -38,8 +37,6 @@
 #include <unordered_map>
 #include <vector>
 
-class QLabel;
-class QAction;
 class QPainter;
 class QScrollBar;
 class QTimer;
@@ -51,6 +48,9 @@ class PainterRenderer;
 class QtExecutor;
 struct RenderFrame;
 class TerminalFindBarView;
+class TerminalFinder;
+class TerminalKeyboardInput;
+class TerminalMouseInput;
 class TerminalProgressBarView;
 class TerminalViewDelegate;
 
@@ -84,6 +84,10 @@ public:
     // ---- Host and engine --------------------------------------------------------------------
     TerminalViewDelegate* terminalDelegate = nullptr;
     Terminal& getTerminal() { return *terminal; }
+    // False only while the view is making its terminal, which already calls back.
+    bool hasTerminal() const { return terminal != nullptr; }
+    // The pointer's part; the keyboard's hands it the Ctrl key for the hover links.
+    TerminalMouseInput& mouseInput() { return *mouseInput_; }
     SelectionService& selectionService() { return *selection; }
     SearchService* searchService() { return search.get(); }
     CaretView* caret() const { return caretView; }
@@ -293,7 +297,7 @@ public:
     void clearSearch();
     // (1-based index of the last match among all, total); (0, total) when it is not among them.
     std::pair<int, int> searchMatchSummary(const QString& term, const SearchOptions& options, int limit);
-    TerminalFindBarView* findBar() const { return findBar_; }
+    TerminalFindBarView* findBar() const;
     void showFindBar(bool prefillSelection);
     void selectionChanged(Terminal& source) override;
 
@@ -385,7 +389,7 @@ public:
     // modes that report them, Shift 4, Alt 8 and Control 16.
     int encodeMouseEvent(const QMouseEvent& event, bool overwriteRelease) const;
     // Multiplies wheel deltas; stored as at least 0.05.
-    double scrollSensitivity() const { return _scrollSensitivity; }
+    double scrollSensitivity() const;
     void setScrollSensitivity(double value);
     // Highlights the link at a buffer position, or drops the highlight when there is none or the
     // mode wants Ctrl and it is not held. Without an override, Ctrl counts as held while
@@ -408,42 +412,6 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void leaveEvent(QEvent* event) override;
-
-private:
-    void mouseDown(const QMouseEvent& event, int clicks);
-    void mouseDragged(const QMouseEvent& event);
-    void mouseMoved(const QMouseEvent& event);
-    // Counts a press towards a double, triple, ... click; Qt's double-click event is at least 2.
-    int countClick(const QMouseEvent& event, bool doubleClick);
-    // The program gets the event unless reporting is off, or Shift is held and the program did
-    // not capture Shift: Shift lets the user select while the program takes the mouse.
-    bool reportingApplies(Qt::KeyboardModifiers modifiers) const;
-    // One report at the hit's screen cell (and pixel, for the SGR-pixel encoding).
-    void sendMouseReport(int buttonFlags, const MouseHit& hit);
-    void sharedMouseEvent(const QMouseEvent& event);
-    void startSelectionAutoScrollTimer();
-    void stopSelectionAutoScroll();
-    void scrollingTimerElapsed();
-    // Shows a payload's URL in the preview label, made on first use.
-    void previewUrl(const QString& payload);
-    // With Ctrl just pressed: the preview and the hover link of the cell under the pointer.
-    void hoverUnderPointer();
-    // Drops the hover highlight, redrawing its rows.
-    void dropLinkHighlight();
-
-    // Rows per auto-scroll tick; negative scrolls up.
-    int autoScrollDelta = 0;
-    QTimer* selectionAutoScrollTimer = nullptr;
-    std::optional<QPointF> lastSelectionDragPoint;
-    QPointer<QLabel> urlPreview;
-    // Precise (touchpad) scroll distance in pixels not yet turned into lines.
-    double scrollAccumulator = 0;
-    double _scrollSensitivity = 1.0;
-    // The Ctrl hover is on: `flagsChanged` clears `commandActive` before the hover hears of it.
-    bool commandHoverShown = false;
-    int clickCount = 0;
-    ulong lastClickTimestamp = 0;
-    QPointF lastClickPoint;
 
 public:
     // ---- Engine callbacks -------------------------------------------------------------------
@@ -473,7 +441,7 @@ public:
     // The input method's composition: shown at the caret, sent only when committed.
     void setMarkedText(const QString& text, TextRange selectedRange);
     void unmarkText();
-    bool hasMarkedText() const { return markedTextStorage.has_value(); }
+    bool hasMarkedText() const;
     TextRange markedRange() const;
     QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
 
@@ -482,43 +450,6 @@ protected:
     void keyReleaseEvent(QKeyEvent* event) override;
     void inputMethodEvent(QInputMethodEvent* event) override;
     bool focusNextPrevChild(bool next) override;
-
-private:
-    // A key handed to the key bindings under the Kitty protocol, kept for the text or command
-    // it turns into.
-    struct PendingKittyKeyEvent {
-        KeyInput event;
-        KittyKeyboardEventType eventType = KittyKeyboardEventType::press;
-    };
-    void keyDown(const KeyInput& key);
-    void legacyKeyDown(const KeyInput& key);
-    void kittyKeyDown(const KeyInput& key, KittyKeyboardFlags flags);
-    void keyUp(const KeyInput& key);
-    // A modifier key went down or up.
-    void flagsChanged(const KeyInput& key);
-    // The key bindings: a command, typed text, or nothing.
-    void interpretKeyEvent(const KeyInput& key);
-    // Ctrl went down or up; the hover links follow it.
-    void modifierHoverChanged();
-    // Alt counts as the Kitty `alt` when `altFollowsOption` or Option-as-Meta is on.
-    KittyKeyboardModifiers kittyModifiers(const KeyInput& key, bool altFollowsOption) const;
-    KittyKeyEvent kittyFunctionalKeyEvent(KittyFunctionalKey k, const KeyInput& key, KittyKeyboardEventType type,
-                                          std::optional<std::string> text) const;
-    std::optional<KittyKeyEvent> kittyTextEvent(const KeyInput& key, KittyKeyboardEventType type,
-                                                std::optional<std::string> text) const;
-    std::optional<KittyKeyEvent> kittyKeyEvent(const KeyInput& key, KittyKeyboardEventType type,
-                                               std::optional<std::string> text) const;
-    // Encodes with the terminal's current flags; false when the encoder gives nothing to send.
-    bool sendKittyKeyEvent(const KittyKeyEvent& event);
-    bool sendKittyFunctionalKey(KittyFunctionalKey key, KittyKeyboardModifiers modifiers,
-                                KittyKeyboardEventType eventType);
-    void updateMarkedTextOverlay();
-
-    std::optional<PendingKittyKeyEvent> pendingKittyKeyEvent;
-    bool kittyIsComposing = false;
-    std::optional<QString> markedTextStorage;
-    TextRange markedSelectedRange;
-    QPointer<QLabel> markedTextOverlay;
 
 public:
     // ---- TerminalDelegate -------------------------------------------------------------------
@@ -588,10 +519,6 @@ private:
     std::shared_ptr<SelectionService> selection;
     std::unique_ptr<SearchService> search;
 
-    // Find bar state.
-    std::string findBarTerm;
-    SearchOptions findBarOptions;
-
     QPointer<TerminalDebugView> debug;
 
     // Redraw scheduling.
@@ -640,17 +567,10 @@ private:
     LinkHighlightMode _linkHighlightMode = LinkHighlightMode::hoverWithModifier;
     bool _hasFocus = false;
 
-    // Find bar.
-    TerminalFindBarView* ensureFindBar();
-    void performFind(bool next);
-    void setFindPasteboardFromSelection();
-    void handleFindBarSearchChanged(const QString& text);
-    void scrollToReveal(int row);
-    bool find(const QString& term, const SearchOptions& options, bool scrollToResult, bool next);
-    void setupActions();
-    void updateActions();
-    TerminalFindBarView* findBar_ = nullptr;
-    QAction* copyAction = nullptr;
+    // Input and find, each in a part of its own.
+    std::unique_ptr<TerminalKeyboardInput> keyboardInput_;
+    std::unique_ptr<TerminalMouseInput> mouseInput_;
+    std::unique_ptr<TerminalFinder> finder_;
 
     void addDecorations(TextAttributes& result, const Attribute& attribute);
 
