@@ -5,7 +5,6 @@
 #include "terminal/view/CaretView.hpp"
 #include "terminal/view/ColorConversion.hpp"
 #include "terminal/view/CoreLogSink.hpp"
-#include "terminal/view/QtExecutor.hpp"
 #include "terminal/view/TerminalDebugView.hpp"
 #include "terminal/view/TerminalFindBarView.hpp"
 #include "terminal/view/TerminalProgressBarView.hpp"
@@ -87,7 +86,21 @@ const QFont& TerminalView::FontSet::face(FontFace which) const
 }
 
 TerminalView::TerminalView(const QRect& frame, std::optional<QFont> font, QWidget* parent)
-    : QWidget(parent), uptimeNs(steadyNanoseconds), fontSet(font.value_or(systemMonospacedFont()))
+    : TerminalView(nullptr, [](const TerminalOptions& options) { return std::make_shared<TerminalSession>(options); },
+                   frame, std::move(font), parent)
+{
+}
+
+TerminalView::TerminalView(std::shared_ptr<TerminalSession> session, const QRect& frame, std::optional<QFont> font,
+                           QWidget* parent)
+    : TerminalView(std::move(session), nullptr, frame, std::move(font), parent)
+{
+}
+
+TerminalView::TerminalView(std::shared_ptr<TerminalSession> existing, const SessionFactory& make, const QRect& frame,
+                           std::optional<QFont> font, QWidget* parent)
+    : QWidget(parent), uptimeNs(steadyNanoseconds), session_(std::move(existing)),
+      fontSet(font.value_or(systemMonospacedFont()))
 {
     // The core's diagnostics go to Qt's logging categories from the first view on.
     installCoreLogSink();
@@ -99,7 +112,6 @@ TerminalView::TerminalView(const QRect& frame, std::optional<QFont> font, QWidge
     setAttribute(Qt::WA_InputMethodEnabled);
     disableFullRedrawOnAnyChanges = true;
 
-    executor = std::make_unique<QtExecutor>();
     displayTimer = new QTimer(this);
     displayTimer->setSingleShot(true);
     displayTimer->setTimerType(Qt::PreciseTimer);
@@ -117,7 +129,13 @@ TerminalView::TerminalView(const QRect& frame, std::optional<QFont> font, QWidge
     });
 
     setupScroller();
-    setupOptions();
+    const bool attaching = session_ != nullptr;
+    setupOptions(make);
+    if (attaching) {
+        // The terminal keeps its content: only its size follows this view, as with a resize.
+        processSizeChange(QSizeF(size()));
+        mouseModeChanged(*terminal);
+    }
     setupProgressBar();
     setupFocusNotification();
     setupActions();
@@ -127,17 +145,44 @@ TerminalView::TerminalView(const QRect& frame, std::optional<QFont> font, QWidge
 TerminalView::~TerminalView()
 {
     disconnect(focusWindowObserver);
-    // The terminal may call back while it is torn down; nothing of the view is reachable then.
-    if (terminal) terminal->setDelegate(nullptr);
-    selection.reset();
-    search.reset();
-    terminal.reset();
+    // The session goes on without this view; nothing of the view is reachable from it now.
+    session_->detachView(this);
 }
 
-void TerminalView::setupOptions()
+void TerminalView::setupOptions(const SessionFactory& make)
 {
-    const double width = std::max(0.0, double(this->width() - scrollerWidth()));
-    setupOptions(width, height());
+    resetCaches();
+    cellDimension = computeFontDimensions();
+    if (!session_) {
+        const double width = std::max(0.0, double(this->width() - scrollerWidth()));
+        const double height = this->height();
+        TerminalOptions options = TerminalOptions::defaults();
+        if (width != 0 || height != 0) {
+            options.cols = int64_t(width / cellDimension->width());
+            options.rows = int64_t(height / cellDimension->height());
+        }
+        session_ = make(options);
+    }
+    attachSession();
+}
+
+void TerminalView::attachSession()
+{
+    terminal = &session_->terminal();
+    selection = &session_->selection();
+    search = &session_->search();
+    session_->attachView(this);
+    // The engine reports its colours back through the colour callbacks, which set the native
+    // colours; a program's own colours survive a new view.
+    const Color background = terminal->backgroundColor();
+    const Color foreground = terminal->foregroundColor();
+    terminal->setBackgroundColor(background);
+    terminal->setForegroundColor(foreground);
+    const QSizeF cell = *cellDimension;
+    caretView = new CaretView(QRect(0, 0, int(std::ceil(cell.width())), int(std::ceil(cell.height()))),
+                              terminal->options.cursorStyle, this);
+    caretView->show();
+    update();
 }
 
 void TerminalView::setupProgressBar()
