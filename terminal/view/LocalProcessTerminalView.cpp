@@ -16,12 +16,10 @@ LocalProcessTerminalView::LocalProcessTerminalView(const QRect& frame, QWidget* 
 }
 
 LocalProcessTerminalView::LocalProcessTerminalView(std::shared_ptr<LocalProcessSession> shared, const QRect& frame,
-                                                   QWidget* parent)
-    : TerminalView(std::move(shared), nullptr, frame, std::nullopt, parent)
+                                                   std::optional<QFont> font, QWidget* parent)
+    : TerminalView(std::move(shared), nullptr, frame, std::move(font), parent)
 {
     terminalDelegate = this;
-    // The terminal was fitted to this view before it became its own host.
-    session().updateWindowSize();
 }
 
 LocalProcessTerminalView::~LocalProcessTerminalView()

@@ -35,7 +35,8 @@ class LocalProcessTerminalView : public TerminalView, public TerminalViewDelegat
 public:
     explicit LocalProcessTerminalView(const QRect& frame, QWidget* parent = nullptr);
     // Attached to the session of an owner, who hears of the child's end from the session.
-    LocalProcessTerminalView(std::shared_ptr<LocalProcessSession> session, const QRect& frame, QWidget* parent = nullptr);
+    LocalProcessTerminalView(std::shared_ptr<LocalProcessSession> session, const QRect& frame,
+                             std::optional<QFont> font = std::nullopt, QWidget* parent = nullptr);
     ~LocalProcessTerminalView() override;
 
     // Always a local-process session: both constructors make sure of it.

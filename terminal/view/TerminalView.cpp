@@ -131,11 +131,9 @@ TerminalView::TerminalView(std::shared_ptr<TerminalSession> existing, const Sess
     setupScroller();
     const bool attaching = session_ != nullptr;
     setupOptions(make);
-    if (attaching) {
-        // The terminal keeps its content: only its size follows this view, as with a resize.
-        processSizeChange(QSizeF(size()));
-        mouseModeChanged(*terminal);
-    }
+    // The terminal keeps its content and size; its size follows this view's first resize, so a
+    // view made before its final frame resizes it once.
+    if (attaching) mouseModeChanged(*terminal);
     setupProgressBar();
     setupFocusNotification();
     setupActions();

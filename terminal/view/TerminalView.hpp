@@ -102,8 +102,8 @@ public:
     // A view over a session of its own, with a terminal fitted to the frame. No font: the
     // system's monospaced font at its usual size.
     explicit TerminalView(const QRect& frame, std::optional<QFont> font = std::nullopt, QWidget* parent = nullptr);
-    // A view attached to an existing session: the terminal keeps its content and modes and is
-    // fitted to the frame as by a resize.
+    // A view attached to an existing session: the terminal keeps its content, modes and size
+    // until the view is resized.
     TerminalView(std::shared_ptr<TerminalSession> session, const QRect& frame, std::optional<QFont> font = std::nullopt,
                  QWidget* parent = nullptr);
     ~TerminalView() override;
