@@ -162,7 +162,7 @@ public:
     static QList<QGlyphRun> cachedCTLine(const QString& text, const QFont& font);
 
     // ---- Geometry ---------------------------------------------------------------------------
-    // Creates or reconfigures the terminal for a view of the given size.
+    // Sets the terminal up again with the options for a view of the given size.
     void setupOptions(double width, double height);
     // Fits the terminal to a new frame size; true when its size changed.
     bool processSizeChange(QSizeF newSize);
