@@ -131,8 +131,9 @@ TerminalView::TerminalView(std::shared_ptr<TerminalSession> existing, const Sess
     setupScroller();
     const bool attaching = session_ != nullptr;
     setupOptions(make);
-    // The terminal keeps its content and size; its size follows this view's first resize, so a
-    // view made before its final frame resizes it once.
+    // An attached terminal keeps its content and size (its size follows this view's first
+    // resize, so a view made before its final frame resizes it once); pointer tracking follows
+    // the program's mouse mode.
     if (attaching) mouseModeChanged(*terminal);
     setupProgressBar();
     setupFocusNotification();
