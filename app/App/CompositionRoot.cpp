@@ -9,6 +9,7 @@
 #include "app/Services/voice/QProcessVoicevoxAppLauncher.hpp"
 #include "app/Services/voice/QtNetworkVoicevoxEngineProbe.hpp"
 #include "app/Services/voice/QtSystemAnnouncementSpeaker.hpp"
+#include "app/Views/FocusedTileResolver.hpp"
 
 #include <QCoreApplication>
 #include <QLocale>
@@ -58,6 +59,7 @@ std::unique_ptr<DashboardViewModel> makeViewModel(const QString& home)
     p.debounceInterval = 0.2;
     p.terminatedRetention = 300;
     p.focusPollInterval = 0.3;
+    p.focusedTileId = &FocusedTileResolver::focusedTerminalTile;
     p.voicevoxEnginePollInterval = 20;
     return std::make_unique<DashboardViewModel>(std::move(p));
 }

@@ -7,11 +7,8 @@
 #include "app/Services/voice/QtAudioVoicevoxAudioPlayer.hpp"
 #include "app/Services/voice/QtNetworkVoicevoxHTTPClient.hpp"
 #include "app/Services/voice/VoicevoxSpeaker.hpp"
-#include "app/ViewModels/FocusedTileResolver.hpp"
 #include "app/ViewModels/TerminalProcessController.hpp"
-#include "app/Views/BrisvaneTerminalView.hpp"
 
-#include <QApplication>
 #include <QCoreApplication>
 #include <QLoggingCategory>
 #include <QTimer>
@@ -40,7 +37,7 @@ DashboardViewModel::DashboardViewModel(Parameters parameters, QObject* parent)
     if (!p.statsCachePath) p.statsCachePath = p.claudeHome + "/stats-cache.json";
     if (!p.planUsagePath) p.planUsagePath = p.claudeHome + "/brisvane-usage.json";
     if (!p.conclusionDirectory) p.conclusionDirectory = p.claudeHome + "/brisvane-say";
-    if (!p.focusWidget) p.focusWidget = [] { return QApplication::focusWidget(); };
+    if (!p.focusedTileId) p.focusedTileId = [] { return std::optional<QUuid>(); };
     if (!p.terminalControllerFactory)
         p.terminalControllerFactory = [](const QUuid& id) { return std::make_unique<TerminalProcessController>(id); };
     if (!p.processTreeProvider) p.processTreeProvider = &ProcessTreeProvider::currentSnapshotResult;
@@ -166,17 +163,14 @@ void DashboardViewModel::handleDidBecomeActive()
 
 void DashboardViewModel::forceRedrawAllTerminalViews()
 {
-    for (auto& [id, controller] : terminalControllers_) {
-        controller->terminalView().updateGeometry();
-        controller->terminalView().update();
-    }
+    emit terminalRedrawRequested();
 }
 
 void DashboardViewModel::pollFocus()
 {
-    QMap<QUuid, QWidget*> views;
-    for (auto& [id, controller] : terminalControllers_) views.insert(id, &controller->terminalView());
-    const std::optional<QUuid> focused = FocusedTileResolver::resolve(parameters_.focusWidget(), views);
+    std::optional<QUuid> focused = parameters_.focusedTileId();
+    // Only a terminal tile of this model counts.
+    if (focused && !terminalControllers_.contains(*focused)) focused.reset();
     if (focused != focusedTerminalTileId_) {
         focusedTerminalTileId_ = focused;
         emit focusedTerminalTileIdChanged();
@@ -286,7 +280,6 @@ void DashboardViewModel::setTerminalFontSize(double size)
         emit terminalFontSizeChanged();
     }
     parameters_.userDefaults->setValue(TerminalFontSizeStore::kKey, size);
-    for (auto& [id, controller] : terminalControllers_) applyTerminalFont(controller->terminalView());
 }
 
 void DashboardViewModel::increaseTerminalFontSize()

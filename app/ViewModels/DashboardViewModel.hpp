@@ -51,11 +51,9 @@
 #include <optional>
 
 class QTimer;
-class QWidget;
 
 namespace brisvane {
 
-class BrisvaneTerminalView;
 class TerminalProcessController;
 
 // The dashboard's one model: what the views show, the services handed in at construction, the
@@ -106,10 +104,10 @@ public:
         std::shared_ptr<VoicevoxEngineProbing> voicevoxEngineProbe;
         std::shared_ptr<VoicevoxAppLaunching> voicevoxAppLauncher;
         double voicevoxEnginePollInterval = 20;
-        // The widget holding the keyboard focus; the application's by default.
-        std::function<QWidget*()> focusWidget;
-        // Makes a new tile's controller with its terminal view ready (GUI thread). Absent: a
-        // TerminalProcessController with a 640 x 400 view.
+        // The terminal tile holding the keyboard focus, as the views see it. Absent: none.
+        std::function<std::optional<QUuid>()> focusedTileId;
+        // Makes a new tile's controller with its terminal session ready (GUI thread). Absent: a
+        // TerminalProcessController.
         std::function<std::unique_ptr<TerminalProcessController>(const QUuid&)> terminalControllerFactory;
         // The process table and a process's current folder; called on refresh workers, so they
         // must be safe to call from any thread. Absent: read from /proc.
@@ -281,6 +279,8 @@ signals:
     void claudeHomeAccessStatusChanged();
     void focusedTerminalTileIdChanged();
     void terminalFontSizeChanged();
+    // The views lay out and repaint every tile's terminal (forceRedrawAllTerminalViews).
+    void terminalRedrawRequested();
     void layoutPresetChanged();
     void pageIndexChanged();
     void gridOrderingChanged();
@@ -342,7 +342,6 @@ private:
     // Tile operations.
     TerminalProcessController& registerTerminalTile(const QUuid& id, const ProjectDisplayName& projectName);
     bool startShell(TerminalProcessController& controller, const std::optional<QString>& directory);
-    void applyTerminalFont(BrisvaneTerminalView& view) const;
     void savePinnedProjects(QList<PinnedProject> projects);
 
     // Announcements and speech engine. Tests reach this state, which the refresh fills in, through

@@ -7,11 +7,9 @@
 #include "app/ViewModels/TerminalProcessController.hpp"
 
 #include <QCoreApplication>
-#include <QFontDatabase>
 #include <QProcessEnvironment>
 
 #include <malloc.h>
-#include <span>
 
 namespace brisvane {
 
@@ -35,7 +33,6 @@ TerminalProcessController& DashboardViewModel::registerTerminalTile(const QUuid&
 {
     std::unique_ptr<TerminalProcessController> made = parameters_.terminalControllerFactory(id);
     TerminalProcessController& controller = *made;
-    applyTerminalFont(controller.terminalView());
     terminalControllers_[id] = std::move(made);
 
     QList<TerminalTile> tiles = terminalTiles_;
@@ -152,22 +149,9 @@ void DashboardViewModel::launchPinnedProject(const PinnedProject& project, bool 
     if (startShell(controller, project.path)) {
         // Straight to the shell's input, where it waits until the login shell reads it.
         const std::string_view command = asResume ? "claude --continue\n" : "claude\n";
-        controller.terminalView().process().send(
-            std::span(reinterpret_cast<const uint8_t*>(command.data()), command.size()));
+        controller.session().send(command);
     }
     refresh();
-}
-
-// ---- Font size ------------------------------------------------------------------------------------
-
-void DashboardViewModel::applyTerminalFont(BrisvaneTerminalView& view) const
-{
-    if (view.fonts().normal.pointSizeF() == terminalFontSize_) return;
-    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    font.setWeight(QFont::Normal);
-    font.setPointSizeF(terminalFontSize_);
-    // Setting the widget's font rebuilds the faces and fits the terminal to the view again.
-    view.setFont(font);
 }
 
 } // namespace brisvane

@@ -28,19 +28,19 @@ QString startErrorDetail(const QString& shell, const corvix::LocalProcess::Start
 
 TerminalProcessController::TerminalProcessController(const QUuid& tileId)
     : tileId_(tileId)
-    , terminalView_(std::make_unique<BrisvaneTerminalView>(QRect(0, 0, 640, 400)))
+    , session_(std::make_shared<corvix::LocalProcessSession>())
 {
-    terminalView_->processDelegate = this;
+    session_->processDelegate = this;
 }
 
 TerminalProcessController::~TerminalProcessController()
 {
-    terminalView_->processDelegate = nullptr;
+    session_->processDelegate = nullptr;
 }
 
 std::optional<int32_t> TerminalProcessController::runningShellPid()
 {
-    corvix::LocalProcess& process = terminalView_->process();
+    corvix::LocalProcess& process = session_->process();
     if (!process.running()) return std::nullopt;
     return process.shellPid();
 }
@@ -61,8 +61,8 @@ Result<void, TerminalLaunchError> TerminalProcessController::start(const QString
     for (const QString& entry : TerminalEnvironmentSanitizer::buildEnvironmentArray(environment)) {
         environmentStrings.push_back(entry.toLocal8Bit().toStdString());
     }
-    // Straight to the process: the view's own start drops the outcome.
-    const auto error = terminalView_->process().startProcess(QFile::encodeName(shell).toStdString(), {"-l"},
+    // Straight to the process: the view's start drops the outcome.
+    const auto error = session_->process().startProcess(QFile::encodeName(shell).toStdString(), {"-l"},
                                                              environmentStrings, std::nullopt,
                                                              QFile::encodeName(directory).toStdString());
     if (error) return TerminalLaunchError{TerminalLaunchError::Kind::shellNotStarted, startErrorDetail(shell, *error)};
@@ -74,11 +74,11 @@ Result<void, TerminalLaunchError> TerminalProcessController::start(const QString
 
 void TerminalProcessController::terminateShell()
 {
-    terminalView_->process().terminate();
+    session_->process().terminate();
     hasShellExited_ = true;
 }
 
-void TerminalProcessController::processTerminated(corvix::TerminalView&, std::optional<int32_t>)
+void TerminalProcessController::processTerminated(corvix::LocalProcessSession&, std::optional<int32_t>)
 {
     hasShellExited_ = true;
 }

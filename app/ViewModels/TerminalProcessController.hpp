@@ -2,7 +2,7 @@
 
 #include "app/Models/Result.hpp"
 #include "app/Models/TerminalLaunchError.hpp"
-#include "app/Views/BrisvaneTerminalView.hpp"
+#include "terminal/session/LocalProcessSession.hpp"
 
 #include <QDateTime>
 #include <QMap>
@@ -15,19 +15,21 @@
 
 namespace brisvane {
 
-// The owner of one tile's terminal view and of the login shell in it. The view may be hosted by
-// other widgets, which must hand it back before they are destroyed; the view refers to the
-// controller only as its process delegate, cleared before the controller goes. GUI thread only.
-class TerminalProcessController final : public corvix::LocalProcessTerminalViewDelegate {
+// The owner of one tile's terminal session and of the login shell in it. The tile's view makes a
+// widget for the session, and may drop it and make another: the terminal and the shell go on. The
+// session refers to the controller only as its process delegate, cleared before the controller
+// goes. GUI thread only.
+class TerminalProcessController final : public corvix::LocalProcessSessionDelegate {
 public:
-    // The view is made at 640 x 400 at the origin; hosts resize it.
     explicit TerminalProcessController(const QUuid& tileId);
     ~TerminalProcessController() override;
     TerminalProcessController(const TerminalProcessController&) = delete;
     TerminalProcessController& operator=(const TerminalProcessController&) = delete;
 
     const QUuid& tileId() const { return tileId_; }
-    BrisvaneTerminalView& terminalView() { return *terminalView_; }
+    corvix::LocalProcessSession& session() { return *session_; }
+    // Shared with the widget that shows it, which may outlive the controller for a moment.
+    const std::shared_ptr<corvix::LocalProcessSession>& sharedSession() const { return session_; }
     // When the shell was started; empty until a start succeeds.
     const std::optional<QDateTime>& launchedAt() const { return launchedAt_; }
     bool hasShellExited() const { return hasShellExited_; }
@@ -45,16 +47,12 @@ public:
     // Ends the shell (SIGTERM unless it was already reaped) and marks the controller exited.
     void terminateShell();
 
-    // corvix::LocalProcessTerminalViewDelegate
-    void sizeChanged(corvix::LocalProcessTerminalView&, int, int) override {}
-    void setTerminalTitle(corvix::LocalProcessTerminalView&, const QString&) override {}
-    void hostCurrentDirectoryUpdate(corvix::TerminalView&, const std::optional<QString>&) override {}
-    // Arrives on the GUI thread, after the shell's last output.
-    void processTerminated(corvix::TerminalView& source, std::optional<int32_t> exitCode) override;
+    // corvix::LocalProcessSessionDelegate: arrives on the GUI thread, after the shell's last output.
+    void processTerminated(corvix::LocalProcessSession& source, std::optional<int32_t> exitCode) override;
 
 private:
     QUuid tileId_;
-    std::unique_ptr<BrisvaneTerminalView> terminalView_;
+    std::shared_ptr<corvix::LocalProcessSession> session_;
     std::optional<QDateTime> launchedAt_;
     bool hasShellExited_ = false;
 };

@@ -9,6 +9,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFontDatabase>
 #include <QLoggingCategory>
 #include <QScrollBar>
 #include <QWheelEvent>
@@ -29,6 +30,32 @@ BrisvaneTerminalView::BrisvaneTerminalView(const QRect& frame, QWidget* parent)
     , now([] { return QDateTime::currentDateTimeUtc(); })
 {
     colorScroller();
+}
+
+BrisvaneTerminalView::BrisvaneTerminalView(std::shared_ptr<corvix::LocalProcessSession> session, const QRect& frame,
+                                           std::optional<QFont> font, QWidget* parent)
+    : LocalProcessTerminalView(std::move(session), frame, std::move(font), parent)
+    , homeDirectory(QDir::homePath())
+    , existenceChecker(std::make_shared<LocalPathExistenceChecker>())
+    , fileOpener(std::make_shared<DesktopServicesFileOpener>())
+    , now([] { return QDateTime::currentDateTimeUtc(); })
+{
+    colorScroller();
+}
+
+QFont BrisvaneTerminalView::terminalFont(double pointSize)
+{
+    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    font.setWeight(QFont::Normal);
+    font.setPointSizeF(pointSize);
+    return font;
+}
+
+void BrisvaneTerminalView::applyFontSize(double pointSize)
+{
+    if (fonts().normal.pointSizeF() == pointSize) return;
+    // Setting the widget's font rebuilds the faces and fits the terminal to the view again.
+    setFont(terminalFont(pointSize));
 }
 
 void BrisvaneTerminalView::setForegroundColor(corvix::Terminal& source, const corvix::Color& color)

@@ -25,7 +25,15 @@ class BrisvaneTerminalView : public corvix::LocalProcessTerminalView {
     Q_OBJECT
 public:
     explicit BrisvaneTerminalView(const QRect& frame, QWidget* parent = nullptr);
+    // A tile's widget over the session its controller owns.
+    BrisvaneTerminalView(std::shared_ptr<corvix::LocalProcessSession> session, const QRect& frame,
+                         std::optional<QFont> font = std::nullopt, QWidget* parent = nullptr);
     ~BrisvaneTerminalView() override;
+
+    // The system's monospaced font at `pointSize`.
+    static QFont terminalFont(double pointSize);
+    // Takes terminalFont(pointSize); nothing changes when it is the size already.
+    void applyFontSize(double pointSize);
 
     // Base of "~" and of the Desktop and Downloads fallbacks when opening paths.
     QString homeDirectory;

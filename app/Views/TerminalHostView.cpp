@@ -42,7 +42,7 @@ TerminalHostView::TerminalHostView(corvix::LocalProcessTerminalView* terminalVie
 TerminalHostView::~TerminalHostView()
 {
     // Hand the terminal view back unless a newer host has already taken it over; it belongs to
-    // its controller and must not go down with this widget.
+    // its tile and must not go down with this widget.
     if (terminalView_) {
         terminalView_->removeEventFilter(this);
         if (terminalView_->parentWidget() == container_) {

@@ -19,7 +19,7 @@ namespace brisvane {
 class FilePathClickOverlayView;
 class TerminalFileDropContainerView;
 
-// Places a tile's existing terminal view, owned by its controller, into a tile: inside a drop
+// Places a tile's existing terminal view, owned by its tile view, into a tile: inside a drop
 // container that turns dropped files into typed text, under the Ctrl path overlay, inset from the
 // host's edges. The terminal view outlives any number of hosts: a new host takes it over, and a
 // host that still holds it when destroyed hands it back unparented and hidden (its process keeps

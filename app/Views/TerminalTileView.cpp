@@ -166,13 +166,19 @@ TerminalTileView::TerminalTileView(const TerminalTile& tile, TerminalProcessCont
     connect(focusAnimation_, &QVariantAnimation::valueChanged, this,
             [this](const QVariant& value) { setFocusProgress(value.toDouble()); });
 
-    if (controller) terminalView_ = &controller->terminalView();
+    if (controller) makeTerminalView(*controller);
     rebuildBody();
     refreshHeader();
     setFocusProgress(0);
 }
 
-TerminalTileView::~TerminalTileView() = default;
+TerminalTileView::~TerminalTileView()
+{
+    // The host hands the terminal widget back, and the widget goes while this tile is whole.
+    delete hostView_;
+    hostView_ = nullptr;
+    terminalView_.reset();
+}
 
 // ---- Inputs -------------------------------------------------------------------------------------
 
@@ -187,10 +193,37 @@ void TerminalTileView::setTile(const TerminalTile& tile)
 
 void TerminalTileView::setController(TerminalProcessController* controller)
 {
-    BrisvaneTerminalView* view = controller ? &controller->terminalView() : nullptr;
-    if (view == terminalView_ && (hostView_ != nullptr) == (view != nullptr)) return;
-    terminalView_ = view;
+    const corvix::LocalProcessSession* session = controller ? &controller->session() : nullptr;
+    const corvix::LocalProcessSession* shown = terminalView_ ? &terminalView_->session() : nullptr;
+    if (session == shown && (hostView_ != nullptr) == (session != nullptr)) return;
+    // The old host hands its widget back before the widget goes.
+    delete hostView_;
+    hostView_ = nullptr;
+    terminalView_.reset();
+    if (controller) makeTerminalView(*controller);
     rebuildBody();
+}
+
+void TerminalTileView::makeTerminalView(TerminalProcessController& controller)
+{
+    // Made at 640 x 400 at the origin in its font; the terminal takes the tile's size when the
+    // host shows it there.
+    std::optional<QFont> font;
+    if (terminalFontSize_) font = BrisvaneTerminalView::terminalFont(*terminalFontSize_);
+    terminalView_ = std::make_unique<BrisvaneTerminalView>(controller.sharedSession(), QRect(0, 0, 640, 400), font);
+}
+
+void TerminalTileView::setTerminalFontSize(double pointSize)
+{
+    terminalFontSize_ = pointSize;
+    if (terminalView_) terminalView_->applyFontSize(pointSize);
+}
+
+void TerminalTileView::redrawTerminal()
+{
+    if (!terminalView_) return;
+    terminalView_->updateGeometry();
+    terminalView_->update();
 }
 
 void TerminalTileView::setFocused(bool focused)
@@ -427,16 +460,16 @@ void TerminalTileView::rebuildBody()
     placeholder_ = nullptr;
 
     if (terminalView_) {
-        hostView_ = new TerminalHostView(terminalView_, body_);
+        hostView_ = new TerminalHostView(terminalView_.get(), body_);
         hostView_->setInsets(kTerminalInset, kTerminalInset);
-        QPointer<BrisvaneTerminalView> view = terminalView_;
+        QPointer<BrisvaneTerminalView> view = terminalView_.get();
         hostView_->setCwdProvider([view]() -> std::optional<QString> {
             if (!view || !view->process().running()) return std::nullopt;
             return ShellCwdReader::currentWorkingDirectory(view->process().shellPid());
         });
         hostView_->setLifecycle(tile_.lifecycle);
         // The host goes before the terminal view: the connection dies with either.
-        connect(hostView_, &TerminalHostView::textDropped, terminalView_, [view](const QString& text) {
+        connect(hostView_, &TerminalHostView::textDropped, terminalView_.get(), [view](const QString& text) {
             // As typed, unless the program asked for pastes to be marked: then as a paste, so an
             // editor does not run the text as commands. The text holds no control character.
             const QByteArray typed = text.toUtf8();

@@ -10,6 +10,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 class QLabel;
@@ -28,14 +29,15 @@ class TerminalHostView;
 class TerminalProcessController;
 
 // One terminal tile of the dashboard's grid: a header with the session's state, project and
-// model and three controls, and below it the tile's live terminal. The terminal belongs to the
-// controller; this widget only hosts it, so it may be rebuilt at will. It changes nothing itself:
-// its effects go through the three callbacks. GUI thread only.
+// model and three controls, and below it the tile's live terminal. The terminal session belongs
+// to the controller; this widget makes the terminal widget that shows it, so it may be rebuilt at
+// will. It changes nothing itself: its effects go through the three callbacks. GUI thread only.
 class TerminalTileView final : public QWidget {
     Q_OBJECT
 public:
     // Without a controller a placeholder stands where the terminal would be. The controller may
-    // be destroyed while this widget lives (its terminal then simply disappears from here).
+    // be destroyed while this widget lives: its session stays with the terminal widget until the
+    // controller is taken away here.
     TerminalTileView(const TerminalTile& tile, TerminalProcessController* controller, QWidget* parent = nullptr);
     ~TerminalTileView() override;
 
@@ -43,6 +45,12 @@ public:
     const TerminalTile& tile() const { return tile_; }
     void setTile(const TerminalTile& tile);
     void setController(TerminalProcessController* controller);
+    // The terminal's font size in points; the system's default size until set.
+    void setTerminalFontSize(double pointSize);
+    // The terminal widget made for the controller's session; none without a controller.
+    BrisvaneTerminalView* terminalView() const { return terminalView_.get(); }
+    // Lays out and repaints the terminal widget, as after the application comes back.
+    void redrawTerminal();
     bool isFocused() const { return isFocused_; }
     // Raises the header and moves the state border in, with the accent border; animated.
     void setFocused(bool focused);
@@ -115,13 +123,15 @@ private:
     void fitHeader();
     void refreshReadingToggle();
     void rebuildBody();
+    void makeTerminalView(TerminalProcessController& controller);
     void setFocusProgress(double progress);
     // Asks the parent to repaint the shadow's place for a tile at `geometry`.
     void updateFocusShadow(const QRect& geometry) const;
     void startHeaderDrag();
 
     TerminalTile tile_;
-    QPointer<BrisvaneTerminalView> terminalView_;
+    std::unique_ptr<BrisvaneTerminalView> terminalView_;
+    std::optional<double> terminalFontSize_;
     bool isFocused_ = false;
     bool isConclusionReadingEnabled_ = false;
     std::optional<QString> currentCwd_;

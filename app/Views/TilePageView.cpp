@@ -43,6 +43,16 @@ TilePageView::TilePageView(DashboardViewModel& viewModel, QWidget* parent) : QWi
                          &DashboardViewModel::focusedTerminalTileIdChanged, &DashboardViewModel::liveShellCwdsChanged,
                          &DashboardViewModel::isConclusionReadingDefaultEnabledChanged})
         connect(&viewModel_, changed, this, &TilePageView::rebuild);
+    // Every tile's terminal, those of other pages too.
+    connect(&viewModel_, &DashboardViewModel::terminalFontSizeChanged, this, [this] {
+        for (const QPointer<QWidget>& cell : std::as_const(cells_))
+            if (auto* tile = qobject_cast<TerminalTileView*>(cell.data()))
+                tile->setTerminalFontSize(viewModel_.terminalFontSize());
+    });
+    connect(&viewModel_, &DashboardViewModel::terminalRedrawRequested, this, [this] {
+        for (const QPointer<QWidget>& cell : std::as_const(cells_))
+            if (auto* tile = qobject_cast<TerminalTileView*>(cell.data())) tile->redrawTerminal();
+    });
     rebuild();
 }
 
@@ -130,6 +140,7 @@ void TilePageView::updateTerminalTileView(QWidget& widget, const TerminalTile& t
 {
     auto& view = static_cast<TerminalTileView&>(widget);
     view.setTile(tile);
+    view.setTerminalFontSize(viewModel_.terminalFontSize());
     const auto& controllers = viewModel_.terminalControllers();
     const auto controller = controllers.find(tile.id);
     view.setController(controller == controllers.end() ? nullptr : controller->second.get());

@@ -14,6 +14,7 @@
 #include "app/Services/sessions/SessionWatcher.hpp"
 #include "app/ViewModels/DashboardViewModel.hpp"
 #include "app/ViewModels/TerminalProcessController.hpp"
+#include "app/Views/BrisvaneTerminalView.hpp"
 
 #include "terminal/engine/Terminal.hpp"
 
@@ -143,7 +144,7 @@ std::unique_ptr<DashboardViewModel> makeModel(const QString& claudeHome,
     p.pathExistenceChecker = std::make_shared<LocalPathExistenceChecker>();
     p.userDefaults = std::make_shared<InMemoryPreferences>();
     p.appNotificationCenter = std::make_shared<AppNotificationCenter>([] { return QDateTime::currentDateTimeUtc(); });
-    p.focusWidget = [] { return nullptr; };
+    p.focusedTileId = [] { return std::optional<QUuid>(); };
     return std::make_unique<DashboardViewModel>(std::move(p));
 }
 
@@ -160,20 +161,20 @@ public:
         for (int i = 0; i < count; ++i) {
             const QUuid id = model_.createTerminalTile();
             ids_.push_back(id);
-            BrisvaneTerminalView& view = model_.terminalControllers().at(id)->terminalView();
-            view.setParent(&window_);
-            view.move((int(ids_.size() - 1) % 3) * 640, (int(ids_.size() - 1) / 3 % 3) * 400);
-            view.show();
+            // The widget a tile makes for its session, in the model's font.
+            auto view = std::make_unique<BrisvaneTerminalView>(
+                model_.terminalControllers().at(id)->sharedSession(), QRect(0, 0, 640, 400),
+                BrisvaneTerminalView::terminalFont(model_.terminalFontSize()), &window_);
+            view->move((int(ids_.size() - 1) % 3) * 640, (int(ids_.size() - 1) / 3 % 3) * 400);
+            view->show();
+            views_.push_back(std::move(view));
         }
     }
     void closeAll()
     {
+        views_.clear();
         for (const QUuid& id : ids_) {
-            if (!model_.terminalControllers().count(id)) continue;
-            BrisvaneTerminalView& view = model_.terminalControllers().at(id)->terminalView();
-            view.hide();
-            view.setParent(nullptr);
-            model_.closeTerminalTile(id);
+            if (model_.terminalControllers().count(id)) model_.closeTerminalTile(id);
         }
         ids_.clear();
         QTest::qWait(50);
@@ -186,10 +187,17 @@ public:
         return found;
     }
 
+    // The widget showing a controller's session.
+    static BrisvaneTerminalView& view(TerminalProcessController& controller)
+    {
+        return *dynamic_cast<BrisvaneTerminalView*>(controller.session().view());
+    }
+
 private:
     DashboardViewModel& model_;
     QWidget window_;
     std::vector<QUuid> ids_;
+    std::vector<std::unique_ptr<BrisvaneTerminalView>> views_;
 };
 
 std::string screenText(corvix::Terminal& terminal)
@@ -241,7 +249,7 @@ void BM_NineBusyTiles(benchmark::State& state)
 
         int equalScreens = 0;
         for (TerminalProcessController* controller : controllers) {
-            corvix::Terminal& shown = controller->terminalView().getTerminal();
+            corvix::Terminal& shown = controller->session().terminal();
             corvix::bench::NullDelegate delegate;
             corvix::TerminalOptions options;
             options.cols = shown.cols;
@@ -253,8 +261,8 @@ void BM_NineBusyTiles(benchmark::State& state)
 
         corvix::bench::NullDelegate delegate;
         corvix::TerminalOptions options;
-        options.cols = controllers.front()->terminalView().getTerminal().cols;
-        options.rows = controllers.front()->terminalView().getTerminal().rows;
+        options.cols = controllers.front()->session().terminal().cols;
+        options.rows = controllers.front()->session().terminal().rows;
         corvix::Terminal headless(&delegate, options);
         QElapsedTimer alone;
         alone.start();
@@ -312,10 +320,10 @@ void BM_NineFullScrollbacks(benchmark::State& state)
             window.open(kTiles);
             unsetenv("BRISVANE_BENCH_PROGRAM");
             const auto controllers = window.controllers();
-            for (TerminalProcessController* controller : controllers) controller->terminalView().changeScrollback(10'000);
+            for (TerminalProcessController* controller : controllers) TileWindow::view(*controller).changeScrollback(10'000);
             (void)runEventLoopUntil([&] {
                 return std::all_of(controllers.begin(), controllers.end(), [](auto* c) {
-                    corvix::Terminal& t = c->terminalView().getTerminal();
+                    corvix::Terminal& t = c->session().terminal();
                     corvix::BufferLine* line = t.getLine(t.getCursorLocation().second);
                     return line && line->translateToString(true) == "END";
                 });

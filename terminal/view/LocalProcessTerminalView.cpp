@@ -1,30 +1,30 @@
 #include "terminal/view/LocalProcessTerminalView.hpp"
 
-#include "terminal/engine/PseudoTerminalHelpers.hpp"
-
 #include <QClipboard>
 #include <QGuiApplication>
-#include <QMetaObject>
 #include <QStringDecoder>
-
-#include <algorithm>
-#include <cmath>
 
 namespace corvix {
 
-LocalProcessTerminalView::LocalProcessTerminalView(const QRect& frame, QWidget* parent) : TerminalView(frame, std::nullopt, parent)
+LocalProcessTerminalView::LocalProcessTerminalView(const QRect& frame, QWidget* parent)
+    : TerminalView(
+          nullptr, [](const TerminalOptions& options) { return std::make_shared<LocalProcessSession>(options); }, frame,
+          std::nullopt, parent)
 {
     terminalDelegate = this;
-    // Output arrives on the reader thread; every delivery runs later on this view's thread.
-    process_ = std::make_unique<LocalProcess>(this, [this](std::function<void()> task) {
-        QMetaObject::invokeMethod(this, std::move(task), Qt::QueuedConnection);
-    });
+    session().processDelegate = this;
+}
+
+LocalProcessTerminalView::LocalProcessTerminalView(std::shared_ptr<LocalProcessSession> shared, const QRect& frame,
+                                                   std::optional<QFont> font, QWidget* parent)
+    : TerminalView(std::move(shared), nullptr, frame, std::move(font), parent)
+{
+    terminalDelegate = this;
 }
 
 LocalProcessTerminalView::~LocalProcessTerminalView()
 {
-    process_->setDelegate(nullptr);
-    process_.reset();
+    if (session().processDelegate == this) session().processDelegate = nullptr;
     terminalDelegate = nullptr;
 }
 
@@ -33,27 +33,26 @@ void LocalProcessTerminalView::startProcess(const std::string& executable, const
                                             const std::optional<std::string>& execName,
                                             const std::optional<std::string>& currentDirectory)
 {
-    if (process_->running()) return;
-    process_->startProcess(executable, args, environment, execName, currentDirectory);
+    if (process().running()) return;
+    process().startProcess(executable, args, environment, execName, currentDirectory);
 }
 
 void LocalProcessTerminalView::terminate()
 {
-    process_->terminate();
+    process().terminate();
 }
 
 void LocalProcessTerminalView::setHostLogging(std::optional<std::string> directory)
 {
-    process_->setHostLogging(std::move(directory));
+    process().setHostLogging(std::move(directory));
 }
 
 // ---- TerminalViewDelegate ---------------------------------------------------------------------
 
 void LocalProcessTerminalView::sizeChanged(TerminalView&, int newCols, int newRows)
 {
-    if (!process_->running()) return;
-    winsize size = getWindowSize();
-    PseudoTerminalHelpers::setWinSize(process_->childfd(), size);
+    if (!process().running()) return;
+    session().updateWindowSize();
     if (processDelegate) processDelegate->sizeChanged(*this, newCols, newRows);
 }
 
@@ -69,7 +68,7 @@ void LocalProcessTerminalView::hostCurrentDirectoryUpdate(TerminalView& source, 
 
 void LocalProcessTerminalView::send(TerminalView&, std::span<const uint8_t> data)
 {
-    process_->send(data);
+    session().send(data);
 }
 
 void LocalProcessTerminalView::clipboardCopy(TerminalView&, std::span<const uint8_t> content)
@@ -89,36 +88,16 @@ std::optional<std::vector<uint8_t>> LocalProcessTerminalView::clipboardRead(Term
     return std::vector<uint8_t>(utf8.begin(), utf8.end());
 }
 
-// ---- LocalProcessDelegate ---------------------------------------------------------------------
-
-void LocalProcessTerminalView::processTerminated(LocalProcess&, std::optional<int32_t> exitCode)
-{
-    if (processDelegate) processDelegate->processTerminated(*this, exitCode);
-}
+// ---- The session's output and its child's end -------------------------------------------------
 
 void LocalProcessTerminalView::dataReceived(std::span<const uint8_t> slice)
 {
     feed(slice);
 }
 
-size_t LocalProcessTerminalView::takeData(std::span<const uint8_t> slice)
+void LocalProcessTerminalView::processTerminated(LocalProcessSession&, std::optional<int32_t> exitCode)
 {
-    return feedSlice([&] { dataReceived(slice); }, slice.size());
-}
-
-winsize LocalProcessTerminalView::getWindowSize()
-{
-    Terminal& t = getTerminal();
-    // The record's fields are 16 bits wide; larger sizes are clamped.
-    auto field = [](double v) { return uint16_t(std::clamp(v, 0.0, 65535.0)); };
-    winsize size{};
-    size.ws_row = field(t.rows);
-    size.ws_col = field(t.cols);
-    const double scale = devicePixelRatioF();
-    const QSizeF cell = cellSize();
-    size.ws_xpixel = field(std::trunc(scale * cell.width() * t.cols));
-    size.ws_ypixel = field(std::trunc(scale * cell.height() * t.rows));
-    return size;
+    if (processDelegate) processDelegate->processTerminated(*this, exitCode);
 }
 
 } // namespace corvix

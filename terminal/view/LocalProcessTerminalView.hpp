@@ -1,6 +1,7 @@
 #pragma once
 
 #include "terminal/engine/LocalProcess.hpp"
+#include "terminal/session/LocalProcessSession.hpp"
 #include "terminal/view/TerminalView.hpp"
 #include "terminal/view/TerminalViewDelegate.hpp"
 
@@ -25,16 +26,22 @@ public:
     virtual void processTerminated(TerminalView& source, std::optional<int32_t> exitCode) = 0;
 };
 
-// A terminal view that runs a child program on a pseudo-terminal: the child's output is fed to
-// the terminal, keys and replies are written to the child, and size changes reach it as a
-// window-size change. The view is its own host.
-class LocalProcessTerminalView : public TerminalView, public TerminalViewDelegate, public LocalProcessDelegate {
+// A terminal view over a local-process session: the child's output is fed to the terminal, keys
+// and replies are written to the child, and size changes reach it as a window-size change. The
+// view is its own host and forwards to the session; made without a session it makes one of its
+// own and reports its child's end to `processDelegate`.
+class LocalProcessTerminalView : public TerminalView, public TerminalViewDelegate, public LocalProcessSessionDelegate {
     Q_OBJECT
 public:
     explicit LocalProcessTerminalView(const QRect& frame, QWidget* parent = nullptr);
+    // Attached to the session of an owner, who hears of the child's end from the session.
+    LocalProcessTerminalView(std::shared_ptr<LocalProcessSession> session, const QRect& frame,
+                             std::optional<QFont> font = std::nullopt, QWidget* parent = nullptr);
     ~LocalProcessTerminalView() override;
 
-    LocalProcess& process() { return *process_; }
+    // Always a local-process session: both constructors make sure of it.
+    LocalProcessSession& session() { return static_cast<LocalProcessSession&>(TerminalView::session()); }
+    LocalProcess& process() { return session().process(); }
     LocalProcessTerminalViewDelegate* processDelegate = nullptr;
 
     // Starts the child unless one runs. The argument vector is `execName` (else `executable`)
@@ -45,6 +52,7 @@ public:
     // SIGTERM to the child; no termination report follows for it.
     void terminate();
     void setHostLogging(std::optional<std::string> directory);
+    winsize getWindowSize() { return session().getWindowSize(); }
 
     // The user's input and the terminal's own sends.
     using TerminalView::send;
@@ -59,15 +67,10 @@ public:
     void clipboardCopy(TerminalView& source, std::span<const uint8_t> content) override;
     std::optional<std::vector<uint8_t>> clipboardRead(TerminalView& source) override;
 
-    // ---- LocalProcessDelegate ---------------------------------------------------------------
-    void processTerminated(LocalProcess& source, std::optional<int32_t> exitCode) override;
+    // ---- The session's output and its child's end ------------------------------------------------
+    // The child's output; feeds it.
     void dataReceived(std::span<const uint8_t> slice) override;
-    // Through dataReceived, stopping before an inline image past the slice's budget (feedSlice).
-    size_t takeData(std::span<const uint8_t> slice) override;
-    winsize getWindowSize() override;
-
-private:
-    std::unique_ptr<LocalProcess> process_;
+    void processTerminated(LocalProcessSession& source, std::optional<int32_t> exitCode) override;
 };
 
 } // namespace corvix

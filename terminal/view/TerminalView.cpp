@@ -5,7 +5,6 @@
 #include "terminal/view/ColorConversion.hpp"
 #include "terminal/view/CoreLogSink.hpp"
 #include "terminal/view/PainterRenderer.hpp"
-#include "terminal/view/QtExecutor.hpp"
 #include "terminal/view/TerminalDebugView.hpp"
 #include "terminal/view/TerminalFinder.hpp"
 #include "terminal/view/TerminalKeyboardInput.hpp"
@@ -69,8 +68,20 @@ void TerminalViewDelegate::bell(TerminalView&)
 // ---- Construction -----------------------------------------------------------------------------
 
 TerminalView::TerminalView(const QRect& frame, std::optional<QFont> font, QWidget* parent)
-    : QWidget(parent),
-      uptimeNs(steadyNanoseconds),
+    : TerminalView(nullptr, [](const TerminalOptions& options) { return std::make_shared<TerminalSession>(options); },
+                   frame, std::move(font), parent)
+{
+}
+
+TerminalView::TerminalView(std::shared_ptr<TerminalSession> session, const QRect& frame, std::optional<QFont> font,
+                           QWidget* parent)
+    : TerminalView(std::move(session), nullptr, frame, std::move(font), parent)
+{
+}
+
+TerminalView::TerminalView(std::shared_ptr<TerminalSession> existing, const SessionFactory& make, const QRect& frame,
+                           std::optional<QFont> font, QWidget* parent)
+    : QWidget(parent), uptimeNs(steadyNanoseconds), session_(std::move(existing)),
       fonts_(font.value_or(systemMonospacedFont())),
       renderer_(std::make_unique<PainterRenderer>(fonts_)),
       keyboardInput_(std::make_unique<TerminalKeyboardInput>(*this)),
@@ -87,7 +98,6 @@ TerminalView::TerminalView(const QRect& frame, std::optional<QFont> font, QWidge
     setAttribute(Qt::WA_InputMethodEnabled);
     disableFullRedrawOnAnyChanges = true;
 
-    executor = std::make_unique<QtExecutor>();
     displayTimer = new QTimer(this);
     displayTimer->setSingleShot(true);
     displayTimer->setTimerType(Qt::PreciseTimer);
@@ -105,7 +115,12 @@ TerminalView::TerminalView(const QRect& frame, std::optional<QFont> font, QWidge
     });
 
     setupScroller();
-    setupOptions();
+    const bool attaching = session_ != nullptr;
+    setupOptions(make);
+    // An attached terminal keeps its content and size (its size follows this view's first
+    // resize, so a view made before its final frame resizes it once); pointer tracking follows
+    // the program's mouse mode.
+    if (attaching) mouseModeChanged(*terminal);
     setupProgressBar();
     setupFocusNotification();
     finder_->setupActions();
@@ -115,17 +130,44 @@ TerminalView::TerminalView(const QRect& frame, std::optional<QFont> font, QWidge
 TerminalView::~TerminalView()
 {
     disconnect(focusWindowObserver);
-    // The terminal may call back while it is torn down; nothing of the view is reachable then.
-    if (terminal) terminal->setDelegate(nullptr);
-    selection.reset();
-    search.reset();
-    terminal.reset();
+    // The session goes on without this view; nothing of the view is reachable from it now.
+    session_->detachView(this);
 }
 
-void TerminalView::setupOptions()
+void TerminalView::setupOptions(const SessionFactory& make)
 {
-    const double width = std::max(0.0, double(this->width() - scrollerWidth()));
-    setupOptions(width, height());
+    resetCaches();
+    fonts_.measure(backingScale());
+    if (!session_) {
+        const double width = std::max(0.0, double(this->width() - scrollerWidth()));
+        const double height = this->height();
+        TerminalOptions options = TerminalOptions::defaults();
+        if (width != 0 || height != 0) {
+            options.cols = int64_t(width / cellSize().width());
+            options.rows = int64_t(height / cellSize().height());
+        }
+        session_ = make(options);
+    }
+    attachSession();
+}
+
+void TerminalView::attachSession()
+{
+    terminal = &session_->terminal();
+    selection = &session_->selection();
+    search = &session_->search();
+    session_->attachView(this);
+    // The engine reports its colours back through the colour callbacks, which set the native
+    // colours; a program's own colours survive a new view.
+    const Color background = terminal->backgroundColor();
+    const Color foreground = terminal->foregroundColor();
+    terminal->setBackgroundColor(background);
+    terminal->setForegroundColor(foreground);
+    const QSizeF cell = cellSize();
+    caretView = new CaretView(QRect(0, 0, int(std::ceil(cell.width())), int(std::ceil(cell.height()))),
+                              terminal->options.cursorStyle, this);
+    caretView->show();
+    update();
 }
 
 void TerminalView::setupProgressBar()

@@ -8,6 +8,7 @@
 #include "terminal/selection/SearchOptions.hpp"
 #include "terminal/selection/SearchService.hpp"
 #include "terminal/selection/SelectionService.hpp"
+#include "terminal/session/TerminalSession.hpp"
 #include "terminal/view/TerminalDebugView.hpp"
 #include "terminal/view/TerminalFonts.hpp"
 #include "terminal/view/TextAttributes.hpp"
@@ -45,7 +46,6 @@ namespace corvix {
 
 class CaretView;
 class PainterRenderer;
-class QtExecutor;
 struct RenderFrame;
 class TerminalFindBarView;
 class TerminalFinder;
@@ -61,12 +61,13 @@ enum class LinkHighlightMode { hover, hoverWithModifier, always, alwaysWithModif
 // Overlay scrollers float over the content; legacy ones take their width from it.
 enum class ScrollerStyle { legacy, overlay };
 
-// The widget that shows one terminal and drives it. It owns its `Terminal`, the selection and
-// search over it, the caret, the scroller and the progress bar; the host hears from it through
+// The widget that shows one terminal session and drives it. The session owns the `Terminal`, the
+// selection and search over it; the widget attaches to it, draws it and turns input into calls on
+// it, and owns the caret, the scroller and the progress bar. The host hears from it through
 // `TerminalViewDelegate`.
 //
 // Coordinates are Qt's: y grows downward and screen row 0 is at the top.
-class TerminalView : public QWidget, public TerminalDelegate {
+class TerminalView : public QWidget, public TerminalSessionView {
     Q_OBJECT
 public:
     // Cursor column, absolute row and visibility at the last GPU redraw request.
@@ -77,19 +78,32 @@ public:
         friend bool operator==(const RenderedCursor&, const RenderedCursor&) = default;
     };
 
-    // No font: the system's monospaced font at its usual size.
+    // A view over a session of its own, with a terminal fitted to the frame. No font: the
+    // system's monospaced font at its usual size.
     explicit TerminalView(const QRect& frame, std::optional<QFont> font = std::nullopt, QWidget* parent = nullptr);
+    // A view attached to an existing session: the terminal keeps its content, modes and size
+    // until the view is resized.
+    TerminalView(std::shared_ptr<TerminalSession> session, const QRect& frame, std::optional<QFont> font = std::nullopt,
+                 QWidget* parent = nullptr);
     ~TerminalView() override;
 
+protected:
+    using SessionFactory = std::function<std::shared_ptr<TerminalSession>(const TerminalOptions&)>;
+    // Attaches to `existing`, or to the session `make` gives for a terminal fitted to the frame.
+    TerminalView(std::shared_ptr<TerminalSession> existing, const SessionFactory& make, const QRect& frame,
+                 std::optional<QFont> font, QWidget* parent);
+
+public:
     // ---- Host and engine --------------------------------------------------------------------
     TerminalViewDelegate* terminalDelegate = nullptr;
+    TerminalSession& session() { return *session_; }
     Terminal& getTerminal() { return *terminal; }
     // False only while the view is making its terminal, which already calls back.
     bool hasTerminal() const { return terminal != nullptr; }
     // The pointer's part; the keyboard's hands it the Ctrl key for the hover links.
     TerminalMouseInput& mouseInput() { return *mouseInput_; }
     SelectionService& selectionService() { return *selection; }
-    SearchService* searchService() { return search.get(); }
+    SearchService* searchService() { return search; }
     CaretView* caret() const { return caretView; }
     QScrollBar* scrollBar() const { return scroller; }
     TerminalProgressBarView* progressBar() const { return progressBarView; }
@@ -131,7 +145,7 @@ public:
     static QList<QGlyphRun> cachedCTLine(const QString& text, const QFont& font);
 
     // ---- Geometry ---------------------------------------------------------------------------
-    // Creates or reconfigures the terminal for a view of the given size.
+    // Sets the terminal up again with the options for a view of the given size.
     void setupOptions(double width, double height);
     // Fits the terminal to a new frame size; true when its size changed.
     bool processSizeChange(QSizeF newSize);
@@ -327,7 +341,10 @@ public:
     // kImagePixelsPerSlice: past it (the slice's first image always decodes) the feed stops
     // before the image, and the bytes taken are returned; the rest comes in the next slice.
     size_t feedSlice(const std::function<void()>& deliver, size_t chunkSize);
-    static constexpr int64_t kImagePixelsPerSlice = 4'000'000;
+    static constexpr int64_t kImagePixelsPerSlice = TerminalSession::kImagePixelsPerSlice;
+    // Output from the session's source: fed, then redrawn.
+    void dataReceived(std::span<const uint8_t> slice) override;
+    QSizeF cellPixelSize() const override;
     // Input on the user's behalf: stamped as user input, then handed to the host.
     void send(std::span<const uint8_t> data);
     void send(std::string_view txt);
@@ -487,15 +504,10 @@ protected:
 private:
     friend class TerminalDebugView;
 
-    // A slice is being delivered (feedSlice), the bytes its feed took, and the inline-image
-    // pixels decoded since the feed last stopped for them.
-    bool deliveringSlice_ = false;
-    size_t sliceBytesTaken_ = 0;
-    int64_t slicePixelsDecoded_ = 0;
-    bool sliceStoppedForImage_ = false;
-
-    // Fits a new terminal to the bounds, less the scroller.
-    void setupOptions();
+    // Makes the session's terminal fitted to the bounds, less the scroller.
+    void setupOptions(const SessionFactory& make);
+    // Takes the session's terminal and services and becomes the session's view.
+    void attachSession();
     // The columns and rows a frame holds: the scroller's width (unless hidden) is not text.
     QSize fittingGrid(QSizeF frame) const;
     void setupScroller();
@@ -513,11 +525,11 @@ private:
     void rebindGpuRendererToWindow(QWidget* window);
     void disableGpuRendererAfterRebindFailure(GpuError error);
 
-    // Engine and services.
-    std::unique_ptr<QtExecutor> executor;
-    std::unique_ptr<Terminal> terminal;
-    std::shared_ptr<SelectionService> selection;
-    std::unique_ptr<SearchService> search;
+    // The session shown, shared with its owner; the engine and services are the session's.
+    std::shared_ptr<TerminalSession> session_;
+    Terminal* terminal = nullptr;
+    SelectionService* selection = nullptr;
+    SearchService* search = nullptr;
 
     QPointer<TerminalDebugView> debug;
 

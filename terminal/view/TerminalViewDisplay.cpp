@@ -40,10 +40,7 @@ constexpr int kCoalescingDelayMs = int((kCoalescingDelayNs + 999'999) / 1'000'00
 
 void TerminalView::feed(std::span<const uint8_t> byteArray)
 {
-    search->invalidate();
-    if (allowMouseReporting) selection->setActive(false);
-    const size_t taken = terminal->feed(byteArray);
-    if (deliveringSlice_) sliceBytesTaken_ += taken;
+    session_->feed(byteArray, !allowMouseReporting);
     if (shouldDisplayImmediatelyAfterUserInput()) {
         displayImmediately();
     } else {
@@ -58,13 +55,18 @@ void TerminalView::feed(std::string_view text)
 
 size_t TerminalView::feedSlice(const std::function<void()>& deliver, size_t chunkSize)
 {
-    // The feed stopped for an image last time: this is the next slice, with a fresh count.
-    if (std::exchange(sliceStoppedForImage_, false)) slicePixelsDecoded_ = 0;
-    deliveringSlice_ = true;
-    sliceBytesTaken_ = 0;
-    deliver();
-    deliveringSlice_ = false;
-    return sliceStoppedForImage_ ? std::min(sliceBytesTaken_, chunkSize) : chunkSize;
+    return session_->feedSlice(deliver, chunkSize);
+}
+
+void TerminalView::dataReceived(std::span<const uint8_t> slice)
+{
+    feed(slice);
+}
+
+QSizeF TerminalView::cellPixelSize() const
+{
+    const double scale = devicePixelRatioF();
+    return QSizeF(scale * cellSize().width(), scale * cellSize().height());
 }
 
 bool TerminalView::shouldDisplayImmediatelyAfterUserInput() const

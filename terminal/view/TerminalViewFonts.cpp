@@ -2,7 +2,6 @@
 #include "terminal/view/TerminalView.hpp"
 
 #include "terminal/view/CaretView.hpp"
-#include "terminal/view/QtExecutor.hpp"
 #include "terminal/view/TerminalViewDelegate.hpp"
 
 #include <QFontDatabase>
@@ -75,33 +74,19 @@ void TerminalView::setupOptions(double width, double height)
     resetCaches();
     fonts_.measure(backingScale());
     const QSizeF cell = cellSize();
-    TerminalOptions options = terminal ? terminal->options : TerminalOptions::defaults();
-    if (width == 0 && height == 0) {
-        if (!terminal) terminal = std::make_unique<Terminal>(this, options, executor.get());
-    } else {
+    if (width != 0 || height != 0) {
+        TerminalOptions options = terminal->options;
         options.cols = int64_t(width / cell.width());
         options.rows = int64_t(height / cell.height());
-        if (terminal) {
-            terminal->options = options;
-            terminal->setup(false);
-        } else {
-            terminal = std::make_unique<Terminal>(this, options, executor.get());
-        }
+        terminal->options = options;
+        terminal->setup(false);
     }
     // The engine reports these back through the colour callbacks, which set the native colours.
     terminal->setBackgroundColor(Color::defaultBackground());
     terminal->setForegroundColor(Color::defaultForeground());
-
-    selection = SelectionService::create(*terminal);
-
-    if (caretView) {
-        refitCaret(*caretView, cell);
-    } else {
-        caretView = new CaretView(QRect(0, 0, int(std::ceil(cell.width())), int(std::ceil(cell.height()))),
-                                  terminal->options.cursorStyle, this);
-        caretView->show();
-    }
-    search = std::make_unique<SearchService>(*terminal);
+    selection->setActive(false);
+    search->invalidate();
+    refitCaret(*caretView, cell);
     update();
 }
 

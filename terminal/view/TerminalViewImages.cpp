@@ -71,17 +71,15 @@ bool TerminalView::createImage(Terminal& source, std::span<const uint8_t> data, 
     // Decoding takes the GUI thread: within one delivery slice, after the first image, no more
     // pixels than the budget (read from the header, nothing decoded yet). A Kitty command is
     // never stopped half done.
-    if (deliveringSlice_ && !source.kittyPlacementContext()) {
+    if (session_->deliveringSlice() && !source.kittyPlacementContext()) {
         QBuffer header;
         header.setData(QByteArray::fromRawData(reinterpret_cast<const char*>(data.data()), qsizetype(data.size())));
         const QSize size = QImageReader(&header).size();
         const int64_t pixels = size.isValid() ? int64_t(size.width()) * size.height() : 0;
-        if (slicePixelsDecoded_ > 0 && slicePixelsDecoded_ + pixels > kImagePixelsPerSlice) {
+        if (!session_->admitSliceImage(pixels)) {
             source.deferCurrentString();
-            sliceStoppedForImage_ = true;
             return false;
         }
-        slicePixelsDecoded_ += pixels;
     }
     QImage image = QImage::fromData(QByteArrayView(data.data(), qsizetype(data.size())));
     if (image.isNull()) return false;

@@ -237,12 +237,14 @@ TEST_F(DashboardOnDisplay, ANarrowThreeByThreeGrid)
     for (int i = 0; i < 4; ++i) model->createTerminalTile();
     ASSERT_EQ(model->terminalTiles().size(), 4u);
     const QUuid first = model->terminalTiles()[0].id;
-    BrisvaneTerminalView& terminal = model->terminalControllers().at(first)->terminalView();
+    auto* tile = qobject_cast<TerminalTileView*>(view.tilePage().cells()[0]);
+    ASSERT_NE(tile, nullptr);
+    ASSERT_EQ(tile->tile().id, first);
+    ASSERT_NE(tile->terminalView(), nullptr);
+    BrisvaneTerminalView& terminal = *tile->terminalView();
     std::string lines;
     for (int i = 0; i < 200; ++i) lines += "line " + std::to_string(i) + "\r\n";
     terminal.feed(lines);
-    auto* tile = qobject_cast<TerminalTileView*>(view.tilePage().cells()[0]);
-    ASSERT_NE(tile, nullptr);
     // The keyboard in the first terminal: the model's focus poll focuses its tile.
     view.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&view));

@@ -100,7 +100,7 @@ struct AnnouncementModelFixture : ::testing::Test {
         p.appNotificationCenter = center;
         p.clock = [this] { return now; };
         p.isJapaneseLocale = isJapaneseLocale;
-        p.focusWidget = [] { return nullptr; };
+        p.focusedTileId = [] { return std::optional<QUuid>(); };
         p.hookInstaller = std::move(hookInstaller);
         p.announcementSpeaker = systemVoice;
         p.zundamonSpeaker = zundamon;

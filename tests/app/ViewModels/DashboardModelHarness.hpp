@@ -37,7 +37,7 @@ inline DashboardViewModel::Parameters modelParameters(const QString& claudeHome,
     p.pathExistenceChecker = std::make_shared<LocalPathExistenceChecker>();
     p.userDefaults = std::move(preferences);
     p.appNotificationCenter = std::move(center);
-    p.focusWidget = [] { return nullptr; };
+    p.focusedTileId = [] { return std::optional<QUuid>(); };
     return p;
 }
 

@@ -398,7 +398,7 @@ rm -f "$file"
 
     const QUuid id = model.createTerminalTile();
     ASSERT_TRUE(test::waitForRefreshes(model));
-    model.terminalControllers().at(id)->terminalView().send(std::string_view("claude\r"));
+    model.terminalControllers().at(id)->session().send(std::string_view("claude\r"));
     QString sessionFile;
     ASSERT_TRUE(QTest::qWaitFor(
         [&] {

@@ -52,7 +52,7 @@ struct ModelFixture : ::testing::Test {
         // Fast loops: the model waits what it is given.
         p.debounceInterval = 0.02;
         p.focusPollInterval = 0.01;
-        p.focusWidget = [] { return nullptr; };
+        p.focusedTileId = [] { return std::optional<QUuid>(); };
         model = std::make_unique<DashboardViewModel>(std::move(p));
     }
 

@@ -98,7 +98,7 @@ TEST_F(DashboardTilesTest, ATileAttachesTheAgentStartedInItsShellAndClosesWhenTh
         [&] { return refreshAndWait(*model) && model->liveShellCwds().value(id) == canonicalHome(); }, kPatienceMs));
     EXPECT_EQ(model->terminalTiles()[0].projectName.primary, QDir(canonicalHome()).dirName());
 
-    controller(id).terminalView().send(std::string_view("claude\r"));
+    controller(id).session().send(std::string_view("claude\r"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return sessionKeys().size() == 1; }, kPatienceMs));
     const QString key = sessionKeys().front();
     const int32_t agent = key.toInt();
@@ -122,7 +122,7 @@ TEST_F(DashboardTilesTest, ATileAttachesTheAgentStartedInItsShellAndClosesWhenTh
     EXPECT_EQ(model->tiles()[0].id, key);
     EXPECT_EQ(model->tiles()[0].state, SessionState::terminated());
 
-    controller(id).terminalView().send(std::string_view("exit\r"));
+    controller(id).session().send(std::string_view("exit\r"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return controller(id).hasShellExited(); }, kPatienceMs));
     ASSERT_TRUE(refreshAndWait(*model));
     EXPECT_TRUE(model->terminalTiles().isEmpty());
@@ -245,17 +245,14 @@ TEST_F(DashboardTilesTest, TilesKeepTheirOrderAndShareTheFontSize)
     ASSERT_TRUE(refreshAndWait(*model));
     EXPECT_EQ(model->pages()[0][0].id(), secondId);
 
-    // Every tile takes the size, and a tile opened later starts with it.
-    const auto pointSize = [&](const QUuid& id) { return controller(id).terminalView().fonts().normal.pointSizeF(); };
-    EXPECT_EQ(pointSize(first), 13);
+    // The font size the tiles' widgets take (the page applies it to each, see TilePageView's tests).
+    EXPECT_EQ(model->terminalFontSize(), 13);
     model->increaseTerminalFontSize();
     model->increaseTerminalFontSize();
-    EXPECT_EQ(pointSize(first), 15);
-    EXPECT_EQ(pointSize(second), 15);
-    const QUuid third = model->createTerminalTile();
-    EXPECT_EQ(pointSize(third), 15);
+    EXPECT_EQ(model->terminalFontSize(), 15);
+    model->createTerminalTile();
     model->resetTerminalFontSize();
-    for (const QUuid& id : {first, second, third}) EXPECT_EQ(pointSize(id), 13);
+    EXPECT_EQ(model->terminalFontSize(), 13);
 
     // Closing takes the tile out of the stored order; an unknown tile changes nothing.
     model->closeTerminalTile(first);

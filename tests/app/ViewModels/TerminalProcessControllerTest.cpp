@@ -8,7 +8,7 @@
 #include "app/Services/tiles/TerminalTileReconciler.hpp"
 #include "tests/app/AgentHome.hpp"
 #include "tests/app/TerminalTilePrinters.hpp"
-#include "tests/app/Views/TileTestSupport.hpp"
+#include "tests/app/TerminalScreenText.hpp"
 
 #include <QDir>
 #include <QFile>
@@ -29,7 +29,7 @@ class TerminalProcessControllerTest : public testing::Test {
 protected:
     void TearDown() override
     {
-        if (controller.terminalView().process().running()) controller.terminateShell();
+        if (controller.session().process().running()) controller.terminateShell();
     }
 
     // A small environment: the shell's profile may add to it, but nothing of the test run's.
@@ -39,7 +39,7 @@ protected:
                 {"CLAUDE_CODE_SSE_PORT", "1"}, {"PS1", "$ "}};
     }
 
-    std::string screenText() { return testing_support::screenText(controller.terminalView()); }
+    std::string screenText() { return testing_support::screenText(controller.session().terminal()); }
     bool waitForScreen(const std::string& needle)
     {
         return QTest::qWaitFor([&] { return screenText().find(needle) != std::string::npos; }, kPatienceMs);
@@ -48,7 +48,7 @@ protected:
     {
         return QTest::qWaitFor([&] { return controller.hasShellExited(); }, kPatienceMs);
     }
-    void type(std::string_view text) { controller.terminalView().send(text); }
+    void type(std::string_view text) { controller.session().send(text); }
 
     QTemporaryDir folder;
     TerminalProcessController controller{QUuid::createUuid()};
@@ -59,8 +59,8 @@ protected:
 TEST_F(TerminalProcessControllerTest, StartsALoginShellOnceInTheFolderWithTheAgentsVariablesRemoved)
 {
     ASSERT_TRUE(folder.isValid());
-    EXPECT_EQ(controller.terminalView().size(), QSize(640, 400));
-    EXPECT_EQ(controller.terminalView().processDelegate, &controller);
+    EXPECT_EQ(controller.session().processDelegate, &controller);
+    EXPECT_EQ(controller.session().view(), nullptr) << "a controller makes no widget";
     EXPECT_EQ(controller.launchedAt(), std::nullopt);
 
     ASSERT_TRUE(controller.start("/bin/sh", environment(), folder.path()).ok());
@@ -83,7 +83,7 @@ TEST_F(TerminalProcessControllerTest, StartsALoginShellOnceInTheFolderWithTheAge
 
     // Nothing starts again after the exit either.
     EXPECT_TRUE(controller.start("/bin/sh", environment(), folder.path()).ok());
-    EXPECT_FALSE(controller.terminalView().process().running());
+    EXPECT_FALSE(controller.session().process().running());
 }
 
 TEST_F(TerminalProcessControllerTest, StartsInTheHomeFolderByDefault)
@@ -102,7 +102,7 @@ TEST_F(TerminalProcessControllerTest, RefusesOnlyFoldersUnderVolumes)
     ASSERT_FALSE(refused.ok());
     EXPECT_EQ(refused.error(), (TerminalLaunchError{TerminalLaunchError::Kind::directoryRefused, {}}));
     EXPECT_EQ(controller.launchedAt(), std::nullopt);
-    EXPECT_FALSE(controller.terminalView().process().running());
+    EXPECT_FALSE(controller.session().process().running());
 
     for (const QString& directory : {QStringLiteral("/Volumesx/a"), QStringLiteral("/Volumes")}) {
         SCOPED_TRACE(directory.toStdString());

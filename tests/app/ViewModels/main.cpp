@@ -1,12 +1,12 @@
-// Widget tests need a QApplication; without a display they draw offscreen.
-#include <QApplication>
+// The model's tests run without widgets; without a display Qt uses its offscreen platform.
+#include <QGuiApplication>
 
 #include <gtest/gtest.h>
 
 int main(int argc, char** argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
+    QGuiApplication app(argc, argv);
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

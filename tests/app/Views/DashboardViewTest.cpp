@@ -191,7 +191,10 @@ TEST_F(DashboardViewFixture, AnyWindowShownOrHiddenRedrawsEveryTerminal)
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
     model->createTerminalTile();
     ASSERT_EQ(model->terminalControllers().size(), 1u);
-    QWidget& terminal = model->terminalControllers().begin()->second->terminalView();
+    // The widget the tile made for the tile's session.
+    auto* shown = dynamic_cast<QWidget*>(model->terminalControllers().begin()->second->session().view());
+    ASSERT_NE(shown, nullptr);
+    QWidget& terminal = *shown;
     ASSERT_TRUE(QTest::qWaitFor([&] { return terminal.isVisible(); }, test::kPatienceMs));
 
     // A redraw asks the terminal's host to lay it out again.

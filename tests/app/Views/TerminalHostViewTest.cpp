@@ -1,6 +1,7 @@
 #include "app/Views/TerminalHostView.hpp"
 
 #include "app/ViewModels/TerminalProcessController.hpp"
+#include "app/Views/BrisvaneTerminalView.hpp"
 #include "app/Views/FilePathClickOverlayView.hpp"
 #include "app/Views/TerminalFileDropContainerView.hpp"
 #include "app/Views/TerminalTileView.hpp"
@@ -47,20 +48,20 @@ protected:
         view->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
         type("echo re\"a\"dy\n");
-        ASSERT_TRUE(waitForScreen("ready")) << screenText(controller.terminalView());
+        ASSERT_TRUE(waitForScreen("ready")) << screenText(controller.session().terminal());
     }
     void TearDown() override
     {
         view.reset();
-        if (controller.terminalView().process().running()) controller.terminateShell();
+        if (controller.session().process().running()) controller.terminateShell();
     }
 
     bool waitForScreen(const std::string& needle)
     {
         return QTest::qWaitFor(
-            [&] { return screenText(controller.terminalView()).find(needle) != std::string::npos; }, kPatienceMs);
+            [&] { return screenText(controller.session().terminal()).find(needle) != std::string::npos; }, kPatienceMs);
     }
-    void type(std::string_view text) { controller.terminalView().send(text); }
+    void type(std::string_view text) { controller.session().send(text); }
     TerminalFileDropContainerView& container() { return *view->hostView()->container(); }
 
     QTemporaryDir folder;
@@ -84,9 +85,9 @@ TEST_F(TerminalTileDropTest, DroppedFilesReachTheShellAsExactlyTheirNames)
     EXPECT_FALSE(container().isDropTargeting());
     type("; echo \"count=$#\"; printf '<%s>\\n' \"$@\"\n");
 
-    ASSERT_TRUE(waitForScreen("count=2")) << screenText(controller.terminalView());
-    EXPECT_TRUE(waitForScreen("<" + quoted.toStdString() + ">")) << screenText(controller.terminalView());
-    EXPECT_TRUE(waitForScreen("<" + spaced.toStdString() + ">")) << screenText(controller.terminalView());
+    ASSERT_TRUE(waitForScreen("count=2")) << screenText(controller.session().terminal());
+    EXPECT_TRUE(waitForScreen("<" + quoted.toStdString() + ">")) << screenText(controller.session().terminal());
+    EXPECT_TRUE(waitForScreen("<" + spaced.toStdString() + ">")) << screenText(controller.session().terminal());
 }
 
 TEST_F(TerminalTileDropTest, ADropIsAPasteWhenTheProgramAskedForBracketedPaste)
@@ -94,11 +95,11 @@ TEST_F(TerminalTileDropTest, ADropIsAPasteWhenTheProgramAskedForBracketedPaste)
     const QString file = touch(QDir(folder.path()), "plain.txt");
     // cat -v shows the markers that the shell would otherwise swallow.
     type("printf '\\033[?2004h'; cat -v\n");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return controller.terminalView().getTerminal().bracketedPasteMode; },
+    ASSERT_TRUE(QTest::qWaitFor([&] { return controller.session().terminal().bracketedPasteMode; },
                                 kPatienceMs));
     deliverDrop(container(), *std::unique_ptr<QMimeData>(fileMimeData({file})));
     type("\n");
-    EXPECT_TRUE(waitForScreen("^[[200~'" + file.toStdString() + "'^[[201~")) << screenText(controller.terminalView());
+    EXPECT_TRUE(waitForScreen("^[[200~'" + file.toStdString() + "'^[[201~")) << screenText(controller.session().terminal());
     type("\x04");
 }
 
@@ -123,7 +124,7 @@ TEST_F(TerminalTileDropTest, NamesWithControlCharactersAndClosedTilesTypeNothing
 
     // Nothing above was typed: the line ends right after what the test typed itself.
     type("end\n");
-    ASSERT_TRUE(waitForScreen("start-end")) << screenText(controller.terminalView());
+    ASSERT_TRUE(waitForScreen("start-end")) << screenText(controller.session().terminal());
 }
 
 TEST(TerminalFileDropContainerView, OnlyLocalFilesAreTakenAndTheHighlightFollowsTheDrag)
@@ -167,12 +168,14 @@ TEST(TerminalHostView, ANewHostTakesOverTheSameTerminalWhoseShellKeepsRunning)
     ASSERT_TRUE(folder.isValid());
     TerminalProcessController controller(QUuid::createUuid());
     ASSERT_TRUE(controller.start("/bin/sh", {{"PATH", "/usr/bin:/bin"}, {"PS1", "$ "}}, folder.path()).ok());
-    BrisvaneTerminalView& terminal = controller.terminalView();
     const std::optional<int32_t> shell = controller.runningShellPid();
     ASSERT_TRUE(shell.has_value());
 
     QWidget window;
     window.resize(700, 500);
+    // After the window: it goes first, out of whichever host holds it.
+    auto terminalWidget = std::make_unique<BrisvaneTerminalView>(controller.sharedSession(), QRect(0, 0, 640, 400));
+    BrisvaneTerminalView& terminal = *terminalWidget;
     auto* focusHolder = new QWidget(&window);
     focusHolder->setFocusPolicy(Qt::StrongFocus);
     auto first = std::make_unique<TerminalHostView>(&terminal, &window);

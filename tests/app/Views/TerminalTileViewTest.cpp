@@ -7,12 +7,16 @@
 #include "app/Views/DashboardStyle.hpp"
 #include "app/Views/TerminalFileDropContainerView.hpp"
 #include "app/Views/TerminalHostView.hpp"
+#include "app/Views/BrisvaneTerminalView.hpp"
+#include "tests/app/TerminalScreenText.hpp"
 #include "tests/app/TerminalTilePrinters.hpp"
 
 #include <QAction>
 #include <QLabel>
 #include <QMimeData>
+#include <QPointer>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -209,7 +213,7 @@ TEST(TerminalTileView, TheControlsCallBackAndThePinItemNeedsAFolder)
     EXPECT_FALSE(view.pinProjectAction()->isEnabled());
 }
 
-TEST(TerminalTileView, HostsTheControllersTerminalAndLetsItGoWhenRebuilt)
+TEST(TerminalTileView, MakesATerminalWidgetForTheControllersSessionAndDropsItWithTheController)
 {
     TerminalProcessController controller(QUuid::createUuid());
     TerminalTile tile = makeTile(TerminalTileLifecycle::shellOnly(), SessionState::unknown());
@@ -219,20 +223,92 @@ TEST(TerminalTileView, HostsTheControllersTerminalAndLetsItGoWhenRebuilt)
     view->show();
     ASSERT_NE(view->hostView(), nullptr);
     EXPECT_EQ(view->missingControllerPlaceholder(), nullptr);
-    EXPECT_EQ(view->hostView()->terminalView(), &controller.terminalView());
-    EXPECT_TRUE(controller.terminalView().isVisible());
+    ASSERT_NE(view->terminalView(), nullptr);
+    EXPECT_EQ(view->hostView()->terminalView(), view->terminalView());
+    EXPECT_EQ(&view->terminalView()->session(), &controller.session());
+    EXPECT_EQ(controller.session().view(), view->terminalView());
+    EXPECT_TRUE(view->terminalView()->isVisible());
 
-    // The page builds a new tile widget for the same tile: the terminal moves over.
+    // The page builds a new tile widget for the same tile: it shows the same session in a
+    // terminal widget of its own, and the old tile's goes with it.
     auto rebuilt = std::make_unique<TerminalTileView>(tile, &controller);
     rebuilt->show();
+    QPointer<QWidget> old = view->terminalView();
     view.reset();
-    EXPECT_EQ(rebuilt->hostView()->terminalView(), &controller.terminalView());
-    EXPECT_EQ(controller.terminalView().parentWidget(), static_cast<QWidget*>(rebuilt->hostView()->container()));
+    EXPECT_TRUE(old.isNull());
+    ASSERT_NE(rebuilt->terminalView(), nullptr);
+    EXPECT_EQ(&rebuilt->terminalView()->session(), &controller.session());
+    EXPECT_EQ(controller.session().view(), rebuilt->terminalView());
+    EXPECT_EQ(rebuilt->terminalView()->parentWidget(), static_cast<QWidget*>(rebuilt->hostView()->container()));
 
-    // Without the controller, the placeholder returns and the terminal is handed back.
+    // Without the controller, the placeholder returns and the terminal widget goes.
+    QPointer<QWidget> shown = rebuilt->terminalView();
     rebuilt->setController(nullptr);
     EXPECT_NE(rebuilt->missingControllerPlaceholder(), nullptr);
-    EXPECT_EQ(controller.terminalView().parentWidget(), nullptr);
+    EXPECT_TRUE(shown.isNull());
+    EXPECT_EQ(controller.session().view(), nullptr);
+}
+
+TEST(TerminalTileView, ANewTerminalWidgetShowsTheSessionsScreenScrollBackAndChildUnchanged)
+{
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    TerminalProcessController controller(QUuid::createUuid());
+    ASSERT_TRUE(controller.start("/bin/sh", {{"PATH", "/usr/bin:/bin"}, {"PS1", "$ "}, {"ENV", ""}}, folder.path()).ok());
+    TerminalTile tile = makeTile(TerminalTileLifecycle::shellOnly(), SessionState::unknown());
+    tile.id = controller.tileId();
+    TerminalTileView view(tile, &controller);
+    view.resize(600, 400);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+
+    corvix::LocalProcessSession& session = controller.session();
+    corvix::Terminal& terminal = session.terminal();
+    const auto waitForScreen = [&](const std::string& needle) {
+        return QTest::qWaitFor(
+            [&] { return testing_support::screenText(terminal).find(needle) != std::string::npos; }, kPatienceMs);
+    };
+    // More lines than the screen holds, so that some are in the scroll-back.
+    view.terminalView()->send(std::string_view("i=0; while [ $i -lt 100 ]; do echo line-$i; i=$((i+1)); done; echo fi'r'st\n"));
+    ASSERT_TRUE(waitForScreen("first"));
+    ASSERT_GT(terminal.buffer().lines().count(), terminal.rows);
+    const std::string before = testing_support::screenText(terminal);
+    const int lines = terminal.buffer().lines().count();
+    const QSize grid(terminal.cols, terminal.rows);
+    const std::optional<int32_t> shell = controller.runningShellPid();
+    ASSERT_TRUE(shell.has_value());
+
+    // The widget goes: the session has none, and its terminal, scroll-back and shell stay.
+    QPointer<QWidget> old = view.terminalView();
+    view.setController(nullptr);
+    ASSERT_TRUE(old.isNull());
+    EXPECT_EQ(session.view(), nullptr);
+    EXPECT_EQ(testing_support::screenText(terminal), before);
+    // Without a widget the session still reads the shell and feeds the terminal.
+    session.send(std::string_view("echo mid'd'le\n"));
+    ASSERT_TRUE(waitForScreen("middle"));
+    const std::string detached = testing_support::screenText(terminal);
+    const int detachedLines = terminal.buffer().lines().count();
+
+    // A new widget for the same session, in the same tile: the same terminal, unchanged.
+    view.setController(&controller);
+    ASSERT_NE(view.terminalView(), nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view.terminalView()->isVisible(); }, kPatienceMs));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(&view.terminalView()->getTerminal(), &terminal);
+    EXPECT_EQ(session.view(), view.terminalView());
+    EXPECT_EQ(testing_support::screenText(terminal), detached) << "the screen and the scroll-back";
+    EXPECT_NE(detached.find(before.substr(0, before.find("first"))), std::string::npos);
+    EXPECT_EQ(terminal.buffer().lines().count(), detachedLines);
+    EXPECT_GE(detachedLines, lines);
+    EXPECT_EQ(QSize(terminal.cols, terminal.rows), grid);
+    EXPECT_EQ(controller.runningShellPid(), shell) << "the same child, still running";
+    EXPECT_FALSE(controller.hasShellExited());
+
+    // Typed into the new widget, echoed by the same shell.
+    view.terminalView()->send(std::string_view("echo af't'er\n"));
+    EXPECT_TRUE(waitForScreen("after"));
+    controller.terminateShell();
 }
 
 TEST(TerminalTileView, FocusRaisesTheHeaderAndMovesTheBorderInAnimated)

@@ -1,4 +1,5 @@
 #include "app/ViewModels/TerminalProcessController.hpp"
+#include "app/Views/BrisvaneTerminalView.hpp"
 #include "app/Views/AnnouncementSettingsPopoverView.hpp"
 #include "app/Views/DashboardStyle.hpp"
 #include "app/Views/GridControlsView.hpp"
@@ -117,6 +118,25 @@ TEST_F(TilePageTest, TheNewTerminalCellOpensATerminalTileRunningTheShell)
     EXPECT_NE(tile->hostView(), nullptr);
     EXPECT_TRUE(model->terminalControllers().at(id)->runningShellPid().has_value());
     EXPECT_EQ(cellIds(), (QStringList{gridId(id), GridTile::kNewSessionId}));
+}
+
+TEST_F(TilePageTest, EveryTerminalTakesTheFontSizeAndATileOpenedLaterStartsWithIt)
+{
+    const QUuid first = model->createTerminalTile();
+    const QUuid second = model->createTerminalTile();
+    const auto pointSize = [&](const QUuid& id) {
+        auto* tile = qobject_cast<TerminalTileView*>(page->cell(gridId(id)));
+        return tile && tile->terminalView() ? tile->terminalView()->fonts().normal.pointSizeF() : -1.0;
+    };
+    EXPECT_EQ(pointSize(first), 13);
+    model->increaseTerminalFontSize();
+    model->increaseTerminalFontSize();
+    EXPECT_EQ(pointSize(first), 15);
+    EXPECT_EQ(pointSize(second), 15);
+    const QUuid third = model->createTerminalTile();
+    EXPECT_EQ(pointSize(third), 15);
+    model->resetTerminalFontSize();
+    for (const QUuid& id : {first, second, third}) EXPECT_EQ(pointSize(id), 13);
 }
 
 TEST_F(TilePageTest, DroppingAHeaderOnACellMovesThatTileBeforeIt)

@@ -5,6 +5,7 @@
 
 #include "app/Services/tiles/FileOpening.hpp"
 #include "terminal/engine/Terminal.hpp"
+#include "tests/app/TerminalScreenText.hpp"
 #include "terminal/view/TerminalView.hpp"
 
 #include <QApplication>
@@ -24,17 +25,9 @@ public:
     mutable QList<QUrl> opened;
 };
 
-// Every line of the buffer, right-trimmed, joined by line feeds.
 inline std::string screenText(corvix::TerminalView& view)
 {
-    corvix::Terminal& t = view.getTerminal();
-    std::string text;
-    for (int row = 0; row < t.buffer().lines().count(); ++row) {
-        std::string line = t.translateBufferLineToString(t.buffer(), row, 0, t.cols);
-        line.erase(line.find_last_not_of(' ') + 1);
-        text += line + "\n";
-    }
-    return text;
+    return screenText(view.getTerminal());
 }
 
 inline QMimeData* fileMimeData(const QStringList& paths)

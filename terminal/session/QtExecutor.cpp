@@ -1,4 +1,4 @@
-#include "terminal/view/QtExecutor.hpp"
+#include "terminal/session/QtExecutor.hpp"
 
 #include <QTimer>
 

@@ -1,4 +1,4 @@
-#include "app/ViewModels/FocusedTileResolver.hpp"
+#include "app/Views/FocusedTileResolver.hpp"
 
 #include <QLineEdit>
 #include <QWidget>
