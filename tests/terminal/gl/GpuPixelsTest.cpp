@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QOpenGLContext>
+#include <QRawFont>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -289,4 +290,28 @@ TEST_F(GlFixture, TheViewSwitchesToTheGpuAndBack)
     EXPECT_TRUE(near(at(gpuSurface->grabFramebuffer(), 80, 50), view.nativeBackgroundColor()));
     EXPECT_EQ(view.setUseGpu(false), std::nullopt);
     EXPECT_EQ(view.findChild<GpuSurface*>(), nullptr);
+}
+
+TEST_F(GlFixture, ARasterizedLetterStandsUpright)
+{
+    const QRawFont font = QRawFont::fromFont(QFont(QStringLiteral("DejaVu Sans Mono"), 40));
+    const auto glyphs = font.glyphIndexesForString(QStringLiteral("L"));
+    ASSERT_EQ(glyphs.size(), 1);
+    const auto bitmap = renderer->rasterizer().rasterize(font, glyphs[0]);
+    ASSERT_TRUE(bitmap);
+    GlyphAtlas& atlas = renderer->grayscaleAtlas();
+    const AtlasRegion region = *atlas.ensureRegion(bitmap->width, bitmap->height);
+    atlas.write(region, bitmap->pixels, bitmap->width, bitmap->height);
+
+    // One texel per pixel, the glyph origin at (40, 40).
+    const float x = 40.0f + float(bitmap->bearingX), y = 40.0f + float(bitmap->bearingY);
+    FrameDrawData frame;
+    frame.glyphCellsGray = {cellFor(atlas, region, x, y, float(bitmap->width), float(bitmap->height), rgba(1, 1, 1))};
+    const QImage image = draw(frame);
+    auto ink = [&](int dx, int dy) { return at(image, int(x) + dx, int(y) + dy).green() > 200; };
+    // The foot runs along the bottom to the right; the stem stands on the left; the top right is empty.
+    EXPECT_TRUE(ink(1, 1));
+    EXPECT_TRUE(ink(bitmap->width - 2, 1));
+    EXPECT_TRUE(ink(1, bitmap->height - 2));
+    EXPECT_FALSE(ink(bitmap->width - 2, bitmap->height - 2));
 }
