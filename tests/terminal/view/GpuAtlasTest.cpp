@@ -102,6 +102,22 @@ TEST_F(AtlasFixture, AFullAtlasDoublesKeepingItsGlyphs)
     EXPECT_EQ(gl.live[GpuObjectKind::texture], 1); // the old texture went
 }
 
+TEST_F(AtlasFixture, AGrowthGlRefusesFallsThroughToAReset)
+{
+    auto atlas = make(256, 1024);
+    ASSERT_TRUE(atlas->ensureRegion(200, 200));
+    const GlName texture = atlas->texture();
+    gl.refuseTextures = true;
+    AtlasLog log;
+    EXPECT_EQ(atlas->ensureRegion(100, 100), (AtlasRegion{1, 1, 100, 100}));
+    EXPECT_EQ(atlas->size(), 256);
+    EXPECT_EQ(atlas->texture(), texture);
+    EXPECT_TRUE(atlas->didReset());
+    ASSERT_EQ(log.lines.size(), 2u);
+    EXPECT_EQ(log.lines[0], std::make_pair(QtWarningMsg, std::string("glyph atlas (grayscale) grow to 512 failed: texture allocation")));
+    EXPECT_EQ(log.lines[1].first, QtWarningMsg);
+}
+
 TEST_F(AtlasFixture, AFullAtlasAtItsLargestResetsAndSaysSoOnce)
 {
     auto atlas = make(256, 256);
