@@ -39,13 +39,14 @@ GpuRendererResult GlTerminalRenderer::make(GpuDevice& device, QWidget& gpuView, 
     if (auto* surface = dynamic_cast<GpuSurface*>(&gpuView)) {
         GlTerminalRenderer* self = renderer.get();
         surface->paintFrame = [self](GlName framebuffer, int width, int height) { self->paint(framebuffer, width, height); };
+        renderer->paintsView = true;
     }
     return {std::move(renderer), std::nullopt};
 }
 
 GlTerminalRenderer::~GlTerminalRenderer()
 {
-    if (auto* surface = dynamic_cast<GpuSurface*>(view.data())) surface->paintFrame = nullptr;
+    if (auto* surface = dynamic_cast<GpuSurface*>(view.data()); surface && paintsView) surface->paintFrame = nullptr;
     if (frameFence && device_->makeCurrent()) device_->gl().deleteFence(frameFence);
 }
 

@@ -35,6 +35,8 @@ private:
 
     std::shared_ptr<GpuDevice> device_;
     QPointer<QWidget> view;
+    // The view's frames come here (a GL surface view only).
+    bool paintsView = false;
     TerminalView* terminalView;
     BufferPool bufferPool_;
     FrameEncoder encoder_;
