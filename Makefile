@@ -52,9 +52,10 @@ bench/app/peer-ccusage/node_modules: bench/app/peer-ccusage/package.json bench/a
 	$(call install-peer,bench/app/peer-ccusage,the usage-report peer)
 
 bench: deps build/release/build.ninja bench/peer-xterm/node_modules bench/app/peer-ccusage/node_modules
-	cmake --build build/release -j $(JOBS) --target corvix_bench corvix_view_bench brisvane_app_bench brisvane
+	cmake --build build/release -j $(JOBS) --target corvix_bench corvix_view_bench corvix_gpu_bench brisvane_app_bench brisvane
 	build/release/bench/corvix_bench --benchmark_counters_tabular=true
 	build/release/bench/corvix_view_bench
+	xvfb-run -a -s "-screen 0 1280x800x24" env QT_QPA_PLATFORM=xcb build/release/bench/corvix_gpu_bench
 	build/release/bench/brisvane_app_bench
 	bench/idle_cost.sh build/release/app/brisvane
 

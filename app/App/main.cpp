@@ -1,6 +1,7 @@
 // Brisvane: the dashboard of terminal tiles for people who run several coding agents at once.
 #include "app/App/CompositionRoot.hpp"
 #include "app/Views/DashboardView.hpp"
+#include "terminal/view/gpu/GpuTerminalRenderer.hpp"
 
 #include <QApplication>
 #include <QDir>
@@ -50,6 +51,8 @@ int main(int argc, char** argv)
         // A Wayland desktop without X11 compatibility: Qt would look for X11 first.
         if (wayland && !x11) qputenv("QT_QPA_PLATFORM", "wayland");
     }
+    // A terminal view may draw with GL: its contexts must share one group from the start.
+    corvix::prepareGpuApplication();
     QApplication app(argc, argv);
     // The support folder is named after the application alone (the settings file has its own
     // folder, see QSettingsPreferences).

@@ -1,29 +1,69 @@
 #include "terminal/view/gpu/GpuTerminalRenderer.hpp"
 
+#include "terminal/view/gpu/GlTerminalRenderer.hpp"
+#include "terminal/view/gpu/GpuShaderLibrary.hpp"
+
+#include <cstdlib>
+#include <cstring>
+
 namespace corvix {
 
-std::string describe(GpuError error)
+std::string describe(const GpuError& error)
 {
-    switch (error) {
-    case GpuError::deviceUnavailable: return "no GPU device is available";
-    case GpuError::commandQueueUnavailable: return "the GPU command queue could not be made";
-    case GpuError::shaderLibraryUnavailable: return "the GPU shaders could not be built";
-    case GpuError::pipelineUnavailable: return "the GPU pipelines could not be made";
-    case GpuError::atlasUnavailable: return "the glyph atlas could not be made";
-    case GpuError::samplerUnavailable: return "the texture sampler could not be made";
+    switch (error.kind) {
+    case GpuError::deviceUnavailable: return "No OpenGL device is available.";
+    case GpuError::commandQueueUnavailable: return "Failed to create OpenGL command queue.";
+    case GpuError::atlasUnavailable: return "Failed to create the glyph atlas.";
+    case GpuError::samplerUnavailable: return "Failed to create OpenGL sampler state.";
+    case GpuError::pipelineCreationFailed: return "Failed to create OpenGL pipeline: " + error.payload;
+    case GpuError::shaderCompilationFailed: return "Failed to compile OpenGL shader source: " + error.payload;
+    case GpuError::shaderFunctionMissing: return "OpenGL library missing required function: " + error.payload;
+    case GpuError::shaderSourceMissing: return "Failed to load OpenGL shader source: " + error.payload;
     }
     return "unknown GPU error";
 }
 
-// The OpenGL renderer is not built yet: no device, so every view draws on the CPU.
-std::shared_ptr<GpuDevice> systemDefaultGpuDevice()
+GpuObject::~GpuObject()
 {
-    return nullptr;
+    if (device_->makeCurrent()) device_->gl().deleteObject(kind_, name_);
 }
 
-GpuRendererResult makeGpuTerminalRenderer(GpuDevice&, QWidget&, TerminalView&)
+GpuObjectRef adoptGpuObject(GpuDevice& device, GpuObjectKind kind, GlName name, std::size_t length)
 {
-    return {nullptr, GpuError::deviceUnavailable};
+    if (!name) return nullptr;
+    return std::make_shared<GpuObject>(device.shared_from_this(), kind, name, length);
+}
+
+std::variant<std::shared_ptr<const GpuPipelines>, GpuError> GpuDevice::pipelines(const QString& folder)
+{
+    if (auto it = pipelineCache.find(folder); it != pipelineCache.end()) return it->second;
+    auto built = buildGpuPipelines(gl(), folder);
+    if (auto* error = std::get_if<GpuError>(&built)) return *error;
+    // The programs go with the device; it deletes them while its context can be made current.
+    std::shared_ptr<const GpuPipelines> pipelines(new GpuPipelines(std::get<GpuPipelines>(built)),
+                                                  [this](const GpuPipelines* p) {
+                                                      deleteGpuPipelines(gl(), *p);
+                                                      delete p;
+                                                  });
+    pipelineCache.emplace(folder, pipelines);
+    return pipelines;
+}
+
+GpuRendererResult makeGpuTerminalRenderer(GpuDevice& device, QWidget& gpuView, TerminalView& terminalView,
+                                          const QString& shaderFolder)
+{
+    return GlTerminalRenderer::make(device, gpuView, terminalView, shaderFolder);
+}
+
+bool gpuProfileSwitch(const char* value)
+{
+    return value && std::strcmp(value, "1") == 0;
+}
+
+bool gpuProfileEnabled()
+{
+    static const bool enabled = gpuProfileSwitch(std::getenv("CORVIX_PROFILE"));
+    return enabled;
 }
 
 } // namespace corvix

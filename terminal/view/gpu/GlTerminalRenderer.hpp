@@ -1,0 +1,54 @@
+#pragma once
+
+#include "terminal/view/gpu/FrameEncoder.hpp"
+#include "terminal/view/gpu/GlyphAtlas.hpp"
+#include "terminal/view/gpu/GpuTerminalRenderer.hpp"
+
+#include <QPointer>
+
+namespace corvix {
+
+// The OpenGL renderer of a terminal view: two glyph atlases, the device's programs, a sampler,
+// the buffer pool and the encoder. Every frame draws the draw data it holds.
+class GlTerminalRenderer final : public GpuTerminalRenderer {
+public:
+    static GpuRendererResult make(GpuDevice& device, QWidget& gpuView, TerminalView& terminalView,
+                                  const QString& shaderFolder);
+    ~GlTerminalRenderer() override;
+
+    void drawNow() override;
+    // One frame into `framebuffer` of width × height pixels; a share-group context is current.
+    void paint(GlName framebuffer, int width, int height);
+
+    void setDrawData(DrawData data) { drawData = std::move(data); }
+
+    GpuDevice& device() { return *device_; }
+    GlyphAtlas& grayscaleAtlas() { return *grayscaleAtlas_; }
+    GlyphAtlas& colorAtlas() { return *colorAtlas_; }
+    GlyphRasterizer& rasterizer() { return rasterizer_; }
+    BufferPool& bufferPool() { return bufferPool_; }
+    FrameEncoder& encoder() { return encoder_; }
+    GpuFrameResources resources() const;
+
+private:
+    GlTerminalRenderer(std::shared_ptr<GpuDevice> device, QWidget& gpuView, TerminalView& terminalView);
+
+    std::shared_ptr<GpuDevice> device_;
+    QPointer<QWidget> view;
+    // The view's frames come here (a GL surface view only).
+    bool paintsView = false;
+    TerminalView* terminalView;
+    BufferPool bufferPool_;
+    FrameEncoder encoder_;
+    GlyphRasterizer rasterizer_;
+    std::unique_ptr<GlyphAtlas> grayscaleAtlas_;
+    std::unique_ptr<GlyphAtlas> colorAtlas_;
+    std::shared_ptr<const GpuPipelines> pipelines;
+    GpuObjectRef sampler;
+    DrawData drawData;
+    // The last frame's fence and the pooled buffers it used.
+    GpuFence frameFence = nullptr;
+    std::vector<GpuObjectRef> buffersInFlight;
+};
+
+} // namespace corvix

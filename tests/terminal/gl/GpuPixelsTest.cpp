@@ -1,0 +1,317 @@
+// The GPU renderer's pixels through real OpenGL: hand-made draw data drawn into the renderer's
+// widget, read back at sampled pixels (texel centres, ±2). Every scene is drawn in both buffering
+// modes and the two frames must agree.
+#include "terminal/view/TerminalView.hpp"
+#include "terminal/view/gpu/GlTerminalRenderer.hpp"
+#include "terminal/view/gpu/GpuShaderLibrary.hpp"
+#include "terminal/view/gpu/OpenGlDevice.hpp"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QOpenGLContext>
+#include <QRawFont>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using namespace corvix;
+
+namespace {
+
+// One device for the whole binary: the first context and compile are the expensive part.
+std::shared_ptr<GpuDevice>& sharedDevice()
+{
+    static std::shared_ptr<GpuDevice> device;
+    return device;
+}
+
+// The device goes before the QApplication does.
+struct ReleaseDevice : ::testing::Environment {
+    void TearDown() override { sharedDevice().reset(); }
+};
+[[maybe_unused]] ::testing::Environment* const releaseDevice = ::testing::AddGlobalTestEnvironment(new ReleaseDevice);
+
+constexpr int kWidth = 200;
+constexpr int kHeight = 150;
+
+class GlFixture : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        if (sharedDevice()) return;
+        const GpuDeviceProbe probe = probeSystemGpuDevice();
+        sharedDevice() = probe.device;
+        if (!probe.device) refusal = probe.refusal;
+    }
+
+    void SetUp() override
+    {
+        if (!sharedDevice()) {
+            // Under ctest a missing 3.3 core context is a failure, not a skip.
+            if (qEnvironmentVariableIntValue("BRISVANE_GPU_REQUIRED") == 1) FAIL() << "no OpenGL device: " << refusal;
+            GTEST_SKIP() << "no OpenGL device: " << refusal;
+        }
+        window.resize(kWidth, kHeight);
+        surface = sharedDevice()->makeView(&window);
+        surface->setGeometry(0, 0, kWidth, kHeight);
+        auto made = makeGpuTerminalRenderer(*sharedDevice(), *surface, terminalView);
+        ASSERT_TRUE(made.renderer) << describe(*made.error);
+        renderer.reset(static_cast<GlTerminalRenderer*>(made.renderer.release()));
+        // A never-shown GL widget grabs from a context outside the share group.
+        window.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+        background = terminalView.nativeBackgroundColor();
+    }
+
+    void TearDown() override
+    {
+        renderer.reset();
+        surface.reset();
+    }
+
+    QImage grab(DrawData data)
+    {
+        renderer->setDrawData(std::move(data));
+        QImage image = static_cast<QOpenGLWidget&>(*surface).grabFramebuffer();
+        renderer->setDrawData({});
+        return image;
+    }
+
+    // The frame of `frame` and the cursor in aggregated mode; the same records as cached rows
+    // must give the same image.
+    QImage draw(const FrameDrawData& frame, const DrawData& cursor = {})
+    {
+        DrawData aggregated = cursor;
+        aggregated.frame = frame;
+        const QImage pooled = grab(aggregated);
+
+        FrameEncoder& encoder = renderer->encoder();
+        RowDrawBuffers row;
+        auto put = [&]<typename Record>(const std::vector<Record>& list, GpuObjectRef& buffer, int& count) {
+            buffer = encoder.makeRowBuffer(std::span<const Record>(list));
+            count = int(list.size());
+        };
+        put(frame.backgroundCells, row.backgroundBuffer, row.backgroundCount);
+        put(frame.powerlineJoinCells, row.powerlineJoinBuffer, row.powerlineJoinCount);
+        put(frame.glyphCellsGray, row.glyphGrayBuffer, row.glyphGrayCount);
+        put(frame.glyphCellsColor, row.glyphColorBuffer, row.glyphColorCount);
+        put(frame.decorationCells, row.decorationBuffer, row.decorationCount);
+        row.underImageBuffers = encoder.makeImageDrawBuffers(frame.underImageDraws);
+        row.placeholderImageBuffers = encoder.makeImageDrawBuffers(frame.placeholderImageDraws);
+        row.overImageBuffers = encoder.makeImageDrawBuffers(frame.overImageDraws);
+        row.otherImageBuffers = encoder.makeImageDrawBuffers(frame.otherImageDraws);
+        DrawData perRow = cursor;
+        perRow.rows = {row};
+        const QImage cached = grab(perRow);
+
+        EXPECT_EQ(pooled.size(), QSize(kWidth, kHeight));
+        EXPECT_TRUE(pooled == cached) << "per-row and aggregated frames differ";
+        if (const QByteArray dir = qgetenv("BRISVANE_SCREENSHOT_DIR"); !dir.isEmpty()) {
+            QDir().mkpath(QString::fromLocal8Bit(dir));
+            pooled.save(QString::fromLocal8Bit(dir) + "/gpu-" +
+                        ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".png");
+        }
+        return pooled;
+    }
+
+    // The colour at (x, y) with y = 0 at the bottom, as the records count.
+    static QColor at(const QImage& image, int x, int y) { return image.pixelColor(x, image.height() - 1 - y); }
+
+    static ::testing::AssertionResult near(const QColor& actual, const QColor& expected, int tolerance = 2)
+    {
+        if (std::abs(actual.red() - expected.red()) <= tolerance &&
+            std::abs(actual.green() - expected.green()) <= tolerance &&
+            std::abs(actual.blue() - expected.blue()) <= tolerance) {
+            return ::testing::AssertionSuccess();
+        }
+        return ::testing::AssertionFailure() << "got " << actual.name().toStdString() << ", expected "
+                                             << expected.name().toStdString();
+    }
+
+    static GpuFloat4 rgba(float r, float g, float b, float a = 1) { return {r, g, b, a}; }
+
+    // A quad of six glyph vertices over (x, y, w, h), texture coordinates (u0, v0)..(u1, v1).
+    static std::vector<GlyphVertex> quad(float x, float y, float w, float h, float u0, float v0, float u1, float v1,
+                                         GpuFloat4 color)
+    {
+        const GlyphVertex bl{{x, y}, {u0, v0}, color}, br{{x + w, y}, {u1, v0}, color},
+            tl{{x, y + h}, {u0, v1}, color}, tr{{x + w, y + h}, {u1, v1}, color};
+        return {bl, br, tl, br, tr, tl};
+    }
+
+    // The TextCell that shows `region` of `atlas` scaled to w × h at (x, y).
+    static TextCell cellFor(const GlyphAtlas& atlas, const AtlasRegion& region, float x, float y, float w, float h,
+                            GpuFloat4 color)
+    {
+        const float side = float(atlas.size());
+        return {{x, y}, {w, h}, {region.x / side, region.y / side}, {region.width / side, region.height / side}, color};
+    }
+
+    static inline std::string refusal;
+    QWidget window;
+    TerminalView terminalView{QRect(0, 0, kWidth, kHeight)};
+    std::unique_ptr<QWidget> surface;
+    std::unique_ptr<GlTerminalRenderer> renderer;
+    QColor background;
+};
+
+} // namespace
+
+TEST_F(GlFixture, AnEmptyFrameIsTheNativeBackground)
+{
+    const QImage image = draw({});
+    for (QPoint p : {QPoint(0, 0), QPoint(kWidth - 1, kHeight - 1), QPoint(100, 75)}) {
+        EXPECT_TRUE(near(at(image, p.x(), p.y()), background));
+    }
+}
+
+TEST_F(GlFixture, AColorCellSitsOnItsPixelsCountedFromTheBottom)
+{
+    FrameDrawData frame;
+    frame.backgroundCells = {{{10, 20}, {30, 15}, rgba(1, 0, 0)}};
+    const QImage image = draw(frame);
+    const QColor red(255, 0, 0);
+    for (QPoint p : {QPoint(10, 20), QPoint(39, 20), QPoint(10, 34), QPoint(39, 34)}) {
+        EXPECT_TRUE(near(at(image, p.x(), p.y()), red)) << p.x() << "," << p.y();
+    }
+    for (QPoint p : {QPoint(9, 20), QPoint(40, 20), QPoint(10, 19), QPoint(10, 35)}) {
+        EXPECT_TRUE(near(at(image, p.x(), p.y()), background)) << p.x() << "," << p.y();
+    }
+}
+
+TEST_F(GlFixture, HalfTransparentBlueOverRed)
+{
+    FrameDrawData frame;
+    frame.backgroundCells = {{{0, 0}, {50, 50}, rgba(1, 0, 0)}, {{0, 0}, {50, 50}, rgba(0, 0, 1, 0.5f)}};
+    const QColor mixed = at(draw(frame), 25, 25);
+    EXPECT_GE(mixed.red(), 127);
+    EXPECT_LE(mixed.red(), 128);
+    EXPECT_EQ(mixed.green(), 0);
+    EXPECT_TRUE(near(mixed, QColor(128, 0, 128), 1));
+}
+
+TEST_F(GlFixture, ACoverageBitmapIsTintedAndStandsOnItsLastScanLine)
+{
+    GlyphAtlas& atlas = renderer->grayscaleAtlas();
+    // Four scan lines, top first: two empty, two full.
+    std::vector<std::uint8_t> bitmap(4 * 4 * 4, 0);
+    for (int i = 8; i < 16; ++i) bitmap[std::size_t(i * 4 + 3)] = 255;
+    const AtlasRegion region = *atlas.ensureRegion(4, 4);
+    atlas.write(region, bitmap, 4, 4);
+
+    FrameDrawData frame;
+    frame.glyphCellsGray = {cellFor(atlas, region, 20, 20, 44, 44, rgba(0, 1, 0))};
+    const QImage image = draw(frame);
+    // Texels are 11 px: pixel centres at 5.5, 16.5 (ink) and 27.5, 38.5 (none) hit texel centres.
+    EXPECT_TRUE(near(at(image, 25, 25), QColor(0, 255, 0)));
+    EXPECT_TRUE(near(at(image, 58, 36), QColor(0, 255, 0)));
+    EXPECT_TRUE(near(at(image, 25, 47), background));
+    EXPECT_TRUE(near(at(image, 58, 58), background));
+}
+
+TEST_F(GlFixture, AColourBitmapKeepsItsColoursUnderWhite)
+{
+    GlyphAtlas& atlas = renderer->colorAtlas();
+    // Two scan lines, top first: blue over red, premultiplied B, G, R, A.
+    const std::vector<std::uint8_t> bitmap = {255, 0, 0, 255, 255, 0, 0, 255, 0, 0, 255, 255, 0, 0, 255, 255};
+    const AtlasRegion region = *atlas.ensureRegion(2, 2);
+    atlas.write(region, bitmap, 2, 2);
+
+    FrameDrawData frame;
+    frame.glyphCellsColor = {cellFor(atlas, region, 100, 50, 22, 22, rgba(1, 1, 1))};
+    const QImage image = draw(frame);
+    EXPECT_TRUE(near(at(image, 105, 55), QColor(255, 0, 0)));
+    EXPECT_TRUE(near(at(image, 116, 66), QColor(0, 0, 255)));
+}
+
+TEST_F(GlFixture, ACursorQuadAndAnImageDraw)
+{
+    // A 2x2 image, first stored row (the bottom) yellow, the other cyan; premultiplied BGRA.
+    const std::uint8_t pixels[] = {0, 255, 255, 255, 0, 255, 255, 255, 255, 255, 0, 255, 255, 255, 0, 255};
+    GpuDevice& device = *sharedDevice();
+    ASSERT_TRUE(device.makeCurrent());
+    GpuObjectRef texture = adoptGpuObject(device, GpuObjectKind::texture,
+                                          device.gl().makeTexture(GpuTextureFormat::bgra8, 2, 2, pixels));
+    ASSERT_TRUE(texture);
+
+    FrameDrawData frame;
+    frame.backgroundCells = {{{0, 0}, {kWidth, kHeight}, rgba(0, 0, 0)}};
+    // Texels of 21 px, sampled at their centres.
+    frame.otherImageDraws = {{texture, quad(140, 20, 42, 42, 0, 0, 1, 1, rgba(1, 1, 1))}};
+    DrawData cursor;
+    for (const GlyphVertex& v : quad(10, 100, 8, 16, 0, 0, 0, 0, rgba(1, 1, 1))) {
+        cursor.cursorColorVertices.push_back({v.position, {}, rgba(1, 0.5f, 0)});
+    }
+    const QImage image = draw(frame, cursor);
+    EXPECT_TRUE(near(at(image, 150, 30), QColor(255, 255, 0)));
+    EXPECT_TRUE(near(at(image, 171, 51), QColor(0, 255, 255)));
+    EXPECT_TRUE(near(at(image, 14, 108), QColor(255, 128, 0)));
+    EXPECT_TRUE(near(at(image, 14, 116), QColor(0, 0, 0)));
+    EXPECT_TRUE(near(at(image, 9, 108), QColor(0, 0, 0)));
+}
+
+TEST_F(GlFixture, ABrokenShaderSourceGivesTheCompilersLine)
+{
+    QTemporaryDir folder;
+    for (const char* name : gpuShaderFunctions) {
+        const QString file = QLatin1String(name) + QLatin1String(".glsl");
+        ASSERT_TRUE(QFile::copy(defaultGpuShaderFolder + "/" + file, folder.filePath(file)));
+        QFile::setPermissions(folder.filePath(file), QFile::ReadOwner | QFile::WriteOwner);
+    }
+    QFile broken(folder.filePath("terminal_color_fragment.glsl"));
+    ASSERT_TRUE(broken.open(QIODevice::Append));
+    broken.write("void f() { undefinedThing = 1; }\n");
+    broken.close();
+
+    QWidget view;
+    auto made = makeGpuTerminalRenderer(*sharedDevice(), view, terminalView, folder.path());
+    ASSERT_FALSE(made.renderer);
+    ASSERT_TRUE(made.error);
+    EXPECT_EQ(made.error->kind, GpuError::shaderCompilationFailed);
+    const std::string text = describe(*made.error);
+    EXPECT_EQ(text.rfind("Failed to compile OpenGL shader source: ", 0), 0u) << text;
+    EXPECT_NE(text.find("undefinedThing"), std::string::npos) << text;
+    EXPECT_NE(text.find("error"), std::string::npos) << text;
+}
+
+TEST_F(GlFixture, TheViewSwitchesToTheGpuAndBack)
+{
+    TerminalView view(QRect(0, 0, 160, 100));
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    EXPECT_EQ(view.setUseGpu(true), std::nullopt);
+    EXPECT_TRUE(view.isUsingGpuRenderer());
+    auto* gpuSurface = view.findChild<GpuSurface*>();
+    ASSERT_NE(gpuSurface, nullptr);
+    EXPECT_EQ(gpuSurface->size(), view.size());
+    // Until the draw-data pass exists the frame is the background.
+    EXPECT_TRUE(near(at(gpuSurface->grabFramebuffer(), 80, 50), view.nativeBackgroundColor()));
+    EXPECT_EQ(view.setUseGpu(false), std::nullopt);
+    EXPECT_EQ(view.findChild<GpuSurface*>(), nullptr);
+}
+
+TEST_F(GlFixture, ARasterizedLetterStandsUpright)
+{
+    const QRawFont font = QRawFont::fromFont(QFont(QStringLiteral("DejaVu Sans Mono"), 40));
+    const auto glyphs = font.glyphIndexesForString(QStringLiteral("L"));
+    ASSERT_EQ(glyphs.size(), 1);
+    const auto bitmap = renderer->rasterizer().rasterize(font, glyphs[0]);
+    ASSERT_TRUE(bitmap);
+    GlyphAtlas& atlas = renderer->grayscaleAtlas();
+    const AtlasRegion region = *atlas.ensureRegion(bitmap->width, bitmap->height);
+    atlas.write(region, bitmap->pixels, bitmap->width, bitmap->height);
+
+    // One texel per pixel, the glyph origin at (40, 40).
+    const float x = 40.0f + float(bitmap->bearingX), y = 40.0f + float(bitmap->bearingY);
+    FrameDrawData frame;
+    frame.glyphCellsGray = {cellFor(atlas, region, x, y, float(bitmap->width), float(bitmap->height), rgba(1, 1, 1))};
+    const QImage image = draw(frame);
+    auto ink = [&](int dx, int dy) { return at(image, int(x) + dx, int(y) + dy).green() > 200; };
+    // The foot runs along the bottom to the right; the stem stands on the left; the top right is empty.
+    EXPECT_TRUE(ink(1, 1));
+    EXPECT_TRUE(ink(bitmap->width - 2, 1));
+    EXPECT_TRUE(ink(1, bitmap->height - 2));
+    EXPECT_FALSE(ink(bitmap->width - 2, bitmap->height - 2));
+}
