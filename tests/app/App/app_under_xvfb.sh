@@ -9,6 +9,9 @@ out=$3
 home=$(mktemp -d)
 # Under the sanitizers, leaks of system libraries the X11 platform loads are not ours.
 export LSAN_OPTIONS="${LSAN_OPTIONS:+$LSAN_OPTIONS:}suppressions=$(dirname "$0")/lsan.supp"
+# The GL driver's code has no frame pointers: only the slow unwinder reaches the library that a
+# suppression names.
+export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}fast_unwind_on_malloc=0"
 trap 'rm -rf "$home"' EXIT
 mkdir -p "$out"
 HOME=$home XDG_CONFIG_HOME=$home/.config XDG_DATA_HOME=$home/.local/share QT_QPA_PLATFORM=xcb \
