@@ -5,10 +5,15 @@
 #include "app/Services/platform/LocalFileSystemReader.hpp"
 #include "app/Services/platform/LocalPathExistenceChecker.hpp"
 #include "app/Services/platform/QSettingsPreferences.hpp"
+#include "app/Services/sessions/ProcessTreeProvider.hpp"
 #include "app/Services/sessions/SessionWatcher.hpp"
+#include "app/Services/sessions/ShellCwdReader.hpp"
 #include "app/Services/voice/QProcessVoicevoxAppLauncher.hpp"
+#include "app/Services/voice/QtAudioVoicevoxAudioPlayer.hpp"
+#include "app/Services/voice/QtNetworkVoicevoxHTTPClient.hpp"
 #include "app/Services/voice/QtNetworkVoicevoxEngineProbe.hpp"
 #include "app/Services/voice/QtSystemAnnouncementSpeaker.hpp"
+#include "app/Services/voice/VoicevoxSpeaker.hpp"
 
 #include <QCoreApplication>
 #include <QLocale>
@@ -34,13 +39,20 @@ std::unique_ptr<DashboardViewModel> makeViewModel(const QString& home)
     p.sessionsDirectory = p.claudeHome + "/sessions";
     p.projectsDirectory = p.claudeHome + "/projects";
     p.statsCachePath = p.claudeHome + "/stats-cache.json";
+    p.planUsagePath = p.claudeHome + "/brisvane-usage.json";
+    p.conclusionDirectory = p.claudeHome + "/brisvane-say";
     p.fileSystem = std::make_shared<LocalFileSystemReader>();
     p.watcher = std::make_unique<SessionWatcher>(p.sessionsDirectory, p.fileSystem, SessionWatcher::Options{});
 
     // Scripts already installed follow the application's copies; nothing new is installed.
-    HookInstaller::makeDefault(p.claudeHome).syncInstalledScriptsIfNeeded();
+    auto hookInstaller = std::make_shared<HookInstaller>(HookInstaller::makeDefault(p.claudeHome));
+    hookInstaller->syncInstalledScriptsIfNeeded();
+    p.hookInstaller = std::move(hookInstaller);
 
+    p.clock = [] { return QDateTime::currentDateTimeUtc(); };
     p.calendar = Calendar::current();
+    p.processTreeProvider = &ProcessTreeProvider::currentSnapshotResult;
+    p.shellCwdProvider = &ShellCwdReader::currentWorkingDirectory;
     p.pathExistenceChecker = std::make_shared<LocalPathExistenceChecker>();
     p.isJapaneseLocale = BrisvaneBuildConfiguration::isJapaneseLocale();
     p.userDefaults = std::make_shared<QSettingsPreferences>();
@@ -53,6 +65,19 @@ std::unique_ptr<DashboardViewModel> makeViewModel(const QString& home)
                                 QCoreApplication::translate("CompositionRoot", "システム音声で読み上げられません"));
     };
     p.announcementSpeaker = std::move(systemSpeaker);
+    // One VOICEVOX speaker per voice, each falling back to the system voice and reporting its
+    // failures to the notification centre.
+    const auto makeVoice = [&](AnnouncementVoice voice) -> std::shared_ptr<AnnouncementSpeaking> {
+        return std::make_shared<VoicevoxSpeaker>(*VoicevoxSpeaker::speakerId(voice),
+                                                 std::make_shared<QtNetworkVoicevoxHTTPClient>(),
+                                                 std::make_shared<QtAudioVoicevoxAudioPlayer>(), p.announcementSpeaker,
+                                                 DashboardViewModel::makeAppNotificationReporter(p.appNotificationCenter));
+    };
+    p.zundamonSpeaker = makeVoice(AnnouncementVoice::zundamon);
+    p.tohokuZunkoSpeaker = makeVoice(AnnouncementVoice::tohokuZunko);
+    p.kuronoTakehiroSpeaker = makeVoice(AnnouncementVoice::kuronoTakehiro);
+    p.aoyamaRyuuseiSpeaker = makeVoice(AnnouncementVoice::aoyamaRyuusei);
+    p.kotoneNiaSpeaker = makeVoice(AnnouncementVoice::kotoneNia);
     p.voicevoxEngineProbe = std::make_shared<QtNetworkVoicevoxEngineProbe>();
     p.voicevoxAppLauncher = std::make_shared<QProcessVoicevoxAppLauncher>();
     p.debounceInterval = 0.2;

@@ -184,9 +184,9 @@ QMenu* PinnedProjectChip::rebuildMenu()
     connect(menu_->addAction(tr("新規セッション")), &QAction::triggered, &viewModel_,
             [this, project] { viewModel_.launchPinnedProject(project, false); });
     const DashboardViewModel::Parameters& parameters = viewModel_.parameters();
-    if (parameters.fileSystem && parameters.projectsDirectory) {
+    if (parameters.fileSystem) {
         const std::optional<QDateTime> date = ProjectResumeInfoProvider::lastConversationDate(
-            project.path, *parameters.projectsDirectory, *parameters.fileSystem);
+            project.path, parameters.projectsDirectory, *parameters.fileSystem);
         if (date) {
             connect(menu_->addAction(tr("続きから（%1）").arg(GridControlsView::resumeDateLabel(*date))),
                     &QAction::triggered, &viewModel_, [this, project] { viewModel_.launchPinnedProject(project, true); });
