@@ -3,6 +3,7 @@
 #include "app/Services/integration/HookInstaller.hpp"
 #include "app/Services/platform/AppNotificationCenter.hpp"
 #include "app/Services/platform/LocalFileSystemReader.hpp"
+#include "app/Services/platform/LocalFileSystemWriter.hpp"
 #include "app/Services/platform/LocalPathExistenceChecker.hpp"
 #include "app/Services/platform/QSettingsPreferences.hpp"
 #include "app/Services/sessions/ProcessTreeProvider.hpp"
@@ -14,9 +15,13 @@
 #include "app/Services/voice/QtNetworkVoicevoxEngineProbe.hpp"
 #include "app/Services/voice/QtSystemAnnouncementSpeaker.hpp"
 #include "app/Services/voice/VoicevoxSpeaker.hpp"
+#include "app/Views/DesktopServicesFileOpener.hpp"
+#include "app/Views/SettingsWindow.hpp"
+#include "app/Views/SystemSettingsExplanationOpener.hpp"
 
 #include <QCoreApplication>
 #include <QLocale>
+#include <QPointer>
 
 namespace brisvane {
 
@@ -85,6 +90,26 @@ std::unique_ptr<DashboardViewModel> makeViewModel(const QString& home)
     p.focusPollInterval = 0.3;
     p.voicevoxEnginePollInterval = 20;
     return std::make_unique<DashboardViewModel>(std::move(p));
+}
+
+DashboardView::Dependencies makeViewDependencies(DashboardViewModel& model)
+{
+    const DashboardViewModel::Parameters& p = model.parameters();
+    auto opener = std::make_shared<DesktopServicesFileOpener>();
+    QPointer<DashboardViewModel> guarded(&model);
+    OnboardingView::Dependencies onboarding{
+        ClaudeMdEditor({p.claudeHome + QStringLiteral("/CLAUDE.md"), p.isJapaneseLocale},
+                       std::make_shared<LocalFileSystemReader>(), std::make_shared<LocalFileSystemWriter>()),
+        p.userDefaults,
+        opener,
+        [guarded] {
+            if (guarded) SettingsWindow::open(*guarded);
+        },
+        [opener](const QUrl& url) { opener->open(url); },
+        [] { return QDateTime::currentDateTimeUtc(); },
+        ClaudeCLISearch::current(p.pathExistenceChecker),
+    };
+    return {std::move(onboarding), std::make_shared<SystemSettingsExplanationOpener>(p.claudeHome)};
 }
 
 } // namespace brisvane

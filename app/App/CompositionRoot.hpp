@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/ViewModels/DashboardViewModel.hpp"
+#include "app/Views/DashboardView.hpp"
 
 #include <QString>
 
@@ -17,5 +18,11 @@ bool isJapaneseLocale();
 // the only side effect is bringing installed hook scripts up to date. `home` is the user's home
 // folder (the agent's files live under "<home>/.claude").
 std::unique_ptr<DashboardViewModel> makeViewModel(const QString& home);
+
+// What the window's views act through: the onboarding's editor of "<agent home>/CLAUDE.md" over
+// the local file system, the model's preferences, the desktop's opener for files and links, the
+// settings window, the current time and this process's command search; the toasts' opener of the
+// system settings' explanation.
+DashboardView::Dependencies makeViewDependencies(DashboardViewModel& model);
 
 } // namespace brisvane

@@ -57,7 +57,7 @@ int main(int argc, char** argv)
     QCoreApplication::setOrganizationName(QString());
 
     std::unique_ptr<brisvane::DashboardViewModel> model = brisvane::makeViewModel(QDir::homePath());
-    brisvane::DashboardView window(*model);
+    brisvane::DashboardView window(*model, brisvane::makeViewDependencies(*model));
 
     // SIGTERM and SIGINT quit as closing the window does: the model stops and every shell ends.
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) == 0) {

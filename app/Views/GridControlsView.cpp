@@ -7,7 +7,6 @@
 #include "app/Views/GridLayoutIconView.hpp"
 #include "app/Views/LayoutPickerPopoverView.hpp"
 #include "app/Views/PlainButton.hpp"
-#include "app/Views/SettingsWindow.hpp"
 #include "app/Views/SymbolGlyph.hpp"
 
 #include <QHBoxLayout>
@@ -200,7 +199,6 @@ QMenu* PinnedProjectChip::rebuildMenu()
 GridControlsView::GridControlsView(DashboardViewModel& viewModel, std::function<void()> openSettings, QWidget* parent)
     : QWidget(parent), viewModel_(viewModel), openSettings_(std::move(openSettings))
 {
-    if (!openSettings_) openSettings_ = [&viewModel] { SettingsWindow::open(viewModel); };
 
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(16, 6, 16, 6);

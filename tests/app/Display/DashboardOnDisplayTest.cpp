@@ -118,7 +118,7 @@ TEST_F(DashboardOnDisplay, TermsAndLayoutLabelAreReadable)
     test::TemporaryHome home(test::TemporaryHome::Content::empty);
     QSettingsPreferences().remove("Brisvane.onboardingCompletedVersion");
     std::unique_ptr<DashboardViewModel> model = makeViewModel(home.path());
-    DashboardView view(*model);
+    DashboardView view(*model, makeViewDependencies(*model));
     view.resize(1280, 760);
     view.move(0, 0);
     view.show();
@@ -162,7 +162,7 @@ TEST_F(DashboardOnDisplay, PopoversStayOpenWhileTheirContentChanges)
     QSettingsPreferences().setValue("Brisvane.onboardingCompletedVersion", 1);
 
     std::unique_ptr<DashboardViewModel> model = makeViewModel(home.path());
-    DashboardView view(*model);
+    DashboardView view(*model, makeViewDependencies(*model));
     view.resize(1280, 760);
     view.move(0, 0);
     view.show();
@@ -228,7 +228,7 @@ TEST_F(DashboardOnDisplay, ANarrowThreeByThreeGrid)
     test::TemporaryHome home(test::TemporaryHome::Content::empty);
     QSettingsPreferences().setValue("Brisvane.onboardingCompletedVersion", 1);
     std::unique_ptr<DashboardViewModel> model = makeViewModel(home.path());
-    DashboardView view(*model);
+    DashboardView view(*model, makeViewDependencies(*model));
     view.resize(1100, 760);
     view.move(0, 0);
     view.show();
