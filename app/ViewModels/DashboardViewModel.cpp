@@ -62,14 +62,10 @@ DashboardViewModel::DashboardViewModel(Parameters parameters, QObject* parent)
     announcements_ = std::make_unique<DashboardAnnouncements>(
         *preferences_, *speechEngine_, p.isJapaneseLocale,
         DashboardAnnouncements::TileLookups{
-            [this](const QUuid& tile) -> std::optional<bool> {
-                const auto enabled = tileConclusionReadingEnabled_.constFind(tile);
-                if (enabled == tileConclusionReadingEnabled_.constEnd()) return std::nullopt;
-                return *enabled;
-            },
+            [this](const QUuid& tile) { return terminals_.conclusionReadingEnabled(tile); },
             [this](const QUuid& tile) -> std::optional<QString> {
-                const auto pid = attachedPid_.constFind(tile);
-                if (pid == attachedPid_.constEnd()) return std::nullopt;
+                const std::optional<int32_t> pid = terminals_.attachedPid(tile);
+                if (!pid) return std::nullopt;
                 const auto conclusion = latestConclusions_.constFind(*pid);
                 if (conclusion == latestConclusions_.constEnd()) return std::nullopt;
                 return conclusion->text;

@@ -35,6 +35,7 @@
 #include "app/ViewModels/DashboardPages.hpp"
 #include "app/ViewModels/DashboardPreferences.hpp"
 #include "app/ViewModels/DashboardRefresh.hpp"
+#include "app/ViewModels/DashboardTiles.hpp"
 #include "app/ViewModels/DashboardSpeechEngine.hpp"
 
 #include <QDateTime>
@@ -190,7 +191,7 @@ public:
     // Passes whose reads are not all in yet.
     int refreshesInFlight() const { return refresh_->inFlight(); }
     // The agent process attached to each tile, and the fresh spoken summaries by agent pid.
-    const QMap<QUuid, int32_t>& attachedPids() const { return attachedPid_; }
+    const QMap<QUuid, int32_t>& attachedPids() const { return terminals_.attachedPids(); }
     const QMap<int32_t, AnnouncementConclusion>& latestConclusions() const { return latestConclusions_; }
 
     // ---- Announcements and speech engine -------------------------------------------------------
@@ -256,7 +257,7 @@ public:
     void closeTerminalTile(const QUuid& id);
     // Whether the tile's spoken summary may be read; not stored.
     void setConclusionReadingEnabled(bool enabled, const QUuid& tile);
-    const QMap<QUuid, bool>& tileConclusionReadingEnabled() const { return tileConclusionReadingEnabled_; }
+    const QMap<QUuid, bool>& tileConclusionReadingEnabled() const { return terminals_.conclusionReadingEnabled(); }
     // Pins a folder once per exact path.
     void addPinnedProject(const QString& path);
     void removePinnedProject(const QUuid& id);
@@ -324,8 +325,7 @@ private:
     bool isOnboardingPresented_ = false;
 
     std::map<QUuid, std::unique_ptr<TerminalProcessController>> terminalControllers_;
-    QMap<QUuid, int32_t> attachedPid_;
-    QMap<QUuid, bool> tileConclusionReadingEnabled_;
+    DashboardTiles terminals_;
     QMap<int32_t, AnnouncementConclusion> latestConclusions_;
 
     QMetaObject::Connection watchConnection_;

@@ -29,7 +29,7 @@ namespace brisvane {
 struct DashboardViewModelTestSeam {
     static void attach(DashboardViewModel& model, const QUuid& tile, int32_t pid)
     {
-        model.attachedPid_.insert(tile, pid);
+        model.terminals_.attachedPid_.insert(tile, pid);
     }
     static void setConclusion(DashboardViewModel& model, int32_t pid, const QString& text)
     {
@@ -37,7 +37,7 @@ struct DashboardViewModelTestSeam {
     }
     static void setTileReading(DashboardViewModel& model, const QUuid& tile, bool enabled)
     {
-        model.tileConclusionReadingEnabled_.insert(tile, enabled);
+        model.terminals_.conclusionReadingEnabled_.insert(tile, enabled);
     }
     static void scheduleReevaluation(DashboardViewModel& model, std::optional<double> delay)
     {
