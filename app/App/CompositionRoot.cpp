@@ -37,28 +37,31 @@ bool BrisvaneBuildConfiguration::isJapaneseLocale()
     return japanese;
 }
 
-std::unique_ptr<DashboardViewModel> makeViewModel(const QString& home)
+DashboardViewModel::Parameters agentHomeParameters(const QString& claudeHome)
 {
     DashboardViewModel::Parameters p;
-    p.claudeHome = home + "/.claude";
-    p.sessionsDirectory = p.claudeHome + "/sessions";
-    p.projectsDirectory = p.claudeHome + "/projects";
-    p.statsCachePath = p.claudeHome + "/stats-cache.json";
-    p.planUsagePath = p.claudeHome + "/brisvane-usage.json";
-    p.conclusionDirectory = p.claudeHome + "/brisvane-say";
+    p.claudeHome = claudeHome;
+    p.sessionsDirectory = claudeHome + "/sessions";
+    p.projectsDirectory = claudeHome + "/projects";
+    p.statsCachePath = claudeHome + "/stats-cache.json";
+    p.planUsagePath = claudeHome + "/brisvane-usage.json";
+    p.conclusionDirectory = claudeHome + "/brisvane-say";
     p.fileSystem = std::make_shared<LocalFileSystemReader>();
-    p.watcher = std::make_unique<SessionWatcher>(p.sessionsDirectory, p.fileSystem, SessionWatcher::Options{});
-
-    // Scripts already installed follow the application's copies; nothing new is installed.
-    auto hookInstaller = std::make_shared<HookInstaller>(HookInstaller::makeDefault(p.claudeHome));
-    hookInstaller->syncInstalledScriptsIfNeeded();
-    p.hookInstaller = std::move(hookInstaller);
-
+    p.pathExistenceChecker = std::make_shared<LocalPathExistenceChecker>();
     p.clock = [] { return QDateTime::currentDateTimeUtc(); };
     p.calendar = Calendar::current();
     p.processTreeProvider = &ProcessTreeProvider::currentSnapshotResult;
     p.shellCwdProvider = &ShellCwdReader::currentWorkingDirectory;
-    p.pathExistenceChecker = std::make_shared<LocalPathExistenceChecker>();
+    p.hookInstaller = std::make_shared<HookInstaller>(HookInstaller::makeDefault(claudeHome));
+    return p;
+}
+
+std::unique_ptr<DashboardViewModel> makeViewModel(const QString& home)
+{
+    DashboardViewModel::Parameters p = agentHomeParameters(home + "/.claude");
+    p.watcher = std::make_unique<SessionWatcher>(p.sessionsDirectory, p.fileSystem, SessionWatcher::Options{});
+    // Scripts already installed follow the application's copies; nothing new is installed.
+    p.hookInstaller->syncInstalledScriptsIfNeeded();
     p.isJapaneseLocale = BrisvaneBuildConfiguration::isJapaneseLocale();
     p.userDefaults = std::make_shared<QSettingsPreferences>();
     p.appNotificationCenter = std::make_shared<AppNotificationCenter>([] { return QDateTime::currentDateTimeUtc(); });

@@ -14,6 +14,13 @@ namespace BrisvaneBuildConfiguration {
 bool isJapaneseLocale();
 } // namespace BrisvaneBuildConfiguration
 
+// The model's parameters that follow from the agent's home `claudeHome` and this machine: the
+// home's files, the local file reader and existence checks, the current time and calendar, the
+// process table and the shells' folders from /proc, and the hook installer over the home and the
+// default support folder. The watcher, preferences, notification centre, voices and engine are
+// left to the caller.
+DashboardViewModel::Parameters agentHomeParameters(const QString& claudeHome);
+
 // Builds every long-lived service once, and the one dashboard model over them. Starts nothing:
 // the only side effect is bringing installed hook scripts up to date. `home` is the user's home
 // folder (the agent's files live under "<home>/.claude").

@@ -3,14 +3,11 @@
 // A dashboard model for tests: in-memory preferences, a watcher moved by hand and a model that
 // refreshes only when told. Nothing here touches the real home.
 //
-// The model fills in no parameter: `modelParameters` gives what the tests share, the machine's
-// readers as the application has them, and no VOICEVOX voices (a test that speaks in one gives it).
+// The model fills in no parameter: `modelParameters` gives the agent home's as the application
+// has them, and no VOICEVOX voices (a test that speaks in one gives it).
 
+#include "app/App/CompositionRoot.hpp"
 #include "app/Services/platform/InMemoryPreferences.hpp"
-#include "app/Services/platform/LocalFileSystemReader.hpp"
-#include "app/Services/platform/LocalPathExistenceChecker.hpp"
-#include "app/Services/sessions/ProcessTreeProvider.hpp"
-#include "app/Services/sessions/ShellCwdReader.hpp"
 #include "app/ViewModels/DashboardViewModel.hpp"
 
 #include <QTest>
@@ -34,21 +31,8 @@ inline DashboardViewModel::Parameters modelParameters(const QString& claudeHome,
                                                       std::shared_ptr<Preferences> preferences,
                                                       std::shared_ptr<AppNotificationCenter> center)
 {
-    DashboardViewModel::Parameters p;
-    p.claudeHome = claudeHome;
-    p.sessionsDirectory = claudeHome + QStringLiteral("/sessions");
-    p.projectsDirectory = claudeHome + QStringLiteral("/projects");
-    p.statsCachePath = claudeHome + QStringLiteral("/stats-cache.json");
-    p.planUsagePath = claudeHome + QStringLiteral("/brisvane-usage.json");
-    p.conclusionDirectory = claudeHome + QStringLiteral("/brisvane-say");
-    p.fileSystem = std::make_shared<LocalFileSystemReader>();
-    p.clock = [] { return QDateTime::currentDateTimeUtc(); };
-    p.calendar = Calendar::current();
-    p.processTreeProvider = &ProcessTreeProvider::currentSnapshotResult;
-    p.shellCwdProvider = &ShellCwdReader::currentWorkingDirectory;
-    p.hookInstaller = std::make_shared<HookInstaller>(HookInstaller::makeDefault(claudeHome));
+    DashboardViewModel::Parameters p = agentHomeParameters(claudeHome);
     p.watcher = std::make_unique<HandWatcher>();
-    p.pathExistenceChecker = std::make_shared<LocalPathExistenceChecker>();
     p.userDefaults = std::move(preferences);
     p.appNotificationCenter = std::move(center);
     p.focusWidget = [] { return nullptr; };
