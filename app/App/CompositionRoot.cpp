@@ -20,6 +20,7 @@
 #include "app/Views/SystemSettingsExplanationOpener.hpp"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QLocale>
 #include <QPointer>
 
@@ -53,6 +54,8 @@ DashboardViewModel::Parameters agentHomeParameters(const QString& claudeHome)
     p.processTreeProvider = &ProcessTreeProvider::currentSnapshotResult;
     p.shellCwdProvider = &ShellCwdReader::currentWorkingDirectory;
     p.hookInstaller = std::make_shared<HookInstaller>(HookInstaller::makeDefault(claudeHome));
+    p.homeDirectory = QDir::homePath();
+    p.fileOpener = std::make_shared<DesktopServicesFileOpener>();
     return p;
 }
 
@@ -98,7 +101,7 @@ std::unique_ptr<DashboardViewModel> makeViewModel(const QString& home)
 DashboardView::Dependencies makeViewDependencies(DashboardViewModel& model)
 {
     const DashboardViewModel::Parameters& p = model.parameters();
-    auto opener = std::make_shared<DesktopServicesFileOpener>();
+    const std::shared_ptr<const FileOpening> opener = p.fileOpener;
     QPointer<DashboardViewModel> guarded(&model);
     OnboardingView::Dependencies onboarding{
         ClaudeMdEditor({p.claudeHome + QStringLiteral("/CLAUDE.md"), p.isJapaneseLocale},

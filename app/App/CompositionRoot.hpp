@@ -16,8 +16,8 @@ bool isJapaneseLocale();
 
 // The model's parameters that follow from the agent's home `claudeHome` and this machine: the
 // home's files, the local file reader and existence checks, the current time and calendar, the
-// process table and the shells' folders from /proc, and the hook installer over the home and the
-// default support folder. The watcher, preferences, notification centre, voices and engine are
+// process table and the shells' folders from /proc, the hook installer over the home and the
+// default support folder, the user's home folder and the desktop's opener. The watcher, preferences, notification centre, voices and engine are
 // left to the caller.
 DashboardViewModel::Parameters agentHomeParameters(const QString& claudeHome);
 
@@ -27,7 +27,7 @@ DashboardViewModel::Parameters agentHomeParameters(const QString& claudeHome);
 std::unique_ptr<DashboardViewModel> makeViewModel(const QString& home);
 
 // What the window's views act through: the onboarding's editor of "<agent home>/CLAUDE.md" over
-// the local file system, the model's preferences, the desktop's opener for files and links, the
+// the local file system, the model's preferences and opener for files and links, the
 // settings window, the current time and this process's command search; the toasts' opener of the
 // system settings' explanation.
 DashboardView::Dependencies makeViewDependencies(DashboardViewModel& model);

@@ -25,6 +25,7 @@
 #include "app/Services/platform/PathExistenceChecking.hpp"
 #include "app/Services/platform/Preferences.hpp"
 #include "app/Services/sessions/SessionChangeWatching.hpp"
+#include "app/Services/tiles/FileOpening.hpp"
 #include "app/Services/tiles/GridOrdering.hpp"
 #include "app/Services/usage/UsageSelfAggregator.hpp"
 #include "app/Services/voice/AnnouncementEngine.hpp"
@@ -106,6 +107,10 @@ public:
         std::shared_ptr<VoicevoxEngineProbing> voicevoxEngineProbe;
         std::shared_ptr<VoicevoxAppLaunching> voicevoxAppLauncher;
         double voicevoxEnginePollInterval = 20;
+        // What the tiles' terminals open paths and links with: "~" is `homeDirectory`, and
+        // `pathExistenceChecker` and `clock` serve them too.
+        QString homeDirectory;
+        std::shared_ptr<const FileOpening> fileOpener;
         // The widget holding the keyboard focus; the application's by default.
         std::function<QWidget*()> focusWidget;
         // Makes a new tile's controller with its terminal view ready (GUI thread). Absent: a
@@ -345,6 +350,7 @@ private:
     TerminalProcessController& registerTerminalTile(const QUuid& id, const ProjectDisplayName& projectName);
     bool startShell(TerminalProcessController& controller, const std::optional<QString>& directory);
     void applyTerminalFont(BrisvaneTerminalView& view) const;
+    void giveTerminalServices(BrisvaneTerminalView& view) const;
     void savePinnedProjects(QList<PinnedProject> projects);
 
     // Tests reach the announcement state the refresh fills in through the seam.

@@ -36,6 +36,7 @@ TerminalProcessController& DashboardViewModel::registerTerminalTile(const QUuid&
     std::unique_ptr<TerminalProcessController> made = parameters_.terminalControllerFactory(id);
     TerminalProcessController& controller = *made;
     applyTerminalFont(controller.terminalView());
+    giveTerminalServices(controller.terminalView());
     terminalControllers_[id] = std::move(made);
 
     QList<TerminalTile> tiles = terminalTiles_;
@@ -156,6 +157,14 @@ void DashboardViewModel::launchPinnedProject(const PinnedProject& project, bool 
             std::span(reinterpret_cast<const uint8_t*>(command.data()), command.size()));
     }
     refresh();
+}
+
+void DashboardViewModel::giveTerminalServices(BrisvaneTerminalView& view) const
+{
+    view.homeDirectory = parameters_.homeDirectory;
+    view.existenceChecker = parameters_.pathExistenceChecker;
+    view.fileOpener = parameters_.fileOpener;
+    view.now = parameters_.clock;
 }
 
 // ---- Font size ------------------------------------------------------------------------------------

@@ -1,14 +1,11 @@
 #include "app/Views/BrisvaneTerminalView.hpp"
 
-#include "app/Services/platform/LocalPathExistenceChecker.hpp"
 #include "app/Services/sessions/ShellCwdReader.hpp"
 #include "app/Services/tiles/TerminalLinkNormalizer.hpp"
 #include "app/Services/tiles/TerminalScrollStickPolicy.hpp"
 #include "app/Views/DashboardStyle.hpp"
-#include "app/Views/DesktopServicesFileOpener.hpp"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QLoggingCategory>
 #include <QScrollBar>
 #include <QWheelEvent>
@@ -23,10 +20,6 @@ Q_LOGGING_CATEGORY(lcBrisvaneTerminalView, "brisvane.BrisvaneTerminalView")
 
 BrisvaneTerminalView::BrisvaneTerminalView(const QRect& frame, QWidget* parent)
     : LocalProcessTerminalView(frame, parent)
-    , homeDirectory(QDir::homePath())
-    , existenceChecker(std::make_shared<LocalPathExistenceChecker>())
-    , fileOpener(std::make_shared<DesktopServicesFileOpener>())
-    , now([] { return QDateTime::currentDateTimeUtc(); })
 {
     colorScroller();
 }

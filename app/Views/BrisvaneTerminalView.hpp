@@ -27,6 +27,7 @@ public:
     explicit BrisvaneTerminalView(const QRect& frame, QWidget* parent = nullptr);
     ~BrisvaneTerminalView() override;
 
+    // Given by the view's maker before it is shown or fed.
     // Base of "~" and of the Desktop and Downloads fallbacks when opening paths.
     QString homeDirectory;
     std::shared_ptr<const PathExistenceChecking> existenceChecker;

@@ -7,6 +7,7 @@
 #include "app/ViewModels/TerminalProcessController.hpp"
 #include "app/Views/BrisvaneTerminalView.hpp"
 #include "app/Views/DashboardStyle.hpp"
+#include "app/Views/FilePathClickOverlayView.hpp"
 #include "app/Views/PlainButton.hpp"
 #include "app/Views/SymbolGlyph.hpp"
 #include "app/Views/TerminalHostView.hpp"
@@ -435,6 +436,11 @@ void TerminalTileView::rebuildBody()
             return ShellCwdReader::currentWorkingDirectory(view->process().shellPid());
         });
         hostView_->setLifecycle(tile_.lifecycle);
+        // Paths under Ctrl open as the terminal's own links do.
+        FilePathClickOverlayView& overlay = *hostView_->overlay();
+        overlay.homeDirectory = terminalView_->homeDirectory;
+        overlay.existenceChecker = terminalView_->existenceChecker;
+        overlay.fileOpener = terminalView_->fileOpener;
         // The host goes before the terminal view: the connection dies with either.
         connect(hostView_, &TerminalHostView::textDropped, terminalView_, [view](const QString& text) {
             // As typed, unless the program asked for pastes to be marked: then as a paste, so an

@@ -7,9 +7,11 @@
 #include "tests/app/Services/ScopedHomeEnvironment.hpp"
 #include "tests/app/TerminalTilePrinters.hpp"
 #include "tests/app/ViewModels/DashboardModelHarness.hpp"
+#include "tests/app/Views/TileTestSupport.hpp"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -214,6 +216,23 @@ TEST_F(DashboardTilesTest, APinnedFolderThatIsNotThereOpensNoTile)
     model->launchPinnedProject({QUuid::createUuid(), "project", "/Volumes/disk/project"}, false);
     EXPECT_TRUE(model->terminalTiles().isEmpty());
     EXPECT_EQ(center->activeNotifications()[0].occurrenceCount, 4);
+}
+
+// A tile's terminal opens links with the services the model was given, not the desktop's.
+TEST_F(DashboardTilesTest, ATilesTerminalOpensLinksWithTheModelsServices)
+{
+    QTemporaryDir userHome;
+    test::writeFile(userHome.path() + "/notes.md", {});
+    auto opener = std::make_shared<testing_support::RecordingOpener>();
+    DashboardViewModel::Parameters p = test::modelParameters(home.claudeHome(), preferences, center);
+    p.homeDirectory = userHome.path();
+    p.fileOpener = opener;
+    model = std::make_unique<DashboardViewModel>(std::move(p));
+
+    BrisvaneTerminalView& view = controller(model->createTerminalTile()).terminalView();
+    view.requestOpenLink(view, "~/notes.md", {});
+    view.requestOpenLink(view, "~/missing.md", {});
+    EXPECT_EQ(opener->opened, QList<QUrl>{QUrl::fromLocalFile(userHome.path() + "/notes.md")});
 }
 
 TEST_F(DashboardTilesTest, TilesKeepTheirOrderAndShareTheFontSize)

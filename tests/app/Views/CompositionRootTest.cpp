@@ -1,6 +1,7 @@
 // The composition root gives the model every service and path: the model fills in nothing.
 #include "app/App/CompositionRoot.hpp"
 
+#include <QDir>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -31,6 +32,7 @@ TEST(CompositionRoot, GivesTheModelEveryPathAndService)
     EXPECT_NE(p.zundamonSpeaker, p.kotoneNiaSpeaker) << "one VOICEVOX speaker per voice";
     EXPECT_TRUE(p.fileSystem && p.watcher && p.pathExistenceChecker && p.userDefaults && p.appNotificationCenter);
     EXPECT_TRUE(p.hookInstaller && p.voicevoxEngineProbe && p.voicevoxAppLauncher);
-    EXPECT_TRUE(p.clock && p.processTreeProvider && p.shellCwdProvider);
+    EXPECT_TRUE(p.clock && p.processTreeProvider && p.shellCwdProvider && p.fileOpener);
+    EXPECT_EQ(p.homeDirectory, QDir::homePath());
     EXPECT_EQ(p.hookInstaller->configuration().settingsPath, agentHome + "/settings.json");
 }
