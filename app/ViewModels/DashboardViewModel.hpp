@@ -73,8 +73,8 @@ class DashboardViewModel final : public QObject {
 
 public:
     // What the composition root hands in, every service and path given: the model fills in
-    // nothing. The intervals are honoured as given (the model waits what it is told), so tests
-    // can run the loops fast.
+    // nothing but the focus query and the tile factory below. The intervals are honoured as given
+    // (the model waits what it is told), so tests can run the loops fast.
     struct Parameters {
         QString sessionsDirectory;
         QString claudeHome;
