@@ -36,8 +36,8 @@
 #include "app/ViewModels/DashboardPages.hpp"
 #include "app/ViewModels/DashboardPreferences.hpp"
 #include "app/ViewModels/DashboardRefresh.hpp"
-#include "app/ViewModels/DashboardTiles.hpp"
 #include "app/ViewModels/DashboardSpeechEngine.hpp"
+#include "app/ViewModels/DashboardTiles.hpp"
 
 #include <QDateTime>
 #include <QMap>
