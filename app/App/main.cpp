@@ -1,5 +1,5 @@
 // Brisvane: the dashboard of terminal tiles for people who run several coding agents at once.
-#include "app/App/CompositionRoot.hpp"
+#include "app/App/ViewCompositionRoot.hpp"
 #include "app/Views/DashboardView.hpp"
 #include "terminal/view/gpu/GpuTerminalRenderer.hpp"
 
@@ -60,7 +60,7 @@ int main(int argc, char** argv)
     QCoreApplication::setOrganizationName(QString());
 
     std::unique_ptr<brisvane::DashboardViewModel> model = brisvane::makeViewModel(QDir::homePath());
-    brisvane::DashboardView window(*model);
+    brisvane::DashboardView window(*model, brisvane::makeViewDependencies(*model));
 
     // SIGTERM and SIGINT quit as closing the window does: the model stops and every shell ends.
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) == 0) {

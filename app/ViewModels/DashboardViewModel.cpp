@@ -1,12 +1,7 @@
 #include "app/ViewModels/DashboardViewModel.hpp"
 
 #include "app/Services/integration/OnboardingStateStore.hpp"
-#include "app/Services/sessions/ProcessTreeProvider.hpp"
-#include "app/Services/sessions/ShellCwdReader.hpp"
 #include "app/Services/tiles/DashboardStores.hpp"
-#include "app/Services/voice/QtAudioVoicevoxAudioPlayer.hpp"
-#include "app/Services/voice/QtNetworkVoicevoxHTTPClient.hpp"
-#include "app/Services/voice/VoicevoxSpeaker.hpp"
 #include "app/ViewModels/TerminalProcessController.hpp"
 
 #include <QCoreApplication>
@@ -33,18 +28,9 @@ DashboardViewModel::DashboardViewModel(Parameters parameters, QObject* parent)
     : QObject(parent), parameters_(std::move(parameters))
 {
     Parameters& p = parameters_;
-    if (!p.projectsDirectory) p.projectsDirectory = p.claudeHome + "/projects";
-    if (!p.statsCachePath) p.statsCachePath = p.claudeHome + "/stats-cache.json";
-    if (!p.planUsagePath) p.planUsagePath = p.claudeHome + "/brisvane-usage.json";
-    if (!p.conclusionDirectory) p.conclusionDirectory = p.claudeHome + "/brisvane-say";
-    if (!p.focusedTileId) p.focusedTileId = [] { return std::optional<QUuid>(); };
-    if (!p.terminalControllerFactory)
-        p.terminalControllerFactory = [](const QUuid& id) { return std::make_unique<TerminalProcessController>(id); };
-    if (!p.processTreeProvider) p.processTreeProvider = &ProcessTreeProvider::currentSnapshotResult;
-    if (!p.shellCwdProvider) p.shellCwdProvider = &ShellCwdReader::currentWorkingDirectory;
     refresh_ = std::make_unique<DashboardRefresh>(
-        DashboardRefresh::Sources{p.sessionsDirectory, p.claudeHome, p.fileSystem, *p.projectsDirectory,
-                                  *p.statsCachePath, *p.planUsagePath, *p.conclusionDirectory, p.calendar,
+        DashboardRefresh::Sources{p.sessionsDirectory, p.claudeHome, p.fileSystem, p.projectsDirectory,
+                                  p.statsCachePath, p.planUsagePath, p.conclusionDirectory, p.calendar,
                                   p.processTreeProvider, p.shellCwdProvider},
         this, [this](const RefreshPass& pass) { applyRefreshPass(pass); });
     Preferences& prefs = *p.userDefaults;
@@ -53,24 +39,6 @@ DashboardViewModel::DashboardViewModel(Parameters parameters, QObject* parent)
     terminalFontSize_ = TerminalFontSizeStore::load(prefs);
     preferences_ = std::make_unique<DashboardPreferences>(p.userDefaults, p.isInternalBuild, p.isJapaneseLocale);
 
-    if (!p.hookInstaller) p.hookInstaller = HookInstaller::makeDefault(p.claudeHome);
-    if (!p.announcementEngine)
-        p.announcementEngine =
-            std::make_unique<AnnouncementEngine>(seconds(preferences_->completionAnnouncementThreshold()), p.isJapaneseLocale);
-    // One VOICEVOX speaker per voice, each falling back to the system voice and reporting its
-    // failures to the notification centre.
-    const auto makeVoice = [&](AnnouncementVoice voice) -> std::shared_ptr<AnnouncementSpeaking> {
-        return std::make_shared<VoicevoxSpeaker>(*VoicevoxSpeaker::speakerId(voice),
-                                                 std::make_shared<QtNetworkVoicevoxHTTPClient>(),
-                                                 std::make_shared<QtAudioVoicevoxAudioPlayer>(), p.announcementSpeaker,
-                                                 makeAppNotificationReporter(p.appNotificationCenter));
-    };
-    if (!p.zundamonSpeaker) p.zundamonSpeaker = makeVoice(AnnouncementVoice::zundamon);
-    if (!p.tohokuZunkoSpeaker) p.tohokuZunkoSpeaker = makeVoice(AnnouncementVoice::tohokuZunko);
-    if (!p.kuronoTakehiroSpeaker) p.kuronoTakehiroSpeaker = makeVoice(AnnouncementVoice::kuronoTakehiro);
-    if (!p.aoyamaRyuuseiSpeaker) p.aoyamaRyuuseiSpeaker = makeVoice(AnnouncementVoice::aoyamaRyuusei);
-    if (!p.kotoneNiaSpeaker) p.kotoneNiaSpeaker = makeVoice(AnnouncementVoice::kotoneNia);
-
     pinnedProjects_ = PinnedProjectStore::load(prefs);
 
     debounceTimer_ = new QTimer(this);
@@ -78,10 +46,6 @@ DashboardViewModel::DashboardViewModel(Parameters parameters, QObject* parent)
     connect(debounceTimer_, &QTimer::timeout, this, &DashboardViewModel::refresh);
     focusPollTimer_ = new QTimer(this);
     connect(focusPollTimer_, &QTimer::timeout, this, &DashboardViewModel::pollFocus);
-    announcementReevaluationTimer_ = new QTimer(this);
-    announcementReevaluationTimer_->setSingleShot(true);
-    connect(announcementReevaluationTimer_, &QTimer::timeout, this,
-            [this] { evaluateAnnouncements(parameters_.clock()); });
     speechEngine_ = std::make_unique<DashboardSpeechEngine>(DashboardSpeechEngine::Parameters{
         p.announcementSpeaker, p.zundamonSpeaker, p.tohokuZunkoSpeaker, p.kuronoTakehiroSpeaker, p.aoyamaRyuuseiSpeaker,
         p.kotoneNiaSpeaker, p.voicevoxEngineProbe, p.voicevoxAppLauncher, p.voicevoxEnginePollInterval, p.clock,
@@ -89,6 +53,19 @@ DashboardViewModel::DashboardViewModel(Parameters parameters, QObject* parent)
         [this] { return preferences_->isVoicevoxAutoLaunchEnabled(); }});
     connect(speechEngine_.get(), &DashboardSpeechEngine::statusChanged, this,
             &DashboardViewModel::voicevoxEngineStatusChanged);
+    announcements_ = std::make_unique<DashboardAnnouncements>(
+        *preferences_, *speechEngine_, p.isJapaneseLocale,
+        DashboardAnnouncements::TileLookups{
+            [this](const QUuid& tile) { return terminals_.conclusionReadingEnabled(tile); },
+            [this](const QUuid& tile) -> std::optional<QString> {
+                const std::optional<int32_t> pid = terminals_.attachedPid(tile);
+                if (!pid) return std::nullopt;
+                const auto conclusion = latestConclusions_.constFind(*pid);
+                if (conclusion == latestConclusions_.constEnd()) return std::nullopt;
+                return conclusion->text;
+            }});
+    connect(announcements_.get(), &DashboardAnnouncements::reevaluationDue, this,
+            [this] { evaluateAnnouncements(parameters_.clock()); });
 }
 
 DashboardViewModel::~DashboardViewModel() = default;
@@ -116,7 +93,7 @@ void DashboardViewModel::stop()
     disconnect(watchConnection_);
     watchConnection_ = {};
     debounceTimer_->stop();
-    announcementReevaluationTimer_->stop();
+    announcements_->stop();
     focusPollTimer_->stop();
     if (focusedTerminalTileId_) {
         focusedTerminalTileId_.reset();

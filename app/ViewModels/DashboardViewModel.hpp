@@ -25,16 +25,19 @@
 #include "app/Services/platform/PathExistenceChecking.hpp"
 #include "app/Services/platform/Preferences.hpp"
 #include "app/Services/sessions/SessionChangeWatching.hpp"
+#include "app/Services/tiles/FileOpening.hpp"
 #include "app/Services/tiles/GridOrdering.hpp"
 #include "app/Services/usage/UsageSelfAggregator.hpp"
 #include "app/Services/voice/AnnouncementEngine.hpp"
 #include "app/Services/voice/AnnouncementSpeaking.hpp"
 #include "app/Services/voice/VoicevoxAppLaunching.hpp"
 #include "app/Services/voice/VoicevoxEngineProbing.hpp"
+#include "app/ViewModels/DashboardAnnouncements.hpp"
 #include "app/ViewModels/DashboardPages.hpp"
 #include "app/ViewModels/DashboardPreferences.hpp"
 #include "app/ViewModels/DashboardRefresh.hpp"
 #include "app/ViewModels/DashboardSpeechEngine.hpp"
+#include "app/ViewModels/DashboardTiles.hpp"
 
 #include <QDateTime>
 #include <QMap>
@@ -67,35 +70,33 @@ class DashboardViewModel final : public QObject {
                    isOnboardingPresentedChanged)
 
 public:
-    // What the composition root hands in. The intervals are honoured as given (the model waits
-    // what it is told), so tests can run the loops fast.
+    // What the composition root hands in, every service and path given: the model fills in
+    // nothing. The intervals are honoured as given
+    // (the model waits what it is told), so tests can run the loops fast.
     struct Parameters {
         QString sessionsDirectory;
         QString claudeHome;
         std::shared_ptr<const FileSystemReading> fileSystem;
         // Owned by the model from here on.
         std::unique_ptr<SessionChangeWatching> watcher;
-        std::optional<QString> projectsDirectory;
-        std::optional<QString> statsCachePath;
-        std::optional<QString> planUsagePath;
-        std::optional<QString> conclusionDirectory;
+        QString projectsDirectory;
+        QString statsCachePath;
+        QString planUsagePath;
+        QString conclusionDirectory;
         double debounceInterval = 0.2;
         double terminatedRetention = 300;
-        std::function<QDateTime()> clock = [] { return QDateTime::currentDateTimeUtc(); };
-        Calendar calendar = Calendar::current();
+        std::function<QDateTime()> clock;
+        Calendar calendar;
         std::shared_ptr<const PathExistenceChecking> pathExistenceChecker;
         bool isInternalBuild = false;
         bool isJapaneseLocale = true;
         std::shared_ptr<Preferences> userDefaults;
         std::shared_ptr<AppNotificationCenter> appNotificationCenter;
         double focusPollInterval = 0.3;
-        // Absent: the installer over the agent's home and the default support folder.
-        std::optional<HookInstaller> hookInstaller;
-        // Absent: an engine with the stored completion threshold.
-        std::unique_ptr<AnnouncementEngine> announcementEngine;
+        std::shared_ptr<const HookInstaller> hookInstaller;
         // The system voice; the fallback of the VOICEVOX voices.
         std::shared_ptr<AnnouncementSpeaking> announcementSpeaker;
-        // Absent: a VOICEVOX speaker each (speakers 3, 107, 11, 13 and 74).
+        // One VOICEVOX voice each. An empty one says nothing.
         std::shared_ptr<AnnouncementSpeaking> zundamonSpeaker;
         std::shared_ptr<AnnouncementSpeaking> tohokuZunkoSpeaker;
         std::shared_ptr<AnnouncementSpeaking> kuronoTakehiroSpeaker;
@@ -104,13 +105,16 @@ public:
         std::shared_ptr<VoicevoxEngineProbing> voicevoxEngineProbe;
         std::shared_ptr<VoicevoxAppLaunching> voicevoxAppLauncher;
         double voicevoxEnginePollInterval = 20;
-        // The terminal tile holding the keyboard focus, as the views see it. Absent: none.
+        // What the tiles' terminals open paths and links with: "~" is `homeDirectory`, and
+        // `pathExistenceChecker` and `clock` serve them too.
+        QString homeDirectory;
+        std::shared_ptr<const FileOpening> fileOpener;
+        // The terminal tile holding the keyboard focus, as the views see it.
         std::function<std::optional<QUuid>()> focusedTileId;
-        // Makes a new tile's controller with its terminal session ready (GUI thread). Absent: a
-        // TerminalProcessController.
+        // Makes a new tile's controller with its terminal session ready (GUI thread).
         std::function<std::unique_ptr<TerminalProcessController>(const QUuid&)> terminalControllerFactory;
         // The process table and a process's current folder; called on refresh workers, so they
-        // must be safe to call from any thread. Absent: read from /proc.
+        // must be safe to call from any thread.
         std::function<ProcessTreeFetchResult()> processTreeProvider;
         std::function<std::optional<QString>(int32_t)> shellCwdProvider;
     };
@@ -189,10 +193,12 @@ public:
     // Passes whose reads are not all in yet.
     int refreshesInFlight() const { return refresh_->inFlight(); }
     // The agent process attached to each tile, and the fresh spoken summaries by agent pid.
-    const QMap<QUuid, int32_t>& attachedPids() const { return attachedPid_; }
+    const QMap<QUuid, int32_t>& attachedPids() const { return terminals_.attachedPids(); }
     const QMap<int32_t, AnnouncementConclusion>& latestConclusions() const { return latestConclusions_; }
 
     // ---- Announcements and speech engine -------------------------------------------------------
+    // Starts with the stored completion threshold; follows its setter.
+    AnnouncementEngine& announcementEngine() { return announcements_->engine(); }
     // Decides and speaks what the tiles' sessions call for; run after every reconciliation.
     void evaluateAnnouncements(const QDateTime& now);
     // The same for a snapshot keyed "t:" + tile UUID. The engine sees every snapshot, even with
@@ -253,7 +259,7 @@ public:
     void closeTerminalTile(const QUuid& id);
     // Whether the tile's spoken summary may be read; not stored.
     void setConclusionReadingEnabled(bool enabled, const QUuid& tile);
-    const QMap<QUuid, bool>& tileConclusionReadingEnabled() const { return tileConclusionReadingEnabled_; }
+    const QMap<QUuid, bool>& tileConclusionReadingEnabled() const { return terminals_.conclusionReadingEnabled(); }
     // Pins a folder once per exact path.
     void addPinnedProject(const QString& path);
     void removePinnedProject(const QUuid& id);
@@ -314,6 +320,7 @@ private:
     std::unique_ptr<DashboardPreferences> preferences_;
     std::unique_ptr<DashboardPages> pages_;
     std::unique_ptr<DashboardSpeechEngine> speechEngine_;
+    std::unique_ptr<DashboardAnnouncements> announcements_;
     HookInstallationStatus hookInstallationStatus_;
     QList<PinnedProject> pinnedProjects_;
     QMap<QUuid, QString> liveShellCwds_;
@@ -322,8 +329,7 @@ private:
     bool isOnboardingPresented_ = false;
 
     std::map<QUuid, std::unique_ptr<TerminalProcessController>> terminalControllers_;
-    QMap<QUuid, int32_t> attachedPid_;
-    QMap<QUuid, bool> tileConclusionReadingEnabled_;
+    DashboardTiles terminals_;
     QMap<int32_t, AnnouncementConclusion> latestConclusions_;
 
     QMetaObject::Connection watchConnection_;
@@ -344,17 +350,8 @@ private:
     bool startShell(TerminalProcessController& controller, const std::optional<QString>& directory);
     void savePinnedProjects(QList<PinnedProject> projects);
 
-    // Announcements and speech engine. Tests reach this state, which the refresh fills in, through
-    // the seam.
+    // Tests reach the announcement state the refresh fills in through the seam.
     friend struct DashboardViewModelTestSeam;
-    QMap<QString, AnnouncementSessionInfo> announcementSnapshot() const;
-    // Styled for the current voice, and said with the project's reading when `dictionary` has one.
-    Announcement spokenAnnouncement(const Announcement& announcement, const ReadingDictionary& dictionary,
-                                    bool isJapaneseLocale) const;
-    void speak(const Announcement& announcement) const;
-    void scheduleAnnouncementReevaluationIfNeeded(std::optional<double> delay);
-    // Single-shot: at most one re-evaluation is pending.
-    QTimer* announcementReevaluationTimer_ = nullptr;
 
     // Preferences and user actions.
     void runHookAction(const std::function<HookInstaller::Outcome()>& action, const QString& dedupeKey,

@@ -23,7 +23,7 @@ void DashboardViewModel::setAnnouncementVoice(AnnouncementVoice voice)
 void DashboardViewModel::setCompletionAnnouncementThreshold(AnnouncementThresholdPreset preset)
 {
     if (preferences_->setCompletionAnnouncementThreshold(preset)) emit completionAnnouncementThresholdChanged();
-    parameters_.announcementEngine->setCompletionThreshold(seconds(preset));
+    announcements_->engine().setCompletionThreshold(seconds(preset));
 }
 
 void DashboardViewModel::setConclusionReadingBusyThreshold(AnnouncementThresholdPreset preset)
@@ -75,20 +75,12 @@ void DashboardViewModel::updateReadingEntry(const QUuid& id, const std::optional
 
 void DashboardViewModel::speakReadingPreview(const ReadingEntry& entry)
 {
-    const bool japanese = parameters_.isJapaneseLocale;
-    QString name = entry.projectName.trimmed();
-    if (name.isEmpty()) name = japanese ? QStringLiteral("サンプル") : QStringLiteral("Sample");
-    // The row as it is typed now, not as saved.
-    const ReadingDictionary row{{ReadingEntry{entry.id, name, entry.reading}}};
-    const Announcement completion{AnnouncementKind::completed, name, AnnouncementEngine::completedMessage(name, japanese)};
-    speak(spokenAnnouncement(completion, row, japanese));
+    announcements_->speakReadingPreview(entry);
 }
 
 void DashboardViewModel::playTestAnnouncement()
 {
-    const QString message = parameters_.isJapaneseLocale ? QStringLiteral("これはテスト再生です。")
-                                                         : QStringLiteral("This is a test playback.");
-    speak({AnnouncementKind::completed, QString(), message});
+    announcements_->playTestAnnouncement();
 }
 
 // ---- Agent integrations ------------------------------------------------------------------------------

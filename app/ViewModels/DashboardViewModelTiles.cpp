@@ -39,7 +39,7 @@ TerminalProcessController& DashboardViewModel::registerTerminalTile(const QUuid&
     tiles.push_back({id, TerminalTileLifecycle::shellOnly(), projectName, SessionState::unknown(),
                      ModelNameResolver::unknownModelName()});
     setTerminalTiles(std::move(tiles));
-    tileConclusionReadingEnabled_[id] = preferences_->isConclusionReadingDefaultEnabled();
+    terminals_.setConclusionReadingEnabled(id, preferences_->isConclusionReadingDefaultEnabled());
     persistNewGridOrderingIfNeeded();
     return controller;
 }
@@ -77,7 +77,7 @@ void DashboardViewModel::closeTerminalTile(const QUuid& id)
         closed = std::move(found->second);
         terminalControllers_.erase(found);
     }
-    attachedPid_.remove(id);
+    terminals_.forgetAttachment(id);
     QList<TerminalTile> tiles = terminalTiles_;
     tiles.removeIf([&](const TerminalTile& tile) { return tile.id == id; });
     // A view hosting the tile's terminal hands it back here, before the controller goes.
@@ -88,7 +88,7 @@ void DashboardViewModel::closeTerminalTile(const QUuid& id)
         // the process: give the pages back now that they are free.
         malloc_trim(0);
     }
-    tileConclusionReadingEnabled_.remove(id);
+    terminals_.forgetConclusionReading(id);
 
     TerminalTile closedTile;
     closedTile.id = id;
@@ -102,7 +102,7 @@ void DashboardViewModel::closeTerminalTile(const QUuid& id)
 
 void DashboardViewModel::setConclusionReadingEnabled(bool enabled, const QUuid& tile)
 {
-    tileConclusionReadingEnabled_[tile] = enabled;
+    terminals_.setConclusionReadingEnabled(tile, enabled);
 }
 
 // ---- Pinned projects ------------------------------------------------------------------------------

@@ -1,14 +1,11 @@
 #include "app/Views/BrisvaneTerminalView.hpp"
 
-#include "app/Services/platform/LocalPathExistenceChecker.hpp"
 #include "app/Services/sessions/ShellCwdReader.hpp"
 #include "app/Services/tiles/TerminalLinkNormalizer.hpp"
 #include "app/Services/tiles/TerminalScrollStickPolicy.hpp"
 #include "app/Views/DashboardStyle.hpp"
-#include "app/Views/DesktopServicesFileOpener.hpp"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QFontDatabase>
 #include <QLoggingCategory>
 #include <QScrollBar>
@@ -24,10 +21,6 @@ Q_LOGGING_CATEGORY(lcBrisvaneTerminalView, "brisvane.BrisvaneTerminalView")
 
 BrisvaneTerminalView::BrisvaneTerminalView(const QRect& frame, QWidget* parent)
     : LocalProcessTerminalView(frame, parent)
-    , homeDirectory(QDir::homePath())
-    , existenceChecker(std::make_shared<LocalPathExistenceChecker>())
-    , fileOpener(std::make_shared<DesktopServicesFileOpener>())
-    , now([] { return QDateTime::currentDateTimeUtc(); })
 {
     colorScroller();
 }
@@ -35,10 +28,6 @@ BrisvaneTerminalView::BrisvaneTerminalView(const QRect& frame, QWidget* parent)
 BrisvaneTerminalView::BrisvaneTerminalView(std::shared_ptr<corvix::LocalProcessSession> session, const QRect& frame,
                                            std::optional<QFont> font, QWidget* parent)
     : LocalProcessTerminalView(std::move(session), frame, std::move(font), parent)
-    , homeDirectory(QDir::homePath())
-    , existenceChecker(std::make_shared<LocalPathExistenceChecker>())
-    , fileOpener(std::make_shared<DesktopServicesFileOpener>())
-    , now([] { return QDateTime::currentDateTimeUtc(); })
 {
     colorScroller();
 }

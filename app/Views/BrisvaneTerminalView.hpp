@@ -35,6 +35,7 @@ public:
     // Takes terminalFont(pointSize); nothing changes when it is the size already.
     void applyFontSize(double pointSize);
 
+    // Given by the view's maker before it is shown or fed.
     // Base of "~" and of the Desktop and Downloads fallbacks when opening paths.
     QString homeDirectory;
     std::shared_ptr<const PathExistenceChecking> existenceChecker;

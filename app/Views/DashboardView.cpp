@@ -4,9 +4,7 @@
 #include "app/Views/DashboardStyle.hpp"
 #include "app/Views/GridControlsView.hpp"
 #include "app/Views/NotificationOverlayView.hpp"
-#include "app/Views/OnboardingView.hpp"
 #include "app/Views/SettingsWindow.hpp"
-#include "app/Views/SystemSettingsExplanationOpener.hpp"
 #include "app/Views/TilePageView.hpp"
 #include "app/Views/TopBarView.hpp"
 
@@ -38,7 +36,8 @@ QPalette darkPalette(QPalette palette)
 
 } // namespace
 
-DashboardView::DashboardView(DashboardViewModel& model, QWidget* parent) : QMainWindow(parent), model_(model)
+DashboardView::DashboardView(DashboardViewModel& model, Dependencies dependencies, QWidget* parent)
+    : QMainWindow(parent), model_(model), dependencies_(std::move(dependencies))
 {
     setWindowTitle(QStringLiteral("Brisvane"));
     setPalette(darkPalette(palette()));
@@ -49,7 +48,8 @@ DashboardView::DashboardView(DashboardViewModel& model, QWidget* parent) : QMain
     auto* stack = new QVBoxLayout(content);
     stack->setContentsMargins(0, 0, 0, 0);
     stack->setSpacing(0);
-    topBar_ = new TopBarView(model_, new GridControlsView(model_), content);
+    const auto openSettings = [this] { SettingsWindow::open(model_); };
+    topBar_ = new TopBarView(model_, new GridControlsView(model_, openSettings), content);
     stack->addWidget(topBar_);
     stack->addWidget(DashboardStyle::makeDivider(content));
     tilePage_ = new TilePageView(model_, content);
@@ -59,8 +59,7 @@ DashboardView::DashboardView(DashboardViewModel& model, QWidget* parent) : QMain
 
     // The toasts lie over the whole content, from its top edge; clicks beside them go through.
     AppNotificationCenter& center = model_.appNotificationCenter();
-    notificationOverlay_ = new NotificationOverlayView(
-        std::make_shared<SystemSettingsExplanationOpener>(model_.parameters().claudeHome), this);
+    notificationOverlay_ = new NotificationOverlayView(dependencies_.systemSettingsOpener, this);
     connect(notificationOverlay_, &NotificationOverlayView::dismissRequested, &center, &AppNotificationCenter::dismiss);
     connect(&center, &AppNotificationCenter::activeNotificationsChanged, notificationOverlay_,
             [this, &center] { notificationOverlay_->setNotifications(center.activeNotifications()); });
@@ -77,8 +76,7 @@ DashboardView::DashboardView(DashboardViewModel& model, QWidget* parent) : QMain
                     &DashboardViewModel::resetTerminalFontSize);
     // Ctrl+Shift+, also matches under X11, which reports the key as Ctrl+Shift+<.
     QMenu* appMenu = menuBar()->addMenu(QStringLiteral("Brisvane"));
-    appMenu->addAction(tr("設定…"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Comma), this,
-                       [this] { SettingsWindow::open(model_); });
+    appMenu->addAction(tr("設定…"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Comma), this, openSettings);
 
     // Queued: the sheet opens once the window showing it is up, not inside its show.
     connect(&model_, &DashboardViewModel::isOnboardingPresentedChanged, this, &DashboardView::syncOnboarding,
@@ -145,7 +143,7 @@ void DashboardView::syncOnboarding()
     if (!started_) return;
     // The sheet closes itself when the flag falls, and lowers the flag however it is closed.
     if (model_.isOnboardingPresented() && !onboardingSheet_)
-        onboardingSheet_ = OnboardingView::present(model_, OnboardingView::defaultDependencies(model_), this);
+        onboardingSheet_ = OnboardingView::present(model_, dependencies_.onboarding, this);
 }
 
 void DashboardView::placeNotificationOverlay()

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "app/Services/integration/SystemSettingsOpening.hpp"
+#include "app/Views/OnboardingView.hpp"
+
 #include <QDialog>
 #include <QHash>
 #include <QMainWindow>
@@ -24,7 +27,15 @@ public:
     static constexpr int kMinimumWidth = 780;
     static constexpr int kMinimumHeight = 480;
 
-    explicit DashboardView(DashboardViewModel& model, QWidget* parent = nullptr);
+    // What the window's views act through; the composition root's.
+    struct Dependencies {
+        // The onboarding sheet's, for each time it is presented.
+        OnboardingView::Dependencies onboarding;
+        // Opens the explanation of the system settings a toast points to.
+        std::shared_ptr<const SystemSettingsOpening> systemSettingsOpener;
+    };
+
+    DashboardView(DashboardViewModel& model, Dependencies dependencies, QWidget* parent = nullptr);
     ~DashboardView() override;
 
     TopBarView& topBar() const { return *topBar_; }
@@ -46,6 +57,7 @@ private:
     void placeNotificationOverlay();
 
     DashboardViewModel& model_;
+    Dependencies dependencies_;
     TopBarView* topBar_ = nullptr;
     TilePageView* tilePage_ = nullptr;
     NotificationOverlayView* notificationOverlay_ = nullptr;

@@ -1,14 +1,11 @@
 #include "app/Views/FilePathClickOverlayView.hpp"
 
-#include "app/Services/platform/LocalPathExistenceChecker.hpp"
 #include "app/Services/tiles/FilePathResolver.hpp"
 #include "app/Views/DashboardStyle.hpp"
-#include "app/Views/DesktopServicesFileOpener.hpp"
 #include "app/Views/TerminalLineTextExtractor.hpp"
 #include "terminal/view/TerminalView.hpp"
 
 #include <QApplication>
-#include <QDir>
 #include <QKeyEvent>
 #include <QLoggingCategory>
 #include <QMouseEvent>
@@ -30,9 +27,6 @@ constexpr int kHighlightRefreshIntervalMs = 150;
 
 FilePathClickOverlayView::FilePathClickOverlayView(QWidget* parent)
     : QWidget(parent)
-    , homeDirectory(QDir::homePath())
-    , existenceChecker(std::make_shared<LocalPathExistenceChecker>())
-    , fileOpener(std::make_shared<DesktopServicesFileOpener>())
     , queryKeyboardModifiers([] { return QGuiApplication::queryKeyboardModifiers(); })
 {
     setAttribute(Qt::WA_TranslucentBackground);

@@ -46,6 +46,7 @@ public:
     void syncCellSize();
     // Asked for the shell's folder at every scan and click.
     std::function<std::optional<QString>()> cwdProvider = [] { return std::optional<QString>(); };
+    // The terminal view's own, given by the host's maker.
     QString homeDirectory;
     std::shared_ptr<const PathExistenceChecking> existenceChecker;
     std::shared_ptr<const FileOpening> fileOpener;

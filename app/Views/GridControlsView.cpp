@@ -7,7 +7,6 @@
 #include "app/Views/GridLayoutIconView.hpp"
 #include "app/Views/LayoutPickerPopoverView.hpp"
 #include "app/Views/PlainButton.hpp"
-#include "app/Views/SettingsWindow.hpp"
 #include "app/Views/SymbolGlyph.hpp"
 
 #include <QHBoxLayout>
@@ -184,9 +183,9 @@ QMenu* PinnedProjectChip::rebuildMenu()
     connect(menu_->addAction(tr("新規セッション")), &QAction::triggered, &viewModel_,
             [this, project] { viewModel_.launchPinnedProject(project, false); });
     const DashboardViewModel::Parameters& parameters = viewModel_.parameters();
-    if (parameters.fileSystem && parameters.projectsDirectory) {
+    if (parameters.fileSystem) {
         const std::optional<QDateTime> date = ProjectResumeInfoProvider::lastConversationDate(
-            project.path, *parameters.projectsDirectory, *parameters.fileSystem);
+            project.path, parameters.projectsDirectory, *parameters.fileSystem);
         if (date) {
             connect(menu_->addAction(tr("続きから（%1）").arg(GridControlsView::resumeDateLabel(*date))),
                     &QAction::triggered, &viewModel_, [this, project] { viewModel_.launchPinnedProject(project, true); });
@@ -200,7 +199,6 @@ QMenu* PinnedProjectChip::rebuildMenu()
 GridControlsView::GridControlsView(DashboardViewModel& viewModel, std::function<void()> openSettings, QWidget* parent)
     : QWidget(parent), viewModel_(viewModel), openSettings_(std::move(openSettings))
 {
-    if (!openSettings_) openSettings_ = [&viewModel] { SettingsWindow::open(viewModel); };
 
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(16, 6, 16, 6);

@@ -86,10 +86,8 @@ private:
 class GridControlsView final : public QWidget {
     Q_OBJECT
 public:
-    // `openSettings` opens the settings window on the model's selected tab; absent, the bar opens
-    // the application's settings window.
-    explicit GridControlsView(DashboardViewModel& viewModel, std::function<void()> openSettings = {},
-                              QWidget* parent = nullptr);
+    // `openSettings` opens the settings window on the model's selected tab.
+    GridControlsView(DashboardViewModel& viewModel, std::function<void()> openSettings, QWidget* parent = nullptr);
 
     bool isLayoutPopoverPresented() const;
     bool isAnnouncementPopoverPresented() const;

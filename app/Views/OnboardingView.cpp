@@ -1,11 +1,8 @@
 #include "app/Views/OnboardingView.hpp"
 
 #include "app/Services/integration/OnboardingStateStore.hpp"
-#include "app/Services/platform/LocalFileSystemReader.hpp"
-#include "app/Services/platform/LocalFileSystemWriter.hpp"
 #include "app/ViewModels/DashboardViewModel.hpp"
 #include "app/Views/DashboardStyle.hpp"
-#include "app/Views/DesktopServicesFileOpener.hpp"
 #include "app/Views/OnboardingCliDetectionStep.hpp"
 #include "app/Views/OnboardingComponents.hpp"
 #include "app/Views/OnboardingIntegrationsStep.hpp"
@@ -14,7 +11,6 @@
 #include "app/Views/OnboardingVoicevoxInfoStep.hpp"
 #include "app/Views/OnboardingWelcomeSteps.hpp"
 #include "app/Views/PlainButton.hpp"
-#include "app/Views/SettingsWindow.hpp"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -35,7 +31,7 @@ using StepFactory = QWidget* (*)(OnboardingView&);
 
 QWidget* cliDetectionStep(OnboardingView& view)
 {
-    return new OnboardingCliDetectionStep(view, ClaudeCLISearch::current(view.viewModel().parameters().pathExistenceChecker));
+    return new OnboardingCliDetectionStep(view, view.cliSearch());
 }
 
 QWidget* integrationsStep(OnboardingView& view)
@@ -95,24 +91,6 @@ QPalette darkPalette(QPalette palette)
 }
 
 } // namespace
-
-OnboardingView::Dependencies OnboardingView::defaultDependencies(DashboardViewModel& model)
-{
-    auto opener = std::make_shared<DesktopServicesFileOpener>();
-    QPointer<DashboardViewModel> guarded(&model);
-    return Dependencies{
-        ClaudeMdEditor(
-            {model.parameters().claudeHome + QStringLiteral("/CLAUDE.md"), model.parameters().isJapaneseLocale},
-            std::make_shared<LocalFileSystemReader>(), std::make_shared<LocalFileSystemWriter>()),
-        model.parameters().userDefaults,
-        opener,
-        [guarded] {
-            if (guarded) SettingsWindow::open(*guarded);
-        },
-        [opener](const QUrl& url) { opener->open(url); },
-        [] { return QDateTime::currentDateTimeUtc(); },
-    };
-}
 
 OnboardingView::OnboardingView(DashboardViewModel& model, Dependencies dependencies, QWidget* parent)
     : QDialog(parent)

@@ -6,6 +6,7 @@
 #include "app/Services/platform/Preferences.hpp"
 #include "app/Services/tiles/FileOpening.hpp"
 #include "app/Views/LegalDocument.hpp"
+#include "app/Views/OnboardingCliDetectionStep.hpp"
 
 #include <QDateTime>
 #include <QDialog>
@@ -57,12 +58,9 @@ public:
         std::function<void(const QUrl&)> openURL;
         // The time the terms agreement records.
         std::function<QDateTime()> clock;
+        // Where the command step looks for the agent's command.
+        ClaudeCLISearch cliSearch;
     };
-
-    // The application's: the editor of "<agent home>/CLAUDE.md" over the local file system, the
-    // model's preferences, the desktop's opener for files and links, the settings window and the
-    // current time.
-    static Dependencies defaultDependencies(DashboardViewModel& model);
 
     OnboardingView(DashboardViewModel& model, Dependencies dependencies, QWidget* parent = nullptr);
     ~OnboardingView() override;
@@ -77,6 +75,7 @@ public:
     const ClaudeMdEditor& claudeMdEditor() const { return dependencies_.claudeMdEditor; }
     Preferences& userDefaults() const { return *dependencies_.userDefaults; }
     const std::shared_ptr<const FileOpening>& fileOpener() const { return dependencies_.fileOpener; }
+    const ClaudeCLISearch& cliSearch() const { return dependencies_.cliSearch; }
     void openSettings() const;
     void openURL(const QUrl& url) const;
     // The locale flag that picks steps, texts and voices.

@@ -7,6 +7,7 @@
 #include "app/ViewModels/TerminalProcessController.hpp"
 #include "app/Views/BrisvaneTerminalView.hpp"
 #include "app/Views/DashboardStyle.hpp"
+#include "app/Views/FilePathClickOverlayView.hpp"
 #include "app/Views/PlainButton.hpp"
 #include "app/Views/SymbolGlyph.hpp"
 #include "app/Views/TerminalHostView.hpp"
@@ -211,6 +212,10 @@ void TerminalTileView::makeTerminalView(TerminalProcessController& controller)
     std::optional<QFont> font;
     if (terminalFontSize_) font = BrisvaneTerminalView::terminalFont(*terminalFontSize_);
     terminalView_ = std::make_unique<BrisvaneTerminalView>(controller.sharedSession(), QRect(0, 0, 640, 400), font);
+    terminalView_->homeDirectory = linkServices_.homeDirectory;
+    terminalView_->existenceChecker = linkServices_.existenceChecker;
+    terminalView_->fileOpener = linkServices_.fileOpener;
+    terminalView_->now = linkServices_.now;
 }
 
 void TerminalTileView::setTerminalFontSize(double pointSize)
@@ -468,6 +473,11 @@ void TerminalTileView::rebuildBody()
             return ShellCwdReader::currentWorkingDirectory(view->process().shellPid());
         });
         hostView_->setLifecycle(tile_.lifecycle);
+        // Paths under Ctrl open as the terminal's own links do.
+        FilePathClickOverlayView& overlay = *hostView_->overlay();
+        overlay.homeDirectory = terminalView_->homeDirectory;
+        overlay.existenceChecker = terminalView_->existenceChecker;
+        overlay.fileOpener = terminalView_->fileOpener;
         // The host goes before the terminal view: the connection dies with either.
         connect(hostView_, &TerminalHostView::textDropped, terminalView_.get(), [view](const QString& text) {
             // As typed, unless the program asked for pastes to be marked: then as a paste, so an

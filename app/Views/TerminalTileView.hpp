@@ -4,6 +4,7 @@
 #include "app/Services/sessions/SessionStateAppearance.hpp"
 
 #include <QColor>
+#include <QDateTime>
 #include <QPointer>
 #include <QString>
 #include <QRegion>
@@ -25,6 +26,8 @@ namespace brisvane {
 class ColorDot;
 
 class BrisvaneTerminalView;
+class FileOpening;
+class PathExistenceChecking;
 class TerminalHostView;
 class TerminalProcessController;
 
@@ -47,6 +50,15 @@ public:
     void setController(TerminalProcessController* controller);
     // The terminal's font size in points; the system's default size until set.
     void setTerminalFontSize(double pointSize);
+    // What the terminal and its path overlay open paths and links with: "~" is `homeDirectory`.
+    struct LinkServices {
+        QString homeDirectory;
+        std::shared_ptr<const PathExistenceChecking> existenceChecker;
+        std::shared_ptr<const FileOpening> fileOpener;
+        std::function<QDateTime()> now;
+    };
+    // Given before the controller, so the terminal widget is made with them.
+    void setLinkServices(LinkServices services) { linkServices_ = std::move(services); }
     // The terminal widget made for the controller's session; none without a controller.
     BrisvaneTerminalView* terminalView() const { return terminalView_.get(); }
     // Lays out and repaints the terminal widget, as after the application comes back.
@@ -132,6 +144,7 @@ private:
     TerminalTile tile_;
     std::unique_ptr<BrisvaneTerminalView> terminalView_;
     std::optional<double> terminalFontSize_;
+    LinkServices linkServices_;
     bool isFocused_ = false;
     bool isConclusionReadingEnabled_ = false;
     std::optional<QString> currentCwd_;

@@ -117,6 +117,8 @@ QWidget* TilePageView::tileView(const GridTile& tile)
             const QUuid tileId = tile.terminal->id;
             auto* view = new TerminalTileView(*tile.terminal, nullptr, this);
             view->setProperty(kGridIdProperty, id);
+            const DashboardViewModel::Parameters& p = viewModel_.parameters();
+            view->setLinkServices({p.homeDirectory, p.pathExistenceChecker, p.fileOpener, p.clock});
             connect(view, &TerminalTileView::conclusionReadingToggleRequested, this, [this, tileId] {
                 const bool current = viewModel_.tileConclusionReadingEnabled().value(
                     tileId, viewModel_.isConclusionReadingDefaultEnabled());

@@ -8,9 +8,9 @@
 #include "BenchTerminal.hpp"
 #include "GeneratedAgentHome.hpp"
 
+#include "app/App/CompositionRoot.hpp"
 #include "app/Services/platform/InMemoryPreferences.hpp"
 #include "app/Services/platform/LocalFileSystemReader.hpp"
-#include "app/Services/platform/LocalPathExistenceChecker.hpp"
 #include "app/Services/sessions/SessionWatcher.hpp"
 #include "app/ViewModels/DashboardViewModel.hpp"
 #include "app/ViewModels/TerminalProcessController.hpp"
@@ -136,12 +136,8 @@ private:
 std::unique_ptr<DashboardViewModel> makeModel(const QString& claudeHome,
                                               std::unique_ptr<SessionChangeWatching> watcher = nullptr)
 {
-    DashboardViewModel::Parameters p;
-    p.claudeHome = claudeHome;
-    p.sessionsDirectory = claudeHome + "/sessions";
-    p.fileSystem = std::make_shared<LocalFileSystemReader>();
+    DashboardViewModel::Parameters p = agentHomeParameters(claudeHome);
     p.watcher = watcher ? std::move(watcher) : std::make_unique<NoWatcher>();
-    p.pathExistenceChecker = std::make_shared<LocalPathExistenceChecker>();
     p.userDefaults = std::make_shared<InMemoryPreferences>();
     p.appNotificationCenter = std::make_shared<AppNotificationCenter>([] { return QDateTime::currentDateTimeUtc(); });
     p.focusedTileId = [] { return std::optional<QUuid>(); };

@@ -1,7 +1,7 @@
 // The dashboard on a real X display (ctest runs this binary under xvfb-run with the xcb platform):
 // what only a window system shows, such as popups that the platform closes and the pixels of texts
 // as they reach the screen. Screenshots are kept in BRISVANE_SCREENSHOT_DIR.
-#include "app/App/CompositionRoot.hpp"
+#include "app/App/ViewCompositionRoot.hpp"
 #include "app/Services/platform/QSettingsPreferences.hpp"
 #include "app/ViewModels/TerminalProcessController.hpp"
 #include "app/Views/BrisvaneTerminalView.hpp"
@@ -118,7 +118,7 @@ TEST_F(DashboardOnDisplay, TermsAndLayoutLabelAreReadable)
     test::TemporaryHome home(test::TemporaryHome::Content::empty);
     QSettingsPreferences().remove("Brisvane.onboardingCompletedVersion");
     std::unique_ptr<DashboardViewModel> model = makeViewModel(home.path());
-    DashboardView view(*model);
+    DashboardView view(*model, makeViewDependencies(*model));
     view.resize(1280, 760);
     view.move(0, 0);
     view.show();
@@ -162,7 +162,7 @@ TEST_F(DashboardOnDisplay, PopoversStayOpenWhileTheirContentChanges)
     QSettingsPreferences().setValue("Brisvane.onboardingCompletedVersion", 1);
 
     std::unique_ptr<DashboardViewModel> model = makeViewModel(home.path());
-    DashboardView view(*model);
+    DashboardView view(*model, makeViewDependencies(*model));
     view.resize(1280, 760);
     view.move(0, 0);
     view.show();
@@ -228,7 +228,7 @@ TEST_F(DashboardOnDisplay, ANarrowThreeByThreeGrid)
     test::TemporaryHome home(test::TemporaryHome::Content::empty);
     QSettingsPreferences().setValue("Brisvane.onboardingCompletedVersion", 1);
     std::unique_ptr<DashboardViewModel> model = makeViewModel(home.path());
-    DashboardView view(*model);
+    DashboardView view(*model, makeViewDependencies(*model));
     view.resize(1100, 760);
     view.move(0, 0);
     view.show();

@@ -12,6 +12,7 @@
 #include "tests/app/AnnouncementPrinters.hpp"
 #include "tests/app/Services/ScopedHomeEnvironment.hpp"
 #include "tests/app/Services/SpeakerFakes.hpp"
+#include "tests/app/ViewModels/DashboardModelHarness.hpp"
 
 #include <QTemporaryDir>
 #include <QTimer>
@@ -28,7 +29,7 @@ namespace brisvane {
 struct DashboardViewModelTestSeam {
     static void attach(DashboardViewModel& model, const QUuid& tile, int32_t pid)
     {
-        model.attachedPid_.insert(tile, pid);
+        model.terminals_.attachedPid_.insert(tile, pid);
     }
     static void setConclusion(DashboardViewModel& model, int32_t pid, const QString& text)
     {
@@ -36,15 +37,15 @@ struct DashboardViewModelTestSeam {
     }
     static void setTileReading(DashboardViewModel& model, const QUuid& tile, bool enabled)
     {
-        model.tileConclusionReadingEnabled_.insert(tile, enabled);
+        model.terminals_.conclusionReadingEnabled_.insert(tile, enabled);
     }
     static void scheduleReevaluation(DashboardViewModel& model, std::optional<double> delay)
     {
-        model.scheduleAnnouncementReevaluationIfNeeded(delay);
+        model.announcements_->scheduleReevaluationIfNeeded(delay);
     }
     static const QTimer& reevaluationTimer(const DashboardViewModel& model)
     {
-        return *model.announcementReevaluationTimer_;
+        return *model.announcements_->reevaluationTimer_;
     }
     static const QTimer& enginePollTimer(const DashboardViewModel& model) { return *model.speechEngine_->pollTimer_; }
     static std::optional<QDateTime> lastLaunchAttempt(const DashboardViewModel& model)
@@ -90,18 +91,10 @@ struct AnnouncementModelFixture : ::testing::Test {
     void make(bool isJapaneseLocale = true, std::optional<HookInstaller> hookInstaller = std::nullopt)
     {
         model.reset();
-        DashboardViewModel::Parameters p;
-        p.claudeHome = QStringLiteral("/nonexistent/.claude");
-        p.sessionsDirectory = p.claudeHome + QStringLiteral("/sessions");
-        p.fileSystem = std::make_shared<LocalFileSystemReader>();
-        p.watcher = std::make_unique<NullWatcher>();
-        p.pathExistenceChecker = std::make_shared<LocalPathExistenceChecker>();
-        p.userDefaults = prefs;
-        p.appNotificationCenter = center;
+        DashboardViewModel::Parameters p = modelParameters(QStringLiteral("/nonexistent/.claude"), prefs, center);
         p.clock = [this] { return now; };
         p.isJapaneseLocale = isJapaneseLocale;
-        p.focusedTileId = [] { return std::optional<QUuid>(); };
-        p.hookInstaller = std::move(hookInstaller);
+        if (hookInstaller) p.hookInstaller = std::make_shared<HookInstaller>(std::move(*hookInstaller));
         p.announcementSpeaker = systemVoice;
         p.zundamonSpeaker = zundamon;
         p.tohokuZunkoSpeaker = tohokuZunko;
@@ -134,13 +127,6 @@ struct AnnouncementModelFixture : ::testing::Test {
 
     void advance(double seconds) { now = now.addMSecs(qint64(seconds * 1000)); }
 
-private:
-    class NullWatcher final : public SessionChangeWatching {
-    public:
-        void start() override {}
-        void stop() override {}
-        void pollNow() override {}
-    };
 };
 
 } // namespace test

@@ -2,10 +2,12 @@
 
 // A dashboard model for tests: in-memory preferences, a watcher moved by hand and a model that
 // refreshes only when told. Nothing here touches the real home.
+//
+// The model fills in no parameter: `modelParameters` gives the agent home's as the application
+// has them, and no VOICEVOX voices (a test that speaks in one gives it).
 
+#include "app/App/CompositionRoot.hpp"
 #include "app/Services/platform/InMemoryPreferences.hpp"
-#include "app/Services/platform/LocalFileSystemReader.hpp"
-#include "app/Services/platform/LocalPathExistenceChecker.hpp"
 #include "app/ViewModels/DashboardViewModel.hpp"
 
 #include <QTest>
@@ -29,12 +31,8 @@ inline DashboardViewModel::Parameters modelParameters(const QString& claudeHome,
                                                       std::shared_ptr<Preferences> preferences,
                                                       std::shared_ptr<AppNotificationCenter> center)
 {
-    DashboardViewModel::Parameters p;
-    p.claudeHome = claudeHome;
-    p.sessionsDirectory = claudeHome + QStringLiteral("/sessions");
-    p.fileSystem = std::make_shared<LocalFileSystemReader>();
+    DashboardViewModel::Parameters p = agentHomeParameters(claudeHome);
     p.watcher = std::make_unique<HandWatcher>();
-    p.pathExistenceChecker = std::make_shared<LocalPathExistenceChecker>();
     p.userDefaults = std::move(preferences);
     p.appNotificationCenter = std::move(center);
     p.focusedTileId = [] { return std::optional<QUuid>(); };

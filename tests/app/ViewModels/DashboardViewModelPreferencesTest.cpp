@@ -71,17 +71,17 @@ TEST_F(PreferencesTest, EverySetterStoresItsKeyEvenWhenTheValueIsUnchanged)
     EXPECT_TRUE(model->isConclusionReadingDefaultEnabled());
     EXPECT_TRUE(model->isInlineCostDisplayEnabled());
     EXPECT_FALSE(model->isVoicevoxAutoLaunchEnabled());
-    EXPECT_EQ(model->parameters().announcementEngine->completionThreshold(), 300);
+    EXPECT_EQ(model->announcementEngine().completionThreshold(), 300);
 }
 
 TEST_F(PreferencesTest, SettersApplyTheirEffects)
 {
     // The completion threshold reaches the engine, also when it is the one already chosen.
-    model->parameters().announcementEngine->setCompletionThreshold(1);
+    model->announcementEngine().setCompletionThreshold(1);
     model->setCompletionAnnouncementThreshold(AnnouncementThresholdPreset::seconds30);
-    EXPECT_EQ(model->parameters().announcementEngine->completionThreshold(), 30);
+    EXPECT_EQ(model->announcementEngine().completionThreshold(), 30);
     model->setCompletionAnnouncementThreshold(AnnouncementThresholdPreset::instant);
-    EXPECT_EQ(model->parameters().announcementEngine->completionThreshold(), 0);
+    EXPECT_EQ(model->announcementEngine().completionThreshold(), 0);
 
     // A voice change checks the engine, after the call returns; choosing the same voice again too.
     model->setAnnouncementVoice(AnnouncementVoice::zundamon);

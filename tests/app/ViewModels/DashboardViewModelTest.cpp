@@ -7,6 +7,7 @@
 #include "app/Services/tiles/DashboardStores.hpp"
 #include "tests/EventLoopMarker.hpp"
 #include "tests/app/AgentHome.hpp"
+#include "tests/app/ViewModels/DashboardModelHarness.hpp"
 
 #include <QTest>
 
@@ -38,21 +39,14 @@ struct ModelFixture : ::testing::Test {
 
     void make()
     {
-        DashboardViewModel::Parameters p;
         // An empty agent home: refreshes then find nothing to report.
-        p.claudeHome = home.claudeHome();
-        p.sessionsDirectory = p.claudeHome + "/sessions";
-        p.fileSystem = std::make_shared<LocalFileSystemReader>();
+        DashboardViewModel::Parameters p = test::modelParameters(home.claudeHome(), prefs, center);
         auto fake = std::make_unique<FakeWatcher>();
         watcher = fake.get();
         p.watcher = std::move(fake);
-        p.pathExistenceChecker = std::make_shared<LocalPathExistenceChecker>();
-        p.userDefaults = prefs;
-        p.appNotificationCenter = center;
         // Fast loops: the model waits what it is given.
         p.debounceInterval = 0.02;
         p.focusPollInterval = 0.01;
-        p.focusedTileId = [] { return std::optional<QUuid>(); };
         model = std::make_unique<DashboardViewModel>(std::move(p));
     }
 
@@ -79,14 +73,11 @@ TEST_F(ModelFixture, EmptyPreferencesGiveTheDefaults)
     EXPECT_TRUE(model->isVoicevoxAutoLaunchEnabled());
     EXPECT_EQ(model->completionAnnouncementThreshold(), AnnouncementThresholdPreset::seconds30);
     EXPECT_EQ(model->conclusionReadingBusyThreshold(), AnnouncementThresholdPreset::minutes3);
-    EXPECT_EQ(model->parameters().announcementEngine->completionThreshold(), 30);
-    EXPECT_NE(model->parameters().zundamonSpeaker, nullptr);
-    EXPECT_NE(model->parameters().kotoneNiaSpeaker, nullptr);
+    EXPECT_EQ(model->announcementEngine().completionThreshold(), 30);
     EXPECT_EQ(model->readingDictionary(), ReadingDictionary::builtIn());
     EXPECT_FALSE(model->isConclusionReadingDefaultEnabled());
     EXPECT_FALSE(model->isInlineCostDisplayEnabled());
     EXPECT_TRUE(model->pinnedProjects().isEmpty());
-    EXPECT_EQ(model->parameters().planUsagePath, home.claudeHome() + "/brisvane-usage.json");
 
     // The first start shows the onboarding; a completed one does not.
     model->start();

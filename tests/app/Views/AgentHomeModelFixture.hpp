@@ -29,7 +29,7 @@ struct AgentHomeModelFixture : ::testing::Test {
             claudeHome.value_or(home.claudeHome()), prefs, std::make_shared<AppNotificationCenter>([] { return QDateTime::currentDateTimeUtc(); }));
         p.isJapaneseLocale = isJapaneseLocale;
         p.pathExistenceChecker = pathExistenceChecker;
-        p.hookInstaller = HookInstaller::makeDefault(p.claudeHome, supportDirectory());
+        p.hookInstaller = std::make_shared<HookInstaller>(HookInstaller::makeDefault(p.claudeHome, supportDirectory()));
         p.voicevoxEngineProbe = std::make_shared<ScriptedProbe>();
         p.voicevoxAppLauncher = std::make_shared<CountingLauncher>();
         model = std::make_unique<DashboardViewModel>(std::move(p));

@@ -168,7 +168,7 @@ TEST_F(AnnouncementTab, ControlsCallTheModelsSettersAndFollowItsValues)
     emit completion.activated(0);
     EXPECT_EQ(model->completionAnnouncementThreshold(), AnnouncementThresholdPreset::instant);
     EXPECT_EQ(prefs->value("Brisvane.completionAnnouncementThreshold").toDouble(), 0);
-    EXPECT_EQ(model->parameters().announcementEngine->completionThreshold(), 0);
+    EXPECT_EQ(model->announcementEngine().completionThreshold(), 0);
     auto& conclusion = child<QComboBox>(tab, "conclusionThresholdPicker");
     emit conclusion.activated(5);
     EXPECT_EQ(model->conclusionReadingBusyThreshold(), AnnouncementThresholdPreset::minutes10);

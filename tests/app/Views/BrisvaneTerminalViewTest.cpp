@@ -1,5 +1,7 @@
 #include "app/Views/BrisvaneTerminalView.hpp"
-#include "app/Views/DesktopServicesFileOpener.hpp"
+
+#include "app/Services/platform/LocalPathExistenceChecker.hpp"
+#include "app/Services/tiles/DesktopServicesFileOpener.hpp"
 #include "tests/app/Printers.hpp"
 
 #include <QApplication>
@@ -161,6 +163,7 @@ TEST(BrisvaneTerminalView, StampsOnlyWheelTurnsOverItselfWhileShown)
     window.resize(600, 200);
     auto* left = new BrisvaneTerminalView(QRect(0, 0, 300, 200), &window);
     auto* right = new BrisvaneTerminalView(QRect(300, 0, 300, 200), &window);
+    for (BrisvaneTerminalView* view : {left, right}) view->now = [] { return QDateTime::currentDateTimeUtc(); };
     QWidget otherWindow;
     otherWindow.resize(800, 600);
     EXPECT_FALSE(left->isScrollWheelMonitorInstalled());
@@ -199,6 +202,7 @@ TEST(BrisvaneTerminalView, OpensLinksByTheApplicationsRules)
     BrisvaneTerminalView view(QRect(0, 0, 640, 400));
     view.fileOpener = opener;
     view.homeDirectory = home.path();
+    view.existenceChecker = std::make_shared<LocalPathExistenceChecker>();
     auto open = [&](const QString& link) {
         opener->opened.clear();
         view.requestOpenLink(view, link, {{"id", "1"}});

@@ -1,6 +1,6 @@
 // The dashboard as the application builds it (the composition root's real services) over an
 // agent home made for the test.
-#include "app/App/CompositionRoot.hpp"
+#include "app/App/ViewCompositionRoot.hpp"
 #include "app/Services/platform/QSettingsPreferences.hpp"
 #include "app/Services/usage/UsageDisplayFormatter.hpp"
 #include "app/Views/DashboardView.hpp"
@@ -62,7 +62,7 @@ TEST(DashboardApp, AFixtureHomeShowsPlanUsageTokenUsageAndExternalSessions)
     test::writeFile(home.claudeHome() + "/brisvane-usage.json", test::planUsage(42));
 
     std::unique_ptr<DashboardViewModel> model = makeViewModel(home.path());
-    DashboardView view(*model);
+    DashboardView view(*model, makeViewDependencies(*model));
     view.resize(1280, 800);
     view.show();
 
@@ -148,7 +148,7 @@ TEST(DashboardApp, ScreenshotWithTwoShellTilesAndOneExternalSession)
     QSettingsPreferences().setValue("Brisvane.onboardingCompletedVersion", 1);
 
     std::unique_ptr<DashboardViewModel> model = makeViewModel(home.path());
-    DashboardView view(*model);
+    DashboardView view(*model, makeViewDependencies(*model));
     view.resize(1200, 760);
     view.move(0, 0);
     view.show();

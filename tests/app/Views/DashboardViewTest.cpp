@@ -1,3 +1,4 @@
+#include "app/App/ViewCompositionRoot.hpp"
 #include "app/ViewModels/TerminalProcessController.hpp"
 #include "app/Views/DashboardView.hpp"
 #include "app/Views/ExternalSessionsIndicatorView.hpp"
@@ -57,7 +58,8 @@ bool processGone(int32_t pid)
 
 TEST_F(DashboardViewFixture, TopBarOverThePageWhichTakesTheRestAndNoSmallerThanTheMinimum)
 {
-    DashboardView view(makeModel());
+    makeModel();
+    DashboardView view(*model, makeViewDependencies(*model));
     view.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
     view.resize(300, 200);
@@ -76,7 +78,7 @@ TEST_F(DashboardViewFixture, TopBarOverThePageWhichTakesTheRestAndNoSmallerThanT
 TEST_F(DashboardViewFixture, TopBarStacksGaugeAndControlsWhenTheyDoNotFitSideBySide)
 {
     DashboardViewModel& viewModel = makeModel();
-    TopBarView bar(viewModel, new GridControlsView(viewModel));
+    TopBarView bar(viewModel, new GridControlsView(viewModel, [] {}));
     QWidget* controls = bar.gridControls();
     const int rowWidth = bar.gauge().sizeHint().width() + TopBarView::kRowSpacing + controls->sizeHint().width();
 
@@ -108,7 +110,8 @@ TEST_F(DashboardViewFixture, TheGaugeFollowsTheModel)
 
 TEST_F(DashboardViewFixture, ANoticePostedThroughTheModelShowsAsAToast)
 {
-    DashboardView view(makeModel());
+    makeModel();
+    DashboardView view(*model, makeViewDependencies(*model));
     view.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
     EXPECT_TRUE(view.notificationOverlay().toasts().isEmpty());
@@ -124,7 +127,8 @@ TEST_F(DashboardViewFixture, ANoticePostedThroughTheModelShowsAsAToast)
 
 TEST_F(DashboardViewFixture, EachActivationOfTheApplicationIsPassedOnOnce)
 {
-    DashboardView view(makeModel());
+    makeModel();
+    DashboardView view(*model, makeViewDependencies(*model));
     view.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
     setApplicationState(Qt::ApplicationInactive);
@@ -144,7 +148,8 @@ TEST_F(DashboardViewFixture, EachActivationOfTheApplicationIsPassedOnOnce)
 TEST_F(DashboardViewFixture, OnboardingShowsOnTheFirstStartAndClosingItLowersTheFlag)
 {
     prefs->remove("Brisvane.onboardingCompletedVersion");
-    DashboardView view(makeModel());
+    makeModel();
+    DashboardView view(*model, makeViewDependencies(*model));
     view.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
     ASSERT_TRUE(QTest::qWaitFor([&] { return view.onboardingSheet() && view.onboardingSheet()->isVisible(); }, test::kPatienceMs));
@@ -162,7 +167,8 @@ TEST_F(DashboardViewFixture, OnboardingShowsOnTheFirstStartAndClosingItLowersThe
 
 TEST_F(DashboardViewFixture, ClosingTheWindowStopsTheModelAndEveryShell)
 {
-    DashboardView view(makeModel());
+    makeModel();
+    DashboardView view(*model, makeViewDependencies(*model));
     view.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
     EXPECT_TRUE(model->isWatching());
@@ -186,7 +192,8 @@ TEST_F(DashboardViewFixture, ClosingTheWindowStopsTheModelAndEveryShell)
 
 TEST_F(DashboardViewFixture, AnyWindowShownOrHiddenRedrawsEveryTerminal)
 {
-    DashboardView view(makeModel());
+    makeModel();
+    DashboardView view(*model, makeViewDependencies(*model));
     view.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
     model->createTerminalTile();

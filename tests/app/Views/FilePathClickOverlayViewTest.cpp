@@ -1,5 +1,6 @@
 #include "app/Views/FilePathClickOverlayView.hpp"
 
+#include "app/Services/platform/LocalPathExistenceChecker.hpp"
 #include "app/Views/BrisvaneTerminalView.hpp"
 #include "app/Views/TerminalHostView.hpp"
 #include "tests/app/TerminalTilePrinters.hpp"
@@ -53,9 +54,13 @@ protected:
         host->setGeometry(0, 0, 820, 440);
         host->setCwdProvider([this] { return std::optional<QString>(cwd.path()); });
         overlay().homeDirectory = home.path();
+        overlay().existenceChecker = std::make_shared<LocalPathExistenceChecker>();
         overlay().fileOpener = pathOpener;
         overlay().queryKeyboardModifiers = [this] { return keyboard; };
+        terminalView->homeDirectory = QDir::homePath();
+        terminalView->existenceChecker = std::make_shared<LocalPathExistenceChecker>();
         terminalView->fileOpener = linkOpener;
+        terminalView->now = [] { return QDateTime::currentDateTimeUtc(); };
         window.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
         terminalView->installEventFilter(&terminalPresses);

@@ -1,6 +1,6 @@
 // The application's first start on a machine where the agent has never run: its folders are not
 // there yet. That is no error; the sessions folder is watched once the agent makes it.
-#include "app/App/CompositionRoot.hpp"
+#include "app/App/ViewCompositionRoot.hpp"
 #include "app/Services/platform/AppNotificationCenter.hpp"
 #include "app/ViewModels/DashboardViewModel.hpp"
 #include "tests/app/AgentHome.hpp"

@@ -85,7 +85,8 @@ struct OnboardingAgentSteps : AgentHomeModelFixture {
         OnboardingView::Dependencies dependencies{
             ClaudeMdEditor({claudeMdPath(), model->parameters().isJapaneseLocale},
                            std::make_shared<LocalFileSystemReader>(), writer),
-            prefs, opener, {}, {}, [] { return QDateTime::currentDateTimeUtc(); }};
+            prefs, opener, {}, {}, [] { return QDateTime::currentDateTimeUtc(); },
+            ClaudeCLISearch::current(pathExistenceChecker)};
         sheet = std::make_unique<OnboardingView>(*model, std::move(dependencies));
         sheet->setStep(step);
         sheet->show();

@@ -90,7 +90,8 @@ TEST_F(TermsInTheSheet, FinishWaitsForTheAgreementWhichSurvivesDocumentsAndVisit
     OnboardingView::Dependencies dependencies{
         ClaudeMdEditor({model->parameters().claudeHome + "/CLAUDE.md", true}, std::make_shared<LocalFileSystemReader>(),
                        std::make_shared<LocalFileSystemWriter>()),
-        prefs, std::make_shared<RecordingOpener>(), {}, {}, [] { return QDateTime::currentDateTimeUtc(); }};
+        prefs, std::make_shared<RecordingOpener>(), {}, {}, [] { return QDateTime::currentDateTimeUtc(); },
+        ClaudeCLISearch::current(model->parameters().pathExistenceChecker)};
     OnboardingView sheet(*model, dependencies);
     sheet.setStep(OnboardingStepFlow::Step::terms);
     const auto step = [&] { return qobject_cast<OnboardingTermsStep*>(sheet.stepContent()); };

@@ -83,7 +83,8 @@ struct OnboardingFixture : ::testing::Test {
                 std::make_shared<NoOpener>(),
                 {},
                 {},
-                [this] { return agreedAt; }};
+                [this] { return agreedAt; },
+                ClaudeCLISearch::current(model->parameters().pathExistenceChecker)};
     }
 
     void SetUp() override { make(); }

@@ -12,12 +12,14 @@
 #include "app/Views/TilePageView.hpp"
 #include "tests/app/Views/DashboardViewsFixture.hpp"
 #include "tests/app/Views/PictureChecks.hpp"
+#include "tests/app/Views/TileTestSupport.hpp"
 
 #include <QDir>
 #include <QDropEvent>
 #include <QLabel>
 #include <QLoggingCategory>
 #include <QMimeData>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QVBoxLayout>
 
@@ -118,6 +120,28 @@ TEST_F(TilePageTest, TheNewTerminalCellOpensATerminalTileRunningTheShell)
     EXPECT_NE(tile->hostView(), nullptr);
     EXPECT_TRUE(model->terminalControllers().at(id)->runningShellPid().has_value());
     EXPECT_EQ(cellIds(), (QStringList{gridId(id), GridTile::kNewSessionId}));
+}
+
+// A tile's terminal opens links with the services the model was given, not the desktop's.
+TEST_F(TilePageTest, ATilesTerminalOpensLinksWithTheModelsServices)
+{
+    QTemporaryDir userHome;
+    test::writeFile(userHome.path() + "/notes.md", {});
+    auto opener = std::make_shared<testing_support::RecordingOpener>();
+    page.reset();
+    model.reset();
+    DashboardViewModel::Parameters p = test::modelParameters(home.claudeHome(), prefs, center);
+    p.homeDirectory = userHome.path();
+    p.fileOpener = opener;
+    model = std::make_unique<DashboardViewModel>(std::move(p));
+    page = std::make_unique<TilePageView>(*model);
+
+    auto* tile = qobject_cast<TerminalTileView*>(page->cell(gridId(model->createTerminalTile())));
+    ASSERT_TRUE(tile && tile->terminalView());
+    BrisvaneTerminalView& view = *tile->terminalView();
+    view.requestOpenLink(view, "~/notes.md", {});
+    view.requestOpenLink(view, "~/missing.md", {});
+    EXPECT_EQ(opener->opened, QList<QUrl>{QUrl::fromLocalFile(userHome.path() + "/notes.md")});
 }
 
 TEST_F(TilePageTest, EveryTerminalTakesTheFontSizeAndATileOpenedLaterStartsWithIt)

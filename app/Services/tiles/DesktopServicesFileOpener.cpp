@@ -1,4 +1,4 @@
-#include "app/Views/DesktopServicesFileOpener.hpp"
+#include "app/Services/tiles/DesktopServicesFileOpener.hpp"
 
 #include <QDesktopServices>
 #include <QLoggingCategory>
