@@ -128,7 +128,8 @@ bool TerminalView::insertImage(const QImage& image, ImageSizeRequest widthReques
 
 std::optional<QImage> TerminalView::kittyPayloadImage(const KittyGraphicsPayload& payload)
 {
-    if (payload.kind == KittyGraphicsPayload::Kind::rgba) return kittyImageFromRgba(payload.bytes, payload.width, payload.height);
+    if (payload.kind == KittyGraphicsPayload::Kind::rgba)
+        return kittyImageFromRgba(payload.bytes, payload.width, payload.height);
     const QImage decoded = QImage::fromData(QByteArrayView(payload.bytes.data(), qsizetype(payload.bytes.size())));
     if (decoded.isNull()) return std::nullopt;
     return decoded.convertToFormat(QImage::Format_ARGB32_Premultiplied);

@@ -132,7 +132,8 @@ TEST(GpuImageDraw, SixWhiteVerticesInCornerOrder)
 TEST(GpuImageDraw, DoubledRowsStretchAndClip)
 {
     // A double-width row doubles x; no clip keeps all of it.
-    const auto wide = imageDraw(nullptr, QRectF(10, 0, 10, 10), QRectF(0, 0, 1, 1), Mode::doubleWidth, std::nullopt, 0, 1);
+    const auto wide =
+        imageDraw(nullptr, QRectF(10, 0, 10, 10), QRectF(0, 0, 1, 1), Mode::doubleWidth, std::nullopt, 0, 1);
     ASSERT_TRUE(wide);
     EXPECT_EQ(wide->vertices[0].position, (GpuFloat2{20, 0}));
     EXPECT_EQ(wide->vertices[4].position, (GpuFloat2{40, 10}));
