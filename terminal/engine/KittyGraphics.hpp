@@ -27,6 +27,9 @@ struct KittyGraphicsImage {
     int64_t byteSize = 0;
     // The access clock when the image was last stored or put; the least recent goes first.
     uint64_t lastAccessTick = 0;
+    // New each time an image is stored under an id, so that a re-sent image is never taken for
+    // the one it replaced.
+    uint64_t serial = 0;
 };
 
 // Names one placement: its image and its placement id.
@@ -164,6 +167,7 @@ struct KittyGraphicsState {
     // Sum of the stored images' byte sizes.
     int64_t totalImageBytes = 0;
     uint64_t nextImageAccessTick = 1;
+    uint64_t nextImageSerial = 1;
 };
 
 // What the host reads while it places the image of a normal Kitty placement; the engine holds one

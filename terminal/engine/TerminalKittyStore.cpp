@@ -62,7 +62,7 @@ void KittyImages::storeKittyImage(KittyGraphicsPayload payload, uint32_t imageId
     const uint64_t tick = s.nextImageAccessTick++;
     if (const auto old = s.imagesById.find(imageId); old != s.imagesById.end())
         s.totalImageBytes = std::max<int64_t>(s.totalImageBytes - old->second.byteSize, 0);
-    s.imagesById[imageId] = KittyGraphicsImage{std::move(payload), byteSize, tick};
+    s.imagesById[imageId] = KittyGraphicsImage{std::move(payload), byteSize, tick, s.nextImageSerial++};
     s.imageUses->imageTouched(imageId, tick);
     s.totalImageBytes += byteSize;
     if (imageNumber) {

@@ -250,6 +250,8 @@ public:
         int col() const override { return col_; }
         void setCol(int col) override { col_ = col; }
         const QImage& image() const { return *image_; }
+        // The decoded picture every strip of the placement shares.
+        const std::shared_ptr<const QImage>& picture() const { return image_; }
         // Where the picture goes in the placement's box (points, from the box's top left).
         const QRectF& imageRect() const { return imageRect_; }
         // This strip's row in the box: the box's top is that many strips above the strip.
@@ -274,6 +276,8 @@ public:
     static std::optional<QImage> kittyImageFromRgba(std::span<const uint8_t> bytes, int width, int height);
     // The image size scaled by one factor to fit `rect`, centred in it.
     static QRectF kittyAspectFitRect(QSizeF imageSize, const QRectF& rect);
+    // A stored Kitty payload as a premultiplied picture; none when it does not decode.
+    static std::optional<QImage> kittyPayloadImage(const KittyGraphicsPayload& payload);
     // The stored Kitty image `imageId` as a picture, through a cache the caller holds for one pass.
     std::optional<QImage> kittyPlaceholderImage(uint32_t imageId, std::unordered_map<uint32_t, QImage>& cache);
 

@@ -126,20 +126,22 @@ bool TerminalView::insertImage(const QImage& image, ImageSizeRequest widthReques
     return true;
 }
 
+std::optional<QImage> TerminalView::kittyPayloadImage(const KittyGraphicsPayload& payload)
+{
+    if (payload.kind == KittyGraphicsPayload::Kind::rgba)
+        return kittyImageFromRgba(payload.bytes, payload.width, payload.height);
+    const QImage decoded = QImage::fromData(QByteArrayView(payload.bytes.data(), qsizetype(payload.bytes.size())));
+    if (decoded.isNull()) return std::nullopt;
+    return decoded.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+}
+
 std::optional<QImage> TerminalView::kittyPlaceholderImage(uint32_t imageId, std::unordered_map<uint32_t, QImage>& cache)
 {
     if (auto it = cache.find(imageId); it != cache.end()) return it->second;
     const auto& images = terminal->kittyGraphicsState().imagesById;
     auto it = images.find(imageId);
     if (it == images.end()) return std::nullopt;
-    const KittyGraphicsPayload& payload = it->second.payload;
-    std::optional<QImage> image;
-    if (payload.kind == KittyGraphicsPayload::Kind::png) {
-        QImage decoded = QImage::fromData(QByteArrayView(payload.bytes.data(), qsizetype(payload.bytes.size())));
-        if (!decoded.isNull()) image = decoded.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    } else {
-        image = kittyImageFromRgba(payload.bytes, payload.width, payload.height);
-    }
+    std::optional<QImage> image = kittyPayloadImage(it->second.payload);
     if (!image) return std::nullopt;
     cache.emplace(imageId, *image);
     return image;

@@ -2,6 +2,7 @@
 
 #include "terminal/view/gpu/FrameEncoder.hpp"
 #include "terminal/view/gpu/GlyphAtlas.hpp"
+#include "terminal/view/gpu/GpuImageTextures.hpp"
 #include "terminal/view/gpu/GpuTerminalRenderer.hpp"
 
 #include <QPointer>
@@ -28,6 +29,7 @@ public:
     GlyphRasterizer& rasterizer() { return rasterizer_; }
     BufferPool& bufferPool() { return bufferPool_; }
     FrameEncoder& encoder() { return encoder_; }
+    GpuImageTextures& imageTextures() { return imageTextures_; }
     GpuFrameResources resources() const;
 
 private:
@@ -46,6 +48,7 @@ private:
     std::shared_ptr<const GpuPipelines> pipelines;
     GpuObjectRef sampler;
     DrawData drawData;
+    GpuImageTextures imageTextures_{*device_};
     // The last frame's fence and the pooled buffers it used.
     GpuFence frameFence = nullptr;
     std::vector<GpuObjectRef> buffersInFlight;

@@ -3,13 +3,16 @@
 // modes and the two frames must agree.
 #include "terminal/view/TerminalView.hpp"
 #include "terminal/view/gpu/GlTerminalRenderer.hpp"
+#include "terminal/view/gpu/GpuImageTextures.hpp"
 #include "terminal/view/gpu/GpuShaderLibrary.hpp"
 #include "terminal/view/gpu/OpenGlDevice.hpp"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QOpenGLContext>
+#include <QOpenGLExtraFunctions>
 #include <QRawFont>
 #include <QTemporaryDir>
 #include <QTest>
@@ -314,4 +317,132 @@ TEST_F(GlFixture, ARasterizedLetterStandsUpright)
     EXPECT_TRUE(ink(bitmap->width - 2, 1));
     EXPECT_TRUE(ink(1, bitmap->height - 2));
     EXPECT_FALSE(ink(bitmap->width - 2, bitmap->height - 2));
+}
+
+namespace {
+
+// Rows of `top` over rows of `bottom`, half each.
+QImage halves(int width, int height, QColor top, QColor bottom)
+{
+    QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
+    image.fill(bottom);
+    for (int y = 0; y < height / 2; ++y)
+        for (int x = 0; x < width; ++x) image.setPixelColor(x, y, top);
+    return image;
+}
+
+KittyGraphicsImage pngImage(const QImage& image)
+{
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    std::vector<uint8_t> bytes(png.begin(), png.end());
+    const auto size = int64_t(bytes.size());
+    return {KittyGraphicsPayload::png(std::move(bytes)), size, 1, 1};
+}
+
+// Premultiplied R, G, B, A bytes, as the Kitty loader keeps raw payloads.
+KittyGraphicsImage rgbaImage(const QImage& image)
+{
+    const QImage rgba = image.convertToFormat(QImage::Format_RGBA8888_Premultiplied);
+    std::vector<uint8_t> bytes(rgba.constBits(), rgba.constBits() + rgba.sizeInBytes());
+    const auto size = int64_t(bytes.size());
+    return {KittyGraphicsPayload::rgba(RgbaBitmap{std::move(bytes), image.width(), image.height()}), size, 1, 1};
+}
+
+ImageDraw quadOf(const GpuImageTexture& texture, QRectF rect, QRectF uv = QRectF(0, 0, 1, 1))
+{
+    return *imageDraw(texture.texture, rect, uv, BufferLine::RenderLineMode::single, std::nullopt, 0, 1);
+}
+
+} // namespace
+
+TEST_F(GlFixture, KittyPngAndRgbaImagesShowTheirTopRowAtTheTop)
+{
+    KittyGraphicsState store;
+    const QImage picture = halves(2, 4, Qt::red, Qt::blue);
+    store.imagesById[1] = pngImage(picture);
+    store.imagesById[2] = rgbaImage(picture);
+    GpuImageTextures& textures = renderer->imageTextures();
+    const GpuImageTexture png = textures.kittyTexture(store, 1), rgba = textures.kittyTexture(store, 2);
+    ASSERT_TRUE(png.texture);
+    ASSERT_TRUE(rgba.texture);
+
+    // Texels of 10 px; each half is two texels tall.
+    FrameDrawData frame;
+    frame.placeholderImageDraws = {quadOf(png, QRectF(20, 20, 20, 40)), quadOf(rgba, QRectF(100, 20, 20, 40))};
+    const QImage image = draw(frame);
+    for (int x : {30, 110}) {
+        EXPECT_TRUE(near(at(image, x, 55), QColor(255, 0, 0))) << x;
+        EXPECT_TRUE(near(at(image, x, 25), QColor(0, 0, 255))) << x;
+    }
+}
+
+TEST_F(GlFixture, HalfTransparentImagePixelsBlendAsPremultiplied)
+{
+    // Red at half alpha: straight in the PNG file, premultiplied in the raw payload. Over black
+    // both must give half red: straight colours would show full red (a bright fringe), alpha
+    // applied twice a quarter.
+    KittyGraphicsState store;
+    QImage straight(4, 4, QImage::Format_ARGB32);
+    straight.fill(QColor(255, 0, 0, 128));
+    store.imagesById[1] = pngImage(straight);
+    store.imagesById[2] = rgbaImage(straight);
+    GpuImageTextures& textures = renderer->imageTextures();
+    FrameDrawData frame;
+    frame.backgroundCells = {{{0, 0}, {kWidth, kHeight}, rgba(0, 0, 0)}};
+    frame.overImageDraws = {quadOf(textures.kittyTexture(store, 1), QRectF(20, 20, 40, 40)),
+                            quadOf(textures.kittyTexture(store, 2), QRectF(100, 20, 40, 40))};
+    const QImage image = draw(frame);
+    EXPECT_TRUE(near(at(image, 40, 40), QColor(128, 0, 0)));
+    EXPECT_TRUE(near(at(image, 120, 40), QColor(128, 0, 0)));
+}
+
+TEST_F(GlFixture, OnePictureServesTwoStripsWithOneTexture)
+{
+    // A picture shown as two strips, each a half of it through its texture coordinates.
+    auto picture = std::make_shared<const QImage>(halves(4, 4, Qt::red, Qt::blue));
+    GpuImageTextures& textures = renderer->imageTextures();
+    const GpuImageTexture top = textures.texture(picture), bottom = textures.texture(picture);
+    ASSERT_TRUE(top.texture);
+    EXPECT_EQ(bottom.texture, top.texture);
+    EXPECT_EQ(textures.pictureTextureCount(), 1u);
+
+    FrameDrawData frame;
+    frame.otherImageDraws = {quadOf(top, QRectF(20, 80, 40, 20), QRectF(0, 0.5, 1, 0.5)),
+                             quadOf(bottom, QRectF(20, 40, 40, 20), QRectF(0, 0, 1, 0.5))};
+    const QImage image = draw(frame);
+    EXPECT_TRUE(near(at(image, 40, 90), QColor(255, 0, 0)));
+    EXPECT_TRUE(near(at(image, 40, 50), QColor(0, 0, 255)));
+    EXPECT_TRUE(near(at(image, 40, 70), background));
+}
+
+TEST_F(GlFixture, APictureWiderThanTheDeviceLimitStillDraws)
+{
+    // 10,000 x 20, red left of blue, with the limit a smaller driver would have.
+    QImage wide(10000, 20, QImage::Format_ARGB32_Premultiplied);
+    wide.fill(Qt::blue);
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 5000; ++x) wide.setPixelColor(x, y, Qt::red);
+    GpuImageTextures& textures = renderer->imageTextures();
+    textures.setMaxTextureSide(8192);
+    const GpuImageTexture texture = textures.texture(std::make_shared<const QImage>(wide));
+    ASSERT_TRUE(texture.texture);
+
+    ASSERT_TRUE(sharedDevice()->makeCurrent());
+    QOpenGLExtraFunctions* f = QOpenGLContext::currentContext()->extraFunctions();
+    GLint width = 0, height = 0;
+    f->glBindTexture(GL_TEXTURE_2D, texture.texture->name());
+    f->glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
+    f->glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &height);
+    f->glBindTexture(GL_TEXTURE_2D, 0);
+    EXPECT_EQ(width, 8192);
+    EXPECT_EQ(height, 16);
+
+    FrameDrawData frame;
+    frame.otherImageDraws = {quadOf(texture, QRectF(0, 60, kWidth, 30))};
+    const QImage image = draw(frame);
+    EXPECT_TRUE(near(at(image, 50, 75), QColor(255, 0, 0)));
+    EXPECT_TRUE(near(at(image, 150, 75), QColor(0, 0, 255)));
 }

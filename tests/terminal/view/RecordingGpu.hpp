@@ -32,6 +32,15 @@ public:
     GpuFloat4 lastClear;
     std::map<GlName, std::size_t> bufferLengths;
 
+    // Every texture made; its pixels (rows as given) only while `keepTexturePixels` is set.
+    struct Texture {
+        GpuTextureFormat format;
+        int width, height;
+        std::vector<std::uint8_t> pixels;
+    };
+    std::map<GlName, Texture> textures;
+    bool keepTexturePixels = false;
+
     int maxTexture = 16384;
     bool refuseTextures = false;
     bool refuseSampler = false;
@@ -45,10 +54,17 @@ public:
     }
 
     int maxTextureSize() override { return maxTexture; }
-    GlName makeTexture(GpuTextureFormat, int, int, const std::uint8_t*) override
+    GlName makeTexture(GpuTextureFormat format, int width, int height, const std::uint8_t* pixels) override
     {
         if (refuseTextures) return 0;
-        return make(GpuObjectKind::texture);
+        const GlName name = make(GpuObjectKind::texture);
+        Texture& made = textures[name];
+        made = {format, width, height, {}};
+        if (keepTexturePixels && pixels) {
+            const std::size_t bytes = std::size_t(width) * height * (format == GpuTextureFormat::r8 ? 1 : 4);
+            made.pixels.assign(pixels, pixels + bytes);
+        }
+        return name;
     }
     void uploadTexture(GlName texture, GpuTextureFormat, int x, int y, int width, int height, int rowLength,
                        const std::uint8_t*) override
