@@ -121,10 +121,18 @@ KittyKeyboardFlags Terminal::keyboardEnhancementFlags() const
     return isCurrentBufferAlternate() ? keyboardModeAlt.flags : keyboardModeNormal.flags;
 }
 
-void Terminal::setMouseMode(MouseMode mode)
+void Terminal::showCursor()
 {
-    mouseMode_ = mode;
-    if (tdel) tdel->mouseModeChanged(*this);
+    if (!cursorHidden) return;
+    cursorHidden = false;
+    if (tdel) tdel->showCursor(*this);
+}
+
+void Terminal::hideCursor()
+{
+    if (cursorHidden) return;
+    cursorHidden = true;
+    if (tdel) tdel->hideCursor(*this);
 }
 
 // ---- Grapheme clusters ----------------------------------------------------------------------
@@ -207,7 +215,7 @@ std::optional<std::string> Terminal::parseHyperlinkPayload(std::string_view payl
     return std::string(payload.substr(semicolon + 1));
 }
 
-// ---- Replies and diagnostics ----------------------------------------------------------------
+// ---- Replies --------------------------------------------------------------------------------
 
 void Terminal::sendResponse(std::span<const uint8_t> data)
 {
@@ -217,54 +225,6 @@ void Terminal::sendResponse(std::span<const uint8_t> data)
 void Terminal::sendResponse(std::string_view text)
 {
     sendResponse(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
-}
-
-void Terminal::logInfo(std::string_view message) const
-{
-    if (silentLog) return;
-    std::string line = "Info: ";
-    line += message;
-    logDiagnostic(line);
-}
-
-void Terminal::logDiagnostic(std::string_view line) const
-{
-    if (silentLog) return;
-    const auto now = std::chrono::steady_clock::now();
-    if (now - diagnosticWindowStart_ >= kDiagnosticWindow) {
-        if (diagnosticsSuppressed_ > 0)
-            log::write(log::Category::engine, log::Level::info,
-                       "Info: " + std::to_string(diagnosticsSuppressed_) + " diagnostic lines suppressed");
-        diagnosticWindowStart_ = now;
-        diagnosticLines_ = 0;
-        diagnosticsSuppressed_ = 0;
-    }
-    if (diagnosticLines_ >= kDiagnosticBurst) {
-        ++diagnosticsSuppressed_;
-        return;
-    }
-    ++diagnosticLines_;
-    log::write(log::Category::engine, log::Level::info, line);
-}
-
-std::string Terminal::decimalList(std::span<const uint8_t> bytes)
-{
-    std::string s = "[";
-    for (size_t i = 0; i < bytes.size(); i++) {
-        if (i) s += ", ";
-        s += std::to_string(bytes[i]);
-    }
-    return s + "]";
-}
-
-std::string Terminal::decimalList(std::span<const int32_t> values)
-{
-    std::string s = "[";
-    for (size_t i = 0; i < values.size(); i++) {
-        if (i) s += ", ";
-        s += std::to_string(values[i]);
-    }
-    return s + "]";
 }
 
 // ---- Delegate defaults that need the terminal -----------------------------------------------

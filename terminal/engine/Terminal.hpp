@@ -2,15 +2,22 @@
 
 #include "terminal/bidi/BidiTextSource.hpp"
 #include "terminal/engine/CharSets.hpp"
+#include "terminal/engine/EngineDiagnostics.hpp"
 #include "terminal/engine/EscapeSequenceParser.hpp"
 #include "terminal/engine/Executor.hpp"
 #include "terminal/engine/GraphemeClusterTable.hpp"
+#include "terminal/engine/HyperlinkPayloads.hpp"
 #include "terminal/engine/KittyImages.hpp"
 #include "terminal/engine/KittyKeyboardProtocol.hpp"
+#include "terminal/engine/MouseReports.hpp"
 #include "terminal/engine/ParserHandler.hpp"
 #include "terminal/engine/TerminalDelegate.hpp"
+#include "terminal/engine/TerminalHostState.hpp"
+#include "terminal/engine/TerminalModes.hpp"
+#include "terminal/engine/TerminalPalette.hpp"
 #include "terminal/engine/TerminalSelection.hpp"
 #include "terminal/engine/TerminalTypes.hpp"
+#include "terminal/engine/TerminalUpdateRanges.hpp"
 #include "terminal/screen/Attribute.hpp"
 #include "terminal/screen/BidiPresentationState.hpp"
 #include "terminal/screen/Buffer.hpp"
@@ -48,15 +55,28 @@ namespace corvix {
 //
 // The engine's operations are spread over several source files by concern (TerminalBuffers.cpp,
 // TerminalScroll.cpp, ...); this header declares them all.
-class Terminal final : public BidiTextSource, private ParserHandler {
+class Terminal final : public BidiTextSource,
+                       public TerminalModes,
+                       public TerminalUpdateRanges,
+                       public TerminalPalette,
+                       public TerminalHostState,
+                       public HyperlinkPayloads,
+                       public CharacterSetState,
+                       public MouseReports,
+                       public EngineDiagnostics,
+                       private ParserHandler {
     // The parser calls the handler operations below on the terminal itself, not through the
     // interface, so the hot ones inline (see EscapeSequenceParserLoop.hpp).
     friend class EscapeSequenceParser;
     // The images on the lines work on the buffers, the cursor and the replies.
     friend class KittyImages;
-    // The parts that carry out groups of control functions over the terminal's state.
+    // The parts that carry out groups of control functions over the terminal's state, and the
+    // mouse reports, which send through it.
+    friend class MouseReports;
     friend class RectangularAreas;
     friend class TerminalColors;
+    friend class TerminalCursorCommands;
+    friend class TerminalEditCommands;
     friend class TerminalLineModes;
     friend class TerminalModeCommands;
     friend class TerminalOsc;
@@ -65,13 +85,6 @@ class Terminal final : public BidiTextSource, private ParserHandler {
 public:
     static constexpr int MINIMUM_COLS = 2;
     static constexpr int MINIMUM_ROWS = 1;
-
-    // Per-screen state of the Kitty keyboard protocol: the current flags and the pushed ones.
-    struct KeyboardModeState {
-        KittyKeyboardFlags flags{};
-        std::vector<KittyKeyboardFlags> stack;
-        friend bool operator==(const KeyboardModeState&, const KeyboardModeState&) = default;
-    };
 
     // `delegate` is not owned and may be null; `executor` (not owned) runs the terminal's one
     // timer and may be null, in which case timed work never fires.
@@ -124,10 +137,6 @@ public:
     bool bidiSupportEnabled() const { return currentBidiState.supportMode == BidiSupportMode::implicit; }
     bool bidiAutodetectDirection() const { return currentBidiState.autodetectDirection; }
     bool bidiBoxMirroring() const { return currentBidiState.boxMirroring; }
-
-    MouseMode mouseMode() const { return mouseMode_; }
-    // Stores the mode and tells the delegate.
-    void setMouseMode(MouseMode mode);
 
     // ---- Grapheme clusters ------------------------------------------------------------------
     // The text of a cell's code: a scalar, or a stored cluster (a space for an unknown code).
@@ -194,35 +203,14 @@ public:
     void resetToInitialState();
 
     // ---- Update ranges, resize, scroll-back -------------------------------------------------
-    // Marks a screen row dirty. The scroll-invariant range widens too unless `scrolling`.
-    // Inline: the print path widens the range for every run.
-    void updateRange(int row, bool scrolling = false)
-    {
-        if (!scrolling) {
-            // Text arrives a piece at a time on one row: once the row is in both ranges it stays
-            // there until they are cleared.
-            const int yDisp = buffer_->yDisp();
-            if (row == lastMarkedRow_ && yDisp == lastMarkedYDisp_) return;
-            lastMarkedRow_ = row;
-            lastMarkedYDisp_ = yDisp;
-            int invariantRow = row + yDisp;
-            if (invariantRow >= 0) {
-                scrollInvariantRefreshStart = std::min(scrollInvariantRefreshStart, invariantRow);
-                scrollInvariantRefreshEnd = std::max(scrollInvariantRefreshEnd, invariantRow);
-            }
-        }
-        if (row >= 0) {
-            refreshStart = std::min(refreshStart, row);
-            refreshEnd = std::max(refreshEnd, row);
-        }
-    }
+    // Marks a screen row dirty (see TerminalUpdateRanges). Inline: the print path marks a row
+    // for every run.
+    void updateRange(int row, bool scrolling = false) { markRow(row, buffer_->yDisp(), scrolling); }
     void updateFullScreen();
     void refresh(int startRow, int endRow);
     // (startY, endY) of the dirty screen rows, or nothing. After a full-screen update the end is
     // `rows` (one past the last row); it is clamped there, never beyond.
     std::optional<std::pair<int, int>> getUpdateRange() const;
-    std::optional<std::pair<int, int>> getScrollInvariantUpdateRange() const;
-    void clearUpdateRange();
     std::pair<int, int> getCursorLocation() const { return {buffer_->x(), buffer_->y()}; }
     int getTopVisibleRow() const { return buffer_->yDisp(); }
     void resize(int cols, int rows);
@@ -282,23 +270,13 @@ public:
     // DECSTR; the view runs it too when its fonts change.
     void softReset();
 
-    // ---- Mouse and focus reports ------------------------------------------------------------
-    // The view decides which events to report; these only encode and send them.
-    // Button flags: low bits the button (3 = release), 4 Shift, 8 Meta, 16 Control, 32 motion,
-    // 64 wheel. Modifier bits only in the modes that report them.
-    int encodeButton(int button, bool release, bool shift, bool meta, bool control) const;
-    // One report at a zero-based cell (and pixel, for the SGR-pixel encoding).
-    void sendEvent(int buttonFlags, int x, int y, int pixelX, int pixelY);
-    void sendEvent(int buttonFlags, int x, int y) { sendEvent(buttonFlags, x, y, x, y); }
-    void sendMotion(int buttonFlags, int x, int y, int pixelX, int pixelY);
     // Cursor visibility; the delegate hears only of a change.
     void showCursor();
     void hideCursor();
 
-    // Bounds for sizes a child may request and for the title stacks it may grow.
+    // Bounds for sizes a child may request.
     static constexpr int kMaxWindowCells = 2048;
     static constexpr int kMaxWindowPixels = 32768;
-    static constexpr size_t kMaxTitleStackDepth = 10;
 
     // ---- Palette and default colours --------------------------------------------------------
     // The setters tell the delegate once and, for the Lab palettes
@@ -306,104 +284,18 @@ public:
     void installPalette(const std::vector<Color>& colors);
     Ansi256PaletteStrategy ansi256PaletteStrategy() const { return options.ansi256PaletteStrategy; }
     void setAnsi256PaletteStrategy(Ansi256PaletteStrategy strategy);
-    const Color& foregroundColor() const { return foregroundColor_; }
     void setForegroundColor(const Color& color);
-    const Color& backgroundColor() const { return backgroundColor_; }
     void setBackgroundColor(const Color& color);
-    const std::optional<Color>& cursorColor() const { return cursorColor_; }
     void setCursorColor(std::optional<Color> color);
 
-    // ---- Diagnostics ------------------------------------------------------------------------
-    // While true (the default) "Info: " lines are suppressed.
-    bool silentLog = true;
-    // Writes "Info: " + message unless `silentLog`.
-    void logInfo(std::string_view message) const;
-    // Writes the line unless `silentLog`. Diagnostics are the child's to trigger, so at most
-    // kDiagnosticBurst lines go out per kDiagnosticWindow; the rest are counted, and the count is
-    // written when the next window opens.
-    void logDiagnostic(std::string_view line) const;
-    static constexpr int kDiagnosticBurst = 100;
-
-    // ---- State (plain fields; the operations above keep them consistent) -------------------
-    // Modes.
-    bool applicationKeypad = false;
-    bool applicationCursor = false;
-    bool cursorHidden = false;
-    bool originMode = false;
-    bool marginMode = false;
-    bool insertMode = false;
-    bool wraparound = true;
-    bool reverseWraparound = false;
-    bool bracketedPasteMode = false;
-    bool lineFeedMode = false;
-    bool smoothScroll = false;
-    bool cursorBlink = false;
-    bool allow80To132 = false;
-    bool sendFocus = false;
-    bool userScrolling = false;
-    MouseProtocolEncoding mouseProtocol = MouseProtocolEncoding::x10;
-    bool mouseShiftCapture = false;
-    TerminalConformance conformance = TerminalConformance::vt500;
-    bool xtermTitleSetUtf = false;
-    bool xtermTitleSetHex = false;
-    bool xtermTitleQueryUtf = false;
-    bool xtermTitleQueryHex = false;
-
-    // Keyboard.
-    KeyboardModeState keyboardModeNormal;
-    KeyboardModeState keyboardModeAlt;
-
-    // Bidirectional presentation.
-    BidiPresentationState currentBidiState;
-    bool bidiArrowKeySwap = false;
-    std::map<int, bool> savedBidiPrivateModes;
-
-    // Character sets and the current attribute.
-    const CharsetMap* charset = nullptr;
-    std::array<const CharsetMap*, 4> gCharsets{};
+    // ---- State: the attribute printed cells take (modes, colours, titles... are in the bases)
     Attribute curAttr;
-
-    // Hyperlink payloads ("params;uri") by the codes the cells carry. Bounded: a payload longer
-    // than kMaxHyperlinkPayloadBytes is not kept, and all of them together hold at most
-    // kMaxPayloadBytes.
-    static constexpr size_t kMaxHyperlinkPayloadBytes = 8192;
-    static constexpr size_t kMaxPayloadBytes = size_t{4} << 20;
-    // Failed look-ups that skip the collection after one that made no room.
-    static constexpr int kPayloadCollectionPause = 1024;
-    TinyAtomTable payloads{kMaxPayloadBytes};
-    int payloadCollectionPause_ = 0;
-    std::optional<std::pair<Position, std::string>> hyperLinkTracking;
-
-    // Colours (the default colours are behind setters, above).
-    std::vector<Color> installedColors;
-    std::vector<Color> defaultAnsiColors;
-    std::vector<Color> ansiColors;
-
-    // Dirty ranges.
-    int refreshStart = INT_MAX;
-    int refreshEnd = -1;
-    int scrollInvariantRefreshStart = INT_MAX;
-    int scrollInvariantRefreshEnd = -1;
-
-    // Host-reported state.
-    std::string terminalTitle;
-    std::string iconTitle;
-    std::vector<std::string> terminalTitleStack;
-    std::vector<std::string> terminalIconStack;
-    std::optional<std::string> hostCurrentDirectory;
-    std::optional<std::string> hostCurrentDocument;
 
 private:
     // The engine's own from here on: what the engine's parts (the friends above) share with it,
     // the control functions the parser dispatches to, and their state.
 
     bool reportedFocusState = true;
-
-    // ---- Diagnostics ------------------------------------------------------------------------
-    static constexpr std::chrono::seconds kDiagnosticWindow{1};
-    // "[1, 2, 3]": values for diagnostic lines.
-    static std::string decimalList(std::span<const uint8_t> bytes);
-    static std::string decimalList(std::span<const int32_t> values);
 
     // ---- Buffers, modes and bidi ------------------------------------------------------------
     void resetNormalBuffer();
@@ -425,16 +317,6 @@ private:
     bool settingFgColor = false;
     bool settingBgColor = false;
     bool settingCursorColor = false;
-    // The last row (with its viewport top) that updateRange put in both ranges since they were
-    // last set.
-    int lastMarkedRow_ = INT_MIN;
-    int lastMarkedYDisp_ = INT_MIN;
-
-    // ---- Characters -------------------------------------------------------------------------
-    int gcharset = 0;
-    uint8_t gLevel = 0;
-    // The open link's code, stamped on printed cells while `hyperLinkTracking` is set.
-    uint16_t hyperLinkCode_ = 0;
 
     // ---- Control functions ------------------------------------------------------------------
     // CSI commands take the parameter list (at least one element; an omitted parameter is 0)
@@ -463,65 +345,6 @@ private:
     } readingBuffer;
     CharData makeCharData(const Attribute& attribute, int32_t code, int size) const;
     void garbageCollectPayload();
-    void setgLevel(int level);
-    void setgCharset(int slot, const CharsetMap* set);
-    void selectCharset(Bytes designation);
-
-    // Cursor motion, index and scrolling.
-    void restrictCursor(bool limitCols = true);
-    void setCursor(int col, int row);
-    void cursorForward(int count);
-    void cursorBackward(int count);
-    void cmdBackspace();
-    void cmdCarriageReturn();
-    void cmdLineFeedBasic();
-    void emitLineFeed();
-    void cmdCursorUp(Params pars, Bytes collect);
-    void cmdCursorDown(Params pars, Bytes collect);
-    void cmdCursorCharAbsolute(Params pars, Bytes collect);
-    void cmdCursorPosition(Params pars, Bytes collect);
-    void cmdCharPosAbsolute(Params pars, Bytes collect);
-    void cmdHPositionRelative(Params pars, Bytes collect);
-    void cmdLinePosAbsolute(Params pars, Bytes collect);
-    void cmdVPositionRelative(Params pars, Bytes collect);
-    void cmdHVPosition(Params pars, Bytes collect);
-    void cmdTabClear(Params pars, Bytes collect);
-    void cmdIndex();
-    void reverseIndex();
-    void columnIndex(bool back);
-    void columnScroll(bool back, int at);
-    void cmdSetScrollRegion(Params pars, Bytes collect);
-    void cmdSetMargins(Params pars, Bytes collect);
-    void cmdSaveCursor(Params pars, Bytes collect);
-    void cmdRestoreCursor(Params pars, Bytes collect);
-    void cmdSelectCharacterPath(Params pars, Bytes collect);
-
-    // Erase.
-    void cmdEraseInDisplay(Params pars, Bytes collect);
-    void cmdEraseInLine(Params pars, Bytes collect);
-    void cmdEraseChars(Params pars, Bytes collect);
-    // Blanks screen row `y` whole (erase cells, no wrap, single render mode), optionally drops
-    // its images and sets its bidi state.
-    void resetBufferLine(int y, bool clearImages, std::optional<BidiPresentationState> bidiState);
-
-    // Insert, delete and scroll.
-    void cmdInsertChars(Params pars, Bytes collect);
-    void cmdDeleteChars(Params pars, Bytes collect);
-    void cmdInsertLines(Params pars, Bytes collect);
-    void cmdDeleteLines(Params pars, Bytes collect);
-    void cmdScrollUp(Params pars, Bytes collect);
-    void cmdScrollDown(Params pars);
-    void cmdRepeatPrecedingCharacter(Params pars, Bytes collect);
-    void cmdDeleteColumns(Params pars, Bytes collect);
-    void csiCloseBrace(Params pars, Bytes collect);
-    // Clear the wrap flag of lines that now start a block, so paragraphs do not join across it.
-    void hardenBidiScrollBoundaries(bool insertedAtTop, int count);
-    void hardenBidiLineShiftBoundaries(int firstChangedRow, std::optional<int> firstMovedRow, int lastChangedRow);
-    // The shared body of IL and DL, and their dirty rows.
-    void shiftLinesAtCursor(int count, bool insert);
-    void markLineShiftDirty(int y);
-    // The shared body of SU and SD.
-    void scrollRegion(int count, bool down);
 
     // Character attributes.
     void cmdCsiM(Params pars, Bytes collect);
@@ -616,10 +439,6 @@ private:
     // A control (anything but text or SGR) came: what prints next starts its own cell.
     void endJoinableText() { buffer_->lastBufferStorage.joinable = false; }
 
-    Color foregroundColor_ = Color::defaultForeground();
-    Color backgroundColor_ = Color::defaultBackground();
-    std::optional<Color> cursorColor_;
-
     std::unique_ptr<Buffer> makeNormalBuffer();
     void installBufferHooks(Buffer& buffer);
 
@@ -630,7 +449,6 @@ private:
     std::unique_ptr<Buffer> normalBuffer_;
     std::unique_ptr<Buffer> altBuffer_;
     Buffer* buffer_ = nullptr;
-    MouseMode mouseMode_ = MouseMode::off;
     bool synchronizedOutputActive_ = false;
     Executor::TaskId synchronizedOutputTimeoutItem = 0;
     std::vector<std::weak_ptr<TerminalSelection>> selections;
@@ -650,11 +468,6 @@ private:
         int width = 0;
     };
     std::array<RunScalar, 64> runScalars_{};
-
-    // The diagnostics rate limit (logDiagnostic).
-    mutable std::chrono::steady_clock::time_point diagnosticWindowStart_{};
-    mutable int diagnosticLines_ = 0;
-    mutable uint64_t diagnosticsSuppressed_ = 0;
 
     // Guards against the terminal being destroyed while a posted task is pending.
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);

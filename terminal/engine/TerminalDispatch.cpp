@@ -2,6 +2,8 @@
 // DCS sequence to the terminal operation that carries it out, and the fallbacks that log what
 // no table handles.
 #include "terminal/engine/Terminal.hpp"
+#include "terminal/engine/TerminalCursorCommands.hpp"
+#include "terminal/engine/TerminalEditCommands.hpp"
 #include "terminal/engine/TerminalModeCommands.hpp"
 #include "terminal/engine/TerminalLineModes.hpp"
 #include "terminal/engine/RectangularAreas.hpp"
@@ -51,7 +53,7 @@ void Terminal::dispatchExecute(uint8_t code)
     case 0x07:
         if (tdel) tdel->bell(*this);
         break;
-    case 0x08: cmdBackspace(); break;
+    case 0x08: TerminalCursorCommands(*this).cmdBackspace(); break;
     case 0x09: {
         b.settleWrap();
         int t = b.nextTabStop(marginMode, -1);
@@ -60,16 +62,16 @@ void Terminal::dispatchExecute(uint8_t code)
     }
     case 0x0A:
     case 0x0B:
-    case 0x0C: cmdLineFeedBasic(); break;
-    case 0x0D: cmdCarriageReturn(); break;
+    case 0x0C: TerminalCursorCommands(*this).cmdLineFeedBasic(); break;
+    case 0x0D: TerminalCursorCommands(*this).cmdCarriageReturn(); break;
     case 0x0E: setgLevel(1); break;
     case 0x0F: setgLevel(0); break;
-    case 0x84: cmdIndex(); break;
+    case 0x84: TerminalCursorCommands(*this).cmdIndex(); break;
     case 0x85:
         // NEL: the index is decided at the cursor's column, as IND decides it, and only then
         // does the cursor return.
-        cmdIndex();
-        cmdCarriageReturn();
+        TerminalCursorCommands(*this).cmdIndex();
+        TerminalCursorCommands(*this).cmdCarriageReturn();
         break;
     case 0x88: b.tabSet(b.x()); break;
     default: break;
@@ -86,22 +88,22 @@ void Terminal::dispatchEsc(std::span<const uint8_t> collect, uint8_t code)
         switch (code) {
         case '6':
             if (b.x() != b.marginLeft())
-                cursorBackward(1);
+                TerminalCursorCommands(*this).cursorBackward(1);
             else
-                columnScroll(true, b.x());
+                TerminalCursorCommands(*this).columnScroll(true, b.x());
             return;
-        case '7': cmdSaveCursor({}, {}); return;
-        case '8': cmdRestoreCursor({}, {}); return;
-        case '9': columnIndex(false); return;
+        case '7': TerminalCursorCommands(*this).cmdSaveCursor({}, {}); return;
+        case '8': TerminalCursorCommands(*this).cmdRestoreCursor({}, {}); return;
+        case '9': TerminalCursorCommands(*this).columnIndex(false); return;
         case '=': applicationKeypad = true; return;
         case '>': applicationKeypad = false; return;
-        case 'D': cmdIndex(); return;
+        case 'D': TerminalCursorCommands(*this).cmdIndex(); return;
         case 'E':
-            cmdIndex(); // NEL, as the C1 control above
-            cmdCarriageReturn();
+            TerminalCursorCommands(*this).cmdIndex(); // NEL, as the C1 control above
+            TerminalCursorCommands(*this).cmdCarriageReturn();
             return;
         case 'H': b.tabSet(b.x()); return;
-        case 'M': reverseIndex(); return;
+        case 'M': TerminalCursorCommands(*this).reverseIndex(); return;
         case '\\': return;
         case 'c':
             parser_->reset();
@@ -172,21 +174,21 @@ void Terminal::dispatchCsiTable(uint8_t code, std::span<const int32_t> pars, std
     Buffer& b = *buffer_;
     const int p0 = pars.empty() ? 0 : pars[0];
     switch (code) {
-    case '@': cmdInsertChars(pars, collect); break;
-    case 'A': cmdCursorUp(pars, collect); break;
-    case 'B': cmdCursorDown(pars, collect); break;
-    case 'C': cursorForward(p0 == 0 ? 1 : p0); break;
-    case 'D': cursorBackward(p0 == 0 ? 1 : p0); break;
+    case '@': TerminalEditCommands(*this).cmdInsertChars(pars, collect); break;
+    case 'A': TerminalCursorCommands(*this).cmdCursorUp(pars, collect); break;
+    case 'B': TerminalCursorCommands(*this).cmdCursorDown(pars, collect); break;
+    case 'C': TerminalCursorCommands(*this).cursorForward(p0 == 0 ? 1 : p0); break;
+    case 'D': TerminalCursorCommands(*this).cursorBackward(p0 == 0 ? 1 : p0); break;
     case 'E':
-        cmdCursorDown(pars, collect);
+        TerminalCursorCommands(*this).cmdCursorDown(pars, collect);
         b.setX(b.marginLeft());
         break;
     case 'F':
-        cmdCursorUp(pars, collect);
+        TerminalCursorCommands(*this).cmdCursorUp(pars, collect);
         b.setX(b.marginLeft());
         break;
-    case 'G': cmdCursorCharAbsolute(pars, collect); break;
-    case 'H': cmdCursorPosition(pars, collect); break;
+    case 'G': TerminalCursorCommands(*this).cmdCursorCharAbsolute(pars, collect); break;
+    case 'H': TerminalCursorCommands(*this).cmdCursorPosition(pars, collect); break;
     case 'I': {
         int n = p0 < 2 ? 1 : p0;
         n = std::min(n, cols - 1);
@@ -198,23 +200,23 @@ void Terminal::dispatchCsiTable(uint8_t code, std::span<const int32_t> pars, std
         break;
     }
     case 'J':
-        cmdEraseInDisplay(pars, collect);
+        TerminalEditCommands(*this).cmdEraseInDisplay(pars, collect);
         // The scroll-back is gone: give back the codes only it held.
         if (!pars.empty() && pars[0] == 3) collectUnusedCodes();
         break;
-    case 'K': cmdEraseInLine(pars, collect); break;
-    case 'L': cmdInsertLines(pars, collect); break;
-    case 'M': cmdDeleteLines(pars, collect); break;
-    case 'P': cmdDeleteChars(pars, collect); break;
+    case 'K': TerminalEditCommands(*this).cmdEraseInLine(pars, collect); break;
+    case 'L': TerminalEditCommands(*this).cmdInsertLines(pars, collect); break;
+    case 'M': TerminalEditCommands(*this).cmdDeleteLines(pars, collect); break;
+    case 'P': TerminalEditCommands(*this).cmdDeleteChars(pars, collect); break;
     case 'S':
         if (collectIs(collect, " "))
             TerminalLineModes(*this).cmdSelectPresentationDirection(pars, collect);
         else
-            cmdScrollUp(pars, collect);
+            TerminalEditCommands(*this).cmdScrollUp(pars, collect);
         break;
     case 'T':
         if (collect.empty()) {
-            cmdScrollDown(pars);
+            TerminalEditCommands(*this).cmdScrollDown(pars);
         } else if (collectIs(collect, ">")) {
             for (int32_t p : pars) {
                 switch (p) {
@@ -227,7 +229,7 @@ void Terminal::dispatchCsiTable(uint8_t code, std::span<const int32_t> pars, std
             }
         }
         break;
-    case 'X': cmdEraseChars(pars, collect); break;
+    case 'X': TerminalEditCommands(*this).cmdEraseChars(pars, collect); break;
     case 'Z':
         b.settleWrap();
         if (cols >= b.x()) {
@@ -238,17 +240,17 @@ void Terminal::dispatchCsiTable(uint8_t code, std::span<const int32_t> pars, std
             }
         }
         break;
-    case '`': cmdCharPosAbsolute(pars, collect); break;
-    case 'a': cmdHPositionRelative(pars, collect); break;
-    case 'b': cmdRepeatPrecedingCharacter(pars, collect); break;
+    case '`': TerminalCursorCommands(*this).cmdCharPosAbsolute(pars, collect); break;
+    case 'a': TerminalCursorCommands(*this).cmdHPositionRelative(pars, collect); break;
+    case 'b': TerminalEditCommands(*this).cmdRepeatPrecedingCharacter(pars, collect); break;
     case 'c': TerminalReports(*this).cmdSendDeviceAttributes(pars, collect); break;
-    case 'd': cmdLinePosAbsolute(pars, collect); break;
-    case 'e': cmdVPositionRelative(pars, collect); break;
-    case 'f': cmdHVPosition(pars, collect); break;
-    case 'g': cmdTabClear(pars, collect); break;
+    case 'd': TerminalCursorCommands(*this).cmdLinePosAbsolute(pars, collect); break;
+    case 'e': TerminalCursorCommands(*this).cmdVPositionRelative(pars, collect); break;
+    case 'f': TerminalCursorCommands(*this).cmdHVPosition(pars, collect); break;
+    case 'g': TerminalCursorCommands(*this).cmdTabClear(pars, collect); break;
     case 'h': TerminalModeCommands(*this).cmdSetMode(pars, collect); break;
     case 'k':
-        if (collectIs(collect, " ")) cmdSelectCharacterPath(pars, collect);
+        if (collectIs(collect, " ")) TerminalCursorCommands(*this).cmdSelectCharacterPath(pars, collect);
         break;
     case 'l': TerminalModeCommands(*this).cmdResetMode(pars, collect); break;
     case 'n': TerminalReports(*this).cmdDeviceStatus(pars, collect); break;
@@ -258,7 +260,7 @@ void Terminal::dispatchCsiTable(uint8_t code, std::span<const int32_t> pars, std
         if (collectIs(collect, "?"))
             TerminalModeCommands(*this).cmdRestoreBidiPrivateModes(pars);
         else
-            cmdSetScrollRegion(pars, collect);
+            TerminalCursorCommands(*this).cmdSetScrollRegion(pars, collect);
         break;
     case 's':
         if (collectIs(collect, ">")) {
@@ -270,22 +272,22 @@ void Terminal::dispatchCsiTable(uint8_t code, std::span<const int32_t> pars, std
             TerminalModeCommands(*this).cmdSavePrivateModes(pars);
         } else if (collect.empty()) {
             if (marginMode)
-                cmdSetMargins(pars, collect);
+                TerminalCursorCommands(*this).cmdSetMargins(pars, collect);
             else
-                cmdSaveCursor(pars, collect);
+                TerminalCursorCommands(*this).cmdSaveCursor(pars, collect);
         }
         break;
     case 't': TerminalReports(*this).csit(pars, collect); break;
     case 'u':
-        if (!handleKittyKeyboardProtocol(pars, collect) && collect.empty()) cmdRestoreCursor(pars, collect);
+        if (!handleKittyKeyboardProtocol(pars, collect) && collect.empty()) TerminalCursorCommands(*this).cmdRestoreCursor(pars, collect);
         break;
     case 'v': RectangularAreas(*this).csiCopyRectangularArea(pars, collect); break;
     case 'x': RectangularAreas(*this).csiX(pars, collect); break;
     case 'y': RectangularAreas(*this).cmdDECRQCRA(pars, collect); break;
     case 'z': RectangularAreas(*this).csiZ(pars, collect); break;
     case '{': RectangularAreas(*this).csiOpenBrace(pars, collect); break;
-    case '}': csiCloseBrace(pars, collect); break;
-    case '~': cmdDeleteColumns(pars, collect); break;
+    case '}': TerminalEditCommands(*this).csiCloseBrace(pars, collect); break;
+    case '~': TerminalEditCommands(*this).cmdDeleteColumns(pars, collect); break;
     default: csiHandlerFallback(pars, collect, code); break;
     }
 }

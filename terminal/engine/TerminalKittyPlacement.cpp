@@ -4,6 +4,7 @@
 #include "terminal/engine/KittyImages.hpp"
 
 #include "terminal/engine/Terminal.hpp"
+#include "terminal/engine/TerminalCursorCommands.hpp"
 #include "terminal/graphics/KittyPayloadLoader.hpp"
 #include "terminal/graphics/KittyPlacementImage.hpp"
 
@@ -246,7 +247,7 @@ bool KittyImages::displayKittyImage(KittyGraphicsPayload payload, const KittyGra
     const int64_t row = top + span->second - b.yBase();
     if (col >= 0) b.setX(toInt(col));
     if (row >= 0) b.setY(toInt(row));
-    terminal_.restrictCursor(true);
+    TerminalCursorCommands(terminal_).restrictCursor(true);
     return true;
 }
 

@@ -3,6 +3,7 @@
 #include "terminal/engine/KittyImages.hpp"
 
 #include "terminal/engine/Terminal.hpp"
+#include "terminal/engine/TerminalCursorCommands.hpp"
 #include "terminal/graphics/KittyPlacementImage.hpp"
 
 #include <algorithm>
@@ -135,7 +136,7 @@ void KittyImages::attachImageStrips(int cols, int rows,
         b.attachImage(image, b.yBase() + b.y());
         terminal_.updateRange(b.y());
         const int col = b.x();
-        terminal_.cmdLineFeedBasic();
+        TerminalCursorCommands(terminal_).cmdLineFeedBasic();
         b.setX(col);
     }
 }
