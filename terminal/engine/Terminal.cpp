@@ -9,6 +9,7 @@
 #include "terminal/screen/TinyAtom.hpp"
 
 #include <algorithm>
+#include <unordered_set>
 
 namespace corvix {
 
@@ -156,7 +157,7 @@ void Terminal::collectClusters()
         }
     });
     // The print run's answers hold codes the collection may have handed out again.
-    runScalars_.fill({});
+    printer_.forgetRunScalars();
 }
 
 void Terminal::collectUnusedCodes()
@@ -164,6 +165,39 @@ void Terminal::collectUnusedCodes()
     collectClusters();
     garbageCollectPayload();
     payloadCollectionPause_ = 0;
+}
+
+// ---- Cells ------------------------------------------------------------------------------------
+
+CharData Terminal::makeCharData(const Attribute& attribute, int32_t code, int size) const
+{
+    CharData c;
+    c.code = code;
+    c.width = int8_t(size);
+    c.attribute = attribute;
+    return c;
+}
+
+// ---- Payload collection -----------------------------------------------------------------------
+
+void Terminal::garbageCollectPayload()
+{
+    if (payloads.count() == 0) return;
+    std::unordered_set<uint16_t> inUse;
+    // The open link's code is in use even before any cell carries it.
+    if (hyperLinkTracking && hyperLinkCode_ != 0) inUse.insert(hyperLinkCode_);
+    for (Buffer* b : {normalBuffer_.get(), altBuffer_.get()}) {
+        auto& lines = b->lines();
+        for (int i = 0; i < lines.count(); i++) {
+            const auto& line = lines.getLine(i);
+            if (!line) continue;
+            line->forEachHeldCell([&](const CharData& cell) {
+                if (cell.payload.code != 0) inUse.insert(cell.payload.code);
+            });
+        }
+    }
+    for (uint16_t code : payloads.codes())
+        if (!inUse.count(code)) payloads.release(code);
 }
 
 // ---- Focus ----------------------------------------------------------------------------------

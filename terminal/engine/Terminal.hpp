@@ -15,6 +15,7 @@
 #include "terminal/engine/TerminalHostState.hpp"
 #include "terminal/engine/TerminalModes.hpp"
 #include "terminal/engine/TerminalPalette.hpp"
+#include "terminal/engine/TerminalPrinter.hpp"
 #include "terminal/engine/TerminalSelection.hpp"
 #include "terminal/engine/TerminalTypes.hpp"
 #include "terminal/engine/TerminalUpdateRanges.hpp"
@@ -80,6 +81,7 @@ class Terminal final : public BidiTextSource,
     friend class TerminalLineModes;
     friend class TerminalModeCommands;
     friend class TerminalOsc;
+    friend class TerminalPrinter;
     friend class TerminalReports;
 
 public:
@@ -329,20 +331,6 @@ private:
         return std::string_view(reinterpret_cast<const char*>(collect.data()), collect.size()) == text;
     }
 
-    // Print path and character sets.
-    // Out of line: printHandler's single-cell path then needs no register saves.
-    [[gnu::noinline]] void handlePrint(Bytes data);
-    // The bytes of the current print run and a UTF-8 sequence cut by the previous run.
-    struct ReadingBuffer {
-        std::array<uint8_t, 4> putbackBuffer{};
-        int putbackCount = 0;
-        Bytes rest;
-        int idx = 0;
-        int count = 0;
-        uint8_t at(int i) const { return i < putbackCount ? putbackBuffer[size_t(i)] : rest[size_t(i - putbackCount)]; }
-        void putback(uint8_t b);
-        void done();
-    } readingBuffer;
     CharData makeCharData(const Attribute& attribute, int32_t code, int size) const;
     void garbageCollectPayload();
 
@@ -360,20 +348,16 @@ private:
     // character are inline: one printable letter, the clear before a sequence, and SGR.
     void printHandler(std::span<const uint8_t> data) override
     {
-        if (data.size() == 1 && isPrintableAscii(data[0]) && readingBuffer.putbackCount == 0 && plainAscii()) {
+        if (data.size() == 1 && isPrintableAscii(data[0]) && printer_.nothingPutBack() && plainAscii()) {
             Buffer& b = *buffer_;
             if (b.insertAsciiCell(data[0], curAttr)) {
                 updateRange(b.y());
                 return;
             }
         }
-        handlePrint(data);
+        printer_.handlePrint(data);
     }
-    void printStateReset() override
-    {
-        readingBuffer.putbackCount = 0;
-        readingBuffer.idx = 0;
-    }
+    void printStateReset() override { printer_.resetRun(); }
     void dispatchExecute(uint8_t code) override;
     void handleKittyGraphics(std::span<const uint8_t> data) override { kittyImages_.handleKittyGraphics(data); }
     void dispatchCsi(uint8_t code, std::span<const int32_t> pars, std::span<const uint8_t> parsTxt,
@@ -412,30 +396,6 @@ private:
         // writer makes cells without a payload, so text inside an open link goes cell by cell.
         return (charset == nullptr || charset->empty) && !hyperLinkTracking;
     }
-    [[gnu::noinline]] void printRun(Bytes data); // the general path, out of the short runs' way
-    bool printWholeSequence(Bytes data, size_t at);
-    // Prints the characters from `at` on that each start a cell of their own and fit on the
-    // line; returns the bytes taken.
-    size_t printOwnCellRun(Bytes data, size_t at);
-    // A scalar the BMP width map leaves open, after a character of an own-cell run: its width
-    // (0 when it does not take a cell of its own) and cell code. Out of line: the run's loop
-    // keeps its registers.
-    struct RunScalar;
-    [[gnu::noinline]] RunScalar runScalar(char32_t scalar);
-    // The cell code of a scalar past U+FFFF.
-    int32_t singleScalarCode(char32_t scalar);
-    bool printNextCharacter();
-    void printByte(uint8_t byte);
-    void printScalar(char32_t scalar);
-    void printNewCell(char32_t scalar, int width);
-    void joinWithPreviousCell(char32_t scalar, int width);
-    void joinWithLeftNeighbour(char32_t scalar, int width);
-    bool lastPrintedCellValid() const;
-    // The last printed cell, when the next scalar may still join it.
-    bool lastPrintedCellJoinable() const { return buffer_->lastBufferStorage.joinable && lastPrintedCellValid(); }
-    // The cell just before the cursor can still be joined and its text ends in a zero-width
-    // joiner: what prints next continues its sequence.
-    bool previousCellEndsInJoiner();
     // A control (anything but text or SGR) came: what prints next starts its own cell.
     void endJoinableText() { buffer_->lastBufferStorage.joinable = false; }
 
@@ -458,16 +418,7 @@ private:
     Attribute scrollEraseAttribute_;
 
     GraphemeClusterTable clusters_;
-    // The print run's answers for scalars its BMP width map leaves open (pictographs, other
-    // planes), which it would otherwise look up in three tables and the map above at each
-    // emoji: width after a character of the run, and cell code. Direct-mapped by the low bits;
-    // emptied with the cluster table, whose codes it holds.
-    struct RunScalar {
-        char32_t scalar = 0; // 0 never asks: a control ends the run first
-        int32_t code = 0;
-        int width = 0;
-    };
-    std::array<RunScalar, 64> runScalars_{};
+    TerminalPrinter printer_{*this};
 
     // Guards against the terminal being destroyed while a posted task is pending.
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);

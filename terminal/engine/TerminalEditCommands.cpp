@@ -223,7 +223,7 @@ void TerminalEditCommands::cmdRepeatPrecedingCharacter(Params pars, Bytes)
     // character printed on the right margin leaves the cursor on it: then that cell is the one.
     CharData cell = CharData::Null;
     const auto& last = b.lastBufferStorage;
-    const bool onPrintedMargin = !terminal_.wraparound && terminal_.lastPrintedCellValid() && last.y == b.yBase() + b.y() &&
+    const bool onPrintedMargin = !terminal_.wraparound && terminal_.printer_.lastPrintedCellValid() && last.y == b.yBase() + b.y() &&
                                  last.x == b.x() && b.x() == (terminal_.marginMode ? b.marginRight() : terminal_.cols - 1);
     const int x = onPrintedMargin ? b.x() + 1 : b.x();
     if (x > 0) {
