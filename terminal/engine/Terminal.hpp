@@ -11,6 +11,7 @@
 #include "terminal/engine/KittyKeyboardProtocol.hpp"
 #include "terminal/engine/MouseReports.hpp"
 #include "terminal/engine/ParserHandler.hpp"
+#include "terminal/engine/TerminalCursorCommands.hpp"
 #include "terminal/engine/TerminalDelegate.hpp"
 #include "terminal/engine/TerminalHostState.hpp"
 #include "terminal/engine/TerminalModes.hpp"
@@ -418,7 +419,10 @@ private:
     Attribute scrollEraseAttribute_;
 
     GraphemeClusterTable clusters_;
+    // The two parts the parser reaches for every run of text and every line: owned, so a call
+    // makes nothing on the stack.
     TerminalPrinter printer_{*this};
+    TerminalCursorCommands cursorCommands_{*this};
 
     // Guards against the terminal being destroyed while a posted task is pending.
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);

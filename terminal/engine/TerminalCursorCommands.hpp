@@ -9,7 +9,8 @@ class Terminal;
 
 // Cursor motion (the C0 moves, CUU...HVP, tab clear), index and reverse index, column index and
 // column scroll, the scroll region and left/right margins, and the saved cursor. The cursor and
-// margins are the active buffer's; this part, made on demand, holds nothing of its own.
+// margins are the active buffer's; this part holds nothing of its own. The terminal owns it
+// (`cursorCommands_`): line feeds and carriage returns come with every line.
 class TerminalCursorCommands {
 public:
     using Params = std::span<const int32_t>;

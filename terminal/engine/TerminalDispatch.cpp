@@ -2,7 +2,6 @@
 // DCS sequence to the terminal operation that carries it out, and the fallbacks that log what
 // no table handles.
 #include "terminal/engine/Terminal.hpp"
-#include "terminal/engine/TerminalCursorCommands.hpp"
 #include "terminal/engine/TerminalEditCommands.hpp"
 #include "terminal/engine/TerminalModeCommands.hpp"
 #include "terminal/engine/TerminalLineModes.hpp"
@@ -53,7 +52,7 @@ void Terminal::dispatchExecute(uint8_t code)
     case 0x07:
         if (tdel) tdel->bell(*this);
         break;
-    case 0x08: TerminalCursorCommands(*this).cmdBackspace(); break;
+    case 0x08: cursorCommands_.cmdBackspace(); break;
     case 0x09: {
         b.settleWrap();
         int t = b.nextTabStop(marginMode, -1);
@@ -62,16 +61,16 @@ void Terminal::dispatchExecute(uint8_t code)
     }
     case 0x0A:
     case 0x0B:
-    case 0x0C: TerminalCursorCommands(*this).cmdLineFeedBasic(); break;
-    case 0x0D: TerminalCursorCommands(*this).cmdCarriageReturn(); break;
+    case 0x0C: cursorCommands_.cmdLineFeedBasic(); break;
+    case 0x0D: cursorCommands_.cmdCarriageReturn(); break;
     case 0x0E: setgLevel(1); break;
     case 0x0F: setgLevel(0); break;
-    case 0x84: TerminalCursorCommands(*this).cmdIndex(); break;
+    case 0x84: cursorCommands_.cmdIndex(); break;
     case 0x85:
         // NEL: the index is decided at the cursor's column, as IND decides it, and only then
         // does the cursor return.
-        TerminalCursorCommands(*this).cmdIndex();
-        TerminalCursorCommands(*this).cmdCarriageReturn();
+        cursorCommands_.cmdIndex();
+        cursorCommands_.cmdCarriageReturn();
         break;
     case 0x88: b.tabSet(b.x()); break;
     default: break;
@@ -88,22 +87,22 @@ void Terminal::dispatchEsc(std::span<const uint8_t> collect, uint8_t code)
         switch (code) {
         case '6':
             if (b.x() != b.marginLeft())
-                TerminalCursorCommands(*this).cursorBackward(1);
+                cursorCommands_.cursorBackward(1);
             else
-                TerminalCursorCommands(*this).columnScroll(true, b.x());
+                cursorCommands_.columnScroll(true, b.x());
             return;
-        case '7': TerminalCursorCommands(*this).cmdSaveCursor({}, {}); return;
-        case '8': TerminalCursorCommands(*this).cmdRestoreCursor({}, {}); return;
-        case '9': TerminalCursorCommands(*this).columnIndex(false); return;
+        case '7': cursorCommands_.cmdSaveCursor({}, {}); return;
+        case '8': cursorCommands_.cmdRestoreCursor({}, {}); return;
+        case '9': cursorCommands_.columnIndex(false); return;
         case '=': applicationKeypad = true; return;
         case '>': applicationKeypad = false; return;
-        case 'D': TerminalCursorCommands(*this).cmdIndex(); return;
+        case 'D': cursorCommands_.cmdIndex(); return;
         case 'E':
-            TerminalCursorCommands(*this).cmdIndex(); // NEL, as the C1 control above
-            TerminalCursorCommands(*this).cmdCarriageReturn();
+            cursorCommands_.cmdIndex(); // NEL, as the C1 control above
+            cursorCommands_.cmdCarriageReturn();
             return;
         case 'H': b.tabSet(b.x()); return;
-        case 'M': TerminalCursorCommands(*this).reverseIndex(); return;
+        case 'M': cursorCommands_.reverseIndex(); return;
         case '\\': return;
         case 'c':
             parser_->reset();
@@ -175,20 +174,20 @@ void Terminal::dispatchCsiTable(uint8_t code, std::span<const int32_t> pars, std
     const int p0 = pars.empty() ? 0 : pars[0];
     switch (code) {
     case '@': TerminalEditCommands(*this).cmdInsertChars(pars, collect); break;
-    case 'A': TerminalCursorCommands(*this).cmdCursorUp(pars, collect); break;
-    case 'B': TerminalCursorCommands(*this).cmdCursorDown(pars, collect); break;
-    case 'C': TerminalCursorCommands(*this).cursorForward(p0 == 0 ? 1 : p0); break;
-    case 'D': TerminalCursorCommands(*this).cursorBackward(p0 == 0 ? 1 : p0); break;
+    case 'A': cursorCommands_.cmdCursorUp(pars, collect); break;
+    case 'B': cursorCommands_.cmdCursorDown(pars, collect); break;
+    case 'C': cursorCommands_.cursorForward(p0 == 0 ? 1 : p0); break;
+    case 'D': cursorCommands_.cursorBackward(p0 == 0 ? 1 : p0); break;
     case 'E':
-        TerminalCursorCommands(*this).cmdCursorDown(pars, collect);
+        cursorCommands_.cmdCursorDown(pars, collect);
         b.setX(b.marginLeft());
         break;
     case 'F':
-        TerminalCursorCommands(*this).cmdCursorUp(pars, collect);
+        cursorCommands_.cmdCursorUp(pars, collect);
         b.setX(b.marginLeft());
         break;
-    case 'G': TerminalCursorCommands(*this).cmdCursorCharAbsolute(pars, collect); break;
-    case 'H': TerminalCursorCommands(*this).cmdCursorPosition(pars, collect); break;
+    case 'G': cursorCommands_.cmdCursorCharAbsolute(pars, collect); break;
+    case 'H': cursorCommands_.cmdCursorPosition(pars, collect); break;
     case 'I': {
         int n = p0 < 2 ? 1 : p0;
         n = std::min(n, cols - 1);
@@ -240,17 +239,17 @@ void Terminal::dispatchCsiTable(uint8_t code, std::span<const int32_t> pars, std
             }
         }
         break;
-    case '`': TerminalCursorCommands(*this).cmdCharPosAbsolute(pars, collect); break;
-    case 'a': TerminalCursorCommands(*this).cmdHPositionRelative(pars, collect); break;
+    case '`': cursorCommands_.cmdCharPosAbsolute(pars, collect); break;
+    case 'a': cursorCommands_.cmdHPositionRelative(pars, collect); break;
     case 'b': TerminalEditCommands(*this).cmdRepeatPrecedingCharacter(pars, collect); break;
     case 'c': TerminalReports(*this).cmdSendDeviceAttributes(pars, collect); break;
-    case 'd': TerminalCursorCommands(*this).cmdLinePosAbsolute(pars, collect); break;
-    case 'e': TerminalCursorCommands(*this).cmdVPositionRelative(pars, collect); break;
-    case 'f': TerminalCursorCommands(*this).cmdHVPosition(pars, collect); break;
-    case 'g': TerminalCursorCommands(*this).cmdTabClear(pars, collect); break;
+    case 'd': cursorCommands_.cmdLinePosAbsolute(pars, collect); break;
+    case 'e': cursorCommands_.cmdVPositionRelative(pars, collect); break;
+    case 'f': cursorCommands_.cmdHVPosition(pars, collect); break;
+    case 'g': cursorCommands_.cmdTabClear(pars, collect); break;
     case 'h': TerminalModeCommands(*this).cmdSetMode(pars, collect); break;
     case 'k':
-        if (collectIs(collect, " ")) TerminalCursorCommands(*this).cmdSelectCharacterPath(pars, collect);
+        if (collectIs(collect, " ")) cursorCommands_.cmdSelectCharacterPath(pars, collect);
         break;
     case 'l': TerminalModeCommands(*this).cmdResetMode(pars, collect); break;
     case 'n': TerminalReports(*this).cmdDeviceStatus(pars, collect); break;
@@ -260,7 +259,7 @@ void Terminal::dispatchCsiTable(uint8_t code, std::span<const int32_t> pars, std
         if (collectIs(collect, "?"))
             TerminalModeCommands(*this).cmdRestoreBidiPrivateModes(pars);
         else
-            TerminalCursorCommands(*this).cmdSetScrollRegion(pars, collect);
+            cursorCommands_.cmdSetScrollRegion(pars, collect);
         break;
     case 's':
         if (collectIs(collect, ">")) {
@@ -272,14 +271,14 @@ void Terminal::dispatchCsiTable(uint8_t code, std::span<const int32_t> pars, std
             TerminalModeCommands(*this).cmdSavePrivateModes(pars);
         } else if (collect.empty()) {
             if (marginMode)
-                TerminalCursorCommands(*this).cmdSetMargins(pars, collect);
+                cursorCommands_.cmdSetMargins(pars, collect);
             else
-                TerminalCursorCommands(*this).cmdSaveCursor(pars, collect);
+                cursorCommands_.cmdSaveCursor(pars, collect);
         }
         break;
     case 't': TerminalReports(*this).csit(pars, collect); break;
     case 'u':
-        if (!handleKittyKeyboardProtocol(pars, collect) && collect.empty()) TerminalCursorCommands(*this).cmdRestoreCursor(pars, collect);
+        if (!handleKittyKeyboardProtocol(pars, collect) && collect.empty()) cursorCommands_.cmdRestoreCursor(pars, collect);
         break;
     case 'v': RectangularAreas(*this).csiCopyRectangularArea(pars, collect); break;
     case 'x': RectangularAreas(*this).csiX(pars, collect); break;

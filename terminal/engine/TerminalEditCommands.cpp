@@ -1,6 +1,5 @@
 // Insert, delete and scroll: ICH, DCH, IL, DL, SU, SD, DECIC, DECDC and REP.
 #include "terminal/engine/Terminal.hpp"
-#include "terminal/engine/TerminalCursorCommands.hpp"
 #include "terminal/engine/TerminalEditCommands.hpp"
 
 
@@ -173,7 +172,7 @@ void TerminalEditCommands::cmdInsertLines(Params pars, Bytes)
 
 void TerminalEditCommands::cmdDeleteLines(Params pars, Bytes)
 {
-    TerminalCursorCommands(terminal_).restrictCursor(true);
+    terminal_.cursorCommands_.restrictCursor(true);
     const int y = terminal_.buffer_->y();
     if (y >= terminal_.buffer_->scrollTop() && y <= terminal_.buffer_->scrollBottom()) shiftLinesAtCursor(countOf(pars), false);
     markLineShiftDirty(y);

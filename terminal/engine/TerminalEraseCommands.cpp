@@ -1,6 +1,5 @@
 // Erase in display, erase in line, erase characters, and the whole-row reset they share.
 #include "terminal/engine/Terminal.hpp"
-#include "terminal/engine/TerminalCursorCommands.hpp"
 #include "terminal/engine/TerminalEditCommands.hpp"
 
 #include <algorithm>

@@ -3,7 +3,6 @@
 #include "terminal/engine/KittyImages.hpp"
 
 #include "terminal/engine/Terminal.hpp"
-#include "terminal/engine/TerminalCursorCommands.hpp"
 #include "terminal/graphics/KittyPlacementImage.hpp"
 
 #include <algorithm>
@@ -136,7 +135,7 @@ void KittyImages::attachImageStrips(int cols, int rows,
         b.attachImage(image, b.yBase() + b.y());
         terminal_.updateRange(b.y());
         const int col = b.x();
-        TerminalCursorCommands(terminal_).cmdLineFeedBasic();
+        terminal_.cursorCommands_.cmdLineFeedBasic();
         b.setX(col);
     }
 }

@@ -1,7 +1,6 @@
 // Line render modes (DECDHL, DECSWL, DECDWL), the screen alignment pattern (DECALN) and the
 // presentation direction (SPD).
 #include "terminal/engine/Terminal.hpp"
-#include "terminal/engine/TerminalCursorCommands.hpp"
 #include "terminal/engine/TerminalLineModes.hpp"
 #include "terminal/engine/TerminalModeCommands.hpp"
 
@@ -33,7 +32,7 @@ void TerminalLineModes::cmdScreenAlignmentPattern()
     b.setScrollBottom(terminal_.rows - 1);
     b.setMarginLeft(0);
     b.setMarginRight(terminal_.cols - 1);
-    TerminalCursorCommands(terminal_).setCursor(0, 0);
+    terminal_.cursorCommands_.setCursor(0, 0);
     auto& lines = b.lines();
     for (int row = 0; row < terminal_.rows; row++) {
         const int index = b.yBase() + row;

@@ -1,7 +1,6 @@
 // Mode sequences (SM/RM, DECSET/DECRST), mode reports (DECRQM), XTSAVE/XTRESTORE of the bidi
 // private modes, soft reset (DECSTR), conformance level (DECSCL) and cursor style (DECSCUSR).
 #include "terminal/engine/Terminal.hpp"
-#include "terminal/engine/TerminalCursorCommands.hpp"
 #include "terminal/engine/TerminalEditCommands.hpp"
 #include "terminal/engine/TerminalModeCommands.hpp"
 
@@ -100,9 +99,9 @@ void TerminalModeCommands::setMode(int par, Bytes collect)
     case 1006: terminal_.mouseProtocol = MouseProtocolEncoding::sgr; break;
     case 1015: terminal_.mouseProtocol = MouseProtocolEncoding::urxvt; break;
     case 1016: terminal_.mouseProtocol = MouseProtocolEncoding::sgrPixel; break;
-    case 1048: TerminalCursorCommands(terminal_).cmdSaveCursor({}, {}); break;
+    case 1048: terminal_.cursorCommands_.cmdSaveCursor({}, {}); break;
     case 1049:
-        TerminalCursorCommands(terminal_).cmdSaveCursor({}, {});
+        terminal_.cursorCommands_.cmdSaveCursor({}, {});
         enterAltScreen();
         break;
     case 1243: terminal_.bidiArrowKeySwap = true; break;
@@ -172,7 +171,7 @@ void TerminalModeCommands::resetMode(int par, Bytes collect)
     case 1006:
     case 1015:
     case 1016: terminal_.mouseProtocol = MouseProtocolEncoding::x10; break;
-    case 1048: TerminalCursorCommands(terminal_).cmdRestoreCursor({}, {}); break;
+    case 1048: terminal_.cursorCommands_.cmdRestoreCursor({}, {}); break;
     case 1243: terminal_.bidiArrowKeySwap = false; break;
     case 2004: terminal_.bracketedPasteMode = false; break;
     case 2026: terminal_.endSynchronizedOutput(); break;
@@ -201,7 +200,7 @@ void TerminalModeCommands::enterAltScreen()
 void TerminalModeCommands::leaveAltScreen(int mode)
 {
     terminal_.activateNormalBuffer(mode != 47);
-    if (mode == 1049) TerminalCursorCommands(terminal_).cmdRestoreCursor({}, {});
+    if (mode == 1049) terminal_.cursorCommands_.cmdRestoreCursor({}, {});
     terminal_.updateRange(0);
     terminal_.updateRange(terminal_.rows - 1);
     terminal_.showCursor();
@@ -222,7 +221,7 @@ void TerminalModeCommands::switchColumnMode(int columns)
         const int32_t entireScreen[] = {2};
         TerminalEditCommands(terminal_).cmdEraseInDisplay(entireScreen, {});
     }
-    TerminalCursorCommands(terminal_).setCursor(0, 0);
+    terminal_.cursorCommands_.setCursor(0, 0);
     if (terminal_.tdel) terminal_.tdel->sizeChanged(terminal_);
 }
 
