@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 
 namespace corvix {
@@ -26,6 +27,14 @@ struct HyperlinkPayloads {
     std::optional<std::pair<Position, std::string>> hyperLinkTracking;
     // The open link's code, stamped on printed cells while `hyperLinkTracking` is set.
     uint16_t hyperLinkCode_ = 0;
+
+    // The link target of "params;uri", or nothing without a ";".
+    static std::optional<std::string> parseHyperlinkPayload(std::string_view payload)
+    {
+        const size_t semicolon = payload.find(';');
+        if (semicolon == std::string_view::npos) return std::nullopt;
+        return std::string(payload.substr(semicolon + 1));
+    }
 };
 
 } // namespace corvix

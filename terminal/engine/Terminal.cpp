@@ -13,7 +13,7 @@
 
 namespace corvix {
 
-const Terminal::BidiStateProperties& Terminal::allBidiStateProperties()
+const TerminalModes::BidiStateProperties& TerminalModes::allBidiStateProperties()
 {
     static const BidiStateProperties all = {BidiStateProperty::supportMode, BidiStateProperty::autodetectDirection,
                                             BidiStateProperty::fallbackDirection, BidiStateProperty::boxMirroring};
@@ -238,15 +238,6 @@ void Terminal::selectionsInvalidateForColumnRestrictedScroll(int top, int bottom
 std::vector<std::string> Terminal::getEnvironmentVariables(std::optional<std::string> termName, bool trueColor)
 {
     return childEnvironmentVariables(std::move(termName), trueColor);
-}
-
-// ---- OSC 8 payload --------------------------------------------------------------------------
-
-std::optional<std::string> Terminal::parseHyperlinkPayload(std::string_view payload)
-{
-    size_t semicolon = payload.find(';');
-    if (semicolon == std::string_view::npos) return std::nullopt;
-    return std::string(payload.substr(semicolon + 1));
 }
 
 // ---- Replies --------------------------------------------------------------------------------

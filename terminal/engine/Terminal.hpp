@@ -17,6 +17,7 @@
 #include "terminal/engine/TerminalModes.hpp"
 #include "terminal/engine/TerminalPalette.hpp"
 #include "terminal/engine/TerminalPrinter.hpp"
+#include "terminal/engine/TerminalReplies.hpp"
 #include "terminal/engine/TerminalSelection.hpp"
 #include "terminal/engine/TerminalTypes.hpp"
 #include "terminal/engine/TerminalUpdateRanges.hpp"
@@ -31,32 +32,27 @@
 #include "terminal/screen/TerminalOptions.hpp"
 
 #include <algorithm>
-#include <array>
-#include <chrono>
-#include <climits>
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <memory>
 #include <optional>
-#include <set>
 #include <span>
 #include <string>
 #include <string_view>
-#include <unordered_map>
-#include <unordered_set>
 #include <utility>
 #include <vector>
 
 namespace corvix {
 
-
 // The emulator's engine: two screen buffers, modes, character sets, colours, the parser and the
 // host-reported state. Bytes from the child enter through `feed`; replies and events leave
 // through the delegate. Single-threaded: everything runs on the thread that owns the terminal.
 //
-// The engine's operations are spread over several source files by concern (TerminalBuffers.cpp,
-// TerminalScroll.cpp, ...); this header declares them all.
+// The state the view, the app and the engine's parts read sits in the bases, one header each
+// (modes, dirty ranges, palette, titles, link payloads, character sets, mouse reports, reply
+// introducers, diagnostics), so its names are the terminal's. Groups of control functions are
+// parts of their own (the friends below); the terminal keeps the buffers, the parser's
+// dispatch, scrolling and what the parts share.
 class Terminal final : public BidiTextSource,
                        public TerminalModes,
                        public TerminalUpdateRanges,
@@ -65,6 +61,7 @@ class Terminal final : public BidiTextSource,
                        public HyperlinkPayloads,
                        public CharacterSetState,
                        public MouseReports,
+                       public TerminalReplies,
                        public EngineDiagnostics,
                        private ParserHandler {
     // The parser calls the handler operations below on the terminal itself, not through the
@@ -88,6 +85,11 @@ class Terminal final : public BidiTextSource,
 public:
     static constexpr int MINIMUM_COLS = 2;
     static constexpr int MINIMUM_ROWS = 1;
+    // Bounds for sizes a child may request.
+    static constexpr int kMaxWindowCells = 2048;
+    static constexpr int kMaxWindowPixels = 32768;
+    using Params = std::span<const int32_t>;
+    using Bytes = std::span<const uint8_t>;
 
     // `delegate` is not owned and may be null; `executor` (not owned) runs the terminal's one
     // timer and may be null, in which case timed work never fires.
@@ -98,7 +100,6 @@ public:
     Terminal& operator=(const Terminal&) = delete;
 
     uint64_t serial() const { return serial_; }
-
     TerminalDelegate* delegate() const { return tdel; }
     // The host clears the delegate before it goes away.
     void setDelegate(TerminalDelegate* delegate) { tdel = delegate; }
@@ -116,127 +117,68 @@ public:
     void deferCurrentString();
     EscapeSequenceParser& parser() { return *parser_; }
 
-    // ---- Geometry and read accessors --------------------------------------------------------
+    // ---- Screen -----------------------------------------------------------------------------
     int cols = 80;
     int rows = 25;
     int tabStopWidth = 8;
     TerminalOptions options;
+    // The attribute printed cells take.
+    Attribute curAttr;
 
-    std::pair<int, int> getDims() const { return {cols, rows}; }
     Buffer& buffer() { return *buffer_; }
-    Buffer& normalBuffer() { return *normalBuffer_; }
-    Buffer& altBuffer() { return *altBuffer_; }
     bool isCurrentBufferAlternate() const { return buffer_ == altBuffer_.get(); }
-
     // A row of the viewport (yDisp + row); nothing outside 0..<rows.
     BufferLine* getLine(int row);
-    // Rows counted from the first line ever kept; stable while the screen scrolls.
-    BufferLine* getScrollInvariantLine(int row);
-    std::optional<CharData> getCharData(int col, int row);
     std::optional<std::u32string> getCharacter(int col, int row);
-    const Attribute& currentAttribute() const { return curAttr; }
-    KittyKeyboardFlags keyboardEnhancementFlags() const;
-
-    bool bidiSupportEnabled() const { return currentBidiState.supportMode == BidiSupportMode::implicit; }
-    bool bidiAutodetectDirection() const { return currentBidiState.autodetectDirection; }
-    bool bidiBoxMirroring() const { return currentBidiState.boxMirroring; }
-
-    // ---- Grapheme clusters ------------------------------------------------------------------
     // The text of a cell's code: a scalar, or a stored cluster (a space for an unknown code).
     std::u32string getCharacter(const CharData& cell) const { return character(cell.code); }
     std::u32string character(int32_t code) const override { return clusters_.character(code); }
     int64_t maximumBidiParagraphRows() const override { return options.maximumBidiParagraphRows; }
     // The cell code of a character: the scalar below U+10000, else the cluster table's code.
     int32_t code(std::u32string_view character);
-    // Drops the clusters no cell of either buffer holds any more; their codes are handed out
-    // again. Runs by itself as the table grows, and on a full reset or a scroll-back clear.
-    void collectClusters();
-    // The table itself (its size and bounds), for tests.
-    const GraphemeClusterTable& clusters() const { return clusters_; }
-    // Both code tables (clusters, hyperlink payloads) give back what no cell uses.
-    void collectUnusedCodes();
-
-    // ---- Focus ------------------------------------------------------------------------------
-    void setTerminalFocus(bool focused);
-    void sendFocusReport();
-
-    // ---- Selections -------------------------------------------------------------------------
-    void registerSelection(const std::shared_ptr<TerminalSelection>& selection);
-    void selectionsInvalidateForColumnRestrictedScroll(int top, int bottom, int left, int right);
-    // Calls `fn` for every registered selection that still exists.
-    template <typename Fn>
-    void forEachSelection(Fn&& fn)
-    {
-        for (auto& weak : selections)
-            if (auto s = weak.lock()) fn(*s);
-    }
-
-    // ---- Text extraction (TerminalText.cpp) ---------------------------------------------------
+    KittyKeyboardFlags keyboardEnhancementFlags() const;
+    std::pair<int, int> getCursorLocation() const { return {buffer_->x(), buffer_->y()}; }
+    int getTopVisibleRow() const { return buffer_->yDisp(); }
     // Text of the active buffer from the earlier to the later position (its column exclusive).
     std::string getText(Position start, Position end);
-    // Every line of the buffer, oldest first, each followed by a line feed; lines the encoding
-    // cannot represent are left out.
-    std::vector<uint8_t> getBufferAsData(BufferKind kind, TextEncoding encoding);
-    // The selection's rows as lines of fragments; `start` not after `end`, both rows of `buffer`.
-    std::vector<Line> _getSelectedLines(Position start, Position end, Buffer& buffer);
-    // Row `line` from column `start` up to `end` (-1: the row's end), trailing null cells trimmed,
-    // inner ones read as spaces.
-    std::string translateBufferLineToString(Buffer& buffer, int line, int start, int end);
-
-    // ---- Child environment ------------------------------------------------------------------
     static std::vector<std::string> getEnvironmentVariables(std::optional<std::string> termName = std::nullopt,
                                                             bool trueColor = true);
 
-    // ---- OSC 8 payload ----------------------------------------------------------------------
-    // The link target of "params;uri", or nothing without a ";".
-    static std::optional<std::string> parseHyperlinkPayload(std::string_view payload);
-
-    // ---- Link detection (TerminalLinks.hpp) -------------------------------------------------
-    // The link target under a cell of the active buffer: an OSC 8 hyperlink first, then (in
-    // `explicitAndImplicit` mode) a URL or path recognised in the text.
-    std::optional<std::string> link(LinkLookupLocation at, LinkLookupMode mode);
-    std::optional<Position> resolveLinkLocation(LinkLookupLocation location, Buffer& buffer);
-    std::optional<LinkMatch> explicitLinkMatch(Position at, Buffer& buffer);
-    std::optional<LinkMatch> implicitLinkMatch(Position at, Buffer& buffer);
-
-    // ---- Buffer switching and reset ---------------------------------------------------------
+    // ---- Host and view ----------------------------------------------------------------------
     void setup(bool isReset = false);
-    void activateAltBuffer(std::optional<Attribute> fillAttr = std::nullopt);
-    void activateNormalBuffer(bool clearAlt);
-    void resetToInitialState();
-
-    // ---- Update ranges, resize, scroll-back -------------------------------------------------
-    // Marks a screen row dirty (see TerminalUpdateRanges). Inline: the print path marks a row
-    // for every run.
-    void updateRange(int row, bool scrolling = false) { markRow(row, buffer_->yDisp(), scrolling); }
-    void updateFullScreen();
-    void refresh(int startRow, int endRow);
-    // (startY, endY) of the dirty screen rows, or nothing. After a full-screen update the end is
-    // `rows` (one past the last row); it is clamped there, never beyond.
-    std::optional<std::pair<int, int>> getUpdateRange() const;
-    std::pair<int, int> getCursorLocation() const { return {buffer_->x(), buffer_->y()}; }
-    int getTopVisibleRow() const { return buffer_->yDisp(); }
     void resize(int cols, int rows);
     void changeScrollback(std::optional<int64_t> scrollback);
     void changeHistorySize(std::optional<int64_t> scrollback) { changeScrollback(scrollback); }
-
-    // ---- View support -----------------------------------------------------------------------
+    void setTerminalFocus(bool focused);
     // The view tells the terminal whether the user is looking at the scroll-back.
     void setUserScrolling(bool scrolling) { userScrolling = scrolling; }
     // Shows the line ring from `row` (clamped to 0...yBase) at the top of the view.
     void scrollTo(int row);
-
-    // ---- Scrolling --------------------------------------------------------------------------
-    // Scrolls the region up by one line; `isWrapped` marks the new bottom line as a
-    // continuation (auto-wrap).
-    void scroll(bool isWrapped = false);
-
-    // ---- Synchronized output and bidi modes -------------------------------------------------
+    // Marks a screen row dirty (see TerminalUpdateRanges). Inline: the print path marks a row
+    // for every run.
+    void updateRange(int row, bool scrolling = false) { markRow(row, buffer_->yDisp(), scrolling); }
+    void refresh(int startRow, int endRow);
+    // (startY, endY) of the dirty screen rows, or nothing. After a full-screen update the end is
+    // `rows` (one past the last row); it is clamped there, never beyond.
+    std::optional<std::pair<int, int>> getUpdateRange() const;
     bool synchronizedOutputActive() const { return synchronizedOutputActive_; }
+    void registerSelection(const std::shared_ptr<TerminalSelection>& selection);
+    // The link target under a cell of the active buffer: an OSC 8 hyperlink first, then (in
+    // `explicitAndImplicit` mode) a URL or path recognised in the text (TerminalLinks.hpp).
+    std::optional<std::string> link(LinkLookupLocation at, LinkLookupMode mode);
+    std::optional<Position> resolveLinkLocation(LinkLookupLocation location, Buffer& buffer);
+    std::optional<LinkMatch> explicitLinkMatch(Position at, Buffer& buffer);
+    std::optional<LinkMatch> implicitLinkMatch(Position at, Buffer& buffer);
+    // The setters tell the delegate once and, for the Lab palettes (which depend on the default
+    // colours), rebuild the palette.
+    void installPalette(const std::vector<Color>& colors);
+    Ansi256PaletteStrategy ansi256PaletteStrategy() const { return options.ansi256PaletteStrategy; }
+    void setAnsi256PaletteStrategy(Ansi256PaletteStrategy strategy);
+    void setForegroundColor(const Color& color);
+    void setBackgroundColor(const Color& color);
+    void setCursorColor(std::optional<Color> color);
 
-    // ---- Inline graphics (KittyImages.hpp) --------------------------------------------------
-    // The images on the lines: the Kitty store and placements, and the line-image budget.
-    KittyImages& kittyImages() { return kittyImages_; }
+    // ---- Inline images (KittyImages.hpp) ------------------------------------------------------
     KittyGraphicsState& kittyGraphicsState() { return kittyImages_.kittyGraphicsState(); }
     // Set only while the delegate places the image of a normal Kitty placement.
     const std::optional<KittyPlacementContext>& kittyPlacementContext() const
@@ -250,57 +192,70 @@ public:
     {
         kittyImages_.attachImageStrips(cols, rows, makeStrip);
     }
-    const LineImageBudget& lineImageBudget() const { return kittyImages_.lineImageBudget(); }
-    // Buffer lines looked at so far for Kitty images (work done, for tests and benchmarks).
-    uint64_t kittyLinesVisited() const { return kittyImages_.kittyLinesVisited(); }
 
-    using Params = std::span<const int32_t>;
-    using Bytes = std::span<const uint8_t>;
-
-    // ---- Replies (what the engine's parts and their string handlers answer the child with) ---
+    // ---- For the engine's parts: replies, scrolling, cursor visibility -----------------------
     void sendResponse(std::span<const uint8_t> data);
     void sendResponse(std::string_view text);
-    // Reply introducers and terminator: the single C1 byte while `cc.send8bit`, else ESC + byte.
-    std::string_view replyCsi() const { return cc.send8bit ? "\x9b" : "\x1b["; }
-    std::string_view replyOsc() const { return cc.send8bit ? "\x9d" : "\x1b]"; }
-    std::string_view replyDcs() const { return cc.send8bit ? "\x90" : "\x1bP"; }
-    std::string_view replyApc() const { return cc.send8bit ? "\x9f" : "\x1b_"; }
-    std::string_view replySt() const { return cc.send8bit ? "\x9c" : "\x1b\\"; }
-    struct CC {
-        bool send8bit = false;
-    } cc;
-
-    // DECSTR; the view runs it too when its fonts change.
-    void softReset();
-
+    // Scrolls the region up by one line; `isWrapped` marks the new bottom line as a
+    // continuation (auto-wrap).
+    void scroll(bool isWrapped = false);
     // Cursor visibility; the delegate hears only of a change.
     void showCursor();
     void hideCursor();
 
-    // Bounds for sizes a child may request.
-    static constexpr int kMaxWindowCells = 2048;
-    static constexpr int kMaxWindowPixels = 32768;
-
-    // ---- Palette and default colours --------------------------------------------------------
-    // The setters tell the delegate once and, for the Lab palettes
-    // (which depend on the default colours), rebuild the palette.
-    void installPalette(const std::vector<Color>& colors);
-    Ansi256PaletteStrategy ansi256PaletteStrategy() const { return options.ansi256PaletteStrategy; }
-    void setAnsi256PaletteStrategy(Ansi256PaletteStrategy strategy);
-    void setForegroundColor(const Color& color);
-    void setBackgroundColor(const Color& color);
-    void setCursorColor(std::optional<Color> color);
-
-    // ---- State: the attribute printed cells take (modes, colours, titles... are in the bases)
-    Attribute curAttr;
+    // ---- For tests and benchmarks: what they check that the view and the app do not read ------
+    std::pair<int, int> getDims() const { return {cols, rows}; }
+    Buffer& normalBuffer() { return *normalBuffer_; }
+    Buffer& altBuffer() { return *altBuffer_; }
+    // Rows counted from the first line ever kept; stable while the screen scrolls.
+    BufferLine* getScrollInvariantLine(int row);
+    std::optional<CharData> getCharData(int col, int row);
+    const Attribute& currentAttribute() const { return curAttr; }
+    bool bidiSupportEnabled() const { return currentBidiState.supportMode == BidiSupportMode::implicit; }
+    bool bidiAutodetectDirection() const { return currentBidiState.autodetectDirection; }
+    bool bidiBoxMirroring() const { return currentBidiState.boxMirroring; }
+    // Every line of the buffer, oldest first, each followed by a line feed; lines the encoding
+    // cannot represent are left out.
+    std::vector<uint8_t> getBufferAsData(BufferKind kind, TextEncoding encoding);
+    // The selection's rows as lines of fragments; `start` not after `end`, both rows of `buffer`.
+    std::vector<Line> _getSelectedLines(Position start, Position end, Buffer& buffer);
+    // Row `line` from column `start` up to `end` (-1: the row's end), trailing null cells trimmed,
+    // inner ones read as spaces.
+    std::string translateBufferLineToString(Buffer& buffer, int line, int start, int end);
+    // Calls `fn` for every registered selection that still exists.
+    template <typename Fn>
+    void forEachSelection(Fn&& fn)
+    {
+        for (auto& weak : selections)
+            if (auto s = weak.lock()) fn(*s);
+    }
+    // The cluster table (its size and bounds), its collection, and both code tables' (clusters,
+    // hyperlink payloads), which give back what no cell uses. Both run by themselves as the
+    // tables grow, and on a full reset or a scroll-back clear.
+    const GraphemeClusterTable& clusters() const { return clusters_; }
+    void collectClusters();
+    void collectUnusedCodes();
+    // The images on the lines: the Kitty store and placements, the line-image budget, and the
+    // buffer lines looked at so far for Kitty images (work done).
+    KittyImages& kittyImages() { return kittyImages_; }
+    const LineImageBudget& lineImageBudget() const { return kittyImages_.lineImageBudget(); }
+    uint64_t kittyLinesVisited() const { return kittyImages_.kittyLinesVisited(); }
 
 private:
     // The engine's own from here on: what the engine's parts (the friends above) share with it,
     // the control functions the parser dispatches to, and their state.
 
     bool reportedFocusState = true;
+    void sendFocusReport();
+    void selectionsInvalidateForColumnRestrictedScroll(int top, int bottom, int left, int right);
 
     // ---- Buffers, modes and bidi ------------------------------------------------------------
+    void activateAltBuffer(std::optional<Attribute> fillAttr = std::nullopt);
+    void activateNormalBuffer(bool clearAlt);
+    void resetToInitialState();
+    // DECSTR.
+    void softReset();
+    void updateFullScreen();
     void resetNormalBuffer();
     void resizeBuffers(int newColumns, int newRows);
     // The erase attribute: default foreground, the current background, nothing else.
@@ -311,10 +266,6 @@ private:
     void scheduleSynchronizedOutputTimeout();
     double synchronizedOutputTimeoutSeconds = 1.0;
     bool keepScreenOnColumnSwitch_ = false; // DECNCSM
-    // Which member of the bidi state a mode change touches.
-    enum class BidiStateProperty : uint8_t { supportMode, autodetectDirection, fallbackDirection, boxMirroring };
-    using BidiStateProperties = std::set<BidiStateProperty>;
-    static const BidiStateProperties& allBidiStateProperties();
     void applyCurrentBidiStateAtParagraphStart(const BidiStateProperties& properties);
     void resetAllColors();
     bool settingFgColor = false;

@@ -4,7 +4,9 @@
 #include "terminal/engine/TerminalTypes.hpp"
 #include "terminal/screen/BidiPresentationState.hpp"
 
+#include <cstdint>
 #include <map>
+#include <set>
 #include <vector>
 
 namespace corvix {
@@ -47,6 +49,10 @@ struct TerminalModes {
     BidiPresentationState currentBidiState;
     bool bidiArrowKeySwap = false;
     std::map<int, bool> savedBidiPrivateModes;
+    // Which member of the bidi state a mode change touches.
+    enum class BidiStateProperty : uint8_t { supportMode, autodetectDirection, fallbackDirection, boxMirroring };
+    using BidiStateProperties = std::set<BidiStateProperty>;
+    static const BidiStateProperties& allBidiStateProperties();
 };
 
 } // namespace corvix
