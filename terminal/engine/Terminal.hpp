@@ -268,9 +268,6 @@ private:
     bool keepScreenOnColumnSwitch_ = false; // DECNCSM
     void applyCurrentBidiStateAtParagraphStart(const BidiStateProperties& properties);
     void resetAllColors();
-    bool settingFgColor = false;
-    bool settingBgColor = false;
-    bool settingCursorColor = false;
 
     // ---- Control functions ------------------------------------------------------------------
     // CSI commands take the parameter list (at least one element; an omitted parameter is 0)

@@ -24,6 +24,10 @@ protected:
     Color foregroundColor_ = Color::defaultForeground();
     Color backgroundColor_ = Color::defaultBackground();
     std::optional<Color> cursorColor_;
+    // Set while a setter tells the delegate, whose default writes the colour back through it.
+    bool settingFgColor = false;
+    bool settingBgColor = false;
+    bool settingCursorColor = false;
 };
 
 } // namespace corvix
