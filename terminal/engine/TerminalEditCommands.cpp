@@ -145,7 +145,8 @@ void TerminalEditCommands::shiftLinesAtCursor(int count, bool insert)
         }
     } else if (bottom < b.lines().count()) {
         shiftLines(b, row, bottom, n, insert, erase);
-        terminal_.forEachSelection([&](TerminalSelection& s) { s.adjustForInPlaceScroll(row, bottom, insert ? -n : n); });
+        terminal_.forEachSelection(
+            [&](TerminalSelection& s) { s.adjustForInPlaceScroll(row, bottom, insert ? -n : n); });
         const bool linesMovedDown = insert && row + n <= bottom;
         hardenBidiLineShiftBoundaries(row, linesMovedDown ? std::optional<int>(row + n) : std::nullopt, bottom);
     }
@@ -173,8 +174,9 @@ void TerminalEditCommands::cmdInsertLines(Params pars, Bytes)
 void TerminalEditCommands::cmdDeleteLines(Params pars, Bytes)
 {
     terminal_.cursorCommands_.restrictCursor(true);
-    const int y = terminal_.buffer_->y();
-    if (y >= terminal_.buffer_->scrollTop() && y <= terminal_.buffer_->scrollBottom()) shiftLinesAtCursor(countOf(pars), false);
+    const Buffer& b = *terminal_.buffer_;
+    const int y = b.y();
+    if (y >= b.scrollTop() && y <= b.scrollBottom()) shiftLinesAtCursor(countOf(pars), false);
     markLineShiftDirty(y);
 }
 
@@ -222,8 +224,9 @@ void TerminalEditCommands::cmdRepeatPrecedingCharacter(Params pars, Bytes)
     // character printed on the right margin leaves the cursor on it: then that cell is the one.
     CharData cell = CharData::Null;
     const auto& last = b.lastBufferStorage;
-    const bool onPrintedMargin = !terminal_.wraparound && terminal_.printer_.lastPrintedCellValid() && last.y == b.yBase() + b.y() &&
-                                 last.x == b.x() && b.x() == (terminal_.marginMode ? b.marginRight() : terminal_.cols - 1);
+    const bool onPrintedMargin = !terminal_.wraparound && terminal_.printer_.lastPrintedCellValid() &&
+                                 last.y == b.yBase() + b.y() && last.x == b.x() &&
+                                 b.x() == (terminal_.marginMode ? b.marginRight() : terminal_.cols - 1);
     const int x = onPrintedMargin ? b.x() + 1 : b.x();
     if (x > 0) {
         BufferLine& line = b.lines()[b.yBase() + b.y()];
@@ -304,7 +307,8 @@ void TerminalEditCommands::hardenBidiScrollBoundaries(bool insertedAtTop, int co
     unwrap(bottom + 1);
 }
 
-void TerminalEditCommands::hardenBidiLineShiftBoundaries(int firstChangedRow, std::optional<int> firstMovedRow, int lastChangedRow)
+void TerminalEditCommands::hardenBidiLineShiftBoundaries(int firstChangedRow, std::optional<int> firstMovedRow,
+                                                         int lastChangedRow)
 {
     auto& lines = terminal_.buffer_->lines();
     auto unwrap = [&](int index) {

@@ -494,7 +494,8 @@ bool TerminalPrinter::previousCellEndsInJoiner()
     if (!lastPrintedCellJoinable()) return false;
     const auto& last = t.buffer_->lastBufferStorage;
     char32_t scratch = 0;
-    const std::u32string_view text = t.clusters_.characterView(t.buffer_->lines()[last.y][std::min(last.x, t.cols - 1)].code, scratch);
+    const CharData& cell = t.buffer_->lines()[last.y][std::min(last.x, t.cols - 1)];
+    const std::u32string_view text = t.clusters_.characterView(cell.code, scratch);
     return !text.empty() && text.back() == kZeroWidthJoiner;
 }
 
