@@ -69,9 +69,7 @@ class Terminal final : public BidiTextSource,
     friend class EscapeSequenceParser;
     // The images on the lines work on the buffers, the cursor and the replies.
     friend class KittyImages;
-    // The parts that carry out groups of control functions over the terminal's state, and the
-    // mouse reports, which send through it.
-    friend class MouseReports;
+    // The parts that carry out groups of control functions over the terminal's state.
     friend class RectangularAreas;
     friend class TerminalColors;
     friend class TerminalCursorCommands;
