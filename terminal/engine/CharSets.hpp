@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 
 namespace corvix {
 
@@ -21,6 +22,22 @@ struct CharSets {
     CharSets() = delete;
     // The set named by a designator, or nothing when the table lacks it.
     static const CharsetMap* find(uint8_t designator);
+};
+
+// The four designated sets (G0-G3) and the one invoked (SO, SI, LS2, ...), as the print path
+// reads them: `charset` is the invoked set, null for plain ASCII.
+struct CharacterSetState {
+    const CharsetMap* charset = nullptr;
+    std::array<const CharsetMap*, 4> gCharsets{};
+    int gcharset = 0;
+    uint8_t gLevel = 0;
+
+    // Invokes G`level`.
+    void setgLevel(int level);
+    // Designates `set` as G`slot`.
+    void setgCharset(int slot, const CharsetMap* set);
+    // ESC ( F and its siblings: the intermediate byte names the slot, the final one the set.
+    void selectCharset(std::span<const uint8_t> designation);
 };
 
 } // namespace corvix

@@ -9,10 +9,11 @@
 #include "terminal/screen/TinyAtom.hpp"
 
 #include <algorithm>
+#include <unordered_set>
 
 namespace corvix {
 
-const Terminal::BidiStateProperties& Terminal::allBidiStateProperties()
+const TerminalModes::BidiStateProperties& TerminalModes::allBidiStateProperties()
 {
     static const BidiStateProperties all = {BidiStateProperty::supportMode, BidiStateProperty::autodetectDirection,
                                             BidiStateProperty::fallbackDirection, BidiStateProperty::boxMirroring};
@@ -121,10 +122,18 @@ KittyKeyboardFlags Terminal::keyboardEnhancementFlags() const
     return isCurrentBufferAlternate() ? keyboardModeAlt.flags : keyboardModeNormal.flags;
 }
 
-void Terminal::setMouseMode(MouseMode mode)
+void Terminal::showCursor()
 {
-    mouseMode_ = mode;
-    if (tdel) tdel->mouseModeChanged(*this);
+    if (!cursorHidden) return;
+    cursorHidden = false;
+    if (tdel) tdel->showCursor(*this);
+}
+
+void Terminal::hideCursor()
+{
+    if (cursorHidden) return;
+    cursorHidden = true;
+    if (tdel) tdel->hideCursor(*this);
 }
 
 // ---- Grapheme clusters ----------------------------------------------------------------------
@@ -148,7 +157,7 @@ void Terminal::collectClusters()
         }
     });
     // The print run's answers hold codes the collection may have handed out again.
-    runScalars_.fill({});
+    printer_.forgetRunScalars();
 }
 
 void Terminal::collectUnusedCodes()
@@ -156,6 +165,39 @@ void Terminal::collectUnusedCodes()
     collectClusters();
     garbageCollectPayload();
     payloadCollectionPause_ = 0;
+}
+
+// ---- Cells ------------------------------------------------------------------------------------
+
+CharData Terminal::makeCharData(const Attribute& attribute, int32_t code, int size) const
+{
+    CharData c;
+    c.code = code;
+    c.width = int8_t(size);
+    c.attribute = attribute;
+    return c;
+}
+
+// ---- Payload collection -----------------------------------------------------------------------
+
+void Terminal::garbageCollectPayload()
+{
+    if (payloads.count() == 0) return;
+    std::unordered_set<uint16_t> inUse;
+    // The open link's code is in use even before any cell carries it.
+    if (hyperLinkTracking && hyperLinkCode_ != 0) inUse.insert(hyperLinkCode_);
+    for (Buffer* b : {normalBuffer_.get(), altBuffer_.get()}) {
+        auto& lines = b->lines();
+        for (int i = 0; i < lines.count(); i++) {
+            const auto& line = lines.getLine(i);
+            if (!line) continue;
+            line->forEachHeldCell([&](const CharData& cell) {
+                if (cell.payload.code != 0) inUse.insert(cell.payload.code);
+            });
+        }
+    }
+    for (uint16_t code : payloads.codes())
+        if (!inUse.count(code)) payloads.release(code);
 }
 
 // ---- Focus ----------------------------------------------------------------------------------
@@ -198,16 +240,7 @@ std::vector<std::string> Terminal::getEnvironmentVariables(std::optional<std::st
     return childEnvironmentVariables(std::move(termName), trueColor);
 }
 
-// ---- OSC 8 payload --------------------------------------------------------------------------
-
-std::optional<std::string> Terminal::parseHyperlinkPayload(std::string_view payload)
-{
-    size_t semicolon = payload.find(';');
-    if (semicolon == std::string_view::npos) return std::nullopt;
-    return std::string(payload.substr(semicolon + 1));
-}
-
-// ---- Replies and diagnostics ----------------------------------------------------------------
+// ---- Replies --------------------------------------------------------------------------------
 
 void Terminal::sendResponse(std::span<const uint8_t> data)
 {
@@ -217,54 +250,6 @@ void Terminal::sendResponse(std::span<const uint8_t> data)
 void Terminal::sendResponse(std::string_view text)
 {
     sendResponse(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
-}
-
-void Terminal::logInfo(std::string_view message) const
-{
-    if (silentLog) return;
-    std::string line = "Info: ";
-    line += message;
-    logDiagnostic(line);
-}
-
-void Terminal::logDiagnostic(std::string_view line) const
-{
-    if (silentLog) return;
-    const auto now = std::chrono::steady_clock::now();
-    if (now - diagnosticWindowStart_ >= kDiagnosticWindow) {
-        if (diagnosticsSuppressed_ > 0)
-            log::write(log::Category::engine, log::Level::info,
-                       "Info: " + std::to_string(diagnosticsSuppressed_) + " diagnostic lines suppressed");
-        diagnosticWindowStart_ = now;
-        diagnosticLines_ = 0;
-        diagnosticsSuppressed_ = 0;
-    }
-    if (diagnosticLines_ >= kDiagnosticBurst) {
-        ++diagnosticsSuppressed_;
-        return;
-    }
-    ++diagnosticLines_;
-    log::write(log::Category::engine, log::Level::info, line);
-}
-
-std::string Terminal::decimalList(std::span<const uint8_t> bytes)
-{
-    std::string s = "[";
-    for (size_t i = 0; i < bytes.size(); i++) {
-        if (i) s += ", ";
-        s += std::to_string(bytes[i]);
-    }
-    return s + "]";
-}
-
-std::string Terminal::decimalList(std::span<const int32_t> values)
-{
-    std::string s = "[";
-    for (size_t i = 0; i < values.size(); i++) {
-        if (i) s += ", ";
-        s += std::to_string(values[i]);
-    }
-    return s + "]";
 }
 
 // ---- Delegate defaults that need the terminal -----------------------------------------------

@@ -2,15 +2,25 @@
 
 #include "terminal/bidi/BidiTextSource.hpp"
 #include "terminal/engine/CharSets.hpp"
+#include "terminal/engine/EngineDiagnostics.hpp"
 #include "terminal/engine/EscapeSequenceParser.hpp"
 #include "terminal/engine/Executor.hpp"
 #include "terminal/engine/GraphemeClusterTable.hpp"
+#include "terminal/engine/HyperlinkPayloads.hpp"
 #include "terminal/engine/KittyImages.hpp"
 #include "terminal/engine/KittyKeyboardProtocol.hpp"
+#include "terminal/engine/MouseReports.hpp"
 #include "terminal/engine/ParserHandler.hpp"
+#include "terminal/engine/TerminalCursorCommands.hpp"
 #include "terminal/engine/TerminalDelegate.hpp"
+#include "terminal/engine/TerminalHostState.hpp"
+#include "terminal/engine/TerminalModes.hpp"
+#include "terminal/engine/TerminalPalette.hpp"
+#include "terminal/engine/TerminalPrinter.hpp"
+#include "terminal/engine/TerminalReplies.hpp"
 #include "terminal/engine/TerminalSelection.hpp"
 #include "terminal/engine/TerminalTypes.hpp"
+#include "terminal/engine/TerminalUpdateRanges.hpp"
 #include "terminal/screen/Attribute.hpp"
 #include "terminal/screen/BidiPresentationState.hpp"
 #include "terminal/screen/Buffer.hpp"
@@ -22,33 +32,38 @@
 #include "terminal/screen/TerminalOptions.hpp"
 
 #include <algorithm>
-#include <array>
-#include <chrono>
-#include <climits>
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <memory>
 #include <optional>
-#include <set>
 #include <span>
 #include <string>
 #include <string_view>
-#include <unordered_map>
-#include <unordered_set>
 #include <utility>
 #include <vector>
 
 namespace corvix {
 
-
 // The emulator's engine: two screen buffers, modes, character sets, colours, the parser and the
 // host-reported state. Bytes from the child enter through `feed`; replies and events leave
 // through the delegate. Single-threaded: everything runs on the thread that owns the terminal.
 //
-// The engine's operations are spread over several source files by concern (TerminalBuffers.cpp,
-// TerminalScroll.cpp, ...); this header declares them all.
-class Terminal final : public BidiTextSource, private ParserHandler {
+// The state the view, the app and the engine's parts read sits in the bases, one header each
+// (modes, dirty ranges, palette, titles, link payloads, character sets, mouse reports, reply
+// introducers, diagnostics), so its names are the terminal's. Groups of control functions are
+// parts of their own (the friends below); the terminal keeps the buffers, the parser's
+// dispatch, scrolling and what the parts share.
+class Terminal final : public BidiTextSource,
+                       public TerminalModes,
+                       public TerminalUpdateRanges,
+                       public TerminalPalette,
+                       public TerminalHostState,
+                       public HyperlinkPayloads,
+                       public CharacterSetState,
+                       public MouseReports,
+                       public TerminalReplies,
+                       public EngineDiagnostics,
+                       private ParserHandler {
     // The parser calls the handler operations below on the terminal itself, not through the
     // interface, so the hot ones inline (see EscapeSequenceParserLoop.hpp).
     friend class EscapeSequenceParser;
@@ -57,21 +72,22 @@ class Terminal final : public BidiTextSource, private ParserHandler {
     // The parts that carry out groups of control functions over the terminal's state.
     friend class RectangularAreas;
     friend class TerminalColors;
+    friend class TerminalCursorCommands;
+    friend class TerminalEditCommands;
     friend class TerminalLineModes;
     friend class TerminalModeCommands;
     friend class TerminalOsc;
+    friend class TerminalPrinter;
     friend class TerminalReports;
 
 public:
     static constexpr int MINIMUM_COLS = 2;
     static constexpr int MINIMUM_ROWS = 1;
-
-    // Per-screen state of the Kitty keyboard protocol: the current flags and the pushed ones.
-    struct KeyboardModeState {
-        KittyKeyboardFlags flags{};
-        std::vector<KittyKeyboardFlags> stack;
-        friend bool operator==(const KeyboardModeState&, const KeyboardModeState&) = default;
-    };
+    // Bounds for sizes a child may request.
+    static constexpr int kMaxWindowCells = 2048;
+    static constexpr int kMaxWindowPixels = 32768;
+    using Params = std::span<const int32_t>;
+    using Bytes = std::span<const uint8_t>;
 
     // `delegate` is not owned and may be null; `executor` (not owned) runs the terminal's one
     // timer and may be null, in which case timed work never fires.
@@ -82,7 +98,6 @@ public:
     Terminal& operator=(const Terminal&) = delete;
 
     uint64_t serial() const { return serial_; }
-
     TerminalDelegate* delegate() const { return tdel; }
     // The host clears the delegate before it goes away.
     void setDelegate(TerminalDelegate* delegate) { tdel = delegate; }
@@ -100,152 +115,68 @@ public:
     void deferCurrentString();
     EscapeSequenceParser& parser() { return *parser_; }
 
-    // ---- Geometry and read accessors --------------------------------------------------------
+    // ---- Screen -----------------------------------------------------------------------------
     int cols = 80;
     int rows = 25;
     int tabStopWidth = 8;
     TerminalOptions options;
+    // The attribute printed cells take.
+    Attribute curAttr;
 
-    std::pair<int, int> getDims() const { return {cols, rows}; }
     Buffer& buffer() { return *buffer_; }
-    Buffer& normalBuffer() { return *normalBuffer_; }
-    Buffer& altBuffer() { return *altBuffer_; }
     bool isCurrentBufferAlternate() const { return buffer_ == altBuffer_.get(); }
-
     // A row of the viewport (yDisp + row); nothing outside 0..<rows.
     BufferLine* getLine(int row);
-    // Rows counted from the first line ever kept; stable while the screen scrolls.
-    BufferLine* getScrollInvariantLine(int row);
-    std::optional<CharData> getCharData(int col, int row);
     std::optional<std::u32string> getCharacter(int col, int row);
-    const Attribute& currentAttribute() const { return curAttr; }
-    KittyKeyboardFlags keyboardEnhancementFlags() const;
-
-    bool bidiSupportEnabled() const { return currentBidiState.supportMode == BidiSupportMode::implicit; }
-    bool bidiAutodetectDirection() const { return currentBidiState.autodetectDirection; }
-    bool bidiBoxMirroring() const { return currentBidiState.boxMirroring; }
-
-    MouseMode mouseMode() const { return mouseMode_; }
-    // Stores the mode and tells the delegate.
-    void setMouseMode(MouseMode mode);
-
-    // ---- Grapheme clusters ------------------------------------------------------------------
     // The text of a cell's code: a scalar, or a stored cluster (a space for an unknown code).
     std::u32string getCharacter(const CharData& cell) const { return character(cell.code); }
     std::u32string character(int32_t code) const override { return clusters_.character(code); }
     int64_t maximumBidiParagraphRows() const override { return options.maximumBidiParagraphRows; }
     // The cell code of a character: the scalar below U+10000, else the cluster table's code.
     int32_t code(std::u32string_view character);
-    // Drops the clusters no cell of either buffer holds any more; their codes are handed out
-    // again. Runs by itself as the table grows, and on a full reset or a scroll-back clear.
-    void collectClusters();
-    // The table itself (its size and bounds), for tests.
-    const GraphemeClusterTable& clusters() const { return clusters_; }
-    // Both code tables (clusters, hyperlink payloads) give back what no cell uses.
-    void collectUnusedCodes();
-
-    // ---- Focus ------------------------------------------------------------------------------
-    void setTerminalFocus(bool focused);
-    void sendFocusReport();
-
-    // ---- Selections -------------------------------------------------------------------------
-    void registerSelection(const std::shared_ptr<TerminalSelection>& selection);
-    void selectionsInvalidateForColumnRestrictedScroll(int top, int bottom, int left, int right);
-    // Calls `fn` for every registered selection that still exists.
-    template <typename Fn>
-    void forEachSelection(Fn&& fn)
-    {
-        for (auto& weak : selections)
-            if (auto s = weak.lock()) fn(*s);
-    }
-
-    // ---- Text extraction (TerminalText.cpp) ---------------------------------------------------
+    KittyKeyboardFlags keyboardEnhancementFlags() const;
+    std::pair<int, int> getCursorLocation() const { return {buffer_->x(), buffer_->y()}; }
+    int getTopVisibleRow() const { return buffer_->yDisp(); }
     // Text of the active buffer from the earlier to the later position (its column exclusive).
     std::string getText(Position start, Position end);
-    // Every line of the buffer, oldest first, each followed by a line feed; lines the encoding
-    // cannot represent are left out.
-    std::vector<uint8_t> getBufferAsData(BufferKind kind, TextEncoding encoding);
-    // The selection's rows as lines of fragments; `start` not after `end`, both rows of `buffer`.
-    std::vector<Line> _getSelectedLines(Position start, Position end, Buffer& buffer);
-    // Row `line` from column `start` up to `end` (-1: the row's end), trailing null cells trimmed,
-    // inner ones read as spaces.
-    std::string translateBufferLineToString(Buffer& buffer, int line, int start, int end);
-
-    // ---- Child environment ------------------------------------------------------------------
     static std::vector<std::string> getEnvironmentVariables(std::optional<std::string> termName = std::nullopt,
                                                             bool trueColor = true);
 
-    // ---- OSC 8 payload ----------------------------------------------------------------------
-    // The link target of "params;uri", or nothing without a ";".
-    static std::optional<std::string> parseHyperlinkPayload(std::string_view payload);
-
-    // ---- Link detection (TerminalLinks.hpp) -------------------------------------------------
-    // The link target under a cell of the active buffer: an OSC 8 hyperlink first, then (in
-    // `explicitAndImplicit` mode) a URL or path recognised in the text.
-    std::optional<std::string> link(LinkLookupLocation at, LinkLookupMode mode);
-    std::optional<Position> resolveLinkLocation(LinkLookupLocation location, Buffer& buffer);
-    std::optional<LinkMatch> explicitLinkMatch(Position at, Buffer& buffer);
-    std::optional<LinkMatch> implicitLinkMatch(Position at, Buffer& buffer);
-
-    // ---- Buffer switching and reset ---------------------------------------------------------
+    // ---- Host and view ----------------------------------------------------------------------
     void setup(bool isReset = false);
-    void activateAltBuffer(std::optional<Attribute> fillAttr = std::nullopt);
-    void activateNormalBuffer(bool clearAlt);
-    void resetToInitialState();
-
-    // ---- Update ranges, resize, scroll-back -------------------------------------------------
-    // Marks a screen row dirty. The scroll-invariant range widens too unless `scrolling`.
-    // Inline: the print path widens the range for every run.
-    void updateRange(int row, bool scrolling = false)
-    {
-        if (!scrolling) {
-            // Text arrives a piece at a time on one row: once the row is in both ranges it stays
-            // there until they are cleared.
-            const int yDisp = buffer_->yDisp();
-            if (row == lastMarkedRow_ && yDisp == lastMarkedYDisp_) return;
-            lastMarkedRow_ = row;
-            lastMarkedYDisp_ = yDisp;
-            int invariantRow = row + yDisp;
-            if (invariantRow >= 0) {
-                scrollInvariantRefreshStart = std::min(scrollInvariantRefreshStart, invariantRow);
-                scrollInvariantRefreshEnd = std::max(scrollInvariantRefreshEnd, invariantRow);
-            }
-        }
-        if (row >= 0) {
-            refreshStart = std::min(refreshStart, row);
-            refreshEnd = std::max(refreshEnd, row);
-        }
-    }
-    void updateFullScreen();
-    void refresh(int startRow, int endRow);
-    // (startY, endY) of the dirty screen rows, or nothing. After a full-screen update the end is
-    // `rows` (one past the last row); it is clamped there, never beyond.
-    std::optional<std::pair<int, int>> getUpdateRange() const;
-    std::optional<std::pair<int, int>> getScrollInvariantUpdateRange() const;
-    void clearUpdateRange();
-    std::pair<int, int> getCursorLocation() const { return {buffer_->x(), buffer_->y()}; }
-    int getTopVisibleRow() const { return buffer_->yDisp(); }
     void resize(int cols, int rows);
     void changeScrollback(std::optional<int64_t> scrollback);
     void changeHistorySize(std::optional<int64_t> scrollback) { changeScrollback(scrollback); }
-
-    // ---- View support -----------------------------------------------------------------------
+    void setTerminalFocus(bool focused);
     // The view tells the terminal whether the user is looking at the scroll-back.
     void setUserScrolling(bool scrolling) { userScrolling = scrolling; }
     // Shows the line ring from `row` (clamped to 0...yBase) at the top of the view.
     void scrollTo(int row);
-
-    // ---- Scrolling --------------------------------------------------------------------------
-    // Scrolls the region up by one line; `isWrapped` marks the new bottom line as a
-    // continuation (auto-wrap).
-    void scroll(bool isWrapped = false);
-
-    // ---- Synchronized output and bidi modes -------------------------------------------------
+    // Marks a screen row dirty (see TerminalUpdateRanges). Inline: the print path marks a row
+    // for every run.
+    void updateRange(int row, bool scrolling = false) { markRow(row, buffer_->yDisp(), scrolling); }
+    void refresh(int startRow, int endRow);
+    // (startY, endY) of the dirty screen rows, or nothing. After a full-screen update the end is
+    // `rows` (one past the last row); it is clamped there, never beyond.
+    std::optional<std::pair<int, int>> getUpdateRange() const;
     bool synchronizedOutputActive() const { return synchronizedOutputActive_; }
+    void registerSelection(const std::shared_ptr<TerminalSelection>& selection);
+    // The link target under a cell of the active buffer: an OSC 8 hyperlink first, then (in
+    // `explicitAndImplicit` mode) a URL or path recognised in the text (TerminalLinks.hpp).
+    std::optional<std::string> link(LinkLookupLocation at, LinkLookupMode mode);
+    std::optional<Position> resolveLinkLocation(LinkLookupLocation location, Buffer& buffer);
+    std::optional<LinkMatch> explicitLinkMatch(Position at, Buffer& buffer);
+    std::optional<LinkMatch> implicitLinkMatch(Position at, Buffer& buffer);
+    // The setters tell the delegate once and, for the Lab palettes (which depend on the default
+    // colours), rebuild the palette.
+    void installPalette(const std::vector<Color>& colors);
+    Ansi256PaletteStrategy ansi256PaletteStrategy() const { return options.ansi256PaletteStrategy; }
+    void setAnsi256PaletteStrategy(Ansi256PaletteStrategy strategy);
+    void setForegroundColor(const Color& color);
+    void setBackgroundColor(const Color& color);
+    void setCursorColor(std::optional<Color> color);
 
-    // ---- Inline graphics (KittyImages.hpp) --------------------------------------------------
-    // The images on the lines: the Kitty store and placements, and the line-image budget.
-    KittyImages& kittyImages() { return kittyImages_; }
+    // ---- Inline images (KittyImages.hpp) ------------------------------------------------------
     KittyGraphicsState& kittyGraphicsState() { return kittyImages_.kittyGraphicsState(); }
     // Set only while the delegate places the image of a normal Kitty placement.
     const std::optional<KittyPlacementContext>& kittyPlacementContext() const
@@ -259,153 +190,70 @@ public:
     {
         kittyImages_.attachImageStrips(cols, rows, makeStrip);
     }
-    const LineImageBudget& lineImageBudget() const { return kittyImages_.lineImageBudget(); }
-    // Buffer lines looked at so far for Kitty images (work done, for tests and benchmarks).
-    uint64_t kittyLinesVisited() const { return kittyImages_.kittyLinesVisited(); }
 
-    using Params = std::span<const int32_t>;
-    using Bytes = std::span<const uint8_t>;
-
-    // ---- Replies (what the engine's parts and their string handlers answer the child with) ---
+    // ---- For the engine's parts: replies, scrolling, cursor visibility -----------------------
     void sendResponse(std::span<const uint8_t> data);
     void sendResponse(std::string_view text);
-    // Reply introducers and terminator: the single C1 byte while `cc.send8bit`, else ESC + byte.
-    std::string_view replyCsi() const { return cc.send8bit ? "\x9b" : "\x1b["; }
-    std::string_view replyOsc() const { return cc.send8bit ? "\x9d" : "\x1b]"; }
-    std::string_view replyDcs() const { return cc.send8bit ? "\x90" : "\x1bP"; }
-    std::string_view replyApc() const { return cc.send8bit ? "\x9f" : "\x1b_"; }
-    std::string_view replySt() const { return cc.send8bit ? "\x9c" : "\x1b\\"; }
-    struct CC {
-        bool send8bit = false;
-    } cc;
-
-    // DECSTR; the view runs it too when its fonts change.
-    void softReset();
-
-    // ---- Mouse and focus reports ------------------------------------------------------------
-    // The view decides which events to report; these only encode and send them.
-    // Button flags: low bits the button (3 = release), 4 Shift, 8 Meta, 16 Control, 32 motion,
-    // 64 wheel. Modifier bits only in the modes that report them.
-    int encodeButton(int button, bool release, bool shift, bool meta, bool control) const;
-    // One report at a zero-based cell (and pixel, for the SGR-pixel encoding).
-    void sendEvent(int buttonFlags, int x, int y, int pixelX, int pixelY);
-    void sendEvent(int buttonFlags, int x, int y) { sendEvent(buttonFlags, x, y, x, y); }
-    void sendMotion(int buttonFlags, int x, int y, int pixelX, int pixelY);
+    // Scrolls the region up by one line; `isWrapped` marks the new bottom line as a
+    // continuation (auto-wrap).
+    void scroll(bool isWrapped = false);
     // Cursor visibility; the delegate hears only of a change.
     void showCursor();
     void hideCursor();
 
-    // Bounds for sizes a child may request and for the title stacks it may grow.
-    static constexpr int kMaxWindowCells = 2048;
-    static constexpr int kMaxWindowPixels = 32768;
-    static constexpr size_t kMaxTitleStackDepth = 10;
-
-    // ---- Palette and default colours --------------------------------------------------------
-    // The setters tell the delegate once and, for the Lab palettes
-    // (which depend on the default colours), rebuild the palette.
-    void installPalette(const std::vector<Color>& colors);
-    Ansi256PaletteStrategy ansi256PaletteStrategy() const { return options.ansi256PaletteStrategy; }
-    void setAnsi256PaletteStrategy(Ansi256PaletteStrategy strategy);
-    const Color& foregroundColor() const { return foregroundColor_; }
-    void setForegroundColor(const Color& color);
-    const Color& backgroundColor() const { return backgroundColor_; }
-    void setBackgroundColor(const Color& color);
-    const std::optional<Color>& cursorColor() const { return cursorColor_; }
-    void setCursorColor(std::optional<Color> color);
-
-    // ---- Diagnostics ------------------------------------------------------------------------
-    // While true (the default) "Info: " lines are suppressed.
-    bool silentLog = true;
-    // Writes "Info: " + message unless `silentLog`.
-    void logInfo(std::string_view message) const;
-    // Writes the line unless `silentLog`. Diagnostics are the child's to trigger, so at most
-    // kDiagnosticBurst lines go out per kDiagnosticWindow; the rest are counted, and the count is
-    // written when the next window opens.
-    void logDiagnostic(std::string_view line) const;
-    static constexpr int kDiagnosticBurst = 100;
-
-    // ---- State (plain fields; the operations above keep them consistent) -------------------
-    // Modes.
-    bool applicationKeypad = false;
-    bool applicationCursor = false;
-    bool cursorHidden = false;
-    bool originMode = false;
-    bool marginMode = false;
-    bool insertMode = false;
-    bool wraparound = true;
-    bool reverseWraparound = false;
-    bool bracketedPasteMode = false;
-    bool lineFeedMode = false;
-    bool smoothScroll = false;
-    bool cursorBlink = false;
-    bool allow80To132 = false;
-    bool sendFocus = false;
-    bool userScrolling = false;
-    MouseProtocolEncoding mouseProtocol = MouseProtocolEncoding::x10;
-    bool mouseShiftCapture = false;
-    TerminalConformance conformance = TerminalConformance::vt500;
-    bool xtermTitleSetUtf = false;
-    bool xtermTitleSetHex = false;
-    bool xtermTitleQueryUtf = false;
-    bool xtermTitleQueryHex = false;
-
-    // Keyboard.
-    KeyboardModeState keyboardModeNormal;
-    KeyboardModeState keyboardModeAlt;
-
-    // Bidirectional presentation.
-    BidiPresentationState currentBidiState;
-    bool bidiArrowKeySwap = false;
-    std::map<int, bool> savedBidiPrivateModes;
-
-    // Character sets and the current attribute.
-    const CharsetMap* charset = nullptr;
-    std::array<const CharsetMap*, 4> gCharsets{};
-    Attribute curAttr;
-
-    // Hyperlink payloads ("params;uri") by the codes the cells carry. Bounded: a payload longer
-    // than kMaxHyperlinkPayloadBytes is not kept, and all of them together hold at most
-    // kMaxPayloadBytes.
-    static constexpr size_t kMaxHyperlinkPayloadBytes = 8192;
-    static constexpr size_t kMaxPayloadBytes = size_t{4} << 20;
-    // Failed look-ups that skip the collection after one that made no room.
-    static constexpr int kPayloadCollectionPause = 1024;
-    TinyAtomTable payloads{kMaxPayloadBytes};
-    int payloadCollectionPause_ = 0;
-    std::optional<std::pair<Position, std::string>> hyperLinkTracking;
-
-    // Colours (the default colours are behind setters, above).
-    std::vector<Color> installedColors;
-    std::vector<Color> defaultAnsiColors;
-    std::vector<Color> ansiColors;
-
-    // Dirty ranges.
-    int refreshStart = INT_MAX;
-    int refreshEnd = -1;
-    int scrollInvariantRefreshStart = INT_MAX;
-    int scrollInvariantRefreshEnd = -1;
-
-    // Host-reported state.
-    std::string terminalTitle;
-    std::string iconTitle;
-    std::vector<std::string> terminalTitleStack;
-    std::vector<std::string> terminalIconStack;
-    std::optional<std::string> hostCurrentDirectory;
-    std::optional<std::string> hostCurrentDocument;
+    // ---- For tests and benchmarks: what they check that the view and the app do not read ------
+    std::pair<int, int> getDims() const { return {cols, rows}; }
+    Buffer& normalBuffer() { return *normalBuffer_; }
+    Buffer& altBuffer() { return *altBuffer_; }
+    // Rows counted from the first line ever kept; stable while the screen scrolls.
+    BufferLine* getScrollInvariantLine(int row);
+    std::optional<CharData> getCharData(int col, int row);
+    const Attribute& currentAttribute() const { return curAttr; }
+    bool bidiSupportEnabled() const { return currentBidiState.supportMode == BidiSupportMode::implicit; }
+    bool bidiAutodetectDirection() const { return currentBidiState.autodetectDirection; }
+    bool bidiBoxMirroring() const { return currentBidiState.boxMirroring; }
+    // Every line of the buffer, oldest first, each followed by a line feed; lines the encoding
+    // cannot represent are left out.
+    std::vector<uint8_t> getBufferAsData(BufferKind kind, TextEncoding encoding);
+    // The selection's rows as lines of fragments; `start` not after `end`, both rows of `buffer`.
+    std::vector<Line> _getSelectedLines(Position start, Position end, Buffer& buffer);
+    // Row `line` from column `start` up to `end` (-1: the row's end), trailing null cells trimmed,
+    // inner ones read as spaces.
+    std::string translateBufferLineToString(Buffer& buffer, int line, int start, int end);
+    // Calls `fn` for every registered selection that still exists.
+    template <typename Fn>
+    void forEachSelection(Fn&& fn)
+    {
+        for (auto& weak : selections)
+            if (auto s = weak.lock()) fn(*s);
+    }
+    // The cluster table (its size and bounds), its collection, and both code tables' (clusters,
+    // hyperlink payloads), which give back what no cell uses. Both run by themselves as the
+    // tables grow, and on a full reset or a scroll-back clear.
+    const GraphemeClusterTable& clusters() const { return clusters_; }
+    void collectClusters();
+    void collectUnusedCodes();
+    // The images on the lines: the Kitty store and placements, the line-image budget, and the
+    // buffer lines looked at so far for Kitty images (work done).
+    KittyImages& kittyImages() { return kittyImages_; }
+    const LineImageBudget& lineImageBudget() const { return kittyImages_.lineImageBudget(); }
+    uint64_t kittyLinesVisited() const { return kittyImages_.kittyLinesVisited(); }
 
 private:
     // The engine's own from here on: what the engine's parts (the friends above) share with it,
     // the control functions the parser dispatches to, and their state.
 
     bool reportedFocusState = true;
-
-    // ---- Diagnostics ------------------------------------------------------------------------
-    static constexpr std::chrono::seconds kDiagnosticWindow{1};
-    // "[1, 2, 3]": values for diagnostic lines.
-    static std::string decimalList(std::span<const uint8_t> bytes);
-    static std::string decimalList(std::span<const int32_t> values);
+    void sendFocusReport();
+    void selectionsInvalidateForColumnRestrictedScroll(int top, int bottom, int left, int right);
 
     // ---- Buffers, modes and bidi ------------------------------------------------------------
+    void activateAltBuffer(std::optional<Attribute> fillAttr = std::nullopt);
+    void activateNormalBuffer(bool clearAlt);
+    void resetToInitialState();
+    // DECSTR.
+    void softReset();
+    void updateFullScreen();
     void resetNormalBuffer();
     void resizeBuffers(int newColumns, int newRows);
     // The erase attribute: default foreground, the current background, nothing else.
@@ -416,25 +264,8 @@ private:
     void scheduleSynchronizedOutputTimeout();
     double synchronizedOutputTimeoutSeconds = 1.0;
     bool keepScreenOnColumnSwitch_ = false; // DECNCSM
-    // Which member of the bidi state a mode change touches.
-    enum class BidiStateProperty : uint8_t { supportMode, autodetectDirection, fallbackDirection, boxMirroring };
-    using BidiStateProperties = std::set<BidiStateProperty>;
-    static const BidiStateProperties& allBidiStateProperties();
     void applyCurrentBidiStateAtParagraphStart(const BidiStateProperties& properties);
     void resetAllColors();
-    bool settingFgColor = false;
-    bool settingBgColor = false;
-    bool settingCursorColor = false;
-    // The last row (with its viewport top) that updateRange put in both ranges since they were
-    // last set.
-    int lastMarkedRow_ = INT_MIN;
-    int lastMarkedYDisp_ = INT_MIN;
-
-    // ---- Characters -------------------------------------------------------------------------
-    int gcharset = 0;
-    uint8_t gLevel = 0;
-    // The open link's code, stamped on printed cells while `hyperLinkTracking` is set.
-    uint16_t hyperLinkCode_ = 0;
 
     // ---- Control functions ------------------------------------------------------------------
     // CSI commands take the parameter list (at least one element; an omitted parameter is 0)
@@ -447,81 +278,8 @@ private:
         return std::string_view(reinterpret_cast<const char*>(collect.data()), collect.size()) == text;
     }
 
-    // Print path and character sets.
-    // Out of line: printHandler's single-cell path then needs no register saves.
-    [[gnu::noinline]] void handlePrint(Bytes data);
-    // The bytes of the current print run and a UTF-8 sequence cut by the previous run.
-    struct ReadingBuffer {
-        std::array<uint8_t, 4> putbackBuffer{};
-        int putbackCount = 0;
-        Bytes rest;
-        int idx = 0;
-        int count = 0;
-        uint8_t at(int i) const { return i < putbackCount ? putbackBuffer[size_t(i)] : rest[size_t(i - putbackCount)]; }
-        void putback(uint8_t b);
-        void done();
-    } readingBuffer;
     CharData makeCharData(const Attribute& attribute, int32_t code, int size) const;
     void garbageCollectPayload();
-    void setgLevel(int level);
-    void setgCharset(int slot, const CharsetMap* set);
-    void selectCharset(Bytes designation);
-
-    // Cursor motion, index and scrolling.
-    void restrictCursor(bool limitCols = true);
-    void setCursor(int col, int row);
-    void cursorForward(int count);
-    void cursorBackward(int count);
-    void cmdBackspace();
-    void cmdCarriageReturn();
-    void cmdLineFeedBasic();
-    void emitLineFeed();
-    void cmdCursorUp(Params pars, Bytes collect);
-    void cmdCursorDown(Params pars, Bytes collect);
-    void cmdCursorCharAbsolute(Params pars, Bytes collect);
-    void cmdCursorPosition(Params pars, Bytes collect);
-    void cmdCharPosAbsolute(Params pars, Bytes collect);
-    void cmdHPositionRelative(Params pars, Bytes collect);
-    void cmdLinePosAbsolute(Params pars, Bytes collect);
-    void cmdVPositionRelative(Params pars, Bytes collect);
-    void cmdHVPosition(Params pars, Bytes collect);
-    void cmdTabClear(Params pars, Bytes collect);
-    void cmdIndex();
-    void reverseIndex();
-    void columnIndex(bool back);
-    void columnScroll(bool back, int at);
-    void cmdSetScrollRegion(Params pars, Bytes collect);
-    void cmdSetMargins(Params pars, Bytes collect);
-    void cmdSaveCursor(Params pars, Bytes collect);
-    void cmdRestoreCursor(Params pars, Bytes collect);
-    void cmdSelectCharacterPath(Params pars, Bytes collect);
-
-    // Erase.
-    void cmdEraseInDisplay(Params pars, Bytes collect);
-    void cmdEraseInLine(Params pars, Bytes collect);
-    void cmdEraseChars(Params pars, Bytes collect);
-    // Blanks screen row `y` whole (erase cells, no wrap, single render mode), optionally drops
-    // its images and sets its bidi state.
-    void resetBufferLine(int y, bool clearImages, std::optional<BidiPresentationState> bidiState);
-
-    // Insert, delete and scroll.
-    void cmdInsertChars(Params pars, Bytes collect);
-    void cmdDeleteChars(Params pars, Bytes collect);
-    void cmdInsertLines(Params pars, Bytes collect);
-    void cmdDeleteLines(Params pars, Bytes collect);
-    void cmdScrollUp(Params pars, Bytes collect);
-    void cmdScrollDown(Params pars);
-    void cmdRepeatPrecedingCharacter(Params pars, Bytes collect);
-    void cmdDeleteColumns(Params pars, Bytes collect);
-    void csiCloseBrace(Params pars, Bytes collect);
-    // Clear the wrap flag of lines that now start a block, so paragraphs do not join across it.
-    void hardenBidiScrollBoundaries(bool insertedAtTop, int count);
-    void hardenBidiLineShiftBoundaries(int firstChangedRow, std::optional<int> firstMovedRow, int lastChangedRow);
-    // The shared body of IL and DL, and their dirty rows.
-    void shiftLinesAtCursor(int count, bool insert);
-    void markLineShiftDirty(int y);
-    // The shared body of SU and SD.
-    void scrollRegion(int count, bool down);
 
     // Character attributes.
     void cmdCsiM(Params pars, Bytes collect);
@@ -537,20 +295,16 @@ private:
     // character are inline: one printable letter, the clear before a sequence, and SGR.
     void printHandler(std::span<const uint8_t> data) override
     {
-        if (data.size() == 1 && isPrintableAscii(data[0]) && readingBuffer.putbackCount == 0 && plainAscii()) {
+        if (data.size() == 1 && isPrintableAscii(data[0]) && printer_.nothingPutBack() && plainAscii()) {
             Buffer& b = *buffer_;
             if (b.insertAsciiCell(data[0], curAttr)) {
                 updateRange(b.y());
                 return;
             }
         }
-        handlePrint(data);
+        printer_.handlePrint(data);
     }
-    void printStateReset() override
-    {
-        readingBuffer.putbackCount = 0;
-        readingBuffer.idx = 0;
-    }
+    void printStateReset() override { printer_.resetRun(); }
     void dispatchExecute(uint8_t code) override;
     void handleKittyGraphics(std::span<const uint8_t> data) override { kittyImages_.handleKittyGraphics(data); }
     void dispatchCsi(uint8_t code, std::span<const int32_t> pars, std::span<const uint8_t> parsTxt,
@@ -589,36 +343,8 @@ private:
         // writer makes cells without a payload, so text inside an open link goes cell by cell.
         return (charset == nullptr || charset->empty) && !hyperLinkTracking;
     }
-    [[gnu::noinline]] void printRun(Bytes data); // the general path, out of the short runs' way
-    bool printWholeSequence(Bytes data, size_t at);
-    // Prints the characters from `at` on that each start a cell of their own and fit on the
-    // line; returns the bytes taken.
-    size_t printOwnCellRun(Bytes data, size_t at);
-    // A scalar the BMP width map leaves open, after a character of an own-cell run: its width
-    // (0 when it does not take a cell of its own) and cell code. Out of line: the run's loop
-    // keeps its registers.
-    struct RunScalar;
-    [[gnu::noinline]] RunScalar runScalar(char32_t scalar);
-    // The cell code of a scalar past U+FFFF.
-    int32_t singleScalarCode(char32_t scalar);
-    bool printNextCharacter();
-    void printByte(uint8_t byte);
-    void printScalar(char32_t scalar);
-    void printNewCell(char32_t scalar, int width);
-    void joinWithPreviousCell(char32_t scalar, int width);
-    void joinWithLeftNeighbour(char32_t scalar, int width);
-    bool lastPrintedCellValid() const;
-    // The last printed cell, when the next scalar may still join it.
-    bool lastPrintedCellJoinable() const { return buffer_->lastBufferStorage.joinable && lastPrintedCellValid(); }
-    // The cell just before the cursor can still be joined and its text ends in a zero-width
-    // joiner: what prints next continues its sequence.
-    bool previousCellEndsInJoiner();
     // A control (anything but text or SGR) came: what prints next starts its own cell.
     void endJoinableText() { buffer_->lastBufferStorage.joinable = false; }
-
-    Color foregroundColor_ = Color::defaultForeground();
-    Color backgroundColor_ = Color::defaultBackground();
-    std::optional<Color> cursorColor_;
 
     std::unique_ptr<Buffer> makeNormalBuffer();
     void installBufferHooks(Buffer& buffer);
@@ -630,7 +356,6 @@ private:
     std::unique_ptr<Buffer> normalBuffer_;
     std::unique_ptr<Buffer> altBuffer_;
     Buffer* buffer_ = nullptr;
-    MouseMode mouseMode_ = MouseMode::off;
     bool synchronizedOutputActive_ = false;
     Executor::TaskId synchronizedOutputTimeoutItem = 0;
     std::vector<std::weak_ptr<TerminalSelection>> selections;
@@ -640,21 +365,10 @@ private:
     Attribute scrollEraseAttribute_;
 
     GraphemeClusterTable clusters_;
-    // The print run's answers for scalars its BMP width map leaves open (pictographs, other
-    // planes), which it would otherwise look up in three tables and the map above at each
-    // emoji: width after a character of the run, and cell code. Direct-mapped by the low bits;
-    // emptied with the cluster table, whose codes it holds.
-    struct RunScalar {
-        char32_t scalar = 0; // 0 never asks: a control ends the run first
-        int32_t code = 0;
-        int width = 0;
-    };
-    std::array<RunScalar, 64> runScalars_{};
-
-    // The diagnostics rate limit (logDiagnostic).
-    mutable std::chrono::steady_clock::time_point diagnosticWindowStart_{};
-    mutable int diagnosticLines_ = 0;
-    mutable uint64_t diagnosticsSuppressed_ = 0;
+    // The two parts the parser reaches for every run of text and every line: owned, so a call
+    // makes nothing on the stack.
+    TerminalPrinter printer_{*this};
+    TerminalCursorCommands cursorCommands_{*this};
 
     // Guards against the terminal being destroyed while a posted task is pending.
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);

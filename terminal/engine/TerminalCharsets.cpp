@@ -1,23 +1,22 @@
 // Designation (ESC ( F and its siblings) and invocation (SO, SI, LS2, ...) of character sets.
 #include "terminal/engine/CharSets.hpp"
-#include "terminal/engine/Terminal.hpp"
 
 namespace corvix {
 
-void Terminal::setgLevel(int level)
+void CharacterSetState::setgLevel(int level)
 {
     gLevel = uint8_t(level);
     charset = level >= 0 && size_t(level) < gCharsets.size() ? gCharsets[size_t(level)] : nullptr;
 }
 
-void Terminal::setgCharset(int slot, const CharsetMap* set)
+void CharacterSetState::setgCharset(int slot, const CharsetMap* set)
 {
     if (slot < 0 || size_t(slot) >= gCharsets.size()) return;
     gCharsets[size_t(slot)] = set;
     if (slot == gLevel) charset = set;
 }
 
-void Terminal::selectCharset(Bytes designation)
+void CharacterSetState::selectCharset(std::span<const uint8_t> designation)
 {
     if (designation.size() != 2) {
         setgLevel(0);

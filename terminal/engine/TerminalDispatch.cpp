@@ -2,6 +2,7 @@
 // DCS sequence to the terminal operation that carries it out, and the fallbacks that log what
 // no table handles.
 #include "terminal/engine/Terminal.hpp"
+#include "terminal/engine/TerminalEditCommands.hpp"
 #include "terminal/engine/TerminalModeCommands.hpp"
 #include "terminal/engine/TerminalLineModes.hpp"
 #include "terminal/engine/RectangularAreas.hpp"
@@ -51,7 +52,7 @@ void Terminal::dispatchExecute(uint8_t code)
     case 0x07:
         if (tdel) tdel->bell(*this);
         break;
-    case 0x08: cmdBackspace(); break;
+    case 0x08: cursorCommands_.cmdBackspace(); break;
     case 0x09: {
         b.settleWrap();
         int t = b.nextTabStop(marginMode, -1);
@@ -60,16 +61,16 @@ void Terminal::dispatchExecute(uint8_t code)
     }
     case 0x0A:
     case 0x0B:
-    case 0x0C: cmdLineFeedBasic(); break;
-    case 0x0D: cmdCarriageReturn(); break;
+    case 0x0C: cursorCommands_.cmdLineFeedBasic(); break;
+    case 0x0D: cursorCommands_.cmdCarriageReturn(); break;
     case 0x0E: setgLevel(1); break;
     case 0x0F: setgLevel(0); break;
-    case 0x84: cmdIndex(); break;
+    case 0x84: cursorCommands_.cmdIndex(); break;
     case 0x85:
         // NEL: the index is decided at the cursor's column, as IND decides it, and only then
         // does the cursor return.
-        cmdIndex();
-        cmdCarriageReturn();
+        cursorCommands_.cmdIndex();
+        cursorCommands_.cmdCarriageReturn();
         break;
     case 0x88: b.tabSet(b.x()); break;
     default: break;
@@ -86,22 +87,22 @@ void Terminal::dispatchEsc(std::span<const uint8_t> collect, uint8_t code)
         switch (code) {
         case '6':
             if (b.x() != b.marginLeft())
-                cursorBackward(1);
+                cursorCommands_.cursorBackward(1);
             else
-                columnScroll(true, b.x());
+                cursorCommands_.columnScroll(true, b.x());
             return;
-        case '7': cmdSaveCursor({}, {}); return;
-        case '8': cmdRestoreCursor({}, {}); return;
-        case '9': columnIndex(false); return;
+        case '7': cursorCommands_.cmdSaveCursor({}, {}); return;
+        case '8': cursorCommands_.cmdRestoreCursor({}, {}); return;
+        case '9': cursorCommands_.columnIndex(false); return;
         case '=': applicationKeypad = true; return;
         case '>': applicationKeypad = false; return;
-        case 'D': cmdIndex(); return;
+        case 'D': cursorCommands_.cmdIndex(); return;
         case 'E':
-            cmdIndex(); // NEL, as the C1 control above
-            cmdCarriageReturn();
+            cursorCommands_.cmdIndex(); // NEL, as the C1 control above
+            cursorCommands_.cmdCarriageReturn();
             return;
         case 'H': b.tabSet(b.x()); return;
-        case 'M': reverseIndex(); return;
+        case 'M': cursorCommands_.reverseIndex(); return;
         case '\\': return;
         case 'c':
             parser_->reset();
@@ -172,21 +173,21 @@ void Terminal::dispatchCsiTable(uint8_t code, std::span<const int32_t> pars, std
     Buffer& b = *buffer_;
     const int p0 = pars.empty() ? 0 : pars[0];
     switch (code) {
-    case '@': cmdInsertChars(pars, collect); break;
-    case 'A': cmdCursorUp(pars, collect); break;
-    case 'B': cmdCursorDown(pars, collect); break;
-    case 'C': cursorForward(p0 == 0 ? 1 : p0); break;
-    case 'D': cursorBackward(p0 == 0 ? 1 : p0); break;
+    case '@': TerminalEditCommands(*this).cmdInsertChars(pars, collect); break;
+    case 'A': cursorCommands_.cmdCursorUp(pars, collect); break;
+    case 'B': cursorCommands_.cmdCursorDown(pars, collect); break;
+    case 'C': cursorCommands_.cursorForward(p0 == 0 ? 1 : p0); break;
+    case 'D': cursorCommands_.cursorBackward(p0 == 0 ? 1 : p0); break;
     case 'E':
-        cmdCursorDown(pars, collect);
+        cursorCommands_.cmdCursorDown(pars, collect);
         b.setX(b.marginLeft());
         break;
     case 'F':
-        cmdCursorUp(pars, collect);
+        cursorCommands_.cmdCursorUp(pars, collect);
         b.setX(b.marginLeft());
         break;
-    case 'G': cmdCursorCharAbsolute(pars, collect); break;
-    case 'H': cmdCursorPosition(pars, collect); break;
+    case 'G': cursorCommands_.cmdCursorCharAbsolute(pars, collect); break;
+    case 'H': cursorCommands_.cmdCursorPosition(pars, collect); break;
     case 'I': {
         int n = p0 < 2 ? 1 : p0;
         n = std::min(n, cols - 1);
@@ -198,23 +199,23 @@ void Terminal::dispatchCsiTable(uint8_t code, std::span<const int32_t> pars, std
         break;
     }
     case 'J':
-        cmdEraseInDisplay(pars, collect);
+        TerminalEditCommands(*this).cmdEraseInDisplay(pars, collect);
         // The scroll-back is gone: give back the codes only it held.
         if (!pars.empty() && pars[0] == 3) collectUnusedCodes();
         break;
-    case 'K': cmdEraseInLine(pars, collect); break;
-    case 'L': cmdInsertLines(pars, collect); break;
-    case 'M': cmdDeleteLines(pars, collect); break;
-    case 'P': cmdDeleteChars(pars, collect); break;
+    case 'K': TerminalEditCommands(*this).cmdEraseInLine(pars, collect); break;
+    case 'L': TerminalEditCommands(*this).cmdInsertLines(pars, collect); break;
+    case 'M': TerminalEditCommands(*this).cmdDeleteLines(pars, collect); break;
+    case 'P': TerminalEditCommands(*this).cmdDeleteChars(pars, collect); break;
     case 'S':
         if (collectIs(collect, " "))
             TerminalLineModes(*this).cmdSelectPresentationDirection(pars, collect);
         else
-            cmdScrollUp(pars, collect);
+            TerminalEditCommands(*this).cmdScrollUp(pars, collect);
         break;
     case 'T':
         if (collect.empty()) {
-            cmdScrollDown(pars);
+            TerminalEditCommands(*this).cmdScrollDown(pars);
         } else if (collectIs(collect, ">")) {
             for (int32_t p : pars) {
                 switch (p) {
@@ -227,7 +228,7 @@ void Terminal::dispatchCsiTable(uint8_t code, std::span<const int32_t> pars, std
             }
         }
         break;
-    case 'X': cmdEraseChars(pars, collect); break;
+    case 'X': TerminalEditCommands(*this).cmdEraseChars(pars, collect); break;
     case 'Z':
         b.settleWrap();
         if (cols >= b.x()) {
@@ -238,17 +239,17 @@ void Terminal::dispatchCsiTable(uint8_t code, std::span<const int32_t> pars, std
             }
         }
         break;
-    case '`': cmdCharPosAbsolute(pars, collect); break;
-    case 'a': cmdHPositionRelative(pars, collect); break;
-    case 'b': cmdRepeatPrecedingCharacter(pars, collect); break;
+    case '`': cursorCommands_.cmdCharPosAbsolute(pars, collect); break;
+    case 'a': cursorCommands_.cmdHPositionRelative(pars, collect); break;
+    case 'b': TerminalEditCommands(*this).cmdRepeatPrecedingCharacter(pars, collect); break;
     case 'c': TerminalReports(*this).cmdSendDeviceAttributes(pars, collect); break;
-    case 'd': cmdLinePosAbsolute(pars, collect); break;
-    case 'e': cmdVPositionRelative(pars, collect); break;
-    case 'f': cmdHVPosition(pars, collect); break;
-    case 'g': cmdTabClear(pars, collect); break;
+    case 'd': cursorCommands_.cmdLinePosAbsolute(pars, collect); break;
+    case 'e': cursorCommands_.cmdVPositionRelative(pars, collect); break;
+    case 'f': cursorCommands_.cmdHVPosition(pars, collect); break;
+    case 'g': cursorCommands_.cmdTabClear(pars, collect); break;
     case 'h': TerminalModeCommands(*this).cmdSetMode(pars, collect); break;
     case 'k':
-        if (collectIs(collect, " ")) cmdSelectCharacterPath(pars, collect);
+        if (collectIs(collect, " ")) cursorCommands_.cmdSelectCharacterPath(pars, collect);
         break;
     case 'l': TerminalModeCommands(*this).cmdResetMode(pars, collect); break;
     case 'n': TerminalReports(*this).cmdDeviceStatus(pars, collect); break;
@@ -258,7 +259,7 @@ void Terminal::dispatchCsiTable(uint8_t code, std::span<const int32_t> pars, std
         if (collectIs(collect, "?"))
             TerminalModeCommands(*this).cmdRestoreBidiPrivateModes(pars);
         else
-            cmdSetScrollRegion(pars, collect);
+            cursorCommands_.cmdSetScrollRegion(pars, collect);
         break;
     case 's':
         if (collectIs(collect, ">")) {
@@ -270,22 +271,22 @@ void Terminal::dispatchCsiTable(uint8_t code, std::span<const int32_t> pars, std
             TerminalModeCommands(*this).cmdSavePrivateModes(pars);
         } else if (collect.empty()) {
             if (marginMode)
-                cmdSetMargins(pars, collect);
+                cursorCommands_.cmdSetMargins(pars, collect);
             else
-                cmdSaveCursor(pars, collect);
+                cursorCommands_.cmdSaveCursor(pars, collect);
         }
         break;
     case 't': TerminalReports(*this).csit(pars, collect); break;
     case 'u':
-        if (!handleKittyKeyboardProtocol(pars, collect) && collect.empty()) cmdRestoreCursor(pars, collect);
+        if (!handleKittyKeyboardProtocol(pars, collect) && collect.empty()) cursorCommands_.cmdRestoreCursor(pars, collect);
         break;
     case 'v': RectangularAreas(*this).csiCopyRectangularArea(pars, collect); break;
     case 'x': RectangularAreas(*this).csiX(pars, collect); break;
     case 'y': RectangularAreas(*this).cmdDECRQCRA(pars, collect); break;
     case 'z': RectangularAreas(*this).csiZ(pars, collect); break;
     case '{': RectangularAreas(*this).csiOpenBrace(pars, collect); break;
-    case '}': csiCloseBrace(pars, collect); break;
-    case '~': cmdDeleteColumns(pars, collect); break;
+    case '}': TerminalEditCommands(*this).csiCloseBrace(pars, collect); break;
+    case '~': TerminalEditCommands(*this).cmdDeleteColumns(pars, collect); break;
     default: csiHandlerFallback(pars, collect, code); break;
     }
 }

@@ -246,7 +246,7 @@ bool KittyImages::displayKittyImage(KittyGraphicsPayload payload, const KittyGra
     const int64_t row = top + span->second - b.yBase();
     if (col >= 0) b.setX(toInt(col));
     if (row >= 0) b.setY(toInt(row));
-    terminal_.restrictCursor(true);
+    terminal_.cursorCommands_.restrictCursor(true);
     return true;
 }
 

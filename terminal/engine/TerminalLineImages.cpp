@@ -135,7 +135,7 @@ void KittyImages::attachImageStrips(int cols, int rows,
         b.attachImage(image, b.yBase() + b.y());
         terminal_.updateRange(b.y());
         const int col = b.x();
-        terminal_.cmdLineFeedBasic();
+        terminal_.cursorCommands_.cmdLineFeedBasic();
         b.setX(col);
     }
 }

@@ -32,7 +32,7 @@ void TerminalLineModes::cmdScreenAlignmentPattern()
     b.setScrollBottom(terminal_.rows - 1);
     b.setMarginLeft(0);
     b.setMarginRight(terminal_.cols - 1);
-    terminal_.setCursor(0, 0);
+    terminal_.cursorCommands_.setCursor(0, 0);
     auto& lines = b.lines();
     for (int row = 0; row < terminal_.rows; row++) {
         const int index = b.yBase() + row;

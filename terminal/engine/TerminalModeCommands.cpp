@@ -1,6 +1,7 @@
 // Mode sequences (SM/RM, DECSET/DECRST), mode reports (DECRQM), XTSAVE/XTRESTORE of the bidi
 // private modes, soft reset (DECSTR), conformance level (DECSCL) and cursor style (DECSCUSR).
 #include "terminal/engine/Terminal.hpp"
+#include "terminal/engine/TerminalEditCommands.hpp"
 #include "terminal/engine/TerminalModeCommands.hpp"
 
 #include <string>
@@ -8,26 +9,6 @@
 namespace corvix {
 
 namespace {
-
-std::string byteList(std::span<const uint8_t> bytes)
-{
-    std::string s = "[";
-    for (size_t i = 0; i < bytes.size(); i++) {
-        if (i) s += ", ";
-        s += std::to_string(bytes[i]);
-    }
-    return s + "]";
-}
-
-std::string paramList(std::span<const int32_t> values)
-{
-    std::string s = "[";
-    for (size_t i = 0; i < values.size(); i++) {
-        if (i) s += ", ";
-        s += std::to_string(values[i]);
-    }
-    return s + "]";
-}
 
 bool isDecPrivate(std::span<const uint8_t> collect)
 {
@@ -67,13 +48,13 @@ void TerminalModeCommands::setMode(int par, Bytes collect)
             break;
         case 20: terminal_.lineFeedMode = true; break;
         default:
-            terminal_.logInfo("Unhandled verbatim setMode with " + std::to_string(par) + " and " + byteList(collect));
+            terminal_.logInfo("Unhandled verbatim setMode with " + std::to_string(par) + " and " + EngineDiagnostics::decimalList(collect));
             break;
         }
         return;
     }
     if (!isDecPrivate(collect)) {
-        terminal_.logInfo("Unhandled setMode (SM) with " + std::to_string(par) + " and " + byteList(collect));
+        terminal_.logInfo("Unhandled setMode (SM) with " + std::to_string(par) + " and " + EngineDiagnostics::decimalList(collect));
         return;
     }
 
@@ -118,9 +99,9 @@ void TerminalModeCommands::setMode(int par, Bytes collect)
     case 1006: terminal_.mouseProtocol = MouseProtocolEncoding::sgr; break;
     case 1015: terminal_.mouseProtocol = MouseProtocolEncoding::urxvt; break;
     case 1016: terminal_.mouseProtocol = MouseProtocolEncoding::sgrPixel; break;
-    case 1048: terminal_.cmdSaveCursor({}, {}); break;
+    case 1048: terminal_.cursorCommands_.cmdSaveCursor({}, {}); break;
     case 1049:
-        terminal_.cmdSaveCursor({}, {});
+        terminal_.cursorCommands_.cmdSaveCursor({}, {});
         enterAltScreen();
         break;
     case 1243: terminal_.bidiArrowKeySwap = true; break;
@@ -190,7 +171,7 @@ void TerminalModeCommands::resetMode(int par, Bytes collect)
     case 1006:
     case 1015:
     case 1016: terminal_.mouseProtocol = MouseProtocolEncoding::x10; break;
-    case 1048: terminal_.cmdRestoreCursor({}, {}); break;
+    case 1048: terminal_.cursorCommands_.cmdRestoreCursor({}, {}); break;
     case 1243: terminal_.bidiArrowKeySwap = false; break;
     case 2004: terminal_.bracketedPasteMode = false; break;
     case 2026: terminal_.endSynchronizedOutput(); break;
@@ -219,7 +200,7 @@ void TerminalModeCommands::enterAltScreen()
 void TerminalModeCommands::leaveAltScreen(int mode)
 {
     terminal_.activateNormalBuffer(mode != 47);
-    if (mode == 1049) terminal_.cmdRestoreCursor({}, {});
+    if (mode == 1049) terminal_.cursorCommands_.cmdRestoreCursor({}, {});
     terminal_.updateRange(0);
     terminal_.updateRange(terminal_.rows - 1);
     terminal_.showCursor();
@@ -238,9 +219,9 @@ void TerminalModeCommands::switchColumnMode(int columns)
     b.setMarginRight(terminal_.cols - 1);
     if (!terminal_.keepScreenOnColumnSwitch_ || terminal_.conformance != TerminalConformance::vt500) {
         const int32_t entireScreen[] = {2};
-        terminal_.cmdEraseInDisplay(entireScreen, {});
+        TerminalEditCommands(terminal_).cmdEraseInDisplay(entireScreen, {});
     }
-    terminal_.setCursor(0, 0);
+    terminal_.cursorCommands_.setCursor(0, 0);
     if (terminal_.tdel) terminal_.tdel->sizeChanged(terminal_);
 }
 
@@ -311,7 +292,7 @@ int TerminalModeCommands::decModeValue(int mode) const
     case 6: return flag(terminal_.originMode);
     case 7: return flag(terminal_.wraparound);
     case 8: return 3; // keys repeat whatever the child asks
-    case 9: return flag(terminal_.mouseMode_ == MouseMode::x10);
+    case 9: return flag(terminal_.mouseMode() == MouseMode::x10);
     case 10: return 4;
     case 12: return flag(terminal_.cursorBlink);
     // Modes whose set and reset change nothing report the state they are stuck in; without a
@@ -334,10 +315,10 @@ int TerminalModeCommands::decModeValue(int mode) const
     case 66: return flag(terminal_.applicationKeypad);
     case 69: return flag(terminal_.marginMode);
     case 95: return flag(terminal_.keepScreenOnColumnSwitch_);
-    case 1000: return flag(terminal_.mouseMode_ == MouseMode::vt200);
+    case 1000: return flag(terminal_.mouseMode() == MouseMode::vt200);
     case 1001: return 4;
-    case 1002: return flag(terminal_.mouseMode_ == MouseMode::buttonEventTracking);
-    case 1003: return flag(terminal_.mouseMode_ == MouseMode::anyEvent);
+    case 1002: return flag(terminal_.mouseMode() == MouseMode::buttonEventTracking);
+    case 1003: return flag(terminal_.mouseMode() == MouseMode::anyEvent);
     case 1004: return flag(terminal_.sendFocus);
     case 1005: return flag(terminal_.mouseProtocol == MouseProtocolEncoding::utf8);
     case 1006: return flag(terminal_.mouseProtocol == MouseProtocolEncoding::sgr);
@@ -438,7 +419,7 @@ void TerminalModeCommands::csiPHandler(Params pars, Bytes collect)
     if (terminal_.silentLog) return;
     std::string bytes;
     for (uint8_t b : collect) bytes += std::to_string(b);
-    terminal_.logInfo("Unhandled CSI " + bytes + " with pars=" + paramList(pars));
+    terminal_.logInfo("Unhandled CSI " + bytes + " with pars=" + EngineDiagnostics::decimalList(pars));
 }
 
 // ---- DECSTR -----------------------------------------------------------------------------------

@@ -7,11 +7,7 @@ namespace corvix {
 
 void Terminal::updateFullScreen()
 {
-    refreshStart = 0;
-    refreshEnd = rows;
-    scrollInvariantRefreshStart = buffer_->yDisp();
-    scrollInvariantRefreshEnd = buffer_->yDisp() + rows;
-    lastMarkedRow_ = INT_MIN;
+    markAllRows(rows, buffer_->yDisp());
 }
 
 void Terminal::refresh(int startRow, int endRow)
@@ -24,21 +20,6 @@ std::optional<std::pair<int, int>> Terminal::getUpdateRange() const
 {
     if (refreshStart == INT_MAX && refreshEnd == -1) return std::nullopt;
     return std::pair{refreshStart, std::min(refreshEnd, rows)};
-}
-
-std::optional<std::pair<int, int>> Terminal::getScrollInvariantUpdateRange() const
-{
-    if (scrollInvariantRefreshStart == INT_MAX && scrollInvariantRefreshEnd == -1) return std::nullopt;
-    return std::pair{scrollInvariantRefreshStart, scrollInvariantRefreshEnd};
-}
-
-void Terminal::clearUpdateRange()
-{
-    refreshStart = INT_MAX;
-    refreshEnd = -1;
-    scrollInvariantRefreshStart = INT_MAX;
-    scrollInvariantRefreshEnd = -1;
-    lastMarkedRow_ = INT_MIN;
 }
 
 void Terminal::resize(int newCols, int newRows)

@@ -218,7 +218,7 @@ TEST(TerminalErase, EraseScrollbackWithoutScrollbackChangesNothing)
 
     Fixture alt(sized(10, 5, 200));
     for (int i = 0; i < 20; i++) alt.t.feed("\r\nline");
-    alt.t.activateAltBuffer();
+    alt.t.feed("\x1b[?47h");
     alt.t.feed("\e[Halt\e[3J");
     EXPECT_EQ(alt.t.buffer().lines().count(), 5);
     EXPECT_EQ(alt.t.buffer().linesTop, 0);

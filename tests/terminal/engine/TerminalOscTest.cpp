@@ -154,7 +154,7 @@ TEST_F(TerminalOsc, LinkFollowsWrappedWideAndScrolledText)
     // The alternate screen.
     {
         Fixture f;
-        f.terminal.activateAltBuffer();
+        f.terminal.feed("\x1b[?47h");
         f.terminal.buffer().setX(5);
         f.terminal.feed("\x1b]8;;http://alt\x07" + std::string(100, 'L') + "\x1b]8;;\x07zz");
         EXPECT_TRUE(linkCoversExactly(f.terminal, U'L', ";http://alt"));

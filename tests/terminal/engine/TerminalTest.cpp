@@ -96,7 +96,8 @@ TEST(Terminal, ColumnRestrictedScrollDropsOnlyOverlappingSelections)
     t.registerSelection(left);
     t.registerSelection(overlapping);
 
-    t.selectionsInvalidateForColumnRestrictedScroll(0, 10, 10, 20);
+    // Left/right margins at columns 10-20 and a region of rows 0-10, scrolled up one line.
+    t.feed("\x1b[?69h\x1b[11;21s\x1b[1;11r\x1b[S");
     EXPECT_TRUE(left->active());
     EXPECT_FALSE(overlapping->active());
 }
@@ -107,24 +108,24 @@ TEST(Terminal, CursorCarriesOverBothWaysOfABufferSwitch)
     Terminal t(&d);
     t.buffer().setX(7);
     t.buffer().setY(4);
-    t.activateAltBuffer();
+    t.feed("\x1b[?47h");
     ASSERT_TRUE(t.isCurrentBufferAlternate());
     EXPECT_EQ(t.getCursorLocation(), std::make_pair(7, 4));
     EXPECT_EQ(t.altBuffer().lines().count(), 25);
 
     t.buffer().setX(2);
     t.buffer().setY(9);
-    t.activateNormalBuffer(false);
+    t.feed("\x1b[?47l"); // leaves the alternate screen, keeping it
     EXPECT_FALSE(t.isCurrentBufferAlternate());
     EXPECT_EQ(t.getCursorLocation(), std::make_pair(2, 9));
     EXPECT_EQ(t.altBuffer().lines().count(), 25); // kept
 
     // Leaving with a clear empties the alternate screen; entering again refills it fresh.
-    t.activateAltBuffer();
+    t.feed("\x1b[?47h");
     BufferLine* before = &t.altBuffer().lines()[0];
-    t.activateNormalBuffer(true);
+    t.feed("\x1b[?1047l"); // leaves it cleared
     EXPECT_EQ(t.altBuffer().lines().count(), 0);
-    t.activateAltBuffer();
+    t.feed("\x1b[?47h");
     EXPECT_EQ(t.altBuffer().lines().count(), 25);
     EXPECT_NE(&t.altBuffer().lines()[0], before);
 }
@@ -141,7 +142,7 @@ TEST(Terminal, FullResetKeepsSizeAndCursorVisibilityAndEmptiesScrollback)
     t.originMode = true;
     t.terminalTitle = "kept";
 
-    t.resetToInitialState();
+    t.feed("\x1b" "c");
     EXPECT_EQ(t.getDims(), std::make_pair(100, 40));
     EXPECT_EQ(t.normalBuffer().cols(), 100);
     EXPECT_EQ(t.normalBuffer().lines().count(), 40);
@@ -159,7 +160,7 @@ TEST(Terminal, FullResetThroughTheParser)
 {
     RecordingDelegate d;
     Terminal t(&d);
-    t.activateAltBuffer();
+    t.feed("\x1b[?47h");
     t.feed("\x1b" "c");
     EXPECT_FALSE(t.isCurrentBufferAlternate());
 }
@@ -171,7 +172,7 @@ TEST(Terminal, UpdateRangesGrowUntilCleared)
     t.updateRange(5);
     t.updateRange(3);
     EXPECT_EQ(t.getUpdateRange(), std::make_pair(3, 5));
-    t.updateFullScreen();
+    t.feed("\x1b#8"); // the alignment pattern redraws the whole screen
     EXPECT_EQ(t.getUpdateRange(), std::make_pair(0, 25));
     t.clearUpdateRange();
     EXPECT_FALSE(t.getUpdateRange().has_value());
@@ -269,7 +270,7 @@ TEST(Terminal, FocusReportsFollowTheControlForm)
     EXPECT_EQ(d.sent, "\x1b[I\x1b[O");
     t.cc.send8bit = true;
     d.sent.clear();
-    t.sendFocusReport();
+    t.setTerminalFocus(false);
     EXPECT_EQ(d.sent, "\x9bO");
 }
 

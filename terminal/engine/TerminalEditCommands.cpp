@@ -1,5 +1,6 @@
 // Insert, delete and scroll: ICH, DCH, IL, DL, SU, SD, DECIC, DECDC and REP.
 #include "terminal/engine/Terminal.hpp"
+#include "terminal/engine/TerminalEditCommands.hpp"
 
 
 #include <algorithm>
@@ -91,148 +92,141 @@ void shiftColumns(Buffer& b, int top, int bottom, int count, bool down, const Ch
     }
 }
 
-std::string parameterText(Terminal::Params pars)
-{
-    std::string s = "[";
-    for (size_t i = 0; i < pars.size(); i++) {
-        if (i) s += ", ";
-        s += std::to_string(pars[i]);
-    }
-    return s + "]";
-}
-
 } // namespace
 
-void Terminal::cmdInsertChars(Params pars, Bytes)
+void TerminalEditCommands::cmdInsertChars(Params pars, Bytes)
 {
-    Buffer& b = *buffer_;
+    Buffer& b = *terminal_.buffer_;
     const int x = b.x();
-    if (marginMode && (x < b.marginLeft() || x > b.marginRight())) return;
-    const int right = marginMode ? b.marginRight() : cols - 1;
+    if (terminal_.marginMode && (x < b.marginLeft() || x > b.marginRight())) return;
+    const int right = terminal_.marginMode ? b.marginRight() : terminal_.cols - 1;
     // The pending-wrap column inserts at the start of the line.
     const int pos = x % (right + 1);
     BufferLine& line = b.lines()[b.yBase() + b.y()];
     if (!shiftable(line, pos, right)) return;
-    line.insertCells(pos, countOf(pars), right, makeCharData(eraseAttribute(), 0, 1));
-    updateRange(b.y());
+    line.insertCells(pos, countOf(pars), right, terminal_.makeCharData(terminal_.eraseAttribute(), 0, 1));
+    terminal_.updateRange(b.y());
 }
 
-void Terminal::cmdDeleteChars(Params pars, Bytes)
+void TerminalEditCommands::cmdDeleteChars(Params pars, Bytes)
 {
-    Buffer& b = *buffer_;
+    Buffer& b = *terminal_.buffer_;
     const int x = b.x();
     int n = countOf(pars);
-    if (marginMode) {
+    if (terminal_.marginMode) {
         if (x < b.marginLeft() || x > b.marginRight()) return;
         n = std::min(n, b.marginRight() - x + 1);
     }
     if (x == b.cols()) return;
-    const int right = marginMode ? b.marginRight() : cols - 1;
+    const int right = terminal_.marginMode ? b.marginRight() : terminal_.cols - 1;
     BufferLine& line = b.lines()[b.yBase() + b.y()];
     if (!shiftable(line, x, right)) return;
-    line.deleteCells(x, n, right, makeCharData(eraseAttribute(), 0, 1));
-    updateRange(b.y());
+    line.deleteCells(x, n, right, terminal_.makeCharData(terminal_.eraseAttribute(), 0, 1));
+    terminal_.updateRange(b.y());
 }
 
 // IL and DL differ only in direction: the lines from the cursor row to the region's bottom move
 // down (insert) or up (delete) by the count, capped at the region height, and the lines opened up
 // are blank. With left/right margins only the columns between them move.
-void Terminal::shiftLinesAtCursor(int count, bool insert)
+void TerminalEditCommands::shiftLinesAtCursor(int count, bool insert)
 {
-    Buffer& b = *buffer_;
+    Buffer& b = *terminal_.buffer_;
     const int row = b.yBase() + b.y();
     const int bottom = b.yBase() + b.scrollBottom();
     // More lines than the region holds blank it all; counting on changes nothing.
     const int n = std::min(count, bottom - row + 1);
-    const CharData erase = makeCharData(eraseAttribute(), 0, 1);
+    const CharData erase = terminal_.makeCharData(terminal_.eraseAttribute(), 0, 1);
 
-    if (marginMode) {
+    if (terminal_.marginMode) {
         const int x = b.x();
         if (marginsUsable(b) && x >= b.marginLeft() && x <= b.marginRight()) {
             shiftColumns(b, row, bottom, n, insert, erase);
-            selectionsInvalidateForColumnRestrictedScroll(row, bottom, b.marginLeft(), b.marginRight());
+            terminal_.selectionsInvalidateForColumnRestrictedScroll(row, bottom, b.marginLeft(), b.marginRight());
         }
     } else if (bottom < b.lines().count()) {
         shiftLines(b, row, bottom, n, insert, erase);
-        forEachSelection([&](TerminalSelection& s) { s.adjustForInPlaceScroll(row, bottom, insert ? -n : n); });
+        terminal_.forEachSelection(
+            [&](TerminalSelection& s) { s.adjustForInPlaceScroll(row, bottom, insert ? -n : n); });
         const bool linesMovedDown = insert && row + n <= bottom;
         hardenBidiLineShiftBoundaries(row, linesMovedDown ? std::optional<int>(row + n) : std::nullopt, bottom);
     }
 }
 
-void Terminal::markLineShiftDirty(int y)
+void TerminalEditCommands::markLineShiftDirty(int y)
 {
-    Buffer& b = *buffer_;
-    updateRange(y);
-    updateRange(b.scrollBottom());
-    if (b.scrollTop() != 0 || b.scrollBottom() != rows - 1) {
-        updateRange(b.scrollTop());
-        updateRange(b.scrollBottom());
+    Buffer& b = *terminal_.buffer_;
+    terminal_.updateRange(y);
+    terminal_.updateRange(b.scrollBottom());
+    if (b.scrollTop() != 0 || b.scrollBottom() != terminal_.rows - 1) {
+        terminal_.updateRange(b.scrollTop());
+        terminal_.updateRange(b.scrollBottom());
     }
 }
 
-void Terminal::cmdInsertLines(Params pars, Bytes)
+void TerminalEditCommands::cmdInsertLines(Params pars, Bytes)
 {
-    const int y = buffer_->y();
-    if (y < buffer_->scrollTop() || y > buffer_->scrollBottom()) return;
+    const int y = terminal_.buffer_->y();
+    if (y < terminal_.buffer_->scrollTop() || y > terminal_.buffer_->scrollBottom()) return;
     shiftLinesAtCursor(countOf(pars), true);
     markLineShiftDirty(y);
 }
 
-void Terminal::cmdDeleteLines(Params pars, Bytes)
+void TerminalEditCommands::cmdDeleteLines(Params pars, Bytes)
 {
-    restrictCursor(true);
-    const int y = buffer_->y();
-    if (y >= buffer_->scrollTop() && y <= buffer_->scrollBottom()) shiftLinesAtCursor(countOf(pars), false);
+    terminal_.cursorCommands_.restrictCursor(true);
+    const Buffer& b = *terminal_.buffer_;
+    const int y = b.y();
+    if (y >= b.scrollTop() && y <= b.scrollBottom()) shiftLinesAtCursor(countOf(pars), false);
     markLineShiftDirty(y);
 }
 
 // SU and SD differ only in direction: the whole region moves up or down by the count, capped at
 // the region height; scrolled-in lines take the plain attribute, not the current background.
-void Terminal::scrollRegion(int count, bool down)
+void TerminalEditCommands::scrollRegion(int count, bool down)
 {
-    Buffer& b = *buffer_;
+    Buffer& b = *terminal_.buffer_;
     const int top = b.yBase() + b.scrollTop();
     const int bottom = b.yBase() + b.scrollBottom();
     if (top > bottom || bottom >= b.lines().count()) return;
     const int n = std::min(count, bottom - top + 1);
 
-    if (marginMode) {
+    if (terminal_.marginMode) {
         if (marginsUsable(b)) {
             shiftColumns(b, top, bottom, n, down, CharData::Null);
-            selectionsInvalidateForColumnRestrictedScroll(top, bottom, b.marginLeft(), b.marginRight());
+            terminal_.selectionsInvalidateForColumnRestrictedScroll(top, bottom, b.marginLeft(), b.marginRight());
         }
     } else {
         shiftLines(b, top, bottom, n, down, CharData::Null);
-        forEachSelection([&](TerminalSelection& s) { s.adjustForInPlaceScroll(top, bottom, down ? -n : n); });
+        terminal_.forEachSelection([&](TerminalSelection& s) { s.adjustForInPlaceScroll(top, bottom, down ? -n : n); });
     }
     hardenBidiScrollBoundaries(down, n);
-    updateRange(b.scrollTop());
-    updateRange(b.scrollBottom());
+    terminal_.updateRange(b.scrollTop());
+    terminal_.updateRange(b.scrollBottom());
 }
 
-void Terminal::cmdScrollUp(Params pars, Bytes)
+void TerminalEditCommands::cmdScrollUp(Params pars, Bytes)
 {
     scrollRegion(countOf(pars), false);
 }
 
-void Terminal::cmdScrollDown(Params pars)
+void TerminalEditCommands::cmdScrollDown(Params pars)
 {
     scrollRegion(countOf(pars), true);
 }
 
-void Terminal::cmdRepeatPrecedingCharacter(Params pars, Bytes)
+void TerminalEditCommands::cmdRepeatPrecedingCharacter(Params pars, Bytes)
 {
-    Buffer& b = *buffer_;
-    const int64_t cap = int64_t(2) * cols * rows;
+    Buffer& b = *terminal_.buffer_;
+    const int64_t cap = int64_t(2) * terminal_.cols * terminal_.rows;
     const int n = int(std::min<int64_t>(countOf(pars), cap));
 
     // What the screen holds left of the cursor, with its own attribute. Without autowrap a
     // character printed on the right margin leaves the cursor on it: then that cell is the one.
     CharData cell = CharData::Null;
     const auto& last = b.lastBufferStorage;
-    const bool onPrintedMargin = !wraparound && lastPrintedCellValid() && last.y == b.yBase() + b.y() &&
-                                 last.x == b.x() && b.x() == (marginMode ? b.marginRight() : cols - 1);
+    const bool onPrintedMargin = !terminal_.wraparound && terminal_.printer_.lastPrintedCellValid() &&
+                                 last.y == b.yBase() + b.y() && last.x == b.x() &&
+                                 b.x() == (terminal_.marginMode ? b.marginRight() : terminal_.cols - 1);
     const int x = onPrintedMargin ? b.x() + 1 : b.x();
     if (x > 0) {
         BufferLine& line = b.lines()[b.yBase() + b.y()];
@@ -249,20 +243,20 @@ void Terminal::cmdRepeatPrecedingCharacter(Params pars, Bytes)
         }
     }
 
-    updateRange(b.y());
-    for (int i = 0; i < n; i++) b.insertCharacter(cell, curAttr.bg);
-    updateRange(b.y());
+    terminal_.updateRange(b.y());
+    for (int i = 0; i < n; i++) b.insertCharacter(cell, terminal_.curAttr.bg);
+    terminal_.updateRange(b.y());
 }
 
-void Terminal::cmdDeleteColumns(Params pars, Bytes)
+void TerminalEditCommands::cmdDeleteColumns(Params pars, Bytes)
 {
-    Buffer& b = *buffer_;
+    Buffer& b = *terminal_.buffer_;
     const int x = b.x();
     if (b.y() < b.scrollTop() || b.y() > b.scrollBottom() || x == b.cols()) return;
-    if (marginMode && (x < b.marginLeft() || x > b.marginRight())) return;
-    const int right = marginMode ? b.marginRight() : cols - 1;
+    if (terminal_.marginMode && (x < b.marginLeft() || x > b.marginRight())) return;
+    const int right = terminal_.marginMode ? b.marginRight() : terminal_.cols - 1;
     const int n = countOf(pars);
-    const CharData blank = makeCharData(eraseAttribute(), 0x20, 1);
+    const CharData blank = terminal_.makeCharData(terminal_.eraseAttribute(), 0x20, 1);
     auto& lines = b.lines();
     for (int r = b.scrollTop(); r <= b.scrollBottom(); r++) {
         BufferLine& line = lines[b.yBase() + r];
@@ -270,26 +264,26 @@ void Terminal::cmdDeleteColumns(Params pars, Bytes)
         line.deleteCells(x, n, right, blank);
         line.setIsWrapped(false);
     }
-    updateRange(b.scrollTop());
-    updateRange(b.scrollBottom());
+    terminal_.updateRange(b.scrollTop());
+    terminal_.updateRange(b.scrollBottom());
 }
 
-void Terminal::csiCloseBrace(Params pars, Bytes collect)
+void TerminalEditCommands::csiCloseBrace(Params pars, Bytes collect)
 {
     if (!(collect.size() == 1 && collect[0] == '\'')) {
-        logInfo("CSI # } not implemented- XTPOPSGR with " + parameterText(pars));
+        terminal_.logInfo("CSI # } not implemented- XTPOPSGR with " + EngineDiagnostics::decimalList(pars));
         return;
     }
     // DECIC: blank columns at the cursor column in every row of the scroll region.
-    Buffer& b = *buffer_;
+    Buffer& b = *terminal_.buffer_;
     const int x = b.x();
-    if ((marginMode && x < b.marginLeft()) || x > b.marginRight()) return;
-    const int right = marginMode ? b.marginRight() : cols - 1;
+    if ((terminal_.marginMode && x < b.marginLeft()) || x > b.marginRight()) return;
+    const int right = terminal_.marginMode ? b.marginRight() : terminal_.cols - 1;
     const int pos = x % (right + 1);
     const int n = countOf(pars);
     // The same blank as DECDC: a space in the current background (a default-inverted background
     // would paint solid bands).
-    const CharData blank = makeCharData(eraseAttribute(), 0x20, 1);
+    const CharData blank = terminal_.makeCharData(terminal_.eraseAttribute(), 0x20, 1);
     auto& lines = b.lines();
     for (int r = b.scrollTop(); r <= b.scrollBottom(); r++) {
         BufferLine& line = lines[b.yBase() + r];
@@ -299,9 +293,9 @@ void Terminal::csiCloseBrace(Params pars, Bytes collect)
     }
 }
 
-void Terminal::hardenBidiScrollBoundaries(bool insertedAtTop, int count)
+void TerminalEditCommands::hardenBidiScrollBoundaries(bool insertedAtTop, int count)
 {
-    Buffer& b = *buffer_;
+    Buffer& b = *terminal_.buffer_;
     auto& lines = b.lines();
     const int top = b.yBase() + b.scrollTop();
     const int bottom = b.yBase() + b.scrollBottom();
@@ -313,9 +307,10 @@ void Terminal::hardenBidiScrollBoundaries(bool insertedAtTop, int count)
     unwrap(bottom + 1);
 }
 
-void Terminal::hardenBidiLineShiftBoundaries(int firstChangedRow, std::optional<int> firstMovedRow, int lastChangedRow)
+void TerminalEditCommands::hardenBidiLineShiftBoundaries(int firstChangedRow, std::optional<int> firstMovedRow,
+                                                         int lastChangedRow)
 {
-    auto& lines = buffer_->lines();
+    auto& lines = terminal_.buffer_->lines();
     auto unwrap = [&](int index) {
         if (index >= 0 && index < lines.count()) lines[index].setIsWrapped(false);
     };

@@ -5,6 +5,7 @@
 // selectors, joiner sequences, flag pairs).
 #include "terminal/engine/CharSets.hpp"
 #include "terminal/engine/Terminal.hpp"
+#include "terminal/engine/TerminalPrinter.hpp"
 #include "terminal/screen/GraphemeBreakState.hpp"
 #include "terminal/screen/TinyAtom.hpp"
 #include "terminal/screen/UnicodeProperties.hpp"
@@ -180,7 +181,7 @@ inline size_t printableAsciiPrefix(Terminal::Bytes data)
 
 // ---- Reading buffer ---------------------------------------------------------------------------
 
-void Terminal::ReadingBuffer::putback(uint8_t b)
+void TerminalPrinter::ReadingBuffer::putback(uint8_t b)
 {
     // Called with the lead byte just read (idx already past it); keeps it and every unread byte.
     std::array<uint8_t, 4> kept{};
@@ -193,7 +194,7 @@ void Terminal::ReadingBuffer::putback(uint8_t b)
     rest = {};
 }
 
-void Terminal::ReadingBuffer::done()
+void TerminalPrinter::ReadingBuffer::done()
 {
     if (idx >= putbackCount) {
         putbackCount = 0;
@@ -206,33 +207,23 @@ void Terminal::ReadingBuffer::done()
     count = putbackCount;
 }
 
-// ---- Cells ------------------------------------------------------------------------------------
-
-CharData Terminal::makeCharData(const Attribute& attribute, int32_t code, int size) const
-{
-    CharData c;
-    c.code = code;
-    c.width = int8_t(size);
-    c.attribute = attribute;
-    return c;
-}
-
 // ---- Printing ---------------------------------------------------------------------------------
 
 // Every print run but a single letter; here, beside the print path, so that the path is inlined
 // into it.
-void Terminal::handlePrint(Bytes data)
+void TerminalPrinter::handlePrint(Bytes data)
 {
+    Terminal& t = terminal_;
     // A run of printable ASCII with nothing put back, the text between two sequences, goes
     // straight to the run writer without the reading buffer.
-    if (readingBuffer.putbackCount == 0 && plainAscii()) {
+    if (readingBuffer.putbackCount == 0 && t.plainAscii()) {
         const size_t end = printableAsciiPrefix(data);
         if (end == data.size()) {
-            Buffer& b = *buffer_;
+            Buffer& b = *t.buffer_;
             const int top = b.y();
-            const int placed = b.insertAsciiRun(data, curAttr);
-            updateRange(top);
-            if (b.y() != top) updateRange(b.y());
+            const int placed = b.insertAsciiRun(data, t.curAttr);
+            t.updateRange(top);
+            if (b.y() != top) t.updateRange(b.y());
             if (size_t(placed) == end) return;
             // The rest, one character at a time, as printRun does it.
             ReadingBuffer& rb = readingBuffer;
@@ -240,7 +231,7 @@ void Terminal::handlePrint(Bytes data)
             rb.count = int(end);
             rb.idx = placed;
             while (rb.idx < rb.count) printNextCharacter();
-            updateRange(b.y());
+            t.updateRange(b.y());
             rb.done();
             return;
         }
@@ -248,23 +239,24 @@ void Terminal::handlePrint(Bytes data)
     printRun(data);
 }
 
-void Terminal::printRun(Bytes data)
+void TerminalPrinter::printRun(Bytes data)
 {
-    Buffer& b = *buffer_;
+    Terminal& t = terminal_;
+    Buffer& b = *t.buffer_;
     ReadingBuffer& rb = readingBuffer;
-    const bool plainAscii = this->plainAscii();
+    const bool plainAscii = t.plainAscii();
     rb.rest = data;
     rb.count = rb.putbackCount + int(data.size());
     rb.idx = 0;
-    updateRange(b.y());
+    t.updateRange(b.y());
     while (rb.idx < rb.count) {
         if (plainAscii && rb.idx >= rb.putbackCount) {
             const size_t start = size_t(rb.idx - rb.putbackCount);
             const size_t end = start + printableAsciiPrefix(data.subspan(start));
             if (end > start) {
-                int placed = b.insertAsciiRun(data.subspan(start, end - start), curAttr);
+                int placed = b.insertAsciiRun(data.subspan(start, end - start), t.curAttr);
                 rb.idx += placed;
-                updateRange(b.y());
+                t.updateRange(b.y());
                 // What the run writer could not place (insert mode, or the pending-wrap column
                 // without autowrap) goes through the general path one character at a time.
                 while (size_t(rb.idx - rb.putbackCount) < end) printNextCharacter();
@@ -281,7 +273,7 @@ void Terminal::printRun(Bytes data)
         }
         if (!printNextCharacter()) return; // an incomplete sequence waits for the next run
     }
-    updateRange(b.y());
+    t.updateRange(b.y());
     rb.done();
 }
 
@@ -328,15 +320,16 @@ inline RunCharacter readCharacter(const uint8_t* p, const uint8_t* end, bool asc
     return {length, value, value < 0x10000 ? bmpOwnCellWidth(value) : 0};
 }
 
-size_t Terminal::printOwnCellRun(Bytes data, size_t at)
+size_t TerminalPrinter::printOwnCellRun(Bytes data, size_t at)
 {
-    Buffer& b = *buffer_;
+    Terminal& t = terminal_;
+    Buffer& b = *t.buffer_;
     const int room = b.characterRunRoom();
     if (room < 1) return 0;
     const uint8_t* const begin = data.data() + at;
     const uint8_t* const end = data.data() + data.size();
     // Without a translation table printable ASCII prints as itself and never joins anything.
-    const bool asciiAsItself = charset == nullptr || charset->empty;
+    const bool asciiAsItself = t.charset == nullptr || t.charset->empty;
     RunCharacter c = readCharacter(begin, end, asciiAsItself);
     if (c.length == 0) return 0;
     int32_t code = int32_t(c.value);
@@ -352,8 +345,8 @@ size_t Terminal::printOwnCellRun(Bytes data, size_t at)
         width = known.width;
     }
     if (width > room) return 0;
-    const TinyAtom payload{hyperLinkTracking ? hyperLinkCode_ : uint16_t(0)};
-    const CellWords words(curAttr);
+    const TinyAtom payload{t.hyperLinkTracking ? t.hyperLinkCode_ : uint16_t(0)};
+    const CellWords words(t.curAttr);
     const CellWords halfWords(b.curAttr);
     const int start = b.x();
     BufferLine& line = b.lines()[b.yBase() + b.y()];
@@ -392,7 +385,7 @@ size_t Terminal::printOwnCellRun(Bytes data, size_t at)
     return size_t(p - begin);
 }
 
-bool Terminal::printWholeSequence(Bytes data, size_t at)
+bool TerminalPrinter::printWholeSequence(Bytes data, size_t at)
 {
     // A valid multi-byte sequence that lies wholly in this run, read straight from it. Anything
     // else (ASCII, a cut or invalid sequence) is left to printNextCharacter.
@@ -403,7 +396,7 @@ bool Terminal::printWholeSequence(Bytes data, size_t at)
     return true;
 }
 
-bool Terminal::printNextCharacter()
+bool TerminalPrinter::printNextCharacter()
 {
     ReadingBuffer& rb = readingBuffer;
     const uint8_t lead = rb.at(rb.idx++);
@@ -437,10 +430,11 @@ bool Terminal::printNextCharacter()
     return true;
 }
 
-void Terminal::printByte(uint8_t byte)
+void TerminalPrinter::printByte(uint8_t byte)
 {
-    if (byte < 0x7F && charset && !charset->empty) {
-        if (char32_t mapped = (*charset)[byte]) {
+    Terminal& t = terminal_;
+    if (byte < 0x7F && t.charset && !t.charset->empty) {
+        if (char32_t mapped = (*t.charset)[byte]) {
             printNewCell(mapped, 1);
             return;
         }
@@ -450,7 +444,7 @@ void Terminal::printByte(uint8_t byte)
     printNewCell(char32_t(byte), width);
 }
 
-Terminal::RunScalar Terminal::runScalar(char32_t scalar)
+TerminalPrinter::RunScalar TerminalPrinter::runScalar(char32_t scalar)
 {
     RunScalar& known = runScalars_[scalar & (runScalars_.size() - 1)];
     if (known.scalar != scalar) {
@@ -461,42 +455,53 @@ Terminal::RunScalar Terminal::runScalar(char32_t scalar)
     return known;
 }
 
-int32_t Terminal::singleScalarCode(char32_t scalar)
+int32_t TerminalPrinter::singleScalarCode(char32_t scalar)
 {
+    Terminal& t = terminal_;
     // A scalar past U+FFFF has a cluster code; emoji come again and again, so their codes are
     // kept by scalar rather than looked up as strings.
     // (code() may collect the table, so the new entry goes in after it.)
-    if (auto known = clusters_.scalarCode(scalar)) return *known;
-    const int32_t assigned = code(std::u32string_view(&scalar, 1));
-    clusters_.rememberScalar(scalar, assigned);
+    if (auto known = t.clusters_.scalarCode(scalar)) return *known;
+    const int32_t assigned = t.code(std::u32string_view(&scalar, 1));
+    t.clusters_.rememberScalar(scalar, assigned);
     return assigned;
 }
 
-void Terminal::printNewCell(char32_t scalar, int width)
+void TerminalPrinter::printNewCell(char32_t scalar, int width)
 {
+    Terminal& t = terminal_;
     const int32_t cellCode = scalar >= 0x10000 ? singleScalarCode(scalar) : int32_t(scalar);
     // Text printed inside an open OSC 8 link carries the link.
-    const TinyAtom payload{hyperLinkTracking ? hyperLinkCode_ : uint16_t(0)};
-    buffer_->insertCharacter(cellCode, width, payload, curAttr, curAttr.bg);
+    const TinyAtom payload{t.hyperLinkTracking ? t.hyperLinkCode_ : uint16_t(0)};
+    t.buffer_->insertCharacter(cellCode, width, payload, t.curAttr, t.curAttr.bg);
 }
 
-bool Terminal::lastPrintedCellValid() const
+bool TerminalPrinter::lastPrintedCellValid() const
 {
-    const auto& s = buffer_->lastBufferStorage;
-    return s.cols == cols && s.rows == rows && s.y < buffer_->lines().count();
+    const Terminal& t = terminal_;
+    const auto& s = t.buffer_->lastBufferStorage;
+    return s.cols == t.cols && s.rows == t.rows && s.y < t.buffer_->lines().count();
 }
 
-bool Terminal::previousCellEndsInJoiner()
+bool TerminalPrinter::lastPrintedCellJoinable() const
 {
+    return terminal_.buffer_->lastBufferStorage.joinable && lastPrintedCellValid();
+}
+
+bool TerminalPrinter::previousCellEndsInJoiner()
+{
+    Terminal& t = terminal_;
     if (!lastPrintedCellJoinable()) return false;
-    const auto& last = buffer_->lastBufferStorage;
+    const auto& last = t.buffer_->lastBufferStorage;
     char32_t scratch = 0;
-    const std::u32string_view text = clusters_.characterView(buffer_->lines()[last.y][std::min(last.x, cols - 1)].code, scratch);
+    const CharData& cell = t.buffer_->lines()[last.y][std::min(last.x, t.cols - 1)];
+    const std::u32string_view text = t.clusters_.characterView(cell.code, scratch);
     return !text.empty() && text.back() == kZeroWidthJoiner;
 }
 
-void Terminal::printScalar(char32_t s)
+void TerminalPrinter::printScalar(char32_t s)
 {
+    Terminal& t = terminal_;
     const UnicodeProperties props = UnicodeProperties::of(s);
     if (const int own = kOwnCellWidths[props.bits & 0x3FF]) {
         printNewCell(s, own);
@@ -504,7 +509,7 @@ void Terminal::printScalar(char32_t s)
     }
     int width = props.width();
     if (width < 0) return;
-    const bool narrowFlags = options.regionalIndicatorWidth == RegionalIndicatorWidth::narrow;
+    const bool narrowFlags = t.options.regionalIndicatorWidth == RegionalIndicatorWidth::narrow;
     if (narrowFlags && width == 2 && isRegionalIndicator(s)) width = 1;
 
     if (props.isExtender()) {
@@ -512,7 +517,7 @@ void Terminal::printScalar(char32_t s)
         return;
     }
 
-    Buffer& b = *buffer_;
+    Buffer& b = *t.buffer_;
     if (!lastPrintedCellJoinable()) {
         if (narrowFlags && isRegionalIndicator(s))
             joinWithLeftNeighbour(s, width);
@@ -533,7 +538,7 @@ void Terminal::printScalar(char32_t s)
         }
         char32_t scratch = 0;
         const std::u32string_view previousText =
-            clusters_.characterView(b.lines()[last.y][std::min(last.x, cols - 1)].code, scratch);
+            t.clusters_.characterView(b.lines()[last.y][std::min(last.x, t.cols - 1)].code, scratch);
         if (previousText.size() == 1 && isRegionalIndicator(previousText[0])) {
             joinWithPreviousCell(s, width);
             return;
@@ -546,16 +551,17 @@ void Terminal::printScalar(char32_t s)
     printNewCell(s, width);
 }
 
-void Terminal::joinWithLeftNeighbour(char32_t s, int width)
+void TerminalPrinter::joinWithLeftNeighbour(char32_t s, int width)
 {
-    Buffer& b = *buffer_;
+    Terminal& t = terminal_;
+    Buffer& b = *t.buffer_;
     if (b.x() >= 1) {
         const int row = b.y() + b.yBase();
         const CharData& left = b.lines()[row][b.x() - 1];
         char32_t scratch = 0;
-        const std::u32string_view text = clusters_.characterView(left.code, scratch);
+        const std::u32string_view text = t.clusters_.characterView(left.code, scratch);
         if (left.width == 1 && text.size() == 1 && isRegionalIndicator(text[0])) {
-            b.lastBufferStorage = {row, b.x() - 1, cols, rows};
+            b.lastBufferStorage = {row, b.x() - 1, t.cols, t.rows};
             joinWithPreviousCell(s, width);
             return;
         }
@@ -563,22 +569,23 @@ void Terminal::joinWithLeftNeighbour(char32_t s, int width)
     printNewCell(s, width);
 }
 
-void Terminal::joinWithPreviousCell(char32_t s, int width)
+void TerminalPrinter::joinWithPreviousCell(char32_t s, int width)
 {
-    Buffer& b = *buffer_;
+    Terminal& t = terminal_;
+    Buffer& b = *t.buffer_;
     if (!lastPrintedCellJoinable()) {
         if (width != 0) printNewCell(s, width);
         return;
     }
     const auto& last = b.lastBufferStorage;
     BufferLine& line = b.lines()[last.y];
-    const int x = std::min(last.x, cols - 1);
+    const int x = std::min(last.x, t.cols - 1);
     const CharData previous = line[x];
     // The cluster table keeps a cluster while cells hold it, so a child must not be able to
     // grow it without bound: an endless run of combining marks would otherwise store every
     // prefix of the run (quadratic memory). Past the limits the mark joins nothing.
     char32_t scratch = 0;
-    const std::u32string_view previousText = clusters_.characterView(previous.code, scratch);
+    const std::u32string_view previousText = t.clusters_.characterView(previous.code, scratch);
     std::array<char32_t, GraphemeClusterTable::kMaxClusterScalars> joinedText;
     const size_t length = previousText.size() + 1;
     if (length <= joinedText.size()) {
@@ -587,7 +594,7 @@ void Terminal::joinWithPreviousCell(char32_t s, int width)
     }
     const std::u32string_view text(joinedText.data(), std::min(length, joinedText.size()));
     const bool tableHasRoom = !previousText.empty() && length <= GraphemeClusterTable::kMaxClusterScalars &&
-                              clusters_.hasRoomFor(text);
+                              t.clusters_.hasRoomFor(text);
     if (!tableHasRoom || !GraphemeBreakState::isSingleGrapheme(text)) {
         if (width != 0) printNewCell(s, width);
         return;
@@ -595,7 +602,7 @@ void Terminal::joinWithPreviousCell(char32_t s, int width)
 
     int newWidth = previous.width;
     auto placeholderAfter = [&] {
-        CharData placeholder = makeCharData(previous.attribute, 0, 0);
+        CharData placeholder = t.makeCharData(previous.attribute, 0, 0);
         placeholder.payload = previous.payload;
         line.set(x + 1, placeholder);
         b.setX(b.x() + 1);
@@ -606,43 +613,21 @@ void Terminal::joinWithPreviousCell(char32_t s, int width)
         const auto& table = UnicodeWidthData::emojiVs16Base;
         if (!UnicodeUtil::bisearch(base, table, int(table.size()) - 1)) return; // selector dropped
         if (s == 0xFE0F) {
-            if (previous.width != 2 && x + 1 < cols) placeholderAfter();
+            if (previous.width != 2 && x + 1 < t.cols) placeholderAfter();
         } else {
             newWidth = 1;
             if (previous.width == 2 && b.x() > 0) b.setX(b.x() - 1);
         }
-    } else if (isRegionalIndicator(s) && options.regionalIndicatorWidth == RegionalIndicatorWidth::narrow &&
-               previous.width == 1 && x + 1 < cols) {
+    } else if (isRegionalIndicator(s) && t.options.regionalIndicatorWidth == RegionalIndicatorWidth::narrow &&
+               previous.width == 1 && x + 1 < t.cols) {
         placeholderAfter();
     }
 
     CharData joined = previous;
-    joined.code = code(text);
+    joined.code = t.code(text);
     joined.width = int8_t(newWidth);
     line.set(x, joined);
-    updateRange(last.y - b.yBase());
-}
-
-// ---- Payload collection -----------------------------------------------------------------------
-
-void Terminal::garbageCollectPayload()
-{
-    if (payloads.count() == 0) return;
-    std::unordered_set<uint16_t> inUse;
-    // The open link's code is in use even before any cell carries it.
-    if (hyperLinkTracking && hyperLinkCode_ != 0) inUse.insert(hyperLinkCode_);
-    for (Buffer* b : {normalBuffer_.get(), altBuffer_.get()}) {
-        auto& lines = b->lines();
-        for (int i = 0; i < lines.count(); i++) {
-            const auto& line = lines.getLine(i);
-            if (!line) continue;
-            line->forEachHeldCell([&](const CharData& cell) {
-                if (cell.payload.code != 0) inUse.insert(cell.payload.code);
-            });
-        }
-    }
-    for (uint16_t code : payloads.codes())
-        if (!inUse.count(code)) payloads.release(code);
+    t.updateRange(last.y - b.yBase());
 }
 
 } // namespace corvix

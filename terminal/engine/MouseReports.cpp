@@ -1,5 +1,6 @@
-// Mouse reports in the X10, UTF-8, SGR, urxvt and SGR-pixel encodings, and the cursor-visibility
-// notifications. Focus reports live with the focus state in Terminal.cpp.
+// Mouse reports in the X10, UTF-8, SGR, urxvt and SGR-pixel encodings.
+#include "terminal/engine/MouseReports.hpp"
+
 #include "terminal/engine/Terminal.hpp"
 
 #include <algorithm>
@@ -32,7 +33,19 @@ void encodeMouseUtf(std::vector<uint8_t>& data, int ch)
 
 } // namespace
 
-int Terminal::encodeButton(int button, bool release, bool shift, bool meta, bool control) const
+Terminal& MouseReports::terminal()
+{
+    // Only Terminal makes one, as its base.
+    return static_cast<Terminal&>(*this);
+}
+
+void MouseReports::setMouseMode(MouseMode mode)
+{
+    mouseMode_ = mode;
+    if (TerminalDelegate* delegate = terminal().delegate()) delegate->mouseModeChanged(terminal());
+}
+
+int MouseReports::encodeButton(int button, bool release, bool shift, bool meta, bool control) const
 {
     int value = 0;
     if (release) {
@@ -55,7 +68,7 @@ int Terminal::encodeButton(int button, bool release, bool shift, bool meta, bool
     return value;
 }
 
-void Terminal::sendEvent(int buttonFlags, int x, int y, int pixelX, int pixelY)
+void MouseReports::sendEvent(int buttonFlags, int x, int y, int pixelX, int pixelY)
 {
     buttonFlags = bounded(buttonFlags);
     x = bounded(x);
@@ -65,7 +78,7 @@ void Terminal::sendEvent(int buttonFlags, int x, int y, int pixelX, int pixelY)
 
     std::vector<uint8_t> out;
     auto append = [&out](std::string_view text) { out.insert(out.end(), text.begin(), text.end()); };
-    append(replyCsi());
+    append(terminal().replyCsi());
     switch (mouseProtocol) {
     case MouseProtocolEncoding::x10:
         append("M");
@@ -94,26 +107,12 @@ void Terminal::sendEvent(int buttonFlags, int x, int y, int pixelX, int pixelY)
         append(std::to_string(buttonFlags + 32) + ";" + std::to_string(x + 1) + ";" + std::to_string(y + 1) + "M");
         break;
     }
-    sendResponse(std::span<const uint8_t>(out));
+    terminal().sendResponse(std::span<const uint8_t>(out));
 }
 
-void Terminal::sendMotion(int buttonFlags, int x, int y, int pixelX, int pixelY)
+void MouseReports::sendMotion(int buttonFlags, int x, int y, int pixelX, int pixelY)
 {
     sendEvent(bounded(buttonFlags) + 32, x, y, pixelX, pixelY);
-}
-
-void Terminal::showCursor()
-{
-    if (!cursorHidden) return;
-    cursorHidden = false;
-    if (tdel) tdel->showCursor(*this);
-}
-
-void Terminal::hideCursor()
-{
-    if (cursorHidden) return;
-    cursorHidden = true;
-    if (tdel) tdel->hideCursor(*this);
 }
 
 } // namespace corvix

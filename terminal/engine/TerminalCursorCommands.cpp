@@ -1,5 +1,6 @@
 // Cursor motion, index and reverse index, column scrolling, margins, the saved cursor.
 #include "terminal/engine/Terminal.hpp"
+#include "terminal/engine/TerminalCursorCommands.hpp"
 
 #include "terminal/screen/Log.hpp"
 
@@ -26,64 +27,64 @@ int addCapped(int base, int count, int limit)
 
 // ---- Primitives -------------------------------------------------------------------------------
 
-void Terminal::restrictCursor(bool limitCols)
+void TerminalCursorCommands::restrictCursor(bool limitCols)
 {
-    Buffer& b = *buffer_;
+    Buffer& b = *terminal_.buffer_;
     b.settleWrap();
-    b.setX(std::clamp(b.x(), 0, limitCols ? cols - 1 : cols));
-    if (originMode)
+    b.setX(std::clamp(b.x(), 0, limitCols ? terminal_.cols - 1 : terminal_.cols));
+    if (terminal_.originMode)
         b.setY(std::clamp(b.y(), b.scrollTop(), b.scrollBottom()));
     else
-        b.setY(std::clamp(b.y(), 0, rows - 1));
-    updateRange(b.y());
+        b.setY(std::clamp(b.y(), 0, terminal_.rows - 1));
+    terminal_.updateRange(b.y());
 }
 
-void Terminal::setCursor(int col, int row)
+void TerminalCursorCommands::setCursor(int col, int row)
 {
-    Buffer& b = *buffer_;
-    updateRange(b.y());
-    if (originMode) {
-        col = addCapped(col, marginMode ? b.marginLeft() : 0, cols);
-        row = addCapped(row, b.scrollTop(), rows);
+    Buffer& b = *terminal_.buffer_;
+    terminal_.updateRange(b.y());
+    if (terminal_.originMode) {
+        col = addCapped(col, terminal_.marginMode ? b.marginLeft() : 0, terminal_.cols);
+        row = addCapped(row, b.scrollTop(), terminal_.rows);
     }
     b.setX(std::max(col, 0));
     b.setY(std::max(row, 0));
     restrictCursor(true);
 }
 
-void Terminal::cursorForward(int count)
+void TerminalCursorCommands::cursorForward(int count)
 {
-    Buffer& b = *buffer_;
+    Buffer& b = *terminal_.buffer_;
     b.settleWrap();
-    const int right = marginMode ? b.marginRight() : cols - 1;
-    const int limit = b.x() > right ? cols - 1 : right;
+    const int right = terminal_.marginMode ? b.marginRight() : terminal_.cols - 1;
+    const int limit = b.x() > right ? terminal_.cols - 1 : right;
     b.setX(addCapped(b.x(), std::max(count, 1), limit));
 }
 
-void Terminal::cursorBackward(int count)
+void TerminalCursorCommands::cursorBackward(int count)
 {
-    Buffer& b = *buffer_;
+    Buffer& b = *terminal_.buffer_;
     b.settleWrap();
-    const int left = marginMode ? b.marginLeft() : 0;
+    const int left = terminal_.marginMode ? b.marginLeft() : 0;
     const int limit = b.x() < left ? 0 : left;
     b.setX(int(std::max<int64_t>(int64_t(b.x()) - std::max(count, 1), limit)));
 }
 
 // ---- C0 controls ------------------------------------------------------------------------------
 
-void Terminal::cmdBackspace()
+void TerminalCursorCommands::cmdBackspace()
 {
-    Buffer& b = *buffer_;
+    Buffer& b = *terminal_.buffer_;
     // Reverse wraparound only undoes what autowrap does, so it needs autowrap on too.
-    const bool reverseWrap = reverseWraparound && wraparound;
+    const bool reverseWrap = terminal_.reverseWraparound && terminal_.wraparound;
     // With reverse wraparound, backing up from a pending wrap only cancels the wrap.
     if (reverseWrap && b.wrapPending()) {
         b.settleWrap();
         return;
     }
     restrictCursor(!reverseWrap);
-    const int left = marginMode ? b.marginLeft() : 0;
-    const int right = marginMode ? b.marginRight() : cols - 1;
+    const int left = terminal_.marginMode ? b.marginLeft() : 0;
+    const int right = terminal_.marginMode ? b.marginRight() : terminal_.cols - 1;
     if (b.x() > left) {
         b.setX(b.x() - 1);
         return;
@@ -96,7 +97,7 @@ void Terminal::cmdBackspace()
     if (b.y() > b.scrollTop() && b.y() <= b.scrollBottom()) {
         BufferLine& line = b.lines()[b.yBase() + b.y()];
         // Backing over the wrap undoes it: the row above no longer continues into this one.
-        if (line.isWrapped() && !marginMode) line.setIsWrapped(false);
+        if (line.isWrapped() && !terminal_.marginMode) line.setIsWrapped(false);
         b.setY(b.y() - 1);
         b.setX(right);
     } else if (b.y() == b.scrollTop()) {
@@ -108,113 +109,113 @@ void Terminal::cmdBackspace()
     }
 }
 
-void Terminal::cmdCarriageReturn()
+void TerminalCursorCommands::cmdCarriageReturn()
 {
-    Buffer& b = *buffer_;
-    if (marginMode && b.x() >= b.marginLeft())
+    Buffer& b = *terminal_.buffer_;
+    if (terminal_.marginMode && b.x() >= b.marginLeft())
         b.setX(b.marginLeft());
     else
         b.setX(0);
 }
 
-void Terminal::cmdLineFeedBasic()
+void TerminalCursorCommands::cmdLineFeedBasic()
 {
-    Buffer& b = *buffer_;
+    Buffer& b = *terminal_.buffer_;
     b.settleWrap();
     if (b.y() == b.scrollBottom()) {
-        if (!marginMode || (b.x() >= b.marginLeft() && b.x() <= b.marginRight())) scroll(false);
-    } else if (b.y() != rows - 1) {
+        if (!terminal_.marginMode || (b.x() >= b.marginLeft() && b.x() <= b.marginRight())) terminal_.scroll(false);
+    } else if (b.y() != terminal_.rows - 1) {
         b.setY(b.y() + 1);
         BufferLine& line = b.lines()[b.yBase() + b.y()];
-        if (!line.isWrapped()) line.setBidiState(currentBidiState);
+        if (!line.isWrapped()) line.setBidiState(terminal_.currentBidiState);
     }
-    if (b.x() >= cols) b.setX(cols - 1);
+    if (b.x() >= terminal_.cols) b.setX(terminal_.cols - 1);
     emitLineFeed();
-    if (lineFeedMode) b.setX(originMode && marginMode ? b.marginLeft() : 0);
+    if (terminal_.lineFeedMode) b.setX(terminal_.originMode && terminal_.marginMode ? b.marginLeft() : 0);
 }
 
-void Terminal::emitLineFeed()
+void TerminalCursorCommands::emitLineFeed()
 {
-    if (tdel) tdel->linefeed(*this);
+    if (terminal_.tdel) terminal_.tdel->linefeed(terminal_);
 }
 
 // ---- CSI cursor commands ----------------------------------------------------------------------
 
-void Terminal::cmdCursorUp(Params pars, Bytes)
+void TerminalCursorCommands::cmdCursorUp(Params pars, Bytes)
 {
-    Buffer& b = *buffer_;
+    Buffer& b = *terminal_.buffer_;
     const int top = b.y() < b.scrollTop() ? 0 : b.scrollTop();
     b.setY(int(std::max<int64_t>(int64_t(b.y()) - countParam(pars), top)));
 }
 
-void Terminal::cmdCursorDown(Params pars, Bytes)
+void TerminalCursorCommands::cmdCursorDown(Params pars, Bytes)
 {
-    Buffer& b = *buffer_;
-    const int bottom = b.y() > b.scrollBottom() ? rows - 1 : b.scrollBottom();
+    Buffer& b = *terminal_.buffer_;
+    const int bottom = b.y() > b.scrollBottom() ? terminal_.rows - 1 : b.scrollBottom();
     b.setY(addCapped(b.y(), countParam(pars), bottom));
-    if (b.x() >= cols) b.setX(cols - 1);
+    if (b.x() >= terminal_.cols) b.setX(terminal_.cols - 1);
 }
 
-void Terminal::cmdCursorCharAbsolute(Params pars, Bytes)
+void TerminalCursorCommands::cmdCursorCharAbsolute(Params pars, Bytes)
 {
-    Buffer& b = *buffer_;
+    Buffer& b = *terminal_.buffer_;
     const int n = countParam(pars);
     // In origin mode with left/right margins the column counts from the left margin and stops
     // at the right one, so the cursor never leaves the line.
-    if (originMode && marginMode)
-        b.setX(std::min(addCapped(b.marginLeft(), n - 1, cols - 1), b.marginRight()));
+    if (terminal_.originMode && terminal_.marginMode)
+        b.setX(std::min(addCapped(b.marginLeft(), n - 1, terminal_.cols - 1), b.marginRight()));
     else
-        b.setX(std::min(n - 1, cols - 1));
+        b.setX(std::min(n - 1, terminal_.cols - 1));
 }
 
-void Terminal::cmdCursorPosition(Params pars, Bytes)
+void TerminalCursorCommands::cmdCursorPosition(Params pars, Bytes)
 {
     setCursor(pars.size() > 1 ? countParam(pars, 1) - 1 : 0, countParam(pars) - 1);
 }
 
-void Terminal::cmdCharPosAbsolute(Params pars, Bytes collect)
+void TerminalCursorCommands::cmdCharPosAbsolute(Params pars, Bytes collect)
 {
     // HPA is CHA by another name, origin mode included.
     cmdCursorCharAbsolute(pars, collect);
 }
 
-void Terminal::cmdHPositionRelative(Params pars, Bytes)
+void TerminalCursorCommands::cmdHPositionRelative(Params pars, Bytes)
 {
-    Buffer& b = *buffer_;
+    Buffer& b = *terminal_.buffer_;
     b.settleWrap();
-    b.setX(addCapped(b.x(), countParam(pars), cols - 1));
+    b.setX(addCapped(b.x(), countParam(pars), terminal_.cols - 1));
 }
 
-void Terminal::cmdLinePosAbsolute(Params pars, Bytes)
+void TerminalCursorCommands::cmdLinePosAbsolute(Params pars, Bytes)
 {
-    Buffer& b = *buffer_;
+    Buffer& b = *terminal_.buffer_;
     const int n = countParam(pars);
     // In origin mode the row counts from the top margin and stops at the bottom one, as for CUP.
-    if (originMode)
-        b.setY(std::min(addCapped(b.scrollTop(), n - 1, rows - 1), b.scrollBottom()));
+    if (terminal_.originMode)
+        b.setY(std::min(addCapped(b.scrollTop(), n - 1, terminal_.rows - 1), b.scrollBottom()));
     else
-        b.setY(std::min(n - 1, rows - 1));
+        b.setY(std::min(n - 1, terminal_.rows - 1));
 }
 
-void Terminal::cmdVPositionRelative(Params pars, Bytes)
+void TerminalCursorCommands::cmdVPositionRelative(Params pars, Bytes)
 {
-    Buffer& b = *buffer_;
-    b.setY(addCapped(b.y(), countParam(pars), rows - 1));
-    if (b.x() >= cols) b.setX(cols - 1);
+    Buffer& b = *terminal_.buffer_;
+    b.setY(addCapped(b.y(), countParam(pars), terminal_.rows - 1));
+    if (b.x() >= terminal_.cols) b.setX(terminal_.cols - 1);
 }
 
-void Terminal::cmdHVPosition(Params pars, Bytes)
+void TerminalCursorCommands::cmdHVPosition(Params pars, Bytes)
 {
-    Buffer& b = *buffer_;
+    Buffer& b = *terminal_.buffer_;
     const int row = countParam(pars) - 1;
     const int col = pars.size() > 1 ? countParam(pars, 1) - 1 : 0;
-    b.setY(addCapped(row, originMode ? b.scrollTop() : 0, rows - 1));
-    b.setX(addCapped(col, originMode && marginMode ? b.marginLeft() : 0, cols - 1));
+    b.setY(addCapped(row, terminal_.originMode ? b.scrollTop() : 0, terminal_.rows - 1));
+    b.setX(addCapped(col, terminal_.originMode && terminal_.marginMode ? b.marginLeft() : 0, terminal_.cols - 1));
 }
 
-void Terminal::cmdTabClear(Params pars, Bytes)
+void TerminalCursorCommands::cmdTabClear(Params pars, Bytes)
 {
-    Buffer& b = *buffer_;
+    Buffer& b = *terminal_.buffer_;
     const int p = pars.empty() ? 0 : pars[0];
     if (p == 0)
         b.tabClear(b.x());
@@ -224,34 +225,34 @@ void Terminal::cmdTabClear(Params pars, Bytes)
 
 // ---- Index and scrolling ----------------------------------------------------------------------
 
-void Terminal::cmdIndex()
+void TerminalCursorCommands::cmdIndex()
 {
     restrictCursor(true);
-    Buffer& b = *buffer_;
+    Buffer& b = *terminal_.buffer_;
     // Only the bottom margin scrolls (with left/right margins, only between them); below the
     // region the cursor moves down to the last row and stops there.
     if (b.y() == b.scrollBottom()) {
-        if (!marginMode || (b.x() >= b.marginLeft() && b.x() <= b.marginRight())) scroll(false);
-    } else if (b.y() < rows - 1) {
+        if (!terminal_.marginMode || (b.x() >= b.marginLeft() && b.x() <= b.marginRight())) terminal_.scroll(false);
+    } else if (b.y() < terminal_.rows - 1) {
         b.setY(b.y() + 1);
     }
 }
 
-void Terminal::reverseIndex()
+void TerminalCursorCommands::reverseIndex()
 {
     restrictCursor(true);
-    Buffer& b = *buffer_;
+    Buffer& b = *terminal_.buffer_;
     if (b.y() != b.scrollTop()) {
         if (b.y() > 0) b.setY(b.y() - 1);
         return;
     }
     // At the top of the region: cursors left of the left margin and right of the right one stay.
-    if (marginMode && (b.x() < b.marginLeft() || b.x() > b.marginRight())) return;
+    if (terminal_.marginMode && (b.x() < b.marginLeft() || b.x() > b.marginRight())) return;
 
     auto& lines = b.lines();
     const int topRow = b.yBase() + b.y();
     const int bottomRow = b.yBase() + b.scrollBottom();
-    const auto alternate = [this] { return std::string(isCurrentBufferAlternate() ? "true" : "false"); };
+    const auto alternate = [this] { return std::string(terminal_.isCurrentBufferAlternate() ? "true" : "false"); };
     if (topRow >= lines.count()) {
         log::write(log::Category::engine, log::Level::warning,
                    "reverseIndex: start index " + std::to_string(topRow) + " >= lines.count "
@@ -260,8 +261,8 @@ void Terminal::reverseIndex()
                        + " scrollBottom=" + std::to_string(b.scrollBottom()) + " isAlternate=" + alternate());
         return;
     }
-    const Attribute erase = eraseAttribute();
-    const bool columnRestricted = marginMode && (b.marginLeft() >= 1 || b.marginRight() < cols - 1);
+    const Attribute erase = terminal_.eraseAttribute();
+    const bool columnRestricted = terminal_.marginMode && (b.marginLeft() >= 1 || b.marginRight() < terminal_.cols - 1);
     if (columnRestricted) {
         const int left = b.marginLeft(), right = b.marginRight();
         for (int row = bottomRow; row > topRow; row--) {
@@ -278,7 +279,7 @@ void Terminal::reverseIndex()
         top.setIsWrapped(false);
         top.setRenderMode(BufferLine::RenderLineMode::single);
         b.clearImagesFromLine(topRow);
-        selectionsInvalidateForColumnRestrictedScroll(topRow, bottomRow, left, right);
+        terminal_.selectionsInvalidateForColumnRestrictedScroll(topRow, bottomRow, left, right);
     } else {
         if (!lines.shiftElements(topRow, b.scrollBottom() - b.y(), 1)) {
             log::write(log::Category::engine, log::Level::warning,
@@ -287,15 +288,15 @@ void Terminal::reverseIndex()
                            + " linesTop=" + std::to_string(b.linesTop) + " isAlternate=" + alternate());
         }
         lines.set(topRow, b.getBlankLine(erase, false));
-        forEachSelection([&](TerminalSelection& s) { s.adjustForInPlaceScroll(topRow, bottomRow, -1); });
+        terminal_.forEachSelection([&](TerminalSelection& s) { s.adjustForInPlaceScroll(topRow, bottomRow, -1); });
     }
-    updateRange(b.scrollTop());
-    updateRange(b.scrollBottom());
+    terminal_.updateRange(b.scrollTop());
+    terminal_.updateRange(b.scrollBottom());
 }
 
-void Terminal::columnIndex(bool back)
+void TerminalCursorCommands::columnIndex(bool back)
 {
-    Buffer& b = *buffer_;
+    Buffer& b = *terminal_.buffer_;
     if (back) {
         b.settleWrap();
         if (b.x() == b.marginLeft())
@@ -306,25 +307,25 @@ void Terminal::columnIndex(bool back)
         // A pending wrap stands on the margin and scrolls there; a cursor beyond the margin
         // moves on towards the screen's edge.
         b.settleWrap();
-        if (b.x() == (marginMode ? b.marginRight() : cols - 1))
+        if (b.x() == (terminal_.marginMode ? b.marginRight() : terminal_.cols - 1))
             columnScroll(false, b.marginLeft());
-        else if (b.x() < cols)
+        else if (b.x() < terminal_.cols)
             cursorForward(1);
     }
 }
 
-void Terminal::columnScroll(bool back, int at)
+void TerminalCursorCommands::columnScroll(bool back, int at)
 {
-    Buffer& b = *buffer_;
+    Buffer& b = *terminal_.buffer_;
     if (b.y() < b.scrollTop() || b.y() > b.scrollBottom()) return;
     if (b.x() < b.marginLeft() || b.x() > b.marginRight()) return;
-    const int right = marginMode ? b.marginRight() : cols - 1;
+    const int right = terminal_.marginMode ? b.marginRight() : terminal_.cols - 1;
     if (at < 0 || at > right) return;
 
     CharData blank = CharData::Null;
     blank.code = ' ';
     // Forward index opens a cell in the current background, back index a plain one.
-    if (!back) blank.attribute = eraseAttribute();
+    if (!back) blank.attribute = terminal_.eraseAttribute();
     auto& lines = b.lines();
     for (int row = b.scrollTop(); row <= b.scrollBottom(); row++) {
         BufferLine& line = lines[b.yBase() + row];
@@ -338,19 +339,19 @@ void Terminal::columnScroll(bool back, int at)
             line.set(last, blank);
         }
     }
-    updateRange(b.scrollTop());
-    updateRange(b.scrollBottom());
+    terminal_.updateRange(b.scrollTop());
+    terminal_.updateRange(b.scrollBottom());
 }
 
 // ---- Margins ----------------------------------------------------------------------------------
 
-void Terminal::cmdSetScrollRegion(Params pars, Bytes collect)
+void TerminalCursorCommands::cmdSetScrollRegion(Params pars, Bytes collect)
 {
     if (!collect.empty()) return;
-    Buffer& b = *buffer_;
+    Buffer& b = *terminal_.buffer_;
     const int top = pars.empty() ? 0 : std::max(pars[0] - 1, 0);
-    int bottom = rows;
-    if (pars.size() > 1 && pars[1] != 0 && pars[1] <= rows) bottom = pars[1];
+    int bottom = terminal_.rows;
+    if (pars.size() > 1 && pars[1] != 0 && pars[1] <= terminal_.rows) bottom = pars[1];
     bottom -= 1;
     // A region of one line or an upside-down one is ignored; the cursor still goes home.
     if (top < bottom) {
@@ -360,12 +361,12 @@ void Terminal::cmdSetScrollRegion(Params pars, Bytes collect)
     setCursor(0, 0);
 }
 
-void Terminal::cmdSetMargins(Params pars, Bytes collect)
+void TerminalCursorCommands::cmdSetMargins(Params pars, Bytes collect)
 {
     if (!collect.empty()) return;
-    Buffer& b = *buffer_;
+    Buffer& b = *terminal_.buffer_;
     const int left = pars.empty() ? 0 : std::max(pars[0] - 1, 0);
-    const int right = pars.size() >= 2 ? std::min(std::max(pars[1] - 1, 0), cols - 1) : cols - 1;
+    const int right = pars.size() >= 2 ? std::min(std::max(pars[1] - 1, 0), terminal_.cols - 1) : terminal_.cols - 1;
     // A wrap pending at the old margin would not be at the new one.
     b.settleWrap();
     b.setMarginRight(right);
@@ -374,48 +375,48 @@ void Terminal::cmdSetMargins(Params pars, Bytes collect)
 
 // ---- Saved cursor -----------------------------------------------------------------------------
 
-void Terminal::cmdSaveCursor(Params, Bytes collect)
+void TerminalCursorCommands::cmdSaveCursor(Params, Bytes collect)
 {
     if (!collect.empty()) return;
-    Buffer& b = *buffer_;
+    Buffer& b = *terminal_.buffer_;
     b.savedX = b.x();
     b.savedY = b.y();
     b.savedWrapPending = b.wrapPending();
-    b.savedAttr = curAttr;
-    b.savedCharset = charset;
-    b.savedWraparound = wraparound;
-    b.savedOriginMode = originMode;
+    b.savedAttr = terminal_.curAttr;
+    b.savedCharset = terminal_.charset;
+    b.savedWraparound = terminal_.wraparound;
+    b.savedOriginMode = terminal_.originMode;
 }
 
-void Terminal::cmdRestoreCursor(Params, Bytes collect)
+void TerminalCursorCommands::cmdRestoreCursor(Params, Bytes collect)
 {
     if (!collect.empty()) return;
-    Buffer& b = *buffer_;
-    b.setY(std::clamp(b.savedY, 0, rows - 1));
+    Buffer& b = *terminal_.buffer_;
+    b.setY(std::clamp(b.savedY, 0, terminal_.rows - 1));
     // A saved pending wrap comes back with its column; otherwise the column is clamped.
-    if (b.savedWrapPending && b.savedX >= 1 && b.savedX <= cols)
+    if (b.savedWrapPending && b.savedX >= 1 && b.savedX <= terminal_.cols)
         b.setCursorColumn(b.savedX, true);
     else
-        b.setX(std::clamp(b.savedX, 0, cols - 1));
-    curAttr = b.savedAttr;
-    charset = b.savedCharset;
-    originMode = b.savedOriginMode;
+        b.setX(std::clamp(b.savedX, 0, terminal_.cols - 1));
+    terminal_.curAttr = b.savedAttr;
+    terminal_.charset = b.savedCharset;
+    terminal_.originMode = b.savedOriginMode;
     // Reverse wraparound and left/right margin mode are modes, not cursor state: they stay.
-    wraparound = normalBuffer_->wraparound = altBuffer_->wraparound = b.savedWraparound;
+    terminal_.wraparound = terminal_.normalBuffer_->wraparound = terminal_.altBuffer_->wraparound = b.savedWraparound;
 }
 
-void Terminal::cmdSelectCharacterPath(Params pars, Bytes)
+void TerminalCursorCommands::cmdSelectCharacterPath(Params pars, Bytes)
 {
     switch (pars.empty() ? 0 : pars[0]) {
-    case 0: currentBidiState.fallbackDirection = options.initialBidiState.fallbackDirection; break;
-    case 1: currentBidiState.fallbackDirection = BidiDirection::leftToRight; break;
-    case 2: currentBidiState.fallbackDirection = BidiDirection::rightToLeft; break;
+    case 0: terminal_.currentBidiState.fallbackDirection = terminal_.options.initialBidiState.fallbackDirection; break;
+    case 1: terminal_.currentBidiState.fallbackDirection = BidiDirection::leftToRight; break;
+    case 2: terminal_.currentBidiState.fallbackDirection = BidiDirection::rightToLeft; break;
     default: return;
     }
-    normalBuffer_->defaultBidiState = currentBidiState;
-    altBuffer_->defaultBidiState = currentBidiState;
-    applyCurrentBidiStateAtParagraphStart({BidiStateProperty::fallbackDirection});
-    updateFullScreen();
+    terminal_.normalBuffer_->defaultBidiState = terminal_.currentBidiState;
+    terminal_.altBuffer_->defaultBidiState = terminal_.currentBidiState;
+    terminal_.applyCurrentBidiStateAtParagraphStart({Terminal::BidiStateProperty::fallbackDirection});
+    terminal_.updateFullScreen();
 }
 
 } // namespace corvix
