@@ -64,7 +64,9 @@ std::optional<QImage> drawCustomGlyph(std::uint32_t codePoint, int cellWidthPx, 
 
 std::size_t GlyphEntries::GlyphKeyHash::operator()(const GlyphKey& key) const noexcept
 {
-    return qHash(key.fontName, qHash(key.size, key.glyph));
+    // A renderer draws with a handful of faces: the name is left to the equality test, which
+    // keeps a hit from hashing a string per glyph.
+    return qHash(key.size, key.glyph) ^ std::size_t(key.fontName.size());
 }
 
 std::size_t GlyphEntries::CustomGlyphKeyHash::operator()(const CustomGlyphKey& key) const noexcept

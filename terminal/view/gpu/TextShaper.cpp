@@ -8,7 +8,8 @@ namespace corvix {
 
 std::size_t ShaperCache::KeyHash::operator()(const KeyView& key) const noexcept
 {
-    return qHash(key.text, qHash(key.fontName, qHash(key.fontSize)));
+    // Few faces against many texts: the name is left to the equality test.
+    return qHash(key.text, qHash(key.fontSize));
 }
 
 bool ShaperCache::KeyEqual::operator()(const KeyView& a, const KeyView& b) const noexcept
@@ -47,10 +48,26 @@ ShaperCache::Face& ShaperCache::primaryFace(const QFont& font)
     return *it->second;
 }
 
+ShaperCache::Face& ShaperCache::primaryFace(const FontSet& fonts, FontFace which)
+{
+    if (fontSetSerial != fonts.serial) {
+        fontSetSerial = fonts.serial;
+        fontSetFaces.fill(nullptr);
+    }
+    Face*& slot = fontSetFaces[std::size_t(which)];
+    if (!slot) slot = &primaryFace(fonts.face(which));
+    return *slot;
+}
+
 std::shared_ptr<const ShaperRun> ShaperCache::shape(QStringView text, const QFont& font)
 {
     if (text.isEmpty()) return nullptr;
-    Face& primary = primaryFace(font);
+    return shape(text, font, primaryFace(font));
+}
+
+std::shared_ptr<const ShaperRun> ShaperCache::shape(QStringView text, const QFont& font, Face& primary)
+{
+    if (text.isEmpty()) return nullptr;
     const double size = primary.font.raw.pixelSize();
     if (auto it = cache.find(KeyView(primary.font.postScriptName, size, text)); it != cache.end()) return it->second;
     auto run = shapeNew(text, font, primary);
@@ -146,7 +163,8 @@ std::vector<ShapedSegment> buildShapedSegments(const std::vector<ViewLineSegment
         const QStringView text(segment.text);
         for (const TextRun& run : segment.runs) {
             if (run.length <= 0 || run.start < 0 || run.start + run.length > text.size()) continue;
-            auto shaperRun = cache.shape(text.mid(run.start, run.length), fonts.face(run.attributes.face));
+            const FontFace face = run.attributes.face;
+            auto shaperRun = cache.shape(text.mid(run.start, run.length), fonts.face(face), cache.primaryFace(fonts, face));
             if (shaperRun) out.runs.push_back({&run, run.start, std::move(shaperRun)});
         }
         if (!out.runs.empty()) shaped.push_back(std::move(out));

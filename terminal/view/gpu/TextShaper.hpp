@@ -9,9 +9,12 @@
 #include <QString>
 #include <QStringView>
 
+#include <array>
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <memory>
+#include <optional>
 #include <unordered_map>
 #include <vector>
 
@@ -108,8 +111,14 @@ private:
         std::size_t operator()(const QRawFont& font) const noexcept { return qHash(font); }
     };
 
+    friend std::vector<ShapedSegment> buildShapedSegments(const std::vector<ViewLineSegment>& segments,
+                                                          const FontSet& fonts, ShaperCache& cache);
+
     Face& face(const QRawFont& raw);
     Face& primaryFace(const QFont& font);
+    // The face of a font set's face, remembered for the set last asked about.
+    Face& primaryFace(const FontSet& fonts, FontFace which);
+    std::shared_ptr<const ShaperRun> shape(QStringView text, const QFont& font, Face& primary);
     std::shared_ptr<const ShaperRun> shapeNew(QStringView text, const QFont& font, Face& primary);
     void shapeRange(ShaperRun& run, Face& face, QStringView text, int start, int length, double& penX);
 
@@ -117,6 +126,8 @@ private:
     std::deque<ShaperKey> order;
     std::unordered_map<QRawFont, std::unique_ptr<Face>, RawFontHash> faces;
     std::unordered_map<QFont, Face*, FontHash> primaryFaces;
+    std::optional<std::uint64_t> fontSetSerial;
+    std::array<Face*, 4> fontSetFaces{};
     hb_buffer_t* buffer;
 };
 
