@@ -251,6 +251,23 @@ TEST_F(EntriesFixture, ACustomGlyphEntryHoldsItsCoverageInTheAtlas)
     EXPECT_EQ(at(7, 15), 255);
 }
 
+// The thin separators have no shape of their own: the row model leaves them in the text, for the
+// font to draw on both paths, and makes custom items of the solid ones only.
+TEST(CustomGlyphBitmap, ThinSeparatorsAreLeftToTheFont)
+{
+    TerminalView view(QRect(0, 0, 200, 100), QFont(QStringLiteral("DejaVu Sans Mono"), 13));
+    view.resizeGrid(10, 3);
+    view.feed("\xee\x82\xb0\xee\x82\xb1\xee\x82\xb3\xee\x82\xb5\xee\x82\xb2");
+    Terminal& terminal = view.getTerminal();
+    const ViewLineInfo info = view.buildAttributedString(0, terminal.buffer().lines()[0], terminal.cols);
+    std::vector<uint32_t> items;
+    for (const PowerlineRenderItem& item : info.powerlineGlyphs) items.push_back(item.codePoint);
+    EXPECT_EQ(items, (std::vector<uint32_t>{0xE0B0, 0xE0B2}));
+    QString text;
+    for (const ViewLineSegment& segment : info.segments) text += segment.text;
+    for (char16_t thin : {u'\uE0B1', u'\uE0B3', u'\uE0B5'}) EXPECT_TRUE(text.contains(QChar(thin))) << int(thin);
+}
+
 // The CPU path draws the same outline for the same cell: the screen drawn by a view, white on
 // black, against the bitmap's coverage.
 TEST(CustomGlyphBitmap, MatchesTheCpuPathsDrawingOfTheCell)
