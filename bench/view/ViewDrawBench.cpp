@@ -1,5 +1,6 @@
 // A full redraw of a 200x60 screen of mixed attributes, on the CPU and offscreen, next to a
 // naive drawing of the same screen (one drawText per cell) measured in the same run.
+#include "MixedScreen.hpp"
 #include "terminal/view/TerminalView.hpp"
 
 #include <QApplication>
@@ -13,28 +14,7 @@
 namespace {
 
 using corvix::TerminalView;
-
-// Colours, bold, underline, CJK and box drawing on every row.
-std::string mixedScreen()
-{
-    std::string s;
-    for (int row = 0; row < 60; row++) {
-        if (row) s += "\r\n";
-        int col = 0;
-        int i = row;
-        while (col < 190) {
-            switch (i++ % 6) {
-            case 0: s += "\x1b[38;5;" + std::to_string(16 + (i * 7) % 216) + "mcolour "; col += 7; break;
-            case 1: s += "\x1b[1;31mbold\x1b[0m "; col += 5; break;
-            case 2: s += "\x1b[4munder\x1b[24m "; col += 6; break;
-            case 3: s += "\xe6\xbc\xa2\xe5\xad\x97 "; col += 5; break;
-            case 4: s += "\xe2\x94\x8c\xe2\x94\x80\xe2\x94\x90 "; col += 4; break;
-            case 5: s += "\x1b[48;2;20;40;60mplain text\x1b[0m "; col += 11; break;
-            }
-        }
-    }
-    return s;
-}
+using corvix::bench::mixedScreen;
 
 struct Screen {
     TerminalView view{QRect(0, 0, 1800, 1100), QFont(QStringLiteral("DejaVu Sans Mono"), 10)};

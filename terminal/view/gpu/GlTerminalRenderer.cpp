@@ -28,6 +28,8 @@ GpuRendererResult GlTerminalRenderer::make(GpuDevice& device, QWidget& gpuView, 
     renderer->colorAtlas_ = GlyphAtlas::make(
         device, 1024, GlyphAtlas::recommendedMaxSize(GlyphAtlasFormat::bgra, maxTexture), GlyphAtlasFormat::bgra);
     if (!renderer->colorAtlas_) return {nullptr, GpuError::atlasUnavailable};
+    renderer->glyphEntries_ =
+        std::make_unique<GlyphEntries>(renderer->rasterizer_, *renderer->grayscaleAtlas_, *renderer->colorAtlas_);
 
     auto pipelines = device.pipelines(shaderFolder);
     if (auto* error = std::get_if<GpuError>(&pipelines)) return {nullptr, *error};

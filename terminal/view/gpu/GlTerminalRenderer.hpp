@@ -2,8 +2,10 @@
 
 #include "terminal/view/gpu/FrameEncoder.hpp"
 #include "terminal/view/gpu/GlyphAtlas.hpp"
+#include "terminal/view/gpu/GlyphEntries.hpp"
 #include "terminal/view/gpu/GpuImageTextures.hpp"
 #include "terminal/view/gpu/GpuTerminalRenderer.hpp"
+#include "terminal/view/gpu/TextShaper.hpp"
 
 #include <QPointer>
 
@@ -27,6 +29,8 @@ public:
     GlyphAtlas& grayscaleAtlas() { return *grayscaleAtlas_; }
     GlyphAtlas& colorAtlas() { return *colorAtlas_; }
     GlyphRasterizer& rasterizer() { return rasterizer_; }
+    GlyphEntries& glyphEntries() { return *glyphEntries_; }
+    ShaperCache& shaperCache() { return shaperCache_; }
     BufferPool& bufferPool() { return bufferPool_; }
     FrameEncoder& encoder() { return encoder_; }
     GpuImageTextures& imageTextures() { return imageTextures_; }
@@ -45,6 +49,8 @@ private:
     GlyphRasterizer rasterizer_;
     std::unique_ptr<GlyphAtlas> grayscaleAtlas_;
     std::unique_ptr<GlyphAtlas> colorAtlas_;
+    std::unique_ptr<GlyphEntries> glyphEntries_;
+    ShaperCache shaperCache_;
     std::shared_ptr<const GpuPipelines> pipelines;
     GpuObjectRef sampler;
     DrawData drawData;

@@ -1,0 +1,31 @@
+#pragma once
+
+// The screen of the full-redraw benchmarks: 200x60 cells of mixed text.
+
+#include <string>
+
+namespace corvix::bench {
+
+// Colours, bold, underline, CJK and box drawing on every row.
+inline std::string mixedScreen()
+{
+    std::string s;
+    for (int row = 0; row < 60; row++) {
+        if (row) s += "\r\n";
+        int col = 0;
+        int i = row;
+        while (col < 190) {
+            switch (i++ % 6) {
+            case 0: s += "\x1b[38;5;" + std::to_string(16 + (i * 7) % 216) + "mcolour "; col += 7; break;
+            case 1: s += "\x1b[1;31mbold\x1b[0m "; col += 5; break;
+            case 2: s += "\x1b[4munder\x1b[24m "; col += 6; break;
+            case 3: s += "\xe6\xbc\xa2\xe5\xad\x97 "; col += 5; break;
+            case 4: s += "\xe2\x94\x8c\xe2\x94\x80\xe2\x94\x90 "; col += 4; break;
+            case 5: s += "\x1b[48;2;20;40;60mplain text\x1b[0m "; col += 11; break;
+            }
+        }
+    }
+    return s;
+}
+
+} // namespace corvix::bench
