@@ -2,6 +2,7 @@
 // widget, read back at sampled pixels (texel centres, ±2). Every scene is drawn in both buffering
 // modes and the two frames must agree.
 #include "terminal/view/TerminalView.hpp"
+#include "terminal/view/gpu/CursorDrawData.hpp"
 #include "terminal/view/gpu/GlTerminalRenderer.hpp"
 #include "terminal/view/gpu/GpuImageTextures.hpp"
 #include "terminal/view/gpu/GpuShaderLibrary.hpp"
@@ -445,4 +446,63 @@ TEST_F(GlFixture, APictureWiderThanTheDeviceLimitStillDraws)
     const QImage image = draw(frame);
     EXPECT_TRUE(near(at(image, 50, 75), QColor(255, 0, 0)));
     EXPECT_TRUE(near(at(image, 150, 75), QColor(0, 0, 255)));
+}
+
+TEST_F(GlFixture, TheCursorShowsWhereAndAsTheCaretDoes)
+{
+    // Each scene's cursor drawn alone by the GPU against the CPU view with its caret, at the
+    // cursor cell's centre and the inside of its left edge (screen pixels, y down). The cell at
+    // column 2 of row 1 holds nothing but in the full-block scene.
+    TerminalView& view = terminalView;
+    view.setCaretColor(QColor(200, 0, 0));
+    view.setCaretTextColor(QColor(0, 200, 0));
+    const QSizeF cell = view.cellSize();
+    const int centreX = int(cell.width() * 2.5), centreY = int(cell.height() * 1.5);
+    const int edgeX = int(std::ceil(cell.width() * 2));
+    struct Scene {
+        const char* name;
+        const char* feed;
+        bool focused;
+        QColor centre;
+        QColor edge;
+    };
+    const QColor caret(200, 0, 0), text(0, 200, 0);
+    const Scene scenes[] = {
+        {"block", "\x1b[2 q", true, caret, caret},
+        {"block-over-full-block", "\x1b[2 q\xe2\x96\x88", true, text, text},
+        {"hollow", "\x1b[2 q", false, background, caret},
+        {"bar", "\x1b[6 q", true, background, caret},
+    };
+    for (const Scene& scene : scenes) {
+        SCOPED_TRACE(scene.name);
+        view.feed("\x1b[2J\x1b[2;3H");
+        view.feed(scene.feed);
+        view.feed("\x1b[2;3H");
+        view.setHasFocus(scene.focused);
+        view.updateCursorPosition();
+        const QImage cpu = view.grab().toImage();
+
+        const QFontMetricsF& metrics = view.faceMetrics(FontFace::normal);
+        const int yDisp = view.getTerminal().buffer().yDisp();
+        const CursorFrame frame{1, cell.width(), cell.height(), metrics.descent(), metrics.leading(), yDisp, yDisp,
+                                yDisp + view.getTerminal().rows - 1, true};
+        const CursorDrawData records = buildCursorDrawData(view, renderer->glyphEntries(), renderer->shaperCache(),
+                                                           renderer->grayscaleAtlas(), renderer->colorAtlas(), frame);
+        DrawData cursor;
+        cursor.cursorColorVertices = records.colorVertices;
+        cursor.cursorGlyphVerticesGray = records.glyphVerticesGray;
+        cursor.cursorGlyphVerticesColor = records.glyphVerticesColor;
+        const QImage gpu = draw({}, cursor);
+        if (const QByteArray dir = qgetenv("BRISVANE_SCREENSHOT_DIR"); !dir.isEmpty()) {
+            const QString base = QString::fromLocal8Bit(dir) + "/cursor-" + scene.name;
+            cpu.save(base + "-cpu.png");
+            gpu.save(base + "-gpu.png");
+        }
+        EXPECT_TRUE(near(gpu.pixelColor(centreX, centreY), scene.centre, 8)) << "gpu centre";
+        EXPECT_TRUE(near(cpu.pixelColor(centreX, centreY), scene.centre, 8)) << "cpu centre";
+        EXPECT_TRUE(near(gpu.pixelColor(edgeX, centreY), scene.edge, 8)) << "gpu edge";
+        EXPECT_TRUE(near(cpu.pixelColor(edgeX, centreY), scene.edge, 8)) << "cpu edge";
+        // Nothing left of the cell.
+        EXPECT_TRUE(near(gpu.pixelColor(edgeX - 2, centreY), background, 8)) << "gpu outside";
+    }
 }
