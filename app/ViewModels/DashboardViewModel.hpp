@@ -267,10 +267,7 @@ public:
     void launchPinnedProject(const PinnedProject& project, bool asResume);
 
     // ---- Tiles -------------------------------------------------------------------------------
-    const std::map<QUuid, std::unique_ptr<TerminalProcessController>>& terminalControllers() const
-    {
-        return terminalControllers_;
-    }
+    const DashboardTiles::Controllers& terminalControllers() const { return terminals_.controllers(); }
 
 signals:
     void tilesChanged();
@@ -328,7 +325,7 @@ private:
     ClaudeHomeAccessStatus claudeHomeAccessStatus_ = ClaudeHomeAccessStatus::unknown;
     bool isOnboardingPresented_ = false;
 
-    std::map<QUuid, std::unique_ptr<TerminalProcessController>> terminalControllers_;
+    // Holds the tiles' controllers.
     DashboardTiles terminals_;
     QMap<int32_t, AnnouncementConclusion> latestConclusions_;
 
