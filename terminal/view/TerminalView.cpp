@@ -83,10 +83,10 @@ TerminalView::TerminalView(std::shared_ptr<TerminalSession> existing, const Sess
                            std::optional<QFont> font, QWidget* parent)
     : QWidget(parent), uptimeNs(steadyNanoseconds), session_(std::move(existing)),
       fonts_(font.value_or(systemMonospacedFont())),
-      renderer_(std::make_unique<PainterRenderer>(fonts_)),
       keyboardInput_(std::make_unique<TerminalKeyboardInput>(*this)),
       mouseInput_(std::make_unique<TerminalMouseInput>(*this)),
-      finder_(std::make_unique<TerminalFinder>(*this))
+      finder_(std::make_unique<TerminalFinder>(*this)),
+      renderer_(std::make_unique<PainterRenderer>(fonts_))
 {
     // The core's diagnostics go to Qt's logging categories from the first view on.
     installCoreLogSink();
