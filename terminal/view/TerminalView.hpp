@@ -504,6 +504,10 @@ protected:
 private:
     friend class TerminalDebugView;
 
+    // Member names: those the view's parts and renderers know the view's state by (`terminal`,
+    // `caretView`, `scroller`, `_nativeFg`, `_hasFocus`, ...) stay as they are; the rest end in an
+    // underscore.
+
     // Makes the session's terminal fitted to the bounds, less the scroller.
     void setupOptions(const SessionFactory& make);
     // Takes the session's terminal and services and becomes the session's view.
