@@ -55,7 +55,10 @@ DashboardViewModel::Parameters agentHomeParameters(const QString& claudeHome)
     p.homeDirectory = QDir::homePath();
     p.fileOpener = std::make_shared<DesktopServicesFileOpener>();
     p.focusedTileId = [] { return std::optional<QUuid>(); };
-    p.terminalControllerFactory = [](const QUuid& id) { return std::make_unique<TerminalProcessController>(id); };
+    // A new tile's shell starts in the home folder unless it is given one.
+    p.terminalControllerFactory = [home = p.homeDirectory](const QUuid& id) {
+        return std::make_unique<TerminalProcessController>(id, home);
+    };
     return p;
 }
 

@@ -5,6 +5,37 @@
 
 namespace brisvane {
 
+DashboardTiles::DashboardTiles(ControllerFactory makeController) : makeController_(std::move(makeController)) {}
+
+DashboardTiles::~DashboardTiles() = default;
+
+TerminalProcessController& DashboardTiles::create(const QUuid& tile, bool conclusionReadingEnabled)
+{
+    std::unique_ptr<TerminalProcessController> made = makeController_(tile);
+    TerminalProcessController& controller = *made;
+    controllers_[tile] = std::move(made);
+    conclusionReadingEnabled_[tile] = conclusionReadingEnabled;
+    return controller;
+}
+
+std::unique_ptr<TerminalProcessController> DashboardTiles::close(const QUuid& tile)
+{
+    std::unique_ptr<TerminalProcessController> closed;
+    if (auto found = controllers_.find(tile); found != controllers_.end()) {
+        // The process object signals only a child not yet reaped, and still reaps it.
+        found->second->terminateShell();
+        closed = std::move(found->second);
+        controllers_.erase(found);
+    }
+    attachedPid_.remove(tile);
+    return closed;
+}
+
+void DashboardTiles::terminateAll()
+{
+    for (auto& [id, controller] : controllers_) controller->terminateShell();
+}
+
 std::optional<bool> DashboardTiles::conclusionReadingEnabled(const QUuid& tile) const
 {
     const auto enabled = conclusionReadingEnabled_.constFind(tile);
@@ -24,17 +55,12 @@ std::optional<int32_t> DashboardTiles::attachedPid(const QUuid& tile) const
     return *pid;
 }
 
-void DashboardTiles::forgetAttachment(const QUuid& tile)
-{
-    attachedPid_.remove(tile);
-}
-
 void DashboardTiles::forgetConclusionReading(const QUuid& tile)
 {
     conclusionReadingEnabled_.remove(tile);
 }
 
-DashboardTiles::Reconciliation DashboardTiles::reconcile(Controllers& controllers, const QList<TerminalTile>& current,
+DashboardTiles::Reconciliation DashboardTiles::reconcile(const QList<TerminalTile>& current,
                                                          const QMap<QString, SessionTile>& statusTiles,
                                                          const QList<SessionFileRecord>& rawRecords,
                                                          const ProcessTreeSnapshot& processTree,
@@ -51,12 +77,12 @@ DashboardTiles::Reconciliation DashboardTiles::reconcile(Controllers& controller
     };
     QSet<QUuid> taken;
     for (const TerminalTile& tile : current) {
-        const auto found = controllers.find(tile.id);
-        if (found == controllers.end() || taken.contains(tile.id)) continue;
+        const auto found = controllers_.find(tile.id);
+        if (found == controllers_.end() || taken.contains(tile.id)) continue;
         taken.insert(tile.id);
         snapshot(tile.id, *found->second);
     }
-    for (auto& [id, controller] : controllers) {
+    for (auto& [id, controller] : controllers_) {
         if (!taken.contains(id)) snapshot(id, *controller);
     }
 
@@ -69,11 +95,11 @@ DashboardTiles::Reconciliation DashboardTiles::reconcile(Controllers& controller
     for (const QUuid& id : result.detachedTileIds) attachedPid_.remove(id);
     Reconciliation reconciliation;
     for (const QUuid& id : result.exitedTileIds) {
-        if (auto found = controllers.find(id); found != controllers.end()) {
+        if (auto found = controllers_.find(id); found != controllers_.end()) {
             // The process object signals only a child not yet reaped.
             found->second->terminateShell();
             reconciliation.closed.push_back(std::move(found->second));
-            controllers.erase(found);
+            controllers_.erase(found);
         }
         attachedPid_.remove(id);
         conclusionReadingEnabled_.remove(id);

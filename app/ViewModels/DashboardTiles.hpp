@@ -8,6 +8,7 @@
 #include <QMap>
 #include <QUuid>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -17,12 +18,17 @@ namespace brisvane {
 
 class TerminalProcessController;
 
-// What the application's terminal tiles are tied to beyond their shells: the agent attached to
-// each tile and each tile's summary-reading switch, and the reconciliation that keeps the tiles in
-// step with the sessions seen. GUI thread only.
+// The application's terminal tiles beyond their list: each tile's controller (its shell and
+// terminal session), the agent attached to each tile and each tile's summary-reading switch, and
+// the reconciliation that keeps the tiles in step with the sessions seen. GUI thread only.
 class DashboardTiles {
 public:
     using Controllers = std::map<QUuid, std::unique_ptr<TerminalProcessController>>;
+    // Makes a new tile's controller with its terminal session ready.
+    using ControllerFactory = std::function<std::unique_ptr<TerminalProcessController>(const QUuid&)>;
+
+    explicit DashboardTiles(ControllerFactory makeController);
+    ~DashboardTiles();
 
     struct Reconciliation {
         // The tiles to show, in the order they were given.
@@ -34,6 +40,17 @@ public:
         std::vector<std::unique_ptr<TerminalProcessController>> closed;
     };
 
+    const Controllers& controllers() const { return controllers_; }
+    bool contains(const QUuid& tile) const { return controllers_.contains(tile); }
+    // Makes and keeps the tile's controller; the tile starts with the given summary-reading switch.
+    TerminalProcessController& create(const QUuid& tile, bool conclusionReadingEnabled);
+    // Ends the tile's shell, takes its controller out and forgets its agent. The caller destroys
+    // the controller once the tile left the list, so that a view hosting it has handed it back
+    // first. Empty for an unknown tile.
+    std::unique_ptr<TerminalProcessController> close(const QUuid& tile);
+    // Ends every tile's shell; the controllers stay.
+    void terminateAll();
+
     const QMap<QUuid, int32_t>& attachedPids() const { return attachedPid_; }
     const QMap<QUuid, bool>& conclusionReadingEnabled() const { return conclusionReadingEnabled_; }
     // The tile's own switch, if it has one.
@@ -41,13 +58,12 @@ public:
     void setConclusionReadingEnabled(const QUuid& tile, bool enabled);
     // The agent attached to the tile, if any.
     std::optional<int32_t> attachedPid(const QUuid& tile) const;
-    void forgetAttachment(const QUuid& tile);
     void forgetConclusionReading(const QUuid& tile);
 
-    // Ties `controllers` to the sessions of this pass: attaches and detaches agents, and takes the
+    // Ties the controllers to the sessions of this pass: attaches and detaches agents, and takes the
     // exited tiles' controllers out. `current` gives the tiles' order (their creation order), so
     // the grid keeps its order from pass to pass.
-    Reconciliation reconcile(Controllers& controllers, const QList<TerminalTile>& current,
+    Reconciliation reconcile(const QList<TerminalTile>& current,
                              const QMap<QString, SessionTile>& statusTiles,
                              const QList<SessionFileRecord>& rawRecords, const ProcessTreeSnapshot& processTree,
                              const QMap<QUuid, QString>& liveCwds);
@@ -55,6 +71,8 @@ public:
 private:
     // Tests reach the state the refresh fills in through the seam.
     friend struct DashboardViewModelTestSeam;
+    ControllerFactory makeController_;
+    Controllers controllers_;
     QMap<QUuid, int32_t> attachedPid_;
     QMap<QUuid, bool> conclusionReadingEnabled_;
 };

@@ -25,7 +25,7 @@ int milliseconds(double seconds)
 } // namespace
 
 DashboardViewModel::DashboardViewModel(Parameters parameters, QObject* parent)
-    : QObject(parent), parameters_(std::move(parameters))
+    : QObject(parent), parameters_(std::move(parameters)), terminals_(parameters_.terminalControllerFactory)
 {
     Parameters& p = parameters_;
     refresh_ = std::make_unique<DashboardRefresh>(
@@ -101,7 +101,7 @@ void DashboardViewModel::stop()
     }
     speechEngine_->stopPolling();
     parameters_.watcher->stop();
-    for (auto& [id, controller] : terminalControllers_) controller->terminateShell();
+    terminals_.terminateAll();
 }
 
 bool DashboardViewModel::isFocusPolling() const
@@ -147,7 +147,7 @@ void DashboardViewModel::pollFocus()
 {
     std::optional<QUuid> focused = parameters_.focusedTileId();
     // Only a terminal tile of this model counts.
-    if (focused && !terminalControllers_.contains(*focused)) focused.reset();
+    if (focused && !terminals_.contains(*focused)) focused.reset();
     if (focused != focusedTerminalTileId_) {
         focusedTerminalTileId_ = focused;
         emit focusedTerminalTileIdChanged();

@@ -111,7 +111,8 @@ public:
         std::shared_ptr<const FileOpening> fileOpener;
         // The terminal tile holding the keyboard focus, as the views see it.
         std::function<std::optional<QUuid>()> focusedTileId;
-        // Makes a new tile's controller with its terminal session ready (GUI thread).
+        // Makes a new tile's controller with its terminal session ready and the folder its shell
+        // starts in when none is given (GUI thread).
         std::function<std::unique_ptr<TerminalProcessController>(const QUuid&)> terminalControllerFactory;
         // The process table and a process's current folder; called on refresh workers, so they
         // must be safe to call from any thread.
@@ -253,7 +254,7 @@ public:
     void setTerminalFontSize(double size);
 
     // ---- Tile operations and pinned projects -------------------------------------------------
-    // Opens a tile running the login shell in the home folder; returns its id.
+    // Opens a tile running the login shell in its controller's start folder; returns its id.
     QUuid createTerminalTile();
     // Ends the tile's shell and forgets the tile; an unknown id is harmless.
     void closeTerminalTile(const QUuid& id);
@@ -267,10 +268,7 @@ public:
     void launchPinnedProject(const PinnedProject& project, bool asResume);
 
     // ---- Tiles -------------------------------------------------------------------------------
-    const std::map<QUuid, std::unique_ptr<TerminalProcessController>>& terminalControllers() const
-    {
-        return terminalControllers_;
-    }
+    const DashboardTiles::Controllers& terminalControllers() const { return terminals_.controllers(); }
 
 signals:
     void tilesChanged();
@@ -328,7 +326,7 @@ private:
     ClaudeHomeAccessStatus claudeHomeAccessStatus_ = ClaudeHomeAccessStatus::unknown;
     bool isOnboardingPresented_ = false;
 
-    std::map<QUuid, std::unique_ptr<TerminalProcessController>> terminalControllers_;
+    // Holds the tiles' controllers.
     DashboardTiles terminals_;
     QMap<int32_t, AnnouncementConclusion> latestConclusions_;
 

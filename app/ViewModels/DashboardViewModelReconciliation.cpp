@@ -16,7 +16,7 @@ void DashboardViewModel::reconcileTerminalTiles(const QMap<QString, SessionTile>
                                                 const QMap<QUuid, QString>& liveCwds, const QDateTime& now)
 {
     DashboardTiles::Reconciliation result =
-        terminals_.reconcile(terminalControllers_, terminalTiles_, statusTiles, rawRecords, processTree, liveCwds);
+        terminals_.reconcile(terminalTiles_, statusTiles, rawRecords, processTree, liveCwds);
 
     setTerminalTiles(result.tiles);
     persistNewGridOrderingIfNeeded();
@@ -41,7 +41,7 @@ void DashboardViewModel::logGridRebuild() const
             order << QStringLiteral("＋");
             continue;
         }
-        const bool hasController = terminalControllers_.count(tile.terminal->id) != 0;
+        const bool hasController = terminals_.contains(tile.terminal->id);
         order << QStringLiteral("term(%1,controller=%2)")
                      .arg(UuidText::format(tile.terminal->id).left(8),
                           hasController ? QStringLiteral("有") : QStringLiteral("無"));

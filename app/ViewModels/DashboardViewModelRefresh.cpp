@@ -25,7 +25,7 @@ void assignObserved(DashboardViewModel& model, T& field, T value, void (Dashboar
 void DashboardViewModel::refresh()
 {
     QMap<QUuid, int32_t> shellPids;
-    for (auto& [id, controller] : terminalControllers_) {
+    for (const auto& [id, controller] : terminals_.controllers()) {
         if (const std::optional<int32_t> pid = controller->runningShellPid()) shellPids.insert(id, *pid);
     }
     refresh_->start(parameters_.clock(), knownTiles_, shellPids);

@@ -31,15 +31,12 @@ QMap<QString, QString> processEnvironment()
 TerminalProcessController& DashboardViewModel::registerTerminalTile(const QUuid& id,
                                                                      const ProjectDisplayName& projectName)
 {
-    std::unique_ptr<TerminalProcessController> made = parameters_.terminalControllerFactory(id);
-    TerminalProcessController& controller = *made;
-    terminalControllers_[id] = std::move(made);
+    TerminalProcessController& controller = terminals_.create(id, preferences_->isConclusionReadingDefaultEnabled());
 
     QList<TerminalTile> tiles = terminalTiles_;
     tiles.push_back({id, TerminalTileLifecycle::shellOnly(), projectName, SessionState::unknown(),
                      ModelNameResolver::unknownModelName()});
     setTerminalTiles(std::move(tiles));
-    terminals_.setConclusionReadingEnabled(id, preferences_->isConclusionReadingDefaultEnabled());
     persistNewGridOrderingIfNeeded();
     return controller;
 }
@@ -70,14 +67,7 @@ QUuid DashboardViewModel::createTerminalTile()
 
 void DashboardViewModel::closeTerminalTile(const QUuid& id)
 {
-    std::unique_ptr<TerminalProcessController> closed;
-    if (auto found = terminalControllers_.find(id); found != terminalControllers_.end()) {
-        // The process object signals only a child not yet reaped, and still reaps it.
-        found->second->terminateShell();
-        closed = std::move(found->second);
-        terminalControllers_.erase(found);
-    }
-    terminals_.forgetAttachment(id);
+    std::unique_ptr<TerminalProcessController> closed = terminals_.close(id);
     QList<TerminalTile> tiles = terminalTiles_;
     tiles.removeIf([&](const TerminalTile& tile) { return tile.id == id; });
     // A view hosting the tile's terminal hands it back here, before the controller goes.

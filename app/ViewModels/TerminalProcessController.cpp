@@ -3,7 +3,6 @@
 #include "app/Services/tiles/TerminalEnvironmentSanitizer.hpp"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QFile>
 
 #include <cstring>
@@ -26,8 +25,9 @@ QString startErrorDetail(const QString& shell, const corvix::LocalProcess::Start
 
 } // namespace
 
-TerminalProcessController::TerminalProcessController(const QUuid& tileId)
+TerminalProcessController::TerminalProcessController(const QUuid& tileId, QString startDirectory)
     : tileId_(tileId)
+    , startDirectory_(std::move(startDirectory))
     , session_(std::make_shared<corvix::LocalProcessSession>())
 {
     session_->processDelegate = this;
@@ -50,7 +50,7 @@ Result<void, TerminalLaunchError> TerminalProcessController::start(const QString
                                                                      const std::optional<QString>& currentDirectory)
 {
     if (launchedAt_) return {};
-    const QString directory = currentDirectory.value_or(QDir::homePath());
+    const QString directory = currentDirectory.value_or(startDirectory_);
     // The product's rule for removable volumes, kept as it is though this platform mounts
     // nothing there.
     if (directory.startsWith(QLatin1String("/Volumes/"))) {

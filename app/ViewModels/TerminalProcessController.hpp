@@ -21,7 +21,8 @@ namespace brisvane {
 // goes. GUI thread only.
 class TerminalProcessController final : public corvix::LocalProcessSessionDelegate {
 public:
-    explicit TerminalProcessController(const QUuid& tileId);
+    // `startDirectory` is the folder a shell starts in when the start names none.
+    TerminalProcessController(const QUuid& tileId, QString startDirectory);
     ~TerminalProcessController() override;
     TerminalProcessController(const TerminalProcessController&) = delete;
     TerminalProcessController& operator=(const TerminalProcessController&) = delete;
@@ -36,7 +37,7 @@ public:
     // The shell's pid while it runs; what reconciliation may look for sessions under.
     std::optional<int32_t> runningShellPid();
 
-    // Starts `shell` once, as a login shell ("-l") in `currentDirectory` (else the home folder),
+    // Starts `shell` once, as a login shell ("-l") in `currentDirectory` (else the start folder),
     // with the environment cleaned of the agent's variables and "TERM" set. A folder under
     // "/Volumes/" is refused. A shell that cannot be executed is reported; it has ended by
     // then and its exit marks this controller exited like any other. A failed start leaves
@@ -52,6 +53,7 @@ public:
 
 private:
     QUuid tileId_;
+    QString startDirectory_;
     std::shared_ptr<corvix::LocalProcessSession> session_;
     std::optional<QDateTime> launchedAt_;
     bool hasShellExited_ = false;

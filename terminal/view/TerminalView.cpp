@@ -83,10 +83,10 @@ TerminalView::TerminalView(std::shared_ptr<TerminalSession> existing, const Sess
                            std::optional<QFont> font, QWidget* parent)
     : QWidget(parent), uptimeNs(steadyNanoseconds), session_(std::move(existing)),
       fonts_(font.value_or(systemMonospacedFont())),
-      renderer_(std::make_unique<PainterRenderer>(fonts_)),
       keyboardInput_(std::make_unique<TerminalKeyboardInput>(*this)),
       mouseInput_(std::make_unique<TerminalMouseInput>(*this)),
-      finder_(std::make_unique<TerminalFinder>(*this))
+      finder_(std::make_unique<TerminalFinder>(*this)),
+      renderer_(std::make_unique<PainterRenderer>(fonts_))
 {
     // The core's diagnostics go to Qt's logging categories from the first view on.
     installCoreLogSink();
@@ -98,18 +98,18 @@ TerminalView::TerminalView(std::shared_ptr<TerminalSession> existing, const Sess
     setAttribute(Qt::WA_InputMethodEnabled);
     disableFullRedrawOnAnyChanges = true;
 
-    displayTimer = new QTimer(this);
-    displayTimer->setSingleShot(true);
-    displayTimer->setTimerType(Qt::PreciseTimer);
-    connect(displayTimer, &QTimer::timeout, this, [this] {
+    displayTimer_ = new QTimer(this);
+    displayTimer_->setSingleShot(true);
+    displayTimer_->setTimerType(Qt::PreciseTimer);
+    connect(displayTimer_, &QTimer::timeout, this, [this] {
         updateDisplay(true);
         if (debug) debug->update();
         pendingDisplay_ = false;
     });
-    gpuDisplayTimer = new QTimer(this);
-    gpuDisplayTimer->setSingleShot(true);
-    gpuDisplayTimer->setTimerType(Qt::PreciseTimer);
-    connect(gpuDisplayTimer, &QTimer::timeout, this, [this] {
+    gpuDisplayTimer_ = new QTimer(this);
+    gpuDisplayTimer_->setSingleShot(true);
+    gpuDisplayTimer_->setTimerType(Qt::PreciseTimer);
+    connect(gpuDisplayTimer_, &QTimer::timeout, this, [this] {
         pendingGpuDisplay = false;
         if (gpuView) gpuView->update();
     });
@@ -124,12 +124,12 @@ TerminalView::TerminalView(std::shared_ptr<TerminalSession> existing, const Sess
     setupProgressBar();
     setupFocusNotification();
     finder_->setupActions();
-    constructed = true;
+    constructed_ = true;
 }
 
 TerminalView::~TerminalView()
 {
-    disconnect(focusWindowObserver);
+    disconnect(focusWindowObserver_);
     // The session goes on without this view; nothing of the view is reachable from it now.
     session_->detachView(this);
 }
@@ -181,7 +181,7 @@ void TerminalView::setupFocusNotification()
 {
     // Any window gaining or losing the focus restarts or steadies the caret, as the system's
     // main-window notifications do.
-    focusWindowObserver = connect(qGuiApp, &QGuiApplication::focusWindowChanged, this, [this](QWindow* window) {
+    focusWindowObserver_ = connect(qGuiApp, &QGuiApplication::focusWindowChanged, this, [this](QWindow* window) {
         if (window) {
             applyBecomeMain();
         } else if (caretView) {
@@ -229,7 +229,7 @@ int TerminalView::scrollerWidth() const
 
 void TerminalView::setScrollerStyle(ScrollerStyle style)
 {
-    _scrollerStyle = style;
+    scrollerStyle_ = style;
     layoutChildren();
 }
 
@@ -305,7 +305,7 @@ void TerminalView::markWholeScreenDirty()
 
 void TerminalView::setBidiHostPolicy(BidiHostPolicy value)
 {
-    _bidiHostPolicy = value;
+    bidiHostPolicy_ = value;
     markWholeScreenDirty();
     queuePendingDisplay();
     updateCursorPosition();
@@ -313,14 +313,14 @@ void TerminalView::setBidiHostPolicy(BidiHostPolicy value)
 
 void TerminalView::setCustomBlockGlyphs(bool value)
 {
-    _customBlockGlyphs = value;
+    customBlockGlyphs_ = value;
     markWholeScreenDirty();
     queuePendingDisplay();
 }
 
 void TerminalView::setAntiAliasCustomBlockGlyphs(bool value)
 {
-    _antiAliasCustomBlockGlyphs = value;
+    antiAliasCustomBlockGlyphs_ = value;
     markWholeScreenDirty();
     queuePendingDisplay();
 }
@@ -373,7 +373,7 @@ void TerminalView::setCaretViewTracksFocus(bool value)
 
 void TerminalView::setLinkHighlightMode(LinkHighlightMode mode)
 {
-    _linkHighlightMode = mode;
+    linkHighlightMode_ = mode;
     linkHighlightRange.reset();
     if (hasTrackingInterest()) {
         startTracking();
@@ -400,8 +400,8 @@ void TerminalView::setHasFocus(bool value)
 
 void TerminalView::setGpuScaleFactorOverride(std::optional<double> value)
 {
-    const bool changed = value != _gpuScaleFactorOverride;
-    _gpuScaleFactorOverride = value;
+    const bool changed = value != gpuScaleFactorOverride_;
+    gpuScaleFactorOverride_ = value;
     if (changed && useGpuRenderer && gpuView) gpuView->update();
 }
 
@@ -450,7 +450,7 @@ void TerminalView::resizeEvent(QResizeEvent* event)
 void TerminalView::changeEvent(QEvent* event)
 {
     // The font is the widget's own: setting it rebuilds the faces and fits the terminal again.
-    if (event->type() == QEvent::FontChange && constructed) {
+    if (event->type() == QEvent::FontChange && constructed_) {
         fonts_.setBase(QWidget::font());
         resetFont();
         if (selection && selection->active()) selection->setActive(false);
@@ -498,7 +498,7 @@ std::optional<GpuError> TerminalView::updateGpuRenderer(bool enabled)
         auto made = makeGpuTerminalRenderer(*device, *view, *this);
         if (!made.renderer) return made.error.value_or(GpuError::deviceUnavailable);
         insertGpuView(view.get(), nullptr);
-        gpuDevice = std::move(device);
+        gpuDevice_ = std::move(device);
         gpuView = view.release();
         gpuRenderer = std::move(made.renderer);
         gpuBoundWindow = window();
@@ -509,7 +509,7 @@ std::optional<GpuError> TerminalView::updateGpuRenderer(bool enabled)
     gpuRenderer.reset();
     delete gpuView;
     gpuView = nullptr;
-    gpuDevice.reset();
+    gpuDevice_.reset();
     gpuBoundWindow = nullptr;
     showCaretAgain();
     update();
@@ -539,7 +539,7 @@ void TerminalView::insertGpuView(QWidget* view, QWidget* replacing)
 void TerminalView::rebindGpuRendererToWindow(QWidget* window)
 {
     if (!useGpuRenderer || !gpuView) return;
-    std::shared_ptr<GpuDevice> device = gpuDevice ? gpuDevice : systemDefaultGpuDevice();
+    std::shared_ptr<GpuDevice> device = gpuDevice_ ? gpuDevice_ : systemDefaultGpuDevice();
     if (!device) {
         disableGpuRendererAfterRebindFailure(GpuError::deviceUnavailable);
         return;
@@ -557,7 +557,7 @@ void TerminalView::rebindGpuRendererToWindow(QWidget* window)
     gpuRenderer = std::move(made.renderer);
     delete gpuView;
     gpuView = view.release();
-    gpuDevice = std::move(device);
+    gpuDevice_ = std::move(device);
     gpuBoundWindow = window;
 }
 
@@ -568,7 +568,7 @@ void TerminalView::disableGpuRendererAfterRebindFailure(GpuError error)
     gpuRenderer.reset();
     delete gpuView;
     gpuView = nullptr;
-    gpuDevice.reset();
+    gpuDevice_.reset();
     gpuBoundWindow = nullptr;
     useGpuRenderer = false;
     showCaretAgain();

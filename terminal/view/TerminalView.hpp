@@ -186,15 +186,15 @@ public:
     static std::unordered_map<quint64, QBrush>& cgColorCache();
 
     // ---- Display properties -----------------------------------------------------------------
-    BidiHostPolicy bidiHostPolicy() const { return _bidiHostPolicy; }
+    BidiHostPolicy bidiHostPolicy() const { return bidiHostPolicy_; }
     void setBidiHostPolicy(BidiHostPolicy value);
-    bool customBlockGlyphs() const { return _customBlockGlyphs; }
+    bool customBlockGlyphs() const { return customBlockGlyphs_; }
     void setCustomBlockGlyphs(bool value);
-    bool antiAliasCustomBlockGlyphs() const { return _antiAliasCustomBlockGlyphs; }
+    bool antiAliasCustomBlockGlyphs() const { return antiAliasCustomBlockGlyphs_; }
     void setAntiAliasCustomBlockGlyphs(bool value);
-    ScrollerStyle scrollerStyle() const { return _scrollerStyle; }
+    ScrollerStyle scrollerStyle() const { return scrollerStyle_; }
     void setScrollerStyle(ScrollerStyle style);
-    LinkHighlightMode linkHighlightMode() const { return _linkHighlightMode; }
+    LinkHighlightMode linkHighlightMode() const { return linkHighlightMode_; }
     void setLinkHighlightMode(LinkHighlightMode mode);
     bool caretViewTracksFocus() const;
     void setCaretViewTracksFocus(bool value);
@@ -390,7 +390,7 @@ public:
     bool isUsingGpuRenderer() const { return useGpuRenderer; }
     void drawGpuFrameNow();
     GpuBufferingMode gpuBufferingMode = GpuBufferingMode::perRowPersistent;
-    std::optional<double> gpuScaleFactorOverride() const { return _gpuScaleFactorOverride; }
+    std::optional<double> gpuScaleFactorOverride() const { return gpuScaleFactorOverride_; }
     void setGpuScaleFactorOverride(std::optional<double> value);
     // Absolute rows the GPU renderer must rebuild at its next frame.
     std::optional<std::pair<int, int>> gpuDirtyRange;
@@ -508,6 +508,10 @@ protected:
 private:
     friend class TerminalDebugView;
 
+    // Member names: those the view's parts and renderers know the view's state by (`terminal`,
+    // `caretView`, `scroller`, `_nativeFg`, `_hasFocus`, ...) stay as they are; the rest end in an
+    // underscore.
+
     // Makes the session's terminal fitted to the bounds, less the scroller.
     void setupOptions(const SessionFactory& make);
     // Takes the session's terminal and services and becomes the session's view.
@@ -539,30 +543,30 @@ private:
 
     // Redraw scheduling.
     bool pendingDisplay_ = false;
-    QTimer* displayTimer = nullptr;
+    QTimer* displayTimer_ = nullptr;
     std::atomic<uint64_t> lastUserInputUptimeNs_{0};
 
     // GPU renderer.
-    std::shared_ptr<GpuDevice> gpuDevice;
+    std::shared_ptr<GpuDevice> gpuDevice_;
     QWidget* gpuView = nullptr;
     std::unique_ptr<GpuTerminalRenderer> gpuRenderer;
     bool useGpuRenderer = false;
     QPointer<QWidget> gpuBoundWindow;
     bool pendingGpuDisplay = false;
-    QTimer* gpuDisplayTimer = nullptr;
-    std::optional<double> _gpuScaleFactorOverride;
+    QTimer* gpuDisplayTimer_ = nullptr;
+    std::optional<double> gpuScaleFactorOverride_;
 
     // Fonts and metrics.
     TerminalFonts fonts_;
     // True once construction has built everything a font change touches.
-    bool constructed = false;
+    bool constructed_ = false;
 
     // Children.
     CaretView* caretView = nullptr;
     quint64 paintCount_ = 0;
     TerminalProgressBarView* progressBarView = nullptr;
     QScrollBar* scroller = nullptr;
-    QMetaObject::Connection focusWindowObserver;
+    QMetaObject::Connection focusWindowObserver_;
 
     // Colour caches.
     std::unordered_map<Attribute, TextAttributes> attributes;
@@ -576,11 +580,11 @@ private:
     QColor _selectedTextBackgroundColor = QColor::fromRgbF(0.0f, 0.6509803921568628f, 0.6980392156862745f, 1.0f);
     QColor _selectedTextForegroundColor = Qt::black;
 
-    BidiHostPolicy _bidiHostPolicy = BidiHostPolicy::respectTerminal;
-    bool _customBlockGlyphs = true;
-    bool _antiAliasCustomBlockGlyphs = false;
-    ScrollerStyle _scrollerStyle = ScrollerStyle::overlay;
-    LinkHighlightMode _linkHighlightMode = LinkHighlightMode::hoverWithModifier;
+    BidiHostPolicy bidiHostPolicy_ = BidiHostPolicy::respectTerminal;
+    bool customBlockGlyphs_ = true;
+    bool antiAliasCustomBlockGlyphs_ = false;
+    ScrollerStyle scrollerStyle_ = ScrollerStyle::overlay;
+    LinkHighlightMode linkHighlightMode_ = LinkHighlightMode::hoverWithModifier;
     bool _hasFocus = false;
 
     // Input and find, each in a part of its own.

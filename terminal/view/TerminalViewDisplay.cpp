@@ -99,7 +99,7 @@ void TerminalView::send(std::string_view txt)
 
 bool TerminalView::cursorLineIsRightToLeft()
 {
-    if (_bidiHostPolicy != BidiHostPolicy::respectTerminal) return false;
+    if (bidiHostPolicy_ != BidiHostPolicy::respectTerminal) return false;
     Buffer& buffer = terminal->buffer();
     const int row = buffer.y() + buffer.yBase();
     if (row < 0 || row >= buffer.lines().count()) return false;
@@ -130,14 +130,14 @@ void TerminalView::queuePendingDisplay()
 {
     if (terminal->synchronizedOutputActive() || pendingDisplay_) return;
     pendingDisplay_ = true;
-    displayTimer->start(kCoalescingDelayMs);
+    displayTimer_->start(kCoalescingDelayMs);
 }
 
 void TerminalView::queueGpuDisplay()
 {
     if (!gpuView || pendingGpuDisplay) return;
     pendingGpuDisplay = true;
-    gpuDisplayTimer->start(kCoalescingDelayMs);
+    gpuDisplayTimer_->start(kCoalescingDelayMs);
 }
 
 void TerminalView::displayImmediately()
@@ -154,7 +154,7 @@ void TerminalView::displayImmediately()
         }, Qt::QueuedConnection);
         return;
     }
-    displayTimer->stop();
+    displayTimer_->stop();
     updateDisplay(true);
     if (debug) debug->update();
     pendingDisplay_ = false;

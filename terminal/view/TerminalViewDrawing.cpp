@@ -79,7 +79,7 @@ RenderFrame TerminalView::frameSettings(const QRect& dirtyRect, int bufferOffset
     frame.foreground = *_nativeFg;
     frame.background = *_nativeBg;
     frame.fontSmoothing = fonts_.fontSmoothing();
-    frame.antiAliasCustomBlockGlyphs = _antiAliasCustomBlockGlyphs;
+    frame.antiAliasCustomBlockGlyphs = antiAliasCustomBlockGlyphs_;
     return frame;
 }
 

@@ -41,8 +41,8 @@ std::optional<TerminalView::LinkTarget> TerminalView::urlAndParamsFrom(const QSt
 std::optional<TerminalView::LinkTarget> TerminalView::linkForClick(Position at, bool hasCommandModifier)
 {
     const bool hasHighlight = linkHighlightRange.has_value();
-    const bool considerImplicit = (_linkHighlightMode == LinkHighlightMode::hover && hasHighlight)
-        || (_linkHighlightMode == LinkHighlightMode::hoverWithModifier && hasCommandModifier && hasHighlight);
+    const bool considerImplicit = (linkHighlightMode_ == LinkHighlightMode::hover && hasHighlight)
+        || (linkHighlightMode_ == LinkHighlightMode::hoverWithModifier && hasCommandModifier && hasHighlight);
     Buffer& buffer = terminal->buffer();
     const std::optional<Position> location = terminal->resolveLinkLocation(LinkLookupLocation::buffer(at), buffer);
     if (!location) return std::nullopt;
@@ -51,7 +51,7 @@ std::optional<TerminalView::LinkTarget> TerminalView::linkForClick(Position at, 
     if (!match) return std::nullopt;
 
     bool accepted = false;
-    switch (_linkHighlightMode) {
+    switch (linkHighlightMode_) {
     case LinkHighlightMode::hover: accepted = hasHighlight && *linkHighlightRange == match->rowRanges; break;
     case LinkHighlightMode::hoverWithModifier:
         accepted = hasCommandModifier && hasHighlight && *linkHighlightRange == match->rowRanges;

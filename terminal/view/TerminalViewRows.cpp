@@ -173,7 +173,7 @@ std::optional<std::pair<int, int>> TerminalView::selectedColumnsRange(int row, i
 
 std::optional<BidiRowLayout> TerminalView::bidiLayout(int row)
 {
-    if (_bidiHostPolicy != BidiHostPolicy::respectTerminal) return std::nullopt;
+    if (bidiHostPolicy_ != BidiHostPolicy::respectTerminal) return std::nullopt;
     Buffer& buffer = terminal->buffer();
     if (row < 0 || row >= buffer.lines().count()) return std::nullopt;
     const BidiPresentationState& state = buffer.lines()[row].bidiState();
@@ -258,7 +258,7 @@ ViewLineInfo TerminalView::buildAttributedString(int row, const BufferLine& line
         const int w = visual ? (visual->width == 2 ? 2 : 1) : (cell.width == 2 ? 2 : 1);
 
         bool link = false;
-        switch (_linkHighlightMode) {
+        switch (linkHighlightMode_) {
         case LinkHighlightMode::hover: link = hoverOverlaps(col, w); break;
         case LinkHighlightMode::hoverWithModifier: link = commandActive && hoverOverlaps(col, w); break;
         case LinkHighlightMode::always: link = cell.hasPayload(); break;
@@ -318,7 +318,7 @@ ViewLineInfo TerminalView::buildAttributedString(int row, const BufferLine& line
         }
 
         bool handled = false;
-        if (_customBlockGlyphs) {
+        if (customBlockGlyphs_) {
             const QColor color = runAttributes->foreground.isValid() ? runAttributes->foreground : *_nativeFg;
             if (PowerlineRenderer::glyph(codePoint)) {
                 flushPending();

@@ -1,5 +1,6 @@
 #include "app/ViewModels/TerminalProcessController.hpp"
 
+#include "app/App/CompositionRoot.hpp"
 #include "app/Services/platform/LocalFileSystemReader.hpp"
 #include "app/Services/sessions/ProcessTreeProvider.hpp"
 #include "app/Services/sessions/SessionGridBuilder.hpp"
@@ -51,7 +52,7 @@ protected:
     void type(std::string_view text) { controller.session().send(text); }
 
     QTemporaryDir folder;
-    TerminalProcessController controller{QUuid::createUuid()};
+    TerminalProcessController controller{QUuid::createUuid(), folder.path()};
 };
 
 } // namespace
@@ -86,14 +87,22 @@ TEST_F(TerminalProcessControllerTest, StartsALoginShellOnceInTheFolderWithTheAge
     EXPECT_FALSE(controller.session().process().running());
 }
 
-TEST_F(TerminalProcessControllerTest, StartsInTheHomeFolderByDefault)
+TEST_F(TerminalProcessControllerTest, StartsInTheGivenStartFolderByDefault)
+{
+    ASSERT_TRUE(controller.start("/bin/sh", environment(), std::nullopt).ok());
+    EXPECT_EQ(ShellCwdReader::currentWorkingDirectory(*controller.runningShellPid()), folder.path());
+}
+
+TEST_F(TerminalProcessControllerTest, TheApplicationsControllersStartInTheHomeFolderByDefault)
 {
     const QByteArray savedHome = qgetenv("HOME");
     qputenv("HOME", QFile::encodeName(folder.path()));
-    const auto started = controller.start("/bin/sh", environment(), std::nullopt);
+    const std::unique_ptr<TerminalProcessController> made =
+        agentHomeParameters(folder.path() + "/.claude").terminalControllerFactory(QUuid::createUuid());
     qputenv("HOME", savedHome);
-    ASSERT_TRUE(started.ok());
-    EXPECT_EQ(ShellCwdReader::currentWorkingDirectory(*controller.runningShellPid()), folder.path());
+    ASSERT_TRUE(made->start("/bin/sh", environment(), std::nullopt).ok());
+    EXPECT_EQ(ShellCwdReader::currentWorkingDirectory(*made->runningShellPid()), folder.path());
+    made->terminateShell();
 }
 
 TEST_F(TerminalProcessControllerTest, RefusesOnlyFoldersUnderVolumes)
@@ -106,7 +115,7 @@ TEST_F(TerminalProcessControllerTest, RefusesOnlyFoldersUnderVolumes)
 
     for (const QString& directory : {QStringLiteral("/Volumesx/a"), QStringLiteral("/Volumes")}) {
         SCOPED_TRACE(directory.toStdString());
-        TerminalProcessController other{QUuid::createUuid()};
+        TerminalProcessController other{QUuid::createUuid(), folder.path()};
         EXPECT_TRUE(other.start("/bin/sh", environment(), directory).ok());
         other.terminateShell();
     }

@@ -65,7 +65,7 @@ protected:
     TerminalFileDropContainerView& container() { return *view->hostView()->container(); }
 
     QTemporaryDir folder;
-    TerminalProcessController controller{QUuid::createUuid()};
+    TerminalProcessController controller{QUuid::createUuid(), folder.path()};
     TerminalTile tile;
     std::unique_ptr<TerminalTileView> view;
 };
@@ -166,7 +166,7 @@ TEST(TerminalHostView, ANewHostTakesOverTheSameTerminalWhoseShellKeepsRunning)
 {
     QTemporaryDir folder;
     ASSERT_TRUE(folder.isValid());
-    TerminalProcessController controller(QUuid::createUuid());
+    TerminalProcessController controller(QUuid::createUuid(), folder.path());
     ASSERT_TRUE(controller.start("/bin/sh", {{"PATH", "/usr/bin:/bin"}, {"PS1", "$ "}}, folder.path()).ok());
     const std::optional<int32_t> shell = controller.runningShellPid();
     ASSERT_TRUE(shell.has_value());

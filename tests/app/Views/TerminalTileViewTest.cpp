@@ -12,6 +12,7 @@
 #include "tests/app/TerminalTilePrinters.hpp"
 
 #include <QAction>
+#include <QDir>
 #include <QLabel>
 #include <QMimeData>
 #include <QPointer>
@@ -215,7 +216,7 @@ TEST(TerminalTileView, TheControlsCallBackAndThePinItemNeedsAFolder)
 
 TEST(TerminalTileView, MakesATerminalWidgetForTheControllersSessionAndDropsItWithTheController)
 {
-    TerminalProcessController controller(QUuid::createUuid());
+    TerminalProcessController controller(QUuid::createUuid(), QDir::homePath());
     TerminalTile tile = makeTile(TerminalTileLifecycle::shellOnly(), SessionState::unknown());
     tile.id = controller.tileId();
     auto view = std::make_unique<TerminalTileView>(tile, &controller);
@@ -253,7 +254,7 @@ TEST(TerminalTileView, ANewTerminalWidgetShowsTheSessionsScreenScrollBackAndChil
 {
     QTemporaryDir folder;
     ASSERT_TRUE(folder.isValid());
-    TerminalProcessController controller(QUuid::createUuid());
+    TerminalProcessController controller(QUuid::createUuid(), folder.path());
     ASSERT_TRUE(controller.start("/bin/sh", {{"PATH", "/usr/bin:/bin"}, {"PS1", "$ "}, {"ENV", ""}}, folder.path()).ok());
     TerminalTile tile = makeTile(TerminalTileLifecycle::shellOnly(), SessionState::unknown());
     tile.id = controller.tileId();
