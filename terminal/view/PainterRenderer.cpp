@@ -245,17 +245,11 @@ void PainterRenderer::drawImages(QPainter& painter, const RenderFrame& frame,
     const double scale = frame.devicePixelRatio;
     const double cw = frame.cellSize.width();
     for (const TerminalView::AppleImage* image : images) {
-        // The pixel offsets move the picture right and down inside its first cell.
-        const double dx = withOffsets ? image->kittyPixelOffsetX / scale : 0;
-        const double dy = withOffsets ? image->kittyPixelOffsetY / scale : 0;
-        const QRectF strip(cw * image->col() + dx, lineTop + dy, image->pixelWidth(), image->pixelHeight());
-        // The picture is laid out in its placement's box, whose top is `stripIndex` strips
-        // above; only this strip's part shows.
+        const QRectF strip = image->stripRect(cw, lineTop, scale, withOffsets);
         painter.save();
         painter.setClipRect(strip, Qt::IntersectClip);
-        const QPointF boxTop(strip.left(), strip.top() - double(image->stripIndex()) * strip.height());
         painter.setRenderHint(QPainter::SmoothPixmapTransform);
-        painter.drawImage(image->imageRect().translated(boxTop), image->image());
+        painter.drawImage(image->laidOutRect(strip), image->image());
         painter.restore();
     }
 }

@@ -256,6 +256,12 @@ public:
         const QRectF& imageRect() const { return imageRect_; }
         // This strip's row in the box: the box's top is that many strips above the strip.
         int stripIndex() const { return stripIndex_; }
+        // The strip's own rectangle on a row whose top edge is at `lineTop` (points, y down); the
+        // Kitty pixel offsets, when asked for, move it right and down inside its first cell.
+        QRectF stripRect(double cellWidth, double lineTop, double scale, bool withOffsets) const;
+        // Where the whole picture lies when this strip is at `strip`: only its part inside the
+        // strip shows.
+        QRectF laidOutRect(const QRectF& strip) const;
 
     private:
         std::shared_ptr<const QImage> image_;
@@ -278,6 +284,14 @@ public:
     static QRectF kittyAspectFitRect(QSizeF imageSize, const QRectF& rect);
     // A stored Kitty payload as a premultiplied picture; none when it does not decode.
     static std::optional<QImage> kittyPayloadImage(const KittyGraphicsPayload& payload);
+    // The virtual Kitty placements of the active screen by image id, each list by placement id:
+    // what placeholder cells show, the same for every drawing path.
+    std::unordered_map<uint32_t, std::vector<KittyPlacementRecord>> virtualPlacementsByImageId();
+    // The whole placement a placeholder cell on the row at `rowTop` (points, y down) shows a piece
+    // of: the first of `placements` that covers the cell; nothing when none does.
+    static std::optional<QRectF> kittyPlaceholderArea(const std::vector<KittyPlacementRecord>& placements,
+                                                      const KittyPlaceholderCell& cell, QSizeF cellSize,
+                                                      double rowTop, double scale);
     // The stored Kitty image `imageId` as a picture, through a cache the caller holds for one pass.
     std::optional<QImage> kittyPlaceholderImage(uint32_t imageId, std::unordered_map<uint32_t, QImage>& cache);
 
@@ -322,6 +336,8 @@ public:
     // ---- Drawing (the frame for the renderers; PainterRenderer on the CPU) -------------------
     // The frame of every row the dirty rectangle touches; `bufferOffset` is the buffer row at the top.
     RenderFrame renderFrame(const QRect& dirtyRect, int bufferOffset);
+    // The frame of buffer rows `firstRow` to `lastRow` (those the buffer has).
+    RenderFrame renderFrame(const QRect& dirtyRect, int bufferOffset, int firstRow, int lastRow);
     // Draws that frame with `painter`.
     void drawTerminalContents(const QRect& dirtyRect, QPainter& painter, int bufferOffset);
     // How often the view has painted: the caret keeps the cell beneath it until this changes.

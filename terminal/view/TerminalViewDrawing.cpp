@@ -36,19 +36,6 @@ void layerImages(RenderRow& row)
     std::stable_sort(row.imagesAbove.begin(), row.imagesAbove.end(), byZ);
 }
 
-// The first virtual placement that a placeholder cell can show a piece of.
-const KittyPlacementRecord* placementFor(const std::vector<KittyPlacementRecord>& placements,
-                                         const KittyPlaceholderCell& p)
-{
-    for (const KittyPlacementRecord& record : placements) {
-        if (p.placementId != 0 && record.placementId != p.placementId) continue;
-        if (record.cols < 1 || record.rows < 1 || p.placeholderCol >= record.cols || p.placeholderRow >= record.rows)
-            continue;
-        return &record;
-    }
-    return nullptr;
-}
-
 } // namespace
 
 void TerminalView::paintEvent(QPaintEvent* event)
@@ -85,20 +72,22 @@ RenderFrame TerminalView::frameSettings(const QRect& dirtyRect, int bufferOffset
 
 RenderFrame TerminalView::renderFrame(const QRect& dirtyRect, int bufferOffset)
 {
+    const double h = cellSize().height();
+    const int firstRow = bufferOffset + int(dirtyRect.top() / h);
+    const int lastRow = bufferOffset + int((dirtyRect.top() + dirtyRect.height()) / h);
+    return renderFrame(dirtyRect, bufferOffset, firstRow, lastRow);
+}
+
+RenderFrame TerminalView::renderFrame(const QRect& dirtyRect, int bufferOffset, int firstRow, int lastRow)
+{
     RenderFrame frame = frameSettings(dirtyRect, bufferOffset);
-    const double cw = frame.cellSize.width();
     const double h = frame.cellSize.height();
     const double scale = frame.devicePixelRatio;
     Buffer& buffer = terminal->buffer();
-    const int firstRow = std::max(bufferOffset + int(dirtyRect.top() / h), 0);
-    const int lastRow =
-        std::min(bufferOffset + int((dirtyRect.top() + dirtyRect.height()) / h), buffer.lines().count() - 1);
+    firstRow = std::max(firstRow, 0);
+    lastRow = std::min(lastRow, buffer.lines().count() - 1);
 
-    // The virtual Kitty placements of the active screen, by image: what placeholder cells show.
-    std::unordered_map<uint32_t, std::vector<KittyPlacementRecord>> virtualPlacements;
-    const bool alternate = terminal->isCurrentBufferAlternate();
-    for (const auto& [key, record] : terminal->kittyGraphicsState().placementsByKey)
-        if (record.isVirtual && record.isAlternateBuffer == alternate) virtualPlacements[key.imageId].push_back(record);
+    const auto virtualPlacements = virtualPlacementsByImageId();
 
     if (lastRow >= firstRow) frame.rows.reserve(size_t(lastRow - firstRow + 1));
     for (int r = firstRow; r <= lastRow; r++) {
@@ -112,16 +101,11 @@ RenderFrame TerminalView::renderFrame(const QRect& dirtyRect, int bufferOffset)
         for (const KittyPlaceholderCell& p : row.info.kittyPlaceholders) {
             auto entry = virtualPlacements.find(p.imageId);
             if (entry == virtualPlacements.end()) continue;
-            const KittyPlacementRecord* placement = placementFor(entry->second, p);
-            if (!placement) continue;
+            const std::optional<QRectF> area = kittyPlaceholderArea(entry->second, p, frame.cellSize, row.top, scale);
+            if (!area) continue;
             const std::optional<QImage> image = kittyPlaceholderImage(p.imageId, frame.placeholderImages);
             if (!image) continue;
-            // The whole placement, laid out from this cell's place in it.
-            const QRectF area(placement->pixelOffsetX / scale + cw * (p.col - p.placeholderCol),
-                              placement->pixelOffsetY / scale + row.top - h * p.placeholderRow, cw * placement->cols,
-                              h * placement->rows);
-            if (area.width() <= 0 || area.height() <= 0) continue;
-            row.placeholders.push_back({p.col, p.imageId, kittyAspectFitRect(QSizeF(image->size()), area)});
+            row.placeholders.push_back({p.col, p.imageId, kittyAspectFitRect(QSizeF(image->size()), *area)});
         }
     }
 

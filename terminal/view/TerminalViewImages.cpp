@@ -6,6 +6,7 @@
 #include <QBuffer>
 #include <QImageReader>
 
+#include <algorithm>
 #include <cmath>
 
 namespace corvix {
@@ -33,6 +34,19 @@ TerminalView::AppleImage::AppleImage(std::shared_ptr<LineImageCharge> charge, st
     : KittyPlacementImage(std::move(charge)), image_(std::move(image)), imageRect_(imageRect), stripIndex_(stripIndex),
       pixelWidth_(pixelWidth), pixelHeight_(pixelHeight), col_(col)
 {
+}
+
+QRectF TerminalView::AppleImage::stripRect(double cellWidth, double lineTop, double scale, bool withOffsets) const
+{
+    const double dx = withOffsets ? kittyPixelOffsetX / scale : 0;
+    const double dy = withOffsets ? kittyPixelOffsetY / scale : 0;
+    return QRectF(cellWidth * col_ + dx, lineTop + dy, pixelWidth_, pixelHeight_);
+}
+
+QRectF TerminalView::AppleImage::laidOutRect(const QRectF& strip) const
+{
+    // The placement's box has its top `stripIndex` strips above this one.
+    return imageRect_.translated(strip.left(), strip.top() - double(stripIndex_) * strip.height());
 }
 
 std::optional<QImage> TerminalView::kittyImageFromRgba(std::span<const uint8_t> bytes, int width, int height)
@@ -133,6 +147,41 @@ std::optional<QImage> TerminalView::kittyPayloadImage(const KittyGraphicsPayload
     const QImage decoded = QImage::fromData(QByteArrayView(payload.bytes.data(), qsizetype(payload.bytes.size())));
     if (decoded.isNull()) return std::nullopt;
     return decoded.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+}
+
+std::unordered_map<uint32_t, std::vector<KittyPlacementRecord>> TerminalView::virtualPlacementsByImageId()
+{
+    std::unordered_map<uint32_t, std::vector<KittyPlacementRecord>> placements;
+    const bool alternate = terminal->isCurrentBufferAlternate();
+    for (const auto& [key, record] : terminal->kittyGraphicsState().placementsByKey)
+        if (record.isVirtual && record.isAlternateBuffer == alternate) placements[key.imageId].push_back(record);
+    // The store's order is its hash's: sorted, a cell with placement id 0 picks the same one everywhere.
+    for (auto& [id, list] : placements)
+        std::sort(list.begin(), list.end(),
+                  [](const KittyPlacementRecord& a, const KittyPlacementRecord& b) { return a.placementId < b.placementId; });
+    return placements;
+}
+
+std::optional<QRectF> TerminalView::kittyPlaceholderArea(const std::vector<KittyPlacementRecord>& placements,
+                                                         const KittyPlaceholderCell& cell, QSizeF cellSize,
+                                                         double rowTop, double scale)
+{
+    for (const KittyPlacementRecord& record : placements) {
+        if (cell.placementId != 0 && record.placementId != cell.placementId) continue;
+        if (record.cols < 1 || record.rows < 1 || cell.placeholderCol >= record.cols ||
+            cell.placeholderRow >= record.rows)
+            continue;
+        // The whole placement, laid out from this cell's place in it; the pixel offsets move it
+        // right and down.
+        const double cw = cellSize.width();
+        const double h = cellSize.height();
+        const QRectF area(record.pixelOffsetX / scale + cw * (cell.col - cell.placeholderCol),
+                          record.pixelOffsetY / scale + rowTop - h * cell.placeholderRow, cw * record.cols,
+                          h * record.rows);
+        if (area.width() <= 0 || area.height() <= 0) return std::nullopt;
+        return area;
+    }
+    return std::nullopt;
 }
 
 std::optional<QImage> TerminalView::kittyPlaceholderImage(uint32_t imageId, std::unordered_map<uint32_t, QImage>& cache)

@@ -7,6 +7,7 @@
 #include "terminal/view/gpu/GpuImageTextures.hpp"
 #include "terminal/view/gpu/GpuShaderLibrary.hpp"
 #include "terminal/view/gpu/OpenGlDevice.hpp"
+#include "terminal/view/gpu/RowDrawData.hpp"
 
 #include <QApplication>
 #include <QBuffer>
@@ -505,4 +506,72 @@ TEST_F(GlFixture, TheCursorShowsWhereAndAsTheCaretDoes)
         // Nothing left of the cell.
         EXPECT_TRUE(near(gpu.pixelColor(edgeX - 2, centreY), background, 8)) << "gpu outside";
     }
+}
+
+namespace {
+
+template <typename T>
+void append(std::vector<T>& to, const std::vector<T>& from)
+{
+    to.insert(to.end(), from.begin(), from.end());
+}
+
+} // namespace
+
+// The row builder's records for a screen of one line of each kind, drawn through GL, against the
+// CPU path's drawing of the same view at the same probes.
+TEST_F(GlFixture, BuiltRowsMatchTheCpuPathAtCellCentresAndTheUnderline)
+{
+    terminalView.setCustomBlockGlyphs(true);
+    // Red background; a green full block; blue underlined spaces; a magenta Powerline separator.
+    terminalView.feed("\x1b[?25l\x1b[41m  \x1b[0m\r\n\x1b[32m\xe2\x96\x88\x1b[0m\r\n\x1b[4;34m    \x1b[0m\r\n"
+                      "\x1b[35m\xee\x82\xb0\x1b[0m");
+    terminalView.updateDisplay(false);
+    RowDrawBuilder builder(terminalView, renderer->glyphEntries(), renderer->grayscaleAtlas(), renderer->colorAtlas(),
+                           renderer->shaperCache(), renderer->imageTextures());
+    const RenderFrame payload = terminalView.renderFrame(terminalView.rect(), 0);
+    FrameDrawData frame;
+    for (const RenderRow& row : payload.rows) {
+        const RowDrawData data = builder.build(row, payload, 1);
+        append(frame.backgroundCells, data.backgroundCells);
+        append(frame.powerlineJoinCells, data.powerlineJoinCells);
+        append(frame.glyphCellsGray, data.glyphCellsGray);
+        append(frame.glyphCellsColor, data.glyphCellsColor);
+        append(frame.decorationCells, data.decorationCells);
+    }
+    ASSERT_FALSE(frame.decorationCells.empty());
+    const QImage gpu = draw(frame);
+    const QImage cpu = terminalView.grab(QRect(0, 0, kWidth, kHeight)).toImage().convertToFormat(QImage::Format_RGB32);
+    if (const QByteArray dir = qgetenv("BRISVANE_SCREENSHOT_DIR"); !dir.isEmpty())
+        cpu.save(QString::fromLocal8Bit(dir) + "/cpu-" +
+                 ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".png");
+    ASSERT_EQ(cpu.size(), gpu.size());
+
+    const QSizeF cell = terminalView.cellSize();
+    // Probes in y-down view pixels, as both images store them.
+    const auto probe = [&](double x, double y, const QColor& expected) {
+        const QColor g = gpu.pixelColor(int(x), int(y));
+        const QColor c = cpu.pixelColor(int(x), int(y));
+        EXPECT_TRUE(near(g, c, 8)) << "at " << x << ", " << y;
+        EXPECT_TRUE(near(g, expected, 40)) << "at " << x << ", " << y;
+    };
+    const auto centreY = [&](int row) { return (row + 0.5) * cell.height(); };
+    probe(cell.width() * 0.5, centreY(0), terminalView.mapColor(Attribute::Color::ansi256(1), false, false, true));
+    probe(cell.width() * 0.5, centreY(1), terminalView.mapColor(Attribute::Color::ansi256(2), true, false, true));
+    probe(cell.width() * 0.2, centreY(3), terminalView.mapColor(Attribute::Color::ansi256(5), true, false, true));
+    probe(cell.width() * 6.5, centreY(0), background);
+
+    // The underline: the rows of row 2 in the blue, in both images, within a pixel of each other.
+    const QColor blue = terminalView.mapColor(Attribute::Color::ansi256(4), true, false, true);
+    const auto underlineRows = [&](const QImage& image) {
+        std::vector<int> rows;
+        for (int y = int(2 * cell.height()); y < int(3 * cell.height()); y++)
+            if (near(image.pixelColor(int(cell.width() * 1.5), y), blue, 40)) rows.push_back(y);
+        return rows;
+    };
+    const std::vector<int> gpuRows = underlineRows(gpu);
+    const std::vector<int> cpuRows = underlineRows(cpu);
+    ASSERT_FALSE(gpuRows.empty());
+    ASSERT_FALSE(cpuRows.empty());
+    EXPECT_LE(std::abs(gpuRows.front() - cpuRows.front()), 1);
 }
