@@ -11,6 +11,11 @@
 // bench`), one process for the whole run that loads each payload into memory and feeds it to a
 // fresh 80x24 terminal with 1000 lines of scroll-back on request, timing itself until the last
 // chunk is parsed. Without node or the package the xterm columns stay out.
+//
+// Plain ASCII is also measured against two reference writers of the same 24-byte cells, the
+// ceiling the cell's size sets: a loop that finds CR with memchr, writes an 8-byte head and a
+// 16-byte tail per byte and moves to the next row of an 80-column ring at each line end, once
+// as is and once also blanking each new row, as a terminal must.
 #include "BenchTerminal.hpp"
 
 #include "terminal/engine/Terminal.hpp"
@@ -26,6 +31,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <optional>
 #include <span>
@@ -73,6 +79,49 @@ double feedCorvix(const std::string& payload)
     auto start = std::chrono::steady_clock::now();
     bench::feedInChunks(terminal, bytes);
     terminal.clearUpdateRange();
+    return secondsSince(start);
+}
+
+// One stored cell of the reference writers: the size of Corvix's cell.
+struct ReferenceCell {
+    uint64_t head;
+    uint64_t tail[2];
+};
+static_assert(sizeof(ReferenceCell) == 24);
+
+double feedReferenceWriter(const std::string& payload, bool blankNewRows)
+{
+    constexpr size_t kRingRows = size_t{kScrollback} + kRows;
+    std::vector<ReferenceCell> ring(kRingRows * kCols);
+    const uint64_t tail0 = 0x0101010101010101u;
+    const uint64_t tail1 = 0x0202020202020202u;
+    size_t row = 0;
+    int col = 0;
+    ReferenceCell* line = ring.data();
+    auto nextRow = [&] {
+        row = row + 1 == kRingRows ? 0 : row + 1;
+        line = ring.data() + row * kCols;
+        col = 0;
+        if (blankNewRows)
+            for (int c = 0; c < kCols; c++) line[c] = {' ' | (uint64_t{1} << 32), {0, 0}};
+    };
+    const char* p = payload.data();
+    const char* const end = p + payload.size();
+    const auto start = std::chrono::steady_clock::now();
+    while (p < end) {
+        const char* cr = static_cast<const char*>(std::memchr(p, '\r', size_t(end - p)));
+        const char* stop = cr ? cr : end;
+        for (; p < stop; ++p) {
+            if (col == kCols) nextRow();
+            line[col++] = {uint64_t(uint8_t(*p)) | (uint64_t{1} << 32), {tail0, tail1}};
+        }
+        if (!cr) break;
+        p = cr + 1;
+        if (p < end && *p == '\n') ++p;
+        nextRow();
+    }
+    benchmark::DoNotOptimize(ring.data());
+    benchmark::ClobberMemory();
     return secondsSince(start);
 }
 
@@ -185,12 +234,15 @@ XtermPeer& xtermPeer()
 
 // The engines take turns, and each one's fastest feed counts: this machine is shared, and a
 // burst of other work during one feed would otherwise decide the ratio.
-void comparePeers(benchmark::State& state, const std::string& payload)
+// With `withWriters` the reference writers take their turns too.
+void comparePeers(benchmark::State& state, const std::string& payload, bool withWriters = false)
 {
     constexpr double kNone = std::numeric_limits<double>::infinity();
     double corvixBest = kNone;
     double vtermBest = kNone;
     double xtermBest = kNone;
+    double writerBest = kNone;
+    double blankingWriterBest = kNone;
     const bool withXterm = xtermPeer().load(payload);
     for (auto _ : state) {
         double corvix = feedCorvix(payload);
@@ -202,9 +254,17 @@ void comparePeers(benchmark::State& state, const std::string& payload)
                 xtermBest = std::min(xtermBest, xterm);
             }
         }
+        double writers = 0;
+        if (withWriters) {
+            const double writer = feedReferenceWriter(payload, false);
+            const double blankingWriter = feedReferenceWriter(payload, true);
+            writerBest = std::min(writerBest, writer);
+            blankingWriterBest = std::min(blankingWriterBest, blankingWriter);
+            writers = writer + blankingWriter;
+        }
         corvixBest = std::min(corvixBest, corvix);
         vtermBest = std::min(vtermBest, vterm);
-        state.SetIterationTime(corvix + vterm + xterm);
+        state.SetIterationTime(corvix + vterm + xterm + writers);
     }
     double mib = double(payload.size()) / double(1 << 20);
     state.counters["corvix_MiB/s"] = mib / corvixBest;
@@ -217,12 +277,19 @@ void comparePeers(benchmark::State& state, const std::string& payload)
         state.SetLabel("xterm.js peer not run: `make bench` installs it");
     }
     state.counters["x_faster_peer"] = std::min(vtermBest, xtermBest) / corvixBest;
+    if (withWriters) {
+        // Corvix's rate as a share of each writer's.
+        state.counters["writer_MiB/s"] = mib / writerBest;
+        state.counters["of_writer"] = writerBest / corvixBest;
+        state.counters["blanking_writer_MiB/s"] = mib / blankingWriterBest;
+        state.counters["of_blanking_writer"] = blankingWriterBest / corvixBest;
+    }
 }
 
 void BM_PeerPlainAscii(benchmark::State& state)
 {
     static const std::string payload = bench::plainAsciiLines();
-    comparePeers(state, payload);
+    comparePeers(state, payload, true);
 }
 
 void BM_PeerSgrPerCharacter(benchmark::State& state)

@@ -103,15 +103,27 @@ struct CellWords {
         std::memcpy(&middle, bytes + 3, 4);
         low = (uint64_t{first} | (uint64_t{middle} << 24)) << 8;
         std::memcpy(&high, bytes + 7, 8);
+#if defined(__SSE2__)
+        tail = _mm_set_epi64x(int64_t(high), int64_t(low));
+#endif
     }
     void store(CharData* cell, int32_t code, int width, TinyAtom payload) const
     {
         const uint64_t head = uint64_t(uint32_t(code)) | (uint64_t(uint8_t(width)) << 32) | (uint64_t(payload.code) << 48);
         auto* bytes = reinterpret_cast<unsigned char*>(cell);
         std::memcpy(bytes, &head, 8);
+#if defined(__SSE2__)
+        // One store from a vector register: a run's loop then keeps the two words out of the
+        // general registers it is short of.
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(bytes + 8), tail);
+#else
         std::memcpy(bytes + 8, &low, 8);
         std::memcpy(bytes + 16, &high, 8);
+#endif
     }
+#if defined(__SSE2__)
+    __m128i tail;
+#endif
 };
 
 // Length of the UTF-8 sequence a byte starts: 1 for ASCII, 0 for a byte that cannot start one
@@ -350,16 +362,17 @@ size_t TerminalPrinter::printOwnCellRun(Bytes data, size_t at)
     const CellWords halfWords(b.curAttr);
     const int start = b.x();
     BufferLine& line = b.lines()[b.yBase() + b.y()];
-    CharData* const first = line.cellsForRun(start, room);
+    CharData* cell = line.cellsForRun(start, room);
     int left = room;
-    CharData* cell = first;
-    CharData* last = first;
+    // The last cell's position follows from `left` and its width at the end: fewer live
+    // registers keep the attribute words out of the stack.
+    int lastWidth = width;
     const uint8_t* p = begin;
     for (;;) {
         words.store(cell, code, width, payload);
         // The run ends before the margin, so the right half always fits.
         if (width == 2) halfWords.store(cell + 1, 0, 0, payload);
-        last = cell;
+        lastWidth = width;
         cell += width;
         left -= width;
         p += c.length;
@@ -379,9 +392,9 @@ size_t TerminalPrinter::printOwnCellRun(Bytes data, size_t at)
         }
         if (width > left) break;
     }
-    const int x = start + int(cell - first);
+    const int x = start + room - left;
     line.endRun(x);
-    b.endCharacterRun(start + int(last - first), x);
+    b.endCharacterRun(x - lastWidth, x);
     return size_t(p - begin);
 }
 
