@@ -17,9 +17,17 @@ mkdir -p "$out"
 HOME=$home XDG_CONFIG_HOME=$home/.config XDG_DATA_HOME=$home/.local/share QT_QPA_PLATFORM=xcb \
 xvfb-run -a -s "-screen 0 1280x800x24 -br" sh -c '
     "$0" & pid=$!
-    sleep 3
-    kill -0 $pid || { echo "the application did not start"; exit 1; }
-    "$1" "$2/app-window.png" || { echo "no screenshot"; exit 1; }
+    # Until the window is drawn (the empty screen is one flat colour), at most 60 s: a loaded
+    # machine or the sanitizer build starts slowly.
+    tries=0
+    while :; do
+        kill -0 $pid || { echo "the application did not start"; exit 1; }
+        "$1" "$2/app-window.png" || { echo "no screenshot"; exit 1; }
+        [ "$("$1" --colours "$2/app-window.png")" -gt 1 ] && break
+        tries=$((tries + 1))
+        [ $tries -lt 120 ] || break
+        sleep 0.5
+    done
     children=$(ps -o pid= --ppid $pid)
     kill -TERM $pid
     wait $pid; status=$?
