@@ -3,6 +3,7 @@
 #include "app/Services/tiles/GridCellSizeCalculator.hpp"
 #include "app/ViewModels/DashboardViewModel.hpp"
 #include "app/ViewModels/TerminalProcessController.hpp"
+#include "app/Views/BrisvaneTerminalView.hpp"
 #include "app/Views/GridRowLayout.hpp"
 #include "app/Views/NewSessionTileView.hpp"
 #include "app/Views/TerminalTileView.hpp"
@@ -107,7 +108,14 @@ QWidget* TilePageView::tileView(const GridTile& tile)
     if (!tile.terminal) {
         if (!widget) {
             auto* newSession = new NewSessionTileView(this);
-            connect(newSession, &QAbstractButton::clicked, this, [this] { viewModel_.createTerminalTile(); });
+            connect(newSession, &QAbstractButton::clicked, this, [this] {
+                const QUuid created = viewModel_.createTerminalTile();
+                // The keyboard goes to the new shell, so a Space or Return typed next does not
+                // press this tile again and open more terminals.
+                const GridTile grid = GridTile::of(TerminalTile{created, {}, {}, {}, {}});
+                if (auto* tile = qobject_cast<TerminalTileView*>(cells_.value(grid.id())))
+                    if (BrisvaneTerminalView* terminal = tile->terminalView()) terminal->setFocus(Qt::OtherFocusReason);
+            });
             widget = newSession;
             widget->setProperty(kGridIdProperty, id);
             cells_.insert(id, widget);

@@ -120,6 +120,10 @@ TEST_F(TilePageTest, TheNewTerminalCellOpensATerminalTileRunningTheShell)
     EXPECT_NE(tile->hostView(), nullptr);
     EXPECT_TRUE(model->terminalControllers().at(id)->runningShellPid().has_value());
     EXPECT_EQ(cellIds(), (QStringList{gridId(id), GridTile::kNewSessionId}));
+    // The keyboard goes to the new shell: a Space or Return typed next must not press the
+    // new-terminal tile again.
+    ASSERT_NE(tile->terminalView(), nullptr);
+    EXPECT_EQ(page->focusWidget(), tile->terminalView());
 }
 
 // A tile's terminal opens links with the services the model was given, not the desktop's.
