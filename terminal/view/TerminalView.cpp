@@ -137,7 +137,7 @@ TerminalView::~TerminalView()
 void TerminalView::setupOptions(const SessionFactory& make)
 {
     resetCaches();
-    fonts_.measure(backingScale());
+    fonts_.measure(devicePixelRatioF());
     if (!session_) {
         const double width = std::max(0.0, double(this->width() - scrollerWidth()));
         const double height = this->height();

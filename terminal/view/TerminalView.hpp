@@ -350,8 +350,6 @@ public:
     void drawBlockElements(QPainter& painter, const std::vector<BlockElementRenderItem>& items, double lineTop);
     void drawPowerlineGlyphs(QPainter& painter, const std::vector<PowerlineRenderItem>& items, double lineTop,
                              BufferLine::RenderLineMode mode);
-    // Device pixels per point of the view's screen.
-    double backingScale() const;
 
     // ---- Feed and redraw --------------------------------------------------------------------
     void feed(std::span<const uint8_t> byteArray);

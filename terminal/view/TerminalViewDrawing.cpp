@@ -62,7 +62,7 @@ RenderFrame TerminalView::frameSettings(const QRect& dirtyRect, int bufferOffset
     frame.cols = terminal->cols;
     frame.viewWidth = width();
     frame.cellSize = cellSize();
-    frame.devicePixelRatio = backingScale();
+    frame.devicePixelRatio = devicePixelRatioF();
     frame.foreground = *_nativeFg;
     frame.background = *_nativeBg;
     frame.fontSmoothing = fonts_.fontSmoothing();
@@ -154,12 +154,6 @@ void TerminalView::drawPowerlineGlyphs(QPainter& painter, const std::vector<Powe
                                        double lineTop, BufferLine::RenderLineMode mode)
 {
     renderer_->drawPowerlineGlyphs(painter, frameSettings(rect(), terminal->buffer().yDisp()), items, lineTop, mode);
-}
-
-double TerminalView::backingScale() const
-{
-    const double scale = devicePixelRatioF();
-    return scale > 0 ? scale : 1.0;
 }
 
 } // namespace corvix

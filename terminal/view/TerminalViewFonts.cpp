@@ -25,7 +25,7 @@ QSizeF TerminalView::cellSizeFor(double ascent, double descent, double leading, 
 QSizeF TerminalView::computeFontDimensions() const
 {
     // The widget's ratio follows its window's screen, else the primary screen's.
-    return fonts_.computeFontDimensions(backingScale());
+    return fonts_.computeFontDimensions(devicePixelRatioF());
 }
 
 void TerminalView::setLineSpacing(double value)
@@ -45,7 +45,7 @@ static void refitCaret(CaretView& caret, QSizeF cell)
 void TerminalView::resetFont()
 {
     resetCaches();
-    fonts_.measure(backingScale());
+    fonts_.measure(devicePixelRatioF());
     if (width() > 0 && height() > 0) {
         // The same rule as a frame change, so that the next resize does not disagree.
         const QSize grid = fittingGrid(QSizeF(size()));
@@ -72,7 +72,7 @@ void TerminalView::resetFontSize()
 void TerminalView::setupOptions(double width, double height)
 {
     resetCaches();
-    fonts_.measure(backingScale());
+    fonts_.measure(devicePixelRatioF());
     const QSizeF cell = cellSize();
     if (width != 0 || height != 0) {
         TerminalOptions options = terminal->options;

@@ -105,7 +105,7 @@ bool TerminalView::insertImage(const QImage& image, ImageSizeRequest widthReques
 {
     if (!fonts_.cellDimension() || image.isNull()) return false;
     const QSizeF cell = cellSize();
-    const double scale = backingScale();
+    const double scale = devicePixelRatioF();
     // A bitmap's size in points is its size in pixels.
     const QSizeF natural(image.width(), image.height());
     double w = targetSide(widthRequest, cell.width(), width(), natural.width() / scale);
