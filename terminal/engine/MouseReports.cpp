@@ -115,4 +115,19 @@ void MouseReports::sendMotion(int buttonFlags, int x, int y, int pixelX, int pix
     sendEvent(bounded(buttonFlags) + 32, x, y, pixelX, pixelY);
 }
 
+void MouseReports::setTerminalFocus(bool focused)
+{
+    reportedFocusState_ = focused;
+    if (terminal().sendFocus) sendFocusReport();
+}
+
+void MouseReports::sendFocusReport()
+{
+    Terminal& t = terminal();
+    if (!t.delegate()) return;
+    std::string report(t.replyCsi());
+    report += reportedFocusState_ ? 'I' : 'O';
+    t.sendResponse(report);
+}
+
 } // namespace corvix

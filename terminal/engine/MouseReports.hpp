@@ -7,8 +7,9 @@ namespace corvix {
 class Terminal;
 
 // Mouse tracking: the mode the child asked for, and the reports in the X10, UTF-8, SGR, urxvt
-// and SGR-pixel encodings. The view decides which events to report; these only encode and send
-// them. A base of Terminal alone, whose replies carry the reports.
+// and SGR-pixel encodings; and the focus reports (DECSET 1004). The view decides which events to
+// report; these only encode and send them. A base of Terminal alone, whose replies carry the
+// reports.
 class MouseReports {
 public:
     MouseMode mouseMode() const { return mouseMode_; }
@@ -24,13 +25,19 @@ public:
     void sendEvent(int buttonFlags, int x, int y, int pixelX, int pixelY);
     void sendEvent(int buttonFlags, int x, int y) { sendEvent(buttonFlags, x, y, x, y); }
     void sendMotion(int buttonFlags, int x, int y, int pixelX, int pixelY);
+    // The view tells whether the terminal has focus; reported when the child asked for it.
+    void setTerminalFocus(bool focused);
 
 private:
     friend class Terminal;
+    // Sends the focus state when the child turns the reports on.
+    friend class TerminalModeCommands;
     MouseReports() = default;
     Terminal& terminal();
+    void sendFocusReport();
 
     MouseMode mouseMode_ = MouseMode::off;
+    bool reportedFocusState_ = true;
 };
 
 } // namespace corvix

@@ -51,7 +51,6 @@ Terminal::Terminal(TerminalDelegate* delegate, TerminalOptions opts, Executor* e
 Terminal::~Terminal()
 {
     *alive_ = false;
-    if (executor_ && synchronizedOutputTimeoutItem) executor_->cancel(synchronizedOutputTimeoutItem);
 }
 
 std::unique_ptr<Buffer> Terminal::makeNormalBuffer()
@@ -200,31 +199,7 @@ void Terminal::garbageCollectPayload()
         if (!inUse.count(code)) payloads.release(code);
 }
 
-// ---- Focus ----------------------------------------------------------------------------------
-
-void Terminal::setTerminalFocus(bool focused)
-{
-    reportedFocusState = focused;
-    if (sendFocus) sendFocusReport();
-}
-
-void Terminal::sendFocusReport()
-{
-    if (!tdel) return;
-    std::string report(replyCsi());
-    report += reportedFocusState ? 'I' : 'O';
-    sendResponse(report);
-}
-
 // ---- Selections -----------------------------------------------------------------------------
-
-void Terminal::registerSelection(const std::shared_ptr<TerminalSelection>& selection)
-{
-    std::erase_if(selections, [](const std::weak_ptr<TerminalSelection>& w) { return w.expired(); });
-    for (auto& weak : selections)
-        if (weak.lock() == selection) return;
-    selections.push_back(selection);
-}
 
 void Terminal::selectionsInvalidateForColumnRestrictedScroll(int top, int bottom, int left, int right)
 {

@@ -11,6 +11,8 @@
 #include "terminal/engine/KittyKeyboardProtocol.hpp"
 #include "terminal/engine/MouseReports.hpp"
 #include "terminal/engine/ParserHandler.hpp"
+#include "terminal/engine/SelectionRegistry.hpp"
+#include "terminal/engine/SynchronizedOutput.hpp"
 #include "terminal/engine/TerminalCursorCommands.hpp"
 #include "terminal/engine/TerminalDelegate.hpp"
 #include "terminal/engine/TerminalHostState.hpp"
@@ -18,7 +20,7 @@
 #include "terminal/engine/TerminalPalette.hpp"
 #include "terminal/engine/TerminalPrinter.hpp"
 #include "terminal/engine/TerminalReplies.hpp"
-#include "terminal/engine/TerminalSelection.hpp"
+#include "terminal/engine/TerminalText.hpp"
 #include "terminal/engine/TerminalTypes.hpp"
 #include "terminal/engine/TerminalUpdateRanges.hpp"
 #include "terminal/screen/Attribute.hpp"
@@ -49,10 +51,11 @@ namespace corvix {
 // through the delegate. Single-threaded: everything runs on the thread that owns the terminal.
 //
 // The state the view, the app and the engine's parts read sits in the bases, one header each
-// (modes, dirty ranges, palette, titles, link payloads, character sets, mouse reports, reply
-// introducers, diagnostics), so its names are the terminal's. Groups of control functions are
-// parts of their own (the friends below); the terminal keeps the buffers, the parser's
-// dispatch, scrolling and what the parts share.
+// (modes, dirty ranges, palette and its setters, titles, link payloads, character sets, mouse
+// and focus reports, reply introducers, diagnostics, the selections over the rows, the buffers
+// read back as text), so its names are the terminal's. Groups of control functions are parts
+// of their own (the friends below); the terminal keeps the buffers, the parser's dispatch,
+// scrolling and what the parts share.
 class Terminal final : public BidiTextSource,
                        public TerminalModes,
                        public TerminalUpdateRanges,
@@ -63,6 +66,8 @@ class Terminal final : public BidiTextSource,
                        public MouseReports,
                        public TerminalReplies,
                        public EngineDiagnostics,
+                       public SelectionRegistry,
+                       public TerminalText,
                        private ParserHandler {
     // The parser calls the handler operations below on the terminal itself, not through the
     // interface, so the hot ones inline (see EscapeSequenceParserLoop.hpp).
@@ -79,6 +84,8 @@ class Terminal final : public BidiTextSource,
     friend class TerminalOsc;
     friend class TerminalPrinter;
     friend class TerminalReports;
+    // DECSET 2026's timeout runs on the executor and ends with a redraw.
+    friend class SynchronizedOutput;
 
 public:
     static constexpr int MINIMUM_COLS = 2;
@@ -137,8 +144,6 @@ public:
     KittyKeyboardFlags keyboardEnhancementFlags() const;
     std::pair<int, int> getCursorLocation() const { return {buffer_->x(), buffer_->y()}; }
     int getTopVisibleRow() const { return buffer_->yDisp(); }
-    // Text of the active buffer from the earlier to the later position (its column exclusive).
-    std::string getText(Position start, Position end);
     static std::vector<std::string> getEnvironmentVariables(std::optional<std::string> termName = std::nullopt,
                                                             bool trueColor = true);
 
@@ -147,7 +152,6 @@ public:
     void resize(int cols, int rows);
     void changeScrollback(std::optional<int64_t> scrollback);
     void changeHistorySize(std::optional<int64_t> scrollback) { changeScrollback(scrollback); }
-    void setTerminalFocus(bool focused);
     // The view tells the terminal whether the user is looking at the scroll-back.
     void setUserScrolling(bool scrolling) { userScrolling = scrolling; }
     // Shows the line ring from `row` (clamped to 0...yBase) at the top of the view.
@@ -159,22 +163,13 @@ public:
     // (startY, endY) of the dirty screen rows, or nothing. After a full-screen update the end is
     // `rows` (one past the last row); it is clamped there, never beyond.
     std::optional<std::pair<int, int>> getUpdateRange() const;
-    bool synchronizedOutputActive() const { return synchronizedOutputActive_; }
-    void registerSelection(const std::shared_ptr<TerminalSelection>& selection);
+    bool synchronizedOutputActive() const { return synchronizedOutput_.active(); }
     // The link target under a cell of the active buffer: an OSC 8 hyperlink first, then (in
     // `explicitAndImplicit` mode) a URL or path recognised in the text (TerminalLinks.hpp).
     std::optional<std::string> link(LinkLookupLocation at, LinkLookupMode mode);
     std::optional<Position> resolveLinkLocation(LinkLookupLocation location, Buffer& buffer);
     std::optional<LinkMatch> explicitLinkMatch(Position at, Buffer& buffer);
     std::optional<LinkMatch> implicitLinkMatch(Position at, Buffer& buffer);
-    // The setters tell the delegate once and, for the Lab palettes (which depend on the default
-    // colours), rebuild the palette.
-    void installPalette(const std::vector<Color>& colors);
-    Ansi256PaletteStrategy ansi256PaletteStrategy() const { return options.ansi256PaletteStrategy; }
-    void setAnsi256PaletteStrategy(Ansi256PaletteStrategy strategy);
-    void setForegroundColor(const Color& color);
-    void setBackgroundColor(const Color& color);
-    void setCursorColor(std::optional<Color> color);
 
     // ---- Inline images (KittyImages.hpp) ------------------------------------------------------
     KittyGraphicsState& kittyGraphicsState() { return kittyImages_.kittyGraphicsState(); }
@@ -209,24 +204,6 @@ public:
     BufferLine* getScrollInvariantLine(int row);
     std::optional<CharData> getCharData(int col, int row);
     const Attribute& currentAttribute() const { return curAttr; }
-    bool bidiSupportEnabled() const { return currentBidiState.supportMode == BidiSupportMode::implicit; }
-    bool bidiAutodetectDirection() const { return currentBidiState.autodetectDirection; }
-    bool bidiBoxMirroring() const { return currentBidiState.boxMirroring; }
-    // Every line of the buffer, oldest first, each followed by a line feed; lines the encoding
-    // cannot represent are left out.
-    std::vector<uint8_t> getBufferAsData(BufferKind kind, TextEncoding encoding);
-    // The selection's rows as lines of fragments; `start` not after `end`, both rows of `buffer`.
-    std::vector<Line> _getSelectedLines(Position start, Position end, Buffer& buffer);
-    // Row `line` from column `start` up to `end` (-1: the row's end), trailing null cells trimmed,
-    // inner ones read as spaces.
-    std::string translateBufferLineToString(Buffer& buffer, int line, int start, int end);
-    // Calls `fn` for every registered selection that still exists.
-    template <typename Fn>
-    void forEachSelection(Fn&& fn)
-    {
-        for (auto& weak : selections)
-            if (auto s = weak.lock()) fn(*s);
-    }
     // The cluster table (its size and bounds), its collection, and both code tables' (clusters,
     // hyperlink payloads), which give back what no cell uses. Both run by themselves as the
     // tables grow, and on a full reset or a scroll-back clear.
@@ -243,8 +220,6 @@ private:
     // The engine's own from here on: what the engine's parts (the friends above) share with it,
     // the control functions the parser dispatches to, and their state.
 
-    bool reportedFocusState = true;
-    void sendFocusReport();
     void selectionsInvalidateForColumnRestrictedScroll(int top, int bottom, int left, int right);
 
     // ---- Buffers, modes and bidi ------------------------------------------------------------
@@ -260,12 +235,8 @@ private:
     Attribute eraseAttribute() const;
     // The template line that scrolling copies; reused while width and erase attribute match.
     std::shared_ptr<BufferLine> blankLine;
-    void endSynchronizedOutput();
-    void scheduleSynchronizedOutputTimeout();
-    double synchronizedOutputTimeoutSeconds = 1.0;
     bool keepScreenOnColumnSwitch_ = false; // DECNCSM
     void applyCurrentBidiStateAtParagraphStart(const BidiStateProperties& properties);
-    void resetAllColors();
 
     // ---- Control functions ------------------------------------------------------------------
     // CSI commands take the parameter list (at least one element; an omitted parameter is 0)
@@ -283,9 +254,6 @@ private:
 
     // Character attributes.
     void cmdCsiM(Params pars, Bytes collect);
-
-    // Kitty keyboard flags; false when the sequence is not one of the protocol's.
-    bool handleKittyKeyboardProtocol(Params pars, Bytes collect);
 
     // Separators of the CSI sequence being dispatched (';' or ':' before each parameter after
     // the first); empty outside a dispatch.
@@ -356,9 +324,6 @@ private:
     std::unique_ptr<Buffer> normalBuffer_;
     std::unique_ptr<Buffer> altBuffer_;
     Buffer* buffer_ = nullptr;
-    bool synchronizedOutputActive_ = false;
-    Executor::TaskId synchronizedOutputTimeoutItem = 0;
-    std::vector<std::weak_ptr<TerminalSelection>> selections;
     KittyImages kittyImages_{*this};
 
     // eraseAttribute() as `scroll` last built it (it depends on the background alone).
@@ -369,6 +334,8 @@ private:
     // makes nothing on the stack.
     TerminalPrinter printer_{*this};
     TerminalCursorCommands cursorCommands_{*this};
+    // After `executor_`: its destructor cancels the timeout there.
+    SynchronizedOutput synchronizedOutput_{*this};
 
     // Guards against the terminal being destroyed while a posted task is pending.
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);

@@ -98,7 +98,7 @@ void Terminal::resetToInitialState()
 
     bidiArrowKeySwap = options.initialBidiArrowKeySwap;
     savedBidiPrivateModes.clear();
-    endSynchronizedOutput();
+    synchronizedOutput_.end();
 
     options.rows = rows;
     options.cols = cols;

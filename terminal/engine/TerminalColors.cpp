@@ -42,56 +42,76 @@ void TerminalColors::rebuildAnsiPalette(bool notifyDelegate)
     if (notifyDelegate && terminal_.tdel) terminal_.tdel->colorChanged(terminal_, std::nullopt);
 }
 
-void Terminal::installPalette(const std::vector<Color>& colors)
+Terminal& TerminalPalette::terminal()
+{
+    // Only Terminal makes one, as its base.
+    return static_cast<Terminal&>(*this);
+}
+
+const Terminal& TerminalPalette::terminal() const
+{
+    return static_cast<const Terminal&>(*this);
+}
+
+void TerminalPalette::installPalette(const std::vector<Color>& colors)
 {
     if (colors.size() != 16) return;
     installedColors = colors;
     // The host installed these itself; it is not told back.
-    TerminalColors(*this).rebuildAnsiPalette(false);
+    TerminalColors(terminal()).rebuildAnsiPalette(false);
 }
 
-void Terminal::setAnsi256PaletteStrategy(Ansi256PaletteStrategy strategy)
+Ansi256PaletteStrategy TerminalPalette::ansi256PaletteStrategy() const
 {
-    if (strategy == options.ansi256PaletteStrategy) return;
-    options.ansi256PaletteStrategy = strategy;
-    TerminalColors(*this).rebuildAnsiPalette(true);
+    return terminal().options.ansi256PaletteStrategy;
+}
+
+void TerminalPalette::setAnsi256PaletteStrategy(Ansi256PaletteStrategy strategy)
+{
+    Terminal& t = terminal();
+    if (strategy == t.options.ansi256PaletteStrategy) return;
+    t.options.ansi256PaletteStrategy = strategy;
+    TerminalColors(t).rebuildAnsiPalette(true);
 }
 
 // The delegate's default implementations write the colour back through these setters; the guard
 // ends that echo after one delegate call.
-void Terminal::setForegroundColor(const Color& color)
+void TerminalPalette::setForegroundColor(const Color& color)
 {
     foregroundColor_ = color;
     if (settingFgColor) return;
+    Terminal& t = terminal();
     settingFgColor = true;
-    if (tdel) tdel->setForegroundColor(*this, foregroundColor_);
+    if (t.delegate()) t.delegate()->setForegroundColor(t, foregroundColor_);
     settingFgColor = false;
-    if (options.ansi256PaletteStrategy != Ansi256PaletteStrategy::xterm) TerminalColors(*this).rebuildAnsiPalette(true);
+    if (t.options.ansi256PaletteStrategy != Ansi256PaletteStrategy::xterm) TerminalColors(t).rebuildAnsiPalette(true);
 }
 
-void Terminal::setBackgroundColor(const Color& color)
+void TerminalPalette::setBackgroundColor(const Color& color)
 {
     backgroundColor_ = color;
     if (settingBgColor) return;
+    Terminal& t = terminal();
     settingBgColor = true;
-    if (tdel) tdel->setBackgroundColor(*this, backgroundColor_);
+    if (t.delegate()) t.delegate()->setBackgroundColor(t, backgroundColor_);
     settingBgColor = false;
-    if (options.ansi256PaletteStrategy != Ansi256PaletteStrategy::xterm) TerminalColors(*this).rebuildAnsiPalette(true);
+    if (t.options.ansi256PaletteStrategy != Ansi256PaletteStrategy::xterm) TerminalColors(t).rebuildAnsiPalette(true);
 }
 
-void Terminal::setCursorColor(std::optional<Color> color)
+void TerminalPalette::setCursorColor(std::optional<Color> color)
 {
     cursorColor_ = color;
     if (settingCursorColor) return;
+    Terminal& t = terminal();
     settingCursorColor = true;
-    if (tdel) tdel->setCursorColor(*this, cursorColor_);
+    if (t.delegate()) t.delegate()->setCursorColor(t, cursorColor_);
     settingCursorColor = false;
 }
 
-void Terminal::resetAllColors()
+void TerminalColors::resetAllColors()
 {
-    ansiColors = defaultAnsiColors;
-    if (tdel) tdel->colorChanged(*this, std::nullopt);
+    terminal_.ansiColors = terminal_.defaultAnsiColors;
+    if (terminal_.tdel) terminal_.tdel->colorChanged(terminal_, std::nullopt);
 }
 
 // ---- OSC 4: set or query palette entries ("index;colour" pairs) -------------------------------
@@ -174,7 +194,7 @@ void TerminalColors::oscSetColors(Bytes data, int startAt)
 void TerminalColors::oscResetColor(Bytes data)
 {
     if (data.empty()) {
-        terminal_.resetAllColors();
+        resetAllColors();
         return;
     }
     for (uint8_t b : data)

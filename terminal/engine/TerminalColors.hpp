@@ -21,6 +21,8 @@ public:
     // The 256-colour palette from the installed colours and the strategy; tells the delegate
     // when `notifyDelegate`.
     void rebuildAnsiPalette(bool notifyDelegate);
+    // Every palette entry back to its default (OSC 104 without indexes, a full reset).
+    void resetAllColors();
 
 private:
     Terminal& terminal_;

@@ -3,6 +3,7 @@
 // no table handles.
 #include "terminal/engine/Terminal.hpp"
 #include "terminal/engine/TerminalEditCommands.hpp"
+#include "terminal/engine/TerminalKittyKeyboard.hpp"
 #include "terminal/engine/TerminalModeCommands.hpp"
 #include "terminal/engine/TerminalLineModes.hpp"
 #include "terminal/engine/RectangularAreas.hpp"
@@ -278,7 +279,7 @@ void Terminal::dispatchCsiTable(uint8_t code, std::span<const int32_t> pars, std
         break;
     case 't': TerminalReports(*this).csit(pars, collect); break;
     case 'u':
-        if (!handleKittyKeyboardProtocol(pars, collect) && collect.empty()) cursorCommands_.cmdRestoreCursor(pars, collect);
+        if (!TerminalKittyKeyboard(*this).handle(pars, collect) && collect.empty()) cursorCommands_.cmdRestoreCursor(pars, collect);
         break;
     case 'v': RectangularAreas(*this).csiCopyRectangularArea(pars, collect); break;
     case 'x': RectangularAreas(*this).csiX(pars, collect); break;

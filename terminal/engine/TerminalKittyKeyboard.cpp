@@ -1,4 +1,6 @@
 // The Kitty keyboard flag stack: query, push, pop and set of the active screen's flags.
+#include "terminal/engine/TerminalKittyKeyboard.hpp"
+
 #include "terminal/engine/Terminal.hpp"
 
 #include <algorithm>
@@ -13,17 +15,18 @@ constexpr size_t kMaxStackDepth = 16;
 
 } // namespace
 
-bool Terminal::handleKittyKeyboardProtocol(Params pars, Bytes collect)
+bool TerminalKittyKeyboard::handle(Params pars, Bytes collect)
 {
     if (collect.size() != 1) return false;
-    KeyboardModeState& s = isCurrentBufferAlternate() ? keyboardModeAlt : keyboardModeNormal;
+    Terminal::KeyboardModeState& s =
+        terminal_.isCurrentBufferAlternate() ? terminal_.keyboardModeAlt : terminal_.keyboardModeNormal;
     const int p0 = pars.empty() ? 0 : pars[0];
 
     switch (collect[0]) {
     case '?': {
-        std::string reply = cc.send8bit ? "\x9b?" : "\x1b[?";
+        std::string reply = terminal_.cc.send8bit ? "\x9b?" : "\x1b[?";
         reply += std::to_string(s.flags.rawValue) + 'u';
-        sendResponse(reply);
+        terminal_.sendResponse(reply);
         return true;
     }
     case '>':

@@ -1,6 +1,7 @@
 // Mode sequences (SM/RM, DECSET/DECRST), mode reports (DECRQM), XTSAVE/XTRESTORE of the bidi
 // private modes, soft reset (DECSTR), conformance level (DECSCL) and cursor style (DECSCUSR).
 #include "terminal/engine/Terminal.hpp"
+#include "terminal/engine/TerminalColors.hpp"
 #include "terminal/engine/TerminalEditCommands.hpp"
 #include "terminal/engine/TerminalModeCommands.hpp"
 
@@ -106,7 +107,7 @@ void TerminalModeCommands::setMode(int par, Bytes collect)
         break;
     case 1243: terminal_.bidiArrowKeySwap = true; break;
     case 2004: terminal_.bracketedPasteMode = true; break;
-    case 2026: beginSynchronizedOutput(); break;
+    case 2026: terminal_.synchronizedOutput_.begin(); break;
     case 2500:
         terminal_.currentBidiState.boxMirroring = true;
         applyBidiUpdate({Terminal::BidiStateProperty::boxMirroring});
@@ -174,7 +175,7 @@ void TerminalModeCommands::resetMode(int par, Bytes collect)
     case 1048: terminal_.cursorCommands_.cmdRestoreCursor({}, {}); break;
     case 1243: terminal_.bidiArrowKeySwap = false; break;
     case 2004: terminal_.bracketedPasteMode = false; break;
-    case 2026: terminal_.endSynchronizedOutput(); break;
+    case 2026: terminal_.synchronizedOutput_.end(); break;
     case 2500:
         terminal_.currentBidiState.boxMirroring = false;
         applyBidiUpdate({Terminal::BidiStateProperty::boxMirroring});
@@ -234,14 +235,6 @@ void TerminalModeCommands::resetMarginMode()
         each->setMarginLeft(0);
         each->setMarginRight(terminal_.cols - 1);
     }
-}
-
-void TerminalModeCommands::beginSynchronizedOutput()
-{
-    const bool wasActive = terminal_.synchronizedOutputActive_;
-    terminal_.synchronizedOutputActive_ = true;
-    terminal_.scheduleSynchronizedOutputTimeout();
-    if (!wasActive && terminal_.tdel) terminal_.tdel->synchronizedOutputChanged(terminal_, true);
 }
 
 void TerminalModeCommands::applyBidiUpdate(const Terminal::BidiStateProperties& changed)
@@ -327,7 +320,7 @@ int TerminalModeCommands::decModeValue(int mode) const
     case 1034: return 4;
     case 1243: return flag(terminal_.bidiArrowKeySwap);
     case 2004: return flag(terminal_.bracketedPasteMode);
-    case 2026: return flag(terminal_.synchronizedOutputActive_);
+    case 2026: return flag(terminal_.synchronizedOutput_.active());
     case 2500: return flag(terminal_.currentBidiState.boxMirroring);
     case 2501: return flag(terminal_.currentBidiState.autodetectDirection);
     default: return 0; // 63, 1047, 1048, 1049 and every unknown mode
@@ -452,7 +445,7 @@ void Terminal::softReset()
     hyperLinkTracking.reset();
     lineFeedMode = options.convertEol;
 
-    resetAllColors();
+    TerminalColors(*this).resetAllColors();
 
     if (tdel) tdel->showCursor(*this);
 }

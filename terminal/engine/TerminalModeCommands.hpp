@@ -39,12 +39,11 @@ private:
     void cmdDecRqm(Params pars, bool decMode);
     int decModeValue(int mode) const;
     int ansiModeValue(int mode) const;
-    // Screen switches, column mode, margins and synchronized-output start.
+    // Screen switches and column mode.
     void enterAltScreen();
     void leaveAltScreen(int mode);
     // DECCOLM to `columns` wide.
     void switchColumnMode(int columns);
-    void beginSynchronizedOutput();
 
     Terminal& terminal_;
 };

@@ -1,31 +1,7 @@
-// Mode machinery of the terminal: synchronized output and the bidi paragraph update.
+// Mode machinery of the terminal: the bidi paragraph update.
 #include "terminal/engine/Terminal.hpp"
 
 namespace corvix {
-
-void Terminal::scheduleSynchronizedOutputTimeout()
-{
-    if (!executor_) return;
-    if (synchronizedOutputTimeoutItem) executor_->cancel(synchronizedOutputTimeoutItem);
-    std::weak_ptr<bool> alive = alive_;
-    synchronizedOutputTimeoutItem = executor_->postAfter(synchronizedOutputTimeoutSeconds, [this, alive] {
-        auto guard = alive.lock();
-        if (!guard || !*guard) return;
-        synchronizedOutputTimeoutItem = 0;
-        if (synchronizedOutputActive_) endSynchronizedOutput();
-    });
-}
-
-void Terminal::endSynchronizedOutput()
-{
-    if (!synchronizedOutputActive_) return;
-    synchronizedOutputActive_ = false;
-    if (executor_ && synchronizedOutputTimeoutItem) executor_->cancel(synchronizedOutputTimeoutItem);
-    synchronizedOutputTimeoutItem = 0;
-    updateRange(0);
-    updateRange(rows - 1);
-    if (tdel) tdel->synchronizedOutputChanged(*this, false);
-}
 
 void Terminal::applyCurrentBidiStateAtParagraphStart(const BidiStateProperties& properties)
 {

@@ -53,6 +53,9 @@ struct TerminalModes {
     enum class BidiStateProperty : uint8_t { supportMode, autodetectDirection, fallbackDirection, boxMirroring };
     using BidiStateProperties = std::set<BidiStateProperty>;
     static const BidiStateProperties& allBidiStateProperties();
+    bool bidiSupportEnabled() const { return currentBidiState.supportMode == BidiSupportMode::implicit; }
+    bool bidiAutodetectDirection() const { return currentBidiState.autodetectDirection; }
+    bool bidiBoxMirroring() const { return currentBidiState.boxMirroring; }
 };
 
 } // namespace corvix

@@ -1,4 +1,6 @@
 // Turning buffer cells back into text: selections, copied ranges and whole-buffer dumps.
+#include "terminal/engine/TerminalText.hpp"
+
 #include "terminal/engine/Terminal.hpp"
 
 #include "terminal/screen/GraphemeBreakState.hpp"
@@ -40,7 +42,13 @@ bool isBlank(const BufferLine& line)
 
 } // namespace
 
-std::string Terminal::translateBufferLineToString(Buffer& buffer, int line, int start, int end)
+Terminal& TerminalText::terminal()
+{
+    // Only Terminal makes one, as its base.
+    return static_cast<Terminal&>(*this);
+}
+
+std::string TerminalText::translateBufferLineToString(Buffer& buffer, int line, int start, int end)
 {
     if (line < 0 || line >= buffer.lines().count()) return {};
     BufferLine& row = buffer.lines()[line];
@@ -49,15 +57,15 @@ std::string Terminal::translateBufferLineToString(Buffer& buffer, int line, int 
     start = std::max(start, 0);
     // A column past the row would read its last cell again.
     if (end > row.count()) end = row.count();
-    std::string text = row.translateToString(true, start, end, true, [this](const CharData& cell) {
-        return Utf8::encode(character(cell.code));
+    std::string text = row.translateToString(true, start, end, true, [&t = terminal()](const CharData& cell) {
+        return Utf8::encode(t.character(cell.code));
     });
     // Null cells between characters read as spaces (trailing ones are trimmed already).
     std::replace(text.begin(), text.end(), '\0', ' ');
     return text;
 }
 
-std::vector<Line> Terminal::_getSelectedLines(Position start, Position end, Buffer& buffer)
+std::vector<Line> TerminalText::_getSelectedLines(Position start, Position end, Buffer& buffer)
 {
     std::vector<Line> lines(1);
     const int count = buffer.lines().count();
@@ -112,25 +120,27 @@ std::vector<Line> Terminal::_getSelectedLines(Position start, Position end, Buff
     return lines;
 }
 
-std::string Terminal::getText(Position start, Position end)
+std::string TerminalText::getText(Position start, Position end)
 {
     auto order = Position::compare(start, end);
     if (order == Position::CompareResult::equal) return {};
     if (order == Position::CompareResult::after) std::swap(start, end);
-    const int count = buffer_->lines().count();
+    Buffer& active = terminal().buffer();
+    const int count = active.lines().count();
     if (start.row < 0 || start.row >= count) return {};
     end.row = std::min(end.row, count - 1);
 
     std::string text;
-    for (const Line& line : _getSelectedLines(start, end, *buffer_))
+    for (const Line& line : _getSelectedLines(start, end, active))
         for (const LineFragment& f : line.fragments)
             if (f.text) text += *f.text;
     return text;
 }
 
-std::vector<uint8_t> Terminal::getBufferAsData(BufferKind kind, TextEncoding encoding)
+std::vector<uint8_t> TerminalText::getBufferAsData(BufferKind kind, TextEncoding encoding)
 {
-    Buffer& b = kind == BufferKind::normal ? *normalBuffer_ : kind == BufferKind::alt ? *altBuffer_ : *buffer_;
+    Terminal& t = terminal();
+    Buffer& b = kind == BufferKind::normal ? t.normalBuffer() : kind == BufferKind::alt ? t.altBuffer() : t.buffer();
     auto& ring = b.lines();
     std::vector<uint8_t> data;
     std::string text;

@@ -27,7 +27,7 @@ void Terminal::resize(int newCols, int newRows)
     newCols = std::max(newCols, MINIMUM_COLS);
     newRows = std::max(newRows, MINIMUM_ROWS);
     if (newCols == cols && newRows == rows) return;
-    endSynchronizedOutput();
+    synchronizedOutput_.end();
     int oldCols = cols;
     resizeBuffers(newCols, newRows);
     cols = newCols;
