@@ -5,9 +5,9 @@
 #include "terminal/graphics/Base64.hpp"
 #include "terminal/view/RecordingGpu.hpp"
 #include "terminal/view/TerminalView.hpp"
+#include "terminal/view/TestImages.hpp"
 
 #include <QApplication>
-#include <QBuffer>
 
 #include <gtest/gtest.h>
 
@@ -15,18 +15,10 @@
 #include <vector>
 
 using namespace corvix;
+using corvix::testing::pngBytes;
 using corvix::testing::RecordingDevice;
 
 namespace {
-
-std::vector<uint8_t> pngBytes(const QImage& image, int quality = -1)
-{
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG", quality);
-    return {png.begin(), png.end()};
-}
 
 std::string base64(const std::vector<uint8_t>& bytes)
 {

@@ -1,12 +1,11 @@
 // A row's GPU records from a real view offscreen, through the recording GL seam: drawable pixels,
 // y up from the bottom edge, at a frame scale of 2 on a view whose own backing scale is 1.
-#include "terminal/graphics/Base64.hpp"
 #include "terminal/view/RecordingGpu.hpp"
 #include "terminal/view/TerminalView.hpp"
+#include "terminal/view/TestImages.hpp"
 #include "terminal/view/gpu/RowDrawData.hpp"
 
 #include <QApplication>
-#include <QBuffer>
 
 #include <gtest/gtest.h>
 
@@ -15,24 +14,10 @@
 using namespace corvix;
 using corvix::testing::RecordingDevice;
 
+using corvix::testing::pngBase64;
+using corvix::testing::solid;
+
 namespace {
-
-std::string pngBase64(const QImage& image)
-{
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    const std::vector<uint8_t> bytes(png.begin(), png.end());
-    return Base64::encode(bytes);
-}
-
-QImage solid(int w, int h, QColor color)
-{
-    QImage image(w, h, QImage::Format_ARGB32_Premultiplied);
-    image.fill(color);
-    return image;
-}
 
 bool sameColor(GpuFloat4 a, const QColor& b)
 {

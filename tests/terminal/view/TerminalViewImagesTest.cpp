@@ -1,10 +1,9 @@
 #include "terminal/view/TerminalView.hpp"
+#include "terminal/view/TestImages.hpp"
 
-#include "terminal/graphics/Base64.hpp"
 #include "terminal/view/CaretView.hpp"
 
 #include <QApplication>
-#include <QBuffer>
 #include <QDir>
 #include <QPainter>
 
@@ -15,24 +14,10 @@
 
 using namespace corvix;
 
+using corvix::testing::pngBase64;
+using corvix::testing::solid;
+
 namespace {
-
-std::string pngBase64(const QImage& image)
-{
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    const std::vector<uint8_t> bytes(png.begin(), png.end());
-    return Base64::encode(bytes);
-}
-
-QImage solid(int w, int h, QColor color)
-{
-    QImage image(w, h, QImage::Format_ARGB32_Premultiplied);
-    image.fill(color);
-    return image;
-}
 
 struct ImageFixture : ::testing::Test {
     TerminalView view{QRect(0, 0, 800, 480), QFont(QStringLiteral("DejaVu Sans Mono"), 11)};
