@@ -8,6 +8,7 @@
 #include "terminal/view/gpu/GpuShaderLibrary.hpp"
 #include "terminal/view/gpu/OpenGlDevice.hpp"
 #include "terminal/view/gpu/RowDrawData.hpp"
+#include "terminal/view/TestImages.hpp"
 
 #include <QApplication>
 #include <QBuffer>
@@ -523,9 +524,14 @@ void append(std::vector<T>& to, const std::vector<T>& from)
 TEST_F(GlFixture, BuiltRowsMatchTheCpuPathAtCellCentresAndTheUnderline)
 {
     terminalView.setCustomBlockGlyphs(true);
-    // Red background; a green full block; blue underlined spaces; a magenta Powerline separator.
+    // Red background; a green full block; blue underlined spaces; a magenta Powerline separator;
+    // yellow text; a cyan Kitty picture over two cells.
     terminalView.feed("\x1b[?25l\x1b[41m  \x1b[0m\r\n\x1b[32m\xe2\x96\x88\x1b[0m\r\n\x1b[4;34m    \x1b[0m\r\n"
-                      "\x1b[35m\xee\x82\xb0\x1b[0m");
+                      "\x1b[35m\xee\x82\xb0\x1b[0m\r\n\x1b[33mHHHHHHHH\x1b[0m\r\n");
+    const QSize picture(int(terminalView.cellSize().width() * 2), int(terminalView.cellSize().height()));
+    terminalView.feed("\x1b_Ga=T,f=100,i=7,C=1,q=2;" +
+                      corvix::testing::pngBase64(corvix::testing::solid(picture.width(), picture.height(), Qt::cyan)) +
+                      "\x1b\\");
     terminalView.updateDisplay(false);
     RowDrawBuilder builder(terminalView, renderer->glyphEntries(), renderer->grayscaleAtlas(), renderer->colorAtlas(),
                            renderer->shaperCache(), renderer->imageTextures());
@@ -538,8 +544,10 @@ TEST_F(GlFixture, BuiltRowsMatchTheCpuPathAtCellCentresAndTheUnderline)
         append(frame.glyphCellsGray, data.glyphCellsGray);
         append(frame.glyphCellsColor, data.glyphCellsColor);
         append(frame.decorationCells, data.decorationCells);
+        append(frame.overImageDraws, data.overImageDraws);
     }
     ASSERT_FALSE(frame.decorationCells.empty());
+    ASSERT_FALSE(frame.overImageDraws.empty());
     const QImage gpu = draw(frame);
     const QImage cpu = terminalView.grab(QRect(0, 0, kWidth, kHeight)).toImage().convertToFormat(QImage::Format_RGB32);
     if (const QByteArray dir = qgetenv("BRISVANE_SCREENSHOT_DIR"); !dir.isEmpty())
@@ -560,6 +568,20 @@ TEST_F(GlFixture, BuiltRowsMatchTheCpuPathAtCellCentresAndTheUnderline)
     probe(cell.width() * 0.5, centreY(1), terminalView.mapColor(Attribute::Color::ansi256(2), true, false, true));
     probe(cell.width() * 0.2, centreY(3), terminalView.mapColor(Attribute::Color::ansi256(5), true, false, true));
     probe(cell.width() * 6.5, centreY(0), background);
+    probe(cell.width() * 1.0, centreY(5), QColor(Qt::cyan));
+
+    // The text: as much yellow ink in row 4 on both paths (glyph pixels differ, their coverage not).
+    const QColor yellow = terminalView.mapColor(Attribute::Color::ansi256(3), true, false, true);
+    const auto inkIn = [&](const QImage& image) {
+        int ink = 0;
+        for (int y = int(4 * cell.height()); y < int(5 * cell.height()); y++)
+            for (int x = 0; x < int(8 * cell.width()); x++) ink += near(image.pixelColor(x, y), yellow, 60) ? 1 : 0;
+        return ink;
+    };
+    const int gpuInk = inkIn(gpu);
+    const int cpuInk = inkIn(cpu);
+    EXPECT_GT(cpuInk, 0);
+    EXPECT_NEAR(gpuInk, cpuInk, cpuInk / 4 + 1);
 
     // The underline: the rows of row 2 in the blue, in both images, within a pixel of each other.
     const QColor blue = terminalView.mapColor(Attribute::Color::ansi256(4), true, false, true);
