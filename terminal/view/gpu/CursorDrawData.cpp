@@ -4,7 +4,7 @@
 #include "terminal/view/TerminalView.hpp"
 #include "terminal/view/gpu/GlyphEntries.hpp"
 #include "terminal/view/gpu/TextShaper.hpp"
-#include "terminal/view/gpu/UnderlinePieces.hpp"
+#include "terminal/view/gpu/UnderlineSegments.hpp"
 
 #include <algorithm>
 #include <cmath>

@@ -4,7 +4,7 @@
 // that placeholder cells show by id. Every texture is RGBA8, premultiplied, bottom row first.
 
 #include "terminal/engine/KittyGraphics.hpp"
-#include "terminal/view/gpu/UnderlinePieces.hpp"
+#include "terminal/view/gpu/UnderlineSegments.hpp"
 
 #include <QImage>
 

@@ -9,7 +9,7 @@ namespace corvix {
 
 namespace {
 
-struct ProgramSpec {
+struct ProgramPairing {
     GpuPipeline GpuPipelines::*pipeline;
     int vertex; // index into gpuShaderFunctions
     int fragment;
@@ -18,7 +18,7 @@ struct ProgramSpec {
 
 // text, textGray, cellText, cellTextGray blend premultiplied colour; the colour programs blend
 // straight colour.
-constexpr ProgramSpec programSpecs[6] = {
+constexpr ProgramPairing programPairings[6] = {
     {&GpuPipelines::text, 0, 2, GpuBlend::premultiplied},
     {&GpuPipelines::textGray, 0, 3, GpuBlend::premultiplied},
     {&GpuPipelines::color, 4, 6, GpuBlend::straight},
@@ -70,14 +70,15 @@ std::variant<GpuPipelines, GpuError> buildGpuPipelines(GpuGl& gl, const QString&
     }
 
     GpuPipelines pipelines;
-    for (const ProgramSpec& spec : programSpecs) {
-        GpuBuildResult linked = gl.linkProgram(shaders[std::size_t(spec.vertex)], shaders[std::size_t(spec.fragment)]);
+    for (const ProgramPairing& pairing : programPairings) {
+        GpuBuildResult linked =
+            gl.linkProgram(shaders[std::size_t(pairing.vertex)], shaders[std::size_t(pairing.fragment)]);
         if (!linked.name) {
             release();
             return GpuError(GpuError::pipelineCreationFailed, "text/color/cell");
         }
         programs.push_back(linked.name);
-        pipelines.*spec.pipeline = {linked.name, gl.uniformLocation(linked.name, "viewport"), spec.blend};
+        pipelines.*pairing.pipeline = {linked.name, gl.uniformLocation(linked.name, "viewport"), pairing.blend};
     }
     // The programs keep what they need of their shaders.
     programs.clear();
@@ -87,7 +88,8 @@ std::variant<GpuPipelines, GpuError> buildGpuPipelines(GpuGl& gl, const QString&
 
 void deleteGpuPipelines(GpuGl& gl, const GpuPipelines& pipelines)
 {
-    for (const ProgramSpec& spec : programSpecs) gl.deleteObject(GpuObjectKind::program, (pipelines.*spec.pipeline).program);
+    for (const ProgramPairing& pairing : programPairings)
+        gl.deleteObject(GpuObjectKind::program, (pipelines.*pairing.pipeline).program);
 }
 
 } // namespace corvix

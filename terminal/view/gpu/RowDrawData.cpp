@@ -3,7 +3,7 @@
 #include "terminal/view/BoxDrawingRenderer.hpp"
 #include "terminal/view/PowerlineRenderer.hpp"
 #include "terminal/view/TerminalView.hpp"
-#include "terminal/view/gpu/UnderlinePieces.hpp"
+#include "terminal/view/gpu/UnderlineSegments.hpp"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
 // Underline pieces, the row clip and image quads: pure arithmetic in drawable pixels.
 #include "terminal/view/gpu/GpuImageTextures.hpp"
-#include "terminal/view/gpu/UnderlinePieces.hpp"
+#include "terminal/view/gpu/UnderlineSegments.hpp"
 
 #include <QRectF>
 

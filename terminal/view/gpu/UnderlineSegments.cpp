@@ -1,4 +1,4 @@
-#include "terminal/view/gpu/UnderlinePieces.hpp"
+#include "terminal/view/gpu/UnderlineSegments.hpp"
 
 #include <algorithm>
 #include <cmath>
