@@ -73,9 +73,11 @@ struct RowDrawBuffers {
     std::vector<ImageDrawBuffer> otherImageBuffers;
 };
 
-// One frame's records of all visible rows, merged, when buffers are pooled per frame.
+// One frame's records of all visible rows, merged, when buffers are pooled per frame; also one
+// row's records, which the frame appends.
 struct FrameDrawData {
     std::vector<ColorCell> backgroundCells;
+    // One-pixel strips that close the seam between a solid Powerline separator and its neighbour.
     std::vector<ColorCell> powerlineJoinCells;
     std::vector<TextCell> glyphCellsGray;
     std::vector<TextCell> glyphCellsColor;
@@ -84,6 +86,13 @@ struct FrameDrawData {
     std::vector<ImageDraw> placeholderImageDraws;
     std::vector<ImageDraw> overImageDraws;
     std::vector<ImageDraw> otherImageDraws;
+
+    bool empty() const
+    {
+        return backgroundCells.empty() && powerlineJoinCells.empty() && glyphCellsGray.empty() &&
+               glyphCellsColor.empty() && decorationCells.empty() && underImageDraws.empty() &&
+               placeholderImageDraws.empty() && overImageDraws.empty() && otherImageDraws.empty();
+    }
 };
 
 struct DrawData {

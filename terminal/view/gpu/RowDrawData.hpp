@@ -15,25 +15,8 @@ namespace corvix {
 
 class TerminalView;
 
-struct RowDrawData {
-    std::vector<ColorCell> backgroundCells;
-    // One-pixel strips that close the seam between a solid Powerline separator and its neighbour.
-    std::vector<ColorCell> powerlineJoinCells;
-    std::vector<TextCell> glyphCellsGray;
-    std::vector<TextCell> glyphCellsColor;
-    std::vector<ColorCell> decorationCells;
-    std::vector<ImageDraw> underImageDraws;
-    std::vector<ImageDraw> placeholderImageDraws;
-    std::vector<ImageDraw> overImageDraws;
-    std::vector<ImageDraw> otherImageDraws;
-
-    bool empty() const
-    {
-        return backgroundCells.empty() && powerlineJoinCells.empty() && glyphCellsGray.empty() &&
-               glyphCellsColor.empty() && decorationCells.empty() && underImageDraws.empty() &&
-               placeholderImageDraws.empty() && overImageDraws.empty() && otherImageDraws.empty();
-    }
-};
+// A row's records: the lists of a frame's, which aggregated drawing appends row by row.
+using RowDrawData = FrameDrawData;
 
 // Where a row lies in the drawable. The view's payload is in points, y down; records are drawable
 // pixels, y up from the bottom edge. This is the one place that turns one into the other.
