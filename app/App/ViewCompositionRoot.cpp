@@ -5,6 +5,7 @@
 #include "app/Views/FocusedTileResolver.hpp"
 #include "app/Views/SettingsWindow.hpp"
 #include "app/Views/SystemSettingsExplanationOpener.hpp"
+#include "app/Views/TerminalGpuSwitch.hpp"
 
 #include <QPointer>
 
@@ -34,7 +35,8 @@ DashboardView::Dependencies makeViewDependencies(DashboardViewModel& model)
         [] { return QDateTime::currentDateTimeUtc(); },
         ClaudeCLISearch::current(p.pathExistenceChecker),
     };
-    return {std::move(onboarding), std::make_shared<SystemSettingsExplanationOpener>(p.claudeHome)};
+    return {std::move(onboarding), std::make_shared<SystemSettingsExplanationOpener>(p.claudeHome),
+            std::make_shared<TerminalGpuSwitch>(TerminalGpuSwitch::fromEnvironment())};
 }
 
 } // namespace brisvane

@@ -52,7 +52,7 @@ DashboardView::DashboardView(DashboardViewModel& model, Dependencies dependencie
     topBar_ = new TopBarView(model_, new GridControlsView(model_, openSettings), content);
     stack->addWidget(topBar_);
     stack->addWidget(DashboardStyle::makeDivider(content));
-    tilePage_ = new TilePageView(model_, content);
+    tilePage_ = new TilePageView(model_, content, dependencies_.terminalGpuSwitch);
     tilePage_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     stack->addWidget(tilePage_, 1);
     setCentralWidget(content);

@@ -14,6 +14,7 @@ namespace brisvane {
 
 class DashboardViewModel;
 class NotificationOverlayView;
+class TerminalGpuSwitch;
 class TilePageView;
 class TopBarView;
 
@@ -33,6 +34,8 @@ public:
         OnboardingView::Dependencies onboarding;
         // Opens the explanation of the system settings a toast points to.
         std::shared_ptr<const SystemSettingsOpening> systemSettingsOpener;
+        // Whether the tiles' terminals draw through GL; none: on the CPU.
+        std::shared_ptr<TerminalGpuSwitch> terminalGpuSwitch;
     };
 
     DashboardView(DashboardViewModel& model, Dependencies dependencies, QWidget* parent = nullptr);

@@ -6,6 +6,7 @@
 #include "app/Services/sessions/ShellCwdReader.hpp"
 #include "app/ViewModels/TerminalProcessController.hpp"
 #include "app/Views/BrisvaneTerminalView.hpp"
+#include "app/Views/TerminalGpuSwitch.hpp"
 #include "app/Views/DashboardStyle.hpp"
 #include "app/Views/FilePathClickOverlayView.hpp"
 #include "app/Views/PlainButton.hpp"
@@ -494,6 +495,8 @@ void TerminalTileView::rebuildBody()
             view->process().send(bytes);
         });
         body_->layout()->addWidget(hostView_);
+        // Asked for once the widget is in the tile's window, so its GL view is made for that window.
+        if (gpuSwitch_) gpuSwitch_->apply(*terminalView_);
     } else {
         placeholder_ = new QWidget(body_);
         placeholder_->setAutoFillBackground(true);

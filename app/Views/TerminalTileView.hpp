@@ -26,6 +26,7 @@ namespace brisvane {
 class ColorDot;
 
 class BrisvaneTerminalView;
+class TerminalGpuSwitch;
 class FileOpening;
 class PathExistenceChecking;
 class TerminalHostView;
@@ -59,6 +60,8 @@ public:
     };
     // Given before the controller, so the terminal widget is made with them.
     void setLinkServices(LinkServices services) { linkServices_ = std::move(services); }
+    // Whether the terminal widget draws through GL; given before the controller. None: on the CPU.
+    void setGpuSwitch(std::shared_ptr<TerminalGpuSwitch> gpuSwitch) { gpuSwitch_ = std::move(gpuSwitch); }
     // The terminal widget made for the controller's session; none without a controller.
     BrisvaneTerminalView* terminalView() const { return terminalView_.get(); }
     // Lays out and repaints the terminal widget, as after the application comes back.
@@ -144,6 +147,7 @@ private:
     TerminalTile tile_;
     std::unique_ptr<BrisvaneTerminalView> terminalView_;
     std::optional<double> terminalFontSize_;
+    std::shared_ptr<TerminalGpuSwitch> gpuSwitch_;
     LinkServices linkServices_;
     bool isFocused_ = false;
     bool isConclusionReadingEnabled_ = false;

@@ -33,7 +33,8 @@ bool isTileDrag(const QMimeData* data)
 
 } // namespace
 
-TilePageView::TilePageView(DashboardViewModel& viewModel, QWidget* parent) : QWidget(parent), viewModel_(viewModel)
+TilePageView::TilePageView(DashboardViewModel& viewModel, QWidget* parent, std::shared_ptr<TerminalGpuSwitch> gpuSwitch)
+    : QWidget(parent), viewModel_(viewModel), gpuSwitch_(std::move(gpuSwitch))
 {
     rowLayout_ = new GridRowLayout(viewModel_.layoutPreset().rows, kSpacing, this);
     rowLayout_->setContentsMargins(int(kSpacing), int(kSpacing), int(kSpacing), int(kSpacing));
@@ -127,6 +128,7 @@ QWidget* TilePageView::tileView(const GridTile& tile)
             view->setProperty(kGridIdProperty, id);
             const DashboardViewModel::Parameters& p = viewModel_.parameters();
             view->setLinkServices({p.homeDirectory, p.pathExistenceChecker, p.fileOpener, p.clock});
+            view->setGpuSwitch(gpuSwitch_);
             connect(view, &TerminalTileView::conclusionReadingToggleRequested, this, [this, tileId] {
                 const bool current = viewModel_.tileConclusionReadingEnabled().value(
                     tileId, viewModel_.isConclusionReadingDefaultEnabled());

@@ -8,12 +8,15 @@
 #include <QString>
 #include <QWidget>
 
+#include <memory>
+
 class QMimeData;
 
 namespace brisvane {
 
 class DashboardViewModel;
 class GridRowLayout;
+class TerminalGpuSwitch;
 
 // The page of tiles under the top bar: the model's current page laid out in rows by the layout
 // preset, 12 pixels apart and from the edges. Each cell is a terminal tile wired to the model or
@@ -25,7 +28,9 @@ class TilePageView final : public QWidget {
 public:
     static constexpr double kSpacing = 12;
 
-    explicit TilePageView(DashboardViewModel& viewModel, QWidget* parent = nullptr);
+    // `gpuSwitch` decides whether the tiles' terminals draw through GL; none: on the CPU.
+    explicit TilePageView(DashboardViewModel& viewModel, QWidget* parent = nullptr,
+                          std::shared_ptr<TerminalGpuSwitch> gpuSwitch = nullptr);
     ~TilePageView() override;
 
     // Re-reads the model: the page's cells, their order and every tile's inputs.
@@ -57,6 +62,7 @@ private:
     void logGridSize(QSize size);
 
     DashboardViewModel& viewModel_;
+    std::shared_ptr<TerminalGpuSwitch> gpuSwitch_;
     GridRowLayout* rowLayout_ = nullptr;
     QHash<QString, QPointer<QWidget>> cells_;
     QList<QString> pageIds_;

@@ -8,6 +8,7 @@
 #include "app/Views/GridRowLayout.hpp"
 #include "app/Views/NewSessionTileView.hpp"
 #include "app/Views/TerminalFileDropContainerView.hpp"
+#include "app/Views/TerminalGpuSwitch.hpp"
 #include "app/Views/TerminalTileView.hpp"
 #include "app/Views/TilePageView.hpp"
 #include "tests/app/Views/DashboardViewsFixture.hpp"
@@ -305,6 +306,49 @@ TEST_F(TilePageTest, LogsTheCellSizesOncePerSizeChange)
     QLoggingCategory::setFilterRules(QString());
     ASSERT_EQ(lines.size(), 2);
     EXPECT_TRUE(lines[0].startsWith("グリッド描画領域: size=900x500 "));
+}
+
+// GL drawing is asked for only by BRISVANE_GPU=1; under the offscreen platform no tile can have
+// it, and the reason is logged once for all of them while every terminal draws on the CPU.
+TEST_F(TilePageTest, TerminalsAskForGlDrawingOnlyWhenTheEnvironmentSaysSo)
+{
+    for (const char* value : {"", "0", "true", "yes", " 1"})
+        EXPECT_FALSE(TerminalGpuSwitch::requestedBy(QString::fromUtf8(value))) << value;
+    EXPECT_TRUE(TerminalGpuSwitch::requestedBy(QStringLiteral("1")));
+
+    static QStringList lines;
+    const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext& context, const QString& text) {
+        if (QByteArray(context.category) == "brisvane.gpu") lines << text;
+    });
+    struct Case {
+        const char* environment;
+        qsizetype logged;
+    };
+    for (const Case& c : {Case{nullptr, 0}, Case{"1", 1}}) {
+        lines.clear();
+        if (c.environment) qputenv("BRISVANE_GPU", c.environment);
+        else qunsetenv("BRISVANE_GPU");
+        page = std::make_unique<TilePageView>(*model, nullptr,
+                                              std::make_shared<TerminalGpuSwitch>(TerminalGpuSwitch::fromEnvironment()));
+        page->resize(1000, 600);
+        page->show();
+        QList<TerminalTileView*> tiles;
+        for (int i = 0; i < 3; ++i)
+            tiles << qobject_cast<TerminalTileView*>(page->cell(gridId(model->createTerminalTile())));
+        for (TerminalTileView* tile : tiles) {
+            ASSERT_NE(tile, nullptr);
+            ASSERT_NE(tile->terminalView(), nullptr);
+            EXPECT_FALSE(tile->terminalView()->isUsingGpuRenderer());
+        }
+        ASSERT_EQ(lines.size(), c.logged) << lines.join('\n').toStdString();
+        if (c.logged) {
+            EXPECT_TRUE(lines[0].startsWith("GPU drawing unavailable: ")) << lines[0].toStdString();
+            EXPECT_TRUE(lines[0].endsWith("; drawing on the CPU")) << lines[0].toStdString();
+        }
+        for (TerminalTileView* tile : tiles) model->closeTerminalTile(tile->tile().id);
+    }
+    qunsetenv("BRISVANE_GPU");
+    qInstallMessageHandler(previous);
 }
 
 } // namespace
