@@ -57,6 +57,9 @@ bench: deps build/release/build.ninja bench/peer-xterm/node_modules bench/app/pe
 	build/release/bench/corvix_view_bench
 	xvfb-run -a -s "-screen 0 1280x800x24" env QT_QPA_PLATFORM=xcb build/release/bench/corvix_gpu_bench
 	build/release/bench/brisvane_app_bench
+	@echo "Nine tiles drawn on the CPU and through GL, on a virtual X display:"
+	xvfb-run -a -s "-screen 0 1920x1200x24" env QT_QPA_PLATFORM=xcb build/release/bench/brisvane_app_bench \
+		--benchmark_filter='BM_Nine(Busy|Idle)Tiles'
 	bench/idle_cost.sh build/release/app/brisvane
 
 # The libFuzzer target, built with clang, run for FUZZ_SECONDS. The corpus it grows stays in

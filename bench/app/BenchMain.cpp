@@ -2,6 +2,8 @@
 // they draw offscreen.
 #include <benchmark/benchmark.h>
 
+#include "terminal/view/gpu/GpuTerminalRenderer.hpp"
+
 #include <QApplication>
 
 #include <cstdlib>
@@ -9,6 +11,8 @@
 int main(int argc, char** argv)
 {
     if (!std::getenv("DISPLAY") && !std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    // The GL runs of the tile benchmarks need the contexts of one share group, as the application.
+    corvix::prepareGpuApplication();
     QApplication application(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

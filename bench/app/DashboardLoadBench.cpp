@@ -15,6 +15,7 @@
 #include "app/ViewModels/DashboardViewModel.hpp"
 #include "app/ViewModels/TerminalProcessController.hpp"
 #include "app/Views/BrisvaneTerminalView.hpp"
+#include "terminal/view/gpu/GpuTerminalRenderer.hpp"
 
 #include "terminal/engine/Terminal.hpp"
 
@@ -145,9 +146,10 @@ std::unique_ptr<DashboardViewModel> makeModel(const QString& claudeHome,
 }
 
 // Nine tiles at their own size (640 x 400) in a 3 x 3 window: no resize reflows them mid-stream.
+// With `gpu` every terminal draws through GL.
 class TileWindow {
 public:
-    explicit TileWindow(DashboardViewModel& model) : model_(model)
+    explicit TileWindow(DashboardViewModel& model, bool gpu = false) : model_(model), gpu_(gpu)
     {
         window_.resize(3 * 640, 3 * 400);
         window_.show();
@@ -163,9 +165,12 @@ public:
                 BrisvaneTerminalView::terminalFont(model_.terminalFontSize()), &window_);
             view->move((int(ids_.size() - 1) % 3) * 640, (int(ids_.size() - 1) / 3 % 3) * 400);
             view->show();
+            if (gpu_ && !gpuError_) gpuError_ = view->setUseGpu(true);
             views_.push_back(std::move(view));
         }
     }
+    // Why the terminals could not draw through GL, when they were asked to.
+    const std::optional<corvix::GpuError>& gpuError() const { return gpuError_; }
     void closeAll()
     {
         views_.clear();
@@ -191,6 +196,8 @@ public:
 
 private:
     DashboardViewModel& model_;
+    bool gpu_;
+    std::optional<corvix::GpuError> gpuError_;
     QWidget window_;
     std::vector<QUuid> ids_;
     std::vector<std::unique_ptr<BrisvaneTerminalView>> views_;
@@ -221,7 +228,21 @@ double cpuSeconds()
     return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-// Nine tiles each running a program that writes 32 MiB of agent output as fast as it can.
+// Whether the benchmark's tiles draw through GL (argument 1) or on the CPU (0). The GL runs need a
+// display that can host a GL widget; elsewhere they say so and measure nothing.
+bool drawsThroughGl(const benchmark::State& state) { return state.range(0) == 1; }
+
+bool skippedWithoutGl(benchmark::State& state, const TileWindow& window)
+{
+    if (!window.gpuError()) return false;
+    state.SkipWithError(("no GL drawing here (" + corvix::describe(*window.gpuError()) +
+                         "); run under xvfb-run with QT_QPA_PLATFORM=xcb")
+                            .c_str());
+    return true;
+}
+
+// Nine tiles each running a program that writes 32 MiB of agent output as fast as it can: the
+// throughput, the process's CPU and its resident memory at the end.
 void BM_NineBusyTiles(benchmark::State& state)
 {
     BenchHome home;
@@ -230,18 +251,25 @@ void BM_NineBusyTiles(benchmark::State& state)
     BenchHome::write(payloadPath, QByteArray::fromStdString(payload));
     for (auto _ : state) {
         auto model = makeModel(home.claudeHome());
-        TileWindow window(*model);
+        TileWindow window(*model, drawsThroughGl(state));
         setenv("BRISVANE_BENCH_PROGRAM", QFile::encodeName("cat '" + payloadPath + "'").constData(), 1);
         QElapsedTimer elapsed;
         elapsed.start();
+        const double cpuBefore = cpuSeconds();
         LatenessProbe probe;
         window.open(kTiles);
         unsetenv("BRISVANE_BENCH_PROGRAM");
+        if (skippedWithoutGl(state, window)) {
+            window.closeAll();
+            break;
+        }
         const auto controllers = window.controllers();
         (void)runEventLoopUntil([&] {
             return std::all_of(controllers.begin(), controllers.end(), [](auto* c) { return c->hasShellExited(); });
         }, kPatienceMs);
         const double seconds = double(elapsed.nsecsElapsed()) / 1e9;
+        const double cpuPercent = (cpuSeconds() - cpuBefore) / seconds * 100.0;
+        const double resident = residentMiB();
 
         int equalScreens = 0;
         for (TerminalProcessController* controller : controllers) {
@@ -271,27 +299,34 @@ void BM_NineBusyTiles(benchmark::State& state)
         state.counters["headless_MiBps"] = headlessMiBps;
         state.counters["x_headless"] = tilesMiBps / headlessMiBps;
         state.counters["equal_screens"] = equalScreens;
+        state.counters["cpu_percent_of_a_core"] = cpuPercent;
+        state.counters["resident_MiB"] = resident;
         window.closeAll();
     }
 }
-BENCHMARK(BM_NineBusyTiles)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+BENCHMARK(BM_NineBusyTiles)->ArgName("gl")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
 
-// Nine shells at a prompt: the process's own CPU over 30 s.
+// Nine shells at a prompt: the process's own CPU over 30 s and its resident memory.
 void BM_NineIdleTiles(benchmark::State& state)
 {
     BenchHome home;
     for (auto _ : state) {
         auto model = makeModel(home.claudeHome());
-        TileWindow window(*model);
+        TileWindow window(*model, drawsThroughGl(state));
         window.open(kTiles);
+        if (skippedWithoutGl(state, window)) {
+            window.closeAll();
+            break;
+        }
         runEventLoop(2000);
         const double before = cpuSeconds();
         runEventLoop(30'000);
         state.counters["cpu_percent_of_a_core"] = (cpuSeconds() - before) / 30.0 * 100.0;
+        state.counters["resident_MiB"] = residentMiB();
         window.closeAll();
     }
 }
-BENCHMARK(BM_NineIdleTiles)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+BENCHMARK(BM_NineIdleTiles)->ArgName("gl")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
 
 // Nine tiles with 10,000 lines of full-width scroll-back each, closed and reopened twice.
 void BM_NineFullScrollbacks(benchmark::State& state)
