@@ -185,13 +185,14 @@ TEST_F(PassFixture, ABidiRevisionChangeBuildsThatRowAlthoughItsLineIsUnchanged)
     view->feed(std::string(60, 'a') + "\r\nplain");
     frame();
     const int top = yDisp();
+    const int64_t maximumRows = view->getTerminal().options.maximumBidiParagraphRows;
     const std::uint64_t generation = buffer().lines()[top].generation();
-    const std::uint64_t revision = TerminalBidi::layoutRevision(top, buffer(), 500);
+    const std::uint64_t revision = TerminalBidi::layoutRevision(top, buffer(), maximumRows);
 
     // A write into the paragraph's second row.
     view->feed("\x1b[2;5Hb");
     ASSERT_EQ(buffer().lines()[top].generation(), generation);
-    ASSERT_NE(TerminalBidi::layoutRevision(top, buffer(), 500), revision);
+    ASSERT_NE(TerminalBidi::layoutRevision(top, buffer(), maximumRows), revision);
     EXPECT_EQ(frame(), screenRows({0, 1}));
 }
 
