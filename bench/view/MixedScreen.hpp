@@ -6,15 +6,16 @@
 
 namespace corvix::bench {
 
-// Colours, bold, underline, CJK and box drawing on every row.
-inline std::string mixedScreen()
+// Colours, bold, underline, CJK and box drawing on every row; a row's text ends within 10
+// columns past `width`. Row `first` is written first.
+inline std::string mixedScreen(int rows = 60, int width = 190, int first = 0)
 {
     std::string s;
-    for (int row = 0; row < 60; row++) {
-        if (row) s += "\r\n";
+    for (int row = first; row < first + rows; row++) {
+        if (row != first) s += "\r\n";
         int col = 0;
         int i = row;
-        while (col < 190) {
+        while (col < width) {
             switch (i++ % 6) {
             case 0: s += "\x1b[38;5;" + std::to_string(16 + (i * 7) % 216) + "mcolour "; col += 7; break;
             case 1: s += "\x1b[1;31mbold\x1b[0m "; col += 5; break;

@@ -28,7 +28,7 @@ struct KittyGraphicsImage {
     // The access clock when the image was last stored or put; the least recent goes first.
     uint64_t lastAccessTick = 0;
     // New each time an image is stored under an id, so that a re-sent image is never taken for
-    // the one it replaced.
+    // the one it replaced (the store's revision at the time).
     uint64_t serial = 0;
 };
 
@@ -86,13 +86,18 @@ struct KittyPlacementRecord {
 };
 
 // The placement records by key. Each record counts as a use of its image (the key's image id).
+// Records are written only through `operator[]` and the mutable `at`, and each write, like each
+// removal, raises the store's revision.
 class KittyPlacementRecords {
 public:
     using Map = std::unordered_map<KittyPlacementKey, KittyPlacementRecord>;
-    using iterator = Map::iterator;
     using const_iterator = Map::const_iterator;
 
-    explicit KittyPlacementRecords(std::shared_ptr<KittyImageUses> uses) : uses_(std::move(uses)) {}
+    // `revision` is the owning store's and outlives this object.
+    KittyPlacementRecords(std::shared_ptr<KittyImageUses> uses, uint64_t& revision)
+        : uses_(std::move(uses)), revision_(revision)
+    {
+    }
     KittyPlacementRecords(const KittyPlacementRecords&) = delete;
     KittyPlacementRecords& operator=(const KittyPlacementRecords&) = delete;
 
@@ -100,17 +105,20 @@ public:
     {
         const auto [it, added] = map_.try_emplace(key);
         if (added) uses_->recordAdded(key.imageId);
+        ++revision_;
         return it->second;
     }
-    KittyPlacementRecord& at(const KittyPlacementKey& key) { return map_.at(key); }
+    KittyPlacementRecord& at(const KittyPlacementKey& key)
+    {
+        KittyPlacementRecord& record = map_.at(key);
+        ++revision_;
+        return record;
+    }
     const KittyPlacementRecord& at(const KittyPlacementKey& key) const { return map_.at(key); }
-    iterator find(const KittyPlacementKey& key) { return map_.find(key); }
     const_iterator find(const KittyPlacementKey& key) const { return map_.find(key); }
     bool contains(const KittyPlacementKey& key) const { return map_.contains(key); }
     size_t size() const { return map_.size(); }
     bool empty() const { return map_.empty(); }
-    iterator begin() { return map_.begin(); }
-    iterator end() { return map_.end(); }
     const_iterator begin() const { return map_.begin(); }
     const_iterator end() const { return map_.end(); }
 
@@ -118,26 +126,31 @@ public:
     {
         if (map_.erase(key) == 0) return 0;
         uses_->recordRemoved(key.imageId);
+        ++revision_;
         return 1;
     }
-    iterator erase(const_iterator it)
+    const_iterator erase(const_iterator it)
     {
         uses_->recordRemoved(it->first.imageId);
+        ++revision_;
         return map_.erase(it);
     }
     void clear()
     {
+        if (map_.empty()) return;
         for (const auto& entry : map_) uses_->recordRemoved(entry.first.imageId);
         map_.clear();
+        ++revision_;
     }
     template <typename Test>
     void eraseIf(Test test)
     {
-        for (auto it = map_.begin(); it != map_.end();) it = test(*it) ? erase(it) : std::next(it);
+        for (auto it = map_.cbegin(); it != map_.cend();) it = test(*it) ? erase(it) : std::next(it);
     }
 
 private:
     std::shared_ptr<KittyImageUses> uses_;
+    uint64_t& revision_;
     Map map_;
 };
 
@@ -163,11 +176,17 @@ struct KittyGraphicsState {
     uint32_t nextPlacementId = 1;
     // An unfinished chunked transfer.
     std::optional<KittyGraphicsPending> pending;
-    KittyPlacementRecords placementsByKey{imageUses};
+    // Raised by every change of what the store shows: an image stored, replaced, evicted or
+    // deleted, a placement record added, changed or removed. It never goes back, so a drawing
+    // made under one value is out of date under any other, even when no count changed.
+    uint64_t revision = 0;
+    KittyPlacementRecords placementsByKey{imageUses, revision};
     // Sum of the stored images' byte sizes.
     int64_t totalImageBytes = 0;
     uint64_t nextImageAccessTick = 1;
-    uint64_t nextImageSerial = 1;
+
+    // Raises the revision; returns the new value.
+    uint64_t raiseRevision() { return ++revision; }
 };
 
 // What the host reads while it places the image of a normal Kitty placement; the engine holds one

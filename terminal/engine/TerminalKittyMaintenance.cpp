@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <utility>
 
 namespace corvix {
 
@@ -57,12 +58,13 @@ void KittyImages::updateKittyRelativePlacementsForCurrentBuffer()
             it = following.erase(it);
             continue;
         }
-        KittyPlacementRecord& record = found->second;
-        if (position) {
+        // Written only when it moved: a write raises the store's revision.
+        if (position && (found->second.row != toInt(position->row) || found->second.col != toInt(position->col))) {
+            KittyPlacementRecord& record = placements.at(*it);
             record.row = toInt(position->row);
             record.col = toInt(position->col);
         }
-        anyRelative = anyRelative || record.isRelative();
+        anyRelative = anyRelative || found->second.isRelative();
         ++it;
     }
     if (!anyRelative) return;
@@ -72,7 +74,7 @@ void KittyImages::updateKittyRelativePlacementsForCurrentBuffer()
     KittyPlacementPositions resolved;
     std::unordered_set<KittyPlacementKey> visiting;
     for (const KittyPlacementKey& key : following) {
-        KittyPlacementRecord& record = placements.at(key);
+        const KittyPlacementRecord& record = std::as_const(placements).at(key);
         if (!record.isRelative()) continue;
         std::optional<KittyPlacementPosition> target = resolveKittyPlacementPosition(key, {}, resolved, visiting);
         if (!target) continue;
@@ -80,9 +82,11 @@ void KittyImages::updateKittyRelativePlacementsForCurrentBuffer()
         // offset past it would otherwise push the images sideways at the first scroll.
         target->col = std::clamp<int64_t>(target->col, 0, terminal_.cols - 1);
         const KittyPlacementPosition current{record.row, record.col};
-        if (*target != current) moveKittyPlacementImages(b, key, target->row - current.row, target->row, target->col);
-        record.row = toInt(target->row);
-        record.col = toInt(target->col);
+        if (*target == current) continue;
+        moveKittyPlacementImages(b, key, target->row - current.row, target->row, target->col);
+        KittyPlacementRecord& moved = placements.at(key);
+        moved.row = toInt(target->row);
+        moved.col = toInt(target->col);
     }
 }
 
@@ -121,6 +125,7 @@ void KittyImages::clearAllKittyImages()
         kittyScreen(*b).lines.clear();
     }
     KittyGraphicsState& s = state_;
+    if (!s.imagesById.empty()) s.raiseRevision();
     s.imagesById.clear();
     s.imageUses->imagesCleared();
     s.imageNumbers.clear();

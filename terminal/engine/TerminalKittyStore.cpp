@@ -62,7 +62,7 @@ void KittyImages::storeKittyImage(KittyGraphicsPayload payload, uint32_t imageId
     const uint64_t tick = s.nextImageAccessTick++;
     if (const auto old = s.imagesById.find(imageId); old != s.imagesById.end())
         s.totalImageBytes = std::max<int64_t>(s.totalImageBytes - old->second.byteSize, 0);
-    s.imagesById[imageId] = KittyGraphicsImage{std::move(payload), byteSize, tick, s.nextImageSerial++};
+    s.imagesById[imageId] = KittyGraphicsImage{std::move(payload), byteSize, tick, s.raiseRevision()};
     s.imageUses->imageTouched(imageId, tick);
     s.totalImageBytes += byteSize;
     if (imageNumber) {
@@ -114,6 +114,7 @@ void KittyImages::removeKittyImage(uint32_t imageId)
     if (found == s.imagesById.end()) return;
     s.totalImageBytes = std::max<int64_t>(s.totalImageBytes - found->second.byteSize, 0);
     s.imagesById.erase(found);
+    s.raiseRevision();
     removeKittyImageNumbers(imageId);
 }
 

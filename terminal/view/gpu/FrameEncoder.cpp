@@ -81,6 +81,47 @@ std::vector<ImageDrawBuffer> FrameEncoder::makeImageDrawBuffers(const std::vecto
     return buffers;
 }
 
+namespace {
+
+template <typename Record> void appendList(std::vector<Record>& to, const std::vector<Record>& from)
+{
+    to.insert(to.end(), from.begin(), from.end());
+}
+
+} // namespace
+
+void FrameDrawData::append(const FrameDrawData& row)
+{
+    appendList(backgroundCells, row.backgroundCells);
+    appendList(powerlineJoinCells, row.powerlineJoinCells);
+    appendList(glyphCellsGray, row.glyphCellsGray);
+    appendList(glyphCellsColor, row.glyphCellsColor);
+    appendList(decorationCells, row.decorationCells);
+    appendList(underImageDraws, row.underImageDraws);
+    appendList(placeholderImageDraws, row.placeholderImageDraws);
+    appendList(overImageDraws, row.overImageDraws);
+    appendList(otherImageDraws, row.otherImageDraws);
+}
+
+RowDrawBuffers FrameEncoder::makeRowDrawBuffers(const FrameDrawData& row)
+{
+    RowDrawBuffers buffers;
+    const auto put = [&]<typename Record>(const std::vector<Record>& records, GpuObjectRef& buffer, int& count) {
+        buffer = makeRowBuffer(std::span<const Record>(records));
+        count = buffer ? int(records.size()) : 0;
+    };
+    put(row.backgroundCells, buffers.backgroundBuffer, buffers.backgroundCount);
+    put(row.powerlineJoinCells, buffers.powerlineJoinBuffer, buffers.powerlineJoinCount);
+    put(row.glyphCellsGray, buffers.glyphGrayBuffer, buffers.glyphGrayCount);
+    put(row.glyphCellsColor, buffers.glyphColorBuffer, buffers.glyphColorCount);
+    put(row.decorationCells, buffers.decorationBuffer, buffers.decorationCount);
+    buffers.underImageBuffers = makeImageDrawBuffers(row.underImageDraws);
+    buffers.placeholderImageBuffers = makeImageDrawBuffers(row.placeholderImageDraws);
+    buffers.overImageBuffers = makeImageDrawBuffers(row.overImageDraws);
+    buffers.otherImageBuffers = makeImageDrawBuffers(row.otherImageDraws);
+    return buffers;
+}
+
 // ---- Layers --------------------------------------------------------------------------------------
 
 void FrameEncoder::encode(const DrawData& data, const GpuFrameResources& resources, GlName framebuffer, int width,

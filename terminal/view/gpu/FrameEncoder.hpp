@@ -71,6 +71,9 @@ public:
     }
     // Persistent buffers for a cached row's image draws; draws without vertices are left out.
     std::vector<ImageDrawBuffer> makeImageDrawBuffers(const std::vector<ImageDraw>& draws);
+    // A cached row's own buffers for all its records. A list GL refuses a buffer for gets none and
+    // count 0: that layer of the row is not drawn.
+    RowDrawBuffers makeRowDrawBuffers(const FrameDrawData& row);
 
 private:
     GpuObjectRef makePooledBuffer(const void* data, std::size_t bytes);

@@ -3,6 +3,8 @@
 #include "terminal/view/TerminalView.hpp"
 #include "terminal/view/gpu/OpenGlDevice.hpp"
 
+#include <algorithm>
+
 namespace corvix {
 
 GlTerminalRenderer::GlTerminalRenderer(std::shared_ptr<GpuDevice> device, QWidget& gpuView, TerminalView& terminalView)
@@ -30,6 +32,9 @@ GpuRendererResult GlTerminalRenderer::make(GpuDevice& device, QWidget& gpuView, 
     if (!renderer->colorAtlas_) return {nullptr, GpuError::atlasUnavailable};
     renderer->glyphEntries_ =
         std::make_unique<GlyphEntries>(renderer->rasterizer_, *renderer->grayscaleAtlas_, *renderer->colorAtlas_);
+    renderer->pass_ = std::make_unique<DrawDataPass>(terminalView, *renderer->glyphEntries_, *renderer->grayscaleAtlas_,
+                                                     *renderer->colorAtlas_, renderer->shaperCache_,
+                                                     renderer->imageTextures_, renderer->encoder_);
 
     auto pipelines = device.pipelines(shaderFolder);
     if (auto* error = std::get_if<GpuError>(&pipelines)) return {nullptr, *error};
@@ -75,11 +80,19 @@ void GlTerminalRenderer::paint(GlName framebuffer, int width, int height)
     buffersInFlight.clear();
     bufferPool_.frameBuffers.clear();
     rasterizer_.fontSmoothing = terminalView->fontSmoothing();
-    encoder_.encode(drawData, resources(), framebuffer, width, height,
+    const double scale =
+        std::max(1.0, terminalView->gpuScaleFactorOverride().value_or(view ? view->devicePixelRatioF() : 1.0));
+    encoder_.encode(frameDrawData(scale), resources(), framebuffer, width, height,
                     colorToSIMD(terminalView->nativeBackgroundColor()));
     frameFence = gl.insertFence();
     buffersInFlight = std::move(bufferPool_.frameBuffers);
     bufferPool_.frameBuffers.clear();
+}
+
+DrawData GlTerminalRenderer::frameDrawData(double scale)
+{
+    if (drawData) return *drawData;
+    return pass_->buildDrawData(scale, cursorBlinkOn_);
 }
 
 } // namespace corvix

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "terminal/view/gpu/DrawDataPass.hpp"
 #include "terminal/view/gpu/FrameEncoder.hpp"
 #include "terminal/view/gpu/GlyphAtlas.hpp"
 #include "terminal/view/gpu/GlyphEntries.hpp"
@@ -12,7 +13,7 @@
 namespace corvix {
 
 // The OpenGL renderer of a terminal view: two glyph atlases, the device's programs, a sampler,
-// the buffer pool and the encoder. Every frame draws the draw data it holds.
+// the buffer pool, the encoder and the draw-data pass. Every frame draws the terminal's screen.
 class GlTerminalRenderer final : public GpuTerminalRenderer {
 public:
     static GpuRendererResult make(GpuDevice& device, QWidget& gpuView, TerminalView& terminalView,
@@ -23,6 +24,7 @@ public:
     // One frame into `framebuffer` of width × height pixels; a share-group context is current.
     void paint(GlName framebuffer, int width, int height);
 
+    // Every frame draws `data` instead of the screen (tests and benchmarks of the encoder).
     void setDrawData(DrawData data) { drawData = std::move(data); }
 
     GpuDevice& device() { return *device_; }
@@ -34,10 +36,13 @@ public:
     BufferPool& bufferPool() { return bufferPool_; }
     FrameEncoder& encoder() { return encoder_; }
     GpuImageTextures& imageTextures() { return imageTextures_; }
+    DrawDataPass& drawDataPass() { return *pass_; }
     GpuFrameResources resources() const;
 
 private:
     GlTerminalRenderer(std::shared_ptr<GpuDevice> device, QWidget& gpuView, TerminalView& terminalView);
+    // The draw data of the frame being painted.
+    DrawData frameDrawData(double scale);
 
     std::shared_ptr<GpuDevice> device_;
     QPointer<QWidget> view;
@@ -53,8 +58,11 @@ private:
     ShaperCache shaperCache_;
     std::shared_ptr<const GpuPipelines> pipelines;
     GpuObjectRef sampler;
-    DrawData drawData;
+    std::optional<DrawData> drawData;
     GpuImageTextures imageTextures_{*device_};
+    std::unique_ptr<DrawDataPass> pass_;
+    // The blink phase: a blinking cursor shows only while this is on.
+    bool cursorBlinkOn_ = true;
     // The last frame's fence and the pooled buffers it used.
     GpuFence frameFence = nullptr;
     std::vector<GpuObjectRef> buffersInFlight;

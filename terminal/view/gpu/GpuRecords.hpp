@@ -93,6 +93,8 @@ struct FrameDrawData {
                glyphCellsColor.empty() && decorationCells.empty() && underImageDraws.empty() &&
                placeholderImageDraws.empty() && overImageDraws.empty() && otherImageDraws.empty();
     }
+    // Adds `row`'s records after those held, list by list.
+    void append(const FrameDrawData& row);
 };
 
 struct DrawData {

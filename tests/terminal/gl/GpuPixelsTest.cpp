@@ -93,23 +93,8 @@ protected:
         aggregated.frame = frame;
         const QImage pooled = grab(aggregated);
 
-        FrameEncoder& encoder = renderer->encoder();
-        RowDrawBuffers row;
-        auto put = [&]<typename Record>(const std::vector<Record>& list, GpuObjectRef& buffer, int& count) {
-            buffer = encoder.makeRowBuffer(std::span<const Record>(list));
-            count = int(list.size());
-        };
-        put(frame.backgroundCells, row.backgroundBuffer, row.backgroundCount);
-        put(frame.powerlineJoinCells, row.powerlineJoinBuffer, row.powerlineJoinCount);
-        put(frame.glyphCellsGray, row.glyphGrayBuffer, row.glyphGrayCount);
-        put(frame.glyphCellsColor, row.glyphColorBuffer, row.glyphColorCount);
-        put(frame.decorationCells, row.decorationBuffer, row.decorationCount);
-        row.underImageBuffers = encoder.makeImageDrawBuffers(frame.underImageDraws);
-        row.placeholderImageBuffers = encoder.makeImageDrawBuffers(frame.placeholderImageDraws);
-        row.overImageBuffers = encoder.makeImageDrawBuffers(frame.overImageDraws);
-        row.otherImageBuffers = encoder.makeImageDrawBuffers(frame.otherImageDraws);
         DrawData perRow = cursor;
-        perRow.rows = {row};
+        perRow.rows = {renderer->encoder().makeRowDrawBuffers(frame)};
         const QImage cached = grab(perRow);
 
         EXPECT_EQ(pooled.size(), QSize(kWidth, kHeight));
@@ -509,15 +494,6 @@ TEST_F(GlFixture, TheCursorShowsWhereAndAsTheCaretDoes)
     }
 }
 
-namespace {
-
-template <typename T>
-void append(std::vector<T>& to, const std::vector<T>& from)
-{
-    to.insert(to.end(), from.begin(), from.end());
-}
-
-} // namespace
 
 // The row builder's records for a screen of one line of each kind, drawn through GL, against the
 // CPU path's drawing of the same view at the same probes.
@@ -538,13 +514,7 @@ TEST_F(GlFixture, BuiltRowsMatchTheCpuPathAtCellCentresAndTheUnderline)
     const RenderFrame payload = terminalView.renderFrame(terminalView.rect(), 0);
     FrameDrawData frame;
     for (const RenderRow& row : payload.rows) {
-        const RowDrawData data = builder.build(row, payload, 1);
-        append(frame.backgroundCells, data.backgroundCells);
-        append(frame.powerlineJoinCells, data.powerlineJoinCells);
-        append(frame.glyphCellsGray, data.glyphCellsGray);
-        append(frame.glyphCellsColor, data.glyphCellsColor);
-        append(frame.decorationCells, data.decorationCells);
-        append(frame.overImageDraws, data.overImageDraws);
+        frame.append(builder.build(row, payload, 1));
     }
     ASSERT_FALSE(frame.decorationCells.empty());
     ASSERT_FALSE(frame.overImageDraws.empty());

@@ -210,3 +210,39 @@ TEST(KittyImageStore, NewImagesIntoAFullStoreVisitNoMoreLinesAsTheStoreAndScroll
         EXPECT_EQ(f.host.received.size(), next - 1);
     }
 }
+
+TEST(KittyImageStore, EveryChangeOfWhatTheStoreShowsRaisesItsRevision)
+{
+    const struct {
+        std::string command;
+        bool raises;
+    } cases[] = {
+        {"a=t,i=1," + kPixel, true},                   // the same id, new pixels
+        {"a=t,i=2," + kPixel, true},                   // another image
+        {"a=p,U=1,i=1,p=9,c=1,r=1", true},             // the same placement key, another size
+        {"a=p,U=1,i=1,p=10,c=1,r=1", true},            // another placement
+        {"a=d,d=i,i=1,p=9", true},                     // a placement deleted
+        {"a=d,d=I,i=1", true},                         // the image deleted
+        {"a=p,U=1,i=99,c=1,r=1", false},               // no such image: refused
+        {"a=d,d=i,i=7", false},                        // nothing to delete
+        {"a=q,i=3," + kPixel, false},                  // a query stores nothing
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.command);
+        PlacingTerminal f;
+        f.command("a=t,q=2,i=1," + kPixel);
+        f.command("a=p,q=2,U=1,i=1,p=9,c=2,r=1");
+        const uint64_t before = f.state().revision;
+        f.command(c.command);
+        EXPECT_EQ(f.state().revision > before, c.raises);
+    }
+    // A store that evicts an older image raises it for each.
+    PlacingTerminal f;
+    f.t.options.kittyImageCacheLimitBytes = 4;
+    f.command("a=t,q=2,i=1," + kPixel);
+    const uint64_t before = f.state().revision;
+    f.command("a=t,q=2,i=2," + kPixel);
+    EXPECT_FALSE(f.state().imagesById.contains(1));
+    EXPECT_EQ(f.state().revision, before + 2);
+    EXPECT_EQ(f.state().imagesById.at(2).serial, before + 1);
+}

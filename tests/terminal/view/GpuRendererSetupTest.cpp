@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 using namespace corvix;
 using corvix::testing::RecordingDevice;
 
@@ -159,10 +161,30 @@ TEST_F(SetupFixture, TheFrameClearsToTheNativeBackground)
     auto made = make();
     ASSERT_TRUE(made.renderer);
     device->recorder.calls.clear();
-    static_cast<GlTerminalRenderer&>(*made.renderer).paint(3, 320, 200);
+    // A frame with nothing to draw.
+    auto& renderer = static_cast<GlTerminalRenderer&>(*made.renderer);
+    renderer.setDrawData({});
+    renderer.paint(3, 320, 200);
     EXPECT_EQ(device->recorder.calls, (std::vector<std::string>{"clear fb3 320x200"}));
     EXPECT_EQ(device->recorder.lastClear, colorToSIMD(terminalView.nativeBackgroundColor()));
     EXPECT_NE(device->recorder.lastClear, (GpuFloat4{}));
+}
+
+TEST_F(SetupFixture, AFrameDrawsTheTerminalsScreenAndTheNextOneReusesItsRows)
+{
+    auto made = make();
+    ASSERT_TRUE(made.renderer);
+    auto& renderer = static_cast<GlTerminalRenderer&>(*made.renderer);
+    auto& gl = device->recorder;
+    terminalView.feed("hello");
+    renderer.paint(0, 320, 200);
+    EXPECT_EQ(renderer.drawDataPass().rowCache().size(), std::size_t(terminalView.getTerminal().rows));
+    const auto glyphDraw = std::find_if(gl.calls.begin(), gl.calls.end(),
+                                        [](const std::string& call) { return call.starts_with("draw textCell"); });
+    EXPECT_NE(glyphDraw, gl.calls.end());
+    const int firstFrameBuffers = gl.buffersMade;
+    renderer.paint(0, 320, 200);
+    EXPECT_EQ(gl.buffersMade, firstFrameBuffers);
 }
 
 TEST(GpuProfile, OnlyExactlyOneSwitchesItOn)
