@@ -1,5 +1,6 @@
 // The glyph atlases' packing, growth, reset, freezing and writes, and the rasterizer, through
 // the recording GL seam.
+#include "terminal/view/CategoryLog.hpp"
 #include "terminal/view/RecordingGpu.hpp"
 #include "terminal/view/gpu/GlyphAtlas.hpp"
 
@@ -15,25 +16,8 @@ using corvix::testing::RecordingGl;
 namespace {
 
 // Qt messages of the atlas category while alive, as (type, text).
-class AtlasLog {
-public:
-    AtlasLog()
-    {
-        current = this;
-        previous = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context, const QString& text) {
-            if (QByteArray(context.category) == "corvix.gpu.atlas") current->lines.push_back({type, text.toStdString()});
-        });
-    }
-    ~AtlasLog()
-    {
-        qInstallMessageHandler(previous);
-        current = nullptr;
-    }
-    std::vector<std::pair<QtMsgType, std::string>> lines;
-
-private:
-    static inline AtlasLog* current = nullptr;
-    QtMessageHandler previous = nullptr;
+struct AtlasLog : corvix::testing::CategoryLog {
+    AtlasLog() : CategoryLog("corvix.gpu.atlas") {}
 };
 
 struct AtlasFixture : ::testing::Test {

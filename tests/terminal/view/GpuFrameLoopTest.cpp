@@ -3,6 +3,7 @@
 // blink timer, the drawing scale, and the GPU view inside a terminal view (switching, moving to
 // another window, a failed rebind).
 #include "terminal/view/CaretView.hpp"
+#include "terminal/view/CategoryLog.hpp"
 #include "terminal/view/RecordingGpu.hpp"
 #include "terminal/view/TerminalView.hpp"
 #include "terminal/view/gpu/GlTerminalRenderer.hpp"
@@ -14,34 +15,12 @@
 #include <gtest/gtest.h>
 
 using namespace corvix;
+using corvix::testing::CategoryLog;
 using corvix::testing::RecordingDevice;
 using corvix::testing::RecordingGl;
 using corvix::testing::RecordingSurface;
 
 namespace {
-
-// Qt messages of one logging category while alive, as (type, text).
-class CategoryLog {
-public:
-    explicit CategoryLog(const char* category) : category(category)
-    {
-        current = this;
-        previous = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context, const QString& text) {
-            if (current->category == context.category) current->lines.push_back({type, text.toStdString()});
-        });
-    }
-    ~CategoryLog()
-    {
-        qInstallMessageHandler(previous);
-        current = nullptr;
-    }
-    std::vector<std::pair<QtMsgType, std::string>> lines;
-
-private:
-    static inline CategoryLog* current = nullptr;
-    QByteArray category;
-    QtMessageHandler previous = nullptr;
-};
 
 constexpr int kWidth = 320;
 constexpr int kHeight = 200;
