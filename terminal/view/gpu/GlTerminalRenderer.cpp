@@ -251,9 +251,9 @@ void GlTerminalRenderer::blinkCursor()
     requestFrame();
 }
 
-DrawData GlTerminalRenderer::frameDrawData(double scale)
+// Stands in for the draw-data pass: the data set by hand, at any scale.
+DrawData GlTerminalRenderer::frameDrawData([[maybe_unused]] double scale)
 {
-    (void)scale;
     return drawData;
 }
 

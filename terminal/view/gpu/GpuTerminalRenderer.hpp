@@ -17,7 +17,8 @@ namespace corvix {
 
 class TerminalView;
 
-// Why the GPU renderer could not be set up. The view itself raises only `deviceUnavailable`.
+// Why the GPU renderer could not be set up. The view itself raises only `deviceUnavailable`,
+// with the reason the machine offers no device as its payload.
 struct GpuError {
     enum Kind {
         deviceUnavailable,
