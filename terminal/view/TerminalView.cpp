@@ -203,6 +203,8 @@ void TerminalView::showCaretAgain()
     if (!caretView) return;
     caretView->show();
     applyBecomeMain();
+    // A hidden cursor, or one scrolled out of view, stays hidden.
+    updateCursorPosition();
 }
 
 // ---- Scroller ---------------------------------------------------------------------------------
@@ -492,8 +494,9 @@ std::optional<GpuError> TerminalView::updateGpuRenderer(bool enabled)
 {
     if (enabled) {
         if (gpuView) return std::nullopt;
-        std::shared_ptr<GpuDevice> device = systemDefaultGpuDevice();
-        if (!device) return GpuError::deviceUnavailable;
+        GpuDeviceProbe probe = gpuDeviceProbe();
+        if (!probe.device) return GpuError(GpuError::deviceUnavailable, probe.refusal);
+        std::shared_ptr<GpuDevice> device = std::move(probe.device);
         std::unique_ptr<QWidget> view = device->makeView(this);
         auto made = makeGpuTerminalRenderer(*device, *view, *this);
         if (!made.renderer) return made.error.value_or(GpuError::deviceUnavailable);
@@ -539,11 +542,12 @@ void TerminalView::insertGpuView(QWidget* view, QWidget* replacing)
 void TerminalView::rebindGpuRendererToWindow(QWidget* window)
 {
     if (!useGpuRenderer || !gpuView) return;
-    std::shared_ptr<GpuDevice> device = gpuDevice_ ? gpuDevice_ : systemDefaultGpuDevice();
-    if (!device) {
-        disableGpuRendererAfterRebindFailure(GpuError::deviceUnavailable);
+    GpuDeviceProbe probe = gpuDevice_ ? GpuDeviceProbe{gpuDevice_, {}} : gpuDeviceProbe();
+    if (!probe.device) {
+        disableGpuRendererAfterRebindFailure(GpuError(GpuError::deviceUnavailable, probe.refusal));
         return;
     }
+    std::shared_ptr<GpuDevice> device = std::move(probe.device);
     std::unique_ptr<QWidget> view = device->makeView(this);
     view->setGeometry(gpuView->geometry());
     auto made = makeGpuTerminalRenderer(*device, *view, *this);

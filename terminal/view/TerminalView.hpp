@@ -411,6 +411,8 @@ public:
     std::optional<RenderedCursor> lastRenderedCursor;
     // Whether the GPU renderer coalesces redraws during a live resize.
     static bool gpuLiveResizeThrottleEnabled();
+    // Where the GPU renderer's device comes from: the system's, unless a test puts its own here.
+    std::function<GpuDeviceProbe()> gpuDeviceProbe = probeSystemGpuDevice;
 
     // ---- Mouse, selection gestures and hover links -------------------------------------------
     // Where a point of the view falls: `grid` is the buffer cell (scroll-back included), `pixels`

@@ -125,11 +125,10 @@ RowDrawBuffers FrameEncoder::makeRowDrawBuffers(const FrameDrawData& row)
 // ---- Layers --------------------------------------------------------------------------------------
 
 void FrameEncoder::encode(const DrawData& data, const GpuFrameResources& resources, GlName framebuffer, int width,
-                          int height, GpuFloat4 clearColor)
+                          int height, GpuFloat2 viewport, GpuFloat4 clearColor)
 {
     GpuGl& gl = device.gl();
     gl.beginFrame(framebuffer, width, height, clearColor);
-    const GpuFloat2 viewport{float(width), float(height)};
     const GpuPipelines& p = *resources.pipelines;
 
     if (data.frame) {

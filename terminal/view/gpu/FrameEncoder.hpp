@@ -49,9 +49,10 @@ class FrameEncoder {
 public:
     FrameEncoder(GpuDevice& device, BufferPool& pool) : device(device), pool(pool) {}
 
-    // Clears `framebuffer` to `clearColor` and draws every layer of `data`.
+    // Clears `framebuffer` (width × height pixels) to `clearColor` and draws every layer of `data`;
+    // the records' coordinates span `viewport`, stretched over the framebuffer.
     void encode(const DrawData& data, const GpuFrameResources& resources, GlName framebuffer, int width, int height,
-                GpuFloat4 clearColor);
+                GpuFloat2 viewport, GpuFloat4 clearColor);
 
     enum class ImageClass { under, placeholder, over, other };
     void drawFrameData(const FrameDrawData& frame, const GpuFrameResources& resources, GpuFloat2 viewport);

@@ -11,7 +11,8 @@ namespace corvix {
 std::string describe(const GpuError& error)
 {
     switch (error.kind) {
-    case GpuError::deviceUnavailable: return "No OpenGL device is available.";
+    case GpuError::deviceUnavailable:
+        return error.payload.empty() ? "No OpenGL device is available." : "No OpenGL device is available: " + error.payload;
     case GpuError::commandQueueUnavailable: return "Failed to create OpenGL command queue.";
     case GpuError::atlasUnavailable: return "Failed to create the glyph atlas.";
     case GpuError::samplerUnavailable: return "Failed to create OpenGL sampler state.";

@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -16,7 +17,8 @@ namespace corvix {
 
 class TerminalView;
 
-// Why the GPU renderer could not be set up. The view itself raises only `deviceUnavailable`.
+// Why the GPU renderer could not be set up. The view itself raises only `deviceUnavailable`,
+// with the reason the machine offers no device as its payload.
 struct GpuError {
     enum Kind {
         deviceUnavailable,
@@ -79,6 +81,27 @@ std::shared_ptr<GpuDevice> systemDefaultGpuDevice();
 // Call before the QApplication of any program that may draw with GL: contexts share one group
 // (programs and atlases are built once) and ask for OpenGL 3.3 core.
 void prepareGpuApplication();
+
+// A widget that shows a renderer's frames (the GL widget; tests have a stand-in). It hands its
+// paints to the renderer, and lets the renderer reach its context between paints.
+class GpuViewSurface {
+public:
+    virtual ~GpuViewSurface() = default;
+
+    // A paint with the surface's framebuffer and its size in device pixels.
+    std::function<void(GlName framebuffer, int width, int height)> paintFrame;
+    // A paint the surface cannot offer a drawable for: no valid context, not initialised, zero
+    // size, or a context outside the device's share group.
+    std::function<void()> missedFrame;
+    // The surface's context is about to go; it is current while this runs.
+    std::function<void()> contextLost;
+
+    // Makes the surface's own context current for work between paints; false when it has none.
+    virtual bool makeSurfaceCurrent() = 0;
+    virtual void doneSurfaceCurrent() = 0;
+    // Asks for a paint from the event loop.
+    virtual void markForDisplay() = 0;
+};
 
 // Draws a terminal view's screen into its GPU view whenever that view is marked for display.
 class GpuTerminalRenderer {

@@ -7,6 +7,7 @@
 #include <QOpenGLVertexArrayObject>
 #include <QSurfaceFormat>
 
+#include <atomic>
 #include <mutex>
 
 #ifndef GL_BGRA
@@ -16,6 +17,8 @@
 namespace corvix {
 
 namespace {
+
+std::atomic<int> liveObjects{0};
 
 QOpenGLExtraFunctions* functions()
 {
@@ -49,6 +52,7 @@ public:
             f->glDeleteTextures(1, &texture);
             return 0;
         }
+        ++liveObjects;
         f->glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
         f->glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
         f->glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
@@ -82,6 +86,7 @@ public:
             f->glDeleteBuffers(1, &buffer);
             return 0;
         }
+        ++liveObjects;
         return buffer;
     }
 
@@ -98,6 +103,7 @@ public:
         GLuint sampler = 0;
         f->glGenSamplers(1, &sampler);
         if (!sampler) return 0;
+        ++liveObjects;
         f->glSamplerParameteri(sampler, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
         f->glSamplerParameteri(sampler, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
         f->glSamplerParameteri(sampler, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
@@ -116,7 +122,10 @@ public:
         f->glCompileShader(shader);
         GLint ok = GL_FALSE;
         f->glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
-        if (ok) return {shader, {}};
+        if (ok) {
+            ++liveObjects;
+            return {shader, {}};
+        }
         std::string log = infoLog(f, shader, false);
         f->glDeleteShader(shader);
         return {0, std::move(log)};
@@ -134,7 +143,10 @@ public:
         f->glDetachShader(program, fragmentShader);
         GLint ok = GL_FALSE;
         f->glGetProgramiv(program, GL_LINK_STATUS, &ok);
-        if (ok) return {program, {}};
+        if (ok) {
+            ++liveObjects;
+            return {program, {}};
+        }
         std::string log = infoLog(f, program, true);
         f->glDeleteProgram(program);
         return {0, std::move(log)};
@@ -148,6 +160,7 @@ public:
     void deleteObject(GpuObjectKind kind, GlName name) override
     {
         QOpenGLExtraFunctions* f = functions();
+        --liveObjects;
         switch (kind) {
         case GpuObjectKind::texture: f->glDeleteTextures(1, &name); break;
         case GpuObjectKind::buffer: f->glDeleteBuffers(1, &name); break;
@@ -239,7 +252,15 @@ public:
         }
     }
 
-    GpuFence insertFence() override { return functions()->glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0); }
+    GpuFence insertFence() override
+    {
+        QOpenGLExtraFunctions* f = functions();
+        GLsync fence = f->glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
+        // Polled without a flush flag, a fence never signals unless it has reached the GPU.
+        f->glFlush();
+        if (fence) ++liveObjects;
+        return fence;
+    }
 
     bool fenceSignaled(GpuFence fence) override
     {
@@ -247,7 +268,11 @@ public:
         return state == GL_ALREADY_SIGNALED || state == GL_CONDITION_SATISFIED;
     }
 
-    void deleteFence(GpuFence fence) override { functions()->glDeleteSync(GLsync(fence)); }
+    void deleteFence(GpuFence fence) override
+    {
+        --liveObjects;
+        functions()->glDeleteSync(GLsync(fence));
+    }
 
 private:
     static void clearErrors(QOpenGLExtraFunctions* f)
@@ -340,31 +365,86 @@ GpuDeviceProbe makeDevice()
 
 // ---- Surface ------------------------------------------------------------------------------------
 
-GpuSurface::GpuSurface(QWidget* parent) : QOpenGLWidget(parent) {}
+GpuSurface::GpuSurface(QWidget* parent) : QOpenGLWidget(parent)
+{
+    // A paint that draws nothing (a frame still in flight) must leave the last image.
+    setUpdateBehavior(QOpenGLWidget::PartialUpdate);
+}
 
 GpuSurface::~GpuSurface()
 {
-    if (vertexArray) {
-        makeCurrent();
-        vertexArray.reset();
+    // The base class destroys the context after this object is gone: release its objects now.
+    QObject::disconnect(contextWatch);
+    if (makeSurfaceCurrent()) {
+        releaseContextObjects();
         doneCurrent();
     }
 }
 
+bool GpuSurface::makeSurfaceCurrent()
+{
+    QOpenGLContext* own = context();
+    if (!own || !own->isValid()) return false;
+    makeCurrent();
+    return QOpenGLContext::currentContext() == own;
+}
+
+void GpuSurface::doneSurfaceCurrent()
+{
+    doneCurrent();
+}
+
+void GpuSurface::releaseContextObjects()
+{
+    if (vertexArray) {
+        vertexArray.reset();
+        --liveObjects;
+    }
+    if (contextLost) contextLost();
+}
+
 void GpuSurface::initializeGL()
 {
-    // A new context (the widget moved to another window without sharing) needs its own array;
-    // the old one went with its context.
+    // A new context (the widget moved to a window that does not share) needs its own array.
+    QObject::disconnect(contextWatch);
+    contextWatch = connect(
+        context(), &QOpenGLContext::aboutToBeDestroyed, this,
+        [this] {
+            if (!makeSurfaceCurrent()) return;
+            releaseContextObjects();
+            doneCurrent();
+        },
+        Qt::DirectConnection);
     vertexArray = std::make_unique<QOpenGLVertexArrayObject>();
-    vertexArray->create();
+    if (vertexArray->create()) {
+        ++liveObjects;
+    } else {
+        vertexArray.reset();
+    }
 }
 
 void GpuSurface::paintGL()
 {
-    if (!paintFrame || !vertexArray) return;
+    if (!paintFrame) return;
+    const qreal ratio = devicePixelRatioF();
+    const int width = int(this->width() * ratio + 0.5);
+    const int height = int(this->height() * ratio + 0.5);
+    // The device's objects live in the global share group: a context outside it (a never-shown
+    // widget grabbing) cannot draw them.
+    QOpenGLContext* own = context();
+    const bool drawable = vertexArray && own && own->isValid() && width > 0 && height > 0 &&
+                          QOpenGLContext::areSharing(own, QOpenGLContext::globalShareContext());
+    if (!drawable) {
+        if (missedFrame) missedFrame();
+        return;
+    }
     QOpenGLVertexArrayObject::Binder bound(vertexArray.get());
-    const qreal scale = devicePixelRatioF();
-    paintFrame(defaultFramebufferObject(), int(width() * scale + 0.5), int(height() * scale + 0.5));
+    paintFrame(defaultFramebufferObject(), width, height);
+}
+
+int liveGlObjects()
+{
+    return liveObjects.load();
 }
 
 // ---- Device ---------------------------------------------------------------------------------------

@@ -12,21 +12,31 @@ class QOpenGLVertexArrayObject;
 namespace corvix {
 
 // The GPU view: a GL widget in the global share group that hands its frames to the renderer.
-class GpuSurface final : public QOpenGLWidget {
+// A paint that draws nothing keeps the last image.
+class GpuSurface final : public QOpenGLWidget, public GpuViewSurface {
 public:
     explicit GpuSurface(QWidget* parent);
     ~GpuSurface() override;
 
-    // Called from paintGL with the widget's framebuffer and its size in device pixels.
-    std::function<void(GlName framebuffer, int width, int height)> paintFrame;
+    bool makeSurfaceCurrent() override;
+    void doneSurfaceCurrent() override;
+    void markForDisplay() override { update(); }
 
 protected:
     void initializeGL() override;
     void paintGL() override;
 
 private:
+    // Frees what belongs to the context (its vertex array, the renderer's fence) while it is current.
+    void releaseContextObjects();
+
     // Vertex arrays are never shared between contexts: one per widget context.
     std::unique_ptr<QOpenGLVertexArrayObject> vertexArray;
+    QMetaObject::Connection contextWatch;
 };
+
+// GL objects made through the seam (textures, buffers, samplers, shaders, programs, fences) and
+// the surfaces' vertex arrays that are alive now, in this process.
+int liveGlObjects();
 
 } // namespace corvix

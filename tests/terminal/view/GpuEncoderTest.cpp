@@ -57,7 +57,7 @@ struct EncoderFixture : ::testing::Test {
     {
         gl.calls.clear();
         pool.frameBuffers.clear();
-        encoder.encode(data, resources, 7, 800, 600, {0, 0, 0, 1});
+        encoder.encode(data, resources, 7, 800, 600, {800, 600}, {0, 0, 0, 1});
         return gl.calls;
     }
 

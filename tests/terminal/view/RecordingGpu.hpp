@@ -6,6 +6,7 @@
 
 #include "terminal/view/gpu/GpuTerminalRenderer.hpp"
 
+#include <QPaintEvent>
 #include <QWidget>
 
 #include <map>
@@ -40,6 +41,11 @@ public:
     };
     std::map<GlName, Texture> textures;
     bool keepTexturePixels = false;
+
+    // Whether a fence reports its frame done; live fences and the polls that asked.
+    bool fencesSignal = true;
+    int liveFences = 0;
+    int fencePolls = 0;
 
     int maxTexture = 16384;
     bool refuseTextures = false;
@@ -119,9 +125,24 @@ public:
         static const char* kinds[] = {"colorCell", "textCell", "colorVertex", "glyphVertex"};
         calls.push_back(std::string("draw ") + kinds[int(kind)] + " " + label(buffer) + " " + std::to_string(count));
     }
-    GpuFence insertFence() override { return this; }
-    bool fenceSignaled(GpuFence) override { return true; }
-    void deleteFence(GpuFence) override {}
+    GpuFence insertFence() override
+    {
+        ++liveFences;
+        return this;
+    }
+    bool fenceSignaled(GpuFence) override
+    {
+        ++fencePolls;
+        return fencesSignal;
+    }
+    void deleteFence(GpuFence) override { --liveFences; }
+
+    int frames() const
+    {
+        int count = 0;
+        for (const std::string& call : calls) count += call.starts_with("clear ");
+        return count;
+    }
 
     std::string label(GlName name) const
     {
@@ -140,10 +161,45 @@ private:
     int links = 0;
 };
 
+// A GPU view without GL: its paints go to the renderer with framebuffer 0 at its pixel size, and
+// it counts the renderer's requests for a paint. Its "context" goes with the widget.
+class RecordingSurface final : public QWidget, public GpuViewSurface {
+public:
+    using QWidget::QWidget;
+    ~RecordingSurface() override
+    {
+        if (contextLost) contextLost();
+    }
+
+    // The next this many paints offer no drawable.
+    int drawablesMissing = 0;
+    int frameRequests = 0;
+
+    bool makeSurfaceCurrent() override { return true; }
+    void doneSurfaceCurrent() override {}
+    void markForDisplay() override
+    {
+        ++frameRequests;
+        update();
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        if (drawablesMissing > 0) {
+            --drawablesMissing;
+            if (missedFrame) missedFrame();
+        } else if (paintFrame) {
+            const qreal ratio = devicePixelRatioF();
+            paintFrame(0, int(width() * ratio + 0.5), int(height() * ratio + 0.5));
+        }
+    }
+};
+
 class RecordingDevice final : public GpuDevice {
 public:
     ~RecordingDevice() override { dropPipelines(); }
-    std::unique_ptr<QWidget> makeView(QWidget* parent) override { return std::make_unique<QWidget>(parent); }
+    std::unique_ptr<QWidget> makeView(QWidget* parent) override { return std::make_unique<RecordingSurface>(parent); }
     GpuGl& gl() override { return recorder; }
     bool makeCurrent() override { return canBeCurrent; }
 

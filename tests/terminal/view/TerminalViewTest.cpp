@@ -297,7 +297,13 @@ TEST_F(ViewFixture, FocusReportsOnlyWhileRequested)
 
 TEST_F(ViewFixture, GpuUnavailableKeepsCpuDrawing)
 {
-    EXPECT_EQ(view.setUseGpu(true), GpuError::deviceUnavailable);
+    // The offscreen platform cannot host an OpenGL widget, and the error says so.
+    const std::optional<GpuError> refused = view.setUseGpu(true);
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(*refused, GpuError(GpuError::deviceUnavailable,
+                                 "the platform \"offscreen\" cannot host an OpenGL widget"));
+    EXPECT_EQ(describe(*refused),
+              "No OpenGL device is available: the platform \"offscreen\" cannot host an OpenGL widget");
     EXPECT_FALSE(view.isUsingGpuRenderer());
     // Turning off what is already off does nothing.
     EXPECT_EQ(view.setUseGpu(false), std::nullopt);
