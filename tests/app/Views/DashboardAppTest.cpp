@@ -132,6 +132,40 @@ bool rowHasText(corvix::TerminalView& view, int row)
     return line.find_first_not_of(' ') != std::string::npos;
 }
 
+
+// The prompts' text is drawn inside their rows' bands, and nothing is drawn elsewhere in the text
+// area: a row drawn a line off leaves its own band empty and inks the next one. Empty when so.
+std::string inkOutsideTextRows(const QImage& picture, const DrawnTerminal& terminal)
+{
+    corvix::TerminalView& tv = *terminal.view;
+    const QColor background = test::dominantColor(picture, terminal.area);
+    const std::vector<int> bands = test::inkPerBand(picture, terminal.area, background, tv.cellSize().height());
+    std::string faults;
+    for (int row = 0; row < int(bands.size()); row++) {
+        const bool text = row < tv.getTerminal().rows && rowHasText(tv, row);
+        if (text && bands[row] == 0) faults += "row " + std::to_string(row) + " has text but no ink; ";
+        if (!text && bands[row] > 0)
+            faults += "row " + std::to_string(row) + " has no text but " + std::to_string(bands[row]) + " ink pixels; ";
+    }
+    return faults;
+}
+
+QString screenshotFolder()
+{
+    QString folder = qEnvironmentVariable("BRISVANE_SCREENSHOT_DIR");
+    if (folder.isEmpty()) folder = QCoreApplication::applicationDirPath() + "/artifacts";
+    return folder;
+}
+
+// The window as the screen shows it (frame included) on X; the window's own drawing elsewhere.
+QImage pictureOf(QWidget& window)
+{
+    if (QGuiApplication::platformName() != "xcb") return window.grab().toImage();
+    return window.screen()
+        ->grabWindow(0, window.x(), window.y(), window.frameGeometry().width(), window.frameGeometry().height())
+        .toImage();
+}
+
 } // namespace
 
 // Two shell tiles and one external session on a real display, kept as a picture for a person to
@@ -139,8 +173,7 @@ bool rowHasText(corvix::TerminalView& view, int row)
 TEST(DashboardApp, ScreenshotWithTwoShellTilesAndOneExternalSession)
 {
     const bool onX = QGuiApplication::platformName() == "xcb";
-    QString folder = qEnvironmentVariable("BRISVANE_SCREENSHOT_DIR");
-    if (folder.isEmpty()) folder = QCoreApplication::applicationDirPath() + "/artifacts";
+    const QString folder = screenshotFolder();
     test::TemporaryHome home(test::TemporaryHome::Content::empty);
     test::writeFile(home.sessionsDirectory() + "/900003.json", test::sessionFile(900003, "busy", "gamma"));
     test::writeFile(home.claudeHome() + "/stats-cache.json", statsCacheOfToday());
@@ -167,27 +200,7 @@ TEST(DashboardApp, ScreenshotWithTwoShellTilesAndOneExternalSession)
             << "no prompt in a tile";
     }
 
-    const auto takePicture = [&] {
-        return (onX ? view.screen()->grabWindow(0, view.x(), view.y(), view.frameGeometry().width(),
-                                                view.frameGeometry().height())
-                    : view.grab())
-            .toImage();
-    };
-    // The prompts' text is drawn inside their rows' bands, and nothing is drawn elsewhere in the
-    // text area: a row drawn a line off leaves its own band empty and inks the next one.
-    const auto inkOutsideTextRows = [&](const QImage& picture, const DrawnTerminal& terminal) {
-        corvix::TerminalView& tv = *terminal.view;
-        const QColor background = test::dominantColor(picture, terminal.area);
-        const std::vector<int> bands = test::inkPerBand(picture, terminal.area, background, tv.cellSize().height());
-        std::string faults;
-        for (int row = 0; row < int(bands.size()); row++) {
-            const bool text = row < tv.getTerminal().rows && rowHasText(tv, row);
-            if (text && bands[row] == 0) faults += "row " + std::to_string(row) + " has text but no ink; ";
-            if (!text && bands[row] > 0)
-                faults += "row " + std::to_string(row) + " has no text but " + std::to_string(bands[row]) + " ink pixels; ";
-        }
-        return faults;
-    };
+    const auto takePicture = [&] { return pictureOf(view); };
     // The picture may lag the text and the caret by a frame or two, and a shell redraws its prompt
     // when its tile is resized: wait for a picture of every prompt with the caret after it that
     // the next picture shows unchanged. It is kept whatever it shows; the checks below say what
@@ -224,4 +237,63 @@ TEST(DashboardApp, ScreenshotWithTwoShellTilesAndOneExternalSession)
     view.close();
     // The xvfb entry passes on this line alone, so that a filter matching nothing or a skip fails it.
     if (!::testing::Test::HasFailure()) std::printf("dashboard screenshot checked: %s\n", qPrintable(path));
+}
+
+// Started with BRISVANE_GPU=1 on a display that hosts GL widgets, the tiles' terminals draw
+// through GL: no caret widget, and the prompts still stand in their rows. The picture is kept.
+TEST(DashboardApp, TilesDrawThroughGlWhenTheEnvironmentAsks)
+{
+    if (QGuiApplication::platformName() != "xcb") GTEST_SKIP() << "GL widgets need a window system";
+    test::TemporaryHome home(test::TemporaryHome::Content::empty);
+    QSettingsPreferences().setValue("Brisvane.onboardingCompletedVersion", 1);
+
+    qputenv("BRISVANE_GPU", "1");
+    std::unique_ptr<DashboardViewModel> model = makeViewModel(home.path());
+    DashboardView view(*model, makeViewDependencies(*model));
+    qunsetenv("BRISVANE_GPU");
+    view.resize(1200, 760);
+    view.move(0, 0);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    model->createTerminalTile();
+    model->createTerminalTile();
+
+    const QPoint windowOrigin = view.mapToGlobal(QPoint()) - view.frameGeometry().topLeft();
+    std::vector<DrawnTerminal> terminals = drawnTerminals(view, windowOrigin);
+    ASSERT_EQ(terminals.size(), 2u);
+    for (const DrawnTerminal& terminal : terminals) {
+        EXPECT_TRUE(terminal.view->isUsingGpuRenderer());
+        EXPECT_FALSE(terminal.view->caret() && terminal.view->caret()->isVisible());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !promptOf(*terminal.view).empty(); }, kPatienceMs)) << "no prompt in a tile";
+    }
+
+    // The prompt's own cells carry ink (not only the cursor after them), and nothing is drawn
+    // outside the rows with text. A frame may lag the text, so wait for such a picture.
+    const auto promptInked = [&](const QImage& picture, const DrawnTerminal& t) {
+        const QSizeF cell = t.view->cellSize();
+        const int row = t.view->getTerminal().buffer().y();
+        const QRect prompt(t.area.left(), t.area.top() + int(row * cell.height()),
+                           int(promptOf(*t.view).size() * cell.width()), int(cell.height()));
+        const QColor background = test::dominantColor(picture, t.area);
+        return test::inkPerBand(picture, prompt, background, cell.height()).front() > 0;
+    };
+    QImage picture;
+    const bool settled = QTest::qWaitFor(
+        [&] {
+            picture = pictureOf(view);
+            return std::all_of(terminals.begin(), terminals.end(), [&](const DrawnTerminal& t) {
+                return promptInked(picture, t) && inkOutsideTextRows(picture, t).empty();
+            });
+        },
+        kPatienceMs);
+    EXPECT_TRUE(settled) << "no picture of the prompts alone in their rows";
+    const QString path = screenshotFolder() + "/dashboard-window-gl.png";
+    ASSERT_TRUE(QDir().mkpath(screenshotFolder()));
+    ASSERT_TRUE(picture.save(path, "PNG")) << path.toStdString();
+    for (const DrawnTerminal& terminal : terminals) {
+        EXPECT_EQ(inkOutsideTextRows(picture, terminal), "") << path.toStdString();
+        EXPECT_EQ(test::dominantColor(picture, terminal.area), terminal.view->nativeBackgroundColor());
+    }
+    view.close();
+    if (!::testing::Test::HasFailure()) std::printf("dashboard GL screenshot checked: %s\n", qPrintable(path));
 }

@@ -1,5 +1,7 @@
 // Widget tests need a QApplication; without a display they draw offscreen. Home and the XDG
 // folders point into a temporary folder, so nothing reaches the real home.
+#include "terminal/view/gpu/GpuTerminalRenderer.hpp"
+
 #include <QApplication>
 #include <QTemporaryDir>
 
@@ -14,6 +16,8 @@ int main(int argc, char** argv)
     for (const char* name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_STATE_HOME"}) {
         qputenv(name, (home.path() + "/" + name).toLocal8Bit());
     }
+    // Terminals that draw through GL need contexts of one share group, as in the application.
+    corvix::prepareGpuApplication();
     QApplication app(argc, argv);
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
