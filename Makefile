@@ -55,7 +55,7 @@ bench: deps build/release/build.ninja bench/peer-xterm/node_modules bench/app/pe
 	cmake --build build/release -j $(JOBS) --target corvix_bench corvix_view_bench corvix_gpu_bench brisvane_app_bench brisvane
 	build/release/bench/corvix_bench --benchmark_counters_tabular=true
 	build/release/bench/corvix_view_bench
-	xvfb-run -a -s "-screen 0 1280x800x24" env QT_QPA_PLATFORM=xcb build/release/bench/corvix_gpu_bench
+	xvfb-run -a -s "-screen 0 1920x1200x24" env QT_QPA_PLATFORM=xcb build/release/bench/corvix_gpu_bench
 	build/release/bench/brisvane_app_bench
 	@echo "Nine tiles drawn on the CPU and through GL, on a virtual X display:"
 	xvfb-run -a -s "-screen 0 1920x1200x24" env QT_QPA_PLATFORM=xcb build/release/bench/brisvane_app_bench \

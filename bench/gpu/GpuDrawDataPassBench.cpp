@@ -3,10 +3,9 @@
 // row from the cache), a frame after one row changed, and a frame after a scroll of one line.
 // Next to each, the CPU path's paint of the same frame: the whole view, the changed row's
 // rectangle, the whole view after the scroll. Both include applying the change to the terminal.
-#include "view/MixedScreen.hpp"
+#include "gpu/ChangingScreen.hpp"
 
 #include "terminal/view/RecordingGpu.hpp"
-#include "terminal/view/TerminalView.hpp"
 #include "terminal/view/gpu/GlTerminalRenderer.hpp"
 
 #include <QImage>
@@ -15,76 +14,17 @@
 #include <benchmark/benchmark.h>
 
 #include <memory>
-#include <string>
 
 using namespace corvix;
+using namespace corvix::bench;
 
 namespace {
 
 constexpr int kWarmUpFrames = 60;
-constexpr int kChangedRow = 10;
-
-enum class Change { none, oneRow, scroll };
-
-struct Size {
-    int cols, rows;
-};
-constexpr Size kSizes[] = {{200, 60}, {80, 24}};
-
-// A view showing the mixed screen, and what changes between two frames.
-struct Screen {
-    Size size;
-    Change change;
-    TerminalView view;
-    int frames = 0;
-
-    Screen(Size size, Change change)
-        : size(size), change(change),
-          view(QRect(0, 0, size.cols * 9, size.rows * 18), QFont(QStringLiteral("DejaVu Sans Mono"), 10))
-    {
-        view.resizeGrid(size.cols, size.rows);
-        view.feed(bench::mixedScreen(size.rows, size.cols - 10));
-        view.updateDisplay(false);
-    }
-
-    // Applies the change of one frame; the view rectangle the CPU path paints for it.
-    QRect next()
-    {
-        ++frames;
-        switch (change) {
-        case Change::none: break;
-        case Change::oneRow:
-            view.feed("\x1b[" + std::to_string(kChangedRow + 1) + ";1H" + (frames % 2 ? "x" : "y"));
-            return QRect(0, int(kChangedRow * view.cellSize().height()), view.width(),
-                         int(std::ceil(view.cellSize().height())));
-        case Change::scroll:
-            view.feed("\x1b[" + std::to_string(size.rows) + ";1H\r\n" + bench::mixedScreen(1, size.cols - 10, frames));
-            break;
-        }
-        return view.rect();
-    }
-    int yDisp() { return view.getTerminal().buffer().yDisp(); }
-};
-
-const char* changeName(Change change)
-{
-    switch (change) {
-    case Change::none: return "static";
-    case Change::oneRow: return "one row changed";
-    case Change::scroll: return "scroll of one line";
-    }
-    return "";
-}
-
-std::string label(const Screen& screen, const char* path)
-{
-    return std::string(path) + ", " + changeName(screen.change) + ", " + std::to_string(screen.size.cols) + "x" +
-           std::to_string(screen.size.rows);
-}
 
 void BM_GpuDrawDataPass(benchmark::State& state)
 {
-    Screen screen(kSizes[state.range(0)], Change(state.range(1)));
+    ChangingScreen screen(kGridSizes[state.range(0)], Change(state.range(1)));
     auto device = std::make_shared<testing::RecordingDevice>();
     QWidget gpuView;
     auto made = makeGpuTerminalRenderer(*device, gpuView, screen.view);
@@ -109,7 +49,7 @@ void BM_GpuDrawDataPass(benchmark::State& state)
         benchmark::DoNotOptimize(data.rows.data());
     }
     state.counters["rows_built_per_frame"] = double(rowsBuilt) / double(state.iterations());
-    state.SetLabel(label(screen, "GPU pass"));
+    state.SetLabel(screen.label("GPU pass"));
 }
 BENCHMARK(BM_GpuDrawDataPass)
     ->ArgsProduct({{0, 1}, {int(Change::none), int(Change::oneRow), int(Change::scroll)}})
@@ -117,7 +57,7 @@ BENCHMARK(BM_GpuDrawDataPass)
 
 void BM_CpuPaintOfTheSameFrame(benchmark::State& state)
 {
-    Screen screen(kSizes[state.range(0)], Change(state.range(1)));
+    ChangingScreen screen(kGridSizes[state.range(0)], Change(state.range(1)));
     QImage image(screen.view.size(), QImage::Format_ARGB32_Premultiplied);
     const auto paint = [&](const QRect& dirty) {
         QPainter painter(&image);
@@ -126,7 +66,7 @@ void BM_CpuPaintOfTheSameFrame(benchmark::State& state)
     };
     for (int i = 0; i < kWarmUpFrames; ++i) paint(screen.next());
     for (auto _ : state) paint(screen.next());
-    state.SetLabel(label(screen, "CPU paint"));
+    state.SetLabel(screen.label("CPU paint"));
 }
 BENCHMARK(BM_CpuPaintOfTheSameFrame)
     ->ArgsProduct({{0, 1}, {int(Change::none), int(Change::oneRow), int(Change::scroll)}})

@@ -3,6 +3,8 @@
 // encode and submit (wall and its own CPU), wall time until glFinish returns, and the process's
 // CPU time (which includes the software rasteriser's threads). Runs on a display (`make bench`
 // uses xvfb-run).
+#include "gpu/ChangingScreen.hpp"
+
 #include "terminal/view/TerminalView.hpp"
 #include "terminal/view/gpu/GlTerminalRenderer.hpp"
 
@@ -17,22 +19,15 @@
 
 #include <chrono>
 #include <cstdio>
-#include <ctime>
 
 using namespace corvix;
+using corvix::bench::cpuMs;
 
 namespace {
 
 constexpr int kCols = 200, kRows = 60, kCellWidth = 8, kCellHeight = 17;
 constexpr int kWidth = kCols * kCellWidth, kHeight = kRows * kCellHeight;
 constexpr int kWarmUpFrames = 60;
-
-double cpuMs(clockid_t clock)
-{
-    timespec t{};
-    clock_gettime(clock, &t);
-    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
-}
 
 struct Target {
     std::shared_ptr<GpuDevice> device;
