@@ -482,6 +482,36 @@ bool TerminalView::gpuLiveResizeThrottleEnabled()
     return enabled;
 }
 
+namespace {
+
+// The first GL widget in a window makes Qt create the native window again for GL composition,
+// which loses the window's activation and the keyboard focus: both are given back when this goes,
+// so typing goes on where it was.
+class KeptWindowFocus {
+public:
+    explicit KeptWindowFocus(QWidget& widget)
+        : top(widget.window()), wasActive(top->isActiveWindow()), nativeWindow(top->internalWinId()),
+          focused(top->focusWidget())
+    {
+    }
+    ~KeptWindowFocus()
+    {
+        if (!top) return;
+        if (wasActive && top->internalWinId() != nativeWindow) top->activateWindow();
+        if (focused && !focused->hasFocus()) focused->setFocus(Qt::OtherFocusReason);
+    }
+    KeptWindowFocus(const KeptWindowFocus&) = delete;
+    KeptWindowFocus& operator=(const KeptWindowFocus&) = delete;
+
+private:
+    QPointer<QWidget> top;
+    bool wasActive;
+    WId nativeWindow;
+    QPointer<QWidget> focused;
+};
+
+} // namespace
+
 std::optional<GpuError> TerminalView::setUseGpu(bool enabled)
 {
     if (enabled == useGpuRenderer) return std::nullopt;
@@ -494,6 +524,7 @@ std::optional<GpuError> TerminalView::updateGpuRenderer(bool enabled)
 {
     if (enabled) {
         if (gpuView) return std::nullopt;
+        const KeptWindowFocus keptFocus(*this);
         GpuDeviceProbe probe = gpuDeviceProbe();
         if (!probe.device) return GpuError(GpuError::deviceUnavailable, probe.refusal);
         std::shared_ptr<GpuDevice> device = std::move(probe.device);

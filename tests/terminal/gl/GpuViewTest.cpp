@@ -111,3 +111,28 @@ TEST_F(GpuViewFixture, MovingIntoAnotherWindowDrawsThereAndReleasesTheOldObjects
     delete view;
     EXPECT_EQ(liveGlObjects(), objectsBefore);
 }
+
+// The first GL widget in a window makes Qt create the window again for GL composition; the window
+// stays the active one and the terminal keeps the keyboard, so typing goes on where it was.
+TEST(GpuViewFocus, SwitchingOnKeepsTheWindowActiveAndTheKeyboard)
+{
+    QWidget window;
+    window.resize(400, 300);
+    auto* view = new TerminalView(QRect(0, 0, 400, 300), std::nullopt, &window);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    window.activateWindow();
+    view->setFocus();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view->hasFocus(); }, 5000));
+    const WId before = window.winId();
+
+    if (const std::optional<GpuError> error = view->setUseGpu(true)) {
+        if (qEnvironmentVariableIntValue("BRISVANE_GPU_REQUIRED") == 1) FAIL() << describe(*error);
+        GTEST_SKIP() << describe(*error);
+    }
+    // The native window was made again: the case this guards.
+    EXPECT_NE(window.winId(), before);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window.isActiveWindow() && view->hasFocus(); }, 5000))
+        << "active " << window.isActiveWindow() << ", focus " << view->hasFocus();
+}
