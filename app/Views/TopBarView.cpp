@@ -42,6 +42,8 @@ void TopBarView::updateGauge()
 void TopBarView::updateIndicator()
 {
     indicator_->setSessions(model_.tiles());
+    // The badge appearing or growing can leave the gauge and the controls no room in one row.
+    arrange(fitsInOneRow(width()));
     placeIndicator();
 }
 
@@ -74,13 +76,21 @@ bool TopBarView::fitsInOneRow(int width) const
 {
     int needed = gauge_->sizeHint().width();
     if (gridControls_) needed += kRowSpacing + gridControls_->sizeHint().width();
+    // The badge stands at the trailing edge of the row: it needs its room too.
+    if (indicator_->isVisibleTo(this)) needed += kRowSpacing + indicator_->sizeHint().width() + kIndicatorTrailingPadding;
     return needed <= width;
 }
 
 void TopBarView::placeIndicator()
 {
+    // In two rows the gauge takes the whole first row: the badge goes beside the centred controls.
+    int centreY = height() / 2;
+    if (!singleRow_ && gridControls_) {
+        layout_->activate();
+        centreY = gridControls_->geometry().center().y();
+    }
     const QSize hint = indicator_->sizeHint();
-    indicator_->setGeometry(width() - kIndicatorTrailingPadding - hint.width(), (height() - hint.height()) / 2,
+    indicator_->setGeometry(width() - kIndicatorTrailingPadding - hint.width(), centreY - hint.height() / 2,
                             hint.width(), hint.height());
     indicator_->raise();
 }
@@ -95,8 +105,11 @@ void TopBarView::resizeEvent(QResizeEvent* event)
 bool TopBarView::event(QEvent* event)
 {
     // A child's natural size changed (new texts, fewer controls): decide the arrangement again.
-    if (event->type() == QEvent::LayoutRequest) arrange(fitsInOneRow(width()));
-    return QWidget::event(event);
+    if (event->type() != QEvent::LayoutRequest) return QWidget::event(event);
+    arrange(fitsInOneRow(width()));
+    const bool handled = QWidget::event(event);
+    placeIndicator();
+    return handled;
 }
 
 } // namespace brisvane

@@ -96,6 +96,47 @@ TEST_F(DashboardViewFixture, TopBarStacksGaugeAndControlsWhenTheyDoNotFitSideByS
     EXPECT_LE(std::abs(controls->geometry().center().x() - bar.rect().center().x()), 1);
 }
 
+// The external-sessions badge at the trailing edge never covers the gauge or the controls: at
+// any width of the window, down to its minimum, it has a place of its own.
+TEST_F(DashboardViewFixture, TheSessionsBadgeCoversNeitherTheGaugeNorTheControls)
+{
+    test::writeFile(home.sessionsDirectory() + "/900001.json", test::sessionFile(900001, "busy", "alpha"));
+    test::writeFile(home.sessionsDirectory() + "/900002.json", test::sessionFile(900002, "idle", "beta"));
+    // The plan-usage strip at its full length.
+    test::writeFile(home.claudeHome() + "/brisvane-usage.json", test::planUsage(42));
+    makeModel();
+    DashboardView view(*model, makeViewDependencies(*model));
+    view.resize(1600, 700);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    TopBarView& bar = view.topBar();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bar.indicator().text() == QStringLiteral("外部セッション: 2"); }, test::kPatienceMs));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bar.gauge().stripTexts().contains("42%"); }, test::kPatienceMs));
+
+    const auto overlap = [&] {
+        const QRect badge = bar.indicator().geometry();
+        std::string found;
+        if (badge.intersects(bar.gauge().geometry())) found += "gauge ";
+        for (QWidget* control : bar.gridControls()->findChildren<QWidget*>()) {
+            if (!control->isVisible()) continue;
+            const QRect r(control->mapTo(&bar, QPoint()), control->size());
+            if (badge.intersects(r)) found += control->metaObject()->className() + std::string(" ");
+        }
+        if (!bar.rect().contains(badge)) found += "outside the bar ";
+        return found;
+    };
+    for (int width : {1600, 1200, 1000, 900, 850, view.minimumWidth()}) {
+        view.resize(width, 700);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return bar.width() == view.width(); }, test::kPatienceMs));
+        // Every pending layout done, so the geometries are the ones drawn.
+        for (int i = 0; i < 3; i++) {
+            QCoreApplication::sendPostedEvents();
+            QCoreApplication::processEvents();
+        }
+        EXPECT_EQ(overlap(), "") << "at " << width << " px " << (bar.isSingleRow() ? "(one row)" : "(two rows)");
+    }
+}
+
 TEST_F(DashboardViewFixture, TheGaugeFollowsTheModel)
 {
     TopBarView bar(makeModel());
