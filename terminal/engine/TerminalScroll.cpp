@@ -28,10 +28,14 @@ void Terminal::scroll(bool isWrapped)
     BidiPresentationState bidi = currentBidiState;
     if (isWrapped && bottomRow < lines.count()) bidi = lines[bottomRow].bidiState();
 
-    // 2. The blank template line.
-    if (blankLine->count() != cols || (*blankLine)[0].attribute != erase) blankLine = b.getBlankLine(erase, false);
-    blankLine->setIsWrapped(isWrapped);
-    blankLine->setBidiState(bidi);
+    // 2. The blank template line, for the paths that copy it (a full ring recycles its oldest
+    // line instead, the common case).
+    auto blankTemplate = [&]() -> const BufferLine& {
+        if (blankLine->count() != cols || (*blankLine)[0].attribute != erase) blankLine = b.getBlankLine(erase, false);
+        blankLine->setIsWrapped(isWrapped);
+        blankLine->setBidiState(bidi);
+        return *blankLine;
+    };
 
     // How the lines moved, for the Kitty placements that follow them: the line that left (-1:
     // none) and where the new line came in (-1: appended at the end).
@@ -79,12 +83,12 @@ void Terminal::scroll(bool isWrapped)
                 dropped = true;
                 removedRow = 0;
             } else {
-                lines.push(std::make_shared<BufferLine>(*blankLine, std::move(spare)));
+                lines.push(std::make_shared<BufferLine>(blankTemplate(), std::move(spare)));
                 grew = true;
             }
         } else {
             const int before = lines.count();
-            auto copy = std::make_shared<BufferLine>(*blankLine, std::move(spare));
+            auto copy = std::make_shared<BufferLine>(blankTemplate(), std::move(spare));
             lines.splice(bottomRow + 1, 0, {&copy, 1}, [&](int index) { updateRange(index - b.yBase()); });
             if (ringFull)
                 dropped = true;
@@ -127,9 +131,9 @@ void Terminal::scroll(bool isWrapped)
                            + " isAlternate=" + (isCurrentBufferAlternate() ? "true" : "false"));
         }
         if (leaving.use_count() > 1) {
-            lines.set(bottomRow, std::make_shared<BufferLine>(*blankLine));
+            lines.set(bottomRow, std::make_shared<BufferLine>(blankTemplate()));
         } else {
-            leaving->copyFrom(*blankLine);
+            leaving->copyFrom(blankTemplate());
             leaving->setRenderMode(BufferLine::RenderLineMode::single);
             lines.set(bottomRow, std::move(leaving));
         }

@@ -221,18 +221,6 @@ std::vector<CharData> BufferLine::getData() const
     return cells;
 }
 
-void BufferLine::setIsWrapped(bool value)
-{
-    isWrapped_ = value;
-    ++generation_;
-}
-
-void BufferLine::setBidiState(const BidiPresentationState& value)
-{
-    bidiState_ = value;
-    ++generation_;
-}
-
 void BufferLine::setImages(std::optional<ImageList> images)
 {
     images_ = std::move(images);

@@ -77,9 +77,18 @@ public:
     uint64_t generation() const { return generation_; }
 
     bool isWrapped() const { return isWrapped_; }
-    void setIsWrapped(bool value);
+    // Inline: every scrolled line sets both.
+    void setIsWrapped(bool value)
+    {
+        isWrapped_ = value;
+        ++generation_;
+    }
     const BidiPresentationState& bidiState() const { return bidiState_; }
-    void setBidiState(const BidiPresentationState& value);
+    void setBidiState(const BidiPresentationState& value)
+    {
+        bidiState_ = value;
+        ++generation_;
+    }
     RenderLineMode renderMode() const { return renderMode_; }
     // Counts as a change: the renderer draws the row differently.
     void setRenderMode(RenderLineMode mode)

@@ -62,7 +62,7 @@ void CircularBufferLineList::push(LinePtr line)
     if (count_ < maxLength()) {
         setCount(count_ + 1);
     } else {
-        startIndex_ = (startIndex_ + 1) % count_;
+        advanceStart();
     }
     if (onLinePushed) {
         onLinePushed(hasImages);
@@ -73,7 +73,7 @@ void CircularBufferLineList::recycle(const Attribute& clearAttribute, BufferLine
 {
     log::check(count_ == maxLength() && !array_.empty(), "CircularBufferLineList: recycle on a ring that is not full");
     const size_t slot = slotOf(count_); // the oldest line's slot, since the ring is full
-    startIndex_ = (startIndex_ + 1) % count_;
+    advanceStart();
     bool had = false;
     if (BufferLine* line = array_[slot].get()) {
         had = line->images().has_value();

@@ -83,6 +83,14 @@ private:
         return static_cast<size_t>(slot);
     }
     const LinePtr& makeEmptyLine(int i);
+    // A full ring's oldest line becomes its newest: one step of the start, wrapped by a compare
+    // (a division per scrolled line would cost more than the rest of the step).
+    void advanceStart()
+    {
+        if (++startIndex_ == count_) {
+            startIndex_ = 0;
+        }
+    }
 
     std::vector<LinePtr> array_;
     int64_t startIndex_ = 0;
