@@ -176,6 +176,16 @@ constexpr ByteRange kContinuation{0x80, 0x3F};
         if (mask != 0) return i + size_t(__builtin_ctz(unsigned(mask)));
         i += 16;
     }
+    if (i < length && length >= 16) {
+        // The last bytes as one block that overlaps bytes already seen (printable, so they add
+        // nothing to the mask), rather than one at a time.
+        const size_t last = length - 16;
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + last));
+        const __m128i inRange = _mm_and_si128(_mm_cmpeq_epi8(_mm_max_epu8(v, lowest), v),
+                                              _mm_cmpeq_epi8(_mm_min_epu8(v, highest), v));
+        const int mask = ~_mm_movemask_epi8(inRange) & 0xFFFF;
+        return mask != 0 ? last + size_t(__builtin_ctz(unsigned(mask))) : length;
+    }
 #endif
     while (i < length && isPrintableAscii(bytes[i])) i++;
     return i;
