@@ -40,11 +40,8 @@ struct Renderer {
 
     Renderer(GpuDevice& device, TerminalView& view) : images(device)
     {
-        const int maxTexture = device.gl().maxTextureSize();
-        gray = GlyphAtlas::make(device, 1024, GlyphAtlas::recommendedMaxSize(GlyphAtlasFormat::grayscale, maxTexture),
-                                GlyphAtlasFormat::grayscale);
-        color = GlyphAtlas::make(device, 1024, GlyphAtlas::recommendedMaxSize(GlyphAtlasFormat::bgra, maxTexture),
-                                 GlyphAtlasFormat::bgra);
+        gray = GlyphAtlas::makeForDevice(device, GlyphAtlasFormat::grayscale);
+        color = GlyphAtlas::makeForDevice(device, GlyphAtlasFormat::bgra);
         entries = std::make_unique<GlyphEntries>(rasterizer, *gray, *color);
         builder = std::make_unique<RowDrawBuilder>(view, *entries, *gray, *color, shaper, images);
     }

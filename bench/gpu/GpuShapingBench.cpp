@@ -47,11 +47,8 @@ struct Caches {
 
     explicit Caches(GpuDevice& device)
     {
-        const int maxTexture = device.gl().maxTextureSize();
-        gray = GlyphAtlas::make(device, 1024, GlyphAtlas::recommendedMaxSize(GlyphAtlasFormat::grayscale, maxTexture),
-                                GlyphAtlasFormat::grayscale);
-        color = GlyphAtlas::make(device, 1024, GlyphAtlas::recommendedMaxSize(GlyphAtlasFormat::bgra, maxTexture),
-                                 GlyphAtlasFormat::bgra);
+        gray = GlyphAtlas::makeForDevice(device, GlyphAtlasFormat::grayscale);
+        color = GlyphAtlas::makeForDevice(device, GlyphAtlasFormat::bgra);
         entries = std::make_unique<GlyphEntries>(rasterizer, *gray, *color);
     }
 };

@@ -59,13 +59,9 @@ GpuRendererResult GlTerminalRenderer::make(GpuDevice& device, QWidget& gpuView, 
         new GlTerminalRenderer(device.shared_from_this(), gpuView, terminalView));
     if (!device.makeCurrent()) return {nullptr, GpuError::commandQueueUnavailable};
 
-    const int maxTexture = device.gl().maxTextureSize();
-    renderer->grayscaleAtlas_ =
-        GlyphAtlas::make(device, 1024, GlyphAtlas::recommendedMaxSize(GlyphAtlasFormat::grayscale, maxTexture),
-                         GlyphAtlasFormat::grayscale);
+    renderer->grayscaleAtlas_ = GlyphAtlas::makeForDevice(device, GlyphAtlasFormat::grayscale);
     if (!renderer->grayscaleAtlas_) return {nullptr, GpuError::atlasUnavailable};
-    renderer->colorAtlas_ = GlyphAtlas::make(
-        device, 1024, GlyphAtlas::recommendedMaxSize(GlyphAtlasFormat::bgra, maxTexture), GlyphAtlasFormat::bgra);
+    renderer->colorAtlas_ = GlyphAtlas::makeForDevice(device, GlyphAtlasFormat::bgra);
     if (!renderer->colorAtlas_) return {nullptr, GpuError::atlasUnavailable};
     renderer->glyphEntries_ =
         std::make_unique<GlyphEntries>(renderer->rasterizer_, *renderer->grayscaleAtlas_, *renderer->colorAtlas_);

@@ -136,6 +136,11 @@ std::unique_ptr<GlyphAtlas> GlyphAtlas::make(GpuDevice& device, int size, int ma
         new GlyphAtlas(device, format, side, std::max(side, maxSize), std::move(texture), std::move(data)));
 }
 
+std::unique_ptr<GlyphAtlas> GlyphAtlas::makeForDevice(GpuDevice& device, GlyphAtlasFormat format)
+{
+    return make(device, 1024, recommendedMaxSize(format, device.gl().maxTextureSize()), format);
+}
+
 GpuTextureFormat GlyphAtlas::textureFormat() const
 {
     return format_ == GlyphAtlasFormat::bgra ? GpuTextureFormat::bgra8 : GpuTextureFormat::r8;

@@ -60,6 +60,8 @@ class GlyphAtlas {
 public:
     // Nothing when the texture cannot be made.
     static std::unique_ptr<GlyphAtlas> make(GpuDevice& device, int size, int maxSize, GlyphAtlasFormat format);
+    // A 1024 atlas that may grow to the recommended largest side for `device`.
+    static std::unique_ptr<GlyphAtlas> makeForDevice(GpuDevice& device, GlyphAtlasFormat format);
 
     std::optional<AtlasRegion> ensureRegion(int width, int height);
     std::optional<AtlasRegion> reserve(int width, int height);
