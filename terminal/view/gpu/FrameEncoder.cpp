@@ -138,7 +138,7 @@ void FrameEncoder::encode(const DrawData& data, const GpuFrameResources& resourc
         const auto& rows = data.rows;
         drawRowLayer(rows, &R::backgroundBuffer, &R::backgroundCount, GpuRecordKind::colorCell, p.cellColor, 0, 0,
                      viewport);
-        drawImageRows(rows, ImageClass::under, resources, viewport);
+        drawImageRows(rows, &R::underImageBuffers, resources, viewport);
         drawRowLayer(rows, &R::powerlineJoinBuffer, &R::powerlineJoinCount, GpuRecordKind::colorCell, p.cellColor, 0,
                      0, viewport);
         drawRowLayer(rows, &R::glyphGrayBuffer, &R::glyphGrayCount, GpuRecordKind::textCell, p.cellTextGray,
@@ -147,9 +147,9 @@ void FrameEncoder::encode(const DrawData& data, const GpuFrameResources& resourc
                      resources.colorAtlas, resources.sampler, viewport);
         drawRowLayer(rows, &R::decorationBuffer, &R::decorationCount, GpuRecordKind::colorCell, p.cellColor, 0, 0,
                      viewport);
-        drawImageRows(rows, ImageClass::placeholder, resources, viewport);
-        drawImageRows(rows, ImageClass::over, resources, viewport);
-        drawImageRows(rows, ImageClass::other, resources, viewport);
+        drawImageRows(rows, &R::placeholderImageBuffers, resources, viewport);
+        drawImageRows(rows, &R::overImageBuffers, resources, viewport);
+        drawImageRows(rows, &R::otherImageBuffers, resources, viewport);
     }
 
     drawPooled(data.cursorColorVertices, GpuRecordKind::colorVertex, p.color, 0, 0, viewport);
@@ -201,23 +201,15 @@ void FrameEncoder::drawFrameData(const FrameDrawData& frame, const GpuFrameResou
     drawImageBatches(frame.otherImageDraws, resources, viewport);
 }
 
-void FrameEncoder::drawImageRows(const std::vector<RowDrawBuffers>& rows, ImageClass imageKey,
+void FrameEncoder::drawImageRows(const std::vector<RowDrawBuffers>& rows,
+                                 std::vector<ImageDrawBuffer> RowDrawBuffers::*images,
                                  const GpuFrameResources& resources, GpuFloat2 viewport)
 {
-    auto list = [imageKey](const RowDrawBuffers& row) -> const std::vector<ImageDrawBuffer>& {
-        switch (imageKey) {
-        case ImageClass::under: return row.underImageBuffers;
-        case ImageClass::placeholder: return row.placeholderImageBuffers;
-        case ImageClass::over: return row.overImageBuffers;
-        case ImageClass::other: break;
-        }
-        return row.otherImageBuffers;
-    };
-    if (std::all_of(rows.begin(), rows.end(), [&](const RowDrawBuffers& row) { return list(row).empty(); })) return;
+    if (std::all_of(rows.begin(), rows.end(), [&](const RowDrawBuffers& row) { return (row.*images).empty(); })) return;
     GpuGl& gl = device.gl();
     gl.useLayer(resources.pipelines->text, 0, resources.sampler, viewport);
     for (const RowDrawBuffers& row : rows) {
-        for (const ImageDrawBuffer& draw : list(row)) {
+        for (const ImageDrawBuffer& draw : row.*images) {
             gl.bindTexture(nameOf(draw.texture));
             gl.draw(GpuRecordKind::glyphVertex, nameOf(draw.buffer), draw.vertexCount);
         }

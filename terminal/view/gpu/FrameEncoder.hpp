@@ -54,10 +54,9 @@ public:
     void encode(const DrawData& data, const GpuFrameResources& resources, GlName framebuffer, int width, int height,
                 GpuFloat2 viewport, GpuFloat4 clearColor);
 
-    enum class ImageClass { under, placeholder, over, other };
     void drawFrameData(const FrameDrawData& frame, const GpuFrameResources& resources, GpuFloat2 viewport);
-    void drawImageRows(const std::vector<RowDrawBuffers>& rows, ImageClass imageKey, const GpuFrameResources& resources,
-                       GpuFloat2 viewport);
+    void drawImageRows(const std::vector<RowDrawBuffers>& rows, std::vector<ImageDrawBuffer> RowDrawBuffers::*images,
+                       const GpuFrameResources& resources, GpuFloat2 viewport);
     void drawImageBatches(const std::vector<ImageDraw>& draws, const GpuFrameResources& resources, GpuFloat2 viewport);
 
     // A pooled buffer holding `records` for this frame; nothing when there are none or GL refuses.
