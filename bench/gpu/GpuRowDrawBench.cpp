@@ -2,6 +2,7 @@
 // full-redraw benchmark, next to the CPU path's drawing of the same rows into an image. Both
 // include building the frame from the row model. Warm: every run, glyph and texture is a cache
 // hit; cold: fresh caches and atlases each pass. Needs a display for the atlases' textures.
+#include "gpu/CurrentGpuDevice.hpp"
 #include "view/MixedScreen.hpp"
 
 #include "terminal/view/TerminalView.hpp"
@@ -63,19 +64,9 @@ Counts buildAll(Screen& screen, Renderer& renderer, double scale)
     return counts;
 }
 
-std::shared_ptr<GpuDevice> device(benchmark::State& state)
-{
-    std::shared_ptr<GpuDevice> gpu = systemDefaultGpuDevice();
-    if (!gpu || !gpu->makeCurrent()) {
-        state.SkipWithError("no OpenGL device");
-        return nullptr;
-    }
-    return gpu;
-}
-
 void BM_GpuRowDrawDataWarm(benchmark::State& state)
 {
-    const std::shared_ptr<GpuDevice> gpu = device(state);
+    const std::shared_ptr<GpuDevice> gpu = bench::currentGpuDevice(state);
     if (!gpu) return;
     Screen screen;
     const double scale = double(state.range(0));
@@ -90,7 +81,7 @@ BENCHMARK(BM_GpuRowDrawDataWarm)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 
 void BM_GpuRowDrawDataCold(benchmark::State& state)
 {
-    const std::shared_ptr<GpuDevice> gpu = device(state);
+    const std::shared_ptr<GpuDevice> gpu = bench::currentGpuDevice(state);
     if (!gpu) return;
     Screen screen;
     const double scale = double(state.range(0));

@@ -4,6 +4,7 @@
 // miss). Cold: fresh caches and atlases each pass; warm: every run and glyph a hit. Next to them
 // the CPU path's text layout of the same runs (`cachedCTLine`, whose process-wide cache keeps
 // short texts only). Needs a display for the atlases' textures (`make bench` uses xvfb-run).
+#include "gpu/CurrentGpuDevice.hpp"
 #include "view/MixedScreen.hpp"
 
 #include "terminal/view/BoxDrawingRenderer.hpp"
@@ -107,11 +108,8 @@ void label(benchmark::State& state, const PassCounts& counts, const Caches& cach
 void BM_GpuShapeAndLookupCold(benchmark::State& state)
 {
     // Made per run, as nothing may outlive the application.
-    const std::shared_ptr<GpuDevice> gpu = systemDefaultGpuDevice();
-    if (!gpu || !gpu->makeCurrent()) {
-        state.SkipWithError("no OpenGL device");
-        return;
-    }
+    const std::shared_ptr<GpuDevice> gpu = bench::currentGpuDevice(state);
+    if (!gpu) return;
     Rows screen;
     const double scale = double(state.range(0));
     std::unique_ptr<Caches> caches;
@@ -131,11 +129,8 @@ BENCHMARK(BM_GpuShapeAndLookupCold)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecon
 void BM_GpuShapeAndLookupWarm(benchmark::State& state)
 {
     // Made per run, as nothing may outlive the application.
-    const std::shared_ptr<GpuDevice> gpu = systemDefaultGpuDevice();
-    if (!gpu || !gpu->makeCurrent()) {
-        state.SkipWithError("no OpenGL device");
-        return;
-    }
+    const std::shared_ptr<GpuDevice> gpu = bench::currentGpuDevice(state);
+    if (!gpu) return;
     Rows screen;
     const double scale = double(state.range(0));
     auto caches = std::make_unique<Caches>(*gpu);
