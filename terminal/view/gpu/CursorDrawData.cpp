@@ -1,6 +1,8 @@
 #include "terminal/view/gpu/CursorDrawData.hpp"
 
 #include "terminal/screen/UnicodeUtil.hpp"
+#include "terminal/view/CaretView.hpp"
+#include "terminal/view/PowerlineRenderer.hpp"
 #include "terminal/view/TerminalView.hpp"
 #include "terminal/view/gpu/GlyphEntries.hpp"
 #include "terminal/view/gpu/TextShaper.hpp"
@@ -49,17 +51,6 @@ TexturedEdges regionQuad(double x0, double y0, double x1, double y1, const Atlas
             float(region.y + region.height) / s};
 }
 
-bool isBlinking(CursorStyle style)
-{
-    return style == CursorStyle::blinkBlock || style == CursorStyle::blinkUnderline || style == CursorStyle::blinkBar;
-}
-
-// The solid separators a block draws as the row draws them, not from the font.
-bool isSolidPowerlineSeparator(int32_t code)
-{
-    return code == 0xE0B0 || code == 0xE0B2 || code == 0xE0B4 || code == 0xE0B6;
-}
-
 } // namespace
 
 CursorDrawData buildCursorDrawData(TerminalView& view, GlyphEntries& entries, ShaperCache& shaper,
@@ -72,7 +63,8 @@ CursorDrawData buildCursorDrawData(TerminalView& view, GlyphEntries& entries, Sh
     const int x = buffer.x();
     const CursorStyle style = terminal.options.cursorStyle;
     if (terminal.cursorHidden || cursorRow < 0 || cursorRow < frame.firstRow || cursorRow > frame.lastRow ||
-        cursorRow >= buffer.lines().count() || x < 0 || x >= terminal.cols || (isBlinking(style) && !frame.blinkOn))
+        cursorRow >= buffer.lines().count() || x < 0 || x >= terminal.cols ||
+        (CaretView::isBlinking(style) && !frame.blinkOn))
         return out;
 
     const BufferLine& line = buffer.lines()[cursorRow];
@@ -124,7 +116,8 @@ CursorDrawData buildCursorDrawData(TerminalView& view, GlyphEntries& entries, Sh
 
     const GpuFloat4 textColor = colorToSIMD(view.caretTextColor().value_or(view.nativeForegroundColor()));
     const ClipRect block{float(x0), float(y0), float(x1), float(y1)};
-    if (view.customBlockGlyphs() && isSolidPowerlineSeparator(cell.code)) {
+    // The solid separators a block draws as the row draws them, not from the font.
+    if (view.customBlockGlyphs() && PowerlineRenderer::glyph(uint32_t(cell.code))) {
         const int cellWidthPx = std::max(1, int(std::lround(x1 - x0)));
         const int cellHeightPx = std::max(1, int(std::lround(frame.cellHeight * scale)));
         const std::optional<CustomGlyphEntry> entry =
