@@ -29,11 +29,8 @@ void appendGlyphQuad(std::vector<GlyphVertex>& out, const TexturedEdges& quad, c
 {
     const std::optional<TexturedEdges> cut = clipRect(quad, clip);
     if (!cut) return;
-    const GlyphVertex leftBottom{{cut->x0, cut->y0}, {cut->u0, cut->v0}, color};
-    const GlyphVertex rightBottom{{cut->x1, cut->y0}, {cut->u1, cut->v0}, color};
-    const GlyphVertex leftTop{{cut->x0, cut->y1}, {cut->u0, cut->v1}, color};
-    const GlyphVertex rightTop{{cut->x1, cut->y1}, {cut->u1, cut->v1}, color};
-    out.insert(out.end(), {leftBottom, rightBottom, leftTop, rightBottom, rightTop, leftTop});
+    const std::array<GlyphVertex, 6> vertices = quadVertices(*cut, color);
+    out.insert(out.end(), vertices.begin(), vertices.end());
 }
 
 // A region's texture coordinates in an atlas of `side` pixels: v = 0 is the first stored row,

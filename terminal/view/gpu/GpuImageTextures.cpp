@@ -106,12 +106,8 @@ std::optional<ImageDraw> imageDraw(const GpuObjectRef& texture, const QRectF& re
                                              float(uvRect.top()), float(uvRect.right()), float(uvRect.bottom())},
                                clip);
     if (!quad) return std::nullopt;
-    const GpuFloat4 white{1, 1, 1, 1};
-    const GlyphVertex leftBottom{{quad->x0, quad->y0}, {quad->u0, quad->v0}, white};
-    const GlyphVertex rightBottom{{quad->x1, quad->y0}, {quad->u1, quad->v0}, white};
-    const GlyphVertex leftTop{{quad->x0, quad->y1}, {quad->u0, quad->v1}, white};
-    const GlyphVertex rightTop{{quad->x1, quad->y1}, {quad->u1, quad->v1}, white};
-    return ImageDraw{texture, {leftBottom, rightBottom, leftTop, rightBottom, rightTop, leftTop}};
+    const std::array<GlyphVertex, 6> vertices = quadVertices(*quad, GpuFloat4{1, 1, 1, 1});
+    return ImageDraw{texture, {vertices.begin(), vertices.end()}};
 }
 
 } // namespace corvix

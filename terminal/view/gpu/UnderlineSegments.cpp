@@ -48,6 +48,15 @@ std::optional<TexturedEdges> clipRect(TexturedEdges quad, const std::optional<Cl
                          quad.v0 + dv * (cut->y1 - quad.y0) / height};
 }
 
+std::array<GlyphVertex, 6> quadVertices(const TexturedEdges& quad, GpuFloat4 color)
+{
+    const GlyphVertex leftBottom{{quad.x0, quad.y0}, {quad.u0, quad.v0}, color};
+    const GlyphVertex rightBottom{{quad.x1, quad.y0}, {quad.u1, quad.v0}, color};
+    const GlyphVertex leftTop{{quad.x0, quad.y1}, {quad.u0, quad.v1}, color};
+    const GlyphVertex rightTop{{quad.x1, quad.y1}, {quad.u1, quad.v1}, color};
+    return {leftBottom, rightBottom, leftTop, rightBottom, rightTop, leftTop};
+}
+
 void appendUnderlineSegments(double x0, double x1, double yCenter, double thickness, GpuFloat4 color,
                              UnderlineStyle style, double patternScale, BufferLine::RenderLineMode renderMode,
                              const std::optional<ClipRect>& clip, double pivotY, std::vector<ColorCell>& output)

@@ -7,6 +7,7 @@
 #include "terminal/screen/BufferLine.hpp"
 #include "terminal/view/gpu/GpuRecords.hpp"
 
+#include <array>
 #include <optional>
 #include <vector>
 
@@ -40,6 +41,8 @@ std::optional<PixelEdges> clipRect(PixelEdges rect, const std::optional<ClipRect
 // The part of a quad inside `clip`, its texture coordinates cut in proportion; nothing when the
 // quad or the part is empty.
 std::optional<TexturedEdges> clipRect(TexturedEdges quad, const std::optional<ClipRect>& clip);
+// A textured quad as its two triangles in one colour, left-bottom first.
+std::array<GlyphVertex, 6> quadVertices(const TexturedEdges& quad, GpuFloat4 color);
 
 // One underline (or strikethrough) from x0 to x1 centred at `yCenter`, as pieces appended to
 // `output` left to right. Curly, dotted and dashed lines are runs of small pieces whose unit is
