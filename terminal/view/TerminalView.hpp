@@ -342,14 +342,6 @@ public:
     void drawTerminalContents(const QRect& dirtyRect, QPainter& painter, int bufferOffset);
     // How often the view has painted: the caret keeps the cell beneath it until this changes.
     quint64 paintCount() const { return paintCount_; }
-    // Strokes a run's underlines and strikethroughs from `start` (the left edge of its first
-    // cell, on the baseline) across `width` points: one stroke per run, so patterns and waves
-    // run on unbroken over the run's cells, wide ones included.
-    void drawRunAttributes(QPainter& painter, const TextAttributes& attributes, QPointF start, double width);
-    void drawBoxDrawings(QPainter& painter, const std::vector<BoxDrawingRenderItem>& items, double lineTop);
-    void drawBlockElements(QPainter& painter, const std::vector<BlockElementRenderItem>& items, double lineTop);
-    void drawPowerlineGlyphs(QPainter& painter, const std::vector<PowerlineRenderItem>& items, double lineTop,
-                             BufferLine::RenderLineMode mode);
 
     // ---- Feed and redraw --------------------------------------------------------------------
     void feed(std::span<const uint8_t> byteArray);
