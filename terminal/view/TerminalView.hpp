@@ -131,16 +131,7 @@ public:
     // The placement of one glyph in a slot of `columnWidth` cells.
     GlyphSlotFit glyphSlotFit(const QRawFont& font, quint32 glyph, int columnWidth) const;
 
-    // Whether a cell's text shows as an emoji picture: a character of emoji presentation not
-    // asked for as text, a character asked for as emoji (VS16), a flag.
-    static bool isEmojiPresentation(QStringView cluster);
-    // The colour emoji face, sized so that its pictures fill a cell's height within two cells;
-    // the normal face where no colour emoji font is installed.
-    const QFont& emojiFont();
-
-    // Process-wide caches (GUI thread only), emptied whole when full.
-    // A font that can draw `character`, starting from `base`.
-    static QRawFont resolvedFont(const QString& character, const QFont& base);
+    // Process-wide cache (GUI thread only), emptied whole when full.
     // `text` laid out left to right in `font`, as glyph runs (a Qt text layout's line here).
     static QList<QGlyphRun> cachedCTLine(const QString& text, const QFont& font);
 
