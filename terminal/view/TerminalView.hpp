@@ -131,16 +131,7 @@ public:
     // The placement of one glyph in a slot of `columnWidth` cells.
     GlyphSlotFit glyphSlotFit(const QRawFont& font, quint32 glyph, int columnWidth) const;
 
-    // Whether a cell's text shows as an emoji picture: a character of emoji presentation not
-    // asked for as text, a character asked for as emoji (VS16), a flag.
-    static bool isEmojiPresentation(QStringView cluster);
-    // The colour emoji face, sized so that its pictures fill a cell's height within two cells;
-    // the normal face where no colour emoji font is installed.
-    const QFont& emojiFont();
-
-    // Process-wide caches (GUI thread only), emptied whole when full.
-    // A font that can draw `character`, starting from `base`.
-    static QRawFont resolvedFont(const QString& character, const QFont& base);
+    // Process-wide cache (GUI thread only), emptied whole when full.
     // `text` laid out left to right in `font`, as glyph runs (a Qt text layout's line here).
     static QList<QGlyphRun> cachedCTLine(const QString& text, const QFont& font);
 
@@ -342,14 +333,6 @@ public:
     void drawTerminalContents(const QRect& dirtyRect, QPainter& painter, int bufferOffset);
     // How often the view has painted: the caret keeps the cell beneath it until this changes.
     quint64 paintCount() const { return paintCount_; }
-    // Strokes a run's underlines and strikethroughs from `start` (the left edge of its first
-    // cell, on the baseline) across `width` points: one stroke per run, so patterns and waves
-    // run on unbroken over the run's cells, wide ones included.
-    void drawRunAttributes(QPainter& painter, const TextAttributes& attributes, QPointF start, double width);
-    void drawBoxDrawings(QPainter& painter, const std::vector<BoxDrawingRenderItem>& items, double lineTop);
-    void drawBlockElements(QPainter& painter, const std::vector<BlockElementRenderItem>& items, double lineTop);
-    void drawPowerlineGlyphs(QPainter& painter, const std::vector<PowerlineRenderItem>& items, double lineTop,
-                             BufferLine::RenderLineMode mode);
 
     // ---- Feed and redraw --------------------------------------------------------------------
     void feed(std::span<const uint8_t> byteArray);

@@ -132,28 +132,4 @@ RenderFrame TerminalView::renderFrame(const QRect& dirtyRect, int bufferOffset, 
     return frame;
 }
 
-// ---- The QPainter renderer's pieces -----------------------------------------------------------
-
-void TerminalView::drawRunAttributes(QPainter& painter, const TextAttributes& attributes, QPointF start, double width)
-{
-    renderer_->drawRunAttributes(painter, frameSettings(rect(), terminal->buffer().yDisp()), attributes, start, width);
-}
-
-void TerminalView::drawBoxDrawings(QPainter& painter, const std::vector<BoxDrawingRenderItem>& items, double lineTop)
-{
-    renderer_->drawBoxDrawings(painter, frameSettings(rect(), terminal->buffer().yDisp()), items, lineTop);
-}
-
-void TerminalView::drawBlockElements(QPainter& painter, const std::vector<BlockElementRenderItem>& items,
-                                     double lineTop)
-{
-    renderer_->drawBlockElements(painter, frameSettings(rect(), terminal->buffer().yDisp()), items, lineTop);
-}
-
-void TerminalView::drawPowerlineGlyphs(QPainter& painter, const std::vector<PowerlineRenderItem>& items,
-                                       double lineTop, BufferLine::RenderLineMode mode)
-{
-    renderer_->drawPowerlineGlyphs(painter, frameSettings(rect(), terminal->buffer().yDisp()), items, lineTop, mode);
-}
-
 } // namespace corvix

@@ -140,21 +140,6 @@ const QFontMetricsF& TerminalView::faceMetrics(FontFace face) const
     return fonts_.faceMetrics(face);
 }
 
-bool TerminalView::isEmojiPresentation(QStringView cluster)
-{
-    return TerminalFonts::isEmojiPresentation(cluster);
-}
-
-const QFont& TerminalView::emojiFont()
-{
-    return fonts_.emojiFont();
-}
-
-QRawFont TerminalView::resolvedFont(const QString& character, const QFont& base)
-{
-    return TerminalFonts::resolvedFont(character, base);
-}
-
 QList<QGlyphRun> TerminalView::cachedCTLine(const QString& text, const QFont& font)
 {
     return TerminalFonts::cachedCTLine(text, font);
