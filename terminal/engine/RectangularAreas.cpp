@@ -176,9 +176,9 @@ void RectangularAreas::cmdDECRQCRA(Params pars, Bytes collect)
     }
     char hex[16];
     std::snprintf(hex, sizeof hex, "%04x", unsigned(sum));
-    std::string reply = terminal_.cc.send8bit ? "\x90" : "\x1bP";
+    std::string reply(terminal_.replyDcs());
     reply += std::to_string(id) + "!~" + hex;
-    reply += terminal_.cc.send8bit ? "\x9c" : "\x1b\\";
+    reply += terminal_.replySt();
     terminal_.sendResponse(reply);
 }
 

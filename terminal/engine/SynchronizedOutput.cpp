@@ -6,7 +6,7 @@ namespace corvix {
 
 SynchronizedOutput::~SynchronizedOutput()
 {
-    if (terminal_.executor_ && timeoutItem_) terminal_.executor_->cancel(timeoutItem_);
+    cancelTimeout();
 }
 
 void SynchronizedOutput::begin()
@@ -21,20 +21,25 @@ void SynchronizedOutput::end()
 {
     if (!active_) return;
     active_ = false;
-    if (terminal_.executor_ && timeoutItem_) terminal_.executor_->cancel(timeoutItem_);
-    timeoutItem_ = 0;
+    cancelTimeout();
     terminal_.updateRange(0);
     terminal_.updateRange(terminal_.rows - 1);
     if (terminal_.tdel) terminal_.tdel->synchronizedOutputChanged(terminal_, false);
+}
+
+void SynchronizedOutput::cancelTimeout()
+{
+    if (terminal_.executor_ && timeoutItem_) terminal_.executor_->cancel(timeoutItem_);
+    timeoutItem_ = 0;
 }
 
 void SynchronizedOutput::scheduleTimeout()
 {
     Executor* executor = terminal_.executor_;
     if (!executor) return;
-    if (timeoutItem_) executor->cancel(timeoutItem_);
+    cancelTimeout();
     std::weak_ptr<bool> alive = terminal_.alive_;
-    timeoutItem_ = executor->postAfter(timeoutSeconds_, [this, alive] {
+    timeoutItem_ = executor->postAfter(kTimeoutSeconds, [this, alive] {
         auto guard = alive.lock();
         if (!guard || !*guard) return;
         timeoutItem_ = 0;

@@ -24,11 +24,13 @@ public:
 
 private:
     void scheduleTimeout();
+    void cancelTimeout();
+
+    static constexpr double kTimeoutSeconds = 1.0;
 
     Terminal& terminal_;
     bool active_ = false;
     Executor::TaskId timeoutItem_ = 0;
-    double timeoutSeconds_ = 1.0;
 };
 
 } // namespace corvix

@@ -8,16 +8,6 @@ namespace corvix {
 
 namespace {
 
-std::string_view oscIntroducer(bool send8bit)
-{
-    return send8bit ? "\x9d" : "\x1b]";
-}
-
-std::string_view stringTerminator(bool send8bit)
-{
-    return send8bit ? "\x9c" : "\x1b\\";
-}
-
 size_t findSemicolon(std::span<const uint8_t> data, size_t from)
 {
     for (size_t i = from; i < data.size(); i++)
@@ -126,9 +116,9 @@ void TerminalColors::oscChangeOrQueryColorIndex(Bytes data)
         if (!index || *index > 255) return;
         const size_t specStart = semicolon + 1;
         if (specStart < data.size() && data[specStart] == '?') {
-            std::string reply(oscIntroducer(terminal_.cc.send8bit));
+            std::string reply(terminal_.replyOsc());
             reply += "4;" + std::to_string(*index) + ";" + terminal_.ansiColors[size_t(*index)].formatAsXcolor();
-            reply += stringTerminator(terminal_.cc.send8bit);
+            reply += terminal_.replySt();
             terminal_.sendResponse(reply);
             pos = specStart + 1;
             if (pos < data.size() && data[pos] == ';') pos++;
@@ -165,9 +155,9 @@ void TerminalColors::oscSetColors(Bytes data, int startAt)
             const Color& reported = slot == 0 ? foreground
                 : slot == 1                   ? background
                                               : terminal_.cursorColor_.value_or(foreground);
-            std::string reply(oscIntroducer(terminal_.cc.send8bit));
+            std::string reply(terminal_.replyOsc());
             reply += std::to_string(10 + slot) + ";" + reported.formatAsXcolor();
-            reply += stringTerminator(terminal_.cc.send8bit);
+            reply += terminal_.replySt();
             terminal_.sendResponse(reply);
         } else if (auto color = Color::parseColor(item)) {
             switch (slot) {

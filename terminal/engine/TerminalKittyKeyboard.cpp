@@ -24,8 +24,8 @@ bool TerminalKittyKeyboard::handle(Params pars, Bytes collect)
 
     switch (collect[0]) {
     case '?': {
-        std::string reply = terminal_.cc.send8bit ? "\x9b?" : "\x1b[?";
-        reply += std::to_string(s.flags.rawValue) + 'u';
+        std::string reply(terminal_.replyCsi());
+        reply += '?' + std::to_string(s.flags.rawValue) + 'u';
         terminal_.sendResponse(reply);
         return true;
     }

@@ -329,7 +329,7 @@ int TerminalModeCommands::decModeValue(int mode) const
 
 void TerminalModeCommands::cmdDecRqm(Params pars, bool decMode)
 {
-    std::string reply = terminal_.cc.send8bit ? "\x9b" : "\x1b[";
+    std::string reply(terminal_.replyCsi());
     // The parser hands a lone 0 for "no parameter"; mode 0 does not exist, so both read as none.
     if (pars.empty() || (pars.size() == 1 && pars[0] == 0)) {
         terminal_.sendResponse(reply + ";0$y");

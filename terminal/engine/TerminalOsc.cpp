@@ -195,9 +195,9 @@ void TerminalOsc::oscClipboard(Bytes data)
             return;
         auto clip = terminal_.tdel->clipboardRead(terminal_);
         if (!clip) return;
-        std::string reply = terminal_.cc.send8bit ? "\x9d" : "\x1b]";
+        std::string reply(terminal_.replyOsc());
         reply += "52;" + pc + ";" + Base64::encode(*clip);
-        reply += terminal_.cc.send8bit ? "\x9c" : "\x1b\\";
+        reply += terminal_.replySt();
         terminal_.sendResponse(reply);
         return;
     }
