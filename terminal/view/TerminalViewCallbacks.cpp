@@ -57,7 +57,7 @@ std::optional<std::vector<uint8_t>> TerminalView::windowCommand(Terminal& source
     }
     if (!fonts_.cellDimension() || !terminal) return std::nullopt;
     const double scale = devicePixelRatioF();
-    const std::string csi = source.cc.send8bit ? "\x9b" : "\x1b[";
+    const std::string csi(source.replyCsi());
     const QSizeF cell = cellSize();
     if (command.kind == Kind::reportTextAreaPixelDimension) {
         const long height = std::lround(cell.height() * scale * source.rows);
