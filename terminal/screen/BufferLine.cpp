@@ -13,14 +13,18 @@ namespace corvix {
 
 namespace {
 
-BufferLine::CellArray allocateCells(int n)
+BufferLine::CellArray allocateBytes(size_t bytes)
 {
-    const size_t bytes = sizeof(CharData) * static_cast<size_t>(std::max(n, 1));
-    auto* cells = static_cast<CharData*>(std::malloc(bytes));
+    auto* cells = static_cast<CharData*>(std::malloc(std::max(bytes, sizeof(CharData))));
     if (!cells) {
         throw std::bad_alloc();
     }
     return BufferLine::CellArray(cells);
+}
+
+BufferLine::CellArray allocateCells(int n)
+{
+    return allocateBytes(sizeof(CharData) * static_cast<size_t>(std::max(n, 1)));
 }
 
 // A cell as three machine words. Loops store these instead of assigning `CharData`: the compiler
@@ -72,6 +76,30 @@ bool sameBits(const CharData& a, const CharData& b)
     return ((word(a, 0) ^ word(b, 0)) & kFirstWordMask) == 0 && word(a, 1) == word(b, 1) && word(a, 2) == word(b, 2);
 }
 
+// The 16 bytes after a cell's first word (the unused byte and the attribute), as two words.
+struct AttributeWords {
+    uint64_t low;
+    uint64_t high;
+    bool operator==(const AttributeWords&) const = default;
+};
+AttributeWords attributeWordsOf(const CharData& cell)
+{
+    AttributeWords words;
+    std::memcpy(&words.low, reinterpret_cast<const unsigned char*>(&cell) + 8, 8);
+    std::memcpy(&words.high, reinterpret_cast<const unsigned char*>(&cell) + 16, 8);
+    return words;
+}
+
+// The index of `words` among the first `count` entries of `table`, or `count` when absent.
+int findAttribute(const AttributeWords* table, int count, const AttributeWords& words)
+{
+    int i = 0;
+    while (i < count && !(table[i] == words)) {
+        ++i;
+    }
+    return i;
+}
+
 // Where the run of cells the same as `tail` that ends at `from` starts (a cell kept out of the
 // run is kept, never lost).
 int trailingRunStart(const CharData* cells, int from, const CharData& tail)
@@ -104,16 +132,16 @@ BufferLine::BufferLine(const BufferLine& other)
     , isWrapped_(other.isWrapped_)
     , bidiState_(other.bidiState_)
     , renderMode_(other.renderMode_)
-    , data_(allocateCells(other.stored_))
-    , capacity_(other.stored_)
+    , data_(allocateCells(other.heldCellCount()))
+    , capacity_(other.heldCellCount())
     , count_(other.count_)
-    , stored_(other.stored_)
+    , stored_(other.heldCellCount())
     , trailing_(other.trailing_)
     , runStart_(other.runStart_)
     , fillCharacter_(other.fillCharacter_)
     , images_(other.images_)
 {
-    std::copy_n(other.data_.get(), stored_, data_.get());
+    other.copyHeldCells(data_.get());
 }
 
 BufferLine::BufferLine(const BufferLine& other, CellStorage&& storage)
@@ -122,7 +150,7 @@ BufferLine::BufferLine(const BufferLine& other, CellStorage&& storage)
     , bidiState_(other.bidiState_)
     , renderMode_(other.renderMode_)
     , count_(other.count_)
-    , stored_(other.stored_)
+    , stored_(other.heldCellCount())
     , trailing_(other.trailing_)
     , runStart_(other.runStart_)
     , fillCharacter_(other.fillCharacter_)
@@ -135,7 +163,61 @@ BufferLine::BufferLine(const BufferLine& other, CellStorage&& storage)
         data_ = allocateCells(count_);
         capacity_ = count_;
     }
-    std::copy_n(other.data_.get(), other.stored_, data_.get());
+    other.copyHeldCells(data_.get());
+}
+
+void BufferLine::copyHeldCells(CharData* dst) const
+{
+    for (int i = 0; i < packed_; ++i) {
+        dst[i] = packedCell(i);
+    }
+    std::copy_n(data_.get(), stored_, dst);
+}
+
+BufferLine::CellArray BufferLine::packedCells(int kept, CellArena* arena) const
+{
+    // Room for the most attributes a packed line keeps; the arena takes back what is not used.
+    const size_t most = 8 * size_t(kept) + sizeof(AttributeWords) * kMaxPackedAttributes;
+    CharData* inArena = arena ? arena->allocate(most) : nullptr;
+    CellArray cells = inArena ? CellArray(inArena, CellsDeleter{true}) : allocateBytes(most);
+    // Locals throughout: the stores may alias anything, members would be read again per cell.
+    auto* out = reinterpret_cast<unsigned char*>(cells.get());
+    const auto* in = reinterpret_cast<const unsigned char*>(data_.get());
+    // The distinct attributes in order of first use; neighbours mostly share one.
+    AttributeWords table[kMaxPackedAttributes];
+    int entries = 0;
+    uint64_t index = 0;
+    AttributeWords last = attributeWordsOf(data_[0]);
+    table[entries++] = last;
+    for (int i = 0; i < kept; ++i, in += sizeof(CharData), out += 8) {
+        AttributeWords words;
+        std::memcpy(&words.low, in + 8, 8);
+        std::memcpy(&words.high, in + 16, 8);
+        if (((words.low ^ last.low) | (words.high ^ last.high)) != 0) [[unlikely]] {
+            const int found = findAttribute(table, entries, words);
+            if (found == entries) {
+                if (entries == kMaxPackedAttributes) {
+                    if (inArena) {
+                        arena->shrinkLast(inArena, 0);
+                    }
+                    return {};
+                }
+                table[entries++] = words;
+            }
+            index = uint64_t(found) << kPackedIndexShift;
+            last = words;
+        }
+        uint64_t head;
+        std::memcpy(&head, in, 8);
+        head = (head & kFirstWordMask) | index;
+        std::memcpy(out, &head, 8);
+    }
+    const size_t tableBytes = sizeof(AttributeWords) * size_t(entries);
+    std::memcpy(out, table, tableBytes);
+    if (inArena) {
+        arena->shrinkLast(inArena, 8 * size_t(kept) + tableBytes);
+    }
+    return cells;
 }
 
 BufferLine::CellStorage BufferLine::compact(CellArena* arena)
@@ -149,13 +231,25 @@ BufferLine::CellStorage BufferLine::compact(CellArena* arena)
     const int kept = runStart_ < stored_ && !sameBits(data_[stored_ - 1], tail)
                          ? stored_
                          : trailingRunStart(data_.get(), std::min(runStart_, stored_), tail);
-    // Copying most of the line to save a little is not worth the copy.
+    if (kept > 0) {
+        if (CellArray cells = packedCells(kept, arena)) {
+            CellStorage released{std::exchange(data_, std::move(cells)), capacity_};
+            trailing_ = tail;
+            capacity_ = 0;
+            stored_ = 0;
+            packed_ = kept;
+            runStart_ = kept;
+            return released;
+        }
+    }
+    // Copying most of the line whole to save a little is not worth the copy.
     if (count_ - kept < count_ / 4 || count_ - kept < 4) {
         runStart_ = std::min(runStart_, kept);
         return {};
     }
-    CharData* inArena = arena ? arena->allocate(kept) : nullptr;
-    CellArray cells = inArena ? CellArray(inArena, CellsDeleter{true}) : allocateCells(kept);
+    const size_t bytes = sizeof(CharData) * static_cast<size_t>(kept);
+    CharData* inArena = arena ? arena->allocate(bytes) : nullptr;
+    CellArray cells = inArena ? CellArray(inArena, CellsDeleter{true}) : allocateBytes(bytes);
     CellStorage released{std::exchange(data_, std::move(cells)), capacity_};
     trailing_ = tail;
     std::copy_n(released.cells.get(), kept, data_.get());
@@ -182,11 +276,13 @@ void BufferLine::expand(CellStorage&& spare)
     } else {
         cells = allocateCells(count_);
     }
-    std::copy_n(data_.get(), stored_, cells.get());
-    fillCells(cells.get() + stored_, count_ - stored_, trailing_);
+    const int held = heldCellCount();
+    copyHeldCells(cells.get());
+    fillCells(cells.get() + held, count_ - held, trailing_);
     data_ = std::move(cells);
     capacity_ = capacity;
     stored_ = count_;
+    packed_ = 0;
 }
 
 int BufferLine::writablePastStored(int index)
@@ -216,7 +312,8 @@ void BufferLine::holdThrough(int end)
 
 std::vector<CharData> BufferLine::getData() const
 {
-    std::vector<CharData> cells(data_.get(), data_.get() + stored_);
+    std::vector<CharData> cells(static_cast<size_t>(heldCellCount()));
+    copyHeldCells(cells.data());
     cells.resize(static_cast<size_t>(count_), trailing_);
     return cells;
 }
@@ -241,9 +338,10 @@ int BufferLine::getTrimmedLength() const
     if (stored_ < count_ && trailing_.code != 0) {
         return count_ - 1 + trailing_.width;
     }
-    for (int c = stored_ - 1; c >= 0; --c) {
-        if (data_[c].code != 0) {
-            return c + data_[c].width;
+    for (int c = heldCellCount() - 1; c >= 0; --c) {
+        const CharData cell = (*this)[c];
+        if (cell.code != 0) {
+            return c + cell.width;
         }
     }
     return 0;
@@ -379,6 +477,7 @@ void BufferLine::fill(const CharData& cell)
 {
     trailing_ = cell;
     stored_ = 0;
+    packed_ = 0;
     runStart_ = 0;
     ++generation_;
 }
@@ -408,6 +507,7 @@ void BufferLine::clear(const Attribute& attribute, CellStorage&& spare)
     trailing_ = CharData{};
     trailing_.attribute = attribute;
     stored_ = 0;
+    packed_ = 0;
     runStart_ = 0;
     images_.reset();
     generation_ += 2;
@@ -455,9 +555,13 @@ void BufferLine::copyFrom(const BufferLine& src, int srcCol, int dstCol, int len
                "BufferLine.copyFrom: range outside the line");
     if (len > 0) {
         // A compacted source is another line; its trailing columns are copies of one cell.
-        const int held = src.stored_ < src.count_ ? std::clamp(src.stored_ - srcCol, 0, len) : len;
-        // memmove gives the exact result for overlapping ranges within one line in either direction.
-        if (held > 0) {
+        const int held = src.stored_ < src.count_ ? std::clamp(src.heldCellCount() - srcCol, 0, len) : len;
+        if (src.packed_ > 0) {
+            for (int i = 0; i < held; ++i) {
+                data_[dstCol + i] = src.packedCell(srcCol + i);
+            }
+        } else if (held > 0) {
+            // memmove gives the exact result for overlapping ranges within one line in either direction.
             std::memmove(static_cast<void*>(data_.get() + dstCol), src.data_.get() + srcCol, sizeof(CharData) * held);
         }
         fillCells(data_.get() + dstCol + held, len - held, src.trailing_);
@@ -476,10 +580,11 @@ void BufferLine::copyFrom(const BufferLine& line)
         data_ = allocateCells(line.count_);
         capacity_ = line.count_;
     }
-    std::copy_n(line.data_.get(), line.stored_, data_.get());
+    line.copyHeldCells(data_.get());
     trailing_ = line.trailing_;
     count_ = line.count_;
-    stored_ = line.stored_;
+    stored_ = line.heldCellCount();
+    packed_ = 0;
     runStart_ = line.runStart_;
     setIsWrapped(line.isWrapped_);
     setBidiState(line.bidiState_);
@@ -496,22 +601,29 @@ void BufferLine::resize(int cols, const CharData& fillData)
         capacity_ = 0;
         count_ = 0;
         stored_ = 0;
+        packed_ = 0;
         runStart_ = 0;
         ++generation_;
         return;
     }
-    if (stored_ < count_ && (cols < count_ || fillData == trailing_)) {
+    if (stored_ < count_ && (cols < count_ || fillData == trailing_) && cols >= packed_) {
         // A compacted line stays compact: only the number of trailing columns changes.
         count_ = cols;
         stored_ = std::min(stored_, cols);
-        runStart_ = stored_;
+        runStart_ = heldCellCount();
         ++generation_;
         return;
     }
     auto storage = allocateCells(cols);
     const int kept = std::min(cols, count_);
-    const int held = std::min(kept, stored_);
-    std::copy_n(data_.get(), held, storage.get());
+    const int held = std::min(kept, heldCellCount());
+    if (held == heldCellCount()) {
+        copyHeldCells(storage.get());
+    } else {
+        for (int i = 0; i < held; ++i) {
+            storage[i] = (*this)[i];
+        }
+    }
     fillCells(storage.get() + held, kept - held, trailing_);
     fillCells(storage.get() + kept, cols - kept, fillData);
     runStart_ = cols > count_ ? kept : std::min(runStart_, cols);
@@ -519,6 +631,7 @@ void BufferLine::resize(int cols, const CharData& fillData)
     capacity_ = cols;
     count_ = cols;
     stored_ = cols;
+    packed_ = 0;
     ++generation_;
 }
 

@@ -28,7 +28,9 @@ namespace corvix {
 // columns its tail). A line that leaves the screen for a large scroll-back is compacted
 // (`Buffer::compactsScrollback`): it keeps storage only for the cells before its trailing run of
 // equal cells (blanks, mostly), so stored lines cost memory by their text, not by the terminal's
-// width. Reads see every column as before; the first write to a compacted line expands it.
+// width, and where the line uses few attributes it keeps them once and each cell in 8 bytes
+// (filling a long scroll-back is bound by the memory it writes). Reads see every column as
+// before; the first write to a compacted line expands it.
 class BufferLine {
 public:
     // Cell arrays are raw memory: every cell is written before it is read, so allocating one
@@ -104,9 +106,9 @@ public:
 
     int count() const { return count_; }
     int capacity() const { return capacity_; }
-    // The cells held one by one: all of them, or those before the line's tail.
-    // Every column from `storedCells().size()` to `count()` holds `trailingCell()`.
-    std::span<const CharData> storedCells() const { return {data_.get(), static_cast<size_t>(stored_)}; }
+    // How many cells are held one by one: all of them, or those before the line's tail.
+    // Every column from `heldCellCount()` to `count()` holds `trailingCell()`.
+    int heldCellCount() const { return packed_ > 0 ? packed_ : stored_; }
     // The cell of the line's tail columns (meaningful when it holds fewer cells than `count()`).
     const CharData& trailingCell() const { return trailing_; }
     // Holds storage for only the cells before its tail (a compacted line of the scroll-back).
@@ -116,6 +118,9 @@ public:
     template <typename F>
     void forEachHeldCell(F&& f) const
     {
+        for (int i = 0; i < packed_; ++i) {
+            f(packedCell(i));
+        }
         for (int i = 0; i < stored_; ++i) {
             f(data_[i]);
         }
@@ -128,12 +133,16 @@ public:
     // kept cells go into `arena` when given, else on the heap. Content and generation stay.
     CellStorage compact(CellArena* arena = nullptr);
 
-    // The cell at `index`; an index at or past `count()` reads the last cell.
-    const CharData& operator[](int index) const
+    // The cell at `index`; an index at or past `count()` reads the last cell. A value: a
+    // compacted line may hold no cell to refer to.
+    CharData operator[](int index) const
     {
         log::check(index >= 0 && count_ > 0, "BufferLine: negative index or empty line");
         if (index < stored_) [[likely]] {
             return data_[index];
+        }
+        if (index < packed_) {
+            return packedCell(index);
         }
         return stored_ < count_ ? trailing_ : data_[count_ - 1];
     }
@@ -153,7 +162,7 @@ public:
     void set(int index, const CharData& cell)
     {
         if (index >= stored_) [[unlikely]] {
-            // Expanding a compacted line moves its cells, and `cell` may be one of them.
+            // Expanding a compacted line moves its cells, and `cell` may refer to one of them.
             const CharData copy = cell;
             mutableCell(index) = copy;
             return;
@@ -247,6 +256,30 @@ private:
     // Holds every cell one by one again, in `spare` when it is big enough.
     void expand(CellStorage&& spare);
     void expand() { expand(CellStorage{}); }
+    // Copies the held cells (`heldCellCount()` of them) to `dst`.
+    void copyHeldCells(CharData* dst) const;
+    // A packed line's cells as words: each cell's first word with the index of its attribute
+    // words in the padding byte, then the line's distinct attribute words (the 16 bytes after
+    // the first word: the unused byte and the attribute).
+    static constexpr int kMaxPackedAttributes = 16;
+    static constexpr int kPackedIndexShift = 40;
+    const unsigned char* packedBytes() const { return reinterpret_cast<const unsigned char*>(data_.get()); }
+    CharData packedCell(int index) const
+    {
+        const unsigned char* bytes = packedBytes();
+        uint64_t head;
+        std::memcpy(&head, bytes + 8 * size_t(index), 8);
+        const size_t entry = (head >> kPackedIndexShift) & 0xff;
+        head &= ~(uint64_t{0xff} << kPackedIndexShift);
+        CharData cell;
+        auto* out = reinterpret_cast<unsigned char*>(&cell);
+        std::memcpy(out, &head, 8);
+        std::memcpy(out + 8, bytes + 8 * size_t(packed_) + 16 * entry, 16);
+        return cell;
+    }
+    // The first `kept` cells packed, in the arena (or on the heap); nothing when they use more
+    // attributes than a packed line keeps.
+    CellArray packedCells(int kept, CellArena* arena) const;
     uint64_t serial_;
     uint64_t generation_ = 0;
     bool isWrapped_;
@@ -257,6 +290,8 @@ private:
     int count_ = 0;
     // Cells held in `data_`: `count_`, or fewer, the other columns holding `trailing_`.
     int stored_ = 0;
+    // Cells held packed in `data_` (then `stored_` is 0 and `capacity_` 0): a compacted line.
+    int packed_ = 0;
     CharData trailing_;
     // Every held cell from this column on is a bitwise copy of one value (written by one fill),
     // so finding the trailing run does not walk the blank part of the line. A larger value is

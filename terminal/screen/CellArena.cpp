@@ -16,6 +16,12 @@ struct CellArena::Block {
 static constexpr size_t kFirstOffset = 64;
 static_assert(sizeof(std::atomic<int64_t>) <= kFirstOffset);
 
+// 8-byte steps keep every array aligned for the word-wise cell stores.
+static size_t carvedSize(size_t size)
+{
+    return (std::max(size, size_t{8}) + 7) & ~size_t{7};
+}
+
 std::atomic<size_t> CellArena::mappedBytes_{0};
 
 CellArena::~CellArena()
@@ -25,10 +31,9 @@ CellArena::~CellArena()
     }
 }
 
-CharData* CellArena::allocate(int n)
+CharData* CellArena::allocate(size_t size)
 {
-    // 8-byte steps keep every array aligned for the word-wise cell stores.
-    const size_t bytes = (sizeof(CharData) * static_cast<size_t>(std::max(n, 1)) + 7) & ~size_t{7};
+    const size_t bytes = carvedSize(size);
     if (bytes > kBlockBytes - kFirstOffset) {
         return nullptr;
     }
@@ -36,9 +41,17 @@ CharData* CellArena::allocate(int n)
         startBlock();
     }
     auto* cells = reinterpret_cast<CharData*>(reinterpret_cast<char*>(current_) + used_);
+    lastStart_ = used_;
     used_ += bytes;
     current_->refs.fetch_add(1, std::memory_order_relaxed);
     return cells;
+}
+
+void CellArena::shrinkLast(CharData* cells, size_t bytes)
+{
+    if (current_ && reinterpret_cast<char*>(cells) == reinterpret_cast<char*>(current_) + lastStart_) {
+        used_ = std::min(used_, lastStart_ + carvedSize(bytes));
+    }
 }
 
 void CellArena::release(CharData* cells)

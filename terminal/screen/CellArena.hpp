@@ -26,9 +26,12 @@ public:
     CellArena& operator=(const CellArena&) = delete;
     ~CellArena();
 
-    // Room for `n` cells (contents undefined), or nullptr when `n` cells would not fit a block.
-    // Throws `std::bad_alloc` when no block can be mapped.
-    CharData* allocate(int n);
+    // Room for `bytes` bytes of cells (contents undefined, 8-byte aligned), or nullptr when they
+    // would not fit a block. Throws `std::bad_alloc` when no block can be mapped.
+    CharData* allocate(size_t bytes);
+    // The array `allocate` returned last keeps only its first `bytes` bytes; the rest is carved
+    // again. Any other array is left as it is.
+    void shrinkLast(CharData* cells, size_t bytes);
     // Gives back an array `allocate` returned; its block is found from its address alone, so
     // the array's own (often long cold) memory is not touched.
     static void release(CharData* cells);
@@ -49,6 +52,8 @@ private:
     std::vector<Block*> blocks_;
     Block* current_ = nullptr;
     size_t used_ = 0;
+    // Where the last array was carved in the current block.
+    size_t lastStart_ = 0;
     static std::atomic<size_t> mappedBytes_;
 };
 

@@ -79,6 +79,14 @@ void CircularBufferLineList::recycle(const Attribute& clearAttribute, BufferLine
         had = line->images().has_value();
         line->clear(clearAttribute, std::move(spare));
     }
+    // The next line to recycle has long gone cold in a large ring: fetched now, a line feed
+    // ahead of its use, its read does not stall the next scroll.
+    if (const BufferLine* next = array_[slotOf(0)].get()) {
+        const auto* bytes = reinterpret_cast<const char*>(next);
+        for (size_t at = 0; at < sizeof(BufferLine); at += 64) {
+            __builtin_prefetch(bytes + at, 1);
+        }
+    }
     if (onLineRecycled) {
         onLineRecycled(had);
     }

@@ -64,7 +64,7 @@ TEST(LongScrollback, StoredLinesHoldTheirTextAndReadAsPrinted)
         EXPECT_EQ(line[kCols - 1].attribute.bg, Attribute::Color::ansi256(uint8_t(i % 8))) << "line " << i;
         if (i < t.normalBuffer().yBase()) { // in the scroll-back, not on the screen
             EXPECT_TRUE(line.isCompact()) << "line " << i;
-            EXPECT_LE(line.storedCells().size(), textOfLine(i).size()) << "line " << i;
+            EXPECT_LE(size_t(line.heldCellCount()), textOfLine(i).size()) << "line " << i;
         }
     }
     EXPECT_EQ(t.getText({0, 5}, {9, 6}), "line 5 語\nline 6 語");
@@ -92,6 +92,39 @@ TEST(LongScrollback, ReflowRoundTripKeepsEveryStoredLine)
     EXPECT_EQ(t.translateBufferLineToString(t.normalBuffer(), 100, 0, -1), "linl" + textOfLine(100).substr(4));
 }
 
+// Lines in more colours than a packed line keeps, between lines in one: every stored line reads
+// back cell by cell as printed, whichever form it was kept in.
+TEST(LongScrollback, LinesInManyColoursAndInFewReadAsPrinted)
+{
+    RecordingDelegate d;
+    Terminal t(&d, sized(kCols, kRows, 10000));
+    constexpr int kPrinted = 400;
+    constexpr int kWidth = 30;
+    auto colourOf = [](int line, int col) { return line % 2 ? (line + col) % 256 : line % 8; };
+    std::string out;
+    for (int i = 0; i < kPrinted; ++i) {
+        for (int c = 0; c < kWidth; ++c)
+            out += "\x1b[38;5;" + std::to_string(colourOf(i, c)) + "m" + char('a' + (i + c) % 26);
+        out += "\x1b[0m\r\n";
+    }
+    t.feed(out);
+
+    auto& lines = t.normalBuffer().lines();
+    for (int i = 0; i < kPrinted; ++i) {
+        const BufferLine& line = lines[i];
+        if (i < t.normalBuffer().yBase()) {
+            ASSERT_TRUE(line.isCompact()) << "line " << i;
+        }
+        for (int c = 0; c < kWidth; ++c) {
+            const CharData cell = line[c];
+            ASSERT_EQ(cell.code, 'a' + (i + c) % 26) << "line " << i << ", column " << c;
+            ASSERT_EQ(cell.attribute.fg, Attribute::Color::ansi256(uint8_t(colourOf(i, c))))
+                << "line " << i << ", column " << c;
+        }
+        EXPECT_EQ(line[kWidth], CharData::Null) << "line " << i;
+    }
+}
+
 // Cells of one repeated linked or clustered character are all stored as the line's one tail
 // cell; collecting unused codes must still see them.
 TEST(LongScrollback, CodeCollectionSeesCodesKeptOnlyInTheTail)
@@ -107,7 +140,7 @@ TEST(LongScrollback, CodeCollectionSeesCodesKeptOnlyInTheTail)
     const BufferLine& accented = t.normalBuffer().lines()[1];
     ASSERT_TRUE(linked.isCompact());
     ASSERT_TRUE(accented.isCompact());
-    EXPECT_EQ(linked.storedCells().size(), 0u);
+    EXPECT_EQ(linked.heldCellCount(), 0);
 
     t.collectUnusedCodes();
     const std::string* target = t.payloads.target(linked[kCols / 2].payload.code);

@@ -48,7 +48,7 @@ struct Screen {
 
     Buffer& b() { return t.buffer(); }
     BufferLine& line(int row) { return *t.getLine(row); }
-    const CharData& cell(int col, int row) { return line(row)[col]; }
+    CharData cell(int col, int row) { return line(row)[col]; }
     void at(int col, int row)
     {
         b().setX(col);

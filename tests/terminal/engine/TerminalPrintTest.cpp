@@ -16,7 +16,7 @@ struct Fixture {
     RecordingDelegate delegate;
     Terminal terminal;
     explicit Fixture(TerminalOptions o = TerminalOptions::defaults()) : terminal(&delegate, std::move(o)) {}
-    const CharData& cell(int col, int row) { return (*terminal.getLine(row))[col]; }
+    CharData cell(int col, int row) { return (*terminal.getLine(row))[col]; }
 };
 
 TerminalOptions narrowFlags()

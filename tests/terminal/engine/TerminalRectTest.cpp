@@ -35,7 +35,7 @@ struct Fixture {
         return o;
     }
     std::string screen() { return dumpScreen(terminal, {.untrimmed = true}); }
-    const CharData& cell(int col, int row) { return (*terminal.getLine(row))[col]; }
+    CharData cell(int col, int row) { return (*terminal.getLine(row))[col]; }
     std::string reply(std::string_view input)
     {
         delegate.clear();

@@ -298,19 +298,39 @@ TEST(BufferLine, FillRangeAndReplaceCells)
 
 namespace {
 
-// 40 columns: text, a wide character and its placeholder, more text, then a blank tail in a
-// background colour, as an erase to the end of the line leaves it.
-std::unique_ptr<BufferLine> tailedLine()
+// Columns 0..<n in n foreground colours, each a letter.
+void paintInManyColours(BufferLine& line, int n)
+{
+    for (int c = 0; c < n; ++c) {
+        CharData d = cell(char32_t('a' + c % 26));
+        d.attribute.fg = Attribute::Color::ansi256(uint8_t(c));
+        line.set(c, d);
+    }
+}
+
+// 40 columns: text with one linked letter, a wide character and its placeholder, a bold letter,
+// then a blank tail in a background colour, as an erase to the end of the line leaves it. With
+// `manyColours` the text is 20 letters in 20 colours: more attributes than a packed line keeps.
+std::unique_ptr<BufferLine> tailedLine(bool manyColours = false)
 {
     CharData blank;
     blank.attribute.bg = Attribute::Color::ansi256(4);
     auto line = std::make_unique<BufferLine>(40, blank);
-    put(*line, "scrolled out ");
-    line->set(13, cell(U'語', 2));
-    line->set(14, cell(0, 0));
+    int text = 13;
+    if (manyColours) {
+        text = 20;
+        paintInManyColours(*line, text);
+    } else {
+        put(*line, "scrolled out ");
+    }
+    CharData linked = (*line)[3];
+    linked.payload.code = 9;
+    line->set(3, linked);
+    line->set(text, cell(U'語', 2));
+    line->set(text + 1, cell(0, 0));
     CharData bold = cell('!');
     bold.attribute.style = CharacterStyle::bold;
-    line->set(15, bold);
+    line->set(text + 2, bold);
     return line;
 }
 
@@ -334,7 +354,7 @@ TEST(BufferLineCompaction, KeepsTheTextAndOneTailCellAndReadsAsBefore)
     const uint64_t generation = line->generation();
     BufferLine::CellStorage released = line->compact();
     EXPECT_TRUE(line->isCompact());
-    EXPECT_EQ(line->storedCells().size(), 16u);
+    EXPECT_EQ(line->heldCellCount(), 16);
     EXPECT_EQ(line->trailingCell().attribute.bg, Attribute::Color::ansi256(4));
     EXPECT_EQ(released.capacity, 40);
     EXPECT_EQ(line->generation(), generation) << "the content did not change";
@@ -349,11 +369,18 @@ TEST(BufferLineCompaction, KeepsTheTextAndOneTailCellAndReadsAsBefore)
     BufferLine made(blank, std::move(released));
     expectSameCells(made, blank, "made in released storage");
 
-    // A nearly full line, or one whose tail is short, stays as it is.
+    // A nearly full line in few attributes is packed all the same; one in more attributes than
+    // a packed line keeps stays as it is.
     BufferLine full(40);
     put(full, std::string(36, 'x'));
-    EXPECT_EQ(full.compact().capacity, 0);
-    EXPECT_FALSE(full.isCompact());
+    BufferLine fullTwin(full);
+    EXPECT_EQ(full.compact().capacity, 40);
+    EXPECT_TRUE(full.isCompact());
+    expectSameCells(full, fullTwin, "nearly full, packed");
+    BufferLine colourful(40);
+    paintInManyColours(colourful, 36);
+    EXPECT_EQ(colourful.compact().capacity, 0);
+    EXPECT_FALSE(colourful.isCompact());
 }
 
 // Every change on a compacted line gives the cells it gives on a line that was never compacted,
@@ -401,35 +428,52 @@ TEST(BufferLineCompaction, EveryChangeMatchesAnUncompactedLine)
         {"wider with another fill", [&](BufferLine& l) { l.resize(60, red); }},
         {"wider with the tail's fill", [](BufferLine& l) { l.resize(60, l[39]); }},
     };
-    for (const auto& [name, change] : changes) {
-        // Three forms of one line: as built (it holds only the cells written so far), compacted,
-        // and holding every cell one by one (a copy of a range expands a line first).
-        auto built = tailedLine();
-        auto compacted = tailedLine();
-        auto plain = tailedLine();
-        plain->copyFrom(*plain, 0, 0, 40);
-        ASSERT_EQ(plain->storedCells().size(), 40u);
-        ASSERT_GT(compacted->compact().capacity, 0) << name;
-        for (BufferLine* line : {built.get(), compacted.get(), plain.get()}) change(*line);
-        expectSameCells(*compacted, *plain, name);
-        expectSameCells(*built, *plain, name + ", as built");
-        compacted->compact();
-        built->compact();
-        plain->compact();
-        expectSameCells(*compacted, *plain, name + ", compacted again");
-        expectSameCells(*built, *plain, name + ", as built, compacted");
-    }
+    // A line in few attributes is packed (it then holds no whole cell: capacity 0); one in many
+    // keeps its text's cells whole.
+    struct Form {
+        std::string name;
+        std::function<std::unique_ptr<BufferLine>()> make;
+        int compactedCapacity;
+    };
+    const std::vector<Form> forms = {{"packed", [] { return tailedLine(); }, 0}, {"whole", [] { return tailedLine(true); }, 23}};
+    for (const Form& form : forms) {
+        for (const auto& [change, apply] : changes) {
+            const std::string name = form.name + ": " + change;
+            // Three forms of one line: as built (it holds only the cells written so far),
+            // compacted, and holding every cell one by one (a copy of a range expands a line first).
+            auto built = form.make();
+            auto compacted = form.make();
+            auto plain = form.make();
+            plain->copyFrom(*plain, 0, 0, 40);
+            ASSERT_EQ(plain->heldCellCount(), 40);
+            ASSERT_GT(compacted->compact().capacity, 0) << name;
+            ASSERT_EQ(compacted->capacity(), form.compactedCapacity) << name;
+            for (BufferLine* line : {built.get(), compacted.get(), plain.get()}) apply(*line);
+            expectSameCells(*compacted, *plain, name);
+            expectSameCells(*built, *plain, name + ", as built");
+            compacted->compact();
+            built->compact();
+            plain->compact();
+            expectSameCells(*compacted, *plain, name + ", compacted again");
+            expectSameCells(*built, *plain, name + ", as built, compacted");
+        }
 
-    // Copying from a compacted line into another reads its tail.
-    auto source = tailedLine();
-    auto reference = tailedLine();
-    source->compact();
-    BufferLine a(40);
-    BufferLine b(40);
-    a.copyFrom(*source, 10, 0, 30);
-    b.copyFrom(*reference, 10, 0, 30);
-    expectSameCells(a, b, "range copied from a compacted line");
-    a.copyFrom(*source);
-    b.copyFrom(*reference);
-    expectSameCells(a, b, "whole compacted line copied");
+        // Copying from a compacted line into another reads its cells and its tail.
+        auto source = form.make();
+        auto reference = form.make();
+        source->compact();
+        BufferLine a(40);
+        BufferLine b(40);
+        a.copyFrom(*source, 10, 0, 30);
+        b.copyFrom(*reference, 10, 0, 30);
+        expectSameCells(a, b, form.name + ": range copied from a compacted line");
+        a.copyFrom(*source, 2, 5, 20);
+        b.copyFrom(*reference, 2, 5, 20);
+        expectSameCells(a, b, form.name + ": range from its text copied from a compacted line");
+        a.copyFrom(*source);
+        b.copyFrom(*reference);
+        expectSameCells(a, b, form.name + ": whole compacted line copied");
+        BufferLine made(*source, BufferLine::CellStorage{});
+        expectSameCells(made, *reference, form.name + ": copy of a compacted line made in new storage");
+    }
 }

@@ -21,7 +21,7 @@ struct Stamped {
 
 Stamped carve(CellArena& arena, int count, int32_t stamp)
 {
-    CharData* cells = arena.allocate(count);
+    CharData* cells = arena.allocate(sizeof(CharData) * size_t(count));
     for (int i = 0; i < count; ++i) {
         cells[i] = CharData{};
         cells[i].code = stamp;
@@ -95,10 +95,24 @@ TEST(CellArena, ArraysOutliveTheirArenaAndTheLastOneUnmapsItsBlock)
 TEST(CellArena, AnArrayLargerThanABlockIsLeftToTheCaller)
 {
     CellArena arena;
-    const int tooMany = int(CellArena::kBlockBytes / sizeof(CharData));
-    EXPECT_EQ(arena.allocate(tooMany), nullptr);
+    EXPECT_EQ(arena.allocate(CellArena::kBlockBytes), nullptr);
     EXPECT_EQ(arena.blockCount(), 0u);
-    CharData* large = arena.allocate(tooMany / 2);
+    CharData* large = arena.allocate(CellArena::kBlockBytes / 2);
     ASSERT_NE(large, nullptr);
     CellArena::release(large);
+}
+
+// A packed line asks for room for its most attributes and keeps what it used: the arena carves
+// the rest again, and only for the array it handed out last.
+TEST(CellArena, TheLastArrayGivesBackWhatItDoesNotUse)
+{
+    CellArena arena;
+    CharData* first = arena.allocate(1000);
+    arena.shrinkLast(first, 100);
+    CharData* second = arena.allocate(64);
+    EXPECT_EQ(reinterpret_cast<char*>(second), reinterpret_cast<char*>(first) + 104) << "100 bytes in 8-byte steps";
+    arena.shrinkLast(first, 8); // no longer the last: left as it is
+    CharData* third = arena.allocate(8);
+    EXPECT_EQ(reinterpret_cast<char*>(third), reinterpret_cast<char*>(second) + 64);
+    for (CharData* cells : {first, second, third}) CellArena::release(cells);
 }
