@@ -6,6 +6,7 @@
 #include <bit>
 #include <cstddef>
 #include <cstring>
+#include <limits>
 #include <new>
 #include <utility>
 
@@ -231,13 +232,13 @@ BufferLine::CellStorage BufferLine::compact(CellArena* arena)
     const int kept = runStart_ < stored_ && !sameBits(data_[stored_ - 1], tail)
                          ? stored_
                          : trailingRunStart(data_.get(), std::min(runStart_, stored_), tail);
-    if (kept > 0) {
+    if (kept > 0 && kept <= std::numeric_limits<decltype(packed_)>::max()) {
         if (CellArray cells = packedCells(kept, arena)) {
             CellStorage released{std::exchange(data_, std::move(cells)), capacity_};
             trailing_ = tail;
             capacity_ = 0;
             stored_ = 0;
-            packed_ = kept;
+            packed_ = static_cast<uint16_t>(kept);
             runStart_ = kept;
             return released;
         }

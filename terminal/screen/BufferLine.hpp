@@ -285,13 +285,14 @@ private:
     bool isWrapped_;
     BidiPresentationState bidiState_;
     RenderLineMode renderMode_ = RenderLineMode::single;
+    // Cells held packed in `data_` (then `stored_` is 0 and `capacity_` 0): a compacted line.
+    // 16 bits, in what would be padding: the line's size is felt by every scroll.
+    uint16_t packed_ = 0;
     CellArray data_;
     int capacity_ = 0;
     int count_ = 0;
     // Cells held in `data_`: `count_`, or fewer, the other columns holding `trailing_`.
     int stored_ = 0;
-    // Cells held packed in `data_` (then `stored_` is 0 and `capacity_` 0): a compacted line.
-    int packed_ = 0;
     CharData trailing_;
     // Every held cell from this column on is a bitwise copy of one value (written by one fill),
     // so finding the trailing run does not walk the blank part of the line. A larger value is

@@ -79,9 +79,12 @@ void CircularBufferLineList::recycle(const Attribute& clearAttribute, BufferLine
         had = line->images().has_value();
         line->clear(clearAttribute, std::move(spare));
     }
-    // The next line to recycle has long gone cold in a large ring: fetched now, a line feed
-    // ahead of its use, its read does not stall the next scroll.
-    if (const BufferLine* next = array_[slotOf(0)].get()) {
+    // In a ring too large for the caches the next line to recycle has long gone cold: fetched
+    // now, a line feed ahead of its use, its read does not stall the next scroll. (In a small
+    // ring it is still cached, and the prefetch would only wait behind the text's stores.)
+    constexpr size_t kColdRingLines = 8192;
+    const BufferLine* next = array_.size() >= kColdRingLines ? array_[slotOf(0)].get() : nullptr;
+    if (next) {
         const auto* bytes = reinterpret_cast<const char*>(next);
         for (size_t at = 0; at < sizeof(BufferLine); at += 64) {
             __builtin_prefetch(bytes + at, 1);
