@@ -79,18 +79,6 @@ void CircularBufferLineList::recycle(const Attribute& clearAttribute, BufferLine
         had = line->images().has_value();
         line->clear(clearAttribute, std::move(spare));
     }
-    // In a ring too large for the caches the lines to recycle next have long gone cold: one
-    // fetched now, a few line feeds ahead of its use, does not stall its scroll. (In a small
-    // ring they are still cached, and the prefetch would only wait behind the text's stores.)
-    constexpr size_t kColdRingLines = 8192;
-    constexpr int kLinesAhead = 16;
-    const BufferLine* next = array_.size() >= kColdRingLines ? array_[slotOf(kLinesAhead)].get() : nullptr;
-    if (next) {
-        const auto* bytes = reinterpret_cast<const char*>(next);
-        for (size_t at = 0; at < sizeof(BufferLine); at += 64) {
-            __builtin_prefetch(bytes + at, 1);
-        }
-    }
     if (onLineRecycled) {
         onLineRecycled(had);
     }
