@@ -64,15 +64,19 @@ const std::array<uint8_t, 1024> kOwnCellAfterOwnCellWidths = [] {
     return t;
 }();
 
-// `kOwnCellWidths` for every scalar of the BMP, two bits each: 16 KiB that stay in the cache,
-// where the property record takes three dependent look-ups in larger tables.
-using OwnCellWidthMap = std::array<uint8_t, 0x10000 / 4>;
+// `kOwnCellWidths` for every scalar of the BMP, a byte each: one load, where the property record
+// takes three dependent look-ups in larger tables. Text touches few of its lines.
+using OwnCellWidthMap = std::array<uint8_t, 0x10000>;
 
 OwnCellWidthMap makeOwnCellWidthMap()
 {
     OwnCellWidthMap map{};
-    for (uint32_t s = 0; s < 0x10000; s++)
-        map[s >> 2] |= uint8_t(kOwnCellWidths[UnicodeProperties::of(s).bits & 0x3FF] << ((s & 3) * 2));
+    for (uint32_t s = 0; s < 0x10000; s++) {
+        // Surrogates stay 0: no valid UTF-8 decodes to one, and the run's three-byte loop lets
+        // the map reject them.
+        if (s >= 0xD800 && s <= 0xDFFF) continue;
+        map[s] = kOwnCellWidths[UnicodeProperties::of(s).bits & 0x3FF];
+    }
     return map;
 }
 
@@ -80,7 +84,7 @@ const OwnCellWidthMap kBmpOwnCellWidths = makeOwnCellWidthMap();
 
 int bmpOwnCellWidth(char32_t s)
 {
-    return (kBmpOwnCellWidths[s >> 2] >> ((s & 3) * 2)) & 3;
+    return kBmpOwnCellWidths[s];
 }
 
 // Cells stored as three words built in registers: a cell built on the stack and copied stalls on
@@ -378,6 +382,8 @@ size_t TerminalPrinter::printOwnCellRun(Bytes data, size_t at)
     // registers keep the attribute words out of the stack.
     int lastWidth = width;
     const uint8_t* p = begin;
+    // A four-byte load at p stays inside the run while p is before this.
+    const uint8_t* const lastWord = data.size() - at >= 4 ? end - 3 : begin;
     for (;;) {
         words.store(cell, code, width, payload);
         // The run ends before the margin, so the right half always fits.
@@ -386,6 +392,38 @@ size_t TerminalPrinter::printOwnCellRun(Bytes data, size_t at)
         cell += width;
         left -= width;
         p += c.length;
+        // Text comes in stretches of one kind: three-byte characters (CJK, kana, Hangul, box
+        // drawing) and printable ASCII each take a loop of their own, so that a change of kind
+        // costs a mispredicted branch per stretch rather than per character. What these loops
+        // leave (another kind, an invalid form, the end of the room) goes through the general
+        // step below.
+        while (p < lastWord) {
+            // The lead's form (1110xxxx) and both continuation bytes (10xxxxxx) in one test (the
+            // word is little-endian, as CellWords asserts).
+            uint32_t word;
+            std::memcpy(&word, p, 4);
+            if ((word & 0xC0C0F0) != 0x8080E0) break;
+            const char32_t value = ((word & 0x0F) << 12) | ((word >> 2) & 0xFC0) | ((word >> 16) & 0x3F);
+            const int w = bmpOwnCellWidth(value);
+            // Below U+0800 the form is overlong; the map has no width (0) for surrogates. A width
+            // of 0 wraps to the largest unsigned value, so one test covers it and the room.
+            if (unsigned(w - 1) >= unsigned(left) || value < 0x800) break;
+            words.store(cell, int32_t(value), w, payload);
+            if (w == 2) halfWords.store(cell + 1, 0, 0, payload);
+            lastWidth = w;
+            cell += w;
+            left -= w;
+            p += 3;
+        }
+        if (asciiAsItself) {
+            while (p != end && left > 0 && isPrintableAscii(*p)) {
+                words.store(cell, *p, 1, payload);
+                lastWidth = 1;
+                cell++;
+                left--;
+                p++;
+            }
+        }
         if (p == end) break;
         c = readCharacter(p, end, asciiAsItself);
         if (c.length == 0) break;

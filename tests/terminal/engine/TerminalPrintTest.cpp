@@ -278,6 +278,7 @@ TEST(TerminalPrint, CharacterRunsMatchCharacterAtATime)
     const std::string jamoL = "\xe1\x84\x80", syllable = "\xea\xb0\x80";                     // ᄀ 가
     const std::string cases[] = {
         kanji + " ok " + hangul + kanji + kanji + kanji + "!",        // wraps at the margin
+        "a" + box + box + box + kanji + kanji + box + "xy" + hangul,    // narrow and wide stretches meet the margin
         "abcdefghi" + kanji + hangul,                                   // wide char with one column left
         kana + kanji + kana,                                            // combining mark inside a run
         kanji + thumbs + tone + check + thumbs + zwj + thumbs + "x",    // emoji and joiners after run chars
