@@ -161,6 +161,12 @@ size_t EscapeSequenceParser::parseChunk(Handler& h, std::span<const uint8_t> dat
         return at;
     };
 
+    // CR LF, the end of nearly every line: the LF is taken with the CR when the table executes
+    // both in ground, as the loop would take it next.
+    constexpr uint8_t kExecuteInGroundEntry = TransitionTable::makeEntry(A::execute, S::ground);
+    const bool lineEndShortcut = table.entry(S::ground, '\r') == kExecuteInGroundEntry
+                                 && table.entry(S::ground, '\n') == kExecuteInGroundEntry;
+
     size_t i = 0;
     while (i < length) {
         const uint8_t code = bytes[i];
@@ -239,6 +245,10 @@ size_t EscapeSequenceParser::parseChunk(Handler& h, std::span<const uint8_t> dat
             break;
         case A::execute:
             h.dispatchExecute(code);
+            if (code == '\r' && state == S::ground && lineEndShortcut && i + 1 < length && bytes[i + 1] == '\n') {
+                h.dispatchExecute('\n');
+                ++i;
+            }
             break;
         case A::oscStart:
             (next == S::apcString ? _apc : _osc).clear();
