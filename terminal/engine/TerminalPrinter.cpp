@@ -163,6 +163,18 @@ constexpr std::array<ByteRange, 256> kSecondByteRange = [] {
 
 constexpr ByteRange kContinuation{0x80, 0x3F};
 
+// The high bit of each byte of the eight at `bytes` (a little-endian word) that is no printable
+// ASCII, exact up to the first such byte (a borrow or carry out of it may mark bytes after it).
+// A byte is below 0x20 where subtracting 0x20 wraps, and 0x7F or above where adding 1 reaches
+// the high bit.
+inline uint64_t nonPrintableAsciiLanes(const uint8_t* bytes)
+{
+    constexpr uint64_t kOnes = 0x0101010101010101ULL;
+    uint64_t word;
+    std::memcpy(&word, bytes, sizeof word);
+    return ((word - kOnes * 0x20) | (word + kOnes) | word) & (kOnes * 0x80);
+}
+
 // Length of the printable-ASCII prefix of `data` after its first byte. Runs of text are long, so
 // this looks at 16 bytes at a time: a byte is printable when it lies in 0x20..0x7E.
 [[gnu::noinline]] size_t printableAsciiTail(const uint8_t* bytes, size_t length)
@@ -191,6 +203,20 @@ constexpr ByteRange kContinuation{0x80, 0x3F};
         return mask != 0 ? last + size_t(__builtin_ctz(unsigned(mask))) : length;
     }
 #endif
+    // Shorter runs (most text between two sequences) a word of eight bytes at a time, the last
+    // word overlapping bytes already seen.
+    if (length >= 9) {
+        while (i + 8 <= length) {
+            if (const uint64_t mask = nonPrintableAsciiLanes(bytes + i)) return i + size_t(std::countr_zero(mask) / 8);
+            i += 8;
+        }
+        if (i < length) {
+            const size_t last = length - 8;
+            const uint64_t mask = nonPrintableAsciiLanes(bytes + last);
+            return mask != 0 ? last + size_t(std::countr_zero(mask) / 8) : length;
+        }
+        return i;
+    }
     while (i < length && isPrintableAscii(bytes[i])) i++;
     return i;
 }
