@@ -287,8 +287,19 @@ void TerminalPrinter::handlePrint(Bytes data)
             rb.done();
             return;
         }
+        if (end == 0 && printFromOwnCellRun(data)) return;
     }
     printRun(data);
+}
+
+bool TerminalPrinter::printFromOwnCellRun(Bytes data)
+{
+    const size_t taken = printOwnCellRun(data, 0);
+    if (taken == 0) return false;
+    // The run never leaves the row: the row marked after it is the one printRun marks before.
+    terminal_.updateRange(terminal_.buffer_->y());
+    if (taken < data.size()) printRun(data.subspan(taken));
+    return true;
 }
 
 void TerminalPrinter::printRun(Bytes data)
