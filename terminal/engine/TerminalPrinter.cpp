@@ -415,9 +415,6 @@ size_t TerminalPrinter::printOwnCellRun(Bytes data, size_t at)
     BufferLine& line = b.lines()[b.yBase() + b.y()];
     CharData* cell = line.cellsForRun(start, room);
     int left = room;
-    // The last cell's position follows from `left` and its width at the end: fewer live
-    // registers keep the attribute words out of the stack.
-    int lastWidth = width;
     const uint8_t* p = begin;
     // A four-byte load at p stays inside the run while p is before this.
     const uint8_t* const lastWord = data.size() - at >= 4 ? end - 3 : begin;
@@ -425,7 +422,6 @@ size_t TerminalPrinter::printOwnCellRun(Bytes data, size_t at)
         words.store(cell, code, width, payload);
         // The run ends before the margin, so the right half always fits.
         if (width == 2) halfWords.store(cell + 1, 0, 0, payload);
-        lastWidth = width;
         cell += width;
         left -= width;
         p += c.length;
@@ -447,7 +443,6 @@ size_t TerminalPrinter::printOwnCellRun(Bytes data, size_t at)
             if (unsigned(w - 1) >= unsigned(left) || value < 0x800) break;
             words.store(cell, int32_t(value), w, payload);
             if (w == 2) halfWords.store(cell + 1, 0, 0, payload);
-            lastWidth = w;
             cell += w;
             left -= w;
             p += 3;
@@ -455,7 +450,6 @@ size_t TerminalPrinter::printOwnCellRun(Bytes data, size_t at)
         if (asciiAsItself) {
             while (p != end && left > 0 && isPrintableAscii(*p)) {
                 words.store(cell, *p, 1, payload);
-                lastWidth = 1;
                 cell++;
                 left--;
                 p++;
@@ -479,7 +473,9 @@ size_t TerminalPrinter::printOwnCellRun(Bytes data, size_t at)
     }
     const int x = start + room - left;
     line.endRun(x);
-    b.endCharacterRun(x - lastWidth, x);
+    // The last character's position follows from its last cell, a right half (width 0) after
+    // a wide one: one register fewer in the loops keeps the attribute words out of the stack.
+    b.endCharacterRun(x - (cell[-1].width == 0 ? 2 : 1), x);
     return size_t(p - begin);
 }
 
