@@ -7,6 +7,7 @@
 
 #include "terminal/engine/EscapeSequenceParser.hpp"
 
+#include <bit>
 #include <chrono>
 #include <cstring>
 
@@ -59,10 +60,10 @@ inline int32_t addDigit(int32_t value, int digit)
     return next > kMax ? kMax : next;
 }
 
-// A number of one to three digits at `p` (whose first byte is a digit), the length of nearly
-// every parameter, read without a branch per digit: parameter lengths vary at random (colour
-// numbers), so a loop that exits on the first non-digit mispredicts often. `count` is 4 when a
-// fourth digit follows, for the caller to go on digit by digit.
+// A number of one to three digits at `p` (whose first byte is a digit; four bytes are readable),
+// the length of nearly every parameter, read without a branch per digit: parameter lengths vary
+// at random (colour numbers), so a loop that exits on the first non-digit mispredicts often.
+// `count` is 4 when a fourth digit follows, for the caller to go on digit by digit.
 struct ShortNumber {
     unsigned count;
     int32_t value;
@@ -70,16 +71,21 @@ struct ShortNumber {
 
 inline ShortNumber shortNumber(const uint8_t* p)
 {
-    const int d0 = p[0] - '0';
-    const int d1 = p[1] - '0';
-    const int d2 = p[2] - '0';
-    // Flags as 0 or 1 and a sum of products: `&&` and `?:` would bring the branches back.
-    const int two = static_cast<unsigned>(d1) <= 9;
-    const int three = two & (static_cast<unsigned>(d2) <= 9);
-    const int four = three & (static_cast<unsigned>(p[3] - '0') <= 9);
-    const int ofTwo = d0 * 10 + d1;
-    const int value = three * (ofTwo * 10 + d2) + (two - three) * ofTwo + (1 - two) * d0;
-    return {static_cast<unsigned>(1 + two + three + four), value};
+    // The four bytes as one little-endian word, each byte a lane: a digit becomes 0..9.
+    static_assert(std::endian::native == std::endian::little);
+    uint32_t word;
+    std::memcpy(&word, p, sizeof word);
+    const uint32_t lanes = word ^ 0x30303030u;
+    // A lane is no digit when its high nibble is set, or when adding 6 carries into it (10..15).
+    // A carry out of a lane only reaches lanes after that non-digit, which do not count.
+    const uint32_t notDigit = ((lanes + 0x06060606u) | lanes) & 0xF0F0F0F0u;
+    const auto count = static_cast<unsigned>(__builtin_ctzll(uint64_t{notDigit} | (uint64_t{1} << 32)) >> 3);
+    // The digits moved to the top lanes, zeros before them, so that the last digit counts
+    // ones: pairs of lanes first (ten times a lane plus the next), then the two pairs.
+    const uint32_t digits = lanes << ((32 - 8 * count) & 31);
+    const uint32_t pairs = digits * 10 + (digits >> 8);
+    const auto value = static_cast<int32_t>((pairs & 0xFF) * 100 + ((pairs >> 16) & 0xFF));
+    return {count, value};
 }
 
 } // namespace parser_detail
@@ -161,6 +167,12 @@ size_t EscapeSequenceParser::parseChunk(Handler& h, std::span<const uint8_t> dat
         return at;
     };
 
+    // CR LF, the end of nearly every line: the LF is taken with the CR when the table executes
+    // both in ground, as the loop would take it next.
+    constexpr uint8_t kExecuteInGroundEntry = TransitionTable::makeEntry(A::execute, S::ground);
+    const bool lineEndShortcut = table.entry(S::ground, '\r') == kExecuteInGroundEntry
+                                 && table.entry(S::ground, '\n') == kExecuteInGroundEntry;
+
     size_t i = 0;
     while (i < length) {
         const uint8_t code = bytes[i];
@@ -239,6 +251,10 @@ size_t EscapeSequenceParser::parseChunk(Handler& h, std::span<const uint8_t> dat
             break;
         case A::execute:
             h.dispatchExecute(code);
+            if (code == '\r' && state == S::ground && lineEndShortcut && i + 1 < length && bytes[i + 1] == '\n') {
+                h.dispatchExecute('\n');
+                ++i;
+            }
             break;
         case A::oscStart:
             (next == S::apcString ? _apc : _osc).clear();

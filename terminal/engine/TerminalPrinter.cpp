@@ -64,15 +64,19 @@ const std::array<uint8_t, 1024> kOwnCellAfterOwnCellWidths = [] {
     return t;
 }();
 
-// `kOwnCellWidths` for every scalar of the BMP, two bits each: 16 KiB that stay in the cache,
-// where the property record takes three dependent look-ups in larger tables.
-using OwnCellWidthMap = std::array<uint8_t, 0x10000 / 4>;
+// `kOwnCellWidths` for every scalar of the BMP, a byte each: one load, where the property record
+// takes three dependent look-ups in larger tables. Text touches few of its lines.
+using OwnCellWidthMap = std::array<uint8_t, 0x10000>;
 
 OwnCellWidthMap makeOwnCellWidthMap()
 {
     OwnCellWidthMap map{};
-    for (uint32_t s = 0; s < 0x10000; s++)
-        map[s >> 2] |= uint8_t(kOwnCellWidths[UnicodeProperties::of(s).bits & 0x3FF] << ((s & 3) * 2));
+    for (uint32_t s = 0; s < 0x10000; s++) {
+        // Surrogates stay 0: no valid UTF-8 decodes to one, and the run's three-byte loop lets
+        // the map reject them.
+        if (s >= 0xD800 && s <= 0xDFFF) continue;
+        map[s] = kOwnCellWidths[UnicodeProperties::of(s).bits & 0x3FF];
+    }
     return map;
 }
 
@@ -80,7 +84,7 @@ const OwnCellWidthMap kBmpOwnCellWidths = makeOwnCellWidthMap();
 
 int bmpOwnCellWidth(char32_t s)
 {
-    return (kBmpOwnCellWidths[s >> 2] >> ((s & 3) * 2)) & 3;
+    return kBmpOwnCellWidths[s];
 }
 
 // Cells stored as three words built in registers: a cell built on the stack and copied stalls on
@@ -159,6 +163,18 @@ constexpr std::array<ByteRange, 256> kSecondByteRange = [] {
 
 constexpr ByteRange kContinuation{0x80, 0x3F};
 
+// The high bit of each byte of the eight at `bytes` (a little-endian word) that is no printable
+// ASCII, exact up to the first such byte (a borrow or carry out of it may mark bytes after it).
+// A byte is below 0x20 where subtracting 0x20 wraps, and 0x7F or above where adding 1 reaches
+// the high bit.
+inline uint64_t nonPrintableAsciiLanes(const uint8_t* bytes)
+{
+    constexpr uint64_t kOnes = 0x0101010101010101ULL;
+    uint64_t word;
+    std::memcpy(&word, bytes, sizeof word);
+    return ((word - kOnes * 0x20) | (word + kOnes) | word) & (kOnes * 0x80);
+}
+
 // Length of the printable-ASCII prefix of `data` after its first byte. Runs of text are long, so
 // this looks at 16 bytes at a time: a byte is printable when it lies in 0x20..0x7E.
 [[gnu::noinline]] size_t printableAsciiTail(const uint8_t* bytes, size_t length)
@@ -187,6 +203,20 @@ constexpr ByteRange kContinuation{0x80, 0x3F};
         return mask != 0 ? last + size_t(__builtin_ctz(unsigned(mask))) : length;
     }
 #endif
+    // Shorter runs (most text between two sequences) a word of eight bytes at a time, the last
+    // word overlapping bytes already seen.
+    if (length >= 9) {
+        while (i + 8 <= length) {
+            if (const uint64_t mask = nonPrintableAsciiLanes(bytes + i)) return i + size_t(std::countr_zero(mask) / 8);
+            i += 8;
+        }
+        if (i < length) {
+            const size_t last = length - 8;
+            const uint64_t mask = nonPrintableAsciiLanes(bytes + last);
+            return mask != 0 ? last + size_t(std::countr_zero(mask) / 8) : length;
+        }
+        return i;
+    }
     while (i < length && isPrintableAscii(bytes[i])) i++;
     return i;
 }
@@ -257,8 +287,19 @@ void TerminalPrinter::handlePrint(Bytes data)
             rb.done();
             return;
         }
+        if (end == 0 && printFromOwnCellRun(data)) return;
     }
     printRun(data);
+}
+
+bool TerminalPrinter::printFromOwnCellRun(Bytes data)
+{
+    const size_t taken = printOwnCellRun(data, 0);
+    if (taken == 0) return false;
+    // The run never leaves the row: the row marked after it is the one printRun marks before.
+    terminal_.updateRange(terminal_.buffer_->y());
+    if (taken < data.size()) printRun(data.subspan(taken));
+    return true;
 }
 
 void TerminalPrinter::printRun(Bytes data)
@@ -374,18 +415,46 @@ size_t TerminalPrinter::printOwnCellRun(Bytes data, size_t at)
     BufferLine& line = b.lines()[b.yBase() + b.y()];
     CharData* cell = line.cellsForRun(start, room);
     int left = room;
-    // The last cell's position follows from `left` and its width at the end: fewer live
-    // registers keep the attribute words out of the stack.
-    int lastWidth = width;
     const uint8_t* p = begin;
+    // A four-byte load at p stays inside the run while p is before this.
+    const uint8_t* const lastWord = data.size() - at >= 4 ? end - 3 : begin;
     for (;;) {
         words.store(cell, code, width, payload);
         // The run ends before the margin, so the right half always fits.
         if (width == 2) halfWords.store(cell + 1, 0, 0, payload);
-        lastWidth = width;
         cell += width;
         left -= width;
         p += c.length;
+        // Text comes in stretches of one kind: three-byte characters (CJK, kana, Hangul, box
+        // drawing) and printable ASCII each take a loop of their own, so that a change of kind
+        // costs a mispredicted branch per stretch rather than per character. What these loops
+        // leave (another kind, an invalid form, the end of the room) goes through the general
+        // step below.
+        while (p < lastWord) {
+            // The lead's form (1110xxxx) and both continuation bytes (10xxxxxx) in one test (the
+            // word is little-endian, as CellWords asserts).
+            uint32_t word;
+            std::memcpy(&word, p, 4);
+            if ((word & 0xC0C0F0) != 0x8080E0) break;
+            const char32_t value = ((word & 0x0F) << 12) | ((word >> 2) & 0xFC0) | ((word >> 16) & 0x3F);
+            const int w = bmpOwnCellWidth(value);
+            // Below U+0800 the form is overlong; the map has no width (0) for surrogates. A width
+            // of 0 wraps to the largest unsigned value, so one test covers it and the room.
+            if (unsigned(w - 1) >= unsigned(left) || value < 0x800) break;
+            words.store(cell, int32_t(value), w, payload);
+            if (w == 2) halfWords.store(cell + 1, 0, 0, payload);
+            cell += w;
+            left -= w;
+            p += 3;
+        }
+        if (asciiAsItself) {
+            while (p != end && left > 0 && isPrintableAscii(*p)) {
+                words.store(cell, *p, 1, payload);
+                cell++;
+                left--;
+                p++;
+            }
+        }
         if (p == end) break;
         c = readCharacter(p, end, asciiAsItself);
         if (c.length == 0) break;
@@ -404,7 +473,9 @@ size_t TerminalPrinter::printOwnCellRun(Bytes data, size_t at)
     }
     const int x = start + room - left;
     line.endRun(x);
-    b.endCharacterRun(x - lastWidth, x);
+    // The last character's position follows from its last cell, a right half (width 0) after
+    // a wide one: one register fewer in the loops keeps the attribute words out of the stack.
+    b.endCharacterRun(x - (cell[-1].width == 0 ? 2 : 1), x);
     return size_t(p - begin);
 }
 

@@ -50,6 +50,11 @@ private:
     } readingBuffer;
 
     [[gnu::noinline]] void printRun(Bytes data); // the general path, out of the short runs' way
+    // Text that starts with a character of a cell of its own (a bullet, a box side, CJK), as
+    // often as not the whole text, straight to the own-cell run, then the rest to printRun, as
+    // printRun would take it; false when the run takes nothing. Out of line, out of the ASCII
+    // runs' way.
+    [[gnu::noinline]] bool printFromOwnCellRun(Bytes data);
     bool printWholeSequence(Bytes data, size_t at);
     // Prints the characters from `at` on that each start a cell of their own and fit on the
     // line; returns the bytes taken.

@@ -356,6 +356,27 @@ TEST(EscapeSequenceParser, DcsDataIsBoundedPerHandler)
     EXPECT_EQ(sink.released, 2);
 }
 
+// Parameters are read several digits at a time where four bytes follow: every number of one to
+// four digits, ended by each kind of byte that ends one, reads as its value.
+TEST(EscapeSequenceParser, EveryShortParameterReadsAsItsValue)
+{
+    struct Ender {
+        std::string_view text;
+        std::string_view collect;
+        std::string_view rest; // what the log shows after the number
+    };
+    const Ender enders[] = {{"m", "", " m"}, {";1m", "", ";1 m"}, {":2m", "", ":2 m"}, {" q", " ", " q"}, {"$p", "$", " p"}};
+    for (const Ender& ender : enders) {
+        std::string input;
+        std::vector<std::string> expected;
+        for (int n = 0; n < 10000; n++) {
+            input += CSI + std::to_string(n) + std::string(ender.text);
+            expected.push_back("csi '" + std::string(ender.collect) + "' " + std::to_string(n) + std::string(ender.rest));
+        }
+        EXPECT_EQ(parseLog(input), expected) << "ended by " << escapeBytes(bytesOf(ender.text));
+    }
+}
+
 TEST(EscapeSequenceParser, ParseDecimal)
 {
     const std::vector<std::pair<std::string_view, std::optional<int64_t>>> cases = {

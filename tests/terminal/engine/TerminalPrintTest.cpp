@@ -264,6 +264,33 @@ TEST(TerminalPrint, JoinsOnlyTheCellJustBeforeTheCursor)
     }
 }
 
+// The printable-ASCII start of a run is found several bytes at a time: whatever byte ends it, at
+// any place in a short or long run, the cells and cursor are those of the same text fed byte by
+// byte.
+TEST(TerminalPrint, AsciiStartEndsAtTheFirstOtherByte)
+{
+    const std::string others[] = {"\x7f", "\xc3\xa9", "\xe6\x97\xa5", "\xff"};
+    for (const std::string& other : others) {
+        for (size_t length = 2; length <= 20; length++) {
+            for (size_t at = 1; at < length; at++) {
+                std::string input;
+                for (size_t i = 0; i < length; i++) input += i == at ? other : std::string(1, char('a' + i));
+                auto screen = [&](bool byteByByte) {
+                    Fixture f;
+                    if (byteByByte) {
+                        for (char c : input) f.terminal.feed(std::string(1, c));
+                    } else {
+                        f.terminal.feed(input);
+                    }
+                    const auto [x, y] = f.terminal.getCursorLocation();
+                    return dumpRow(f.terminal, 0) + "@" + std::to_string(x) + "," + std::to_string(y);
+                };
+                EXPECT_EQ(screen(false), screen(true)) << ::testing::PrintToString(input);
+            }
+        }
+    }
+}
+
 // Runs of characters that each take a cell of their own are written in one pass; fed byte by
 // byte (or split anywhere) the same text goes through the character-at-a-time path. Both must
 // leave the same cells, links, attributes and cursor, wherever the run meets the margin, a
@@ -278,6 +305,7 @@ TEST(TerminalPrint, CharacterRunsMatchCharacterAtATime)
     const std::string jamoL = "\xe1\x84\x80", syllable = "\xea\xb0\x80";                     // ᄀ 가
     const std::string cases[] = {
         kanji + " ok " + hangul + kanji + kanji + kanji + "!",        // wraps at the margin
+        "a" + box + box + box + kanji + kanji + box + "xy" + hangul,    // narrow and wide stretches meet the margin
         "abcdefghi" + kanji + hangul,                                   // wide char with one column left
         kana + kanji + kana,                                            // combining mark inside a run
         kanji + thumbs + tone + check + thumbs + zwj + thumbs + "x",    // emoji and joiners after run chars
