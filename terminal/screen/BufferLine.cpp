@@ -167,12 +167,16 @@ BufferLine::BufferLine(const BufferLine& other, CellStorage&& storage)
     other.copyHeldCells(data_.get());
 }
 
-void BufferLine::copyHeldCells(CharData* dst) const
+void BufferLine::copyHeldCells(CharData* dst, int from, int n) const
 {
-    for (int i = 0; i < packed_; ++i) {
-        dst[i] = packedCell(i);
+    if (packed_ > 0) {
+        for (int i = 0; i < n; ++i) {
+            dst[i] = packedCell(from + i);
+        }
+    } else if (n > 0) {
+        // memmove gives the exact result for overlapping ranges within one line in either direction.
+        std::memmove(static_cast<void*>(dst), data_.get() + from, sizeof(CharData) * size_t(n));
     }
-    std::copy_n(data_.get(), stored_, dst);
 }
 
 BufferLine::CellArray BufferLine::packedCells(int kept, CellArena* arena) const
@@ -183,17 +187,16 @@ BufferLine::CellArray BufferLine::packedCells(int kept, CellArena* arena) const
     CellArray cells = inArena ? CellArray(inArena, CellsDeleter{true}) : allocateBytes(most);
     // Locals throughout: the stores may alias anything, members would be read again per cell.
     auto* out = reinterpret_cast<unsigned char*>(cells.get());
-    const auto* in = reinterpret_cast<const unsigned char*>(data_.get());
+    const CharData* in = data_.get();
     // The distinct attributes in order of first use; neighbours mostly share one.
     AttributeWords table[kMaxPackedAttributes];
     int entries = 0;
     uint64_t index = 0;
-    AttributeWords last = attributeWordsOf(data_[0]);
+    AttributeWords last = attributeWordsOf(in[0]);
     table[entries++] = last;
-    for (int i = 0; i < kept; ++i, in += sizeof(CharData), out += 8) {
-        AttributeWords words;
-        std::memcpy(&words.low, in + 8, 8);
-        std::memcpy(&words.high, in + 16, 8);
+    for (int i = 0; i < kept; ++i, out += 8) {
+        const AttributeWords words = attributeWordsOf(in[i]);
+        // One branch for both words: neighbours mostly share the attribute.
         if (((words.low ^ last.low) | (words.high ^ last.high)) != 0) [[unlikely]] {
             const int found = findAttribute(table, entries, words);
             if (found == entries) {
@@ -209,7 +212,7 @@ BufferLine::CellArray BufferLine::packedCells(int kept, CellArena* arena) const
             last = words;
         }
         uint64_t head;
-        std::memcpy(&head, in, 8);
+        std::memcpy(&head, &in[i], 8);
         head = (head & kFirstWordMask) | index;
         std::memcpy(out, &head, 8);
     }
@@ -557,14 +560,7 @@ void BufferLine::copyFrom(const BufferLine& src, int srcCol, int dstCol, int len
     if (len > 0) {
         // A compacted source is another line; its trailing columns are copies of one cell.
         const int held = src.stored_ < src.count_ ? std::clamp(src.heldCellCount() - srcCol, 0, len) : len;
-        if (src.packed_ > 0) {
-            for (int i = 0; i < held; ++i) {
-                data_[dstCol + i] = src.packedCell(srcCol + i);
-            }
-        } else if (held > 0) {
-            // memmove gives the exact result for overlapping ranges within one line in either direction.
-            std::memmove(static_cast<void*>(data_.get() + dstCol), src.data_.get() + srcCol, sizeof(CharData) * held);
-        }
+        src.copyHeldCells(data_.get() + dstCol, srcCol, held);
         fillCells(data_.get() + dstCol + held, len - held, src.trailing_);
         noteWrite(dstCol + len - 1);
     }
@@ -618,13 +614,7 @@ void BufferLine::resize(int cols, const CharData& fillData)
     auto storage = allocateCells(cols);
     const int kept = std::min(cols, count_);
     const int held = std::min(kept, heldCellCount());
-    if (held == heldCellCount()) {
-        copyHeldCells(storage.get());
-    } else {
-        for (int i = 0; i < held; ++i) {
-            storage[i] = (*this)[i];
-        }
-    }
+    copyHeldCells(storage.get(), 0, held);
     fillCells(storage.get() + held, kept - held, trailing_);
     fillCells(storage.get() + kept, cols - kept, fillData);
     runStart_ = cols > count_ ? kept : std::min(runStart_, cols);

@@ -256,8 +256,10 @@ private:
     // Holds every cell one by one again, in `spare` when it is big enough.
     void expand(CellStorage&& spare);
     void expand() { expand(CellStorage{}); }
-    // Copies the held cells (`heldCellCount()` of them) to `dst`.
-    void copyHeldCells(CharData* dst) const;
+    // Copies the held cells `from`..<`from`+`n` to `dst` (which may overlap them); by default
+    // all of them.
+    void copyHeldCells(CharData* dst, int from, int n) const;
+    void copyHeldCells(CharData* dst) const { copyHeldCells(dst, 0, heldCellCount()); }
     // A packed line's cells as words: each cell's first word with the index of its attribute
     // words in the padding byte, then the line's distinct attribute words (the 16 bytes after
     // the first word: the unused byte and the attribute).
