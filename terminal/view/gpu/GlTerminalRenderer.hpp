@@ -63,8 +63,6 @@ public:
 private:
     GlTerminalRenderer(std::shared_ptr<GpuDevice> device, QWidget& gpuView, TerminalView& terminalView);
 
-    // The frame's draw data at `scale`, the cursor shown or not as `cursorBlinkOn_` says.
-    DrawData frameDrawData(double scale);
     void updateCursorBlinkTimer(bool shouldBlink);
     // The frame in flight is done: its buffers go back to the pool and its fence goes.
     void finishFrame();

@@ -375,10 +375,7 @@ GpuSurface::~GpuSurface()
 {
     // The base class destroys the context after this object is gone: release its objects now.
     QObject::disconnect(contextWatch);
-    if (makeSurfaceCurrent()) {
-        releaseContextObjects();
-        doneCurrent();
-    }
+    releaseContextObjects();
 }
 
 bool GpuSurface::makeSurfaceCurrent()
@@ -396,25 +393,21 @@ void GpuSurface::doneSurfaceCurrent()
 
 void GpuSurface::releaseContextObjects()
 {
+    if (!makeSurfaceCurrent()) return;
     if (vertexArray) {
         vertexArray.reset();
         --liveObjects;
     }
     if (contextLost) contextLost();
+    doneCurrent();
 }
 
 void GpuSurface::initializeGL()
 {
     // A new context (the widget moved to a window that does not share) needs its own array.
     QObject::disconnect(contextWatch);
-    contextWatch = connect(
-        context(), &QOpenGLContext::aboutToBeDestroyed, this,
-        [this] {
-            if (!makeSurfaceCurrent()) return;
-            releaseContextObjects();
-            doneCurrent();
-        },
-        Qt::DirectConnection);
+    contextWatch = connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, &GpuSurface::releaseContextObjects,
+                           Qt::DirectConnection);
     vertexArray = std::make_unique<QOpenGLVertexArrayObject>();
     if (vertexArray->create()) {
         ++liveObjects;

@@ -27,7 +27,8 @@ protected:
     void paintGL() override;
 
 private:
-    // Frees what belongs to the context (its vertex array, the renderer's fence) while it is current.
+    // Frees what belongs to the context (its vertex array, the renderer's fence), making it current
+    // for that; nothing when it cannot be.
     void releaseContextObjects();
 
     // Vertex arrays are never shared between contexts: one per widget context.
