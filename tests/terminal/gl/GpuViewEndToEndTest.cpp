@@ -3,6 +3,7 @@
 // it at probes in solid areas (cell backgrounds, strokes, the cursor block, a picture).
 #include "terminal/view/TerminalView.hpp"
 #include "terminal/view/gpu/OpenGlDevice.hpp"
+#include "terminal/gl/GlDevice.hpp"
 
 #include <QDir>
 #include <QScreen>
@@ -17,6 +18,7 @@
 #include <vector>
 
 using namespace corvix;
+using corvix::testing::sharedDevice;
 
 namespace {
 
@@ -82,20 +84,14 @@ QImage onScreen(QWidget& window)
 
 class GpuViewEndToEnd : public ::testing::Test {
 protected:
+    // The shared device stays alive between the tests' views (its first context is the costly part).
     void SetUp() override
     {
+        if (sharedDevice()) return;
         const GpuDeviceProbe probe = probeSystemGpuDevice();
-        if (!probe.device) {
-            // Under ctest a missing 3.3 core context is a failure, not a skip.
-            if (qEnvironmentVariableIntValue("BRISVANE_GPU_REQUIRED") == 1)
-                FAIL() << "no OpenGL device: " << probe.refusal;
-            GTEST_SKIP() << "no OpenGL device: " << probe.refusal;
-        }
-        device = probe.device;
+        if (!probe.device) FAIL_OR_SKIP_WITHOUT_GL("no OpenGL device: " + probe.refusal);
+        sharedDevice() = probe.device;
     }
-
-    // Keeps the shared device alive between the tests' views (its first context is the costly part).
-    std::shared_ptr<GpuDevice> device;
 };
 
 // A shown window holding one view in the DejaVu face at a fixed size.
