@@ -166,6 +166,17 @@ QImage pictureOf(QWidget& window)
         .toImage();
 }
 
+// `view` shown at the screen's top left, with two shell tiles asked of `model`.
+void showWithTwoShellTiles(DashboardView& view, DashboardViewModel& model)
+{
+    view.resize(1200, 760);
+    view.move(0, 0);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    model.createTerminalTile();
+    model.createTerminalTile();
+}
+
 } // namespace
 
 // Two shell tiles and one external session on a real display, kept as a picture for a person to
@@ -182,12 +193,7 @@ TEST(DashboardApp, ScreenshotWithTwoShellTilesAndOneExternalSession)
 
     std::unique_ptr<DashboardViewModel> model = makeViewModel(home.path());
     DashboardView view(*model, makeViewDependencies(*model));
-    view.resize(1200, 760);
-    view.move(0, 0);
-    view.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
-    model->createTerminalTile();
-    model->createTerminalTile();
+    ASSERT_NO_FATAL_FAILURE(showWithTwoShellTiles(view, *model));
     ASSERT_TRUE(QTest::qWaitFor([&] { return view.topBar().indicator().text() == QStringLiteral("外部セッション: 1"); }, kPatienceMs));
     ASSERT_TRUE(QTest::qWaitFor([&] { return view.topBar().gauge().stripTexts().contains("42%"); }, kPatienceMs));
 
@@ -200,7 +206,6 @@ TEST(DashboardApp, ScreenshotWithTwoShellTilesAndOneExternalSession)
             << "no prompt in a tile";
     }
 
-    const auto takePicture = [&] { return pictureOf(view); };
     // The picture may lag the text and the caret by a frame or two, and a shell redraws its prompt
     // when its tile is resized: wait for a picture of every prompt with the caret after it that
     // the next picture shows unchanged. It is kept whatever it shows; the checks below say what
@@ -217,7 +222,7 @@ TEST(DashboardApp, ScreenshotWithTwoShellTilesAndOneExternalSession)
         [&] {
             if (!caretAfterPrompt()) return false;
             const QImage previous = picture;
-            picture = takePicture();
+            picture = pictureOf(view);
             return picture == previous && caretAfterPrompt() && std::all_of(terminals.begin(), terminals.end(), [&](const DrawnTerminal& t) {
                        return inkOutsideTextRows(picture, t).empty();
                    });
@@ -251,12 +256,7 @@ TEST(DashboardApp, TilesDrawThroughGlWhenTheEnvironmentAsks)
     std::unique_ptr<DashboardViewModel> model = makeViewModel(home.path());
     DashboardView view(*model, makeViewDependencies(*model));
     qunsetenv("BRISVANE_GPU");
-    view.resize(1200, 760);
-    view.move(0, 0);
-    view.show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
-    model->createTerminalTile();
-    model->createTerminalTile();
+    ASSERT_NO_FATAL_FAILURE(showWithTwoShellTiles(view, *model));
 
     const QPoint windowOrigin = view.mapToGlobal(QPoint()) - view.frameGeometry().topLeft();
     std::vector<DrawnTerminal> terminals = drawnTerminals(view, windowOrigin);

@@ -14,12 +14,14 @@
 #include "tests/app/Views/DashboardViewsFixture.hpp"
 #include "tests/app/Views/PictureChecks.hpp"
 #include "tests/app/Views/TileTestSupport.hpp"
+#include "tests/terminal/view/CategoryLog.hpp"
 
 #include <QDir>
 #include <QDropEvent>
 #include <QLabel>
 #include <QLoggingCategory>
 #include <QMimeData>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QVBoxLayout>
@@ -316,16 +318,13 @@ TEST_F(TilePageTest, TerminalsAskForGlDrawingOnlyWhenTheEnvironmentSaysSo)
         EXPECT_FALSE(TerminalGpuSwitch::requestedBy(QString::fromUtf8(value))) << value;
     EXPECT_TRUE(TerminalGpuSwitch::requestedBy(QStringLiteral("1")));
 
-    static QStringList lines;
-    const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext& context, const QString& text) {
-        if (QByteArray(context.category) == "brisvane.gpu") lines << text;
-    });
+    const auto unsetGpu = qScopeGuard([] { qunsetenv("BRISVANE_GPU"); });
     struct Case {
         const char* environment;
-        qsizetype logged;
+        std::size_t logged;
     };
     for (const Case& c : {Case{nullptr, 0}, Case{"1", 1}}) {
-        lines.clear();
+        corvix::testing::CategoryLog log("brisvane.gpu");
         if (c.environment) qputenv("BRISVANE_GPU", c.environment);
         else qunsetenv("BRISVANE_GPU");
         page = std::make_unique<TilePageView>(*model, nullptr,
@@ -340,15 +339,16 @@ TEST_F(TilePageTest, TerminalsAskForGlDrawingOnlyWhenTheEnvironmentSaysSo)
             ASSERT_NE(tile->terminalView(), nullptr);
             EXPECT_FALSE(tile->terminalView()->isUsingGpuRenderer());
         }
-        ASSERT_EQ(lines.size(), c.logged) << lines.join('\n').toStdString();
+        std::string logged;
+        for (const auto& line : log.lines) logged += line.second + '\n';
+        ASSERT_EQ(log.lines.size(), c.logged) << logged;
         if (c.logged) {
-            EXPECT_TRUE(lines[0].startsWith("GPU drawing unavailable: ")) << lines[0].toStdString();
-            EXPECT_TRUE(lines[0].endsWith("; drawing on the CPU")) << lines[0].toStdString();
+            const std::string& line = log.lines[0].second;
+            EXPECT_TRUE(line.starts_with("GPU drawing unavailable: ")) << line;
+            EXPECT_TRUE(line.ends_with("; drawing on the CPU")) << line;
         }
         for (TerminalTileView* tile : tiles) model->closeTerminalTile(tile->tile().id);
     }
-    qunsetenv("BRISVANE_GPU");
-    qInstallMessageHandler(previous);
 }
 
 } // namespace

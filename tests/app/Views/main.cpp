@@ -1,5 +1,6 @@
 // Widget tests need a QApplication; without a display they draw offscreen. Home and the XDG
 // folders point into a temporary folder, so nothing reaches the real home.
+#include "app/Views/TerminalGpuSwitch.hpp"
 #include "terminal/view/gpu/GpuTerminalRenderer.hpp"
 
 #include <QApplication>
@@ -19,7 +20,7 @@ int main(int argc, char** argv)
     // Terminals that draw through GL need contexts of one share group, as in the application.
     // Only a run that asks for GL drawing loads the GL driver, whose allocations LeakSanitizer
     // cannot name.
-    if (qEnvironmentVariable("BRISVANE_GPU") == QStringLiteral("1")) corvix::prepareGpuApplication();
+    if (brisvane::TerminalGpuSwitch::fromEnvironment().requested()) corvix::prepareGpuApplication();
     QApplication app(argc, argv);
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
