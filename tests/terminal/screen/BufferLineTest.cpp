@@ -383,6 +383,44 @@ TEST(BufferLineCompaction, KeepsTheTextAndOneTailCellAndReadsAsBefore)
     EXPECT_FALSE(colourful.isCompact());
 }
 
+// Packing goes a few cells at a time while the attribute stays and cell by cell where it
+// changes: lines of every length up to 40 in runs of 1 to 9 cells, in colours that come back,
+// read back cell by cell; a line packs exactly when it uses at most 16 attributes.
+TEST(BufferLineCompaction, RunsOfAnyLengthInColoursThatComeBackReadAsWritten)
+{
+    uint32_t state = 1;
+    const auto next = [&state](uint32_t n) {
+        state = state * 1664525u + 1013904223u;
+        return (state >> 8) % n;
+    };
+    for (int colours : {2, 16, 17}) {
+        for (int text = 1; text <= 40; ++text) {
+            for (int sample = 0; sample < 20; ++sample) {
+                BufferLine line(60);
+                std::vector<bool> seen(size_t(colours), false);
+                int c = 0;
+                while (c < text) {
+                    const int run = int(1 + next(9));
+                    const auto colour = uint8_t(next(uint32_t(colours)));
+                    seen[colour] = true;
+                    for (int end = std::min(text, c + run); c < end; ++c) {
+                        CharData d = cell(char32_t('a' + c % 26));
+                        d.attribute.fg = Attribute::Color::ansi256(colour);
+                        line.set(c, d);
+                    }
+                }
+                const BufferLine twin(line);
+                line.compact();
+                const std::string context = std::to_string(text) + " cells in " + std::to_string(colours)
+                                            + " colours, sample " + std::to_string(sample);
+                const auto used = std::count(seen.begin(), seen.end(), true);
+                EXPECT_EQ(line.capacity() == 0, used <= 16) << context << ": packed only in few attributes";
+                expectSameCells(line, twin, context);
+            }
+        }
+    }
+}
+
 // Every change on a compacted line gives the cells it gives on a line that was never compacted,
 // and compacting again after the change loses nothing (the tail that was written to included).
 TEST(BufferLineCompaction, EveryChangeMatchesAnUncompactedLine)
