@@ -10,6 +10,10 @@
 #include <new>
 #include <utility>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace corvix {
 
 namespace {
@@ -90,6 +94,31 @@ AttributeWords attributeWordsOf(const CharData& cell)
     std::memcpy(&words.high, reinterpret_cast<const unsigned char*>(&cell) + 16, 8);
     return words;
 }
+
+#if defined(__SSE2__)
+__m128i attributeVectorOf(const CharData& cell)
+{
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(reinterpret_cast<const unsigned char*>(&cell) + 8));
+}
+
+// Whether the four cells from `cells` all have the attribute words `attribute`.
+bool sameAttributeAsAll4(const CharData* cells, __m128i attribute)
+{
+    const __m128i same = _mm_and_si128(_mm_and_si128(_mm_cmpeq_epi8(attributeVectorOf(cells[0]), attribute),
+                                                     _mm_cmpeq_epi8(attributeVectorOf(cells[1]), attribute)),
+                                       _mm_and_si128(_mm_cmpeq_epi8(attributeVectorOf(cells[2]), attribute),
+                                                     _mm_cmpeq_epi8(attributeVectorOf(cells[3]), attribute)));
+    return _mm_movemask_epi8(same) == 0xffff;
+}
+
+// Two cells' first words, without the padding byte and with the attribute's index, as one store.
+void storeHeads2(unsigned char* out, const CharData* cells, __m128i headMask, __m128i index)
+{
+    const __m128i heads = _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(&cells[0])),
+                                             _mm_loadl_epi64(reinterpret_cast<const __m128i*>(&cells[1])));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_or_si128(_mm_and_si128(heads, headMask), index));
+}
+#endif
 
 // The index of `words` among the first `count` entries of `table`, or `count` when absent.
 int findAttribute(const AttributeWords* table, int count, const AttributeWords& words)
@@ -194,27 +223,51 @@ BufferLine::CellArray BufferLine::packedCells(int kept, CellArena* arena) const
     uint64_t index = 0;
     AttributeWords last = attributeWordsOf(in[0]);
     table[entries++] = last;
-    for (int i = 0; i < kept; ++i, out += 8) {
-        const AttributeWords words = attributeWordsOf(in[i]);
-        // One branch for both words: neighbours mostly share the attribute.
-        if (((words.low ^ last.low) | (words.high ^ last.high)) != 0) [[unlikely]] {
-            const int found = findAttribute(table, entries, words);
-            if (found == entries) {
-                if (entries == kMaxPackedAttributes) {
-                    if (inArena) {
-                        arena->shrinkLast(inArena, 0);
-                    }
-                    return {};
-                }
-                table[entries++] = words;
-            }
-            index = uint64_t(found) << kPackedIndexShift;
-            last = words;
+#if defined(__SSE2__)
+    __m128i lastVector = attributeVectorOf(in[0]);
+    __m128i indexVector = _mm_setzero_si128();
+    const __m128i headMask = _mm_set1_epi64x(int64_t(kFirstWordMask));
+#endif
+    int i = 0;
+    while (i < kept) {
+#if defined(__SSE2__)
+        // Four cells at a time while they keep the last attribute, as most of a line does.
+        while (i + 4 <= kept && sameAttributeAsAll4(in + i, lastVector)) {
+            storeHeads2(out, in + i, headMask, indexVector);
+            storeHeads2(out + 16, in + i + 2, headMask, indexVector);
+            i += 4;
+            out += 32;
         }
-        uint64_t head;
-        std::memcpy(&head, &in[i], 8);
-        head = (head & kFirstWordMask) | index;
-        std::memcpy(out, &head, 8);
+#endif
+        // Then one at a time through the next change of attribute.
+        bool changed = false;
+        for (; i < kept && !changed; ++i, out += 8) {
+            const AttributeWords words = attributeWordsOf(in[i]);
+            // One branch for both words: neighbours mostly share the attribute.
+            changed = ((words.low ^ last.low) | (words.high ^ last.high)) != 0;
+            if (changed) {
+                const int found = findAttribute(table, entries, words);
+                if (found == entries) {
+                    if (entries == kMaxPackedAttributes) {
+                        if (inArena) {
+                            arena->shrinkLast(inArena, 0);
+                        }
+                        return {};
+                    }
+                    table[entries++] = words;
+                }
+                index = uint64_t(found) << kPackedIndexShift;
+                last = words;
+#if defined(__SSE2__)
+                lastVector = attributeVectorOf(in[i]);
+                indexVector = _mm_set1_epi64x(int64_t(index));
+#endif
+            }
+            uint64_t head;
+            std::memcpy(&head, &in[i], 8);
+            head = (head & kFirstWordMask) | index;
+            std::memcpy(out, &head, 8);
+        }
     }
     const size_t tableBytes = sizeof(AttributeWords) * size_t(entries);
     std::memcpy(out, table, tableBytes);
