@@ -52,6 +52,42 @@ inline size_t scanPrintable(const uint8_t* bytes, size_t i, size_t length)
     return i;
 }
 
+// `scanPrintable` for text in ground, which also tells whether the bytes it passed were all
+// printable ASCII (below 0x7F): the print path then writes them without looking at them again.
+struct TextScan {
+    size_t end;
+    bool ascii;
+};
+
+inline TextScan scanText(const uint8_t* bytes, size_t i, size_t length)
+{
+    bool ascii = true;
+#if defined(__SSE2__)
+    const __m128i highestControl = _mm_set1_epi8(0x1F);
+    const __m128i one = _mm_set1_epi8(1);
+    unsigned beyondAscii = 0;
+    while (i + 16 <= length) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
+        const __m128i isControl = _mm_cmpeq_epi8(_mm_min_epu8(v, highestControl), v);
+        const auto mask = static_cast<unsigned>(_mm_movemask_epi8(isControl));
+        // The high bit of a byte or of the byte plus one: 0x7F and above (0xFF by its own).
+        const auto high = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(v, _mm_add_epi8(v, one))));
+        if (mask != 0) {
+            const unsigned before = (mask & -mask) - 1; // the lanes before the first control
+            return {i + static_cast<size_t>(__builtin_ctz(mask)), (beyondAscii | (high & before)) == 0};
+        }
+        beyondAscii |= high;
+        i += 16;
+    }
+    ascii = beyondAscii == 0;
+#endif
+    while (i < length && bytes[i] >= 0x20) {
+        ascii = ascii && bytes[i] < 0x7F;
+        ++i;
+    }
+    return {i, ascii};
+}
+
 inline int32_t addDigit(int32_t value, int digit)
 {
     constexpr int32_t kMax = EscapeSequenceParser::kMaxParameterValue;
@@ -115,12 +151,17 @@ size_t EscapeSequenceParser::parseChunk(Handler& h, std::span<const uint8_t> dat
     const size_t length = data.size();
     S state = currentState;
     int64_t print = -1; // start of the pending print run
+    bool printAscii = false; // the pending run is all printable ASCII
     int64_t dcs = -1;   // start of the pending DCS data
 
-    auto flushPrint = [&](size_t end) {
+    auto flushPrint = [&](size_t end) __attribute__((always_inline)) {
         if (print >= 0) {
             const auto start = static_cast<size_t>(print);
-            h.printHandler(data.subspan(start, end - start));
+            if (printAscii) {
+                h.printAsciiHandler(data.subspan(start, end - start));
+            } else {
+                h.printHandler(data.subspan(start, end - start));
+            }
             print = -1;
         }
     };
@@ -180,13 +221,29 @@ size_t EscapeSequenceParser::parseChunk(Handler& h, std::span<const uint8_t> dat
         // The hot runs skip the table: text in ground (C1 bytes there are UTF-8, not controls),
         // parameter digits, DCS data.
         if (state == S::ground && code >= 0x20) {
-            if (print < 0) {
-                print = static_cast<int64_t>(i);
+            // A single letter between two sequences needs no scan; it goes to the general print
+            // call, which writes it inline.
+            const size_t start = i;
+            bool ascii = false;
+            ++i;
+            if (i < length && bytes[i] >= 0x20) {
+                const parser_detail::TextScan scan = parser_detail::scanText(bytes, i, length);
+                ascii = code < 0x7F && scan.ascii;
+                i = scan.end;
             }
-            i = parser_detail::scanPrintable(bytes, i + 1, length);
-            // Text and sequences alternate: the sequence that ends the text goes on here.
+            if (print < 0) {
+                print = static_cast<int64_t>(start);
+                printAscii = ascii;
+            }
+            // Text and sequences alternate: the sequence or line end that ends the text goes on
+            // here. CR LF is the table's two executes in ground.
             if (i < length && bytes[i] == kEsc) {
                 i = csiFromGround(i);
+            } else if (lineEndShortcut && i + 1 < length && bytes[i] == '\r' && bytes[i + 1] == '\n') {
+                flushPrint(i);
+                h.dispatchExecute('\r');
+                h.dispatchExecute('\n');
+                i += 2;
             }
             continue;
         }
@@ -248,6 +305,7 @@ size_t EscapeSequenceParser::parseChunk(Handler& h, std::span<const uint8_t> dat
             break;
         case A::print:
             print = static_cast<int64_t>(i);
+            printAscii = false; // the print path looks at the bytes itself
             break;
         case A::execute:
             h.dispatchExecute(code);

@@ -21,6 +21,9 @@ public:
 
     // A run of printable bytes (UTF-8 text; C1 bytes in text are part of it).
     virtual void printHandler(std::span<const uint8_t> data) {}
+    // A run the parser found to be printable ASCII only (0x20..0x7E): the same as printHandler,
+    // for a handler that can skip looking at the bytes.
+    virtual void printAsciiHandler(std::span<const uint8_t> data) { printHandler(data); }
     // The parser cleared or ended a sequence: a partial UTF-8 character held back by the print
     // path must be dropped.
     virtual void printStateReset() {}

@@ -272,6 +272,14 @@ private:
         }
         printer_.handlePrint(data);
     }
+    void printAsciiHandler(std::span<const uint8_t> data) override
+    {
+        if (printer_.nothingPutBack() && plainAscii()) {
+            printer_.printAsciiRun(data);
+        } else {
+            printer_.handlePrint(data);
+        }
+    }
     void printStateReset() override { printer_.resetRun(); }
     void dispatchExecute(uint8_t code) override;
     void handleKittyGraphics(std::span<const uint8_t> data) override { kittyImages_.handleKittyGraphics(data); }

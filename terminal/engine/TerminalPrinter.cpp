@@ -271,25 +271,31 @@ void TerminalPrinter::handlePrint(Bytes data)
     if (readingBuffer.putbackCount == 0 && t.plainAscii()) {
         const size_t end = printableAsciiPrefix(data);
         if (end == data.size()) {
-            Buffer& b = *t.buffer_;
-            const int top = b.y();
-            const int placed = b.insertAsciiRun(data, t.curAttr);
-            t.updateRange(top);
-            if (b.y() != top) t.updateRange(b.y());
-            if (size_t(placed) == end) return;
-            // The rest, one character at a time, as printRun does it.
-            ReadingBuffer& rb = readingBuffer;
-            rb.rest = data;
-            rb.count = int(end);
-            rb.idx = placed;
-            while (rb.idx < rb.count) printNextCharacter();
-            t.updateRange(b.y());
-            rb.done();
+            printAsciiRun(data);
             return;
         }
         if (end == 0 && printFromOwnCellRun(data)) return;
     }
     printRun(data);
+}
+
+void TerminalPrinter::printAsciiRun(Bytes data)
+{
+    Terminal& t = terminal_;
+    Buffer& b = *t.buffer_;
+    const int top = b.y();
+    const int placed = b.insertAsciiRun(data, t.curAttr);
+    t.updateRange(top);
+    if (b.y() != top) t.updateRange(b.y());
+    if (size_t(placed) == data.size()) return;
+    // The rest, one character at a time, as printRun does it.
+    ReadingBuffer& rb = readingBuffer;
+    rb.rest = data;
+    rb.count = int(data.size());
+    rb.idx = placed;
+    while (rb.idx < rb.count) printNextCharacter();
+    t.updateRange(b.y());
+    rb.done();
 }
 
 bool TerminalPrinter::printFromOwnCellRun(Bytes data)

@@ -23,6 +23,9 @@ public:
 
     // Out of line: printHandler's single-cell path then needs no register saves.
     [[gnu::noinline]] void handlePrint(Bytes data);
+    // A run of printable ASCII (0x20..0x7E), with nothing put back and the terminal writing
+    // plain ASCII (Terminal::plainAscii).
+    [[gnu::noinline]] void printAsciiRun(Bytes data);
     // Nothing of a cut sequence waits for the next run.
     bool nothingPutBack() const { return readingBuffer.putbackCount == 0; }
     // The parser cleared its state: a cut sequence is dropped.

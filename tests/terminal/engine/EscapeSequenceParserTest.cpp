@@ -377,6 +377,39 @@ TEST(EscapeSequenceParser, EveryShortParameterReadsAsItsValue)
     }
 }
 
+TEST(EscapeSequenceParser, OnlyPrintableAsciiRunsTakeTheAsciiCall)
+{
+    // Which call each run takes; the terminal writes an "ascii" run without looking at its bytes.
+    struct Calls : ParserHandler {
+        std::vector<std::string> log;
+        void printHandler(std::span<const uint8_t> data) override { log.push_back("print " + escapeBytes(data)); }
+        void printAsciiHandler(std::span<const uint8_t> data) override { log.push_back("ascii " + escapeBytes(data)); }
+        void dispatchExecute(uint8_t code) override { log.push_back("execute " + std::to_string(code)); }
+    };
+    const std::string longText(40, 'x');
+    struct TextCase {
+        std::string input; // built from `longText`: a view would dangle
+        std::vector<std::string> expected;
+    };
+    const std::vector<TextCase> cases = {
+        {"ab\r\n", {"ascii ab", "execute 13", "execute 10"}},
+        {longText + "~ \r\ncd", {"ascii " + longText + "~ ", "execute 13", "execute 10", "ascii cd"}},
+        // A single letter takes the general call.
+        {"a" CSI "m" "b", {"print a", "print b"}},
+        // DEL, UTF-8 and 0xFF are no printable ASCII, wherever they sit in the run.
+        {"a\x7f", {"print a\\x7f"}},
+        {longText + "\x7f" + longText, {"print " + longText + "\\x7f" + longText}},
+        {longText + "\xff\n", {"print " + longText + "\\xff", "execute 10"}},
+        {"\xc3\xa9t\xc3\xa9", {"print \\xc3\\xa9t\\xc3\\xa9"}},
+    };
+    for (const TextCase& c : cases) {
+        Calls sink;
+        EscapeSequenceParser parser(&sink);
+        parser.parse(bytesOf(c.input));
+        EXPECT_EQ(sink.log, c.expected) << escapeBytes(bytesOf(c.input));
+    }
+}
+
 TEST(EscapeSequenceParser, ParseDecimal)
 {
     const std::vector<std::pair<std::string_view, std::optional<int64_t>>> cases = {
