@@ -103,18 +103,28 @@ TEST(BufferLine, AsciiRunWritesTheSameCellsAsSingleWrites)
     attribute.style = CharacterStyle::bold | CharacterStyle::crossedOut;
     attribute.underlineStyle = UnderlineStyle::curly;
     attribute.underlineColor = Attribute::Color::trueColor(250, 251, 252);
+    // Runs shorter than, as long as and longer than the writer's groups of cells, from the
+    // line's start or not, and one running past the line's end (its tail clamped to the last cell).
+    const std::vector<std::pair<int, int>> runs = {{3, 4},  {0, 1},  {0, 15}, {3, 16}, {1, 17}, {0, 31},
+                                                   {5, 32}, {2, 33}, {0, 47}, {7, 70}, {0, 80}, {50, 40}};
     for (const Attribute& a : {attribute, Attribute{}, Attribute::empty}) {
-        BufferLine run(10);
-        BufferLine single(10);
-        const std::string text = "a~ Z";
-        run.writeAsciiRun(3, std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(text.data()), text.size()), a);
-        for (size_t i = 0; i < text.size(); ++i) {
-            CharData c = cell(static_cast<char32_t>(text[i]));
-            c.attribute = a;
-            single.set(3 + static_cast<int>(i), c);
-        }
-        for (int col = 0; col < 10; ++col) {
-            EXPECT_EQ(run[col], single[col]) << "column " << col;
+        for (const auto& [col, length] : runs) {
+            std::string text;
+            for (int k = 0; k < length; ++k) {
+                text += char(0x20 + (k * 7 + col) % 95);
+            }
+            BufferLine run(80);
+            BufferLine single(80);
+            log::Capture capture;
+            run.writeAsciiRun(col, std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(text.data()), text.size()), a);
+            for (size_t i = 0; i < text.size(); ++i) {
+                CharData c = cell(static_cast<char32_t>(text[i]));
+                c.attribute = a;
+                single.set(col + static_cast<int>(i), c);
+            }
+            for (int c = 0; c < 80; ++c) {
+                ASSERT_EQ(run[c], single[c]) << length << " bytes from column " << col << ", column " << c;
+            }
         }
     }
 }
