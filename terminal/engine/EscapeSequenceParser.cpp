@@ -259,7 +259,7 @@ size_t EscapeSequenceParser::putString(S state, const uint8_t* bytes, size_t i, 
 {
     std::vector<uint8_t>& buffer = state == S::apcString ? _apc : _osc;
     while (i < length) {
-        const size_t end = parser_detail::scanPrintable(bytes, i, length);
+        const size_t end = parser_detail::scanText(bytes, i, length).end;
         if (end > i) {
             appendString(buffer, state, bytes + i, end - i);
         }

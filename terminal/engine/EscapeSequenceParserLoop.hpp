@@ -19,41 +19,10 @@ namespace corvix {
 
 namespace parser_detail {
 
-// Index of the first byte below 0x20 at or after i, or length. Text is the bulk of the input,
-// so this runs 16 (or 8) bytes at a time.
-inline size_t scanPrintable(const uint8_t* bytes, size_t i, size_t length)
-{
-#if defined(__SSE2__)
-    const __m128i highestControl = _mm_set1_epi8(0x1F);
-    while (i + 16 <= length) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
-        const __m128i isControl = _mm_cmpeq_epi8(_mm_min_epu8(v, highestControl), v);
-        const int mask = _mm_movemask_epi8(isControl);
-        if (mask != 0) {
-            return i + static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
-        }
-        i += 16;
-    }
-#else
-    constexpr uint64_t kOnes = 0x0101010101010101ULL;
-    constexpr uint64_t kHighBits = 0x8080808080808080ULL;
-    while (i + 8 <= length) {
-        uint64_t word;
-        std::memcpy(&word, bytes + i, sizeof word);
-        if (((word - kOnes * 0x20) & ~word & kHighBits) != 0) {
-            break; // some byte is below 0x20
-        }
-        i += 8;
-    }
-#endif
-    while (i < length && bytes[i] >= 0x20) {
-        ++i;
-    }
-    return i;
-}
-
-// `scanPrintable` for text in ground, which also tells whether the bytes it passed were all
-// printable ASCII (below 0x7F): the print path then writes them without looking at them again.
+// Where the run of bytes from 0x20 up that starts at i ends (the first byte below 0x20, or
+// length), and whether every byte of it is printable ASCII (below 0x7F), for the print path to
+// write it without looking at it again. Text is the bulk of the input, so this runs 16 (or 8)
+// bytes at a time; a caller that only wants the end has the ASCII test optimised away.
 struct TextScan {
     size_t end;
     bool ascii;
@@ -61,7 +30,8 @@ struct TextScan {
 
 inline TextScan scanText(const uint8_t* bytes, size_t i, size_t length)
 {
-    bool ascii = true;
+    // Bytes from 0x7F up are found by the high bit of the byte or of the byte plus one (0xFF by
+    // its own; a carry out of a byte only comes from 0xFF, already found).
 #if defined(__SSE2__)
     const __m128i highestControl = _mm_set1_epi8(0x1F);
     const __m128i one = _mm_set1_epi8(1);
@@ -70,7 +40,6 @@ inline TextScan scanText(const uint8_t* bytes, size_t i, size_t length)
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
         const __m128i isControl = _mm_cmpeq_epi8(_mm_min_epu8(v, highestControl), v);
         const auto mask = static_cast<unsigned>(_mm_movemask_epi8(isControl));
-        // The high bit of a byte or of the byte plus one: 0x7F and above (0xFF by its own).
         const auto high = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(v, _mm_add_epi8(v, one))));
         if (mask != 0) {
             const unsigned before = (mask & -mask) - 1; // the lanes before the first control
@@ -79,8 +48,21 @@ inline TextScan scanText(const uint8_t* bytes, size_t i, size_t length)
         beyondAscii |= high;
         i += 16;
     }
-    ascii = beyondAscii == 0;
+#else
+    constexpr uint64_t kOnes = 0x0101010101010101ULL;
+    constexpr uint64_t kHighBits = 0x8080808080808080ULL;
+    uint64_t beyondAscii = 0;
+    while (i + 8 <= length) {
+        uint64_t word;
+        std::memcpy(&word, bytes + i, sizeof word);
+        if (((word - kOnes * 0x20) & ~word & kHighBits) != 0) {
+            break; // some byte is below 0x20: the bytes go one by one from here
+        }
+        beyondAscii |= (word | (word + kOnes)) & kHighBits;
+        i += 8;
+    }
 #endif
+    bool ascii = beyondAscii == 0;
     while (i < length && bytes[i] >= 0x20) {
         ascii = ascii && bytes[i] < 0x7F;
         ++i;
@@ -213,6 +195,9 @@ size_t EscapeSequenceParser::parseChunk(Handler& h, std::span<const uint8_t> dat
     constexpr uint8_t kExecuteInGroundEntry = TransitionTable::makeEntry(A::execute, S::ground);
     const bool lineEndShortcut = table.entry(S::ground, '\r') == kExecuteInGroundEntry
                                  && table.entry(S::ground, '\n') == kExecuteInGroundEntry;
+    const auto crLfAt = [&](size_t at) {
+        return lineEndShortcut && at + 1 < length && bytes[at] == '\r' && bytes[at + 1] == '\n';
+    };
 
     size_t i = 0;
     while (i < length) {
@@ -239,7 +224,7 @@ size_t EscapeSequenceParser::parseChunk(Handler& h, std::span<const uint8_t> dat
             // here. CR LF is the table's two executes in ground.
             if (i < length && bytes[i] == kEsc) {
                 i = csiFromGround(i);
-            } else if (lineEndShortcut && i + 1 < length && bytes[i] == '\r' && bytes[i + 1] == '\n') {
+            } else if (crLfAt(i)) {
                 flushPrint(i);
                 h.dispatchExecute('\r');
                 h.dispatchExecute('\n');
@@ -309,7 +294,7 @@ size_t EscapeSequenceParser::parseChunk(Handler& h, std::span<const uint8_t> dat
             break;
         case A::execute:
             h.dispatchExecute(code);
-            if (code == '\r' && state == S::ground && lineEndShortcut && i + 1 < length && bytes[i + 1] == '\n') {
+            if (state == S::ground && crLfAt(i)) {
                 h.dispatchExecute('\n');
                 ++i;
             }
